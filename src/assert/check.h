@@ -34,3 +34,8 @@ bool CheckFail(const char* module, int line, const char* expr, const char* var, 
 
 #define TVK_CHECK(expr, var) \
   ((expr) ? true : CheckFail(TVK_MODULE, __LINE__, #expr, #var, static_cast<int64_t>(var)))
+
+// The same with the expression text given explicitly, where the reported text
+// is fixed (it names the invariant as the debug records have always shown it).
+#define TVK_CHECK_AS(expr, text, var) \
+  ((expr) ? true : CheckFail(TVK_MODULE, __LINE__, text, #var, static_cast<int64_t>(var)))

@@ -91,13 +91,14 @@ void BuildParamTables() {
 }
 
 int ParamNumOfPid(int pid) {
-  if (!TVK_CHECK(pid >= 0 && pid < NSPAR + NVPAR * MAXVOICES, pid)) return 0;
+  if (!TVK_CHECK_AS(pid >= 0 && pid < NPARAMS, "pid>=0 && pid<NSPAR+NVPAR*MAXVOICES", pid)) return 0;
   return gParamNumOfPid[pid];
 }
 
 int PARAMID(int voice, int paramNum) {
-  if (!TVK_CHECK(paramNum >= 0, paramNum)) return 0;
-  if (!TVK_CHECK(paramNum < static_cast<int>(sizeof(CalcMax) / sizeof(CalcMax[0])), paramNum)) return 0;
+  const int ParamNum = paramNum;
+  if (!TVK_CHECK_AS(ParamNum >= 0, "ParamNum>=0", ParamNum)) return 0;
+  if (!TVK_CHECK_AS(ParamNum < PDBK, "ParamNum<sizeof(CalcMax)/sizeof(CalcMax[0])", ParamNum)) return 0;
   if (!TVK_CHECK(voice >= 0 && voice < MAXVOICES, voice)) voice = 0;
   return gParamId[voice][paramNum];
 }

@@ -251,7 +251,8 @@ void RecomputeDependents(Param* params, const Segment& seg, int pid) {
 }
 
 void FillDefaultSegment(Param* params, Segment& seg, int voices, int nodes) {
-  if (!TVK_CHECK(nodes == 2 || nodes == 3, nodes)) nodes = 3;
+  const int Nodes = nodes;
+  if (!TVK_CHECK_AS(Nodes == 2 || Nodes == 3, "Nodes==2||Nodes==3", Nodes)) nodes = 3;
   if (!TVK_CHECK(voices >= 1 && voices <= MAXVOICES, voices)) voices = 1;
   RestoreBackgroundParamDef();
   seg.NumVoices = static_cast<uint8_t>(voices);
@@ -378,10 +379,11 @@ bool CopyPreset(Preset& dest, const Preset& src) {
   dest.Description = desc;
   if (!dest.ParamMem) {
     dest.ParamMem = static_cast<Param*>(plat::MemReserve(kParamBlockBytes));
-    TVK_CHECK(dest.ParamMem != NULL, 0);
+    TVK_CHECK_AS(dest.ParamMem != NULL, "ParamMem!=NULL", 0);
   }
   if (!dest.Description) {
-    EnsureDescription(dest);
+    dest.Description = static_cast<char*>(std::calloc(DESCLEN, 1));
+    TVK_CHECK_AS(dest.Description != NULL, "dest->Description!=NULL", 0);
     desc = nullptr;  // the old text was absent
   }
   const char* srcText = src.Description ? src.Description : "";

@@ -1,0 +1,229 @@
+// Parameter tables, default content and whole-record operations.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "common/checks.h"
+#include "main/arith.h"
+#include "main/preset.h"
+
+namespace {
+
+struct ScopedPreset {
+  Preset p{};
+  ScopedPreset() { NewDefaultPreset(p); }
+  ~ScopedPreset() { FreePreset(p); }
+};
+
+TEST(ParamTables, VoiceIdentifiersRepeatFourteenLower) {
+  for (int pid = 50; pid < NPARAMS; ++pid) EXPECT_EQ(ParamNumOfPid(pid), ParamNumOfPid(pid - 14)) << pid;
+  // Single-channel segment parameters map to their own rows only.
+  EXPECT_EQ(ParamNumOfPid(4), PN_BGPHASE);
+  EXPECT_EQ(ParamNumOfPid(5), PN_NOISEVOL);
+  EXPECT_EQ(ParamNumOfPid(35), PN_VISPHASE);
+  EXPECT_EQ(ParamNumOfPid(34), PN_NOISEMODPHASE);
+  // Both channels of a two-channel row.
+  EXPECT_EQ(ParamNumOfPid(37), PN_PITCH);
+  EXPECT_EQ(ParamNumOfPid(38), PN_PITCH);
+  EXPECT_EQ(ParamNumOfPid(36 + 14 * 9 + 13), PN_SNDMODPHASE);
+}
+
+TEST(ParamTables, EveryIdentifierIsCoveredExactlyByItsRow) {
+  int seen[NSPAR + NVPAR] = {};
+  for (int n = 0; n < PDBK; ++n)
+    for (int c = 0; c < ParamDef[n].Channels; ++c) ++seen[ParamDef[n].FirstPid + c];
+  for (int pid = 0; pid < NSPAR + NVPAR; ++pid) EXPECT_EQ(seen[pid], 1) << pid;
+}
+
+TEST(ParamTables, ParamIdAndPagePositions) {
+  EXPECT_EQ(PARAMID(0, PN_BEAT), 36);
+  EXPECT_EQ(PARAMID(3, PN_BEAT), 36 + 42);
+  EXPECT_EQ(PARAMID(9, PN_SNDMODPHASE), 49 + 126);
+  EXPECT_EQ(PARAMID(7, PN_NOISEVOL), 5);  // segment parameters do not move
+  EXPECT_EQ(PagePosition(0), PN_BEAT);
+  EXPECT_EQ(PagePosition(5), -1);
+  EXPECT_EQ(PagePosition(6), PN_BGVOLUME);
+  EXPECT_EQ(PagePosition(8), PN_BGPARAM);
+  EXPECT_EQ(PagePosition(11), -1);  // Brightness of colour 2 has no position
+  EXPECT_EQ(PagePosition(14), PN_VISPHASE);
+  EXPECT_EQ(PagePosition(15), PN_SNDMODDEPTH);
+  EXPECT_EQ(PagePosition(29), PN_NOISEMODPHASE);
+  ExpectCheckFailures expect;
+  PARAMID(0, PDBK);
+  ParamNumOfPid(176);
+  EXPECT_TRUE(expect.Saw("ParamNum<sizeof(CalcMax)/sizeof(CalcMax[0])"));
+  EXPECT_TRUE(expect.Saw("pid>=0 && pid<NSPAR+NVPAR*MAXVOICES"));
+  EXPECT_EQ(expect.Failures().back().Module, "main");
+}
+
+TEST(EasyMode, LookupByValue) {
+  EXPECT_EQ(FindEasyEntry(1), 0);
+  EXPECT_EQ(FindEasyEntry(31), 2);
+  EXPECT_EQ(FindEasyEntry(0), 50);
+  EXPECT_EQ(FindEasyEntry(51), -1);
+  // Every type-group listed in table order matches its ParamDef Easy column.
+  for (const EasyModeType& e : EasyMode) EXPECT_GE(FindEasyEntry(e.EasySel), 0);
+}
+
+TEST(DefaultPreset, RecordFields) {
+  ScopedPreset sp;
+  const Preset& p = sp.p;
+  EXPECT_STREQ(p.Name, "<new>");
+  EXPECT_EQ(p.data.NumSegments, 1);
+  EXPECT_EQ(p.data.Background, AMBIX_NONE);
+  EXPECT_EQ(p.data.ContinuePlaying, 1);
+  EXPECT_EQ(p.data.VisOpt.NumColors, 2);
+  EXPECT_EQ(p.data.VisOpt.Colors[0], 0x00FF0000u);
+  EXPECT_EQ(p.data.VisOpt.Colors[1], 0x0000FF00u);
+  EXPECT_EQ(p.data.VisOpt.Colors[2], 0u);
+  EXPECT_STREQ(p.data.Segment[0].Name, "A");
+  EXPECT_EQ(p.data.Segment[0].Length, 1000);
+  EXPECT_EQ(p.data.Segment[0].Repeat, 1);
+  EXPECT_EQ(p.data.Segment[0].NumVoices, 1);
+  EXPECT_EQ(p.Loaded, 1);
+  ASSERT_NE(p.Description, nullptr);
+  EXPECT_STREQ(p.Description, "");
+}
+
+TEST(DefaultPreset, CurvesAndTracking) {
+  ScopedPreset sp;
+  const Param* pp = SegParams(sp.p, 0);
+  const Param& beat = pp[36];
+  ASSERT_EQ(beat.NumNodes, 3);
+  EXPECT_EQ(beat.Node[0].Value, 15000);
+  EXPECT_EQ(beat.Node[1].Value, 10000);
+  EXPECT_EQ(beat.Node[2].Value, 5000);
+  EXPECT_EQ(beat.Node[1].SweepTime, 5000);
+  EXPECT_EQ(beat.Tracking, 0);
+  EXPECT_EQ(beat.TrackSource, 36);
+  // Audible pitch is 50 x the beat frequency, both channels.
+  for (int pid : {37, 38}) {
+    EXPECT_EQ(pp[pid].Tracking, 1) << pid;
+    EXPECT_EQ(pp[pid].Node[0].Value, 75000) << pid;
+    EXPECT_EQ(pp[pid].Node[2].Value, 25000) << pid;
+  }
+  EXPECT_EQ(pp[37].Slope, 50000);
+  EXPECT_EQ(pp[38].TrackSource, 37);
+  EXPECT_EQ(pp[38].Slope, 1000);
+  // Visual frequency follows the first voice's beat one to one.
+  EXPECT_EQ(pp[PID_VISFREQ].Node[0].Value, 15000);
+  EXPECT_EQ(pp[PID_VISFREQ].Slope, 1000);
+  // Easy defaults.
+  EXPECT_EQ(pp[39].EasySel, 42);
+  EXPECT_EQ(pp[39].Node[1].Value, 10000);
+  EXPECT_EQ(pp[41].EasySel, 1);
+  EXPECT_EQ(pp[41].Node[0].Value, (500 << 16) | 500);
+  EXPECT_EQ(pp[43].Node[0].Value, 2000);
+  EXPECT_EQ(pp[PID_NOISEVOL].EasySel, 46);
+  EXPECT_EQ(pp[PID_NOISEVOL].Node[0].Value, 0);
+  EXPECT_EQ(pp[PID_NOISESMOOTH].Node[0].Value, 5000);
+  EXPECT_EQ(pp[47].Node[2].Value, 1000000);  // 1000 ms modulation period
+  EXPECT_EQ(pp[PID_VISPHASE].TrackSource, 49);
+  EXPECT_EQ(pp[PID_VISMODDEPTH].TrackSource, 14);
+  // Tracking defaults from the CalcMax ratio and the row's limits.
+  EXPECT_EQ(pp[PID_BGPHASE].Slope, 1000 * 1000 / 15);
+  EXPECT_EQ(pp[PID_BGPHASE].MinLimit, -1000);
+  EXPECT_EQ(pp[PID_BGPHASE].MaxLimit, 1000);
+  EXPECT_EQ(PresetLength(sp.p), 1000);
+}
+
+TEST(DefaultSegment, OnlyNodesTwoOrThree) {
+  Preset p{};
+  Param* pp = CommitSegmentSlot(p, 0, 1);
+  Segment seg{};
+  {
+    ExpectCheckFailures expect;
+    FillDefaultSegment(pp, seg, 1, 4);
+    EXPECT_TRUE(expect.Saw("Nodes==2||Nodes==3"));
+  }
+  FillDefaultSegment(pp, seg, 1, 2);
+  EXPECT_EQ(pp[36].NumNodes, 2);
+  EXPECT_EQ(pp[36].Node[1].SweepTime, 10000);
+  EXPECT_EQ(pp[36].Node[1].Value, 5000);
+  FreePreset(p);
+}
+
+TEST(SegmentMemory, AbsentVoicesAreNotBacked) {
+  Preset p{};
+  Param* pp = CommitSegmentSlot(p, 3, 1);
+  ASSERT_NE(pp, nullptr);
+  EXPECT_EQ(pp, p.ParamMem + 3 * NPARAMS);
+  pp[49].Node[99].Value = 1;  // the last parameter of voice 0 is usable
+  EXPECT_DEATH(pp[50].Node[0].Value = 1, "");
+  Param* full = CommitSegmentSlot(p, 3, 10);
+  full[175].Node[99].Value = 2;
+  EXPECT_EQ(full[49].Node[99].Value, 1);  // growing keeps the contents
+  FreePreset(p);
+}
+
+TEST(Easy, SetsConstantCurveAndJoinsChannels) {
+  ScopedPreset sp;
+  Param* pp = SegParams(sp.p, 0);
+  const Segment& seg = sp.p.data.Segment[0];
+  pp[PID_NOISEVOL].ChannelMode = 1;
+  pp[PID_NOISEVOL + 1].Tracking = 0;
+  SetFromEasySelection(pp, seg, PID_NOISEVOL, 45, 37, 2);
+  EXPECT_EQ(pp[PID_NOISEVOL].NumNodes, 2);
+  EXPECT_EQ(pp[PID_NOISEVOL].Node[0].Value, 5000);
+  EXPECT_EQ(pp[PID_NOISEVOL].ChannelMode, 0);
+  EXPECT_EQ(pp[PID_NOISEVOL].EasySel, 45);
+  EXPECT_EQ(pp[PID_NOISEVOL + 1].Tracking, 1);
+  EXPECT_EQ(pp[PID_NOISEVOL + 1].NumNodes, 2);
+  EXPECT_EQ(pp[PID_NOISEVOL + 1].Node[1].Value, 5000);
+  // Phase shifts are in hundredths of a millisecond.
+  SetFromEasySelection(pp, seg, PID_BGPHASE, 36, 36, 3);
+  EXPECT_EQ(pp[PID_BGPHASE].Node[2].Value, -25000);
+  // Filter choices carry two decimals.
+  SetFromEasySelection(pp, seg, 43, 10, 36, 3);
+  EXPECT_EQ(pp[43].Node[0].Value, 220);
+  int32_t v = 0;
+  EXPECT_TRUE(EasySelectionValue(PN_WAVEFORM, 6, &v));
+  EXPECT_EQ(v, (500 << 16) | 870);
+  EXPECT_FALSE(EasySelectionValue(PN_VOLUME, 99, &v));
+}
+
+TEST(CopyCompare, EqualCopyIsUnchangedDescriptionChangeIsChanged) {
+  ScopedPreset a, b;
+  b.p.LastUse = a.p.LastUse;
+  EXPECT_EQ(ComparePresets(a.p, b.p), 0);
+  EXPECT_FALSE(CopyPreset(b.p, a.p));
+  std::strcpy(a.p.Description, "For the evening.");
+  EXPECT_EQ(ComparePresets(a.p, b.p), 1);
+  EXPECT_TRUE(CopyPreset(b.p, a.p));
+  EXPECT_STREQ(b.p.Description, "For the evening.");
+  EXPECT_NE(b.p.Description, a.p.Description);  // dest keeps its own buffer
+  EXPECT_NE(b.p.ParamMem, a.p.ParamMem);
+  EXPECT_EQ(ComparePresets(a.p, b.p), 0);
+}
+
+TEST(CopyCompare, BothWaveformHalvesCount) {
+  ScopedPreset a, b;
+  b.p.LastUse = a.p.LastUse;
+  SegParams(a.p, 0)[41].Node[1].Value = (300 << 16) | 500;  // only Z differs
+  EXPECT_EQ(ComparePresets(a.p, b.p), 1);
+  EXPECT_TRUE(CopyPreset(b.p, a.p));
+  EXPECT_EQ(SegParams(b.p, 0)[41].Node[1].Value, (300 << 16) | 500);
+  EXPECT_FALSE(CopyPreset(b.p, a.p));
+}
+
+TEST(CopyCompare, CopiesEverySegmentAndVoice) {
+  ScopedPreset a;
+  Preset dest{};
+  a.p.data.NumSegments = 2;
+  Segment& seg = a.p.data.Segment[1];
+  std::strcpy(seg.Name, "B");
+  seg.Length = 500;
+  seg.Repeat = 3;
+  Param* pp = CommitSegmentSlot(a.p, 1, 10);
+  FillDefaultSegment(pp, seg, 10, 3);
+  RecomputeAllTracked(pp, seg);
+  pp[175].Node[0].Value = 12345;
+  EXPECT_TRUE(CopyPreset(dest, a.p));
+  ASSERT_NE(dest.ParamMem, nullptr);
+  EXPECT_EQ(SegParams(dest, 1)[175].Node[0].Value, 12345);
+  EXPECT_EQ(ComparePresets(dest, a.p), 0);
+  EXPECT_EQ(PresetLength(dest), 1000 + 1500);
+  FreePreset(dest);
+}
+
+}  // namespace
