@@ -14,14 +14,16 @@
 // where the gap is, and nothing is read beyond the arguments given.
 //
 // The fmt of %n!fmt! is [flags][width][.precision][length]conversion with
-// flags from "-+ #0", width and precision of at most 3 digits (0-255),
+// flags from "-+ #0", width and precision of at most 255 (3 digits),
 // length h, hh, l, ll, I64, j, z or t, and conversion d, i, u, o, x, X, c or s.
 // Integer conversions without a 64-bit length (ll, I64, j, z, t) take the low
 // 32 bits of the argument, h the low 16 and hh the low 8, as the 32-bit
-// formatter would. A string argument given to an integer conversion is
-// inserted as text (width and '-' still apply); an integer given to %s is
-// inserted in decimal. A fmt outside this grammar leaves the insert as
-// written.
+// formatter would. Flags that printf leaves undefined for a conversion ('#'
+// outside o/x/X, '0' on c and s) and a precision on c are dropped. A string
+// argument given to an integer conversion is inserted as text (width and '-'
+// still apply); an integer given to %s is inserted in decimal. A fmt outside
+// this grammar leaves the insert as written; a '!' without its closing '!'
+// is plain text after a plain insert.
 //
 // Any thread may call these functions; they only allocate the result.
 #pragma once

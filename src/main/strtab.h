@@ -1,0 +1,38 @@
+// The program's string table: every user-visible text, referred to by number.
+//
+// Texts with %1, %2!d! inserts are formatted with FormatMsg (FormatMessage
+// style, see platform/msgfmt.h); the others are printf formats for
+// FormatPrintf. The table is sorted by id and the ids are unique (checked when
+// the table is compiled). Texts are UTF-8.
+//
+// Any thread may call these functions: the table is constant.
+#pragma once
+#include <cstdio>
+#include <initializer_list>
+#include <span>
+#include <string>
+
+#include "platform/msgfmt.h"
+
+struct StrEntry {
+  int Id;
+  const char* Text;
+};
+
+// Text of string id; "" after a failed internal check when there is none.
+const char* GetStr(int id);
+bool HasStr(int id);
+// All entries in ascending id order.
+std::span<const StrEntry> StringTable();
+// Prints "id<TAB>text" per entry; backslash, newline, tab, CR and other
+// control characters in the text are written as C escapes (\\ \n \t \r \xHH).
+void PrintStringTable(FILE* f);
+
+// Message id formatted FormatMessage-style with its arguments.
+std::string FormatMsg(int id, std::initializer_list<MsgArg> args = {});
+
+// Text ids of the easy selections: EasySel value s (1-50) shows string
+// IDS_EASYSEL_BASE + s; "User-defined..." (EasySel 0) is string 314.
+constexpr int IDS_USERDEFINED = 314;
+constexpr int IDS_EASYSEL_BASE = 400;
+constexpr int EasySelTextId(int easySel) { return easySel == 0 ? IDS_USERDEFINED : IDS_EASYSEL_BASE + easySel; }
