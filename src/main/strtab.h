@@ -30,9 +30,3 @@ void PrintStringTable(FILE* f);
 
 // Message id formatted FormatMessage-style with its arguments.
 std::string FormatMsg(int id, std::initializer_list<MsgArg> args = {});
-
-// Text ids of the easy selections: EasySel value s (1-50) shows string
-// IDS_EASYSEL_BASE + s; "User-defined..." (EasySel 0) is string 314.
-constexpr int IDS_USERDEFINED = 314;
-constexpr int IDS_EASYSEL_BASE = 400;
-constexpr int EasySelTextId(int easySel) { return easySel == 0 ? IDS_USERDEFINED : IDS_EASYSEL_BASE + easySel; }

@@ -2,11 +2,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "common/checks.h"
+#include "main/model.h"
 #include "main/strtab.h"
 
 namespace {
@@ -53,7 +55,7 @@ TEST(StrTab, EachTextIsOneKindOfFormat) {
   for (const StrEntry& e : StringTable()) {
     // Labels shown as they are: the unit "%" and the easy-selection texts
     // ("25% smoothed rectangular wave").
-    if (e.Id == 159 || (e.Id > IDS_EASYSEL_BASE && e.Id <= EasySelTextId(50))) continue;
+    if (e.Id == 159 || (e.Id >= 4001 && e.Id <= 4050)) continue;
     if (HasNumberedInsert(e.Text)) {
       // A numbered text must not also carry printf conversions.
       EXPECT_EQ(std::strstr(e.Text, "%s"), nullptr) << e.Id;
@@ -95,16 +97,51 @@ TEST(StrTab, SampleTexts) {
   EXPECT_TRUE(std::string(GetStr(391)).ends_with("Your help in fine-tuning Sonavel is greatly appreciated!"));
 }
 
+// Every entry of the EasyMode table names a text, and the text fits its
+// EasySel value.
 TEST(StrTab, EasySelectionTexts) {
-  EXPECT_EQ(EasySelTextId(0), 314);
-  EXPECT_STREQ(GetStr(EasySelTextId(0)), "User-defined...");
-  EXPECT_STREQ(GetStr(EasySelTextId(1)), "Sine wave");
-  EXPECT_STREQ(GetStr(EasySelTextId(31)), "Sine^3 wave");
-  EXPECT_STREQ(GetStr(EasySelTextId(27)), "Pink noise");
-  EXPECT_STREQ(GetStr(EasySelTextId(34)), "Right 100ms ahead");
-  EXPECT_STREQ(GetStr(EasySelTextId(35)), "Left 250ms ahead");
-  EXPECT_STREQ(GetStr(EasySelTextId(50)), "Zero volume");
-  for (int s = 0; s <= 50; ++s) EXPECT_TRUE(HasStr(EasySelTextId(s))) << s;
+  const std::map<int, std::string> byEasySel = {
+      {0, "User-defined..."}, {1, "Sine wave"}, {2, "Sine^2 wave"}, {31, "Sine^3 wave"}, {3, "Triangular wave"},
+      {4, "Filtered triangular wave"}, {5, "Rectangular wave"}, {6, "25% smoothed rectangular wave"},
+      {7, "50% smoothed rectangular wave"}, {8, "No filtering"}, {9, "First harmonic"}, {10, "Two harmonics"},
+      {11, "Three harmonics"}, {12, "In phase"}, {13, "90 degrees out of phase"},
+      {14, "-90 degrees out of phase"}, {15, "180 degrees out of phase"}, {16, "No modulation"},
+      {17, "Half of volume range"}, {18, "Full volume range"}, {19, "No modulation"}, {20, "Slow ocean waves"},
+      {21, "Normal ocean waves"}, {22, "Fast ocean waves"}, {23, "No modulation"},
+      {24, "Half of brightness range"}, {25, "Full brightness range"}, {26, "White noise"}, {27, "Pink noise"},
+      {28, "Brown noise"}, {29, "Every 10 seconds"}, {30, "At random intervals"}, {32, "No phase shift"},
+      {33, "Left 100ms ahead"}, {34, "Right 100ms ahead"}, {35, "Left 250ms ahead"}, {36, "Right 250ms ahead"},
+      {37, "Continuous"}, {38, "Every 5 seconds"}, {39, "Every 10 seconds"}, {40, "Every 15 seconds"},
+      {41, "Every 20 seconds"}, {42, "Full volume"}, {43, "Half volume"}, {44, "Noise with full volume"},
+      {45, "Noise with half volume"}, {46, "No noise background"}, {47, "Full brightness"},
+      {48, "Half brightness"}, {49, "Visual off"}, {50, "Zero volume"},
+  };
+  ASSERT_EQ(byEasySel.size(), 51u);
+  std::set<int> seen;
+  for (const EasyModeType& e : EasyMode) {
+    ASSERT_TRUE(HasStr(e.Text)) << "EasySel " << e.EasySel << " text " << e.Text;
+    ASSERT_TRUE(byEasySel.count(e.EasySel)) << e.EasySel;
+    EXPECT_EQ(GetStr(e.Text), byEasySel.at(e.EasySel)) << "EasySel " << e.EasySel;
+    seen.insert(e.EasySel);
+  }
+  EXPECT_EQ(seen.size(), 51u);
+  EXPECT_STREQ(GetStr(314), "User-defined...");
+}
+
+TEST(StrTab, ParameterNamesAndUnitsResolve) {
+  for (int row = 0; row < PDBK; ++row) {
+    if (row == PN_BGPARAM) continue;  // follows the background; its spares are checked below
+    EXPECT_TRUE(HasStr(ParamDef[row].Name)) << row;
+    EXPECT_TRUE(HasStr(ParamDef[row].Unit)) << row;
+  }
+  for (const ParamDefType& r : ParamDefSpare) {
+    EXPECT_TRUE(HasStr(r.Name)) << r.Name;
+    EXPECT_TRUE(HasStr(r.Unit)) << r.Unit;
+  }
+  EXPECT_STREQ(GetStr(ParamDef[PN_BEAT].Name), "Binaural Beat Frequency");
+  EXPECT_STREQ(GetStr(ParamDef[PN_BEAT].Unit), "Hz");
+  EXPECT_STREQ(GetStr(ParamDefSpare[1].Name), "Background Interval");
+  EXPECT_STREQ(GetStr(ParamDefSpare[1].Unit), "s");
 }
 
 TEST(StrTab, FormattedMessages) {
