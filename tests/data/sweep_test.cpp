@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "common/checks.h"
+#include "data/sweep.h"
+#include "data/walk.h"
+#include "testpreset.h"
+
+namespace {
+
+std::vector<SweepRecord*> ListOf() {
+  std::vector<SweepRecord*> out;
+  for (SweepRecord* r = FirstSweepRecord();; r = FollowingRecord(r)) {
+    out.push_back(r);
+    if (r->Blocks <= 0) break;
+  }
+  return out;
+}
+
+struct Sweeps : ::testing::Test {
+  void SetUp() override { EngineSetUp(); }
+  void TearDown() override {
+    BuildWaveform(108, 50, 1.0, RectangularData8, WAVELEN, false);
+    BuildWaveform(162, 50, 1.0, SteepRectangularData8, WAVELEN, false);
+  }
+};
+
+TEST_F(Sweeps, SteadySegmentIsOneRecord) {
+  TestPreset t;
+  t.Seg(0).Length = 1000;  // 10 minutes of 200 ms blocks
+  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  auto list = ListOf();
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0]->Blocks, 3000);
+  EXPECT_EQ(list[1]->Blocks, -1);  // "Stop after the last segment"
+  EXPECT_EQ(SweepDataVoices, 1);
+}
+
+TEST_F(Sweeps, LongStretchSplitsAt32760Blocks) {
+  AdvancedOptions o;
+  o.LenOfBlocks = 150;
+  EngineSetUp(o);
+  TestPreset t;
+  t.Seg(0).Length = 20000;  // 80000 blocks
+  int vol = VoicePidOf(0, VP_VOLUME);
+  t.Set2(0, vol, {{0, 10000}, {5000, 10000}, {5000, 5000}, {10000, 5000}});
+  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  auto list = ListOf();
+  ASSERT_GE(list.size(), 4u);
+  EXPECT_EQ(list[0]->Blocks, 32760);
+  EXPECT_EQ(list[1]->Blocks, 7240);
+  EXPECT_EQ(list[1]->Voice[0].Volume[0], 10000);
+  EXPECT_EQ(list[0]->RepeatTarget, nullptr);
+  // The jump to 50 % comes at block 40000 and lasts to the end unsplit.
+  SweepRecord* after = list[list.size() - 2];
+  EXPECT_EQ(after->Voice[0].Volume[0], 5000);
+  EXPECT_EQ(after->Blocks, 40000);
+  EXPECT_EQ(list.back()->Blocks, -1);
+}
+
+TEST_F(Sweeps, SegmentShorterThanABlockLastsOneBlock) {
+  AdvancedOptions o;
+  o.LenOfBlocks = 2000;
+  EngineSetUp(o);
+  TestPreset t;
+  t.Seg(0).Length = 1;  // 0.6 s: rounds to 0 blocks
+  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  auto list = ListOf();
+  ASSERT_EQ(list.size(), 2u);
+  EXPECT_EQ(list[0]->Blocks, 1);
+}
+
+TEST_F(Sweeps, RampFollowsTheResolution) {
+  TestPreset t;
+  t.Seg(0).Length = 1000;  // 3000 blocks
+  int vol = VoicePidOf(0, VP_VOLUME);
+  t.Set2(0, vol, {{0, 0}, {10000, 10000}});
+  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  auto list = ListOf();
+  // Volume resolution is 1 % (100 units), so about 100 records.
+  EXPECT_GE(list.size(), 95u);
+  EXPECT_LE(list.size(), 105u);
+  int64_t total = 0;
+  for (size_t i = 0; i + 1 < list.size(); i++) {
+    total += list[i]->Blocks;
+    if (i > 0) {
+      int d = list[i]->Voice[0].Volume[0] - list[i - 1]->Voice[0].Volume[0];
+      EXPECT_GE(d, 90) << i;
+      EXPECT_LE(d, 110) << i;
+    }
+  }
+  EXPECT_EQ(total, 3000);
+  EXPECT_EQ(list.back()->Voice[0].Volume[0], 10000);
+}
+
+TEST_F(Sweeps, RepeatedSegmentPlaysItsRecordsAgain) {
+  TestPreset t(1, 2);
+  t.Seg(0).Length = 4;  // 12 blocks
+  t.Seg(0).Repeat = 3;
+  t.Seg(1).Length = 2;  // 6 blocks
+  int vol = VoicePidOf(0, VP_VOLUME);
+  t.Set2(0, vol, {{0, 2000}, {5000, 2000}, {5000, 4000}, {10000, 4000}});
+  t.Set2(1, vol, {{0, 7000}, {10000, 7000}});
+  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  StartSweepWalk(FirstSweepRecord());
+  std::vector<int> played;
+  for (int i = 0; i < 1000 && AdvanceSweep() == 0; i++) played.push_back(CurrentRecord->Voice[0].Volume[0]);
+  // 3 x (6 blocks at 20 %, 1 block for the record at the jump, 6 at 40 %), then 6 at 70 %.
+  std::vector<int> pass;
+  for (int i = 0; i < 7; i++) pass.push_back(2000);
+  for (int i = 0; i < 6; i++) pass.push_back(4000);
+  std::vector<int> expect;
+  for (int r = 0; r < 3; r++) expect.insert(expect.end(), pass.begin(), pass.end());
+  for (int i = 0; i < 6; i++) expect.push_back(7000);
+  EXPECT_EQ(played, expect);
+  EXPECT_EQ(AdvanceSweep(), 1);
+}
+
+TEST_F(Sweeps, FreezeHoldsTheRecord) {
+  TestPreset t(1, 2);
+  t.Seg(0).Length = 1;  // 3 blocks
+  t.Seg(1).Length = 1;
+  int vol = VoicePidOf(0, VP_VOLUME);
+  t.Set2(1, vol, {{0, 3000}, {10000, 3000}});
+  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  StartSweepWalk(FirstSweepRecord());
+  for (int i = 0; i < 3; i++) ASSERT_EQ(AdvanceSweep(), 0);
+  FreezeState = 1;
+  for (int i = 0; i < 10; i++) ASSERT_EQ(AdvanceSweep(), 0);
+  EXPECT_EQ(CurrentRecord->Voice[0].Volume[0], 10000);
+  FreezeState = 0;
+  ASSERT_EQ(AdvanceSweep(), 0);
+  EXPECT_EQ(CurrentRecord->Voice[0].Volume[0], 3000);
+}
+
+TEST_F(Sweeps, FinalRecordHoldsOnlyWhenAudible) {
+  TestPreset t;
+  t.P.data.ContinuePlaying = 1;
+  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  EXPECT_EQ(ListOf().back()->Blocks, 0);
+  StartSweepWalk(FirstSweepRecord());
+  for (int i = 0; i < 5000; i++) ASSERT_EQ(AdvanceSweep(), 0);
+  EXPECT_FALSE(Advancing);  // held forever
+
+  int vol = VoicePidOf(0, VP_VOLUME);
+  t.Set2(0, vol, {{0, 10000}, {10000, 0}});
+  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  EXPECT_EQ(ListOf().back()->Blocks, -1);  // silent at the end: playback ends
+  t.P.data.Background = 3;
+  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  EXPECT_EQ(ListOf().back()->Blocks, 0);
+}
+
+TEST_F(Sweeps, NoiseSwitchesNoiseOnAndAddsAShare) {
+  TestPreset t;
+  ExtraSourceShare = 1;  // a background is loaded
+  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  EXPECT_FALSE(NoiseOn);
+  EXPECT_EQ(ExtraSourceShare, 1);
+  t.Set(0, PID_NOISEVOL + 1, {{0, 0}, {8000, 0}, {10000, 300}});
+  ExtraSourceShare = 1;
+  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  EXPECT_TRUE(NoiseOn);
+  EXPECT_EQ(ExtraSourceShare, 2);
+}
+
+TEST_F(Sweeps, ProgressRunsForwardAndAbortStops) {
+  TestPreset t(2, 3);
+  for (int s = 0; s < 3; s++) t.Set2(s, VoicePidOf(0, VP_VOLUME), {{0, 0}, {10000, 10000}});
+  struct Seen {
+    std::vector<int> pos;
+    int abortAt = -1;
+  } seen;
+  ProgressSink sink{[](void* c, int pos) {
+                      auto* s = static_cast<Seen*>(c);
+                      s->pos.push_back(pos);
+                      return s->abortAt >= 0 && static_cast<int>(s->pos.size()) > s->abortAt;
+                    },
+                    &seen};
+  ASSERT_EQ(CalculatePreset(t.P, true, &sink), 0);
+  ASSERT_FALSE(seen.pos.empty());
+  EXPECT_EQ(seen.pos.front(), 500);
+  for (size_t i = 1; i < seen.pos.size(); i++) ASSERT_GE(seen.pos[i], seen.pos[i - 1]);
+  EXPECT_LE(seen.pos.back(), 9500);
+  EXPECT_GE(seen.pos.back(), 9000);
+  seen.pos.clear();
+  seen.abortAt = 5;
+  EXPECT_EQ(CalculatePreset(t.P, true, &sink), CALC_ABORTED);
+}
+
+TEST_F(Sweeps, BeatAndPitchGiveEarFrequencies) {
+  TestPreset t;
+  int beat = VoicePidOf(0, VP_BEAT), pitch = VoicePidOf(0, VP_PITCH);
+  t.Set(0, beat, {{0, 10000}, {10000, 10000}});    // 10 Hz
+  t.Set2(0, pitch, {{0, 20000}, {10000, 20000}});  // 200 Hz
+  SweepRecord* r = FirstSweepRecord();
+  int status;
+  ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
+  ASSERT_NE(FillSweepRecord(t.P, 0, nullptr, 3000, r, &status), nullptr);
+  EXPECT_EQ(r->Voice[0].Frequency[0], 195000);
+  EXPECT_EQ(r->Voice[0].Frequency[1], 205000);
+  t.Set(0, beat, {{0, 500000}, {10000, 500000}});  // 500 Hz
+  ASSERT_NE(FillSweepRecord(t.P, 0, nullptr, 3000, r, &status), nullptr);
+  EXPECT_EQ(r->Voice[0].Frequency[0], 50000);
+  EXPECT_EQ(r->Voice[0].Frequency[1], 450000);
+  // Separate pitch channels ignore the beat.
+  HeaderOf(&t.At(0, pitch))->ChannelMode = 1;
+  t.Set(0, pitch + 1, {{0, 21000}, {10000, 21000}});
+  ASSERT_NE(FillSweepRecord(t.P, 0, nullptr, 3000, r, &status), nullptr);
+  EXPECT_EQ(r->Voice[0].Frequency[0], 200000);
+  EXPECT_EQ(r->Voice[0].Frequency[1], 210000);
+}
+
+TEST_F(Sweeps, DirectRecordEvaluatesCurvesAndClampsRanges) {
+  TestPreset t;
+  int vol = VoicePidOf(0, VP_VOLUME);
+  t.Set(0, vol, {{0, 0}, {10000, 8000}});
+  t.Set(0, vol + 1, {{0, 12000}, {10000, 12000}});  // hand-made: above 100 %
+  t.Set(0, VoicePidOf(0, VP_MODDEPTH), {{0, 15000}, {10000, 15000}});
+  t.Set(0, VoicePidOf(0, VP_MODPHASE), {{0, 9050}, {10000, 9050}});
+  SweepRecord* r = FirstSweepRecord();
+  int status;
+  ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
+  ASSERT_NE(FillSweepRecord(t.P, 0, nullptr, 2500, r, &status), nullptr);
+  EXPECT_EQ(r->Voice[0].Volume[0], 2000);
+  EXPECT_EQ(r->Voice[0].Volume[1], 10000);
+  EXPECT_EQ(r->Voice[0].Mod1Depth[0], 100);
+  EXPECT_EQ(r->Voice[0].Mod1Phase, 90);
+  EXPECT_EQ(r->Voice[0].Mod1Rate[0], 1000000);
+}
+
+TEST_F(Sweeps, AudioStrobeSlotCarriesBrightnessAndFlash) {
+  TestPreset t;
+  t.Set2(0, PID_VISBRIGHT, {{0, 10000}, {10000, 10000}});
+  t.Set2(0, PID_VISFREQ, {{0, 10000}, {10000, 10000}});  // 10 Hz
+  SweepRecord* r = FirstSweepRecord();
+  int status;
+  ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
+  ASSERT_NE(FillSweepRecord(t.P, 0, nullptr, 0, r, &status), nullptr);
+  const VoiceEntry& s = StrobeSlot(r);
+  EXPECT_EQ(s.Frequency[0], 19200000);
+  EXPECT_EQ(s.Volume[0], 10000);  // (100 - 50) * 10000 / 100 + 50 * 100
+  EXPECT_EQ(s.Mod1Depth[0], 50);
+  EXPECT_EQ(s.Mod1Rate[0], -10000);
+  t.Set2(0, PID_VISBRIGHT, {{0, 5000}, {10000, 5000}});
+  ASSERT_NE(FillSweepRecord(t.P, 0, nullptr, 0, r, &status), nullptr);
+  EXPECT_EQ(StrobeSlot(r).Volume[0], 7500);
+  t.Set2(0, PID_VISBRIGHT, {{0, 0}, {10000, 0}});
+  ASSERT_NE(FillSweepRecord(t.P, 0, nullptr, 0, r, &status), nullptr);
+  EXPECT_EQ(StrobeSlot(r).Volume[0], 0);
+}
+
+TEST_F(Sweeps, RectangularAudioStrobeRebuildsTablesWithTheDutyCycle) {
+  AdvancedOptions o;
+  o.AudioStrobeDutyCycle = 25;
+  EngineSetUp(o);
+  TestPreset t;
+  int8_t before = RectangularData8[static_cast<int>(120 * 8192 / 360)];
+  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  EXPECT_EQ(before, 127);
+  EXPECT_LT(RectangularData8[static_cast<int>(120 * 8192 / 360)], 127);  // top now ends at 90
+}
+
+TEST_F(Sweeps, TooManyWaveformsFailsWith1273) {
+  TestPreset t(10, 1);
+  t.Seg(0).Length = 100000;
+  // Every ear sweeps the shape through all positions at its own sharpness:
+  // 20 sharpness values times some 70 distinct shapes.
+  for (int v = 0; v < 10; v++) {
+    int wf = VoicePidOf(v, VP_WAVEFORM);
+    t.Set(0, wf, {{0, (v * 100) << 16}, {10000, ((v * 100) << 16) | 1000}});
+    t.Set(0, wf + 1, {{0, (v * 100 + 50) << 16}, {10000, ((v * 100 + 50) << 16) | 1000}});
+  }
+  EXPECT_EQ(CalculatePreset(t.P, true, nullptr), CALC_WAVEFORMS);
+}
+
+TEST_F(Sweeps, InterpolationAndNextChange) {
+  ProgressRecord p{};
+  for (int i = 0; i <= 20; i++) {
+    p.WTimes[i] = 1000 + 100 * i;
+    p.WValues[i] = 50 * i;
+  }
+  EXPECT_EQ(InterpolateProgress(p, 1000), 0);
+  EXPECT_EQ(InterpolateProgress(p, 1150), 75);
+  EXPECT_EQ(InterpolateProgress(p, 3000), 1000);
+  EXPECT_EQ(NextChangeTime(75, 100, p, 1150), 1350);
+  EXPECT_EQ(NextChangeTime(990, 100, p, 2980), 100000);
+  // Falling curve: the target is below.
+  for (int i = 0; i <= 20; i++) p.WValues[i] = 1000 - 50 * i;
+  EXPECT_EQ(NextChangeTime(925, 100, p, 1150), 1350);
+  // Packed: each half on its own, the earlier wins.
+  for (int i = 0; i <= 20; i++) p.WValues[i] = ((10 * i) << 16) | (40 * i);
+  EXPECT_EQ(InterpolatePackedProgress(p, 1150), (15 << 16) | 60);
+  EXPECT_EQ(NextChangeTimePacked((15 << 16) | 60, 20, p, 1150), 1200);
+  EXPECT_EQ(ParamStep(PN_VOLUME, 5000), 100);
+  EXPECT_EQ(ParamStep(PN_BEAT, 15000), 95);  // (15000 * 5 + 20 * 1000) / 1000
+  EXPECT_EQ(ParamStep(PN_BEAT, -15000), 95);
+  EXPECT_EQ(ParamStep(PN_FILTER, 0), 20);
+}
+
+}  // namespace
