@@ -64,7 +64,8 @@ TEST(ByteDev, WriteBudgetWritesWhatFitsThenFails) {
 }
 
 TEST(ByteDev, PosixFileRoundTripAndFullDisk) {
-  std::string path = TempDir() + "/dev.bin";
+  std::string dir = TempDir();
+  std::string path = dir + "/dev.bin";
   ByteDev dev;
   ASSERT_TRUE(DevOpenFile(dev, path.c_str(), DEV_CREATE_ALWAYS));
   EXPECT_EQ(DevWrite(dev, "hello", 5), DEV_WRITE_OK);
@@ -86,6 +87,7 @@ TEST(ByteDev, PosixFileRoundTripAndFullDisk) {
     DevClose(dev);
   }
   unlink(path.c_str());
+  rmdir(dir.c_str());
 }
 
 TEST(FileHeader, WrittenBytes) {
