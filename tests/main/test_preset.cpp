@@ -149,7 +149,8 @@ TEST(SegmentMemory, AbsentVoicesAreNotBacked) {
   ASSERT_NE(pp, nullptr);
   EXPECT_EQ(pp, p.ParamMem + 3 * NPARAMS);
   pp[49].Node[99].Value = 1;  // the last parameter of voice 0 is usable
-  EXPECT_DEATH(pp[50].Node[0].Value = 1, "");
+  // Commits are whole pages, so look a page past the last backed parameter.
+  EXPECT_DEATH(pp[56].Node[0].Value = 1, "");
   Param* full = CommitSegmentSlot(p, 3, 10);
   full[175].Node[99].Value = 2;
   EXPECT_EQ(full[49].Node[99].Value, 1);  // growing keeps the contents
