@@ -1,14 +1,228 @@
+// The subcommands of sonavel-cli that work on preset files.
 #include "cli/commands.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include "cli/cliutil.h"
+#include "cli/presetjson.h"
+#include "main/arith.h"
+#include "main/preset.h"
+#include "main/strtab.h"
+
+namespace {
+
+struct Selection {
+  int Index = -1;
+  std::string Name;
+};
+
+void AddSelection(CLI::App* cmd, Selection& sel) {
+  auto* idx = cmd->add_option("--index", sel.Index, "record index (as `list` shows it)")->check(CLI::NonNegativeNumber);
+  auto* name = cmd->add_option("--name", sel.Name, "preset name");
+  idx->excludes(name);
+  name->excludes(idx);
+}
+
+int RequireSelection(const Selection& sel) {
+  if (sel.Index < 0 && sel.Name.empty()) {
+    std::fprintf(stderr, "Give --index N or --name NAME.\n");
+    return EXIT_USAGE;
+  }
+  return EXIT_OK;
+}
+
+std::string Flags(const PresetFixed& r) {
+  std::string f;
+  f += r.Deleted ? 'D' : '-';
+  f += r.BuiltIn ? 'B' : '-';
+  f += r.IsSchedule ? 'S' : '-';
+  return f;
+}
+
+int CmdList(const std::string& path) {
+  std::vector<PresetFixed> list;
+  if (int rc = ReadRecordList(path, &list)) return ReportFileMessage(rc, path);
+  for (size_t i = 0; i < list.size(); ++i)
+    std::printf("%zu\t%s\t%s\n", i, Flags(list[i]).c_str(), list[i].Deleted ? "" : list[i].Name);
+  return EXIT_OK;
+}
+
+// Loads the selected preset or reports why not.
+int LoadSelected(const std::string& path, const Selection& sel, Preset& p) {
+  bool notFound = false;
+  if (int rc = LoadPresetAt(path, sel.Index, sel.Name, p, &notFound)) return ReportFileMessage(rc, path);
+  if (notFound) {
+    if (sel.Index >= 0) return ReportError("The file '" + path + "' has no preset at index " + std::to_string(sel.Index) + ".");
+    return ReportError("The file '" + path + "' has no preset named '" + sel.Name + "'.");
+  }
+  return EXIT_OK;
+}
+
+std::string ParamLabel(int pid) {
+  int row = ParamNumOfPid(pid);
+  std::string name = GetStr(ParamDef[row].Name);
+  if (ParamDef[row].Channels == 2) {
+    int first = PARAMID(pid >= NSPAR ? (pid - NSPAR) / NVPAR : 0, row);
+    name += pid == first ? " (left)" : " (right)";
+  }
+  return name;
+}
+
+std::string NodeValueText(int row, int32_t v) {
+  const ParamDefType& d = ParamDef[row];
+  if (row == PN_WAVEFORM) {
+    std::string lo = FormatNumber(v & 0xFFFF, 1, 1, 0, false);
+    std::string hi = FormatNumber((v >> 16) & 0xFFFF, 1, 1, 0, false);
+    return lo + " (Z " + hi + ")";
+  }
+  return std::string(FormatNumber(v, d.Digits, d.Digits, 0, true)) + GetStr(d.Unit);
+}
+
+void PrintPreset(const Preset& p) {
+  std::printf("Name: %s\n", p.Name);
+  std::printf("Built-in: %s   Schedule: %s\n", p.BuiltIn ? "yes" : "no", p.IsSchedule ? "yes" : "no");
+  std::printf("Length: %s min\n", FormatNumber(PresetLength(p), 2, 2, 0, true));
+  if (p.data.Background == AMBIX_NONE) std::printf("Background: none\n");
+  else if (p.data.Background < AMBIX_NONE) std::printf("Background: %d of %s\n", p.data.Background, p.data.BackgroundFile);
+  else std::printf("Background: %s file %s\n", p.data.Background == AMBIX_LONG ? "long" : "looped", p.data.BackgroundFile);
+  std::printf("After the last segment: %s\n", p.data.ContinuePlaying ? "continue" : "stop");
+  std::printf("Colors:");
+  for (int i = 0; i < p.data.VisOpt.NumColors && i < MAXCOLORS; ++i) std::printf(" #%06X", p.data.VisOpt.Colors[i]);
+  std::printf("\n");
+  if (p.Description && p.Description[0]) std::printf("Description:\n%s\n", p.Description);
+  for (int s = 0; s < p.data.NumSegments; ++s) {
+    const Segment& seg = p.data.Segment[s];
+    std::printf("\nSegment %s: %s min x %d, %d voice(s)%s\n", seg.Name, FormatNumber(seg.Length, 2, 2, 0, true),
+                seg.Repeat, seg.NumVoices, seg.NoiseInsideHead ? ", noise inside the head" : "");
+    const Param* pp = SegParams(p, s);
+    for (int pid = 0; pp && pid < SegParamCount(seg); ++pid) {
+      const Param& q = pp[pid];
+      int row = ParamNumOfPid(pid);
+      if (pid == NSPAR || (pid > NSPAR && (pid - NSPAR) % NVPAR == 0)) std::printf("  Voice %d\n", (pid - NSPAR) / NVPAR + 1);
+      std::printf("    %3d %-36s", pid, ParamLabel(pid).c_str());
+      if (q.Tracking) std::printf(" tracks %d, slope %s, intercept %s:", q.TrackSource, FormatNumber(q.Slope, 3, 3, 0, false),
+                                  FormatNumber(q.Intercept, 3, 3, 0, false));
+      int idx = FindEasyEntry(q.EasySel);
+      if (q.EasySel && idx >= 0 && !q.Tracking) std::printf(" \"%s\":", GetStr(EasyMode[idx].Text));
+      for (int i = 0; i < q.NumNodes && i < MAXNODES; ++i)
+        std::printf(" %s@%s", NodeValueText(row, q.Node[i].Value).c_str(), FormatNumber(q.Node[i].SweepTime, 2, 2, 0, false));
+      std::printf("\n");
+    }
+  }
+}
+
+int CmdShow(const std::string& path, const Selection& sel, bool json) {
+  if (int rc = RequireSelection(sel)) return rc;
+  Preset p{};
+  if (int rc = LoadSelected(path, sel, p)) return rc;
+  if (json) std::cout << PresetToJson(p).dump(1) << "\n";
+  else PrintPreset(p);
+  FreePreset(p);
+  return EXIT_OK;
+}
+
+// Reads presets from JSON files: each holds one preset object or an array.
+bool LoadJsonPresets(const std::vector<std::string>& files, std::vector<Preset>& out, std::string* error) {
+  for (const std::string& f : files) {
+    nlohmann::json j;
+    try {
+      std::ifstream in(f);
+      if (!in) {
+        *error = f + ": cannot be opened";
+        return false;
+      }
+      j = nlohmann::json::parse(in);
+    } catch (const nlohmann::json::exception& e) {
+      *error = f + ": " + e.what();
+      return false;
+    }
+    std::vector<const nlohmann::json*> items;
+    if (j.is_array()) {
+      for (const auto& e : j) items.push_back(&e);
+    } else {
+      items.push_back(&j);
+    }
+    for (size_t i = 0; i < items.size(); ++i) {
+      if (out.size() >= MAXPROGRAMS) {
+        *error = FormatMsg(1302, {MAXPROGRAMS});
+        return false;
+      }
+      Preset p{};
+      std::string why;
+      if (!PresetFromJson(*items[i], p, &why)) {
+        *error = f + (j.is_array() ? "[" + std::to_string(i) + "]" : "") + ": " + why;
+        return false;
+      }
+      out.push_back(p);
+    }
+  }
+  return true;
+}
+
+int CmdBuild(const std::vector<std::string>& files, const std::string& outPath) {
+  std::vector<Preset> presets;
+  std::string error;
+  int rc = EXIT_OK;
+  if (!LoadJsonPresets(files, presets, &error)) {
+    rc = ReportError(error);
+  } else if (int m = WriteExportFile(outPath, presets.data(), static_cast<int>(presets.size()))) {
+    rc = ReportFileMessage(m, outPath);
+  }
+  for (Preset& p : presets) FreePreset(p);
+  return rc;
+}
+
+int CmdNew(const std::string& outPath) {
+  Preset p{};
+  NewDefaultPreset(p);
+  int m = WriteExportFile(outPath, &p, 1);
+  FreePreset(p);
+  return m ? ReportFileMessage(m, outPath) : EXIT_OK;
+}
+
+}  // namespace
 
 int CliMain(int argc, char** argv) {
+  BuildParamTables();
+  ReserveProgramArray();
   CLI::App app{"Sonavel command-line tool"};
   app.require_subcommand(1);
+  std::string path, outPath;
+  Selection sel;
+  bool json = false;
+  std::vector<std::string> inputs;
+
+  auto* list = app.add_subcommand("list", "one line per record: index, flags (D deleted, B built-in, S schedule), name");
+  list->add_option("FILE", path, "preset file")->required();
+  auto* show = app.add_subcommand("show", "print a preset");
+  show->add_option("FILE", path, "preset file")->required();
+  AddSelection(show, sel);
+  show->add_flag("--json", json, "print the preset as JSON");
+  auto* build = app.add_subcommand("build", "write a preset file from JSON presets");
+  build->add_option("JSON", inputs, "JSON files, each one preset or an array of presets")->required();
+  build->add_option("-o,--output", outPath, "preset file to write")->required();
+  auto* make = app.add_subcommand("new", "write a file holding one default new preset");
+  make->add_option("-o,--output", outPath, "preset file to write")->required();
+  auto* strings = app.add_subcommand("strings", "print the string table, one id<TAB>text line per entry");
+  RegisterEngineCommands(app);
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? 0 : 2;
+    int code = app.exit(e);
+    return code == 0 ? EXIT_OK : EXIT_USAGE;
   }
-  return 0;
+  if (*list) return CmdList(path);
+  if (*show) return CmdShow(path, sel, json);
+  if (*build) return CmdBuild(inputs, outPath);
+  if (*make) return CmdNew(outPath);
+  if (*strings) {
+    PrintStringTable(stdout);
+    return EXIT_OK;
+  }
+  return RunEngineCommands(app);
 }
