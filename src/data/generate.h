@@ -1,0 +1,31 @@
+// The sample generator: one output block from the current sweep record.
+#pragma once
+#include <cstdint>
+
+#include "data/records.h"
+
+// Fills one block of BlockBytes bytes at `buffer` (interleaved stereo,
+// 16-bit signed little-endian or 8-bit unsigned with 128 as silence): walks
+// the sweep list, then, holding hBackgroundMutex, renders every voice, the
+// AudioStrobe slot when it is on, the background and the noise. Returns 1
+// without touching the buffer when the list has ended, else 0. No
+// allocation, no system call besides the mutex. Generating thread.
+int GenerateBlock(void* buffer);
+
+// Mixing gain g = p * 64 / 100 for the voices, background and noise:
+// p = 100 / (SweepDataVoices + ExtraSourceShare), or with AudioStrobe on
+// (100 - AudioStrobeMaxLevel / 2) / (SweepDataVoices + ExtraSourceShare).
+int VoiceGain(bool strobe);
+constexpr int STROBE_GAIN = 50 * 64 / 100;
+
+// Phase step of an oscillator for a frequency in millihertz at `rate`
+// samples per second: x = f * 8192 / S, integer part above a 28-bit fraction
+// rounded half away from zero (see state.h). `exact` receives x.
+uint64_t ToneStep(int32_t millihertz, int rate, double* exact);
+// The same for a modulation rate (> 0 period in microseconds, < 0 frequency
+// of -P millihertz, 0 still).
+uint64_t RateStep(int32_t rate, int sampleRate, double* exact);
+
+// Renders one slot into the block (internal; exposed for tests and the
+// benchmarks): `first` stores, otherwise adds.
+void RenderSlot(int slot, const VoiceEntry& v, void* out, int frames, int gain, bool first, const int8_t* modTable);
