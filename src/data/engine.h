@@ -1,0 +1,42 @@
+// The synthesis engine as the playback layer sees it.
+//
+// Sequence of a playback (main thread unless noted):
+//   1. InitEngineTables()              once at start-up: reserves SweepData,
+//                                      WaveformData, DataBlockMem and the
+//                                      background ranges, builds SineData8 and
+//                                      the other fixed tables and ConvVol.
+//   2. TakeEngineOptions(options)      copies the advanced options into
+//                                      EngineOptions and computes BlockBytes.
+//      ExtraSourceShare = background loaded ? 1 : 0;
+//      AudioStrobeOn = visual mode is AudioStrobe;
+//   3. CalculatePreset(preset, toDevice, &sink)
+//                                      builds the sweep list; 0, 85 (aborted
+//                                      through the sink), 1272 or 1273. Adds
+//                                      the noise share and sets NoiseOn.
+//   4. FirstSweepRecord()->Blocks == -1 means nothing is audible (1309).
+//   5. ResetOscillators(); StartSweepWalk(FirstSweepRecord());
+//                                      start position: all tones at phase 0,
+//                                      first record current.
+//   6. GenerateBlock(buffer)           generating thread: advances the walk
+//                                      through the list, then fills BlockBytes
+//                                      bytes; returns 1 (buffer untouched)
+//                                      once the list has ended. CurrentRecord
+//                                      is the record the block was made from.
+//   Freezing: FreezeState (non-zero stops the walk). Test mode: write one
+//   record with FillSweepRecord(preset, seg, nullptr, time, FirstSweepRecord(),
+//   &status), set its Blocks to 0 and StartSweepWalk on it.
+//   NewRecordHook is called on the generating thread whenever a record
+//   becomes current (the visual output takes its left-eye values).
+//
+// Nothing on the per-block path allocates, locks anything but
+// hBackgroundMutex or makes a system call.
+#pragma once
+#include "data/background.h"
+#include "data/generate.h"
+#include "data/noise.h"
+#include "data/options.h"
+#include "data/records.h"
+#include "data/state.h"
+#include "data/sweep.h"
+#include "data/walk.h"
+#include "data/wavetab.h"
