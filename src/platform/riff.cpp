@@ -40,11 +40,11 @@ void RiffAttach(RiffWriter& w, int fd) {
   w.Fd = fd;
 }
 
-RiffResult RiffCreateChunk(RiffWriter& w, const char id[4], const char* formType) {
+RiffResult RiffCreateChunk(RiffWriter& w, const char id[4], const char* formType, uint32_t declaredSize) {
   if (w.Fd < 0 || w.Depth >= 4) return RIFF_FAILED;
   unsigned char head[12];
   std::memcpy(head, id, 4);
-  PutLE32(head + 4, 0);
+  PutLE32(head + 4, declaredSize);
   size_t n = 8;
   if (formType) {
     std::memcpy(head + 8, formType, 4);

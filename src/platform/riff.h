@@ -27,8 +27,10 @@ bool RiffCreate(RiffWriter& w, const char* path);
 // Writes to an already open descriptor (stdout, a pipe); sizes are patched
 // only when the descriptor can seek.
 void RiffAttach(RiffWriter& w, int fd);
-// Starts a chunk; formType (e.g. "WAVE") only for "RIFF"/"LIST".
-RiffResult RiffCreateChunk(RiffWriter& w, const char id[4], const char* formType = nullptr);
+// Starts a chunk; formType (e.g. "WAVE") only for "RIFF"/"LIST". The size
+// field first holds `declaredSize` (the expected length, for streams that
+// cannot seek back) and is patched with the real length on ascending.
+RiffResult RiffCreateChunk(RiffWriter& w, const char id[4], const char* formType = nullptr, uint32_t declaredSize = 0);
 RiffResult RiffWrite(RiffWriter& w, const void* data, size_t bytes);
 // Ends the innermost chunk: pads to even length and writes its size.
 RiffResult RiffAscend(RiffWriter& w);

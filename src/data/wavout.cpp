@@ -1,0 +1,129 @@
+// Preparing a playback and writing it into a WAV file.
+#include <unistd.h>
+
+#include <cstring>
+
+#include "assert/check.h"
+#include "data/generate.h"
+#include "data/playback.h"
+#include "data/state.h"
+#include "data/sweep.h"
+#include "data/walk.h"
+#include "main/preset.h"
+#include "platform/riff.h"
+
+namespace {
+
+void Show(PlaybackUi* ui, int caption, int max) {
+  if (ui && ui->ShowProgress) ui->ShowProgress(ui->Ctx, caption, max);
+}
+bool Poll(PlaybackUi* ui, int pos) { return ui && ui->Progress && ui->Progress(ui->Ctx, pos); }
+
+// The calculation reports 0..10000 through the playback's own bar.
+bool CalcProgress(void* ctx, int position) { return Poll(static_cast<PlaybackUi*>(ctx), position); }
+
+// "fmt " chunk, 18 bytes:
+//   OFFSET SIZE CONTENT
+//   0      2    format tag 1 (PCM)
+//   2      2    channels 2
+//   4      4    samples per second
+//   8      4    average bytes per second
+//   12     2    block align (bytes per frame)
+//   14     2    bits per sample
+//   16     2    extra size 0
+void MakeFormat(unsigned char fmt[18], const AdvancedOptions& o) {
+  int bytes = o.Bits16 ? 2 : 1;
+  plat::PutLE16(fmt + 0, 1);
+  plat::PutLE16(fmt + 2, 2);
+  plat::PutLE32(fmt + 4, static_cast<uint32_t>(o.SamplesPerSec));
+  plat::PutLE32(fmt + 8, static_cast<uint32_t>(o.SamplesPerSec * 2 * bytes));
+  plat::PutLE16(fmt + 12, static_cast<uint16_t>(2 * bytes));
+  plat::PutLE16(fmt + 14, static_cast<uint16_t>(8 * bytes));
+  plat::PutLE16(fmt + 16, 0);
+}
+
+int WriteFailure(plat::RiffResult r) { return r == plat::RIFF_DISKFULL ? PLAY_WAV_DISKFULL : PLAY_WAV_WRITE; }
+
+}  // namespace
+
+int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool toDevice, PlaybackUi* ui) {
+  Show(ui, 87, 10000);
+  Poll(ui, 0);
+  TakeEngineOptions(options);
+  if (static_cast<int64_t>(EngineOptions.MemoryBlocks) * BlockBytes > static_cast<int64_t>(DATABLOCKMEM_BYTES))
+    return PLAY_NO_BLOCK_MEMORY;
+  // Backgrounds are mixed once their loader is in place; until then every
+  // preset plays without one, under the "not in use" parameter definition.
+  RestoreBackgroundParamDef();
+  ExtraSourceShare = 0;
+  BackgroundFrames = 0;
+  if (Poll(ui, 500)) return -1;
+  ProgressSink sink{CalcProgress, ui};
+  if (int rc = CalculatePreset(preset, toDevice, &sink)) return rc;
+  Poll(ui, 9500);
+  SweepRecord* first = FirstSweepRecord();
+  if (!first || first->Blocks == -1) return PLAY_NO_SOUND;
+  StartSweepWalk(first);
+  return 0;
+}
+
+int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, const char* wavFileName,
+                        int32_t minutes, PlaybackUi* ui) {
+  if (int rc = PreparePlayback(preset, options, false, ui)) return rc;
+  if (Poll(ui, 1000)) return 85;
+
+  plat::RiffWriter w;
+  bool toStdout = std::strcmp(wavFileName, "-") == 0;
+  if (toStdout) plat::RiffAttach(w, STDOUT_FILENO);
+  else if (!plat::RiffCreate(w, wavFileName)) return PLAY_WAV_CREATE;
+
+  int32_t blocks = OutputBlockCount(minutes, EngineOptions.LenOfBlocks);
+  uint32_t dataBytes = static_cast<uint32_t>(static_cast<int64_t>(blocks) * BlockBytes);
+  // Sizes are declared up front so that a stream that cannot seek back
+  // (standard output into a pipe) still carries them; they are patched with
+  // the actual sizes when the chunks are closed.
+  unsigned char fmt[18];
+  MakeFormat(fmt, EngineOptions);
+  plat::RiffResult r = plat::RiffCreateChunk(w, "RIFF", "WAVE", 4 + 8 + 18 + 8 + dataBytes);
+  if (!r) r = plat::RiffCreateChunk(w, "fmt ", nullptr, 18);
+  if (!r) r = plat::RiffWrite(w, fmt, sizeof fmt);
+  if (!r) r = plat::RiffAscend(w);
+  if (!r) r = plat::RiffCreateChunk(w, "data", nullptr, dataBytes);
+  if (r) {
+    plat::RiffClose(w);
+    return PLAY_WAV_WRITE;
+  }
+  if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(BlockBytes))) {
+    plat::RiffClose(w);
+    return PLAY_NO_MEMORY;
+  }
+
+  Show(ui, 86, blocks / 100);
+  unsigned char* block = DataBlockMem.Base;
+  bool ended = false, aborted = false;
+  int result = 0;
+  for (int32_t i = 0; i < blocks; ++i) {
+    if (!ended && GenerateBlock(block) == 1) {
+      // The preset has ended: the rest of the requested length is silence.
+      ended = true;
+      std::memset(block, EngineOptions.Bits16 ? 0 : 128, static_cast<size_t>(BlockBytes));
+    }
+    if (plat::RiffResult wr = plat::RiffWrite(w, block, static_cast<size_t>(BlockBytes))) {
+      result = WriteFailure(wr);
+      break;
+    }
+    // Messages are processed after every block; the bar moves every 100.
+    if (Poll(ui, i / 100)) {
+      aborted = true;
+      break;
+    }
+  }
+  plat::RiffResult ar = plat::RiffAscend(w);
+  if (!ar) ar = plat::RiffAscend(w);
+  plat::RiffResult cr = plat::RiffClose(w);
+  if (!result && (ar || cr)) result = WriteFailure(ar ? ar : cr);
+  plat::RegionReset(DataBlockMem);
+  if (result) return result;
+  Poll(ui, blocks / 100);
+  return aborted ? PLAY_WAV_ABORTED : 0;
+}
