@@ -29,6 +29,13 @@ int32_t TrackedValue(const Param* params, int pid, int i);
 void RecomputeTracked(Param* params, int dest, int src, int first = -1, int last = -1);
 // Whether following the tracking chain from b arrives at a.
 bool ChainReaches(const Param* params, int a, int b);
+// The same three bounded by the parameters the segment has in use: a
+// TrackSource in a voice the segment does not have (possible in hand-made
+// files) is an internal error instead of a read of unbacked memory. The forms
+// above treat all 176 slots as in use.
+int32_t TrackedValue(const Param* params, const Segment& seg, int pid, int i);
+void RecomputeTracked(Param* params, const Segment& seg, int dest, int src, int first = -1, int last = -1);
+bool ChainReaches(const Param* params, const Segment& seg, int a, int b);
 
 // Stored value with `digits` decimals, shown with at most `shown` and at least
 // `minShown` decimals, localised. The result lives in one of 8 rotating
