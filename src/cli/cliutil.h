@@ -25,3 +25,5 @@ int LoadPresetAt(const std::string& path, int index, const std::string& name, Pr
 // Writes presets as an export file (store flag 0) through a temporary file
 // beside `path`, renamed into place only when complete. 0 or a message id.
 int WriteExportFile(const std::string& path, Preset* presets, int n);
+// Prints a preset in readable form.
+void PrintPresetText(const Preset& p);

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/cliutil.h"
+#include "cli/cmd_store.h"
 #include "cli/presetjson.h"
 #include "main/arith.h"
 #include "main/preset.h"
@@ -82,7 +83,9 @@ std::string NodeValueText(int row, int32_t v) {
   return std::string(FormatNumber(v, d.Digits, d.Digits, 0, true)) + GetStr(d.Unit);
 }
 
-void PrintPreset(const Preset& p) {
+}  // namespace
+
+void PrintPresetText(const Preset& p) {
   std::printf("Name: %s\n", p.Name);
   std::printf("Built-in: %s   Schedule: %s\n", p.BuiltIn ? "yes" : "no", p.IsSchedule ? "yes" : "no");
   std::printf("Length: %s min\n", FormatNumber(PresetLength(p), 2, 2, 0, true));
@@ -115,12 +118,14 @@ void PrintPreset(const Preset& p) {
   }
 }
 
+namespace {
+
 int CmdShow(const std::string& path, const Selection& sel, bool json) {
   if (int rc = RequireSelection(sel)) return rc;
   Preset p{};
   if (int rc = LoadSelected(path, sel, p)) return rc;
   if (json) std::cout << PresetToJson(p).dump(1) << "\n";
-  else PrintPreset(p);
+  else PrintPresetText(p);
   FreePreset(p);
   return EXIT_OK;
 }
@@ -209,6 +214,7 @@ int CliMain(int argc, char** argv) {
   make->add_option("-o,--output", outPath, "preset file to write")->required();
   auto* strings = app.add_subcommand("strings", "print the string table, one id<TAB>text line per entry");
   RegisterEngineCommands(app);
+  RegisterStoreCommand(app);
 
   try {
     app.parse(argc, argv);
@@ -224,5 +230,6 @@ int CliMain(int argc, char** argv) {
     PrintStringTable(stdout);
     return EXIT_OK;
   }
+  if (int rc = RunStoreCommand(); rc >= 0) return rc;
   return RunEngineCommands(app);
 }

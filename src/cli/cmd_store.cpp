@@ -1,0 +1,186 @@
+#include "cli/cmd_store.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "cli/cliutil.h"
+#include "cli/presetjson.h"
+#include "file/fileformat.h"
+#include "file/fileread.h"
+#include "file/store.h"
+#include "main/preset.h"
+#include "main/strtab.h"
+
+namespace {
+
+struct StoreArgs {
+  CLI::App *Cmd = nullptr, *List = nullptr, *Show = nullptr, *Import = nullptr, *Export = nullptr,
+           *Delete = nullptr, *Add = nullptr, *Compact = nullptr;
+  std::string Dir, Name, File, Out;
+  bool Json = false, Yes = false, No = false;
+} gStore;
+
+// Questions are answered by --yes/--no, else on the terminal, else No.
+StoreAnswer Ask(void*, int captionId, const std::string& text, bool withCancel) {
+  if (gStore.Yes) return STORE_YES;
+  if (gStore.No || !isatty(STDIN_FILENO)) return STORE_NO;
+  std::fprintf(stderr, "%s%s%s %s ", captionId ? GetStr(captionId) : "", captionId ? ": " : "", text.c_str(),
+               withCancel ? "[y/n/c]" : "[y/n]");
+  std::string line;
+  if (!std::getline(std::cin, line) || line.empty()) return withCancel ? STORE_CANCEL : STORE_NO;
+  char c = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
+  if (c == 'y') return STORE_YES;
+  if (c == 'c' && withCancel) return STORE_CANCEL;
+  return STORE_NO;
+}
+
+void Inform(void*, int, const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+
+StoreUi CliUi() {
+  StoreUi ui;
+  ui.Ask = Ask;
+  ui.Inform = Inform;
+  return ui;
+}
+
+// Messages of the store: 1302 carries the limit, the others the file name.
+int Report(int rc) {
+  if (rc == 0) return EXIT_OK;
+  if (rc == -1) return EXIT_REFUSED;  // the user said No
+  std::string text = rc == 1302 ? FormatMsg(rc, {MAXPROGRAMS}) : FormatMsg(rc, {StoreMessagePath()});
+  std::fprintf(stderr, "%s\n", text.c_str());
+  return EXIT_REFUSED;
+}
+
+int Named(const std::string& name, int* index) {
+  *index = FindPresetByName(name);
+  if (*index < 0) return ReportError("The store has no preset named '" + name + "'.");
+  return EXIT_OK;
+}
+
+// Presets to add from a JSON or preset file.
+struct AddSink {
+  StoreUi* Ui;
+  int Result = 0;
+  int Added = 0;
+};
+
+int AddFile(const std::string& file, StoreUi* ui) {
+  std::ifstream probe(file, std::ios::binary);
+  int first = probe.peek();
+  if (first == '{' || first == '[' || first == ' ' || first == '\n') {
+    nlohmann::json j;
+    try {
+      j = nlohmann::json::parse(probe);
+    } catch (const nlohmann::json::exception& e) {
+      return ReportError(file + ": " + e.what());
+    }
+    std::vector<const nlohmann::json*> items;
+    if (j.is_array()) for (const auto& e : j) items.push_back(&e);
+    else items.push_back(&j);
+    for (const nlohmann::json* item : items) {
+      Preset p{};
+      std::string why;
+      if (!PresetFromJson(*item, p, &why)) return ReportError(file + ": " + why);
+      int index = -1;
+      int rc = AddPreset(p, ui, &index);
+      FreePreset(p);
+      if (rc) return Report(rc);
+    }
+    return EXIT_OK;
+  }
+  ByteDev dev;
+  if (int rc = OpenPresetFile(dev, file.c_str(), DEV_OPEN_READ, -1, nullptr)) return ReportFileMessage(rc, file);
+  AddSink sink{ui};
+  int rc = ReadPresetFile(
+      dev,
+      [](void* ctx, int, const Preset& p) {
+        auto* s = static_cast<AddSink*>(ctx);
+        if (s->Result) return;
+        int index;
+        s->Result = AddPreset(p, s->Ui, &index);
+      },
+      &sink);
+  DevClose(dev);
+  if (rc) return ReportFileMessage(rc, file);
+  return Report(sink.Result);
+}
+
+}  // namespace
+
+int OpenStoreForCli(const std::string& dir) {
+  SetStoreDir(dir.empty() ? DefaultStoreDir() : dir);
+  StoreUi ui = CliUi();
+  return LoadAllPresets(&ui);
+}
+
+void RegisterStoreCommand(CLI::App& app) {
+  StoreArgs& a = gStore;
+  a.Cmd = app.add_subcommand("store", "work on the preset store");
+  a.Cmd->add_option("--dir", a.Dir, "folder of the store (default: the program's store)");
+  auto* yes = a.Cmd->add_flag("--yes", a.Yes, "answer every question with Yes");
+  a.Cmd->add_flag("--no", a.No, "answer every question with No")->excludes(yes);
+  a.Cmd->require_subcommand(1);
+  a.List = a.Cmd->add_subcommand("list", "list the presets of the store");
+  a.Show = a.Cmd->add_subcommand("show", "print a preset of the store");
+  a.Show->add_option("NAME", a.Name)->required();
+  a.Show->add_flag("--json", a.Json, "print the preset as JSON");
+  a.Import = a.Cmd->add_subcommand("import", "import the presets of a preset file");
+  a.Import->add_option("FILE", a.File)->required();
+  a.Export = a.Cmd->add_subcommand("export", "write one preset into a file of its own");
+  a.Export->add_option("NAME", a.Name)->required();
+  a.Export->add_option("OUT", a.Out)->required();
+  a.Delete = a.Cmd->add_subcommand("delete", "delete a preset");
+  a.Delete->add_option("NAME", a.Name)->required();
+  a.Add = a.Cmd->add_subcommand("add", "save presets from a JSON or preset file under their names");
+  a.Add->add_option("FILE", a.File)->required();
+  a.Compact = a.Cmd->add_subcommand("compact", "remove deleted records from the store file");
+}
+
+int RunStoreCommand() {
+  StoreArgs& a = gStore;
+  if (!*a.Cmd) return -1;
+  if (int rc = OpenStoreForCli(a.Dir)) return Report(rc);
+  StoreUi ui = CliUi();
+  int index = -1;
+  if (*a.List) {
+    for (int i = 0; i < NumPrograms; ++i) {
+      const Preset& e = Program[i];
+      std::printf("%d\t%c%c%c\t%s\n", i, e.Deleted ? 'D' : '-', e.BuiltIn ? 'B' : '-', e.IsSchedule ? 'S' : '-',
+                  e.Deleted ? "" : e.Name);
+    }
+    return EXIT_OK;
+  }
+  if (*a.Show) {
+    if (int rc = Named(a.Name, &index)) return rc;
+    if (int rc = EnsureLoaded(index, &ui)) return Report(rc);
+    if (a.Json) std::cout << PresetToJson(Program[index]).dump(1) << "\n";
+    else PrintPresetText(Program[index]);
+    return EXIT_OK;
+  }
+  if (*a.Import) {
+    int first = -1;
+    return Report(ImportPresets(a.File, &ui, &first));
+  }
+  if (*a.Export) {
+    if (int rc = Named(a.Name, &index)) return rc;
+    int rc = ExportPreset(index, a.Out);
+    if (rc == 0) std::fprintf(stderr, "%s\n", GetStr(83));
+    return Report(rc);
+  }
+  if (*a.Delete) {
+    if (int rc = Named(a.Name, &index)) return rc;
+    return Report(DeletePreset(index, &ui));
+  }
+  if (*a.Add) return AddFile(a.File, &ui);
+  if (*a.Compact) {
+    int rc = CompactStore();
+    if (rc == 0) rc = OpenStoreForCli(a.Dir);
+    return Report(rc);
+  }
+  return EXIT_USAGE;
+}
