@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "assert/check.h"
-#include "data/generate.h"
+#include "data/engine.h"
 #include "data/playback.h"
 #include "data/state.h"
 #include "data/sweep.h"
@@ -63,6 +63,7 @@ int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool t
   Poll(ui, 9500);
   SweepRecord* first = FirstSweepRecord();
   if (!first || first->Blocks == -1) return PLAY_NO_SOUND;
+  ResetOscillators();
   StartSweepWalk(first);
   return 0;
 }
