@@ -14,6 +14,18 @@ struct NoiseCoefficients {
 };
 NoiseCoefficients NoiseCoefficientsOf(int smoothness);
 
+// Exact division by a divisor fixed for the block: with m = ceil(2^64 / d),
+// n / d is the high word of n * m for every 32-bit n and d >= 2. The
+// divisor 1 (smoothness 100) only ever divides 0 there (M = 0 and the filter
+// restarts at 0), which m = 2^64 - 1 also gives.
+struct NoiseDivider {
+  uint64_t Magic;
+  explicit NoiseDivider(uint32_t d) : Magic(d > 1 ? UINT64_MAX / d + 1 : UINT64_MAX) {}
+  uint32_t operator()(uint32_t n) const {
+    return static_cast<uint32_t>((static_cast<unsigned __int128>(Magic) * n) >> 64);
+  }
+};
+
 // Adds the noise of record r to `out` with gain g; the seed is one draw of
 // the process-wide generator. Generating thread.
 void MixNoise(void* out, int frames, int gain, const SweepRecord* r, bool wide, bool invert);

@@ -162,6 +162,7 @@ inline void MixNoise(Noise& st, void* out, int frames, int g, const SweepRecord*
       int32_t I = B[e] + (SineData8[idx] + 129) * D[e] / 256;
       Advance(st.Mod[e], ms[e]);
       int32_t s = static_cast<int32_t>((static_cast<int64_t>(ConvVol[I]) * v[e] / 1024) / 64);
+      if (!wide) s /= 256;  // noise values are 16-bit wide; 8-bit output takes them at its scale
       int ch = invert ? 1 - e : e;
       if (wide) {
         int16_t* o = static_cast<int16_t*>(out) + 2 * n + ch;

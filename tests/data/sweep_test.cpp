@@ -275,6 +275,26 @@ TEST_F(Sweeps, TooManyWaveformsFailsWith1273) {
   EXPECT_EQ(CalculatePreset(t.P, true, nullptr), CALC_WAVEFORMS);
 }
 
+TEST_F(Sweeps, FilterValueIsQuantisedToSteps) {
+  TestPreset t;
+  int filter = VoicePidOf(0, VP_FILTER), wf = VoicePidOf(0, VP_WAVEFORM);
+  t.Set2(0, wf, {{0, (500 << 16) | 1000}, {10000, (500 << 16) | 1000}});  // hard rectangle
+  SweepRecord* r = FirstSweepRecord();
+  int status;
+  ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
+  auto tableFor = [&](int32_t f) {
+    t.Set2(0, filter, {{0, f}, {10000, f}});
+    EXPECT_NE(FillSweepRecord(t.P, 0, nullptr, 0, r, &status), nullptr);
+    return r->Voice[0].Table[0];
+  };
+  const void* plain = tableFor(2000);
+  EXPECT_EQ(static_cast<const int16_t*>(plain)[1], 32767);  // unfiltered
+  const void* f1990 = tableFor(1990);
+  EXPECT_NE(f1990, plain);
+  EXPECT_EQ(tableFor(1980), f1990);
+  EXPECT_EQ(tableFor(1999), f1990);
+}
+
 TEST_F(Sweeps, InterpolationAndNextChange) {
   ProgressRecord p{};
   for (int i = 0; i <= 20; i++) {

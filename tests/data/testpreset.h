@@ -18,6 +18,7 @@ struct TestPreset {
       Param* params = CommitSegmentSlot(P, s, voices);
       P.data.Segment[s] = P.data.Segment[0];
       FillDefaultSegment(params, P.data.Segment[s], voices, 3);
+      RecomputeAllTracked(params, P.data.Segment[s]);
       P.data.Segment[s].Repeat = 1;
       P.data.Segment[s].Length = 1000;
       // Steady by default: each test moves what it needs.
@@ -56,6 +57,7 @@ struct TestPreset {
 inline void EngineSetUp(const AdvancedOptions& o = AdvancedOptions{}) {
   InitEngineTables();
   TakeEngineOptions(o);
+  ResetWaveformCache();
   ExtraSourceShare = 0;
   AudioStrobeOn = 0;
   FreezeState = 0;
