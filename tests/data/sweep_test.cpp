@@ -295,6 +295,21 @@ TEST_F(Sweeps, FilterValueIsQuantisedToSteps) {
   EXPECT_EQ(tableFor(1999), f1990);
 }
 
+TEST_F(Sweeps, OversizedWeightCountsAsTheSteepest) {
+  TestPreset a, b;
+  int vol = VoicePidOf(0, VP_VOLUME);
+  a.Set2(0, vol, {{0, 0}, {10000, 10000}}, 20);
+  b.Set2(0, vol, {{0, 0}, {10000, 10000}}, 200);  // hand-made file
+  ASSERT_EQ(CalculatePreset(a.P, true, nullptr), 0);
+  std::vector<int> va;
+  for (SweepRecord* r : ListOf()) va.push_back(r->Voice[0].Volume[0] * 100000 + r->Blocks);
+  ASSERT_EQ(CalculatePreset(b.P, true, nullptr), 0);
+  std::vector<int> vb;
+  for (SweepRecord* r : ListOf()) vb.push_back(r->Voice[0].Volume[0] * 100000 + r->Blocks);
+  EXPECT_EQ(va, vb);
+  EXPECT_GT(va.size(), 10u);
+}
+
 TEST_F(Sweeps, InterpolationAndNextChange) {
   ProgressRecord p{};
   for (int i = 0; i <= 20; i++) {
