@@ -69,9 +69,9 @@ void BenchPreset(Preset& p, int segments, int voices, int nodes) {
       for (int k = 0; k < nodes; k++) {
         Node& n = q.Node[k];
         n.SweepTime = static_cast<int16_t>(k == nodes - 1 ? 10000 : k * 10000 / (nodes - 1));
-        // A straight course from start to end with a wiggle of 3 %.
+        // A straight course from start to end with a wiggle of 1 %.
         int64_t v = v0 + static_cast<int64_t>(v1 - v0) * k / (nodes - 1);
-        if (!packed) v += (k % 2 ? 1 : -1) * (v / 33);
+        if (!packed) v += (k % 2 ? 1 : -1) * (v / 100);
         n.Value = packed ? v0 : static_cast<int32_t>(v);
         n.Weight = static_cast<uint8_t>(k % 21);
         n.Symmetric = 1;
