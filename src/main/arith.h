@@ -9,10 +9,19 @@
 
 extern const uint8_t WeightTable[21][21];
 
+// True when a x b may not fit in 32 bits: the significant bits of |a| and |b|
+// (at most 31 each) add up to more than 31.
 bool WouldOverflow(int32_t a, int32_t b);
+// x / d with positive halves rounded up and negative quotients truncated
+// toward zero; 0 (and an internal error) for d = 0.
 int32_t RoundDiv(int32_t x, int32_t d);
+// x / 2 truncated, plus 1 for positive odd x.
 int32_t Halve(int32_t x);
-// m[0] x m[1] x ... / d[0] / d[1] ..., dividing early to stay within 32 bits.
+// m[0] x m[1] x ... / d[0] / d[1] ..., p >= 1, q >= 0: whenever the next
+// multiplication could overflow, the partial product is divided by the next
+// divisor first (RoundDiv); the divisors left over are applied at the end.
+// When no divisor is left, the rest of the product is exact, saturated to the
+// int32 range.
 int32_t MulDiv(const int32_t* m, int p, const int32_t* d, int q);
 // Convenience forms.
 int32_t MulDiv(int32_t a, int32_t b, int32_t d);
