@@ -1,0 +1,213 @@
+#include "data/bglib.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "assert/check.h"
+#include "main/model.h"
+#include "main/strtab.h"
+#include "platform/vmem.h"
+
+AmbixRecord* AmbixInfo = nullptr;
+int NumAmbix = 0;
+
+namespace {
+
+std::string gLibraryFolder;
+char gParamName[64];  // name of row 6 when it came from a library
+
+bool EndsWithDll(const char* name) {
+  size_t n = std::strlen(name);
+  return n > 4 && strcasecmp(name + n - 4, ".dll") == 0;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Calls the library's export for the next free records; the count returned,
+// bounded by the room left.
+int AskLibrary(void* module) {
+  auto get = reinterpret_cast<GetBackgroundInfoFn>(dlsym(module, AMBIX_INFO_EXPORT));
+  if (!get || NumAmbix >= MAXAMBIX) return 0;
+  int n = get(module, AmbixInfo + NumAmbix);
+  return std::clamp(n, 0, MAXAMBIX - NumAmbix);
+}
+
+// The program's part of each record a library filled.
+void CompleteRecords(int first, int count, const char* file) {
+  // A library that filled records has made them usable; committing again
+  // keeps their contents and guards against one that did not say so.
+  plat::MemCommit(AmbixInfo + first, sizeof(AmbixRecord) * static_cast<size_t>(count));
+  for (int i = first; i < first + count; ++i) {
+    AmbixRecord& r = AmbixInfo[i];
+    r.ParamRow[APR_POS] = 8;
+    r.ParamRow[APR_FIRSTPID] = 2;
+    r.ParamRow[APR_VOL] = 0;
+    r.ParamRow[APR_NAME] = 0;
+    r.Name[sizeof r.Name - 1] = 0;
+    r.ParamName[sizeof r.ParamName - 1] = 0;
+    std::memset(r.LibraryFile, 0, sizeof r.LibraryFile);
+    std::strncpy(r.LibraryFile, file, sizeof r.LibraryFile - 1);
+    std::memset(r.Reserved2, 0, sizeof r.Reserved2);
+  }
+}
+
+// Row 6 from a library record. A row the engine cannot work with (channels
+// other than 1-2, digits outside the power table, Min above Max) gives the
+// default "Background Interval" row instead.
+ParamDefType RowOf(const AmbixRecord& r) {
+  const int32_t* c = r.ParamRow;
+  if (c[APR_CHANNELS] < 1 || c[APR_CHANNELS] > 2 || c[APR_DIGITS] < 0 || c[APR_DIGITS] > 7 ||
+      c[APR_MIN] > c[APR_MAX])
+    return ParamDefSpare[1];
+  return ParamDefType{0,          2,           c[APR_CHANNELS], 8,           c[APR_EASY],   0,
+                      c[APR_UNIT], c[APR_FLAGA], c[APR_MIN],     c[APR_MAX], c[APR_DIGITS], c[APR_FLAGB],
+                      c[APR_STEP], c[APR_STEPREL]};
+}
+
+void SetRow(const ParamDefType& row, const char* name) {
+  ParamDef[PN_BGPARAM] = row;
+  std::strncpy(gParamName, name ? name : "", sizeof gParamName - 1);
+  gParamName[sizeof gParamName - 1] = 0;
+}
+
+void SetRowFromRecord(const AmbixRecord& r) {
+  ParamDefType row = RowOf(r);
+  SetRow(row, row.Name == 0 ? r.ParamName : nullptr);
+}
+
+// A file of the library folder whose name equals `file` ignoring case.
+bool LibraryFilePresent(const char* file) {
+  if (!*file || std::strchr(file, '/')) return false;
+  DIR* d = opendir(BackgroundLibraryFolder().c_str());
+  if (!d) return false;
+  bool found = false;
+  while (dirent* e = readdir(d))
+    if (strcasecmp(e->d_name, file) == 0 && IsRegularFile(BackgroundLibraryFolder() + "/" + e->d_name)) {
+      found = true;
+      break;
+    }
+  closedir(d);
+  return found;
+}
+
+}  // namespace
+
+std::string ProgramFolder() {
+  char buf[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  buf[n] = 0;
+  char* slash = std::strrchr(buf, '/');
+  if (!slash) return ".";
+  if (slash == buf) return "/";
+  *slash = 0;
+  return buf;
+}
+
+const std::string& BackgroundLibraryFolder() {
+  if (gLibraryFolder.empty()) gLibraryFolder = ProgramFolder();
+  return gLibraryFolder;
+}
+
+bool ReserveAmbixTable() {
+  if (!AmbixInfo) AmbixInfo = static_cast<AmbixRecord*>(plat::MemReserve(sizeof(AmbixRecord) * MAXAMBIX));
+  return AmbixInfo != nullptr;
+}
+
+int LoadBackgroundLibraries(const std::string& folder) {
+  gLibraryFolder = folder.empty() ? ProgramFolder() : folder;
+  if (!ReserveAmbixTable()) return 0;
+  std::vector<std::string> names;
+  if (DIR* d = opendir(gLibraryFolder.c_str())) {
+    while (dirent* e = readdir(d))
+      if (EndsWithDll(e->d_name)) names.emplace_back(e->d_name);
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  int before = NumAmbix;
+  for (const std::string& name : names) {
+    std::string path = gLibraryFolder + "/" + name;
+    if (!IsRegularFile(path)) continue;
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) continue;
+    int n = AskLibrary(module);
+    if (n > 0) {
+      CompleteRecords(NumAmbix, n, name.c_str());
+      NumAmbix += n;
+    }
+    dlclose(module);
+  }
+  return NumAmbix - before;
+}
+
+void ClearBackgroundLibraries() {
+  if (AmbixInfo) plat::MemDecommit(AmbixInfo, sizeof(AmbixRecord) * MAXAMBIX);
+  NumAmbix = 0;
+}
+
+int FindBackground(int number, const char* file) {
+  for (int i = 0; i < NumAmbix; ++i) {
+    const AmbixRecord& r = AmbixInfo[i];
+    if (r.Number != number) continue;
+    if (number >= 1024 || strcasecmp(r.LibraryFile, file) == 0) return i;
+  }
+  return -1;
+}
+
+bool IsOwnModuleName(const char* file) {
+  if (strcasecmp(file, "Tavik.exe") == 0) return true;
+  char buf[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return false;
+  buf[n] = 0;
+  const char* slash = std::strrchr(buf, '/');
+  return strcasecmp(file, slash ? slash + 1 : buf) == 0;
+}
+
+int CheckLibraryBackground(int number, const char* file) {
+  if (FindBackground(number, file) >= 0) return 0;
+  return LibraryFilePresent(file) ? 1446 : 1331;
+}
+
+int ChooseBackgroundParamDef(int background, const char* file) {
+  if (background == AMBIX_NONE) {
+    SetRow(ParamDefSpare[0], nullptr);
+    return 0;
+  }
+  if (background == AMBIX_OTHER || background == AMBIX_LONG) return 0;
+  // The built-in background plays in interval mode like a file.
+  if (IsOwnModuleName(file)) {
+    SetRow(ParamDefSpare[1], nullptr);
+    return 0;
+  }
+  int i = FindBackground(background, file);
+  if (i < 0) return CheckLibraryBackground(background, file);
+  if (AmbixInfo[i].HasParam) SetRowFromRecord(AmbixInfo[i]);
+  else SetRow(ParamDefSpare[1], nullptr);
+  return 0;
+}
+
+void SetEditorBackgroundParamDef(int background, const char* file) {
+  if (background >= AMBIX_NONE) {
+    SetRow(ParamDefSpare[1], nullptr);
+    return;
+  }
+  int i = FindBackground(background, file);
+  if (i >= 0 && AmbixInfo[i].HasParam) SetRowFromRecord(AmbixInfo[i]);
+  else SetRow(ParamDefSpare[0], nullptr);
+}
+
+const char* BackgroundParamName() {
+  const ParamDefType& row = ParamDef[PN_BGPARAM];
+  return row.Name == 0 ? gParamName : GetStr(row.Name);
+}

@@ -1,0 +1,62 @@
+// The table of background libraries (AmbixInfo): loading every library next
+// to the program at start-up, finding a background by (number, library file)
+// and choosing ParamDef row 6, the background parameter, to fit a preset's
+// background.
+//
+// Main thread only (start-up, playback start, the preset editor).
+#pragma once
+#include <string>
+
+#include "background/bgrecord.h"
+
+constexpr int MAXAMBIX = 1024;  // records of AmbixInfo
+
+// Reserved for MAXAMBIX records; a library commits the records it fills.
+extern AmbixRecord* AmbixInfo;
+extern int NumAmbix;
+
+// The folder of the running program (of /proc/self/exe); "." when unknown.
+std::string ProgramFolder();
+// The folder the libraries were loaded from (the program's folder unless
+// LoadBackgroundLibraries was given another); library backgrounds are opened
+// from here when played.
+const std::string& BackgroundLibraryFolder();
+
+// Reserves the table (once). false when the address space is not available.
+bool ReserveAmbixTable();
+// Loads every "*.dll" of `folder` ("" = the program's folder) in name order
+// that the dynamic loader accepts and that exports GetBackgroundInfo, lets it
+// fill the next free records, completes them and unloads it again. Anything
+// else (directories, plain files, libraries without the export) is skipped
+// silently. Returns the number of records added.
+int LoadBackgroundLibraries(const std::string& folder = "");
+// Empties the table (a new scan, or tests).
+void ClearBackgroundLibraries();
+
+// Index of background (number, library file) or -1: below 1024 number and
+// file (ignoring case) must match, from 1024 on the number alone decides.
+int FindBackground(int number, const char* file);
+
+// True when `file` names the program itself ("Tavik.exe", or the running
+// binary's own name), whose resources hold its built-in background.
+bool IsOwnModuleName(const char* file);
+
+// Whether a library background can be played: 0 when the table lists it;
+// 1331 when its library file is not in the library folder at all; 1446 when
+// the file is there but was not loaded at start-up.
+int CheckLibraryBackground(int number, const char* file);
+
+// Row 6 for a preset about to play: AMBIX_NONE -> "(Background Param not in
+// use)"; files (AMBIX_OTHER, AMBIX_LONG) keep the row; a library background
+// with its own parameter -> its row; without -> "Background Interval"; the
+// program's own background -> "Background Interval". Returns 0, or 1331/1446
+// for a library background that cannot be played (row 6 unchanged).
+int ChooseBackgroundParamDef(int background, const char* file);
+// Row 6 in the preset editor when the background choice changes: a library
+// background with its own parameter -> its row; other library backgrounds ->
+// "(Background Param not in use)"; AMBIX_NONE, AMBIX_OTHER, AMBIX_LONG ->
+// "Background Interval".
+void SetEditorBackgroundParamDef(int background, const char* file);
+// Display name of row 6: the library's parameter name when the row came from
+// a library (its name id is 0), else the string of its name id.
+const char* BackgroundParamName();

@@ -1,0 +1,254 @@
+#include "data/bgload.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include "data/bglib.h"
+#include "data/options.h"
+#include "data/state.h"
+#include "platform/resource.h"
+#include "platform/riff.h"
+
+namespace {
+
+// Identity of the last successful load.
+struct LoadedIdentity {
+  bool Valid = false;
+  int32_t Background = 0;
+  char File[NAMELEN + 1] = {};
+  int32_t Rate = 0;
+  int32_t Bits16 = 0;
+};
+LoadedIdentity gLoaded;
+
+// "fmt " chunk as far as it is read:
+//   OFFSET SIZE CONTENT
+//   0      2    format tag (1 = PCM)
+//   2      2    channels
+//   4      4    samples per second
+//   8      4    average bytes per second (not used)
+//   12     2    block align (not used: frames are channels x sample bytes)
+//   14     2    bits per sample
+struct WaveFormat {
+  int Tag, Channels, Bits;
+  uint32_t Rate;
+};
+
+// A file mapped read-only; an empty file maps to nothing.
+struct MappedFile {
+  const unsigned char* Data = nullptr;
+  size_t Size = 0;
+  bool Open(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok && st.st_size > 0) {
+      void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+      ok = p != MAP_FAILED;
+      if (ok) Data = static_cast<const unsigned char*>(p), Size = static_cast<size_t>(st.st_size);
+    }
+    ::close(fd);
+    return ok;
+  }
+  ~MappedFile() {
+    if (Data) ::munmap(const_cast<unsigned char*>(Data), Size);
+  }
+};
+
+// One source sample in the output width: 8-bit u -> (u - 128) * 256 or u;
+// 16-bit w -> w or w / 256 + 128.
+inline int32_t Sample(const unsigned char* p, bool src16, bool out16) {
+  if (src16) {
+    int32_t w = static_cast<int16_t>(plat::GetLE16(p));
+    return out16 ? w : w / 256 + 128;
+  }
+  int32_t u = *p;
+  return out16 ? (u - 128) * 256 : u;
+}
+
+inline void Store(unsigned char* out, int64_t k, const int32_t v[2], bool out16) {
+  if (out16) {
+    int16_t* o = reinterpret_cast<int16_t*>(out) + 2 * k;
+    o[0] = static_cast<int16_t>(v[0]), o[1] = static_cast<int16_t>(v[1]);
+  } else {
+    out[2 * k] = static_cast<unsigned char>(v[0]), out[2 * k + 1] = static_cast<unsigned char>(v[1]);
+  }
+}
+
+// Converts `frames` source frames to rate S. Output frame k stands for
+// source position k * v / S (truncated): each new source frame is written at
+// its first output frame, and the output frames between two written ones are
+// interpolated linearly, so a lower source rate is interpolated and a higher
+// one decimated. The last source frame is written too, so the result ends on
+// real data. Returns the frames written.
+int32_t Convert(const unsigned char* src, int64_t frames, const WaveFormat& f, int64_t S, bool out16,
+                unsigned char* out) {
+  const bool src16 = f.Bits == 16;
+  const int bytes = src16 ? 2 : 1, A = f.Channels * bytes;
+  const int64_t v = f.Rate;
+  int64_t lastK = -1, lastP = -1;
+  int32_t prev[2] = {0, 0};
+  for (int64_t k = 0;; ++k) {
+    int64_t p = k * v / S;
+    if (p >= frames) break;
+    if (p == lastP) continue;
+    const unsigned char* s = src + p * A;
+    int32_t cur[2];
+    cur[0] = Sample(s, src16, out16);
+    cur[1] = f.Channels == 2 ? Sample(s + bytes, src16, out16) : cur[0];
+    Store(out, k, cur, out16);
+    for (int64_t j = lastK + 1; lastK >= 0 && j < k; ++j) {
+      int32_t mid[2];
+      for (int c = 0; c < 2; ++c)
+        mid[c] = prev[c] + static_cast<int32_t>(static_cast<int64_t>(cur[c] - prev[c]) * (j - lastK) / (k - lastK));
+      Store(out, j, mid, out16);
+    }
+    lastK = k, lastP = p;
+    prev[0] = cur[0], prev[1] = cur[1];
+  }
+  return static_cast<int32_t>(lastK + 1);
+}
+
+bool SameIdentity(const Preset& p) {
+  return gLoaded.Valid && gLoaded.Background == p.data.Background &&
+         std::strncmp(gLoaded.File, p.data.BackgroundFile, NAMELEN) == 0 &&
+         gLoaded.Rate == EngineOptions.SamplesPerSec && gLoaded.Bits16 == EngineOptions.Bits16;
+}
+
+void Remember(const Preset& p) {
+  gLoaded.Valid = true;
+  gLoaded.Background = p.data.Background;
+  std::memset(gLoaded.File, 0, sizeof gLoaded.File);
+  std::memcpy(gLoaded.File, p.data.BackgroundFile, NAMELEN);
+  gLoaded.Rate = EngineOptions.SamplesPerSec;
+  gLoaded.Bits16 = EngineOptions.Bits16;
+}
+
+// The file named in the preset, else the file of that name (the text after
+// the last backslash or slash) in the program's folder.
+bool OpenWaveFile(const char* name, MappedFile& f) {
+  if (f.Open(name)) return true;
+  const char* part = name;
+  for (const char* c = name; *c; ++c)
+    if (*c == '\\' || *c == '/') part = c + 1;
+  return *part && f.Open(ProgramFolder() + "/" + part);
+}
+
+int ReadFromLibrary(int number, const AmbixRecord& entry, int32_t* frames) {
+  std::string path = BackgroundLibraryFolder() + "/" + entry.LibraryFile;
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!module) return 1331;
+  const unsigned char* data;
+  size_t size;
+  int rc = OpenBackgroundResource(module, number, &data, &size) ? ReadWave(data, size, frames) : 1288;
+  // Unloaded only now: the resource bytes live in the library.
+  dlclose(module);
+  return rc;
+}
+
+}  // namespace
+
+int64_t ConvertedFrames(int64_t sourceFrames, int64_t sourceRate, int64_t rate) {
+  if (sourceFrames <= 0 || sourceRate <= 0 || rate <= 0) return 0;
+  return ((sourceFrames - 1) * rate + sourceRate - 1) / sourceRate + 1;
+}
+
+bool OpenBackgroundResource(void* module, int number, const unsigned char** data, size_t* size) {
+  if (!module) return plat::FindResource(plat::RT_RCDATA, number, data, size);
+  auto get = reinterpret_cast<GetLibraryResourceFn>(dlsym(module, AMBIX_RESOURCE_EXPORT));
+  uint32_t n = 0;
+  const unsigned char* p = get ? get(AMBIX_RT_RCDATA, number, &n) : nullptr;
+  if (!p) return false;
+  *data = p;
+  *size = n;
+  return true;
+}
+
+int ReadWave(const unsigned char* image, size_t size, int32_t* frames) {
+  *frames = 0;
+  plat::RiffChunk riff, fmt, data;
+  if (!image || !plat::RiffFind(image, size, "RIFF", &riff) || riff.Size < 4 || std::memcmp(riff.Data, "WAVE", 4) != 0)
+    return 1289;
+  const unsigned char* body = riff.Data + 4;
+  const unsigned char* end = riff.Data + riff.Size;
+  if (!plat::RiffFind(body, static_cast<size_t>(end - body), "fmt ", &fmt)) return 1290;
+  if (fmt.Truncated || fmt.Size < 16) return 1291;
+  WaveFormat f{plat::GetLE16(fmt.Data), plat::GetLE16(fmt.Data + 2), plat::GetLE16(fmt.Data + 14),
+               plat::GetLE32(fmt.Data + 4)};
+  if (f.Tag != 1 || f.Channels < 1 || f.Channels > 2 || (f.Bits != 8 && f.Bits != 16) || f.Rate == 0) return 1292;
+
+  // "data" follows the format chunk.
+  const unsigned char* after = fmt.Data + fmt.Size;
+  if ((fmt.Size & 1) && after < end) ++after;
+  if (!plat::RiffFind(after, static_cast<size_t>(end - after), "data", &data)) return 1293;
+  if (data.DeclaredSize == 0) return 1294;
+  if (data.DeclaredSize > BACKGROUND_MAX_DATA) return 1295;
+  if (data.Truncated) return 1296;
+
+  const int A = f.Channels * f.Bits / 8;
+  const int64_t sourceFrames = static_cast<int64_t>(data.Size) / A;
+  if (sourceFrames == 0) return 1294;  // less than one frame
+  const int64_t S = EngineOptions.SamplesPerSec;
+  const bool out16 = EngineOptions.Bits16 != 0;
+  const int64_t outBytes = ConvertedFrames(sourceFrames, f.Rate, S) * (out16 ? 4 : 2);
+  if (S <= 0 || outBytes > static_cast<int64_t>(BACKGROUNDDATA_BYTES)) return 1295;
+
+  if (!plat::RegionReserve(BackgroundTempData, BACKGROUNDTEMPDATA_BYTES) ||
+      !plat::RegionEnsure(BackgroundTempData, data.Size))
+    return 1444;
+  std::memcpy(BackgroundTempData.Base, data.Data, data.Size);
+  if (!plat::RegionReserve(BackgroundData, BACKGROUNDDATA_BYTES) ||
+      !plat::RegionEnsure(BackgroundData, static_cast<size_t>(outBytes))) {
+    plat::RegionReset(BackgroundTempData);
+    return 1444;
+  }
+  *frames = Convert(BackgroundTempData.Base, sourceFrames, f, S, out16, BackgroundData.Base);
+  plat::RegionReset(BackgroundTempData);
+  return 0;
+}
+
+int LoadBackground(const Preset& preset) {
+  if (SameIdentity(preset)) {
+    ResetOscillators();
+    return 0;
+  }
+  char file[NAMELEN + 1] = {};
+  std::memcpy(file, preset.data.BackgroundFile, NAMELEN);
+  const int32_t bg = preset.data.Background;
+  int32_t frames = 0;
+  bool interval = true;
+  int rc = 0;
+  if (bg == AMBIX_NONE) {
+    interval = false;
+  } else if (bg == AMBIX_OTHER || bg == AMBIX_LONG) {
+    MappedFile f;
+    if (!OpenWaveFile(file, f)) return 1287;
+    rc = ReadWave(f.Data, f.Size, &frames);
+  } else if (IsOwnModuleName(file)) {
+    const unsigned char* data;
+    size_t size;
+    rc = OpenBackgroundResource(nullptr, bg, &data, &size) ? ReadWave(data, size, &frames) : 1288;
+  } else {
+    // Checked before anything is read, so a refusal leaves the loaded sound
+    // and its identity together.
+    int i = FindBackground(bg, file);
+    if (i < 0) return CheckLibraryBackground(bg, file);
+    interval = AmbixInfo[i].IntervalMode != 0;
+    rc = ReadFromLibrary(bg, AmbixInfo[i], &frames);
+  }
+  if (rc) return rc;
+  BackgroundFrames = frames;
+  BackgroundIntervalMode = interval;
+  Remember(preset);
+  ResetOscillators();
+  return 0;
+}
+
+void ForgetLoadedBackground() { gLoaded.Valid = false; }

@@ -1,0 +1,41 @@
+// Background sound loading: source selection (a WAV file, a library's
+// resource, or the program's own), the WAV checks, and the conversion into
+// BackgroundData in the engine's format (stereo frames, 16-bit signed or
+// 8-bit unsigned, at EngineOptions.SamplesPerSec).
+//
+// Main thread: at a playback start, or in test mode holding hBackgroundMutex
+// (the generator must never mix a half-converted buffer).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "main/model.h"
+
+// Largest "data" chunk read (the raw buffer BackgroundTempData); larger ones
+// are refused with 1295, as are sounds whose conversion would not fit in
+// BackgroundData.
+constexpr size_t BACKGROUND_MAX_DATA = 50000000;
+
+// Makes sure the preset's background is in BackgroundData for the current
+// EngineOptions: sets BackgroundFrames and BackgroundIntervalMode, resets the
+// oscillator and background play states. Skips the work when background,
+// file name, rate and width are those of the last successful load. Returns 0
+// or a string id to show with the background's file name: 1287, 1288,
+// 1289-1296, 1331, 1444, 1446. On failure the loaded background stays as it
+// was.
+int LoadBackground(const Preset& preset);
+// Forgets the loaded identity, so the next LoadBackground reads again.
+void ForgetLoadedBackground();
+
+// Finds resource (RCDATA, number) of a background library loaded with
+// dlopen, or of the program itself when module is null. false when missing.
+bool OpenBackgroundResource(void* module, int number, const unsigned char** data, size_t* size);
+
+// Checks the RIFF WAVE image, reads its data chunk into BackgroundTempData
+// and converts it into BackgroundData. 0 and the number of frames, or a
+// string id (1289-1296, 1444). Reads only inside [image, image + size).
+int ReadWave(const unsigned char* image, size_t size, int32_t* frames);
+
+// Upper bound of the frames ReadWave writes for `sourceFrames` frames at
+// `sourceRate` converted to `rate`.
+int64_t ConvertedFrames(int64_t sourceFrames, int64_t sourceRate, int64_t rate);
