@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/cliutil.h"
+#include "cli/cmd_backgrounds.h"
 #include "cli/cmd_store.h"
 #include "cli/presetjson.h"
 #include "main/arith.h"
@@ -213,6 +214,9 @@ int CliMain(int argc, char** argv) {
   auto* make = app.add_subcommand("new", "write a file holding one default new preset");
   make->add_option("-o,--output", outPath, "preset file to write")->required();
   auto* strings = app.add_subcommand("strings", "print the string table, one id<TAB>text line per entry");
+  std::string libdir;
+  auto* backgrounds = app.add_subcommand("backgrounds", "list the background sounds of the libraries");
+  backgrounds->add_option("--libdir", libdir, "folder of the background libraries (default: the program's folder)");
   RegisterEngineCommands(app);
   RegisterStoreCommand(app);
 
@@ -230,6 +234,7 @@ int CliMain(int argc, char** argv) {
     PrintStringTable(stdout);
     return EXIT_OK;
   }
+  if (*backgrounds) return CmdBackgrounds(libdir);
   if (int rc = RunStoreCommand(); rc >= 0) return rc;
   return RunEngineCommands(app);
 }
