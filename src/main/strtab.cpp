@@ -204,7 +204,8 @@ constexpr StrEntry kStrings[] = {
            "(mono/stereo) and use 8 or 16 bits per sample."},
     {1293, "Background file '%1' is corrupted. It has no data chunk."},
     {1294, "Background file '%1' is corrupted. Its data chunk has no data."},
-    {1295, "Background file '%1' is too long. The maximum length for wave data is 200 megabytes."},
+    {1295, "Background file '%1' is too long. The maximum length for wave data is 50,000,000 bytes, and "
+           "500,000,000 bytes once converted for playing."},
     {1296, "Background file '%1' is corrupted. Failed to read its data chunk."},
     {1297, "Writing to file '%1' failed."},
     {1298, "Reading file '%1' failed."},

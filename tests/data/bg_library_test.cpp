@@ -1,0 +1,179 @@
+// The background library table: loading a folder of libraries, skipping
+// what is not one, finding backgrounds by (number, file), and ParamDef row 6
+// following the background.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "bg_wave.h"
+#include "data/bglib.h"
+#include "data/bgload.h"
+#include "main/preset.h"
+#include "main/strtab.h"
+
+namespace fs = std::filesystem;
+using namespace bgtest;
+
+namespace {
+
+// A folder holding Ambix.dll, a copy of it under another name, the example
+// library, a library without the export, a directory and a plain file that
+// are named like libraries, and a file of another kind.
+struct LibraryFolder {
+  TempDir Dir;
+  LibraryFolder() {
+    fs::copy_file(BinDir() + "/Ambix.dll", Dir / "Ambix.dll");
+    fs::copy_file(BinDir() + "/Ambix.dll", Dir / "Second.dll");
+    fs::copy_file(BinDir() + "/bgtest/Example.dll", Dir / "Example.dll");
+    fs::copy_file(BinDir() + "/bgtest/NoExport.dll", Dir / "NoExport.dll");
+    fs::create_directory(Dir / "x.dll");
+    WriteFile(Dir / "y.dll", Bytes{'n', 'o', 't', ' ', 'E', 'L', 'F'});
+    WriteFile(Dir / "notes.txt", Bytes{'h', 'i'});
+  }
+};
+
+class BackgroundLibraries : public ::testing::Test {
+ protected:
+  void SetUp() override { ClearBackgroundLibraries(); }
+  void TearDown() override {
+    ClearBackgroundLibraries();
+    RestoreBackgroundParamDef();
+    LoadBackgroundLibraries(BinDir());  // leave the shipped table for others
+  }
+};
+
+TEST_F(BackgroundLibraries, FolderYieldsEveryLibrarysRecordsAndSkipsTheRest) {
+  LibraryFolder f;
+  EXPECT_EQ(LoadBackgroundLibraries(f.Dir.Path.string()), 14);
+  ASSERT_EQ(NumAmbix, 14);
+  // Name order: Ambix.dll, Example.dll, (NoExport.dll), Second.dll.
+  const char* files[14] = {"Ambix.dll",  "Ambix.dll",  "Ambix.dll",  "Ambix.dll",  "Ambix.dll",
+                           "Ambix.dll",  "Example.dll", "Example.dll", "Second.dll", "Second.dll",
+                           "Second.dll", "Second.dll", "Second.dll", "Second.dll"};
+  const int numbers[14] = {1, 2, 3, 4, 5, 6, 1, 2, 1, 2, 3, 4, 5, 6};
+  for (int i = 0; i < 14; ++i) {
+    EXPECT_STREQ(AmbixInfo[i].LibraryFile, files[i]) << i;
+    EXPECT_EQ(AmbixInfo[i].Number, numbers[i]) << i;
+  }
+  // Equal numbers in different libraries do not collide; case is ignored.
+  EXPECT_EQ(FindBackground(5, "Ambix.dll"), 4);
+  EXPECT_EQ(FindBackground(5, "AMBIX.DLL"), 4);
+  EXPECT_EQ(FindBackground(5, "second.dll"), 12);
+  EXPECT_EQ(FindBackground(1, "Example.dll"), 6);
+  EXPECT_EQ(FindBackground(3, "Example.dll"), -1);
+  EXPECT_EQ(FindBackground(1, "NoExport.dll"), -1);
+  EXPECT_EQ(FindBackground(1, "Ambix"), -1);
+}
+
+TEST_F(BackgroundLibraries, ProgramCompletesEachRecord) {
+  LibraryFolder f;
+  LoadBackgroundLibraries(f.Dir.Path.string());
+  // The example library writes into the program's fields on purpose.
+  const AmbixRecord& bell = AmbixInfo[7];
+  EXPECT_STREQ(bell.Name, "Example: Bell");
+  EXPECT_STREQ(bell.LibraryFile, "Example.dll");
+  EXPECT_EQ(bell.ParamRow[APR_POS], 8);
+  EXPECT_EQ(bell.ParamRow[APR_FIRSTPID], 2);
+  EXPECT_EQ(bell.ParamRow[APR_VOL], 0);
+  EXPECT_EQ(bell.ParamRow[APR_NAME], 0);
+  for (unsigned char b : bell.Reserved2) EXPECT_EQ(b, 0);
+}
+
+TEST_F(BackgroundLibraries, AmbixDescribesItsSixBackgrounds) {
+  ASSERT_EQ(LoadBackgroundLibraries(BinDir()), 6);
+  const char* names[6] = {"Nature: Night noises",
+                          "Nature: Babbling brook",
+                          "Nature: Heavy rain",
+                          "Animals: Seagulls",
+                          "Nature: Roll of thunder (parametric)",
+                          "Animals: Mooing cow (parametric)"};
+  for (int i = 0; i < 6; ++i) {
+    const AmbixRecord& r = AmbixInfo[i];
+    EXPECT_EQ(r.Number, i + 1);
+    EXPECT_STREQ(r.Name, names[i]);
+    bool param = i >= 4;
+    EXPECT_EQ(r.HasParam != 0, param) << i;
+    EXPECT_EQ(r.IntervalMode != 0, param) << i;
+    EXPECT_EQ(r.Reserved1[0], param ? 40000 : 0);
+    EXPECT_EQ(r.Reserved1[1], param ? 20000 : 0);
+    if (!param) {
+      EXPECT_STREQ(r.ParamName, "");
+      for (int c = APR_CHANNELS; c < APR_NAME; ++c) {
+        if (c != APR_VOL) {
+          EXPECT_EQ(r.ParamRow[c], 0) << i << " " << c;
+        }
+      }
+      continue;
+    }
+    const int32_t row[14] = {8, 2, 2, 10, 0, 160, 0, 0, 600, 2, 1, 2000, 0, 0};
+    for (int c = 0; c < 14; ++c) EXPECT_EQ(r.ParamRow[c], row[c]) << i << " " << c;
+  }
+  EXPECT_STREQ(AmbixInfo[4].ParamName, "Background Thunder Interval");
+  EXPECT_STREQ(AmbixInfo[5].ParamName, "Background Cow Moo Interval");
+}
+
+TEST_F(BackgroundLibraries, EmptyFolderGivesEmptyTableAndPlayTimeRefusal) {
+  TempDir empty;
+  EXPECT_EQ(LoadBackgroundLibraries(empty.Path.string()), 0);
+  EXPECT_EQ(NumAmbix, 0);
+  EXPECT_EQ(ChooseBackgroundParamDef(1, "Ambix.dll"), 1331);
+  Preset p = PresetWith(1, "Ambix.dll");
+  EXPECT_EQ(LoadBackground(p), 1331);
+  // The file appearing after start-up: present but not loaded.
+  fs::copy_file(BinDir() + "/Ambix.dll", empty / "Ambix.dll");
+  EXPECT_EQ(ChooseBackgroundParamDef(1, "ambix.dll"), 1446);
+  EXPECT_EQ(LoadBackground(p), 1446);
+}
+
+TEST_F(BackgroundLibraries, PlayTimeRowFollowsTheBackground) {
+  LoadBackgroundLibraries(BinDir());
+  EXPECT_EQ(ChooseBackgroundParamDef(5, "Ambix.dll"), 0);
+  const ParamDefType& row = ParamDef[PN_BGPARAM];
+  EXPECT_EQ(row.Name, 0);
+  EXPECT_STREQ(BackgroundParamName(), "Background Thunder Interval");
+  EXPECT_EQ(row.FirstPid, 2);
+  EXPECT_EQ(row.Pos, 8);
+  EXPECT_EQ(row.Channels, 2);
+  EXPECT_EQ(row.Easy, 10);
+  EXPECT_EQ(row.Vol, 0);
+  EXPECT_EQ(row.Unit, 160);
+  EXPECT_EQ(row.Max, 600);
+  EXPECT_EQ(row.Digits, 2);
+  EXPECT_EQ(row.FlagB, 1);
+  EXPECT_EQ(row.Step, 2000);
+
+  EXPECT_EQ(ChooseBackgroundParamDef(1, "AMBIX.DLL"), 0);
+  EXPECT_EQ(ParamDef[PN_BGPARAM].Name, 355);
+  EXPECT_STREQ(BackgroundParamName(), "Background Interval");
+  EXPECT_EQ(ParamDef[PN_BGPARAM].Step, 1000);
+
+  EXPECT_EQ(ChooseBackgroundParamDef(6, "Ambix.dll"), 0);
+  EXPECT_STREQ(BackgroundParamName(), "Background Cow Moo Interval");
+  // Files keep whatever the editor set.
+  EXPECT_EQ(ChooseBackgroundParamDef(AMBIX_OTHER, "rain.wav"), 0);
+  EXPECT_STREQ(BackgroundParamName(), "Background Cow Moo Interval");
+  EXPECT_EQ(ChooseBackgroundParamDef(AMBIX_NONE, ""), 0);
+  EXPECT_EQ(ParamDef[PN_BGPARAM].Name, 171);
+  EXPECT_STREQ(BackgroundParamName(), "(Background Param not in use)");
+  // Unknown library background: refused, the row stays.
+  EXPECT_EQ(ChooseBackgroundParamDef(9, "Ambix.dll"), 1446);
+  EXPECT_EQ(ParamDef[PN_BGPARAM].Name, 171);
+  // The program's own background plays in interval mode.
+  EXPECT_EQ(ChooseBackgroundParamDef(27, "Tavik.exe"), 0);
+  EXPECT_EQ(ParamDef[PN_BGPARAM].Name, 355);
+}
+
+TEST_F(BackgroundLibraries, EditorRowFollowsTheChoice) {
+  LoadBackgroundLibraries(BinDir());
+  SetEditorBackgroundParamDef(5, "Ambix.dll");
+  EXPECT_STREQ(BackgroundParamName(), "Background Thunder Interval");
+  EXPECT_EQ(ParamDef[PN_BGPARAM].Unit, 160);
+  SetEditorBackgroundParamDef(AMBIX_NONE, "");
+  EXPECT_STREQ(BackgroundParamName(), "Background Interval");
+  SetEditorBackgroundParamDef(AMBIX_LONG, "long.wav");
+  EXPECT_STREQ(BackgroundParamName(), "Background Interval");
+  SetEditorBackgroundParamDef(2, "Ambix.dll");
+  EXPECT_STREQ(BackgroundParamName(), "(Background Param not in use)");
+}
+
+}  // namespace

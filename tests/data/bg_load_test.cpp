@@ -1,0 +1,322 @@
+// Background loading: the WAV checks and their messages, the conversion to
+// the engine's rate and width, the size limits, the sources (files, library
+// resources, the program's own) and the identity cache.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "bg_wave.h"
+#include "data/bglib.h"
+#include "data/bgload.h"
+#include "data/options.h"
+#include "data/state.h"
+#include "platform/resource.h"
+
+namespace fs = std::filesystem;
+using namespace bgtest;
+
+namespace {
+
+void UseOutput(int rate, bool bits16) {
+  EngineOptions.SamplesPerSec = rate;
+  EngineOptions.Bits16 = bits16 ? 1 : 0;
+}
+
+int Read(const Bytes& wav, int32_t* frames = nullptr) {
+  int32_t n = 0;
+  int rc = ReadWave(wav.data(), wav.size(), &n);
+  if (frames) *frames = n;
+  return rc;
+}
+
+const int16_t* Out16() { return reinterpret_cast<const int16_t*>(BackgroundData.Base); }
+const unsigned char* Out8() { return BackgroundData.Base; }
+
+class BackgroundLoad : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Saved = EngineOptions;
+    ForgetLoadedBackground();
+  }
+  void TearDown() override {
+    EngineOptions = Saved;
+    ForgetLoadedBackground();
+    BackgroundFrames = 0;
+    BackgroundIntervalMode = false;
+  }
+  AdvancedOptions Saved;
+};
+
+TEST_F(BackgroundLoad, HalfRateEightBitStereoIsInterpolatedAndScaled) {
+  UseOutput(44100, true);
+  Bytes s = {128, 128, 138, 100, 200, 0, 129, 255, 0, 3};  // five frames L, R
+  int32_t n;
+  ASSERT_EQ(Read(Wave(2, 22050, 8, s), &n), 0);
+  ASSERT_EQ(n, 9);  // 2 * 5 - 1: ends on the last source frame
+  for (int i = 0; i < 5; ++i)
+    for (int c = 0; c < 2; ++c) EXPECT_EQ(Out16()[4 * i + c], (s[2 * i + c] - 128) * 256) << i << c;
+  for (int i = 0; i < 4; ++i)
+    for (int c = 0; c < 2; ++c) {
+      int a = Out16()[4 * i + c], b = Out16()[4 * i + 4 + c];
+      EXPECT_EQ(Out16()[4 * i + 2 + c], a + (b - a) / 2) << i << c;
+    }
+  EXPECT_EQ(Out16()[3], -3584);  // right ear: halfway between 0 and -28 * 256
+  EXPECT_EQ(ConvertedFrames(5, 22050, 44100), 9);
+}
+
+TEST_F(BackgroundLoad, ThirdRateFillsTwoFramesBetweenSourceFrames) {
+  UseOutput(30000, true);
+  int32_t n;
+  ASSERT_EQ(Read(Wave(1, 10000, 16, Samples16({0, 300, -300})), &n), 0);
+  ASSERT_EQ(n, 7);
+  const int expect[7] = {0, 100, 200, 300, 100, -100, -300};
+  for (int k = 0; k < 7; ++k) {
+    EXPECT_EQ(Out16()[2 * k], expect[k]) << k;
+    EXPECT_EQ(Out16()[2 * k + 1], expect[k]) << k;  // mono feeds both ears
+  }
+}
+
+TEST_F(BackgroundLoad, HigherSourceRateIsDecimated) {
+  UseOutput(22050, true);
+  int32_t n;
+  ASSERT_EQ(Read(Wave(1, 44100, 16, Samples16({10, 11, 20, 21, 30, 31, 40})), &n), 0);
+  ASSERT_EQ(n, 4);
+  for (int k = 0; k < 4; ++k) EXPECT_EQ(Out16()[2 * k], 10 * (k + 1)) << k;
+  EXPECT_LE(n, ConvertedFrames(7, 44100, 22050));
+}
+
+TEST_F(BackgroundLoad, SampleWidthConversions) {
+  // 16-bit to 8-bit: w / 256 + 128, truncating toward zero.
+  UseOutput(11025, false);
+  ASSERT_EQ(Read(Wave(2, 11025, 16, Samples16({32767, -32768, -1, -257, 255, 256}))), 0);
+  const unsigned char e8[6] = {255, 0, 128, 127, 128, 129};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(Out8()[i], e8[i]) << i;
+  // 8-bit stays as it is; a mono byte feeds both ears.
+  ASSERT_EQ(Read(Wave(1, 11025, 8, {0, 77, 255})), 0);
+  const unsigned char m8[6] = {0, 0, 77, 77, 255, 255};
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(Out8()[i], m8[i]) << i;
+  // 16-bit stays as it is.
+  UseOutput(11025, true);
+  ASSERT_EQ(Read(Wave(2, 11025, 16, Samples16({-32768, 32767}))), 0);
+  EXPECT_EQ(Out16()[0], -32768);
+  EXPECT_EQ(Out16()[1], 32767);
+}
+
+TEST_F(BackgroundLoad, FormatsOtherThanPcmMonoStereoEightSixteenAreRefused) {
+  UseOutput(44100, true);
+  Bytes four(8, 0);
+  EXPECT_EQ(Read(Wave(2, 44100, 16, four, 3)), 1292);  // float
+  EXPECT_EQ(Read(Wave(2, 44100, 16, four, 0xFFFE)), 1292);
+  EXPECT_EQ(Read(Wave(3, 44100, 16, Bytes(12, 0))), 1292);
+  EXPECT_EQ(Read(Wave(0, 44100, 16, four)), 1292);
+  EXPECT_EQ(Read(Wave(1, 44100, 24, Bytes(6, 0))), 1292);
+  EXPECT_EQ(Read(Wave(1, 44100, 32, four)), 1292);
+  EXPECT_EQ(Read(Wave(1, 0, 16, four)), 1292);  // no rate to convert from
+}
+
+// Every kind of damaged or unusual file, with the message it must give.
+TEST_F(BackgroundLoad, DamagedAndUnusualFilesGiveTheirMessages) {
+  UseOutput(22050, true);
+  const Bytes fmt = Chunk("fmt ", Fmt(1, 1, 22050, 8));
+  const Bytes data = Chunk("data", {1, 2, 3, 4, 5});  // odd: padded
+  const Bytes junk = Chunk("junk", {9, 9, 9});         // odd size before "fmt "
+  const Bytes list = Chunk("LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 3, 0, 0, 0, 'a', 'b', 0, 0});
+  struct Case {
+    const char* What;
+    Bytes Image;
+    int Expect;
+  } cases[] = {
+      {"empty", {}, 1289},
+      {"text", Bytes{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '!'}, 1289},
+      {"RIFF of another form", Riff({fmt, data}, "AVI "), 1289},
+      {"RIFF without form", Chunk("RIFF", {'W', 'A'}), 1289},
+      {"no fmt", Riff({data}), 1290},
+      {"fmt cut short by the end", Riff({Chunk("fmt ", Bytes(10, 1), 16)}), 1291},
+      {"fmt of 14 bytes", Riff({Chunk("fmt ", Bytes(14, 1)), data}), 1291},
+      {"no data", Riff({fmt}), 1293},
+      {"data only before fmt", Riff({data, fmt}), 1293},
+      {"data of 0 bytes", Riff({fmt, Chunk("data", {})}), 1294},
+      {"data shorter than one frame", Riff({Chunk("fmt ", Fmt(1, 2, 22050, 16)), Chunk("data", {1, 2, 3})}), 1294},
+      {"data cut short", Riff({fmt, Chunk("data", {1, 2, 3}, 100)}), 1296},
+      {"data declared over the limit", Riff({fmt, Chunk("data", {1, 2}, 50000001)}), 1295},
+      {"odd chunk before fmt", Riff({junk, fmt, data}), 0},
+      {"LIST between fmt and data", Riff({fmt, list, data}), 0},
+      {"LIST first, odd data last", Riff({list, junk, fmt, list, data}), 0},
+      {"fmt of 18 bytes", Riff({Chunk("fmt ", Fmt(1, 1, 22050, 8, 2)), data}), 0},
+      {"fmt of odd size", Riff({Chunk("fmt ", Fmt(1, 1, 22050, 8, 1)), data}), 0},
+      {"odd data without pad byte at the end", [] {
+         Bytes b = Riff({Chunk("fmt ", Fmt(1, 1, 22050, 8)), Chunk("data", {1, 2, 3})});
+         b.pop_back();
+         return b;
+       }(), 0},
+  };
+  for (const Case& c : cases) {
+    // Copied into a buffer of exactly its size, so a read past the end shows
+    // under the sanitizers.
+    std::unique_ptr<unsigned char[]> exact(new unsigned char[c.Image.size() + 1]);
+    std::memcpy(exact.get(), c.Image.data(), c.Image.size());
+    int32_t n = -1;
+    EXPECT_EQ(ReadWave(exact.get(), c.Image.size(), &n), c.Expect) << c.What;
+    if (c.Expect == 0) {
+      EXPECT_GT(n, 0) << c.What;
+    }
+  }
+}
+
+// A sparse file holds a data chunk of any size without using the disk.
+std::string SparseWave(const TempDir& dir, const char* name, uint32_t dataBytes, int channels, int rate, int bits) {
+  std::string path = dir / name;
+  Bytes head = Chunk("RIFF", {}, 4 + 8 + 16 + 8 + static_cast<int64_t>(dataBytes));
+  const char wave[] = "WAVE";
+  head.insert(head.end(), wave, wave + 4);
+  Bytes fmt = Chunk("fmt ", Fmt(1, channels, rate, bits));
+  head.insert(head.end(), fmt.begin(), fmt.end());
+  Bytes data = Chunk("data", {}, dataBytes);
+  head.insert(head.end(), data.begin(), data.end());
+  WriteFile(path, head);
+  fs::resize_file(path, head.size() + dataBytes);
+  return path;
+}
+
+TEST_F(BackgroundLoad, FiftyMillionDataBytesAreTheLimit) {
+  UseOutput(44100, true);
+  TempDir dir;
+  Preset p = PresetWith(AMBIX_LONG, SparseWave(dir, "limit.wav", 50000000, 2, 44100, 16));
+  ASSERT_EQ(LoadBackground(p), 0);
+  EXPECT_EQ(BackgroundFrames, 12500000);
+  EXPECT_EQ(BackgroundTempData.Committed, 0u);  // the raw buffer is given back
+  Preset q = PresetWith(AMBIX_LONG, SparseWave(dir, "over.wav", 50000001, 2, 44100, 16));
+  EXPECT_EQ(LoadBackground(q), 1295);
+  EXPECT_EQ(BackgroundFrames, 12500000);  // the loaded sound stays
+}
+
+TEST_F(BackgroundLoad, ConvertedSoundMustFitTheBackgroundBuffer) {
+  // 2,000,000 bytes at 1 Hz become far more than 500,000,000 bytes at
+  // 44100 Hz; 20 bytes at 1 Hz stay small.
+  UseOutput(44100, true);
+  EXPECT_EQ(Read(Wave(1, 1, 8, Bytes(2000000, 128))), 1295);
+  EXPECT_GT(ConvertedFrames(2000000, 1, 44100) * 4, static_cast<int64_t>(BACKGROUNDDATA_BYTES));
+  int32_t n;
+  EXPECT_EQ(Read(Wave(1, 1, 8, Bytes(20, 128)), &n), 0);
+  EXPECT_EQ(n, 19 * 44100 + 1);
+}
+
+TEST_F(BackgroundLoad, SamePresetTwiceDoesNotReload) {
+  UseOutput(22050, true);
+  TempDir dir;
+  WriteFile(dir / "a.wav", Wave(1, 22050, 8, {100, 110, 120}));
+  Preset a = PresetWith(AMBIX_OTHER, dir / "a.wav");
+  ASSERT_EQ(LoadBackground(a), 0);
+  EXPECT_EQ(BackgroundFrames, 3);
+  EXPECT_TRUE(BackgroundIntervalMode);
+  // Gone from the disk: the second play does not read it again.
+  fs::remove(dir / "a.wav");
+  BackgroundOsc.Pos[0] = 17;
+  EXPECT_EQ(LoadBackground(a), 0);
+  EXPECT_EQ(BackgroundFrames, 3);
+  EXPECT_EQ(BackgroundOsc.Pos[0], 0);  // play state starts again
+  // A failed load of another file keeps the loaded identity.
+  Preset b = PresetWith(AMBIX_OTHER, dir / "missing.wav");
+  EXPECT_EQ(LoadBackground(b), 1287);
+  EXPECT_EQ(LoadBackground(a), 0);
+  // Another output width means converting again, which now fails.
+  UseOutput(22050, false);
+  EXPECT_EQ(LoadBackground(a), 1287);
+  UseOutput(44100, true);
+  EXPECT_EQ(LoadBackground(a), 1287);
+}
+
+TEST_F(BackgroundLoad, FileIsFoundInTheProgramFolderByItsNamePart) {
+  UseOutput(22050, true);
+  std::string name = "sonavel-bg-test-" + std::to_string(getpid()) + ".wav";
+  std::string path = ProgramFolder() + "/" + name;
+  WriteFile(path, Wave(1, 22050, 8, {1, 2, 3, 4}));
+  Preset p = PresetWith(AMBIX_LONG, "C:\\Somewhere\\Else\\" + name);
+  EXPECT_EQ(LoadBackground(p), 0);
+  EXPECT_EQ(BackgroundFrames, 4);
+  fs::remove(path);
+  Preset d = PresetWith(AMBIX_OTHER, ProgramFolder());  // a folder is no file
+  EXPECT_EQ(LoadBackground(d), 1287);
+}
+
+TEST_F(BackgroundLoad, NoneLoadsNothing) {
+  BackgroundFrames = 99;
+  BackgroundIntervalMode = true;
+  Preset p = PresetWith(AMBIX_NONE, "");
+  EXPECT_EQ(LoadBackground(p), 0);
+  EXPECT_EQ(BackgroundFrames, 0);
+  EXPECT_FALSE(BackgroundIntervalMode);
+}
+
+// A stand-in for the program's own background, under an id of its own.
+const Bytes kOwnWave = Wave(2, 22050, 8, Bytes(400, 140));
+const plat::ResourceEntry kOwnEntry{plat::RT_RCDATA, 900, kOwnWave.data(), kOwnWave.size()};
+const bool kOwnRegistered = plat::RegisterResource(&kOwnEntry);
+
+TEST_F(BackgroundLoad, ProgramsOwnBackgroundPlaysInIntervalMode) {
+  ASSERT_TRUE(kOwnRegistered);
+  UseOutput(44100, true);
+  Preset p = PresetWith(900, "Tavik.exe");
+  ASSERT_EQ(LoadBackground(p), 0);
+  EXPECT_EQ(BackgroundFrames, 399);
+  EXPECT_TRUE(BackgroundIntervalMode);
+  EXPECT_EQ(Out16()[0], 12 * 256);
+  Preset own = PresetWith(900, fs::read_symlink("/proc/self/exe").filename().string());
+  ForgetLoadedBackground();
+  EXPECT_EQ(LoadBackground(own), 0);
+  Preset missing = PresetWith(901, "TAVIK.EXE");
+  EXPECT_EQ(LoadBackground(missing), 1288);
+}
+
+class LibraryBackgroundLoad : public BackgroundLoad {
+ protected:
+  void SetUp() override {
+    BackgroundLoad::SetUp();
+    ClearBackgroundLibraries();
+    fs::copy_file(BinDir() + "/Ambix.dll", Dir / "Ambix.dll");
+    fs::copy_file(BinDir() + "/bgtest/Example.dll", Dir / "Example.dll");
+    LoadBackgroundLibraries(Dir.Path.string());
+  }
+  void TearDown() override {
+    ClearBackgroundLibraries();
+    LoadBackgroundLibraries(BinDir());
+    BackgroundLoad::TearDown();
+  }
+  TempDir Dir;
+};
+
+TEST_F(LibraryBackgroundLoad, ResourcesAreReadAndConverted) {
+  UseOutput(44100, true);
+  // Example 1: mono 16-bit 11025 Hz, 5512 frames, plain loop.
+  Preset hum = PresetWith(1, "example.DLL");
+  ASSERT_EQ(LoadBackground(hum), 0);
+  EXPECT_EQ(BackgroundFrames, ConvertedFrames(5512, 11025, 44100));
+  EXPECT_FALSE(BackgroundIntervalMode);
+  // Example 2: declares its own parameter, so it plays in interval mode.
+  Preset bell = PresetWith(2, "Example.dll");
+  ASSERT_EQ(LoadBackground(bell), 0);
+  EXPECT_EQ(BackgroundFrames, ConvertedFrames(2000, 8000, 44100));
+  EXPECT_TRUE(BackgroundIntervalMode);
+  // The thunder of the shipped library.
+  Preset thunder = PresetWith(5, "Ambix.dll");
+  ASSERT_EQ(LoadBackground(thunder), 0);
+  EXPECT_TRUE(BackgroundIntervalMode);
+  EXPECT_GT(BackgroundFrames, 3 * 44100);
+}
+
+TEST_F(LibraryBackgroundLoad, MissingPiecesGiveTheirMessagesAndKeepTheSound) {
+  UseOutput(44100, true);
+  Preset hum = PresetWith(1, "Example.dll");
+  ASSERT_EQ(LoadBackground(hum), 0);
+  int32_t frames = BackgroundFrames;
+  EXPECT_EQ(LoadBackground(PresetWith(7, "Ambix.dll")), 1446);  // not in the table
+  EXPECT_EQ(LoadBackground(PresetWith(1, "Other.dll")), 1331);  // no such file
+  fs::remove(Dir / "Ambix.dll");
+  EXPECT_EQ(LoadBackground(PresetWith(1, "Ambix.dll")), 1331);  // removed since start-up
+  EXPECT_EQ(BackgroundFrames, frames);
+  EXPECT_FALSE(BackgroundIntervalMode);
+  EXPECT_EQ(LoadBackground(hum), 0);
+}
+
+}  // namespace
