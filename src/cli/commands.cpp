@@ -11,6 +11,8 @@
 #include "cli/cmd_backgrounds.h"
 #include "cli/cmd_store.h"
 #include "cli/presetjson.h"
+#include "data/bgprobe.h"
+#include "file/store.h"
 #include "main/arith.h"
 #include "main/preset.h"
 #include "main/strtab.h"
@@ -195,6 +197,7 @@ int CmdNew(const std::string& outPath) {
 int CliMain(int argc, char** argv) {
   BuildParamTables();
   ReserveProgramArray();
+  StoreBackgroundProbe = ProbeLibraryBackground;
   CLI::App app{"Sonavel command-line tool"};
   app.require_subcommand(1);
   std::string path, outPath;

@@ -51,6 +51,11 @@ extern int DecommitThreshold;  // presets whose curves stay in memory (10)
 extern bool SetBuiltIns;        // built-in presets may be saved over
 extern int LoadedCount;
 
+// Checks a library background (file, number): 0, 1331 (library not found)
+// or 1332 (no such background in it). Set by the program at start-up; the
+// check is skipped while it is null.
+extern int (*StoreBackgroundProbe)(const char* file, int number);
+
 // --- Operations ----------------------------------------------------------------
 // Fills Program/NumPrograms from the store, writing the built-in presets when
 // there is no store or every record is deleted, compacting at 10 or more

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "data/bgprobe.h"
 #include "file/fileformat.h"
 #include "file/filewrite.h"
 #include "file/store.h"
@@ -314,6 +315,44 @@ TEST_F(Store, NoMoreThanAThousandPresets) {
   EXPECT_TRUE(ans.Told.empty());  // no summary
   EXPECT_EQ(NumPrograms, 1000);
   FreePreset(p);
+}
+
+TEST_F(Store, MissingLibraryBackgroundBecomesNone) {
+  WriteStore(Dir, {"a", "b", "c"});
+  ASSERT_EQ(LoadAllPresets(nullptr), 0);
+  struct Case {
+    int Index;
+    const char* File;
+    int Number;
+    int Expected;
+    const char* Message;
+  } cases[] = {
+      {0, "Nowhere.dll", 3, AMBIX_NONE,
+       "The file 'Nowhere.dll' containing the background of this preset was not found.\n\nThe background is set to None."},
+      {1, "Ambix.dll", 99, AMBIX_NONE,
+       "The file 'Ambix.dll' does not contain the background #99 specified in this preset. You may have a wrong "
+       "version of the background file.\n\nThe background is set to None."},
+      {2, "Ambix.dll", 3, 3, nullptr},
+  };
+  StoreBackgroundProbe = ProbeLibraryBackground;
+  for (const Case& c : cases) {
+    ASSERT_EQ(EnsureLoaded(c.Index), 0);
+    Program[c.Index].data.Background = c.Number;
+    std::snprintf(Program[c.Index].data.BackgroundFile, NAMELEN, "%s", c.File);
+    ASSERT_EQ(SavePreset(c.Index), 0);
+    ReleasePreset(c.Index);
+    Answers ans;
+    StoreUi ui = ans.Ui();
+    ASSERT_EQ(EnsureLoaded(c.Index, &ui), 0);
+    EXPECT_EQ(Program[c.Index].data.Background, c.Expected) << c.File;
+    if (c.Message) {
+      ASSERT_EQ(ans.Told.size(), 1u);
+      EXPECT_EQ(ans.Told[0], c.Message);
+    } else {
+      EXPECT_TRUE(ans.Told.empty());
+    }
+  }
+  StoreBackgroundProbe = nullptr;
 }
 
 // A writer killed at any moment leaves a store that loads with every preset
