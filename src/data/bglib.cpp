@@ -10,8 +10,6 @@
 #include <cstring>
 #include <vector>
 
-#include "assert/check.h"
-#include "main/model.h"
 #include "main/strtab.h"
 #include "platform/vmem.h"
 
@@ -21,6 +19,7 @@ int NumAmbix = 0;
 namespace {
 
 std::string gLibraryFolder;
+bool gScanned = false;  // LoadBackgroundLibraries has run
 char gParamName[64];  // name of row 6 when it came from a library
 
 bool EndsWithDll(const char* name) {
@@ -126,6 +125,7 @@ bool ReserveAmbixTable() {
 
 int LoadBackgroundLibraries(const std::string& folder) {
   gLibraryFolder = folder.empty() ? ProgramFolder() : folder;
+  gScanned = true;
   if (!ReserveAmbixTable()) return 0;
   std::vector<std::string> names;
   if (DIR* d = opendir(gLibraryFolder.c_str())) {
@@ -153,6 +153,7 @@ int LoadBackgroundLibraries(const std::string& folder) {
 void ClearBackgroundLibraries() {
   if (AmbixInfo) plat::MemDecommit(AmbixInfo, sizeof(AmbixRecord) * MAXAMBIX);
   NumAmbix = 0;
+  gScanned = false;
 }
 
 int FindBackground(int number, const char* file) {
@@ -195,6 +196,14 @@ int ChooseBackgroundParamDef(int background, const char* file) {
   if (AmbixInfo[i].HasParam) SetRowFromRecord(AmbixInfo[i]);
   else SetRow(ParamDefSpare[1], nullptr);
   return 0;
+}
+
+int ChooseBackgroundParamDef(const Preset& preset) {
+  // A tool that skipped the start-up scan still finds the libraries next to it.
+  if (!gScanned && preset.data.Background < AMBIX_NONE) LoadBackgroundLibraries();
+  char file[NAMELEN + 1] = {};
+  std::memcpy(file, preset.data.BackgroundFile, NAMELEN);  // may fill the field without a NUL
+  return ChooseBackgroundParamDef(preset.data.Background, file);
 }
 
 void SetEditorBackgroundParamDef(int background, const char* file) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "background/bgrecord.h"
+#include "main/model.h"
 
 constexpr int MAXAMBIX = 1024;  // records of AmbixInfo
 
@@ -30,7 +31,7 @@ bool ReserveAmbixTable();
 // else (directories, plain files, libraries without the export) is skipped
 // silently. Returns the number of records added.
 int LoadBackgroundLibraries(const std::string& folder = "");
-// Empties the table (a new scan, or tests).
+// Empties the table and forgets the scan (a new scan, or tests).
 void ClearBackgroundLibraries();
 
 // Index of background (number, library file) or -1: below 1024 number and
@@ -52,6 +53,9 @@ int CheckLibraryBackground(int number, const char* file);
 // program's own background -> "Background Interval". Returns 0, or 1331/1446
 // for a library background that cannot be played (row 6 unchanged).
 int ChooseBackgroundParamDef(int background, const char* file);
+// The same for a preset's Background and BackgroundFile; loads the
+// program folder's libraries first when no scan has been made yet.
+int ChooseBackgroundParamDef(const Preset& preset);
 // Row 6 in the preset editor when the background choice changes: a library
 // background with its own parameter -> its row; other library backgrounds ->
 // "(Background Param not in use)"; AMBIX_NONE, AMBIX_OTHER, AMBIX_LONG ->

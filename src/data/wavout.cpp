@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "assert/check.h"
+#include "data/bglib.h"
+#include "data/bgload.h"
 #include "data/engine.h"
 #include "data/playback.h"
 #include "data/state.h"
@@ -52,11 +54,14 @@ int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool t
   TakeEngineOptions(options);
   if (static_cast<int64_t>(EngineOptions.MemoryBlocks) * BlockBytes > static_cast<int64_t>(DATABLOCKMEM_BYTES))
     return PLAY_NO_BLOCK_MEMORY;
-  // Backgrounds are mixed once their loader is in place; until then every
-  // preset plays without one, under the "not in use" parameter definition.
-  RestoreBackgroundParamDef();
-  ExtraSourceShare = 0;
-  BackgroundFrames = 0;
+  // The background parameter's definition follows the preset's background,
+  // then the sound itself is made ready (the generator is idle here).
+  if (int rc = ChooseBackgroundParamDef(preset)) return rc;
+  {
+    std::lock_guard<std::mutex> lock(hBackgroundMutex);
+    if (int rc = LoadBackground(preset)) return rc;
+  }
+  ExtraSourceShare = BackgroundFrames > 0 ? 1 : 0;
   if (Poll(ui, 500)) return -1;
   ProgressSink sink{CalcProgress, ui};
   if (int rc = CalculatePreset(preset, toDevice, &sink)) return rc;

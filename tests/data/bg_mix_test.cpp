@@ -1,0 +1,233 @@
+// Background mixing: loops shorter than a block, the phase shift of the right
+// ear, interval mode with each ear's own interval, ear swapping, 8-bit
+// output and the volume modulation.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "bg_wave.h"
+#include "data/background.h"
+#include "data/bglib.h"
+#include "data/bgload.h"
+#include "data/playback.h"
+#include "data/options.h"
+#include "data/state.h"
+#include "data/wavetab.h"
+#include "testpreset.h"
+
+namespace {
+
+// A recording whose every frame can be told apart: left 1000 + f % 20000,
+// right -(1000 + f % 20000), never 0.
+int32_t LeftOf(int64_t f) { return static_cast<int32_t>(1000 + f % 20000); }
+int32_t RightOf(int64_t f) { return -LeftOf(f); }
+
+class BackgroundMix : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Saved = EngineOptions;
+    EngineSetUp();
+    Record = SweepRecord{};
+    Record.BackgroundVolume[0] = Record.BackgroundVolume[1] = 10000;
+    ResetOscillators();
+  }
+  void TearDown() override {
+    BackgroundFrames = 0;
+    BackgroundIntervalMode = false;
+    EngineOptions = Saved;
+    ResetOscillators();
+  }
+  // Puts `frames` frames of the pattern into BackgroundData.
+  void Load16(int64_t frames, int rate, bool interval) {
+    EngineOptions.SamplesPerSec = rate;
+    EngineOptions.Bits16 = 1;
+    ASSERT_TRUE(plat::RegionEnsure(BackgroundData, static_cast<size_t>(frames) * 4));
+    auto* d = reinterpret_cast<int16_t*>(BackgroundData.Base);
+    for (int64_t f = 0; f < frames; ++f) d[2 * f] = static_cast<int16_t>(LeftOf(f)), d[2 * f + 1] = static_cast<int16_t>(RightOf(f));
+    BackgroundFrames = static_cast<int32_t>(frames);
+    BackgroundIntervalMode = interval;
+  }
+  // Mixes `frames` frames into silence in blocks of `block`.
+  std::vector<int16_t> Mix16(int64_t frames, int block, bool invert = false) {
+    std::vector<int16_t> out(static_cast<size_t>(frames) * 2, 0);
+    for (int64_t at = 0; at < frames; at += block) {
+      int n = static_cast<int>(std::min<int64_t>(block, frames - at));
+      // g = 64 and full volume (ConvVol 1024) add each value unchanged.
+      MixBackground(out.data() + 2 * at, n, 64, &Record, true, invert);
+    }
+    return out;
+  }
+  AdvancedOptions Saved;
+  SweepRecord Record;
+};
+
+TEST_F(BackgroundMix, FullVolumeAtGainSixtyFourAddsTheRecordingUnchanged) {
+  ASSERT_EQ(ConvVol[10000], 1024);
+  Load16(1000, 44100, false);
+  std::vector<int16_t> out = Mix16(1000, 1000);
+  for (int f = 0; f < 1000; ++f) {
+    ASSERT_EQ(out[2 * f], LeftOf(f)) << f;
+    ASSERT_EQ(out[2 * f + 1], RightOf(f)) << f;
+  }
+}
+
+TEST_F(BackgroundMix, ShortBackgroundLoopsWithinABlockAndAcrossBlocks) {
+  Load16(7, 44100, false);
+  std::vector<int16_t> one = Mix16(50, 50);
+  for (int f = 0; f < 50; ++f) {
+    ASSERT_EQ(one[2 * f], LeftOf(f % 7)) << f;
+    ASSERT_EQ(one[2 * f + 1], RightOf(f % 7)) << f;
+  }
+  ResetOscillators();
+  EXPECT_EQ(Mix16(50, 3), one);  // positions carry over between blocks
+}
+
+TEST_F(BackgroundMix, QuarterSecondShiftIsElevenThousandFramesEitherWay) {
+  const int64_t L = 44100;
+  Load16(L, 44100, false);
+  Record.BackgroundPhaseShift = 250;
+  std::vector<int16_t> ahead = Mix16(2 * L + 500, 4410);
+  for (int64_t f = 0; f < 2 * L + 500; f += 7) {
+    ASSERT_EQ(ahead[2 * f], LeftOf(f % L)) << f;
+    ASSERT_EQ(ahead[2 * f + 1], RightOf((f + 11025) % L)) << f;
+  }
+  ResetOscillators();
+  Record.BackgroundPhaseShift = -250;
+  std::vector<int16_t> behind = Mix16(L + 500, 4410);
+  for (int64_t f = 0; f < L + 500; f += 7) ASSERT_EQ(behind[2 * f + 1], RightOf((f - 11025 + L) % L)) << f;
+  // With the ears swapped the shifted stream is heard on the left.
+  ResetOscillators();
+  Record.BackgroundPhaseShift = 250;
+  std::vector<int16_t> swapped = Mix16(1000, 1000, true);
+  for (int64_t f = 0; f < 1000; ++f) {
+    ASSERT_EQ(swapped[2 * f], RightOf(f + 11025)) << f;
+    ASSERT_EQ(swapped[2 * f + 1], LeftOf(f)) << f;
+  }
+}
+
+TEST_F(BackgroundMix, ShiftLongerThanTheRecordStaysInside) {
+  Load16(100, 2000, false);
+  Record.BackgroundPhaseShift = -1000;  // 2000 frames behind a 100-frame loop
+  std::vector<int16_t> out = Mix16(300, 300);
+  for (int64_t f = 0; f < 300; ++f) ASSERT_EQ(out[2 * f + 1], RightOf(((f - 2000) % 100 + 100) % 100)) << f;
+}
+
+TEST_F(BackgroundMix, TwentySecondIntervalWithSixSecondSound) {
+  // 1000 frames per second keeps the run short: 6000 frames of sound, the
+  // left ear every 20000 frames, the right ear every 15000.
+  Load16(6000, 1000, true);
+  Record.BackgroundInterval[0] = 20000;
+  Record.BackgroundInterval[1] = 15000;
+  std::vector<int16_t> out = Mix16(61000, 1024);
+  for (int64_t f = 0; f < 61000; ++f) {
+    int64_t l = f % 20000, r = f % 15000;
+    ASSERT_EQ(out[2 * f], l < 6000 ? LeftOf(l) : 0) << f;
+    ASSERT_EQ(out[2 * f + 1], r < 6000 ? RightOf(r) : 0) << f;
+  }
+}
+
+TEST_F(BackgroundMix, IntervalBelowTheLengthLoopsWithoutGap) {
+  Load16(6000, 1000, true);
+  Record.BackgroundInterval[0] = 0;
+  Record.BackgroundInterval[1] = 3000;
+  std::vector<int16_t> out = Mix16(13000, 1000);
+  for (int64_t f = 0; f < 13000; ++f) {
+    ASSERT_EQ(out[2 * f], LeftOf(f % 6000)) << f;
+    ASSERT_EQ(out[2 * f + 1], RightOf(f % 6000)) << f;
+  }
+}
+
+TEST_F(BackgroundMix, IntervalModeShiftReadsWithinTheRightEarsCycle) {
+  Load16(6000, 1000, true);
+  Record.BackgroundInterval[0] = Record.BackgroundInterval[1] = 10000;
+  Record.BackgroundPhaseShift = 250;  // 250 frames ahead
+  std::vector<int16_t> out = Mix16(20000, 777);
+  for (int64_t f = 0; f < 20000; ++f) {
+    int64_t r = (f + 250) % 10000;
+    ASSERT_EQ(out[2 * f + 1], r < 6000 ? RightOf(r) : 0) << f;
+  }
+}
+
+TEST_F(BackgroundMix, EightBitOutputAddsToTheUnsignedByte) {
+  EngineOptions.SamplesPerSec = 44100;
+  EngineOptions.Bits16 = 0;
+  ASSERT_TRUE(plat::RegionEnsure(BackgroundData, 8));
+  const unsigned char rec[8] = {128, 128, 228, 28, 0, 255, 129, 127};
+  std::copy(rec, rec + 8, BackgroundData.Base);
+  BackgroundFrames = 4;
+  BackgroundIntervalMode = false;
+  std::vector<uint8_t> out(16, 128);
+  MixBackground(out.data(), 8, 64, &Record, false, false);
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(out[i], rec[i % 8]) << i;
+}
+
+TEST_F(BackgroundMix, FullDepthModulationStartsAtItsMinimum) {
+  Load16(100, 44100, false);
+  Record.BackgroundModDepth[0] = 100;
+  Record.BackgroundModRate[0] = 0;  // still, at the sine's minimum
+  ASSERT_EQ(SineData8[6144], -127);
+  std::vector<int16_t> out = Mix16(100, 100);
+  int32_t index = (-127 + 129) * 10000 / 256;
+  for (int f = 0; f < 100; ++f) {
+    ASSERT_EQ(out[2 * f], static_cast<int32_t>(static_cast<int64_t>(LeftOf(f)) * ConvVol[index] * 64 / 65536)) << f;
+    ASSERT_EQ(out[2 * f + 1], RightOf(f)) << f;  // the right ear is not modulated
+  }
+}
+
+TEST_F(BackgroundMix, NothingIsAddedWithoutABackground) {
+  Load16(100, 44100, false);
+  BackgroundFrames = 0;
+  std::vector<int16_t> out = Mix16(100, 100);
+  for (int16_t v : out) ASSERT_EQ(v, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The playback start chooses row 6, loads the sound and counts it in the
+// mixing gain.
+TEST(BackgroundPlaybackStart, LoadsTheBackgroundAndCountsItsShare) {
+  using namespace bgtest;
+  AdvancedOptions saved = EngineOptions;
+  EngineSetUp();
+  ForgetLoadedBackground();
+  TempDir dir;
+  WriteFile(dir / "tone.wav", Wave(1, 22050, 8, Bytes(2205, 150)));
+  TestPreset t;
+  t.P.data.Background = AMBIX_OTHER;
+  std::strncpy(t.P.data.BackgroundFile, (dir / "tone.wav").c_str(), NAMELEN - 1);
+  AdvancedOptions o;
+  ASSERT_EQ(PreparePlayback(t.P, o, false, nullptr), 0);
+  EXPECT_EQ(BackgroundFrames, 4409);
+  EXPECT_TRUE(BackgroundIntervalMode);
+  EXPECT_EQ(ExtraSourceShare, 1);
+
+  t.P.data.Background = AMBIX_NONE;
+  ASSERT_EQ(PreparePlayback(t.P, o, false, nullptr), 0);
+  EXPECT_EQ(BackgroundFrames, 0);
+  EXPECT_EQ(ExtraSourceShare, 0);
+  EXPECT_EQ(ParamDef[PN_BGPARAM].Name, 171);
+
+  t.P.data.Background = AMBIX_OTHER;
+  std::strncpy(t.P.data.BackgroundFile, (dir / "gone.wav").c_str(), NAMELEN - 1);
+  EXPECT_EQ(PreparePlayback(t.P, o, false, nullptr), 1287);
+
+  LoadBackgroundLibraries(BinDir());
+  t.P.data.Background = 5;
+  std::strncpy(t.P.data.BackgroundFile, "Ambix.dll", NAMELEN - 1);
+  ASSERT_EQ(PreparePlayback(t.P, o, false, nullptr), 0);
+  EXPECT_STREQ(BackgroundParamName(), "Background Thunder Interval");
+  EXPECT_TRUE(BackgroundIntervalMode);
+  EXPECT_EQ(ExtraSourceShare, 1);
+  t.P.data.Background = 8;
+  EXPECT_EQ(PreparePlayback(t.P, o, false, nullptr), 1446);
+
+  RestoreBackgroundParamDef();
+  ForgetLoadedBackground();
+  BackgroundFrames = 0;
+  EngineOptions = saved;
+}
+
+}  // namespace
