@@ -1,0 +1,48 @@
+// Inside the wave output layer: the device record shared by the ALSA and the
+// fake implementations.
+#pragma once
+#include <alsa/asoundlib.h>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "platform/wavedev.h"
+
+namespace plat {
+
+struct WaveDevice {
+  WaveFormat Format;
+  MsgQueue* Callback = nullptr;
+  std::mutex Lock;  // everything below
+  std::condition_variable Wake;
+  std::deque<WaveHeader*> Queue;
+  uint32_t Pos = 0;        // bytes of the front block already handed on
+  bool Paused = false;
+  bool Quit = false;
+  uint64_t ResetCount = 0;  // bumped by each reset
+  bool DrainOnReset = false;
+  bool Starved = false;     // played out with nothing queued
+  bool PlayedSinceReset = false;
+  int64_t Underruns = 0;
+  // ALSA
+  snd_pcm_t* Pcm = nullptr;
+  snd_config_t* Config = nullptr;
+  uint32_t ChunkBytes = 0;
+  std::thread Thread;
+  // Fake
+  FakeWave* Fake = nullptr;
+};
+
+// Caller holds dev.Lock: the front block is complete.
+void FinishFront(WaveDevice& dev);
+
+// Fake device hooks (wavedev_fake.cpp).
+int FakeQueryFormat(FakeWave* fake, const WaveFormat& f);
+int FakeOpen(FakeWave* fake, WaveDevice* dev);
+void FakeClose(FakeWave* fake);
+// Caller holds dev.Lock.
+void FakeOnReset(FakeWave* fake);
+
+}  // namespace plat
