@@ -19,7 +19,7 @@
 namespace {
 
 struct RenderArgs {
-  std::string File, Name, Out = "", Minutes, StoreDir;
+  std::string File, Name, Out = "", Minutes, StoreDir, Background;
   CLI::Option* Store = nullptr;
   int Index = -1;
   int Rate = 44100, Bits = 16, BlockMs = 200;
@@ -30,11 +30,12 @@ struct RenderArgs {
   CLI::App* Cmd = nullptr;
 } gRender;
 
-int ReportPlayResult(int rc, const std::string& out) {
+int ReportPlayResult(int rc, const std::string& out, const std::string& background) {
   if (rc == 0) return EXIT_OK;
   if (rc == -1) rc = 85;
-  // The export-file messages name the file as %2.
-  std::fprintf(stderr, "%s\n", FormatMsg(rc, {"", out}).c_str());
+  // Background messages name the background's file as %1, the WAV-file
+  // messages the output file as %2.
+  std::fprintf(stderr, "%s\n", FormatMsg(rc, {background, out}).c_str());
   return EXIT_REFUSED;
 }
 
@@ -74,9 +75,18 @@ int RunRender() {
       return EXIT_USAGE;
     }
   }
-  if (p.data.Background != AMBIX_NONE)
-    std::fprintf(stderr, "Note: background sounds are not mixed yet; rendering without the background.\n");
 
+  if (!a.Background.empty()) {
+    // A quick try of a user's sound: it replaces the preset's background as a
+    // looped wave file.
+    if (a.Background.size() >= NAMELEN) {
+      FreePreset(p);
+      return ReportError("--background: the path is too long.");
+    }
+    p.data.Background = AMBIX_OTHER;
+    std::snprintf(p.data.BackgroundFile, NAMELEN, "%s", a.Background.c_str());
+  }
+  std::string background = p.data.BackgroundFile;
   AdvancedOptions o;
   o.SamplesPerSec = a.Rate;
   o.Bits16 = a.Bits == 16;
@@ -95,7 +105,7 @@ int RunRender() {
   FreePreset(p);
   if (rc == 0 && a.Out != "-")
     std::fprintf(stderr, "%s\n", FormatPrintf(GetStr(82), FormatNumber(minutes, 2, 2, 0, true)).c_str());
-  return ReportPlayResult(rc, a.Out);
+  return ReportPlayResult(rc, a.Out, background);
 }
 
 }  // namespace
@@ -120,6 +130,7 @@ void RegisterEngineCommands(CLI::App& app) {
   r->add_option("--as-max-level", a.MaxLevel, "AudioStrobe maximum level, percent")->check(CLI::Range(0, 100));
   r->add_option("--as-waveform", a.Waveform, "AudioStrobe waveform (packed waveform value)");
   r->add_option("--as-duty-cycle", a.Duty, "AudioStrobe duty cycle, percent")->check(CLI::Range(0, 100));
+  r->add_option("--background", a.Background, "a WAV file to play as the background instead of the preset's");
   r->add_option("--seed", a.Seed, "seed of the noise generator (default: the time)")->check(CLI::NonNegativeNumber);
 }
 
