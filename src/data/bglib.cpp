@@ -1,4 +1,5 @@
 #include "data/bglib.h"
+#include "platform/progdir.h"
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -101,17 +102,7 @@ bool LibraryFilePresent(const char* file) {
 
 }  // namespace
 
-std::string ProgramFolder() {
-  char buf[4096];
-  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  buf[n] = 0;
-  char* slash = std::strrchr(buf, '/');
-  if (!slash) return ".";
-  if (slash == buf) return "/";
-  *slash = 0;
-  return buf;
-}
+std::string ProgramFolder() { return plat::ProgramFolder(); }
 
 const std::string& BackgroundLibraryFolder() {
   if (gLibraryFolder.empty()) gLibraryFolder = ProgramFolder();

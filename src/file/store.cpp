@@ -20,6 +20,7 @@
 #include "file/storeint.h"
 #include "main/preset.h"
 #include "main/strtab.h"
+#include "platform/progdir.h"
 #include "platform/resource.h"
 
 int DecommitThreshold = 10;
@@ -33,17 +34,7 @@ std::string gMessagePath;
 
 // --- Location -------------------------------------------------------------------
 
-std::string ProgramDir() {
-  char buf[PATH_MAX];
-  ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  buf[n] = 0;
-  char* slash = std::strrchr(buf, '/');
-  if (!slash) return ".";
-  if (slash == buf) return "/";
-  *slash = 0;
-  return buf;
-}
+std::string ProgramDir() { return plat::ProgramFolder(); }
 
 namespace {
 bool MakeDirs(const std::string& dir) {
