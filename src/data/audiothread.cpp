@@ -1,0 +1,222 @@
+// The audio thread's message loop.
+//
+// Blocks come back from the device in the order written. Each header's user
+// field holds the record its block was made from and HeaderBlockCounter the
+// walk's block counter after it, so a freeze or unfreeze request can put the
+// walk back exactly where the audible block was.
+#include "data/audiothread.h"
+
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "assert/check.h"
+#include "data/generate.h"
+#include "data/playstatus.h"
+#include "data/state.h"
+
+plat::MsgQueue AudioQueue;
+plat::Event hWaveEvent;
+plat::Event hWaveEvent2;
+std::atomic<plat::WaveDevice*> hWaveOut{nullptr};
+plat::WaveHeader WaveHeaders[MAXWAVEBLOCKS];
+int32_t HeaderBlockCounter[MAXWAVEBLOCKS];
+std::atomic<plat::WaveHeader*> LastWrittenHeader{nullptr};
+std::chrono::steady_clock::time_point PlayStartTime;
+
+namespace {
+
+std::thread gThread;
+PlaybackWindow gWindow;
+std::atomic<bool> gStatusOn{true};
+std::atomic<int> gPriority{PRIO_NORMAL};
+
+// Audio thread state.
+const SweepRecord* gLastAudible = nullptr;
+int64_t gLastSecond = -1;
+char gStatusBuf[4][1024];
+int gStatusNext = 0;
+
+void VisualHook(const SweepRecord* r) {
+  if (gWindow.NewVisualValues) gWindow.NewVisualValues(gWindow.Ctx, r);
+}
+
+AudioPriority RaisePriority(bool timeCritical) {
+  if (timeCritical) {
+    sched_param sp{};
+    sp.sched_priority = sched_get_priority_max(SCHED_FIFO);
+    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &sp) == 0) return PRIO_REALTIME;
+    sp.sched_priority = sched_get_priority_max(SCHED_RR);
+    if (pthread_setschedparam(pthread_self(), SCHED_RR, &sp) == 0) return PRIO_REALTIME;
+  }
+  // The highest normal priority this process may take (nice applies per
+  // thread on Linux).
+  pid_t tid = static_cast<pid_t>(syscall(SYS_gettid));
+  for (int nice = -20; nice < 0; nice++)
+    if (setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice) == 0) return PRIO_NICE;
+  return PRIO_NORMAL;
+}
+
+// Puts the walk back on the record of an audible block.
+void TakeAudible(SweepRecord* r, int32_t counter) {
+  CurrentRecord = r;
+  CurBlocks = r->Blocks;
+  BlockCounter = counter;
+  Advancing = CurBlocks != 0;
+  if (NewRecordHook) NewRecordHook(r);
+}
+
+void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
+  plat::WaveDevice* dev = hWaveOut.load();
+  // Stopping, or a block of a device that has been stopped: the stop has
+  // unprepared every header already.
+  if (!dev || dev != from) return;
+  ptrdiff_t idx = h - WaveHeaders;
+  if (!TVK_CHECK(idx >= 0 && idx < MAXWAVEBLOCKS, idx)) return;
+  auto* rec = reinterpret_cast<SweepRecord*>(h->User);
+  int fs = FreezeState.load();
+  bool changed = false;
+  if (fs == -1 || fs == 2) {
+    // Freezing and unfreezing act on what is audible, not on what was
+    // generated ahead.
+    TakeAudible(rec, HeaderBlockCounter[idx]);
+    FreezeState.store(fs == 2 ? 1 : 0);
+    changed = true;
+  }
+  if (gStatusOn.load()) UpdateStatusText(rec, changed || rec != gLastAudible);
+  gLastAudible = rec;
+  if (GenerateBlock(h->Data) == 0) {
+    h->User = reinterpret_cast<uintptr_t>(CurrentRecord);
+    HeaderBlockCounter[idx] = BlockCounter;
+    int rc = plat::WaveWrite(dev, h);
+    TVK_CHECK(rc == 0, rc);
+    LastWrittenHeader.store(h);
+    return;
+  }
+  // The preset has ended: the block written last coming back means the
+  // tail has been heard completely.
+  if (h == LastWrittenHeader.load()) {
+    LastWrittenHeader.store(nullptr);
+    if (gWindow.Post) gWindow.Post(gWindow.Ctx, WM_PLAYEND, 0, 0);
+  }
+  plat::WaveUnprepare(dev, h);
+}
+
+void OnStop() {
+  plat::WaveDevice* dev = hWaveOut.exchange(nullptr);
+  if (dev) {
+    int retval = plat::WaveReset(dev);
+    TVK_CHECK(retval == 0, retval);
+    for (plat::WaveHeader& h : WaveHeaders)
+      if (h.Flags & plat::WHDR_PREPARED) plat::WaveUnprepare(dev, &h);
+  }
+  LastWrittenHeader.store(nullptr);
+  plat::RegionReset(DataBlockMem);
+  if (gWindow.Post) gWindow.Post(gWindow.Ctx, WM_PLAYSTOPPED, reinterpret_cast<uintptr_t>(dev), 0);
+}
+
+void AudioMain(bool timeCritical) {
+  gPriority.store(RaisePriority(timeCritical));
+  plat::WaitEvent(hWaveEvent);
+  plat::SetEvent(hWaveEvent2);
+  plat::Msg m;
+  while (plat::GetMsg(AudioQueue, &m)) {
+    switch (m.Id) {
+      case plat::MM_WOM_OPEN:
+        gLastAudible = nullptr;
+        gLastSecond = -1;
+        break;
+      case TM_FORGETAUDIBLE:
+        gLastAudible = nullptr;
+        break;
+      case plat::MM_WOM_CLOSE: {
+        // Only the device that closed; a newer one may be open already.
+        plat::WaveDevice* closed = reinterpret_cast<plat::WaveDevice*>(m.WParam);
+        hWaveOut.compare_exchange_strong(closed, nullptr);
+        break;
+      }
+      case plat::MM_WOM_DONE:
+        OnDone(reinterpret_cast<plat::WaveDevice*>(m.WParam), reinterpret_cast<plat::WaveHeader*>(m.LParam));
+        break;
+      case TM_STOP:
+        if (m.WParam == 0) OnStop();
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+bool CreateAudioThread(const PlaybackWindow& window, bool timeCritical) {
+  if (gThread.joinable()) return true;
+  gWindow = window;
+  NewRecordHook = VisualHook;
+  plat::ResetMsgQueue(AudioQueue);
+  plat::ResetEvent(hWaveEvent2);
+  try {
+    gThread = std::thread(AudioMain, timeCritical);
+  } catch (...) {
+    return false;
+  }
+  return true;
+}
+
+AudioPriority AudioThreadPriority() { return static_cast<AudioPriority>(gPriority.load()); }
+
+void EndAudioThread() {
+  if (!gThread.joinable()) return;
+  plat::SetEvent(hWaveEvent);
+  plat::PostQuit(AudioQueue);
+  gThread.join();
+  NewRecordHook = nullptr;
+  plat::ResetEvent(hWaveEvent);
+}
+
+const PlaybackWindow& MainWindowHooks() { return gWindow; }
+
+void SetStatusDisplay(bool on) { gStatusOn.store(on); }
+
+void UpdateStatusText(const SweepRecord* r, bool forced) {
+  auto elapsed = std::chrono::steady_clock::now() - PlayStartTime;
+  int64_t seconds = (std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() + 500) / 1000;
+  if (!forced && seconds == gLastSecond) return;
+  gLastSecond = seconds;
+  char* buf = gStatusBuf[gStatusNext];
+  gStatusNext = (gStatusNext + 1) % 4;
+  int lines = BuildStatusText(r, seconds, FreezeState.load() > 0, AudioStrobeOn.load() != 0, buf, 1024);
+  if (forced) {
+    if (gWindow.Send) gWindow.Send(gWindow.Ctx, WM_PLAYSTATUS, static_cast<uintptr_t>(lines), reinterpret_cast<intptr_t>(buf));
+  } else if (gWindow.Post) {
+    gWindow.Post(gWindow.Ctx, WM_PLAYSTATUS, 0, reinterpret_cast<intptr_t>(buf));
+  }
+}
+
+void RequestFreeze(bool freeze, bool immediatePause) {
+  plat::WaveDevice* dev = hWaveOut.load();
+  if (immediatePause && dev) {
+    FreezeState.store(freeze ? 2 : -1);
+    int retval = plat::WaveReset(dev);
+    TVK_CHECK(retval == 0, retval);
+  } else {
+    FreezeState.store(freeze ? 1 : 0);
+  }
+  plat::PostMsg(AudioQueue, TM_FORGETAUDIBLE);
+}
+
+void SetPlaybackAudioStrobe(bool on) {
+  AudioStrobeOn.store(on ? 1 : 0);
+  plat::WaveDevice* dev = hWaveOut.load();
+  if (!dev) return;
+  // Re-take the audible record; a frozen playback stays frozen.
+  FreezeState.store(FreezeState.load() > 0 ? 2 : -1);
+  int retval = plat::WaveReset(dev);
+  TVK_CHECK(retval == 0, retval);
+}
+
+void RequestStop() { plat::PostMsg(AudioQueue, TM_STOP, 0, 0); }

@@ -1,0 +1,87 @@
+// The audio thread: refills the wave device's blocks as they come back,
+// acknowledges freeze requests on the audible record, reports the status
+// text and the end of the preset, and stops the output on request.
+//
+// The thread is created once and waits for hWaveEvent before it reads its
+// queue; it signals hWaveEvent2 when it runs. The wave device is opened with
+// AudioQueue as its callback queue, so the device's open, close and done
+// notifications are thread messages like the main window's requests.
+#pragma once
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+
+#include "data/records.h"
+#include "platform/msgqueue.h"
+#include "platform/wavedev.h"
+
+// Messages to the main window.
+constexpr uint32_t WM_PLAYSTATUS = 1035;   // wParam lines (sent) or 0 (posted), lParam the text
+constexpr uint32_t WM_PLAYEND = 1036;      // the preset has played to its end: act as Stop
+constexpr uint32_t WM_PLAYSTOPPED = 1037;  // device reset after a stop; wParam the device: close it
+// Messages to the audio thread.
+constexpr uint32_t TM_FORGETAUDIBLE = 1035;  // the freeze state changed
+constexpr uint32_t TM_STOP = 2258;           // wParam 0: stop
+
+// The main window as the playback layer sees it: the command-line tool
+// implements it now, the desktop window later. Null members do nothing.
+struct PlaybackWindow {
+  void* Ctx = nullptr;
+  void (*Post)(void* ctx, uint32_t msg, uintptr_t wParam, intptr_t lParam) = nullptr;
+  // Synchronous: returns when the window has handled the message. Called
+  // from the main thread too (the first status text of a start).
+  intptr_t (*Send)(void* ctx, uint32_t msg, uintptr_t wParam, intptr_t lParam) = nullptr;
+  // Instance synchronisation points: 0 before the device restarts, 1 after.
+  void (*SynchPoint)(void* ctx, int which) = nullptr;
+  // Screen flashing: started with the playback; new visual values whenever a
+  // record becomes current (generating thread).
+  void (*StartVisual)(void* ctx) = nullptr;
+  void (*NewVisualValues)(void* ctx, const SweepRecord* record) = nullptr;
+};
+
+extern plat::MsgQueue AudioQueue;
+extern plat::Event hWaveEvent;   // the main window lets the thread start
+extern plat::Event hWaveEvent2;  // the thread is ready
+// The open device; null when none and while stopping.
+extern std::atomic<plat::WaveDevice*> hWaveOut;
+
+// Block headers of the device and, per header, the block counter of the
+// record the block was generated from.
+constexpr int MAXWAVEBLOCKS = 1024;
+extern plat::WaveHeader WaveHeaders[MAXWAVEBLOCKS];
+extern int32_t HeaderBlockCounter[MAXWAVEBLOCKS];
+// The header written last; its return after the end of the preset is the end.
+extern std::atomic<plat::WaveHeader*> LastWrittenHeader;
+extern std::chrono::steady_clock::time_point PlayStartTime;
+
+// How the thread's priority could be raised.
+enum AudioPriority { PRIO_REALTIME, PRIO_NICE, PRIO_NORMAL };
+
+// Creates the thread (main thread, once). `timeCritical` asks for real-time
+// scheduling (round-robin or FIFO at the top priority) where permitted;
+// otherwise, or when that is refused, the lowest nice value allowed. false
+// when the thread cannot be created.
+bool CreateAudioThread(const PlaybackWindow& window, bool timeCritical);
+// What the priority became (valid once hWaveEvent2 is set).
+AudioPriority AudioThreadPriority();
+// Ends the thread's loop and waits for it (program exit, tests).
+void EndAudioThread();
+const PlaybackWindow& MainWindowHooks();
+
+// The status display (ShowParams): texts are built only while it is on.
+void SetStatusDisplay(bool on);
+// Builds the status text for `r` into the next of four rotating buffers
+// and sends it (forced) or posts it when the elapsed second changed.
+// Generating thread.
+void UpdateStatusText(const SweepRecord* r, bool forced);
+
+// Main-thread requests during playback:
+// Freeze/Restart: with immediatePause the queued blocks are dropped so that
+// the change is heard at once, and it acts on the audible record.
+void RequestFreeze(bool freeze, bool immediatePause);
+// The visual mode switched to or from AudioStrobe: the queued blocks are
+// regenerated with or without the light signal.
+void SetPlaybackAudioStrobe(bool on);
+// Stop: the thread resets the device, gives back the block memory and
+// answers WM_PLAYSTOPPED.
+void RequestStop();

@@ -1,0 +1,216 @@
+#include "data/devplay.h"
+
+#include <chrono>
+#include <mutex>
+#include <thread>
+
+#include "assert/check.h"
+#include "data/bglib.h"
+#include "data/bgload.h"
+#include "data/engine.h"
+#include "data/playstatus.h"
+
+namespace {
+
+void Show(PlaybackUi* ui, int caption, int max) {
+  if (ui && ui->ShowProgress) ui->ShowProgress(ui->Ctx, caption, max);
+}
+bool Poll(PlaybackUi* ui, int pos) { return ui && ui->Progress && ui->Progress(ui->Ctx, pos); }
+
+int DeviceOpenMessage(int rc, int* code) {
+  switch (rc) {
+    case plat::WAVE_BADDEVICE:
+      return 1263;
+    case plat::WAVE_ALLOCATED:
+      return 1259;
+    case plat::WAVE_NOMEM:
+      return 1261;
+    default:
+      if (code) *code = rc;
+      return 1262;
+  }
+}
+
+// Waits until `PlayDelayTime` thousandths of a minute have passed since
+// requestTick. true when the user aborted.
+bool WaitDelay(uint32_t requestTick, PlaybackUi* ui) {
+  int32_t delay = EngineOptions.PlayDelayTime;
+  int k = delay < 1000 ? 1 : delay < 60000 ? 10 : 100;
+  Show(ui, 104, delay / k);
+  for (;;) {
+    uint32_t elapsed = (PlayTickCount() - requestTick) / 60;
+    if (static_cast<int64_t>(elapsed) >= delay) return false;
+    if (Poll(ui, static_cast<int>(elapsed) / k)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+}
+
+void Synch(int which) {
+  const PlaybackWindow& w = MainWindowHooks();
+  if (w.SynchPoint) w.SynchPoint(w.Ctx, which);
+}
+
+bool RecordHasNoise(const SweepRecord* r) { return r->NoiseVolume[0] > 0 || r->NoiseVolume[1] > 0; }
+
+// Fills header b with block b of DataBlockMem and the next generated block;
+// false when the preset has ended.
+bool FillHeader(int b) {
+  plat::WaveHeader& h = WaveHeaders[b];
+  h = plat::WaveHeader{};
+  h.Data = DataBlockMem.Base + static_cast<size_t>(b) * static_cast<size_t>(BlockBytes);
+  h.Length = static_cast<uint32_t>(BlockBytes);
+  if (GenerateBlock(h.Data) != 0) return false;
+  h.User = reinterpret_cast<uintptr_t>(CurrentRecord);
+  HeaderBlockCounter[b] = BlockCounter;
+  return true;
+}
+
+bool BlocksFit() {
+  return EngineOptions.MemoryBlocks >= 1 && EngineOptions.MemoryBlocks <= MAXWAVEBLOCKS &&
+         static_cast<int64_t>(EngineOptions.MemoryBlocks) * BlockBytes <= static_cast<int64_t>(DATABLOCKMEM_BYTES);
+}
+
+}  // namespace
+
+int OpenWaveDevice(const plat::WaveTarget& target, int samplesPerSec, bool bits16, plat::WaveDevice** out,
+                   int* code) {
+  *out = nullptr;
+  plat::WaveFormat f{2, samplesPerSec, bits16 ? 16 : 8};
+  int fallback = 0;  // message of the last smaller format tried
+  for (;;) {
+    int rc = plat::WaveQuery(target, f);
+    if (rc == plat::WAVE_OK) {
+      if (fallback) return fallback;
+      rc = plat::WaveOpen(out, target, f, &AudioQueue);
+      if (rc == plat::WAVE_OK) {
+        hWaveOut.store(nullptr);
+        return 0;
+      }
+      return DeviceOpenMessage(rc, code);
+    }
+    if (rc != plat::WAVE_BADFORMAT) return DeviceOpenMessage(rc, code);
+    if (f.BitsPerSample == 16) {
+      f.BitsPerSample = 8;
+      fallback = 1264;
+    } else if (f.SamplesPerSec > 40000) {
+      f.SamplesPerSec = 40000;
+      fallback = 1265;
+    } else if (f.Channels == 2) {
+      f.Channels = 1;
+      fallback = 1266;
+    } else {
+      return 1260;
+    }
+  }
+}
+
+uint32_t PlayTickCount() {
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
+  uint32_t t = static_cast<uint32_t>(ms.count());
+  return t ? t : 1;
+}
+
+int StartPlayback(plat::WaveDevice* device, const Preset& preset, const AdvancedOptions& options,
+                  const char* wavFileName, int32_t minutes, uint32_t requestTick, PlaybackUi* ui) {
+  if (!device) return StartPlaybackToFile(preset, options, wavFileName, minutes, ui);
+  if (int rc = PreparePlayback(preset, options, true, ui)) return rc;
+  if (!BlocksFit()) return PLAY_NO_BLOCK_MEMORY;
+  TakeStatusNumberFormat();
+  int blocks = EngineOptions.MemoryBlocks;
+  if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(blocks) * static_cast<size_t>(BlockBytes)))
+    return PLAY_NO_MEMORY;
+  if (requestTick && WaitDelay(requestTick, ui)) {
+    plat::RegionReset(DataBlockMem);
+    return -1;
+  }
+  const PlaybackWindow& w = MainWindowHooks();
+  if (w.StartVisual) w.StartVisual(w.Ctx);
+  PlayStartTime = std::chrono::steady_clock::now();
+  UpdateStatusText(CurrentRecord, true);
+
+  int made = 0;
+  while (made < blocks && FillHeader(made)) {
+    plat::WavePrepare(device, &WaveHeaders[made]);
+    made++;
+  }
+  LastWrittenHeader.store(nullptr);
+  hWaveOut.store(device);
+  int retval = plat::WavePause(device);
+  TVK_CHECK(retval == 0, retval);
+  for (int b = 0; b < made; b++) {
+    int rc = plat::WaveWrite(device, &WaveHeaders[b]);
+    TVK_CHECK(rc == 0, rc);
+    LastWrittenHeader.store(&WaveHeaders[b]);
+  }
+  Synch(0);
+  PlayStartTime = std::chrono::steady_clock::now();
+  retval = plat::WaveRestart(device);
+  TVK_CHECK(retval == 0, retval);
+  Synch(1);
+  return 0;
+}
+
+int StartTestPlayback(plat::WaveDevice* device, const Preset& preset, int segment, int time,
+                      const AdvancedOptions& options) {
+  TakeEngineOptions(options);
+  if (!BlocksFit()) return PLAY_NO_BLOCK_MEMORY;
+  if (int rc = ChooseBackgroundParamDef(preset)) return rc;
+  if (!plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD)) return PLAY_NO_MEMORY;
+  ResetWaveformCache();
+  FreezeState.store(0);
+  SweepRecord* r = FirstSweepRecord();
+  int status = 0;
+  if (!FillSweepRecord(preset, segment, nullptr, time, r, &status)) return status;
+  r->Blocks = 0;
+  SweepDataVoices = r->NumVoices;
+  {
+    std::lock_guard<std::mutex> g(hBackgroundMutex);
+    if (int rc = LoadBackground(preset)) return rc;
+  }
+  NoiseOn = RecordHasNoise(r);
+  ExtraSourceShare = (BackgroundFrames > 0 ? 1 : 0) + (NoiseOn ? 1 : 0);
+  ResetOscillators();
+  StartSweepWalk(r);
+  int blocks = EngineOptions.MemoryBlocks;
+  if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(blocks) * static_cast<size_t>(BlockBytes)))
+    return PLAY_NO_MEMORY;
+  TakeStatusNumberFormat();
+  PlayStartTime = std::chrono::steady_clock::now();
+  LastWrittenHeader.store(nullptr);
+  hWaveOut.store(device);
+  for (int b = 0; b < blocks && FillHeader(b); b++) {
+    plat::WavePrepare(device, &WaveHeaders[b]);
+    int rc = plat::WaveWrite(device, &WaveHeaders[b]);
+    TVK_CHECK(rc == 0, rc);
+    LastWrittenHeader.store(&WaveHeaders[b]);
+  }
+  return 0;
+}
+
+int UpdateTestPlayback(const Preset& preset, int segment, int time) {
+  {
+    std::lock_guard<std::mutex> g(hBackgroundMutex);
+    SweepRecord* cur = CurrentRecord;
+    SweepRecord* at = cur ? FollowingRecord(cur) : FirstSweepRecord();
+    size_t end = static_cast<size_t>(reinterpret_cast<unsigned char*>(at) - SweepData.Base) + MAXSWEEPRECORD;
+    if (end > SWEEPDATA_BYTES || !plat::RegionEnsure(SweepData, end)) at = FirstSweepRecord();
+    int status = 0;
+    if (!FillSweepRecord(preset, segment, nullptr, time, at, &status)) {
+      if (status != CALC_WAVEFORMS) return status;
+      // A full waveform cache: nothing but the new record will use it now.
+      ResetWaveformCache();
+      if (!FillSweepRecord(preset, segment, nullptr, time, at, &status)) return status;
+    }
+    at->Blocks = 0;
+    if (int rc = LoadBackground(preset)) return rc;
+    SweepDataVoices = at->NumVoices;
+    NoiseOn = RecordHasNoise(at);
+    ExtraSourceShare = (BackgroundFrames > 0 ? 1 : 0) + (NoiseOn ? 1 : 0);
+    StartSweepWalk(at);
+  }
+  if (plat::WaveDevice* dev = hWaveOut.load()) {
+    int retval = plat::WaveReset(dev);
+    TVK_CHECK(retval == 0, retval);
+  }
+  return 0;
+}

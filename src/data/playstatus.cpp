@@ -1,0 +1,105 @@
+#include "data/playstatus.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "data/state.h"
+#include "main/model.h"
+#include "main/strtab.h"
+#include "platform/numfmt.h"
+#include "platform/timesep.h"
+
+namespace {
+
+plat::NumberSettings gSettings = {".", ",", 3, plat::NEG_LEADING, 1};
+
+int Percent(int32_t v) { return static_cast<int>((v + (v >= 0 ? 50 : -50)) / 100); }
+
+// Appends printf output, never beyond the buffer.
+void Append(char* out, size_t size, size_t* used, const char* fmt, ...) __attribute__((format(printf, 4, 5)));
+void Append(char* out, size_t size, size_t* used, const char* fmt, ...) {
+  if (*used + 1 >= size) return;
+  va_list ap;
+  va_start(ap, fmt);
+  int n = std::vsnprintf(out + *used, size - *used, fmt, ap);
+  va_end(ap);
+  if (n > 0) *used = std::min(size - 1, *used + static_cast<size_t>(n));
+}
+
+}  // namespace
+
+void TakeStatusNumberFormat() {
+  plat::NumberSettings s{};
+  if (plat::GetNumberSettings(&s)) gSettings = s;
+  plat::TimeSeparator();  // read the locale here, on the main thread
+}
+
+void FormatStatusNumber(int32_t value, int digits, char* out, size_t size) {
+  digits = std::clamp(digits, 0, 7);
+  bool negative = value < 0;
+  uint64_t mag = negative ? static_cast<uint64_t>(-static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
+  uint64_t p = 1;
+  for (int i = 0; i < digits; i++) p *= 10;
+  int shown = digits;
+  uint64_t frac = mag % p;
+  while (shown > 0 && frac % 10 == 0) {
+    frac /= 10;
+    --shown;
+  }
+  char plain[48];
+  if (shown > 0)
+    std::snprintf(plain, sizeof plain, "%s%" PRIu64 ".%0*" PRIu64, negative ? "-" : "", mag / p, shown, frac);
+  else
+    std::snprintf(plain, sizeof plain, "%s%" PRIu64, negative ? "-" : "", mag / p);
+  plat::NumberFormatOptions opt{shown, gSettings.LeadingZero, gSettings.Grouping, gSettings.DecimalSep,
+                                gSettings.ThousandSep, gSettings.NegativeOrder};
+  if (!plat::FormatNumberText(plain, opt, out, size)) std::snprintf(out, size, "%s", plain);
+}
+
+void FormatElapsed(int64_t seconds, char* out, size_t size) {
+  if (seconds < 0) seconds = 0;
+  const char* sep = plat::TimeSeparator();
+  unsigned long s = static_cast<unsigned long>(seconds);
+  if (s < 3600) std::snprintf(out, size, "%lu%s%02lu", s / 60, sep, s % 60);
+  else std::snprintf(out, size, "%lu%s%02lu%s%02lu", s / 3600, sep, (s / 60) % 60, sep, s % 60);
+}
+
+int BuildStatusText(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe, char* out,
+                    size_t size) {
+  size_t used = 0;
+  out[0] = 0;
+  char time[48];
+  FormatElapsed(elapsedSeconds, time, sizeof time);
+  int voices = std::clamp(SweepDataVoices, 1, MAXVOICES);
+  bool one = voices == 1;
+  int lines = 1;
+  Append(out, size, &used, GetStr(frozen ? (one ? 39 : 40) : (one ? 37 : 38)), time);
+  for (int i = 0; i < voices; i++) {
+    if (i >= r->NumVoices) {
+      Append(out, size, &used, GetStr(33), i + 1);
+    } else {
+      const VoiceEntry& v = r->Voice[i];
+      char beat[48];
+      FormatStatusNumber(v.Frequency[1] - v.Frequency[0], ParamDef[PN_BEAT].Digits, beat, sizeof beat);
+      if (v.Volume[0] <= 0 && v.Volume[1] <= 0) Append(out, size, &used, GetStr(33), i + 1);
+      else if (v.Volume[0] == v.Volume[1]) Append(out, size, &used, GetStr(32), i + 1, Percent(v.Volume[0]), beat);
+      else Append(out, size, &used, GetStr(34), i + 1, Percent(v.Volume[0]), Percent(v.Volume[1]), beat);
+    }
+    lines++;
+  }
+  if (strobe) {
+    int d = ParamDef[PN_VISFREQ].Digits;
+    char f0[48], f1[48];
+    FormatStatusNumber(r->VisualFrequency[0], d, f0, sizeof f0);
+    FormatStatusNumber(r->VisualFrequency[1], d, f1, sizeof f1);
+    int b0 = Percent(r->VisualBrightness[0]), b1 = Percent(r->VisualBrightness[1]);
+    if (b0 == b1 && r->VisualFrequency[0] == r->VisualFrequency[1]) Append(out, size, &used, GetStr(35), b0, f0);
+    else Append(out, size, &used, GetStr(36), b0, b1, f0, f1);
+    lines++;
+  }
+  return lines;
+}
