@@ -34,6 +34,8 @@ std::thread gThread;
 PlaybackWindow gWindow;
 std::atomic<bool> gStatusOn{true};
 std::atomic<int> gPriority{PRIO_NORMAL};
+std::atomic<int64_t> gWorstMicros{0};
+std::atomic<int64_t> gBlocks{0};
 
 // Audio thread state.
 const SweepRecord* gLastAudible = nullptr;
@@ -89,7 +91,12 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
   }
   if (gStatusOn.load()) UpdateStatusText(rec, changed || rec != gLastAudible);
   gLastAudible = rec;
-  if (GenerateBlock(h->Data) == 0) {
+  auto t0 = std::chrono::steady_clock::now();
+  int ended = GenerateBlock(h->Data);
+  int64_t us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count();
+  if (us > gWorstMicros.load(std::memory_order_relaxed)) gWorstMicros.store(us, std::memory_order_relaxed);
+  gBlocks.fetch_add(1, std::memory_order_relaxed);
+  if (ended == 0) {
     h->User = reinterpret_cast<uintptr_t>(CurrentRecord);
     HeaderBlockCounter[idx] = BlockCounter;
     int rc = plat::WaveWrite(dev, h);
@@ -220,3 +227,13 @@ void SetPlaybackAudioStrobe(bool on) {
 }
 
 void RequestStop() { plat::PostMsg(AudioQueue, TM_STOP, 0, 0); }
+
+void AudioBlockStats(int64_t* worstMicros, int64_t* blocks) {
+  *worstMicros = gWorstMicros.load();
+  *blocks = gBlocks.load();
+}
+
+void ResetAudioBlockStats() {
+  gWorstMicros.store(0);
+  gBlocks.store(0);
+}

@@ -85,3 +85,8 @@ void SetPlaybackAudioStrobe(bool on);
 // Stop: the thread resets the device, gives back the block memory and
 // answers WM_PLAYSTOPPED.
 void RequestStop();
+
+// Longest time the thread took to generate one block, and blocks generated,
+// since the last reset of these figures (soak runs). Any thread.
+void AudioBlockStats(int64_t* worstMicros, int64_t* blocks);
+void ResetAudioBlockStats();

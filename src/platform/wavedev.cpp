@@ -39,10 +39,16 @@ int MapOpenError(int err) {
   }
 }
 
+// The library's own diagnostics would go to stderr; the caller reports
+// through the result codes instead.
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
 // Opens the PCM, loading the private configuration when one is named.
 int OpenPcm(const WaveTarget& t, snd_pcm_t** pcm, snd_config_t** config) {
   *pcm = nullptr;
   *config = nullptr;
+  static std::once_flag quiet;
+  std::call_once(quiet, [] { snd_lib_error_set_handler(QuietAlsa); });
   int err;
   if (!t.AlsaConfig.empty()) {
     snd_config_t* top = nullptr;

@@ -1,0 +1,369 @@
+// `sonavel-cli play`: the main window's part of a playback on a terminal.
+//
+// The main thread runs a message loop like the main window's: status texts,
+// the end of the preset and the stopped device arrive as messages from the
+// audio thread, keys from a reader thread. Space freezes and restarts; q,
+// Esc or Ctrl+C stops.
+#include "cli/cmd_play.h"
+
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "cli/cliutil.h"
+#include "cli/cmd_store.h"
+#include "cli/progress.h"
+#include "data/audiothread.h"
+#include "data/devplay.h"
+#include "data/state.h"
+#include "data/wavetab.h"
+#include "file/store.h"
+#include "main/arith.h"
+#include "main/preset.h"
+#include "main/strtab.h"
+#include "platform/msgqueue.h"
+
+namespace {
+
+constexpr uint32_t WM_KEY = 0x8001;
+
+struct PlayArgs {
+  std::string File, Name, StoreDir, Device = "default", Delay, Minutes;
+  CLI::Option* Store = nullptr;
+  int Index = -1;
+  int Rate = 44100, Bits = 16, BlockMs = 200, Blocks = 4;
+  bool Invert = false, Strobe = false, ImmediatePause = true, TimeCritical = false, Stats = false;
+  CLI::App* Cmd = nullptr;
+} gPlay;
+
+plat::MsgQueue gMain;
+std::thread::id gMainThread;
+std::atomic<bool> gKeyQuit{false};   // q or Esc during the calculation or the delay
+std::atomic<bool> gReaderStop{false};
+bool gTty = false;
+int gShownLines = 0;  // status lines on screen, to redraw in place
+int64_t gLastPlainPrint = -1;
+
+// --- The window interface ------------------------------------------------
+void ShowStatus(uintptr_t lines, const char* text) {
+  if (gTty) {
+    if (gShownLines > 0) std::fprintf(stderr, "\x1b[%dF", gShownLines);
+    std::fprintf(stderr, "\x1b[J%s", text);
+    int n = 0;
+    for (const char* p = text; *p; ++p) n += *p == '\n';
+    if (text[0] && text[std::strlen(text) - 1] != '\n') {
+      std::fprintf(stderr, "\n");
+      n++;
+    }
+    gShownLines = n;
+  } else {
+    // Into a log: one text every ten seconds (records may change with
+    // every block).
+    (void)lines;
+    auto now = std::chrono::steady_clock::now().time_since_epoch();
+    int64_t s = std::chrono::duration_cast<std::chrono::seconds>(now).count();
+    if (gLastPlainPrint >= 0 && s - gLastPlainPrint < 10) return;
+    gLastPlainPrint = s;
+    std::string t = text;
+    if (!t.empty() && t.back() != '\n') t += '\n';
+    std::fprintf(stderr, "%s", t.c_str());
+  }
+  std::fflush(stderr);
+}
+
+void WndPost(void*, uint32_t msg, uintptr_t w, intptr_t l) { plat::PostMsg(gMain, msg, w, l); }
+intptr_t WndSend(void*, uint32_t msg, uintptr_t w, intptr_t l) {
+  if (std::this_thread::get_id() == gMainThread) {
+    if (msg == WM_PLAYSTATUS) ShowStatus(w, reinterpret_cast<const char*>(l));
+    return 0;
+  }
+  return plat::SendMsg(gMain, msg, w, l);
+}
+
+// --- Terminal ------------------------------------------------------------
+struct Terminal {
+  termios Saved{};
+  bool Raw = false;
+} gTerm;
+
+void EnterRaw() {
+  if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &gTerm.Saved) != 0) return;
+  termios t = gTerm.Saved;
+  t.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));  // keep ISIG: Ctrl+C stays a signal
+  t.c_cc[VMIN] = 1;
+  t.c_cc[VTIME] = 0;
+  gTerm.Raw = tcsetattr(STDIN_FILENO, TCSANOW, &t) == 0;
+}
+
+void LeaveRaw() {
+  if (gTerm.Raw) tcsetattr(STDIN_FILENO, TCSANOW, &gTerm.Saved);
+  gTerm.Raw = false;
+}
+
+void KeyReader() {
+  while (!gReaderStop.load()) {
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    int r = poll(&p, 1, 100);
+    if (r <= 0) continue;
+    unsigned char c;
+    if (read(STDIN_FILENO, &c, 1) != 1) return;  // end of input: keys are over
+    if (c == 'q' || c == 'Q' || c == 27) gKeyQuit.store(true);
+    plat::PostMsg(gMain, WM_KEY, c, 0);
+  }
+}
+
+// --- Progress ------------------------------------------------------------
+PlaybackUi gTermUi;
+int gDelayMax = 0;
+bool gDelaying = false;
+
+void PlayShow(void* ctx, int caption, int max) {
+  gDelaying = caption == 104;
+  if (!gDelaying) {
+    gTermUi.ShowProgress(ctx, caption, max);
+    return;
+  }
+  FinishProgress();
+  gDelayMax = max > 0 ? max : 1;
+  std::fprintf(stderr, "%s\n",
+               FormatPrintf(GetStr(104), FormatNumber(EngineOptions.PlayDelayTime, 3, 3, 0, true)).c_str());
+}
+
+bool PlayProgress(void* ctx, int pos) {
+  if (gDelaying) {
+    if (gTty) std::fprintf(stderr, "\r%3d%%", static_cast<int>(static_cast<int64_t>(pos) * 100 / gDelayMax));
+    return AbortRequested() || gKeyQuit.load();
+  }
+  return gTermUi.Progress(ctx, pos) || gKeyQuit.load();
+}
+
+int LoadPreset(Preset& p) {
+  PlayArgs& a = gPlay;
+  if (a.Index < 0 && a.Name.empty()) {
+    std::fprintf(stderr, "Give --index N or --name NAME.\n");
+    return EXIT_USAGE;
+  }
+  if (a.Store->count() > 0) {
+    if (int rc = OpenStoreForCli(a.StoreDir)) return ReportFileMessage(rc, StoreMessagePath());
+    int i = a.Index >= 0 ? a.Index : FindPresetByName(a.Name);
+    if (i < 0 || i >= NumPrograms || Program[i].Deleted) return ReportError("The store has no such preset.");
+    if (int rc = EnsureLoaded(i)) return ReportFileMessage(rc, StoreMessagePath());
+    CopyPreset(p, Program[i]);
+    return EXIT_OK;
+  }
+  if (a.File.empty()) {
+    std::fprintf(stderr, "Give a preset FILE or --store.\n");
+    return EXIT_USAGE;
+  }
+  bool notFound = false;
+  if (int rc = LoadPresetAt(a.File, a.Index, a.Name, p, &notFound)) return ReportFileMessage(rc, a.File);
+  if (notFound) {
+    FreePreset(p);
+    return ReportError("The file '" + a.File + "' has no such preset.");
+  }
+  return EXIT_OK;
+}
+
+// Parses a number of minutes with `digits` decimals; -1 when not valid.
+int32_t ParseMinutes(const std::string& text, int digits, const char* option) {
+  bool error = false;
+  int32_t v = ParseNumber(text.c_str(), digits, false, &error);
+  if (error || v < 0) {
+    std::fprintf(stderr, "%s: '%s' is not a number of minutes.\n", option, text.c_str());
+    return -1;
+  }
+  return v;
+}
+
+void PrintStats(plat::WaveDevice* dev) {
+  int64_t worst = 0, blocks = 0;
+  AudioBlockStats(&worst, &blocks);
+  std::fprintf(stderr, "underruns: %lld\nblocks generated: %lld\nworst block generation: %.3f ms of %d ms blocks\n",
+               static_cast<long long>(plat::WaveUnderruns(dev)), static_cast<long long>(blocks), worst / 1000.0,
+               EngineOptions.LenOfBlocks);
+}
+
+// The message loop from the restarted device to the closed one.
+int PlayLoop(plat::WaveDevice* dev, const AdvancedOptions& o, int32_t stopAfterMinutes) {
+  bool stopping = false, frozen = false;
+  auto start = std::chrono::steady_clock::now();
+  auto stop = [&] {
+    if (!stopping) RequestStop();
+    stopping = true;
+  };
+  for (;;) {
+    plat::Msg m;
+    bool timedOut = false;
+    bool got = plat::GetMsgTimeout(gMain, &m, 50, &timedOut);
+    if (AbortRequested()) stop();
+    if (stopAfterMinutes > 0 && std::chrono::steady_clock::now() - start >=
+                                    std::chrono::milliseconds(int64_t(stopAfterMinutes) * 600))
+      stop();
+    if (!got) continue;
+    switch (m.Id) {
+      case WM_PLAYSTATUS:
+        ShowStatus(m.WParam, reinterpret_cast<const char*>(m.LParam));
+        plat::ReplyMsg(gMain, 0);
+        break;
+      case WM_PLAYEND:
+        stop();
+        break;
+      case WM_PLAYSTOPPED: {
+        if (gPlay.Stats) PrintStats(dev);
+        int error = plat::WaveClose(dev);
+        if (error != plat::WAVE_OK && error != plat::WAVE_INVALHANDLE) {
+          std::fprintf(stderr, "%s\n", GetStr(1306));
+          return EXIT_REFUSED;
+        }
+        return EXIT_OK;
+      }
+      case WM_KEY:
+        if (m.WParam == ' ' && !stopping) {
+          frozen = !frozen;
+          RequestFreeze(frozen, o.ImmediatePause != 0);
+        } else if (m.WParam == 'q' || m.WParam == 'Q' || m.WParam == 27) {
+          stop();
+        }
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+int RunPlay() {
+  PlayArgs& a = gPlay;
+  Preset p{};
+  if (int rc = LoadPreset(p)) return rc;
+  AdvancedOptions o;
+  o.SamplesPerSec = a.Rate;
+  o.Bits16 = a.Bits == 16;
+  o.LenOfBlocks = a.BlockMs;
+  o.MemoryBlocks = a.Blocks;
+  o.InvertSound = a.Invert;
+  o.ImmediatePause = a.ImmediatePause;
+  o.ThreadTimeCritical = a.TimeCritical;
+  uint32_t tick = 0;
+  if (!a.Delay.empty()) {
+    o.PlayDelayTime = ParseMinutes(a.Delay, 3, "--delay");
+    if (o.PlayDelayTime < 0) {
+      FreePreset(p);
+      return EXIT_USAGE;
+    }
+    tick = PlayTickCount();
+  }
+  int32_t stopAfter = 0;
+  if (!a.Minutes.empty() && (stopAfter = ParseMinutes(a.Minutes, 2, "--minutes")) < 0) {
+    FreePreset(p);
+    return EXIT_USAGE;
+  }
+  std::string background = p.data.BackgroundFile;
+
+  gMainThread = std::this_thread::get_id();
+  gTty = isatty(STDERR_FILENO) != 0;
+  plat::ResetMsgQueue(gMain);
+  PlaybackWindow w;
+  w.Post = WndPost;
+  w.Send = WndSend;
+  if (!CreateAudioThread(w, o.ThreadTimeCritical != 0)) {
+    FreePreset(p);
+    std::fprintf(stderr, "%s\n", GetStr(1257));
+    return EXIT_REFUSED;
+  }
+  plat::SetEvent(hWaveEvent);
+  plat::WaitEvent(hWaveEvent2, 6000);
+
+  plat::WaveTarget target;
+  plat::FakeWave* fake = nullptr;
+  if (a.Device == "fake") {
+    // A sink that plays at the pace of real time and keeps nothing.
+    plat::FakeWaveConfig fc;
+    fc.Record = false;
+    fc.Paced = true;
+    fake = plat::CreateFakeWave(fc);
+    target.Fake = fake;
+  } else {
+    target.Pcm = a.Device;
+  }
+  plat::WaveDevice* dev = nullptr;
+  int code = 0;
+  int rc = OpenWaveDevice(target, o.SamplesPerSec, o.Bits16 != 0, &dev, &code);
+  int result = EXIT_OK;
+  if (rc) {
+    std::fprintf(stderr, "%s\n", FormatMsg(rc, {code}).c_str());
+    result = EXIT_REFUSED;
+  } else {
+    AudioStrobeOn.store(a.Strobe ? 1 : 0);
+    FreezeState.store(0);
+    SetStatusDisplay(true);
+    ResetAudioBlockStats();
+    gTermUi = TerminalProgress();
+    PlaybackUi ui;
+    ui.ShowProgress = PlayShow;
+    ui.Progress = PlayProgress;
+    gReaderStop = false;
+    gKeyQuit = false;
+    EnterRaw();
+    std::thread reader(KeyReader);
+    rc = StartPlayback(dev, p, o, nullptr, 0, tick, &ui);
+    FinishProgress();
+    if (rc == 0) {
+      if (gTty) std::fprintf(stderr, "Space: freeze/restart, q: stop\n");
+      result = PlayLoop(dev, o, stopAfter);
+    } else {
+      plat::WaveReset(dev);
+      plat::WaveClose(dev);
+      // Stopped by the user before the sound began: not a failure.
+      if (rc != -1 && rc != 85) {
+        std::fprintf(stderr, "%s\n", FormatMsg(rc, {background, ""}).c_str());
+        result = EXIT_REFUSED;
+      }
+    }
+    gReaderStop = true;
+    reader.join();
+    LeaveRaw();
+  }
+  EndAudioThread();
+  if (fake) plat::DestroyFakeWave(fake);
+  FreePreset(p);
+  return result;
+}
+
+}  // namespace
+
+void RegisterPlayCommand(CLI::App& app) {
+  PlayArgs& a = gPlay;
+  CLI::App* r = app.add_subcommand("play", "play a preset in real time (Space freezes, q stops)");
+  a.Cmd = r;
+  r->add_option("FILE", a.File, "preset file");
+  a.Store = r->add_option("--store", a.StoreDir, "play from the preset store (of folder DIR)")->expected(0, 1);
+  auto* idx = r->add_option("--index", a.Index, "record index")->check(CLI::NonNegativeNumber);
+  auto* name = r->add_option("--name", a.Name, "preset name");
+  idx->excludes(name);
+  r->add_option("--device", a.Device, "ALSA PCM to play on (\"fake\": a silent real-time sink)");
+  r->add_option("--rate", a.Rate, "samples per second")->check(CLI::Range(8000, 100000));
+  r->add_option("--bits", a.Bits, "8 or 16 bits per sample")->check(CLI::IsMember({8, 16}));
+  r->add_option("--block-ms", a.BlockMs, "block length in milliseconds")->check(CLI::Range(10, 1000));
+  r->add_option("--blocks", a.Blocks, "blocks queued on the device")->check(CLI::Range(2, MAXWAVEBLOCKS));
+  r->add_flag("--invert", a.Invert, "invert the sound");
+  r->add_flag("--audiostrobe", a.Strobe, "include the AudioStrobe light signal");
+  r->add_flag("--immediate-pause,!--no-immediate-pause", a.ImmediatePause,
+              "freezing takes effect at once by dropping the queued blocks (default on)");
+  r->add_option("--delay", a.Delay, "wait this many minutes before playing");
+  r->add_option("--minutes", a.Minutes, "stop after this many minutes");
+  r->add_flag("--time-critical", a.TimeCritical, "real-time priority for the audio thread where permitted");
+  r->add_flag("--stats", a.Stats, "print underruns and the worst block generation time at the end");
+}
+
+int RunPlayCommand() {
+  if (!gPlay.Cmd || !*gPlay.Cmd) return -1;
+  if (!SweepData.Base) InitEngineTables();
+  return RunPlay();
+}
