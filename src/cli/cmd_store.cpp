@@ -40,10 +40,19 @@ StoreAnswer Ask(void*, int captionId, const std::string& text, bool withCancel) 
 
 void Inform(void*, int, const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
 
+bool Confirm(void* ctx, const std::string& text) { return Ask(ctx, 0, text, false) == STORE_YES; }
+
+void Progress(void*, int captionId, int position, int max) {
+  if (isatty(STDERR_FILENO)) std::fprintf(stderr, "\r%s %d%%", GetStr(captionId), max ? position * 100 / max : 0);
+  if (isatty(STDERR_FILENO) && position >= max) std::fprintf(stderr, "\n");
+}
+
 StoreUi CliUi() {
   StoreUi ui;
   ui.Ask = Ask;
   ui.Inform = Inform;
+  ui.Confirm = Confirm;
+  ui.Progress = Progress;
   return ui;
 }
 

@@ -11,6 +11,7 @@
 #include "cli/cmd_backgrounds.h"
 #include "cli/cmd_store.h"
 #include "cli/presetjson.h"
+#include "convold/storeconv.h"
 #include "data/bgprobe.h"
 #include "file/store.h"
 #include "main/arith.h"
@@ -198,6 +199,7 @@ int CliMain(int argc, char** argv) {
   BuildParamTables();
   ReserveProgramArray();
   StoreBackgroundProbe = ProbeLibraryBackground;
+  InstallOldFormatConversion();
   CLI::App app{"Sonavel command-line tool"};
   app.require_subcommand(1);
   std::string path, outPath;

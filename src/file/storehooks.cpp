@@ -1,5 +1,6 @@
-// The parts of the store that depend on other modules: the earlier file
-// format and the background libraries.
+// The parts of the store that depend on modules above it: the earlier file
+// format (installed by the conversion module) and the background libraries
+// (installed by the program).
 #include <string>
 
 #include "file/fileformat.h"
@@ -7,10 +8,14 @@
 #include "main/strtab.h"
 
 int (*StoreBackgroundProbe)(const char* file, int number) = nullptr;
+int (*StoreConvertOldStore)(StoreUi* ui) = nullptr;
+int (*StoreImportOldFile)(const std::string& path, PresetSink sink, void* ctx) = nullptr;
 
-int ConvertOldStore(StoreUi*) { return FMSG_OLD_VERSION; }
+int ConvertOldStore(StoreUi* ui) { return StoreConvertOldStore ? StoreConvertOldStore(ui) : FMSG_OLD_VERSION; }
 
-int ImportOldFile(const std::string&, void (*)(void*, int, const Preset&), void*) { return FMSG_OLD_VERSION; }
+int ImportOldFile(const std::string& path, PresetSink sink, void* ctx) {
+  return StoreImportOldFile ? StoreImportOldFile(path, sink, ctx) : FMSG_OLD_VERSION;
+}
 
 void CheckPresetBackground(Preset& p, StoreUi* ui) {
   if (p.data.Background >= AMBIX_NONE || !StoreBackgroundProbe) return;

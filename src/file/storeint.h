@@ -2,6 +2,7 @@
 #pragma once
 #include <string>
 
+#include "file/fileread.h"
 #include "file/store.h"
 #include "main/model.h"
 
@@ -15,6 +16,9 @@ void CheckPresetBackground(Preset& p, StoreUi* ui);
 // Appends a copy of p as a new entry, saves it and releases its curves.
 int AppendAndSave(const Preset& p, int* index);
 // Converts an old-format file and hands each converted preset to sink.
-int ImportOldFile(const std::string& path, void (*sink)(void*, int, const Preset&), void* ctx);
+int ImportOldFile(const std::string& path, PresetSink sink, void* ctx);
+// Installed by the conversion module; null until then (old files are 1311).
+extern int (*StoreConvertOldStore)(StoreUi* ui);
+extern int (*StoreImportOldFile)(const std::string& path, PresetSink sink, void* ctx);
 // Replaces record i by a deleted record without asking (import's overwrite).
 int DeleteRecord(int i);
