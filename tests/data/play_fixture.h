@@ -44,6 +44,10 @@ struct RecordingWindow {
     w.Send = KeepSent;
     return w;
   }
+  size_t Size() {
+    std::lock_guard<std::mutex> g(Lock);
+    return Log.size();
+  }
   int Count(uint32_t msg) {
     std::lock_guard<std::mutex> g(Lock);
     int n = 0;

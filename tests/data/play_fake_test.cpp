@@ -1,0 +1,320 @@
+// Timing of a playback against the clocked fake device: the end of the
+// preset, freezing on the audible record, record changes heard later than
+// they are generated, the visual mode change, stopping, the delay, test mode
+// and the device diagnosis.
+#include <cstring>
+
+#include "data/engine.h"
+#include "data/playstatus.h"
+#include "main/preset.h"
+#include "main/strtab.h"
+#include "play_fixture.h"
+
+namespace {
+
+class PlayFake : public PlayTest {
+ protected:
+  plat::FakeWave* Fake = nullptr;
+  plat::WaveDevice* Dev = nullptr;
+  int64_t BlockFrames = 0;
+
+  void Open(const AdvancedOptions& o) {
+    plat::FakeWaveConfig c;
+    Fake = plat::CreateFakeWave(c);
+    plat::WaveTarget t;
+    t.Fake = Fake;
+    int code = 0;
+    ASSERT_EQ(OpenWaveDevice(t, o.SamplesPerSec, o.Bits16 != 0, &Dev, &code), 0);
+    BlockFrames = ComputeBlockBytes(o) / (o.Bits16 ? 4 : 2);
+  }
+  void TearDown() override {
+    if (Dev) StopAndClose(Dev);
+    if (Fake) plat::DestroyFakeWave(Fake);
+    PlayTest::TearDown();
+  }
+  // Plays n blocks of the fake clock, then lets the thread catch up.
+  void Play(double blocks) {
+    plat::FakeAdvance(Fake, static_cast<int64_t>(blocks * static_cast<double>(BlockFrames)));
+    Barrier();
+  }
+  static int32_t Beat(const SweepRecord* r) { return r->Voice[0].Frequency[1] - r->Voice[0].Frequency[0]; }
+  static std::string BeatText(int32_t mhz) {
+    char b[32];
+    FormatStatusNumber(mhz, 3, b, sizeof b);
+    return std::string("beat frequency: ") + b + "Hz";
+  }
+};
+
+// A preset whose beat moves steadily, so records change every block or two.
+void Sweeping(TestPreset& t, int length) {
+  t.Seg(0).Length = length;
+  t.Set(0, PARAMID(0, PN_BEAT), {{0, 15000}, {10000, 1000}});
+}
+
+TEST_F(PlayFake, TheEndIsReportedOnlyWhenTheTailHasBeenHeard) {
+  TestPreset t;
+  t.Seg(0).Length = 2;  // 1.2 s: 6 blocks of 200 ms
+  AdvancedOptions o;
+  Open(o);
+  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  Barrier();
+  EXPECT_EQ(plat::FakeQueued(Fake), 4);
+  int blocks = 0;
+  while (Window.Count(WM_PLAYEND) == 0 && blocks < 20) {
+    EXPECT_GT(plat::FakeQueued(Fake), 0) << "nothing left to hear, but no end after block " << blocks;
+    Play(1);
+    blocks++;
+  }
+  EXPECT_EQ(blocks, 6);
+  EXPECT_EQ(plat::FakeQueued(Fake), 0);
+  EXPECT_EQ(plat::FakePlayedBytes(Fake), 6 * BlockBytes);
+  Play(3);
+  EXPECT_EQ(Window.Count(WM_PLAYEND), 1);  // once
+}
+
+TEST_F(PlayFake, ImmediateFreezeTakesTheAudibleRecordAndUnfreezeGoesOnFromIt) {
+  TestPreset t;
+  Sweeping(t, 100);
+  AdvancedOptions o;
+  Open(o);
+  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  Play(5.5);  // blocks 0-4 played, block 5 (header 1) half heard
+  auto* audible = reinterpret_cast<SweepRecord*>(WaveHeaders[5 % 4].User);
+  int32_t audibleCounter = HeaderBlockCounter[5 % 4];
+  ASSERT_NE(CurrentRecord, audible) << "the walk must be ahead of what is heard";
+  RequestFreeze(true, true);
+  Barrier();
+  EXPECT_EQ(FreezeState.load(), 1);
+  EXPECT_EQ(CurrentRecord, audible);
+  EXPECT_EQ(plat::FakeResets(Fake), 1);
+  EXPECT_EQ(plat::FakeQueued(Fake), 4);  // the dropped blocks were made again
+  WindowRecord s = Window.LastStatus();
+  EXPECT_NE(s.WParam, 0u);  // sent, as a freeze change
+  EXPECT_EQ(s.Text.rfind("(Parameters frozen) Time ", 0), 0u) << s.Text;
+  Play(4);
+  EXPECT_EQ(CurrentRecord, audible);  // held while frozen
+  for (auto& h : WaveHeaders)
+    if (h.Flags & plat::WHDR_INQUEUE) {
+      EXPECT_EQ(reinterpret_cast<SweepRecord*>(h.User), audible);
+    }
+
+  RequestFreeze(false, true);
+  Barrier();
+  EXPECT_EQ(FreezeState.load(), 0);
+  // The walk resumed from the audible block's place: the 4 blocks made
+  // since are at most 4 records on from it.
+  const SweepRecord* r = audible;
+  int steps = 0;
+  while (r != CurrentRecord && steps < 8) {
+    r = FollowingRecord(const_cast<SweepRecord*>(r));
+    steps++;
+  }
+  EXPECT_LE(steps, 4);
+  if (CurrentRecord == audible) {
+    EXPECT_GT(BlockCounter, audibleCounter);
+  }
+  Play(6);
+  EXPECT_NE(CurrentRecord, audible);
+  EXPECT_EQ(Window.LastStatus().Text.rfind("Time ", 0), 0u);
+}
+
+TEST_F(PlayFake, FreezeWithoutImmediatePauseActsOnBlocksGeneratedFromNowOn) {
+  TestPreset t;
+  Sweeping(t, 100);
+  AdvancedOptions o;
+  o.ImmediatePause = 0;
+  Open(o);
+  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  Play(5.5);
+  SweepRecord* ahead = CurrentRecord;
+  RequestFreeze(true, false);
+  EXPECT_EQ(FreezeState.load(), 1);
+  Barrier();
+  EXPECT_EQ(plat::FakeResets(Fake), 0);
+  Play(4);
+  EXPECT_EQ(CurrentRecord, ahead);
+  EXPECT_EQ(FreezeState.load(), 1);
+}
+
+TEST_F(PlayFake, ARecordChangeIsShownWhenItIsHeardNotWhenItIsGenerated) {
+  TestPreset t(1, 2);
+  t.Seg(0).Length = 2;  // 6 blocks at 10 Hz
+  t.Seg(1).Length = 2;  // then 4 Hz
+  int beat = PARAMID(0, PN_BEAT);
+  t.Set(0, beat, {{0, 10000}, {10000, 10000}});
+  t.Set(1, beat, {{0, 4000}, {10000, 4000}});
+  AdvancedOptions o;
+  Open(o);
+  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  Barrier();
+  bool sawAhead = false;
+  const SweepRecord* prev = nullptr;
+  for (int i = 0; i < 10; i++) {
+    const auto* heard = reinterpret_cast<const SweepRecord*>(WaveHeaders[i % 4].User);
+    int32_t heardBeat = Beat(heard);
+    size_t before = Window.Size();
+    Play(1);
+    WindowRecord s = Window.LastStatus();
+    EXPECT_NE(s.Text.find(BeatText(heardBeat)), std::string::npos) << "block " << i << ": " << s.Text;
+    if (Beat(CurrentRecord) != heardBeat) sawAhead = true;
+    if (prev && prev != heard) {
+      // A new record: the text is sent, not posted.
+      ASSERT_GT(Window.Size(), before);
+      EXPECT_NE(s.WParam, 0u) << "block " << i;
+    }
+    prev = heard;
+  }
+  EXPECT_TRUE(sawAhead) << "the 4 Hz record was generated before it was heard";
+}
+
+TEST_F(PlayFake, SwitchingAudioStrobeRegeneratesTheQueuedBlocks) {
+  TestPreset t;
+  AdvancedOptions o;
+  Open(o);
+  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  Play(2.5);
+  EXPECT_EQ(Window.LastStatus().Text.find("Visual:"), std::string::npos);
+  SetPlaybackAudioStrobe(true);
+  Barrier();
+  EXPECT_EQ(plat::FakeResets(Fake), 1);
+  EXPECT_EQ(plat::FakeQueued(Fake), 4);
+  EXPECT_EQ(FreezeState.load(), 0);
+  EXPECT_NE(Window.LastStatus().Text.find("Visual: brightness"), std::string::npos);
+  // A frozen playback stays frozen through the switch.
+  RequestFreeze(true, true);
+  Barrier();
+  SetPlaybackAudioStrobe(false);
+  Barrier();
+  EXPECT_EQ(FreezeState.load(), 1);
+}
+
+TEST_F(PlayFake, StopResetsGivesTheMemoryBackAndAnswers1037) {
+  TestPreset t;
+  AdvancedOptions o;
+  Open(o);
+  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  Play(1.5);
+  EXPECT_GT(DataBlockMem.Committed, 0u);
+  RequestStop();
+  ASSERT_TRUE(Window.WaitFor(WM_PLAYSTOPPED, 5000));
+  Barrier();
+  EXPECT_EQ(DataBlockMem.Committed, 0u);
+  EXPECT_EQ(plat::FakeQueued(Fake), 0);
+  for (auto& h : WaveHeaders) EXPECT_FALSE(h.Flags & (plat::WHDR_PREPARED | plat::WHDR_INQUEUE));
+  EXPECT_EQ(hWaveOut.load(), nullptr);
+  EXPECT_EQ(Window.Count(WM_PLAYEND), 0);
+  EXPECT_EQ(plat::WaveClose(Dev), plat::WAVE_OK);
+  Dev = nullptr;
+}
+
+struct DelayUi {
+  std::vector<int> Captions;
+  int DelayPolls = 0;
+  bool InDelay = false;
+  PlaybackUi Ui() {
+    PlaybackUi ui;
+    ui.Ctx = this;
+    ui.ShowProgress = [](void* c, int caption, int) {
+      auto* self = static_cast<DelayUi*>(c);
+      self->Captions.push_back(caption);
+      self->InDelay = caption == 104;
+    };
+    ui.Progress = [](void* c, int) {
+      auto* self = static_cast<DelayUi*>(c);
+      return self->InDelay && ++self->DelayPolls == 3;
+    };
+    return ui;
+  }
+};
+
+TEST_F(PlayFake, StopDuringTheDelayAbortsBeforeAnyBlock) {
+  TestPreset t;
+  AdvancedOptions o;
+  o.PlayDelayTime = 1000;  // one minute
+  Open(o);
+  DelayUi d;
+  PlaybackUi ui = d.Ui();
+  EXPECT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, PlayTickCount(), &ui), -1);
+  EXPECT_EQ(d.Captions, (std::vector<int>{87, 104}));
+  EXPECT_EQ(d.DelayPolls, 3);
+  EXPECT_EQ(DataBlockMem.Committed, 0u);
+  EXPECT_EQ(plat::FakeQueued(Fake), 0);
+  EXPECT_EQ(Window.Count(WM_PLAYSTATUS), 0);  // nothing started
+  EXPECT_EQ(plat::WaveClose(Dev), plat::WAVE_OK);
+  Dev = nullptr;
+}
+
+TEST_F(PlayFake, TestModeHoldsOneRecordAndAnUpdateIsHeardAtOnce) {
+  TestPreset t;
+  t.Set(0, PARAMID(0, PN_BEAT), {{0, 10000}, {10000, 2000}});
+  AdvancedOptions o;
+  Open(o);
+  ASSERT_EQ(StartTestPlayback(Dev, t.P, 0, 5000, o), 0);
+  EXPECT_EQ(plat::FakeQueued(Fake), 4);
+  ASSERT_NE(CurrentRecord, nullptr);
+  EXPECT_EQ(CurrentRecord->Blocks, 0);
+  EXPECT_EQ(Beat(CurrentRecord), 6000);
+  Play(10);
+  EXPECT_EQ(Beat(CurrentRecord), 6000);  // held
+  EXPECT_EQ(plat::FakeQueued(Fake), 4);
+  ASSERT_EQ(UpdateTestPlayback(t.P, 0, 10000), 0);
+  EXPECT_EQ(Beat(CurrentRecord), 2000);
+  EXPECT_EQ(plat::FakeResets(Fake), 1);
+  Barrier();
+  ASSERT_EQ(plat::FakeQueued(Fake), 4);
+  for (auto& h : WaveHeaders)
+    if (h.Flags & plat::WHDR_INQUEUE) {
+      EXPECT_EQ(reinterpret_cast<SweepRecord*>(h.User), CurrentRecord);
+    }
+}
+
+struct Diagnosis {
+  plat::FakeWaveConfig Config;
+  bool Bits16;
+  int Rate;
+  int Expected;
+  int Code;
+};
+
+TEST_F(PlayFake, OpeningDiagnosesTheFormatThroughFallbacks) {
+  auto cfg = [](int bits, int rate, int ch, int query, int open) {
+    plat::FakeWaveConfig c;
+    c.MaxBits = bits;
+    c.MaxRate = rate;
+    c.MaxChannels = ch;
+    c.QueryError = query;
+    c.OpenError = open;
+    return c;
+  };
+  const Diagnosis cases[] = {
+      {cfg(16, 192000, 2, 0, 0), true, 44100, 0, 0},
+      {cfg(8, 192000, 2, 0, 0), true, 44100, 1264, 0},    // 8-bit would work: not opened
+      {cfg(8, 40000, 2, 0, 0), true, 44100, 1265, 0},     // 8-bit and 40000 would work
+      {cfg(16, 40000, 2, 0, 0), false, 44100, 1265, 0},
+      {cfg(16, 192000, 1, 0, 0), true, 44100, 1266, 0},   // down to mono
+      {cfg(16, 192000, 0, 0, 0), true, 44100, 1260, 0},   // nothing fits
+      {cfg(16, 192000, 2, plat::WAVE_BADDEVICE, 0), true, 44100, 1263, 0},
+      {cfg(16, 192000, 2, plat::WAVE_ALLOCATED, 0), true, 44100, 1259, 0},
+      {cfg(16, 192000, 2, plat::WAVE_NOMEM, 0), true, 44100, 1261, 0},
+      {cfg(16, 192000, 2, 11, 0), true, 44100, 1262, 11},
+      {cfg(16, 192000, 2, 0, plat::WAVE_ALLOCATED), true, 44100, 1259, 0},
+      {cfg(16, 192000, 2, 0, 1005), true, 44100, 1262, 1005},
+  };
+  for (const Diagnosis& d : cases) {
+    plat::FakeWave* fake = plat::CreateFakeWave(d.Config);
+    plat::WaveTarget t;
+    t.Fake = fake;
+    plat::WaveDevice* dev = nullptr;
+    int code = 0;
+    EXPECT_EQ(OpenWaveDevice(t, d.Rate, d.Bits16, &dev, &code), d.Expected);
+    EXPECT_EQ(code, d.Code);
+    EXPECT_EQ(dev != nullptr, d.Expected == 0);
+    if (dev) {
+      EXPECT_EQ(plat::WaveClose(dev), plat::WAVE_OK);
+    }
+    plat::DestroyFakeWave(fake);
+  }
+  EXPECT_EQ(FormatMsg(1262, {11}), "Unable to open wave device (error code 11).");
+}
+
+}  // namespace
