@@ -121,8 +121,7 @@ int ParseParam(Cursor& c, OldParam& p) {
     node.Symmetric = n[9];
     if (node.Weight > kMaxWeight || node.Symmetric > kMaxSetting) return FMSG_NOT_VALID;
     // The curve calculations need a node at each end of the segment and
-    // positions that never go back.
-    if (node.Position < 0 || node.Position > kSegmentEnd) return FMSG_NOT_VALID;
+    // positions that never go back (so all lie in 0..10000).
     if (i > 0 && node.Position < p.Node[i - 1].Position) return FMSG_NOT_VALID;
   }
   if (p.Node[0].Position != 0 || p.Node[p.NumNodes - 1].Position != kSegmentEnd) return FMSG_NOT_VALID;
