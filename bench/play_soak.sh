@@ -1,0 +1,37 @@
+#!/bin/sh
+# Real-time playback soak: plays a preset for MINUTES (default 10) through the
+# paced fake device (a sink that consumes samples at the pace of the real
+# clock and keeps nothing) while a busy loop occupies another core, then
+# reports the underruns and the worst block generation time against the
+# block length.
+#
+#   bench/play_soak.sh [MINUTES] [PRESET NAME]
+#   SONAVEL_CLI=path/to/sonavel-cli  (default build/bin/sonavel-cli)
+#   SOAK_ARGS="--block-ms 100 --blocks 3 --time-critical"  (extra play options)
+#
+# Exit status 1 when any underrun was counted.
+set -eu
+MINUTES=${1:-10}
+PRESET=${2:-"BUILTIN: Meditation 5 (four voices)"}
+CLI=${SONAVEL_CLI:-build/bin/sonavel-cli}
+ARGS=${SOAK_ARGS:-}
+WORK=$(mktemp -d)
+LOG=$WORK/play.log
+
+$CLI store --dir "$WORK" list >/dev/null
+
+# The other core: a shell busy loop at normal priority.
+sh -c 'while :; do :; done' &
+BUSY=$!
+trap 'kill $BUSY 2>/dev/null; rm -rf "$WORK"' EXIT INT TERM
+
+echo "soak: $MINUTES min of '$PRESET' on the paced sink, one core busy (pid $BUSY)"
+START=$(date +%s)
+# shellcheck disable=SC2086
+$CLI play --store "$WORK" --name "$PRESET" --device fake --minutes "$MINUTES" --stats $ARGS </dev/null 2>"$LOG"
+END=$(date +%s)
+
+grep -E '^(underruns|blocks generated|worst block generation):' "$LOG"
+echo "wall time: $((END - START)) s"
+UNDERRUNS=$(sed -n 's/^underruns: //p' "$LOG")
+[ "${UNDERRUNS:-1}" = 0 ]
