@@ -9,6 +9,8 @@
 
 #include "cli/cliutil.h"
 #include "cli/cmd_backgrounds.h"
+#include "cli/cmd_convert.h"
+#include "file/fileformat.h"
 #include "cli/cmd_store.h"
 #include "cli/presetjson.h"
 #include "convold/storeconv.h"
@@ -193,6 +195,19 @@ int CmdNew(const std::string& outPath) {
   return m ? ReportFileMessage(m, outPath) : EXIT_OK;
 }
 
+// A file already in the current format needs no conversion; say so rather
+// than report it as written by a newer version.
+int CmdConvertChecked(const std::string& in, const std::string& out) {
+  ByteDev dev;
+  FileHeader h;
+  if (DevOpenFile(dev, in.c_str(), DEV_OPEN_READ)) {
+    int rc = ReadFileHeader(dev, &h);
+    DevClose(dev);
+    if (rc == 0) return ReportError("The file '" + in + "' is already in the current format.");
+  }
+  return CmdConvert(in, out);
+}
+
 }  // namespace
 
 int CliMain(int argc, char** argv) {
@@ -219,7 +234,10 @@ int CliMain(int argc, char** argv) {
   auto* make = app.add_subcommand("new", "write a file holding one default new preset");
   make->add_option("-o,--output", outPath, "preset file to write")->required();
   auto* strings = app.add_subcommand("strings", "print the string table, one id<TAB>text line per entry");
-  std::string libdir;
+  std::string libdir, oldPath;
+  auto* convert = app.add_subcommand("convert", "convert a preset file of the earlier format to the current one");
+  convert->add_option("OLD", oldPath, "file of the earlier format")->required();
+  convert->add_option("-o,--output", outPath, "preset file to write")->required();
   auto* backgrounds = app.add_subcommand("backgrounds", "list the background sounds of the libraries");
   backgrounds->add_option("--libdir", libdir, "folder of the background libraries (default: the program's folder)");
   RegisterEngineCommands(app);
@@ -240,6 +258,7 @@ int CliMain(int argc, char** argv) {
     return EXIT_OK;
   }
   if (*backgrounds) return CmdBackgrounds(libdir);
+  if (*convert) return CmdConvertChecked(oldPath, outPath);
   if (int rc = RunStoreCommand(); rc >= 0) return rc;
   return RunEngineCommands(app);
 }
