@@ -10,6 +10,7 @@
 #include "cli/cliutil.h"
 #include "cli/cmd_backgrounds.h"
 #include "cli/cmd_convert.h"
+#include "cli/cmd_play.h"
 #include "file/fileformat.h"
 #include "cli/cmd_store.h"
 #include "cli/presetjson.h"
@@ -242,6 +243,7 @@ int CliMain(int argc, char** argv) {
   backgrounds->add_option("--libdir", libdir, "folder of the background libraries (default: the program's folder)");
   RegisterEngineCommands(app);
   RegisterStoreCommand(app);
+  RegisterPlayCommand(app);
 
   try {
     app.parse(argc, argv);
@@ -260,5 +262,6 @@ int CliMain(int argc, char** argv) {
   if (*backgrounds) return CmdBackgrounds(libdir);
   if (*convert) return CmdConvertChecked(oldPath, outPath);
   if (int rc = RunStoreCommand(); rc >= 0) return rc;
+  if (int rc = RunPlayCommand(); rc >= 0) return rc;
   return RunEngineCommands(app);
 }
