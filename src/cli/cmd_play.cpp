@@ -54,6 +54,7 @@ int64_t gLastPlainPrint = -1;
 // --- The window interface ------------------------------------------------
 void ShowStatus(uintptr_t lines, const char* text) {
   if (gTty) {
+    FinishProgress();  // the first text arrives under the calculation's bar
     if (gShownLines > 0) std::fprintf(stderr, "\x1b[%dF", gShownLines);
     std::fprintf(stderr, "\x1b[J%s", text);
     int n = 0;
@@ -188,6 +189,8 @@ void PrintStats(plat::WaveDevice* dev) {
   std::fprintf(stderr, "underruns: %lld\nblocks generated: %lld\nworst block generation: %.3f ms of %d ms blocks\n",
                static_cast<long long>(plat::WaveUnderruns(dev)), static_cast<long long>(blocks), worst / 1000.0,
                EngineOptions.LenOfBlocks);
+  static const char* const prio[] = {"real-time", "raised", "normal"};
+  std::fprintf(stderr, "audio thread priority: %s\n", prio[AudioThreadPriority()]);
 }
 
 // The message loop from the restarted device to the closed one.
@@ -312,10 +315,10 @@ int RunPlay() {
     gKeyQuit = false;
     EnterRaw();
     std::thread reader(KeyReader);
+    if (gTty) std::fprintf(stderr, "Space: freeze/restart, q: stop\n");
     rc = StartPlayback(dev, p, o, nullptr, 0, tick, &ui);
     FinishProgress();
     if (rc == 0) {
-      if (gTty) std::fprintf(stderr, "Space: freeze/restart, q: stop\n");
       result = PlayLoop(dev, o, stopAfter);
     } else {
       plat::WaveReset(dev);
@@ -330,6 +333,7 @@ int RunPlay() {
     reader.join();
     LeaveRaw();
   }
+  plat::PostQuit(gMain);  // no sender may wait on a loop that has ended
   EndAudioThread();
   if (fake) plat::DestroyFakeWave(fake);
   FreePreset(p);
