@@ -318,6 +318,7 @@ int RunPlay() {
     if (gTty) std::fprintf(stderr, "Space: freeze/restart, q: stop\n");
     rc = StartPlayback(dev, p, o, nullptr, 0, tick, &ui);
     FinishProgress();
+    if (gDelaying && gTty && rc != 0) std::fprintf(stderr, "\n");
     if (rc == 0) {
       result = PlayLoop(dev, o, stopAfter);
     } else {

@@ -134,8 +134,9 @@ void AudioMain(bool timeCritical) {
   while (plat::GetMsg(AudioQueue, &m)) {
     switch (m.Id) {
       case plat::MM_WOM_OPEN:
+        // The elapsed second is the start's business: it may be sending its
+        // first text right now.
         gLastAudible = nullptr;
-        gLastSecond = -1;
         break;
       case TM_FORGETAUDIBLE:
         gLastAudible = nullptr;
