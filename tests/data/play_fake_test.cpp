@@ -45,6 +45,9 @@ class PlayFake : public PlayTest {
   }
 };
 
+struct SynchProbe;
+SynchProbe*& Probe();
+
 // A preset whose beat moves steadily, so records change every block or two.
 void Sweeping(TestPreset& t, int length) {
   t.Seg(0).Length = length;
@@ -268,6 +271,88 @@ TEST_F(PlayFake, TestModeHoldsOneRecordAndAnUpdateIsHeardAtOnce) {
     }
 }
 
+
+TEST_F(PlayFake, APresetShorterThanTheQueueEndsAfterItsOwnBlocks) {
+  TestPreset t;
+  t.Seg(0).Length = 1;  // 0.6 s: 3 blocks, fewer than the 8 queued
+  AdvancedOptions o;
+  o.MemoryBlocks = 8;
+  Open(o);
+  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  Barrier();
+  EXPECT_EQ(plat::FakeQueued(Fake), 3);
+  Play(2);
+  EXPECT_EQ(Window.Count(WM_PLAYEND), 0);
+  Play(1);
+  EXPECT_EQ(Window.Count(WM_PLAYEND), 1);
+  EXPECT_EQ(plat::FakePlayedBytes(Fake), 3 * BlockBytes);
+}
+
+TEST_F(PlayFake, ANewPlaybackIsNotDisturbedByTheLastOnesReturningBlocks) {
+  TestPreset t;
+  Sweeping(t, 100);
+  AdvancedOptions o;
+  Open(o);
+  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  Play(1.5);
+  // Stop and start again at once: the old device's returned blocks may
+  // still wait in the thread's queue when the new device is running.
+  RequestStop();
+  ASSERT_TRUE(Window.WaitFor(WM_PLAYSTOPPED, 5000));
+  ASSERT_EQ(plat::WaveClose(Dev), plat::WAVE_OK);
+  plat::DestroyFakeWave(Fake);
+  Open(o);
+  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  Barrier();
+  EXPECT_EQ(hWaveOut.load(), Dev);
+  EXPECT_EQ(plat::FakeQueued(Fake), 4);
+  for (int i = 0; i < 6; i++) Play(1);
+  EXPECT_EQ(plat::FakeQueued(Fake), 4);
+  EXPECT_EQ(plat::FakePlayedBytes(Fake), 6 * BlockBytes);
+  EXPECT_EQ(plat::WaveUnderruns(Dev), 0);
+  EXPECT_EQ(Window.Count(WM_PLAYEND), 0);
+}
+
+struct SynchProbe {
+  plat::FakeWave* Fake = nullptr;
+  std::vector<int> Points;
+  std::vector<int> QueuedAt;
+  std::vector<int64_t> PlayedAt;
+  bool VisualStarted = false;
+};
+
+TEST_F(PlayFake, TheSynchronisationPointsWrapTheRestartOfTheLoadedDevice) {
+  TestPreset t;
+  AdvancedOptions o;
+  Open(o);
+  SynchProbe probe;
+  probe.Fake = Fake;
+  PlaybackWindow w = Window.Hooks();
+  w.SynchPoint = [](void* c, int which) {
+    // The probe rides on the window's context through a static: the
+    // recording window stays the context of the other hooks.
+    (void)c;
+    SynchProbe* p = Probe();
+    p->Points.push_back(which);
+    p->QueuedAt.push_back(plat::FakeQueued(p->Fake));
+    plat::FakeAdvance(p->Fake, 100);  // paused before the restart: nothing plays
+    p->PlayedAt.push_back(plat::FakePlayedBytes(p->Fake));
+  };
+  w.StartVisual = [](void*) { Probe()->VisualStarted = true; };
+  Probe() = &probe;
+  EndAudioThread();
+  ASSERT_TRUE(CreateAudioThread(w, false));
+  plat::SetEvent(hWaveEvent);
+  ASSERT_TRUE(plat::WaitEvent(hWaveEvent2, 5000));
+  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  EXPECT_TRUE(probe.VisualStarted);
+  EXPECT_EQ(probe.Points, (std::vector<int>{0, 1}));
+  EXPECT_EQ(probe.QueuedAt, (std::vector<int>{4, 4}));
+  EXPECT_EQ(probe.PlayedAt[0], 0);    // loaded and paused
+  EXPECT_EQ(probe.PlayedAt[1], 400);  // running after the restart
+  Probe() = nullptr;
+}
+
 struct Diagnosis {
   plat::FakeWaveConfig Config;
   bool Bits16;
@@ -315,6 +400,11 @@ TEST_F(PlayFake, OpeningDiagnosesTheFormatThroughFallbacks) {
     plat::DestroyFakeWave(fake);
   }
   EXPECT_EQ(FormatMsg(1262, {11}), "Unable to open wave device (error code 11).");
+}
+
+SynchProbe*& Probe() {
+  static SynchProbe* p = nullptr;
+  return p;
 }
 
 }  // namespace

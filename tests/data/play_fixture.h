@@ -54,12 +54,13 @@ struct RecordingWindow {
     for (auto& r : Log) n += r.Msg == msg;
     return n;
   }
-  bool WaitFor(uint32_t msg, int timeoutMs) {
+  // Waits until `n` messages `msg` have arrived in all.
+  bool WaitFor(uint32_t msg, int timeoutMs, int n = 1) {
     std::unique_lock<std::mutex> g(Lock);
     return Arrived.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] {
-      for (auto& r : Log)
-        if (r.Msg == msg) return true;
-      return false;
+      int seen = 0;
+      for (auto& r : Log) seen += r.Msg == msg;
+      return seen >= n;
     });
   }
   WindowRecord LastStatus() {
@@ -89,8 +90,9 @@ class PlayTest : public ::testing::Test {
   static void Barrier() { plat::SendMsg(AudioQueue, 0); }
   // Stops like the main window: request, wait for 1037, close.
   void StopAndClose(plat::WaveDevice* dev) {
+    int before = Window.Count(WM_PLAYSTOPPED);
     RequestStop();
-    ASSERT_TRUE(Window.WaitFor(WM_PLAYSTOPPED, 5000));
+    ASSERT_TRUE(Window.WaitFor(WM_PLAYSTOPPED, 5000, before + 1));
     EXPECT_EQ(plat::WaveClose(dev), plat::WAVE_OK);
     Barrier();
   }
