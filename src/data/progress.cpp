@@ -18,13 +18,14 @@ int FindPiece(const ProgressRecord& p, int t) {
 int32_t InterpolateValues(const int32_t* times, const int32_t* values, int i, int t) {
   int32_t dt = times[i + 1] - times[i];
   if (dt == 0) return values[i];
-  return values[i] + static_cast<int32_t>(static_cast<int64_t>(values[i + 1] - values[i]) * (t - times[i]) / dt);
+  // Values from files span the whole int32 range; their difference needs 64 bits.
+  return values[i] + static_cast<int32_t>((static_cast<int64_t>(values[i + 1]) - values[i]) * (t - times[i]) / dt);
 }
 
 int NextChangeIn(int32_t value, int32_t step, const int32_t* times, const int32_t* values, int from) {
-  int32_t target = values[0] < values[20] ? value + step : value - step;
+  int64_t target = values[0] < values[20] ? static_cast<int64_t>(value) + step : static_cast<int64_t>(value) - step;
   for (int i = from; i < 20; i++) {
-    int32_t dv = values[i + 1] - values[i];
+    int64_t dv = static_cast<int64_t>(values[i + 1]) - values[i];
     if (dv == 0) continue;
     int64_t time = times[i] + static_cast<int64_t>(times[i + 1] - times[i]) * (target - values[i]) / dv;
     if (time <= times[i + 1]) return static_cast<int>(time);

@@ -14,6 +14,16 @@ namespace {
 // Segment time t falls in block round(B * t / 10000).
 int32_t BlockOf(int32_t b, int t) { return static_cast<int32_t>((static_cast<int64_t>(b) * t + 5000) / 10000); }
 
+// v0 + (v1 - v0) * w / 100 for a weight 0..100. Values from files span the
+// whole int32 range, so a difference that does not fit in 32 bits is taken
+// in 64 (rounded as MulDiv rounds); the result lies between v0 and v1.
+int32_t Weighted(int32_t v0, int32_t v1, int w) {
+  int64_t d = static_cast<int64_t>(v1) - v0;
+  if (d >= INT32_MIN && d <= INT32_MAX) return v0 + MulDiv(static_cast<int32_t>(d), w, 100);
+  int64_t x = d * w;
+  return static_cast<int32_t>(v0 + (x > 0 ? (x + 50) / 100 : x / 100));
+}
+
 void StartSweep(ProgressRecord& p, const Param& param, bool packed) {
   int last = param.NumNodes - 1;
   int k = std::clamp(p.CurNode, 0, std::max(last, 0));
@@ -34,7 +44,7 @@ void StartSweep(ProgressRecord& p, const Param& param, bool packed) {
       int32_t hi = hi0 + MulDiv(hi1 - hi0, w[i], 100), lo = lo0 + MulDiv(lo1 - lo0, w[i], 100);
       p.WValues[i] = static_cast<int32_t>((static_cast<uint32_t>(hi) << 16) | (static_cast<uint32_t>(lo) & 0xFFFF));
     } else {
-      p.WValues[i] = n0.Value + MulDiv(n1.Value - n0.Value, w[i], 100);
+      p.WValues[i] = Weighted(n0.Value, n1.Value, w[i]);
     }
   }
   p.SweepInProgress = true;

@@ -2,6 +2,8 @@
 // blocks, default content, easy selections, copy and compare.
 #include "main/preset.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -79,10 +81,12 @@ void FreePreset(Preset& p) {
 }
 
 int32_t PresetLength(const PresetFixed& p) {
-  int32_t total = 0;
+  // 25 segments of the longest length repeated 10000 times pass 2^31; such a
+  // preset lasts "as long as can be said".
+  int64_t total = 0;
   int n = p.data.NumSegments <= MAXSEGMENTS ? p.data.NumSegments : MAXSEGMENTS;
-  for (int s = 0; s < n; ++s) total += p.data.Segment[s].Length * p.data.Segment[s].Repeat;
-  return total;
+  for (int s = 0; s < n; ++s) total += static_cast<int64_t>(p.data.Segment[s].Length) * p.data.Segment[s].Repeat;
+  return static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
 }
 
 void ResetTrackingDefaults(Param* params, int pid) {

@@ -1,0 +1,132 @@
+// Rendering presets from a file image: the first two presets of the file
+// are calculated and played for two seconds in every output format (8 and
+// 16 bits, 11025, 44100 and 96000 Hz, AudioStrobe on and off, inverted and
+// not). A preset with a background mixes a short synthetic sound, in
+// interval mode for AMBIX_OTHER and looped otherwise.
+//
+// Work per input is bounded: two presets; each is calculated once as it is
+// (16 bits, 44100 Hz) with the calculation aborted after kRecordBudget
+// records or kWaveformBudget waveform tables through its progress sink, as a
+// user would, and in every format
+// cut to its first seconds (Shorten), which play the same.
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "data/bglib.h"
+#include "data/bgload.h"
+#include "data/engine.h"
+#include "file/fileread.h"
+#include "fuzz/fuzzcommon.h"
+#include "main/preset.h"
+
+namespace {
+
+constexpr int kPresets = 2;
+constexpr int kRecordBudget = 2000;   // the built-ins need up to 468
+constexpr int kWaveformBudget = 24;
+constexpr int kSeconds = 2;
+constexpr int kShortLength = 4;
+
+struct Kept {
+  Preset P[kPresets] = {};
+  int Count = 0;
+};
+
+void Keep(void* ctx, int ordinal, const Preset& p) {
+  auto* k = static_cast<Kept*>(ctx);
+  if (ordinal < kPresets && k->Count < kPresets) CopyPreset(k->P[k->Count++], p);
+}
+
+// Filtered waveform tables are the costly part of a calculation (a preset
+// whose filter moves builds one per record).
+bool Budget(void* ctx, int) {
+  return ++*static_cast<int*>(ctx) > kRecordBudget || WaveformCacheCount() > kWaveformBudget;
+}
+
+// 0.1 s of a stereo 16-bit 22050 Hz ramp, in RIFF WAVE form.
+std::vector<unsigned char> BackgroundWave() {
+  std::vector<unsigned char> w;
+  auto put = [&](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) w.push_back(static_cast<unsigned char>(v >> (8 * i)));
+  };
+  const int frames = 2205;
+  auto tag = [&](const char* t) { w.insert(w.end(), t, t + 4); };
+  tag("RIFF"), put(4 + 8 + 16 + 8 + frames * 4, 4), tag("WAVE");
+  tag("fmt "), put(16, 4), put(1, 2), put(2, 2), put(22050, 4), put(22050 * 4, 4), put(4, 2), put(16, 2);
+  tag("data"), put(frames * 4, 4);
+  for (int i = 0; i < frames; ++i) put(static_cast<uint16_t>(i * 29 - 32000), 2), put(static_cast<uint16_t>(32000 - i * 29), 2);
+  return w;
+}
+
+// The background part of a playback start, without touching the disk.
+void SetBackground(const Preset& p) {
+  RestoreBackgroundParamDef();
+  ExtraSourceShare = 0;
+  BackgroundFrames = 0;
+  if (p.data.Background == AMBIX_NONE) return;
+  static const std::vector<unsigned char> wave = BackgroundWave();
+  int32_t frames = 0;
+  if (ReadWave(wave.data(), wave.size(), &frames) != 0) return;
+  SetEditorBackgroundParamDef(AMBIX_OTHER, "");
+  BackgroundFrames = frames;
+  BackgroundIntervalMode = p.data.Background == AMBIX_OTHER;
+  ExtraSourceShare = 1;
+}
+
+void Render(const Preset& p, bool bits16, int rate, bool strobe) {
+  AdvancedOptions o;
+  o.Bits16 = bits16 ? 1 : 0;
+  o.SamplesPerSec = rate;
+  AudioStrobeOn.store(strobe ? 1 : 0);
+  TakeEngineOptions(o);
+  SetBackground(p);
+  int records = 0;
+  ProgressSink sink{Budget, &records};
+  int calc = CalculatePreset(p, false, &sink);
+  if (calc != 0) return;
+  SweepRecord* first = FirstSweepRecord();
+  if (first->Blocks == -1) return;
+  static std::vector<unsigned char> block;
+  for (int invert = 0; invert < 2; ++invert) {
+    o.InvertSound = invert;
+    TakeEngineOptions(o);
+    block.assign(static_cast<size_t>(BlockBytes), 0);
+    ResetOscillators();
+    StartSweepWalk(first);
+    for (int i = 0; i < kSeconds * 1000 / o.LenOfBlocks; ++i)
+      if (GenerateBlock(block.data()) == 1) break;
+  }
+}
+
+// The first seconds of p in a shape whose calculation stays short: the
+// segments that start within the first 2.4 s, each at most 2.4 s long.
+void Shorten(Preset& p) {
+  int kept = 0;
+  int64_t total = 0;
+  while (kept < p.data.NumSegments && total < kShortLength) {
+    Segment& seg = p.data.Segment[kept++];
+    seg.Length = std::min(seg.Length, kShortLength);
+    total += static_cast<int64_t>(seg.Length) * seg.Repeat;
+  }
+  p.data.NumSegments = static_cast<uint8_t>(std::max(kept, 1));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzInit();
+  static Kept k;
+  k.Count = 0;
+  ReadPresetsFromMemory(data, size, Keep, &k);
+  static const int rates[] = {11025, 44100, 96000};
+  for (int i = 0; i < k.Count; ++i) {
+    Render(k.P[i], true, 44100, false);
+    Shorten(k.P[i]);
+    for (int bits16 = 0; bits16 < 2; ++bits16)
+      for (int rate : rates)
+        for (int strobe = 0; strobe < 2; ++strobe) Render(k.P[i], bits16 != 0, rate, strobe != 0);
+    FreePreset(k.P[i]);
+  }
+  return 0;
+}

@@ -1,0 +1,44 @@
+// Background WAV images: ReadWave in every engine format. An accepted sound
+// must lie inside the committed part of BackgroundData; either way the raw
+// buffer is decommitted again.
+#include <cstdio>
+#include <cstdlib>
+
+#include "data/bgload.h"
+#include "data/engine.h"
+#include "fuzz/fuzzcommon.h"
+
+namespace {
+
+void Fail(const char* what, int rate, bool bits16) {
+  std::fprintf(stderr, "%s (%d Hz, %d bits)\n", what, rate, bits16 ? 16 : 8);
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzInit();
+  static const int rates[] = {11025, 44100, 96000};
+  for (int bits16 = 0; bits16 < 2; ++bits16)
+    for (int rate : rates) {
+      AdvancedOptions o;
+      o.Bits16 = bits16;
+      o.SamplesPerSec = rate;
+      TakeEngineOptions(o);
+      int32_t frames = -1;
+      int rc = ReadWave(data, size, &frames);
+      if (BackgroundTempData.Committed != 0) Fail("the raw buffer stays committed", rate, bits16);
+      if (rc != 0) {
+        if (frames != 0) Fail("a refused sound has frames", rate, bits16);
+        continue;
+      }
+      size_t bytes = static_cast<size_t>(frames) * (bits16 ? 4 : 2);
+      if (frames <= 0 || bytes > BackgroundData.Committed) Fail("frames outside the committed data", rate, bits16);
+      // The last byte written must be readable.
+      volatile unsigned char last = BackgroundData.Base[bytes - 1];
+      (void)last;
+      plat::RegionReset(BackgroundData);
+    }
+  return 0;
+}

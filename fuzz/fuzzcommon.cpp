@@ -1,0 +1,28 @@
+#include "fuzz/fuzzcommon.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "assert/check.h"
+#include "data/engine.h"
+#include "main/preset.h"
+
+namespace {
+// An internal error on any input is a finding: stop with the summary.
+void AbortOnCheck(const CheckFailure& f) {
+  char buf[512];
+  FormatCheckSummary(f, buf, sizeof buf);
+  std::fprintf(stderr, "internal error: %s\n", buf);
+  std::abort();
+}
+}  // namespace
+
+void FuzzInit() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  SetCheckReporter(AbortOnCheck);
+  BuildParamTables();
+  ReserveProgramArray();
+  InitEngineTables();
+}

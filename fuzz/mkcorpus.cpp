@@ -1,0 +1,389 @@
+// Writes the seed corpora of the fuzz targets into OUTDIR:
+//   preset_file/  one file per built-in JSON (what `build` makes of it), a new
+//                 default preset (what `new` makes), valid-but-extreme presets
+//                 and their union in one file, and damaged files
+//   json/         the built-in JSON files, the full form of the extreme
+//                 presets, small authoring forms
+//   wave/         WAV images of every accepted and every refused kind
+//   bgrecord/     background library records, sound and broken
+// The render target replays preset_file/.
+//
+// Usage: mkcorpus OUTDIR BUILTIN.json...
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "background/bgrecord.h"
+#include "cli/presetjson.h"
+#include "file/fileformat.h"
+#include "file/filewrite.h"
+#include "main/preset.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<unsigned char>;
+
+namespace {
+
+fs::path gOut;
+
+void Save(const std::string& dir, const std::string& name, const Bytes& b) {
+  fs::create_directories(gOut / dir);
+  std::ofstream f(gOut / dir / name, std::ios::binary);
+  f.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+}
+void SaveText(const std::string& dir, const std::string& name, const std::string& s) {
+  Save(dir, name, Bytes(s.begin(), s.end()));
+}
+
+Bytes FileOf(Preset* p, int n) {
+  Bytes out;
+  ByteDev dev = DevFromBuffer(out);
+  if (WritePresetFile(dev, 0, p, n) != 0) std::fprintf(stderr, "mkcorpus: a preset could not be written\n");
+  return out;
+}
+
+// --- Presets ---------------------------------------------------------------
+
+int32_t Stored(int paramNum, int display) { return display * PowerOfTen[ParamDef[paramNum].Digits]; }
+
+// The row's lower or upper limit in stored units (both halves for Waveform).
+int32_t Limit(int paramNum, bool upper) {
+  int32_t v = Stored(paramNum, upper ? ParamDef[paramNum].Max : ParamDef[paramNum].Min);
+  if (paramNum == PN_WAVEFORM) return static_cast<int32_t>((static_cast<uint32_t>(v) << 16) | static_cast<uint32_t>(v));
+  return v;
+}
+
+// Every parameter of segment s gets `nodes` nodes alternating between the
+// row's limits, with every weight and both symmetries in turn.
+void Alternate(Preset& p, int s, int nodes, int phase) {
+  Param* params = SegParams(p, s);
+  const Segment& seg = p.data.Segment[s];
+  for (int pid = 0; pid < SegParamCount(seg); ++pid) {
+    Param& q = params[pid];
+    int n = ParamNumOfPid(pid);
+    q.Tracking = 0;
+    q.NumNodes = static_cast<uint8_t>(nodes);
+    for (int i = 0; i < nodes; ++i) {
+      q.Node[i].Value = Limit(n, (i + phase + pid) % 2 == 1);
+      q.Node[i].SweepTime = static_cast<int16_t>(i == nodes - 1 ? 10000 : 10000 * i / (nodes - 1));
+      q.Node[i].Weight = static_cast<uint8_t>((i + pid) % 21);
+      q.Node[i].Symmetric = static_cast<uint8_t>(i % 2);
+    }
+  }
+}
+
+void Shape(Preset& p, const char* name, int segments, int voices, int length, int repeat) {
+  NewDefaultPreset(p, 3);
+  std::snprintf(p.Name, NAMELEN, "%s", name);
+  p.data.NumSegments = static_cast<uint8_t>(segments);
+  for (int s = 0; s < segments; ++s) {
+    Segment& seg = p.data.Segment[s];
+    seg.Name[0] = static_cast<char>('A' + s % 26), seg.Name[1] = 0;
+    seg.Length = length;
+    seg.Repeat = repeat;
+    Param* params = CommitSegmentSlot(p, s, voices);
+    FillDefaultSegment(params, seg, voices, 3);
+    RecomputeAllTracked(params, seg);
+  }
+}
+
+// Voice v's pitch follows voice v-1's, the beat of every voice follows
+// voice 0's, each with its own slope and intercept.
+void Chain(Preset& p, int s) {
+  Param* params = SegParams(p, s);
+  Segment& seg = p.data.Segment[s];
+  for (int v = 1; v < seg.NumVoices; ++v) {
+    Param& pitch = params[VoicePidOf(v, 1)];
+    pitch.Tracking = 1;
+    pitch.TrackSource = static_cast<uint8_t>(VoicePidOf(v - 1, 1));
+    pitch.Slope = 1000 + 250 * v;
+    pitch.Intercept = -5000 * v;
+    pitch.TrackingMode = static_cast<uint8_t>(v % 3);
+    Param& beat = params[VoicePidOf(v, 0)];
+    beat.Tracking = 1;
+    beat.TrackSource = static_cast<uint8_t>(VoicePidOf(0, 0));
+    beat.Slope = -1000 * v;
+    beat.Intercept = 0;
+  }
+  RecomputeAllTracked(params, seg);
+}
+
+struct Named {
+  std::string Name;
+  Preset P;
+};
+
+std::vector<Named> ExtremePresets() {
+  std::vector<Named> out;
+  auto add = [&](const std::string& name) -> Preset& {
+    out.push_back({name, Preset{}});
+    return out.back().P;
+  };
+  {
+    Preset& p = add("limits");
+    Shape(p, "Limits of every row", 2, 10, 100, 1);
+    Alternate(p, 0, 2, 0);
+    Alternate(p, 1, 3, 1);
+  }
+  {
+    Preset& p = add("nodes100");
+    Shape(p, "100 alternating nodes", 1, 10, 1, 1);
+    Alternate(p, 0, MAXNODES, 0);
+  }
+  {
+    Preset& p = add("largest");
+    Shape(p, "25 segments of 10 voices", MAXSEGMENTS, MAXVOICES, 3, 2);
+    for (int s = 0; s < MAXSEGMENTS; ++s) Alternate(p, s, 4 + s, s);
+  }
+  {
+    Preset& p = add("tracking");
+    Shape(p, "Tracking chains", 2, MAXVOICES, 50, 3);
+    Chain(p, 0);
+    Alternate(p, 1, 5, 0);
+    Chain(p, 1);
+  }
+  {
+    Preset& p = add("repeats");
+    Shape(p, "Repeats of 10000", 3, 2, 1, MAXREPEAT);
+    p.data.Segment[2].Length = MAXSEGLENGTH;
+    p.data.ContinuePlaying = 1;
+  }
+  {
+    Preset& p = add("background");
+    Shape(p, "Background file in interval mode", 1, 1, 2, 1);
+    p.data.Background = AMBIX_OTHER;
+    std::snprintf(p.data.BackgroundFile, NAMELEN, "rain.wav");
+    Alternate(p, 0, 3, 0);
+  }
+  {
+    Preset& p = add("steady");
+    Shape(p, "Steady, continue playing", 1, 1, 1, 1);
+    p.data.ContinuePlaying = 1;
+    p.data.Background = AMBIX_LONG;
+    p.data.VisOpt.NumColors = MAXCOLORS;
+    for (int i = 0; i < MAXCOLORS; ++i) p.data.VisOpt.Colors[i] = 0x010101u * static_cast<uint32_t>(i * 8);
+  }
+  return out;
+}
+
+void WritePresets(const std::vector<std::string>& jsonFiles) {
+  for (const std::string& path : jsonFiles) {
+    std::ifstream in(path);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string base = fs::path(path).stem().string();
+    SaveText("json", base + ".json", text);
+    nlohmann::json j = nlohmann::json::parse(text, nullptr, false);
+    Preset p{};
+    std::string error;
+    if (j.is_discarded() || !PresetFromJson(j, p, &error)) {
+      std::fprintf(stderr, "mkcorpus: %s: %s\n", path.c_str(), error.c_str());
+      continue;
+    }
+    Save("preset_file", "builtin-" + base + ".tvk", FileOf(&p, 1));
+    FreePreset(p);
+  }
+  {
+    Preset p{};
+    NewDefaultPreset(p, 3);
+    std::snprintf(p.Name, NAMELEN, "New preset");
+    Save("preset_file", "new.tvk", FileOf(&p, 1));
+    SaveText("json", "new-full.json", PresetToJson(p).dump(1));
+    FreePreset(p);
+  }
+  std::vector<Named> extreme = ExtremePresets();
+  for (Named& n : extreme) {
+    Save("preset_file", "extreme-" + n.Name + ".tvk", FileOf(&n.P, 1));
+    if (n.Name != "largest") SaveText("json", "extreme-" + n.Name + ".json", PresetToJson(n.P).dump());
+  }
+  // Two extremes behind a deleted record, which the reader skips.
+  {
+    Preset two[3] = {};
+    CopyPreset(two[0], extreme[1].P);
+    two[0].Deleted = 1;
+    CopyPreset(two[1], extreme[0].P);
+    CopyPreset(two[2], extreme[3].P);
+    Bytes b = FileOf(two, 3);
+    Save("preset_file", "deleted-then-two.tvk", b);
+    // Damaged: cut inside the last record, and a record size one too large.
+    Save("preset_file", "cut.tvk", Bytes(b.begin(), b.end() - 100));
+    Bytes big = b;
+    size_t first = FILE_HEADER_SIZE;
+    PutLE32(big.data() + first, GetLE32(big.data() + first) + 1);
+    Save("preset_file", "size-off.tvk", big);
+    for (Preset& p : two) FreePreset(p);
+  }
+  {
+    Bytes header = FileOf(nullptr, 0);
+    Save("preset_file", "header-only.tvk", header);
+    Bytes old = header;
+    PutLE32(old.data() + 128, OLD_FILE_VERSION);
+    Save("preset_file", "old-version.tvk", old);
+    Save("preset_file", "empty.tvk", Bytes());
+  }
+  for (Named& n : extreme) FreePreset(n.P);
+
+  SaveText("json", "authoring-small.json",
+           R"({"Name":"Small","Segments":[{"Name":"A","Length":1,"Voices":1}]})");
+  SaveText("json", "not-an-object.json", "[1,2,3]");
+  SaveText("json", "numbers.json", R"({"Name":"X","NumSegments":25,"Background":-2147483648})");
+}
+
+// --- WAV images ---------------------------------------------------------------
+
+void Put16(Bytes& o, unsigned v) { o.push_back(v & 255), o.push_back((v >> 8) & 255); }
+void Put32(Bytes& o, uint32_t v) { Put16(o, v & 0xFFFF), Put16(o, v >> 16); }
+
+Bytes Chunk(const char* id, const Bytes& data, int64_t declared = -1) {
+  Bytes o(id, id + 4);
+  Put32(o, static_cast<uint32_t>(declared < 0 ? static_cast<int64_t>(data.size()) : declared));
+  o.insert(o.end(), data.begin(), data.end());
+  if (declared < 0 && (data.size() & 1)) o.push_back(0);
+  return o;
+}
+Bytes Fmt(int tag, int channels, uint32_t rate, int bits, int extra = 0) {
+  Bytes f;
+  Put16(f, static_cast<unsigned>(tag));
+  Put16(f, static_cast<unsigned>(channels));
+  Put32(f, rate);
+  Put32(f, rate * static_cast<uint32_t>(channels * bits / 8));
+  Put16(f, static_cast<unsigned>(channels * bits / 8));
+  Put16(f, static_cast<unsigned>(bits));
+  for (int i = 0; i < extra; ++i) f.push_back(0);
+  return f;
+}
+Bytes Riff(std::initializer_list<Bytes> chunks, const char* form = "WAVE") {
+  Bytes body(form, form + 4);
+  for (const Bytes& c : chunks) body.insert(body.end(), c.begin(), c.end());
+  return Chunk("RIFF", body);
+}
+Bytes Samples(int channels, int bits, int frames) {
+  Bytes s;
+  for (int i = 0; i < frames * channels; ++i) {
+    if (bits == 16) Put16(s, static_cast<unsigned>((i * 2731) & 0xFFFF));
+    else s.push_back(static_cast<unsigned char>(i * 37));
+  }
+  return s;
+}
+
+void WriteWaves() {
+  const uint32_t rates[] = {1, 8000, 11025, 22050, 44100, 48000, 96000, 192000};
+  for (int ch = 1; ch <= 2; ++ch)
+    for (int bits : {8, 16})
+      for (uint32_t rate : rates) {
+        int frames = rate == 1 ? 2 : 50;
+        Save("wave", "ok-" + std::to_string(ch) + "ch-" + std::to_string(bits) + "bit-" + std::to_string(rate) + ".wav",
+             Riff({Chunk("fmt ", Fmt(1, ch, rate, bits)), Chunk("data", Samples(ch, bits, frames))}));
+      }
+  Save("wave", "ok-one-frame.wav", Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16)), Chunk("data", Samples(2, 16, 1))}));
+  Save("wave", "ok-odd-data.wav", Riff({Chunk("fmt ", Fmt(1, 1, 22050, 8)), Chunk("data", Samples(1, 8, 33))}));
+  Save("wave", "ok-fmt18.wav", Riff({Chunk("fmt ", Fmt(1, 2, 22050, 16, 2)), Chunk("data", Samples(2, 16, 20))}));
+  Save("wave", "ok-fmt-odd.wav", Riff({Chunk("fmt ", Fmt(1, 2, 22050, 16, 3)), Chunk("data", Samples(2, 16, 20))}));
+  Save("wave", "ok-extra-chunks.wav",
+       Riff({Chunk("LIST", Bytes(9, 'x')), Chunk("fmt ", Fmt(1, 2, 32000, 16)), Chunk("fact", Bytes(4, 0)),
+             Chunk("data", Samples(2, 16, 20)), Chunk("cue ", Bytes(3, 1))}));
+  Save("wave", "ok-trailing-partial-frame.wav",
+       Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16)), Chunk("data", Samples(1, 8, 11))}));
+
+  Save("wave", "bad-empty.wav", Bytes());
+  Save("wave", "bad-not-riff.wav", Chunk("RIFX", Bytes(12, 0)));
+  Save("wave", "bad-form.wav", Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16))}, "AVI "));
+  Save("wave", "bad-riff-short.wav", Bytes{'R', 'I', 'F', 'F', 2, 0, 0, 0, 'W', 'A'});
+  Save("wave", "bad-no-fmt.wav", Riff({Chunk("data", Samples(2, 16, 4))}));
+  Save("wave", "bad-fmt-short.wav", Riff({Chunk("fmt ", Bytes(14, 1)), Chunk("data", Samples(2, 16, 4))}));
+  {
+    Bytes w = Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16))});
+    Save("wave", "bad-fmt-cut.wav", Bytes(w.begin(), w.end() - 6));
+  }
+  Save("wave", "bad-float.wav", Riff({Chunk("fmt ", Fmt(3, 2, 44100, 32)), Chunk("data", Bytes(32, 0))}));
+  Save("wave", "bad-extensible.wav", Riff({Chunk("fmt ", Fmt(0xFFFE, 2, 44100, 16, 24)), Chunk("data", Bytes(8, 0))}));
+  Save("wave", "bad-channels0.wav", Riff({Chunk("fmt ", Fmt(1, 0, 44100, 16)), Chunk("data", Bytes(8, 0))}));
+  Save("wave", "bad-channels3.wav", Riff({Chunk("fmt ", Fmt(1, 3, 44100, 16)), Chunk("data", Bytes(12, 0))}));
+  Save("wave", "bad-bits24.wav", Riff({Chunk("fmt ", Fmt(1, 2, 44100, 24)), Chunk("data", Bytes(12, 0))}));
+  Save("wave", "bad-bits12.wav", Riff({Chunk("fmt ", Fmt(1, 1, 44100, 12)), Chunk("data", Bytes(12, 0))}));
+  Save("wave", "bad-rate0.wav", Riff({Chunk("fmt ", Fmt(1, 2, 0, 16)), Chunk("data", Bytes(8, 0))}));
+  Save("wave", "bad-no-data.wav", Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16)), Chunk("LIST", Bytes(4, 0))}));
+  Save("wave", "bad-data-before-fmt.wav", Riff({Chunk("data", Bytes(8, 0)), Chunk("fmt ", Fmt(1, 2, 44100, 16))}));
+  Save("wave", "bad-data-empty.wav", Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16)), Chunk("data", Bytes())}));
+  Save("wave", "bad-data-huge.wav", Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16)), Chunk("data", Bytes(8, 0), 50000001)}));
+  Save("wave", "bad-data-max.wav", Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16)), Chunk("data", Bytes(8, 0), 50000000)}));
+  Save("wave", "bad-data-cut.wav", Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16)), Chunk("data", Bytes(8, 0), 800)}));
+  Save("wave", "bad-less-than-frame.wav", Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16)), Chunk("data", Bytes(3, 0))}));
+  Save("wave", "bad-too-long-converted.wav",
+       Riff({Chunk("fmt ", Fmt(1, 1, 1, 8)), Chunk("data", Samples(1, 8, 2000))}));
+  Save("wave", "bad-riff-size-large.wav",
+       Chunk("RIFF", Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16)), Chunk("data", Samples(2, 16, 4))}), 0x7FFFFFFF));
+}
+
+// --- Background records -----------------------------------------------------
+
+AmbixRecord Record(int number, const char* name, bool param) {
+  AmbixRecord r;
+  std::memset(&r, 0, sizeof r);
+  r.Number = number;
+  std::snprintf(r.Name, sizeof r.Name, "%s", name);
+  r.HasParam = r.IntervalMode = param ? 1 : 0;
+  const int32_t row[14] = {0, 0, 2, 0, 0, 0, 159, 1, 0, 100, 2, 0, 1000, 0};
+  std::memcpy(r.ParamRow, row, sizeof row);
+  std::snprintf(r.ParamName, sizeof r.ParamName, "%s Interval", name);
+  return r;
+}
+
+void SaveRecords(const std::string& name, std::initializer_list<AmbixRecord> recs) {
+  Bytes b;
+  for (const AmbixRecord& r : recs) {
+    const auto* p = reinterpret_cast<const unsigned char*>(&r);
+    b.insert(b.end(), p, p + sizeof r);
+  }
+  Save("bgrecord", name, b);
+}
+
+void WriteRecords() {
+  SaveRecords("plain.bin", {Record(1, "Rain", false)});
+  SaveRecords("with-param.bin", {Record(2, "Bell", true)});
+  SaveRecords("two.bin", {Record(1, "Hum", false), Record(2, "Bell", true)});
+  AmbixRecord r = Record(3, "Odd", true);
+  r.ParamRow[APR_CHANNELS] = 3;
+  SaveRecords("channels3.bin", {r});
+  r = Record(4, "Digits", true);
+  r.ParamRow[APR_DIGITS] = 8;
+  SaveRecords("digits8.bin", {r});
+  r = Record(5, "Swapped", true);
+  r.ParamRow[APR_MIN] = 100, r.ParamRow[APR_MAX] = 0;
+  SaveRecords("min-above-max.bin", {r});
+  r = Record(6, "Wide", true);
+  r.ParamRow[APR_MIN] = INT32_MIN, r.ParamRow[APR_MAX] = INT32_MAX, r.ParamRow[APR_DIGITS] = 7;
+  r.ParamRow[APR_STEP] = INT32_MAX, r.ParamRow[APR_STEPREL] = INT32_MAX;
+  SaveRecords("int-limits.bin", {r});
+  r = Record(7, "Negative step", true);
+  r.ParamRow[APR_STEP] = INT32_MIN, r.ParamRow[APR_STEPREL] = -1;
+  SaveRecords("negative-step.bin", {r});
+  r = Record(8, "", true);
+  std::memset(r.Name, 'N', sizeof r.Name);
+  std::memset(r.ParamName, 'P', sizeof r.ParamName);
+  std::memset(r.LibraryFile, 'L', sizeof r.LibraryFile);
+  std::memset(r.Reserved2, 0xFF, sizeof r.Reserved2);
+  SaveRecords("no-nul.bin", {r});
+  SaveRecords("numbers.bin", {Record(-1, "Minus", true), Record(1024, "None", true), Record(1025, "Other", false),
+                              Record(INT32_MAX, "Max", true)});
+  Save("bgrecord", "short.bin", Bytes(100, 0x41));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: mkcorpus OUTDIR BUILTIN.json...\n");
+    return 2;
+  }
+  BuildParamTables();
+  ReserveProgramArray();
+  gOut = argv[1];
+  fs::create_directories(gOut);
+  WritePresets(std::vector<std::string>(argv + 2, argv + argc));
+  WriteWaves();
+  WriteRecords();
+  return 0;
+}
