@@ -65,6 +65,15 @@ bool FillHeader(int b) {
   return true;
 }
 
+// The AudioStrobe carrier's rectangular shapes follow the duty cycle; the
+// preset calculation builds them, test mode has to do it itself.
+void BuildStrobeShapes() {
+  int wave = EngineOptions.AudioStrobeWaveform;
+  if (wave != ASWAVE_RECTANGULAR && wave != ASWAVE_STEEP) return;
+  BuildWaveform(108, EngineOptions.AudioStrobeDutyCycle, 1.0, RectangularData8, WAVELEN, false);
+  BuildWaveform(162, EngineOptions.AudioStrobeDutyCycle, 1.0, SteepRectangularData8, WAVELEN, false);
+}
+
 bool BlocksFit() {
   return EngineOptions.MemoryBlocks >= 1 && EngineOptions.MemoryBlocks <= MAXWAVEBLOCKS &&
          static_cast<int64_t>(EngineOptions.MemoryBlocks) * BlockBytes <= static_cast<int64_t>(DATABLOCKMEM_BYTES);
@@ -169,6 +178,7 @@ int StartTestPlayback(plat::WaveDevice* device, const Preset& preset, int segmen
   }
   NoiseOn = RecordHasNoise(r);
   ExtraSourceShare = (BackgroundFrames > 0 ? 1 : 0) + (NoiseOn ? 1 : 0);
+  BuildStrobeShapes();
   ResetOscillators();
   StartSweepWalk(r);
   int blocks = EngineOptions.MemoryBlocks;

@@ -2,13 +2,17 @@
 // preset, freezing on the audible record, record changes heard later than
 // they are generated, the visual mode change, stopping, the delay, test mode
 // and the device diagnosis.
+#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "data/engine.h"
 #include "data/playstatus.h"
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "play_fixture.h"
+#include "platform/riff.h"
 
 namespace {
 
@@ -351,6 +355,37 @@ TEST_F(PlayFake, TheSynchronisationPointsWrapTheRestartOfTheLoadedDevice) {
   EXPECT_EQ(probe.PlayedAt[0], 0);    // loaded and paused
   EXPECT_EQ(probe.PlayedAt[1], 400);  // running after the restart
   Probe() = nullptr;
+}
+
+
+// The WAV data of `minutes` hundredths of a minute of the preset.
+std::vector<unsigned char> WavData(const Preset& p, const AdvancedOptions& o, int32_t minutes) {
+  std::string path = ::testing::TempDir() + "play_fake_test.wav";
+  plat::SeedRandom(3);
+  EXPECT_EQ(StartPlaybackToFile(p, o, path.c_str(), minutes, nullptr), 0);
+  std::ifstream f(path, std::ios::binary);
+  std::vector<unsigned char> b{std::istreambuf_iterator<char>(f), {}};
+  std::remove(path.c_str());
+  plat::RiffChunk c{};
+  if (b.size() < 12 || !plat::RiffFind(b.data() + 12, b.size() - 12, "data", &c)) return {};
+  return {c.Data, c.Data + c.Size};
+}
+
+TEST_F(PlayFake, TestModeSoundsLikeTheSteadyPresetWithItsOwnStrobeDutyCycle) {
+  TestPreset t;  // every curve steady: one record, as test mode builds it
+  AdvancedOptions o;
+  AudioStrobeOn = 1;
+  WavData(t.P, o, 2);  // leaves the carrier shapes at the default duty cycle
+  o.AudioStrobeDutyCycle = 25;
+  Open(o);
+  plat::SeedRandom(3);
+  ASSERT_EQ(StartTestPlayback(Dev, t.P, 0, 5000, o), 0);
+  for (int i = 0; i < 5; i++) Play(1);
+  std::vector<unsigned char> played = plat::FakePlayed(Fake);
+  std::vector<unsigned char> wav = WavData(t.P, o, 2);
+  ASSERT_EQ(played.size(), 5u * BlockBytes);
+  ASSERT_GE(wav.size(), played.size());
+  EXPECT_TRUE(std::equal(played.begin(), played.end(), wav.begin()));
 }
 
 struct Diagnosis {
