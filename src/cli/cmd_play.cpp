@@ -3,7 +3,8 @@
 // The main thread runs a message loop like the main window's: status texts,
 // the end of the preset and the stopped device arrive as messages from the
 // audio thread, keys from a reader thread. Space freezes and restarts; q,
-// Esc or Ctrl+C stops.
+// Esc or Ctrl+C stops once the queued sound has been heard (q or Esc again
+// cuts it short).
 #include "cli/cmd_play.h"
 
 #include <poll.h>
@@ -195,20 +196,30 @@ void PrintStats(plat::WaveDevice* dev) {
 
 // The message loop from the restarted device to the closed one.
 int PlayLoop(plat::WaveDevice* dev, const AdvancedOptions& o, int32_t stopAfterMinutes) {
-  bool stopping = false, frozen = false;
+  bool stopping = false, finishing = false, frozen = false;
   auto start = std::chrono::steady_clock::now();
   auto stop = [&] {
     if (!stopping) RequestStop();
     stopping = true;
   };
+  // The first request lets the queued sound play out; a second one cuts it.
+  auto finish = [&] {
+    if (finishing) stop();
+    finishing = true;
+    RequestFinish();
+  };
+  bool interrupted = false;
   for (;;) {
     plat::Msg m;
     bool timedOut = false;
     bool got = plat::GetMsgTimeout(gMain, &m, 50, &timedOut);
-    if (AbortRequested()) stop();
-    if (stopAfterMinutes > 0 && std::chrono::steady_clock::now() - start >=
-                                    std::chrono::milliseconds(int64_t(stopAfterMinutes) * 600))
-      stop();
+    if (AbortRequested() && !interrupted) {
+      interrupted = true;
+      finish();
+    }
+    if (!finishing && stopAfterMinutes > 0 &&
+        std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(int64_t(stopAfterMinutes) * 600))
+      finish();
     if (!got) continue;
     switch (m.Id) {
       case WM_PLAYSTATUS:
@@ -232,7 +243,7 @@ int PlayLoop(plat::WaveDevice* dev, const AdvancedOptions& o, int32_t stopAfterM
           frozen = !frozen;
           RequestFreeze(frozen, o.ImmediatePause != 0);
         } else if (m.WParam == 'q' || m.WParam == 'Q' || m.WParam == 27) {
-          stop();
+          finish();
         }
         break;
       default:
@@ -315,7 +326,7 @@ int RunPlay() {
     gKeyQuit = false;
     EnterRaw();
     std::thread reader(KeyReader);
-    if (gTty) std::fprintf(stderr, "Space: freeze/restart, q: stop\n");
+    if (gTty) std::fprintf(stderr, "Space: freeze/restart, q: stop (twice: at once)\n");
     rc = StartPlayback(dev, p, o, nullptr, 0, tick, &ui);
     FinishProgress();
     if (gDelaying && gTty && rc != 0) std::fprintf(stderr, "\n");

@@ -39,6 +39,7 @@ std::atomic<int64_t> gBlocks{0};
 
 // Audio thread state.
 const SweepRecord* gLastAudible = nullptr;
+bool gFinishing = false;  // TM_FINISH: no more blocks
 int64_t gLastSecond = -1;
 char gStatusBuf[4][1024];
 int gStatusNext = 0;
@@ -92,7 +93,7 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
   if (gStatusOn.load()) UpdateStatusText(rec, changed || rec != gLastAudible);
   gLastAudible = rec;
   auto t0 = std::chrono::steady_clock::now();
-  int ended = GenerateBlock(h->Data);
+  int ended = gFinishing ? 1 : GenerateBlock(h->Data);
   int64_t us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count();
   if (us > gWorstMicros.load(std::memory_order_relaxed)) gWorstMicros.store(us, std::memory_order_relaxed);
   gBlocks.fetch_add(1, std::memory_order_relaxed);
@@ -122,6 +123,7 @@ void OnStop() {
       if (h.Flags & plat::WHDR_PREPARED) plat::WaveUnprepare(dev, &h);
   }
   LastWrittenHeader.store(nullptr);
+  gFinishing = false;
   plat::RegionReset(DataBlockMem);
   if (gWindow.Post) gWindow.Post(gWindow.Ctx, WM_PLAYSTOPPED, reinterpret_cast<uintptr_t>(dev), 0);
 }
@@ -137,6 +139,12 @@ void AudioMain(bool timeCritical) {
         // The elapsed second is the start's business: it may be sending its
         // first text right now.
         gLastAudible = nullptr;
+        gFinishing = false;
+        break;
+      case TM_FINISH:
+        gFinishing = true;
+        // Nothing queued any more: the end has been heard already.
+        if (hWaveOut.load() && !LastWrittenHeader.load() && gWindow.Post) gWindow.Post(gWindow.Ctx, WM_PLAYEND, 0, 0);
         break;
       case TM_FORGETAUDIBLE:
         gLastAudible = nullptr;
@@ -228,6 +236,8 @@ void SetPlaybackAudioStrobe(bool on) {
 }
 
 void RequestStop() { plat::PostMsg(AudioQueue, TM_STOP, 0, 0); }
+
+void RequestFinish() { plat::PostMsg(AudioQueue, TM_FINISH, 0, 0); }
 
 void AudioBlockStats(int64_t* worstMicros, int64_t* blocks) {
   *worstMicros = gWorstMicros.load();

@@ -22,6 +22,7 @@ constexpr uint32_t WM_PLAYSTOPPED = 1037;  // device reset after a stop; wParam 
 // Messages to the audio thread.
 constexpr uint32_t TM_FORGETAUDIBLE = 1035;  // the freeze state changed
 constexpr uint32_t TM_STOP = 2258;           // wParam 0: stop
+constexpr uint32_t TM_FINISH = 2259;         // play out what is queued, then report the end
 
 // The main window as the playback layer sees it: the command-line tool
 // implements it now, the desktop window later. Null members do nothing.
@@ -85,6 +86,9 @@ void SetPlaybackAudioStrobe(bool on);
 // Stop: the thread resets the device, gives back the block memory and
 // answers WM_PLAYSTOPPED.
 void RequestStop();
+// A gentle stop: nothing more is generated, the queued blocks are heard to
+// the end, then WM_PLAYEND arrives as at the end of the preset.
+void RequestFinish();
 
 // Longest time the thread took to generate one block, and blocks generated,
 // since the last reset of these figures (soak runs). Any thread.

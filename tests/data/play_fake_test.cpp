@@ -358,6 +358,26 @@ TEST_F(PlayFake, TheSynchronisationPointsWrapTheRestartOfTheLoadedDevice) {
 }
 
 
+TEST_F(PlayFake, AGentleStopPlaysOutTheQueueThenReportsTheEnd) {
+  TestPreset t;
+  Sweeping(t, 100);
+  AdvancedOptions o;
+  Open(o);
+  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  Play(1.5);  // block 0 heard and made again as block 4; block 1 half heard
+  RequestFinish();
+  Barrier();
+  int queued = plat::FakeQueued(Fake);
+  EXPECT_EQ(queued, 4);
+  for (int i = 0; i < 12 && Window.Count(WM_PLAYEND) == 0; i++) {
+    Play(0.5);
+    EXPECT_LE(plat::FakeQueued(Fake), queued);  // nothing new is written
+    queued = plat::FakeQueued(Fake);
+  }
+  EXPECT_EQ(Window.Count(WM_PLAYEND), 1);
+  EXPECT_EQ(plat::FakePlayedBytes(Fake), 5 * BlockBytes);
+}
+
 // The WAV data of `minutes` hundredths of a minute of the preset.
 std::vector<unsigned char> WavData(const Preset& p, const AdvancedOptions& o, int32_t minutes) {
   std::string path = ::testing::TempDir() + "play_fake_test.wav";
