@@ -9,6 +9,7 @@
 // The render target replays preset_file/.
 //
 // Usage: mkcorpus OUTDIR BUILTIN.json...
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -75,6 +76,20 @@ void Alternate(Preset& p, int s, int nodes, int phase) {
   }
 }
 
+// Every parameter of segment s constant at `value` (nullptr: the row's
+// limit, lower or upper).
+void Constant(Preset& p, int s, const int32_t* value, bool upper) {
+  Param* params = SegParams(p, s);
+  const Segment& seg = p.data.Segment[s];
+  for (int pid = 0; pid < SegParamCount(seg); ++pid) {
+    Param& q = params[pid];
+    q.Tracking = 0;
+    q.NumNodes = 2;
+    q.Node[0] = {value ? *value : Limit(ParamNumOfPid(pid), upper), 0, 10, 1};
+    q.Node[1] = {q.Node[0].Value, 10000, 10, 1};
+  }
+}
+
 void Shape(Preset& p, const char* name, int segments, int voices, int length, int repeat) {
   NewDefaultPreset(p, 3);
   std::snprintf(p.Name, NAMELEN, "%s", name);
@@ -127,6 +142,15 @@ std::vector<Named> ExtremePresets() {
     Shape(p, "Limits of every row", 2, 10, 100, 1);
     Alternate(p, 0, 2, 0);
     Alternate(p, 1, 3, 1);
+  }
+  for (int k = 0; k < 4; ++k) {
+    static const char* names[] = {"low", "high", "int-min", "int-max"};
+    static const int32_t wide[] = {INT32_MIN, INT32_MAX};
+    Preset& p = add(names[k]);
+    Shape(p, names[k], 1, MAXVOICES, 4, 1);
+    Constant(p, 0, k >= 2 ? &wide[k - 2] : nullptr, k % 2 == 1);
+    p.data.ContinuePlaying = 1;
+    p.data.Background = AMBIX_OTHER;
   }
   {
     Preset& p = add("nodes100");

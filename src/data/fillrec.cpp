@@ -1,5 +1,7 @@
 // One sweep record from the parameter values at a segment time.
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 
 #include "data/options.h"
 #include "data/sweep.h"
@@ -51,17 +53,19 @@ int VoiceValues(VoiceEntry* ve, const Param* params, int voice, const int32_t* v
   auto at = [&](int k) { return v[VoicePidOf(voice, k)]; };
   // Pitch is stored in hundredths of a hertz, frequencies in millihertz.
   int scale = PowerOfTen[ParamDef[PN_BEAT].Digits - ParamDef[PN_PITCH].Digits];
-  int32_t f[2];
+  // Values from files span the int32 range: the sums are taken in 64 bits and
+  // the frequency saturates.
+  int64_t f[2];
   if (HeaderOf(&params[VoicePidOf(voice, VP_PITCH)])->ChannelMode != 0) {
-    f[0] = at(VP_PITCH) * scale;
-    f[1] = at(VP_PITCH + 1) * scale;
+    f[0] = static_cast<int64_t>(at(VP_PITCH)) * scale;
+    f[1] = static_cast<int64_t>(at(VP_PITCH + 1)) * scale;
   } else {
     int32_t beat = at(VP_BEAT);
-    f[0] = at(VP_PITCH) * scale - beat / 2;
+    f[0] = static_cast<int64_t>(at(VP_PITCH)) * scale - beat / 2;
     f[1] = f[0] + beat;
   }
   for (int e = 0; e < 2; e++) {
-    ve->Frequency[e] = f[e] < 0 ? -f[e] : f[e];
+    ve->Frequency[e] = static_cast<int32_t>(std::min<int64_t>(f[e] < 0 ? -f[e] : f[e], INT32_MAX));
     ve->Volume[e] = Volume(at(VP_VOLUME + e));
     ve->Mod1Depth[e] = Percent(at(VP_MODDEPTH + e));
     ve->Mod1Rate[e] = at(VP_MODPERIOD + e);
@@ -85,7 +89,7 @@ int StrobeValues(VoiceEntry* ve, const SweepRecord* r) {
     int32_t b = std::clamp<int32_t>(r->VisualBrightness[e], 0, 10000);
     ve->Frequency[e] = 19200000;
     ve->Volume[e] = static_cast<int16_t>(b == 0 ? 0 : (maxLevel - m) * b / 100 + m * 100);
-    ve->Mod1Rate[e] = -r->VisualFrequency[e];
+    ve->Mod1Rate[e] = -std::max(r->VisualFrequency[e], -INT32_MAX);  // INT32_MIN has no negative
     ve->Mod1Depth[e] = static_cast<uint8_t>(r->VisualFrequency[e] != 0 ? 100 - m : 0);
     ve->Mod2Depth[e] = static_cast<uint8_t>((100 - m) * r->VisualModDepth[e] / 100);
     ve->Mod2Rate[e] = r->VisualModRate[e];
