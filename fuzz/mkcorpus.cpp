@@ -6,6 +6,7 @@
 //                 presets, small authoring forms
 //   wave/         WAV images of every accepted and every refused kind
 //   bgrecord/     background library records, sound and broken
+//   oldformat/    files of the earlier format (tests/convold's writer)
 // The render target replays preset_file/.
 //
 // Usage: mkcorpus OUTDIR BUILTIN.json...
@@ -19,6 +20,7 @@
 
 #include "background/bgrecord.h"
 #include "cli/presetjson.h"
+#include "convold/oldwriter.h"
 #include "file/fileformat.h"
 #include "file/filewrite.h"
 #include "main/preset.h"
@@ -341,6 +343,83 @@ void WriteWaves() {
        Chunk("RIFF", Riff({Chunk("fmt ", Fmt(1, 2, 44100, 16)), Chunk("data", Samples(2, 16, 4))}), 0x7FFFFFFF));
 }
 
+// --- Files of the earlier format ----------------------------------------------
+
+// 32 nodes alternating between a and b.
+OldParamSpec OldZigzag(int32_t a, int32_t b) {
+  OldParamSpec p;
+  for (int i = 0; i < 32; ++i)
+    p.Nodes.push_back({i % 2 ? b : a, static_cast<int16_t>(i == 31 ? 10000 : 10000 * i / 31),
+                       static_cast<uint8_t>(i % 21), static_cast<uint8_t>(i % 2)});
+  return p;
+}
+
+void WriteOldFiles() {
+  Save("oldformat", "typical.old", OldFile({OldTypicalPreset("BUILTIN: typical")}));
+  Save("oldformat", "two.old", OldFile({OldTypicalPreset("first", 3, 4), OldTypicalPreset("second", 2, 2)}));
+  Save("oldformat", "sixteen-segments.old", OldFile({OldTypicalPreset("sixteen", 16, 4)}));
+  {
+    OldPresetSpec gone = OldTypicalPreset("gone");
+    gone.Deleted = true;
+    Save("oldformat", "deleted-first.old", OldFile({gone, OldTypicalPreset("kept", 1, 3)}));
+  }
+  // Every background code the table knows, and some it does not.
+  std::vector<OldPresetSpec> bgs;
+  for (int code : {0, -1, -2, -3, 100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115,
+                   116, 117, 118, 50, -128, 127}) {
+    OldPresetSpec p = OldTypicalPreset("bg " + std::to_string(code));
+    p.BackgroundCode = static_cast<int8_t>(code);
+    if (code == -1) p.BackgroundPath = "C:\\Sounds\\rain.wav";
+    bgs.push_back(p);
+  }
+  Save("oldformat", "backgrounds.old", OldFile(bgs));
+  {
+    // Voice flags, every waveform code, tracking of every type.
+    OldPresetSpec p = OldTypicalPreset("voices", 2, 4);
+    for (int v = 0; v < 4; ++v) {
+      p.Segments[0].VoiceFlag[v] = static_cast<uint8_t>(v % 2);
+      p.Segments[0].Waveform[v] = static_cast<uint8_t>(v + 1);
+      p.Segments[1].Waveform[v] = static_cast<uint8_t>(v == 0 ? 5 : 0);
+    }
+    for (size_t j = 6; j < p.Segments[1].Params.size(); ++j) {
+      OldParamSpec& q = p.Segments[1].Params[j];
+      q.Tracking = 1;
+      q.Type = static_cast<uint8_t>(j % 11);
+      q.Mode = static_cast<uint8_t>(j % 3);
+      for (int k = 0; k < 4; ++k) q.Setting[k][q.Type] = (k + 1) * 1000 - 2500;
+    }
+    p.Description = "Old description";
+    Save("oldformat", "voices-tracking.old", OldFile({p}));
+  }
+  {
+    // Valid but extreme: 32-node curves between the int32 limits, the
+    // longest segments and repeats, a description that fills its field.
+    OldPresetSpec p = OldTypicalPreset("extreme", 2, 4);
+    for (OldSegmentSpec& seg : p.Segments) {
+      seg.Minutes = 10000;
+      seg.Repeat = 10000;
+      for (OldParamSpec& q : seg.Params) q = OldZigzag(INT32_MIN, INT32_MAX);
+    }
+    p.Description = std::string(4095, 'd');
+    Save("oldformat", "extreme.old", OldFile({p}));
+    OldPresetSpec wide = OldTypicalPreset("wide lengths", 3, 1);
+    wide.Segments[0].Minutes = INT32_MAX, wide.Segments[0].Repeat = INT32_MAX;
+    wide.Segments[1].Minutes = 0, wide.Segments[1].Repeat = 0;
+    wide.Segments[2].Minutes = -1, wide.Segments[2].Repeat = -1;
+    Save("oldformat", "wide-lengths.old", OldFile({wide}));
+    OldPresetSpec nul = OldTypicalPreset("no nul");
+    nul.Description = std::string(4096, 'x');
+    nul.DescriptionNul = false;
+    Save("oldformat", "description-without-nul.old", OldFile({nul}));
+  }
+  Bytes b = OldFile({OldTypicalPreset("cut", 2, 2)});
+  Save("oldformat", "cut.old", Bytes(b.begin(), b.end() - 7));
+  Save("oldformat", "header-only.old", OldFile({}));
+  Save("oldformat", "version3.old", OldFile({OldTypicalPreset("v3")}, 3));
+  Save("oldformat", "version13.old", OldFile({OldTypicalPreset("v13")}, 13));
+  Save("oldformat", "empty.old", Bytes());
+}
+
 // --- Background records -----------------------------------------------------
 
 AmbixRecord Record(int number, const char* name, bool param) {
@@ -409,5 +488,6 @@ int main(int argc, char** argv) {
   WritePresets(std::vector<std::string>(argv + 2, argv + argc));
   WriteWaves();
   WriteRecords();
+  WriteOldFiles();
   return 0;
 }
