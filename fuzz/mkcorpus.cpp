@@ -154,6 +154,40 @@ std::vector<Named> ExtremePresets() {
     p.data.ContinuePlaying = 1;
     p.data.Background = AMBIX_OTHER;
   }
+  // Each parameter at one of the awkward values, chosen per pid and seed;
+  // separate channels, tracking with extreme slopes and intercepts.
+  for (int k = 0; k < 4; ++k) {
+    static const int32_t odd[] = {INT32_MIN, INT32_MAX, 0, -1, 1, INT32_MIN + 1, INT32_MAX - 1, 65535};
+    Preset& p = add("mixed-" + std::to_string(k));
+    Shape(p, "Mixed extremes", 2, k + 1, 2, 2 + k);
+    for (int s = 0; s < 2; ++s) {
+      Param* params = SegParams(p, s);
+      for (int pid = 0; pid < SegParamCount(p.data.Segment[s]); ++pid) {
+        Param& q = params[pid];
+        int32_t a = odd[(pid * 7 + k * 3 + s) % 8], b = odd[(pid * 5 + k + 1) % 8];
+        if ((pid + k) % 3 == 0) a = Limit(ParamNumOfPid(pid), (pid + s) % 2 == 0);
+        q.Tracking = 0;
+        q.NumNodes = 3;
+        q.Node[0] = {a, 0, static_cast<uint8_t>(pid % 21), 0};
+        q.Node[1] = {b, static_cast<int16_t>(1000 * (k + 1)), static_cast<uint8_t>((pid + 10) % 21), 1};
+        q.Node[2] = {a, 10000, 10, 1};
+        q.ChannelMode = static_cast<uint8_t>((pid + k) % 3);
+      }
+      for (int v = 1; v < p.data.Segment[s].NumVoices; ++v) {
+        Param& t = params[VoicePidOf(v, 1)];
+        t.Tracking = 1;
+        t.TrackSource = static_cast<uint8_t>(VoicePidOf(v - 1, 1));
+        t.Slope = odd[(v + k) % 8];
+        t.Intercept = odd[(v + k + 3) % 8];
+        t.MinLimit = odd[(v + 5) % 8];
+        t.MaxLimit = odd[(v + 6) % 8];
+        t.TrackingMode = static_cast<uint8_t>(v % 11);
+      }
+      RecomputeAllTracked(params, p.data.Segment[s]);
+    }
+    p.data.Background = k % 2 ? AMBIX_OTHER : AMBIX_LONG;
+    p.data.ContinuePlaying = static_cast<uint8_t>(k % 2);
+  }
   {
     Preset& p = add("nodes100");
     Shape(p, "100 alternating nodes", 1, 10, 1, 1);

@@ -1,5 +1,7 @@
 // Interpolation points of one parameter sweep and the resolution rule.
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 
 #include "data/sweep.h"
@@ -18,8 +20,10 @@ int FindPiece(const ProgressRecord& p, int t) {
 int32_t InterpolateValues(const int32_t* times, const int32_t* values, int i, int t) {
   int32_t dt = times[i + 1] - times[i];
   if (dt == 0) return values[i];
-  // Values from files span the whole int32 range; their difference needs 64 bits.
-  return values[i] + static_cast<int32_t>((static_cast<int64_t>(values[i + 1]) - values[i]) * (t - times[i]) / dt);
+  // Values from files span the whole int32 range; their difference needs 64
+  // bits, and a time past the piece (the last piece extended) saturates.
+  int64_t v = values[i] + (static_cast<int64_t>(values[i + 1]) - values[i]) * (t - times[i]) / dt;
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
 int NextChangeIn(int32_t value, int32_t step, const int32_t* times, const int32_t* values, int from) {

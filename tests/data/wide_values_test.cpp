@@ -26,6 +26,9 @@ TEST(WideValues, InterpolationAndNextChangeAcrossTheWholeRange) {
   int64_t expect = INT32_MIN + (static_cast<int64_t>(up.WValues[1]) - INT32_MIN) / 2;
   EXPECT_EQ(InterpolateProgress(up, 250), expect);
   EXPECT_EQ(InterpolateProgress(up, 10000), INT32_MAX);
+  // Past the last point the last piece goes on, up to the limit.
+  EXPECT_EQ(InterpolateProgress(up, 30000), INT32_MAX);
+  EXPECT_EQ(InterpolateProgress(Ramp(INT32_MAX, INT32_MIN), 30000), INT32_MIN);
   // A step as large as the range: the next change lies past the ramp.
   EXPECT_EQ(NextChangeTime(INT32_MAX, INT32_MAX, up, 9999), 100000);
   // A step of a twentieth of the range from the start: the first point.
