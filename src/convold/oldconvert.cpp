@@ -111,6 +111,9 @@ bool ConvertSegment(const OldRecord& old, int s, bool noiseMode, Preset& p) {
   Param* params = CommitSegmentSlot(p, s, o.NumVoices);
   if (!params) return false;
   FillDefaultSegment(params, seg, o.NumVoices, kNodes);
+  // The default content's tracked curves get their nodes only here; a
+  // parameter whose tracking a loop break turns off below keeps them.
+  RecomputeAllTracked(params, seg);
   if (noiseMode) seg.NoiseInsideHead = 1;
   int count = OldSegParamCount(o.NumVoices);
   for (int i = 0; i < count; ++i) {
