@@ -39,22 +39,22 @@ void TakeStatusNumberFormat() {
 }
 
 void FormatStatusNumber(int32_t value, int digits, char* out, size_t size) {
+  // Frequencies are shown with one decimal, never fewer: the value's digits
+  // are rounded to one, halves away from zero (like FormatNumber with one
+  // decimal shown and at least one; that one's buffers are the main
+  // thread's, this runs on the audio thread).
   digits = std::clamp(digits, 0, 7);
   bool negative = value < 0;
   uint64_t mag = negative ? static_cast<uint64_t>(-static_cast<int64_t>(value)) : static_cast<uint64_t>(value);
-  uint64_t p = 1;
-  for (int i = 0; i < digits; i++) p *= 10;
-  int shown = digits;
-  uint64_t frac = mag % p;
-  while (shown > 0 && frac % 10 == 0) {
-    frac /= 10;
-    --shown;
-  }
+  int shown = digits > 0 ? 1 : 0;
+  uint64_t div = 1;
+  for (int i = shown; i < digits; i++) div *= 10;
+  if (div > 1) mag = (mag + div / 2) / div;
   char plain[48];
-  if (shown > 0)
-    std::snprintf(plain, sizeof plain, "%s%" PRIu64 ".%0*" PRIu64, negative ? "-" : "", mag / p, shown, frac);
-  else
-    std::snprintf(plain, sizeof plain, "%s%" PRIu64, negative ? "-" : "", mag / p);
+  // A value that rounds to zero carries no minus sign.
+  const char* sign = negative && mag != 0 ? "-" : "";
+  if (shown > 0) std::snprintf(plain, sizeof plain, "%s%" PRIu64 ".%01" PRIu64, sign, mag / 10, mag % 10);
+  else std::snprintf(plain, sizeof plain, "%s%" PRIu64, sign, mag);
   plat::NumberFormatOptions opt{shown, gSettings.LeadingZero, gSettings.Grouping, gSettings.DecimalSep,
                                 gSettings.ThousandSep, gSettings.NegativeOrder};
   if (!plat::FormatNumberText(plain, opt, out, size)) std::snprintf(out, size, "%s", plain);

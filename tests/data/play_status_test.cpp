@@ -60,7 +60,7 @@ TEST_F(StatusText, SeveralVoicesHoursAndVoicesTheRecordLacks) {
   int lines = 0;
   EXPECT_EQ(Text(r.R, 3723, true, false, &lines),
             "(Parameters frozen) Time 1:02:03\n"
-            "Voice 1: volume 100%/25%, beat frequency: -4Hz\n"
+            "Voice 1: volume 100%/25%, beat frequency: -4.0Hz\n"
             "Voice 2: volume 0%\n"
             "Voice 3: volume 0%\n");
   EXPECT_EQ(lines, 4);
@@ -74,7 +74,7 @@ TEST_F(StatusText, AudioStrobeLineAndLocalNumbers) {
   r.R->VisualFrequency[0] = r.R->VisualFrequency[1] = 12000;
   int lines = 0;
   EXPECT_EQ(Text(r.R, 5, false, true, &lines),
-            "Time 0:05    Voice 1: volume 70%, beat frequency: 1.234Hz\nVisual: brightness 80%, frequency: 12Hz\n");
+            "Time 0:05    Voice 1: volume 70%, beat frequency: 1.2Hz\nVisual: brightness 80%, frequency: 12.0Hz\n");
   EXPECT_EQ(lines, 3);
   r.R->VisualBrightness[1] = 6000;
   r.R->VisualFrequency[1] = 1234567;
@@ -82,8 +82,8 @@ TEST_F(StatusText, AudioStrobeLineAndLocalNumbers) {
   plat::SetNumberSettings(de);
   TakeStatusNumberFormat();
   EXPECT_EQ(Text(r.R, 5, false, true),
-            "Time 0:05    Voice 1: volume 70%, beat frequency: 1,234Hz\n"
-            "Visual: brightness 80%/60%, frequency: 12/1.234,567Hz\n");
+            "Time 0:05    Voice 1: volume 70%, beat frequency: 1,2Hz\n"
+            "Visual: brightness 80%/60%, frequency: 12,0/1.234,6Hz\n");
 }
 
 TEST_F(StatusText, ATooSmallBufferIsCutNotOverrun) {
@@ -98,3 +98,20 @@ TEST_F(StatusText, ATooSmallBufferIsCutNotOverrun) {
 }
 
 }  // namespace
+
+TEST(StatusNumber, OneDecimalRoundedHalvesAwayFromZero) {
+  plat::NumberSettings en{".", ",", 3, plat::NEG_LEADING, 1};
+  plat::SetNumberSettings(en);
+  TakeStatusNumberFormat();
+  char buf[32];
+  struct Case {
+    int32_t Value;
+    const char* Text;
+  } cases[] = {{10050, "10.1"}, {10049, "10.0"}, {-10050, "-10.1"}, {-40, "0.0"}, {15000, "15.0"}, {999950, "1,000.0"}};
+  for (const Case& c : cases) {
+    FormatStatusNumber(c.Value, 3, buf, sizeof buf);
+    EXPECT_STREQ(buf, c.Text) << c.Value;
+  }
+  plat::UseLocaleNumberSettings();
+  TakeStatusNumberFormat();
+}
