@@ -18,6 +18,7 @@ namespace {
 // input size as the frame count; far larger results, refused at once, run.
 constexpr int64_t kSlowBytes = 32000000;
 bool SlowConversion(const uint8_t* data, size_t size, int rate, bool bits16) {
+  if (size < 4) return false;  // an empty input may come with no buffer at all
   const uint8_t* fmt = static_cast<const uint8_t*>(memmem(data, size, "fmt ", 4));
   if (!fmt || fmt + 16 > data + size) return false;
   int64_t sourceRate = plat::GetLE32(fmt + 12);
