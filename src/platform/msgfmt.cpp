@@ -89,27 +89,27 @@ int64_t Narrow(int64_t v, int bits, bool isSigned) {
 
 void AppendInt(std::string& out, int64_t value, const InsertConv& c) {
   // Keep only what printf defines for this conversion.
-  std::string spec = "%";
+  std::string printfFormat = "%";
   for (char fl : c.Flags) {
     if (c.Conv == 'c' && fl != '-') continue;
     if (fl == '#' && !(c.Conv == 'o' || c.Conv == 'x' || c.Conv == 'X')) continue;
-    spec.push_back(fl);
+    printfFormat.push_back(fl);
   }
-  if (c.Width >= 0) spec += std::to_string(c.Width);
-  if (c.Prec >= 0 && c.Conv != 'c') spec += "." + std::to_string(c.Prec);
+  if (c.Width >= 0) printfFormat += std::to_string(c.Width);
+  if (c.Prec >= 0 && c.Conv != 'c') printfFormat += "." + std::to_string(c.Prec);
   char buf[3 * kMaxField];  // width and precision are at most 255 each
   int n;
   if (c.Conv == 'c') {
-    spec.push_back('c');
-    n = std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<int>(static_cast<unsigned char>(value)));
+    printfFormat.push_back('c');
+    n = std::snprintf(buf, sizeof buf, printfFormat.c_str(), static_cast<int>(static_cast<unsigned char>(value)));
   } else {
-    spec += "ll";
-    spec.push_back(c.Conv);
+    printfFormat += "ll";
+    printfFormat.push_back(c.Conv);
     int64_t v = Narrow(value, c.Bits, IsSigned(c.Conv));
     if (IsSigned(c.Conv))
-      n = std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<long long>(v));
+      n = std::snprintf(buf, sizeof buf, printfFormat.c_str(), static_cast<long long>(v));
     else
-      n = std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<unsigned long long>(v));
+      n = std::snprintf(buf, sizeof buf, printfFormat.c_str(), static_cast<unsigned long long>(v));
   }
   if (n <= 0) return;
   out.append(buf, static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);

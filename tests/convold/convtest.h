@@ -12,8 +12,8 @@ inline int ConvertImage(const Bytes& b, OwnedPresets* out = nullptr) {
 }
 
 // Converts one old preset that must convert; returns the converted copy.
-inline const Preset& ConvertOne(OwnedPresets& out, const OldPresetSpec& spec) {
-  int rc = ConvertImage(OldFile({spec}), &out);
+inline const Preset& ConvertOne(OwnedPresets& out, const OldPresetSpec& shape) {
+  int rc = ConvertImage(OldFile({shape}), &out);
   EXPECT_EQ(rc, 0);
   if (out.P.empty()) {
     ADD_FAILURE() << "no preset converted";

@@ -21,19 +21,19 @@ std::vector<int32_t> Values(const Param& p) {
 }
 
 TEST(OldMap, FixedPart) {
-  OldPresetSpec spec = OldTypicalPreset("Relax", 3, 2);
-  spec.Flag1 = 1;
-  spec.Flag2 = 1;
-  spec.Description = "Slow down.";
-  spec.Segments[0].Minutes = 15;
-  spec.Segments[1].Minutes = 1;
-  spec.Segments[1].Repeat = 7;
-  spec.Segments[2].Name = "Zq";
-  spec.Segments[2].NumVoices = 3;
-  spec.Segments[2] = OldTypicalSegment(3, 10000);
-  spec.Segments[2].Name = "Zq";
+  OldPresetSpec shape = OldTypicalPreset("Relax", 3, 2);
+  shape.Flag1 = 1;
+  shape.Flag2 = 1;
+  shape.Description = "Slow down.";
+  shape.Segments[0].Minutes = 15;
+  shape.Segments[1].Minutes = 1;
+  shape.Segments[1].Repeat = 7;
+  shape.Segments[2].Name = "Zq";
+  shape.Segments[2].NumVoices = 3;
+  shape.Segments[2] = OldTypicalSegment(3, 10000);
+  shape.Segments[2].Name = "Zq";
   OwnedPresets out;
-  const Preset& p = ConvertOne(out, spec);
+  const Preset& p = ConvertOne(out, shape);
   EXPECT_STREQ(p.Name, "Relax");
   EXPECT_EQ(p.BuiltIn, 0);
   EXPECT_EQ(p.IsSchedule, 0);  // the old flag bytes are not carried over
@@ -81,11 +81,11 @@ TEST(OldMap, BackgroundCodes) {
               {113, "Ambiplus.dll", 8},  {114, "Ambiplus.dll", 9},  {115, "Ambiplus.dll", 10},
               {116, "Ambix.dll", 6},     {117, "Ambiplus.dll", 11}};
   for (int code = -128; code <= 127; ++code) {
-    OldPresetSpec spec = OldTypicalPreset("bg");
-    spec.BackgroundCode = static_cast<int8_t>(code);
-    spec.BackgroundPath = "C:\\Sounds\\rain.wav";
+    OldPresetSpec shape = OldTypicalPreset("bg");
+    shape.BackgroundCode = static_cast<int8_t>(code);
+    shape.BackgroundPath = "C:\\Sounds\\rain.wav";
     OwnedPresets out;
-    const Preset& p = ConvertOne(out, spec);
+    const Preset& p = ConvertOne(out, shape);
     const Lib* lib = nullptr;
     for (const Lib& l : libs)
       if (l.Code == code) lib = &l;
@@ -105,18 +105,18 @@ TEST(OldMap, BackgroundCodes) {
 }
 
 TEST(OldMap, WavPathThatDoesNotFit) {
-  OldPresetSpec spec = OldTypicalPreset("wav");
-  spec.BackgroundCode = -1;
-  spec.BackgroundPath = std::string(255, 'p');
+  OldPresetSpec shape = OldTypicalPreset("wav");
+  shape.BackgroundCode = -1;
+  shape.BackgroundPath = std::string(255, 'p');
   OwnedPresets out;
-  EXPECT_EQ(ConvertOne(out, spec).data.Background, AMBIX_OTHER);
+  EXPECT_EQ(ConvertOne(out, shape).data.Background, AMBIX_OTHER);
   EXPECT_EQ(std::strlen(out.P[0].data.BackgroundFile), 255u);
   // 256 characters cannot be held; nor can a path without its NUL.
-  spec.BackgroundPath = std::string(256, 'p');
+  shape.BackgroundPath = std::string(256, 'p');
   OwnedPresets longer;
-  EXPECT_EQ(ConvertOne(longer, spec).data.Background, AMBIX_NONE);
+  EXPECT_EQ(ConvertOne(longer, shape).data.Background, AMBIX_NONE);
   EXPECT_STREQ(longer.P[0].data.BackgroundFile, "");
-  OldImage img = WriteOldImage({spec});
+  OldImage img = WriteOldImage({shape});
   std::fill(img.Data.begin() + static_cast<long>(img.Records[0] + OLD_REC_PATH),
             img.Data.begin() + static_cast<long>(img.Records[0] + 1296), 'q');
   OwnedPresets unended;
@@ -126,9 +126,9 @@ TEST(OldMap, WavPathThatDoesNotFit) {
 
 // Distinct old curves on every converted parameter of two voices.
 OldPresetSpec DistinctPreset(int8_t code) {
-  OldPresetSpec spec = OldTypicalPreset("map", 1, 2);
-  spec.BackgroundCode = code;
-  auto& prm = spec.Segments[0].Params;
+  OldPresetSpec shape = OldTypicalPreset("map", 1, 2);
+  shape.BackgroundCode = code;
+  auto& prm = shape.Segments[0].Params;
   prm[0] = OldRamp(80, 20);
   prm[1] = OldRamp(30, 70);
   for (int v = 0; v < 2; ++v) {
@@ -139,7 +139,7 @@ OldPresetSpec DistinctPreset(int8_t code) {
     prm[b + 3] = OldRamp(25, 75 + v);         // percent
     prm[b + 4] = OldRamp(1500, 250 + v);      // ms
   }
-  return spec;
+  return shape;
 }
 
 TEST(OldMap, EveryConvertedParameterAndItsFactor) {
@@ -189,13 +189,13 @@ TEST(OldMap, CurvesKeptAtTheirDefaults) {
     EXPECT_EQ(Values(ParamOf(p, 0, PID_BGVOLUME)), (std::vector<int32_t>{8000, 2000}));
   }
   // Flat at 100: background volume and voice volumes; flat at 0: depths.
-  OldPresetSpec spec = OldTypicalPreset("flat", 1, 2);
-  auto& prm = spec.Segments[0].Params;
+  OldPresetSpec shape = OldTypicalPreset("flat", 1, 2);
+  auto& prm = shape.Segments[0].Params;
   prm[11 + 1] = OldFlat(99);   // voice 1 volume: not flat at 100
   prm[11 + 3] = OldFlat(1);    // voice 1 depth: not flat at 0
   prm[6 + 1].Nodes = {{100, 0}, {100, 5000}, {100, 10000}};  // three nodes are not "flat"
   OwnedPresets out;
-  const Preset& p = ConvertOne(out, spec);
+  const Preset& p = ConvertOne(out, shape);
   EXPECT_EQ(ParamOf(p, 0, PID_BGVOLUME).EasySel, 42);
   EXPECT_EQ(ParamOf(p, 0, VoicePidOf(0, VP_MODDEPTH)).EasySel, 16);
   EXPECT_EQ(ParamOf(p, 0, VoicePidOf(0, VP_VOLUME)).NumNodes, 3);
@@ -216,10 +216,10 @@ TEST(OldMap, CurvesKeptAtTheirDefaults) {
 }
 
 TEST(OldMap, NodesCarryPositionWeightAndSymmetric) {
-  OldPresetSpec spec = OldTypicalPreset("nodes");
-  spec.Segments[0].Params[6].Nodes = {{1000, 0, 0, 0}, {1100, 1234, 20, 10}, {1200, 1234, 7, 1}, {900, 10000, 13, 0}};
+  OldPresetSpec shape = OldTypicalPreset("nodes");
+  shape.Segments[0].Params[6].Nodes = {{1000, 0, 0, 0}, {1100, 1234, 20, 10}, {1200, 1234, 7, 1}, {900, 10000, 13, 0}};
   OwnedPresets out;
-  const Param& beat = ParamOf(ConvertOne(out, spec), 0, VoicePidOf(0, VP_BEAT));
+  const Param& beat = ParamOf(ConvertOne(out, shape), 0, VoicePidOf(0, VP_BEAT));
   ASSERT_EQ(beat.NumNodes, 4);
   EXPECT_EQ(beat.Node[1].Value, 11000);
   EXPECT_EQ(beat.Node[1].SweepTime, 1234);
@@ -231,10 +231,10 @@ TEST(OldMap, NodesCarryPositionWeightAndSymmetric) {
 }
 
 TEST(OldMap, ValuesBeyondThirtyTwoBitsAreHeld) {
-  OldPresetSpec spec = OldTypicalPreset("big");
-  spec.Segments[0].Params[6] = OldRamp(INT32_MAX / 5, INT32_MIN / 3);
+  OldPresetSpec shape = OldTypicalPreset("big");
+  shape.Segments[0].Params[6] = OldRamp(INT32_MAX / 5, INT32_MIN / 3);
   OwnedPresets out;
-  EXPECT_EQ(Values(ParamOf(ConvertOne(out, spec), 0, VoicePidOf(0, VP_BEAT))),
+  EXPECT_EQ(Values(ParamOf(ConvertOne(out, shape), 0, VoicePidOf(0, VP_BEAT))),
             (std::vector<int32_t>{INT32_MAX, INT32_MIN}));
 }
 
@@ -249,10 +249,10 @@ TEST(OldMap, TrackingTypesAndSettings) {
                {6, 2, 7},   {7, 14, 14}, {8, 16, 16}, {9, 20, 20}, {10, 22, 22}};
   for (bool noise : {false, true}) {
     for (auto c : cases) {
-      OldPresetSpec spec = OldTypicalPreset("trk", 1, 2);
-      spec.BackgroundCode = noise ? -3 : 100;
+      OldPresetSpec shape = OldTypicalPreset("trk", 1, 2);
+      shape.BackgroundCode = noise ? -3 : 100;
       int old = c.Type == 3 ? 6 + 5 + 4 : 6 + 5 + 3;
-      OldParamSpec& prm = spec.Segments[0].Params[static_cast<size_t>(old)];
+      OldParamSpec& prm = shape.Segments[0].Params[static_cast<size_t>(old)];
       prm = OldRamp(10, 20);
       prm.Tracking = 1;
       prm.Type = static_cast<uint8_t>(c.Type);
@@ -260,7 +260,7 @@ TEST(OldMap, TrackingTypesAndSettings) {
       for (int a = 0; a < 4; ++a)
         for (int t = 0; t < 11; ++t) prm.Setting[a][t] = 1000 * a + t + 1;
       OwnedPresets out;
-      const Preset& p = ConvertOne(out, spec);
+      const Preset& p = ConvertOne(out, shape);
       const Param& d = ParamOf(p, 0, c.Type == 3 ? VoicePidOf(1, VP_MODPERIOD) : VoicePidOf(1, VP_MODDEPTH));
       EXPECT_EQ(d.Tracking, 1) << c.Type;
       EXPECT_EQ(d.TrackSource, noise ? c.NoisePid : c.Pid) << c.Type;
@@ -276,27 +276,27 @@ TEST(OldMap, TrackingTypesAndSettings) {
 }
 
 TEST(OldMap, SegmentWideParametersTrackTheFirstVoice) {
-  OldPresetSpec spec = OldTypicalPreset("sw", 1, 3);
-  spec.BackgroundCode = 100;
-  OldParamSpec& prm = spec.Segments[0].Params[1];
+  OldPresetSpec shape = OldTypicalPreset("sw", 1, 3);
+  shape.BackgroundCode = 100;
+  OldParamSpec& prm = shape.Segments[0].Params[1];
   prm = OldRamp(5, 6);
   prm.Tracking = 1;
   prm.Type = 2;  // pitch
   OwnedPresets out;
-  EXPECT_EQ(ParamOf(ConvertOne(out, spec), 0, PID_BGPARAM).TrackSource, VoicePidOf(0, VP_PITCH));
+  EXPECT_EQ(ParamOf(ConvertOne(out, shape), 0, PID_BGPARAM).TrackSource, VoicePidOf(0, VP_PITCH));
 }
 
 TEST(OldMap, TrackedValuesAreRecomputed) {
   // The depth tracks the beat at twice its value: 15 Hz -> 30 %, 5 Hz -> 10 %.
-  OldPresetSpec spec = OldTypicalPreset("rec");
-  OldParamSpec& depth = spec.Segments[0].Params[9];
+  OldPresetSpec shape = OldTypicalPreset("rec");
+  OldParamSpec& depth = shape.Segments[0].Params[9];
   depth = OldRamp(1, 2);
   depth.Tracking = 1;
   depth.Type = 0;
   depth.Setting[OLD_SLOPE][0] = 2000;
   depth.Setting[OLD_MAXLIMIT][0] = 100;
   OwnedPresets out;
-  const Preset& p = ConvertOne(out, spec);
+  const Preset& p = ConvertOne(out, shape);
   EXPECT_EQ(Values(ParamOf(p, 0, VoicePidOf(0, VP_MODDEPTH))), (std::vector<int32_t>{3000, 1000}));
   EXPECT_EQ(Values(ParamOf(p, 0, VoicePidOf(0, VP_MODDEPTH) + 1)), (std::vector<int32_t>{3000, 1000}));
   // The pitch keeps its own curve; its right channel follows it.
@@ -304,14 +304,14 @@ TEST(OldMap, TrackedValuesAreRecomputed) {
 }
 
 TEST(OldMap, TypeWithoutSettingsStopsTracking) {
-  OldPresetSpec spec = OldTypicalPreset("t11");
-  OldParamSpec& pitch = spec.Segments[0].Params[8];
+  OldPresetSpec shape = OldTypicalPreset("t11");
+  OldParamSpec& pitch = shape.Segments[0].Params[8];
   pitch = OldRamp(300, 100);
   pitch.Tracking = 1;
   pitch.Type = 11;
   pitch.Mode = 4;
   OwnedPresets out;
-  const Param& d = ParamOf(ConvertOne(out, spec), 0, VoicePidOf(0, VP_PITCH));
+  const Param& d = ParamOf(ConvertOne(out, shape), 0, VoicePidOf(0, VP_PITCH));
   EXPECT_EQ(d.Tracking, 0);
   EXPECT_EQ(d.TrackSource, VoicePidOf(0, VP_BEAT));
   EXPECT_EQ(d.Slope, 50000);  // the default settings
@@ -322,8 +322,8 @@ TEST(OldMap, TypeWithoutSettingsStopsTracking) {
 TEST(OldMap, TrackingLoopsAreBroken) {
   // Beat tracks pitch and pitch tracks beat; the background volume tracks
   // itself.
-  OldPresetSpec spec = OldTypicalPreset("loop");
-  auto& prm = spec.Segments[0].Params;
+  OldPresetSpec shape = OldTypicalPreset("loop");
+  auto& prm = shape.Segments[0].Params;
   prm[6].Tracking = 1;
   prm[6].Type = 2;
   prm[6].Setting[OLD_SLOPE][2] = 1000;
@@ -336,7 +336,7 @@ TEST(OldMap, TrackingLoopsAreBroken) {
   prm[0].Tracking = 1;
   prm[0].Type = 5;
   OwnedPresets out;
-  const Preset& p = ConvertOne(out, spec);
+  const Preset& p = ConvertOne(out, shape);
   const Param* params = SegParams(p, 0);
   // The lower pid of each loop keeps its own curve.
   EXPECT_EQ(params[VoicePidOf(0, VP_BEAT)].Tracking, 0);
@@ -349,8 +349,8 @@ TEST(OldMap, TrackingLoopsAreBroken) {
 }
 
 TEST(OldMap, VoiceFlagsAndWaveforms) {
-  OldPresetSpec spec = OldTypicalPreset("wave", 1, 4);
-  OldSegmentSpec& seg = spec.Segments[0];
+  OldPresetSpec shape = OldTypicalPreset("wave", 1, 4);
+  OldSegmentSpec& seg = shape.Segments[0];
   seg.VoiceFlag[1] = 1;
   seg.VoiceFlag[3] = 10;
   // Codes 1..5 map to easy selections; 0 and codes the old program did not
@@ -358,7 +358,7 @@ TEST(OldMap, VoiceFlagsAndWaveforms) {
   uint8_t codes[4] = {1, 5, 0, 9};
   std::memcpy(seg.Waveform, codes, 4);
   OwnedPresets out;
-  const Preset& p = ConvertOne(out, spec);
+  const Preset& p = ConvertOne(out, shape);
   int expectWave[4] = {2, 7, 1, 1};
   for (int v = 0; v < 4; ++v) {
     const Param& phase = ParamOf(p, 0, VoicePidOf(v, VP_MODPHASE));
@@ -388,11 +388,11 @@ TEST(OldMap, VoiceFlagsAndWaveforms) {
 }
 
 TEST(OldMap, EasySelectionClearsTrackingModeAndChannelMode) {
-  OldPresetSpec spec = OldTypicalPreset("clear");
-  spec.Segments[0].VoiceFlag[0] = 1;
-  spec.Segments[0].Waveform[0] = 3;
+  OldPresetSpec shape = OldTypicalPreset("clear");
+  shape.Segments[0].VoiceFlag[0] = 1;
+  shape.Segments[0].Waveform[0] = 3;
   OwnedPresets out;
-  const Preset& p = ConvertOne(out, spec);
+  const Preset& p = ConvertOne(out, shape);
   for (int pid : {VoicePidOf(0, VP_MODPHASE), VoicePidOf(0, VP_WAVEFORM)}) {
     EXPECT_EQ(ParamOf(p, 0, pid).TrackingMode, 0);
     EXPECT_EQ(ParamOf(p, 0, pid).ChannelMode, 0);
@@ -401,12 +401,12 @@ TEST(OldMap, EasySelectionClearsTrackingModeAndChannelMode) {
 }
 
 TEST(OldMap, SegmentsConvertIndependently) {
-  OldPresetSpec spec = OldTypicalPreset("segs", 3, 1);
-  spec.Segments[1] = OldTypicalSegment(4, 20);
-  spec.Segments[1].Waveform[3] = 2;
-  spec.Segments[2].Params[6] = OldRamp(777, 888);
+  OldPresetSpec shape = OldTypicalPreset("segs", 3, 1);
+  shape.Segments[1] = OldTypicalSegment(4, 20);
+  shape.Segments[1].Waveform[3] = 2;
+  shape.Segments[2].Params[6] = OldRamp(777, 888);
   OwnedPresets out;
-  const Preset& p = ConvertOne(out, spec);
+  const Preset& p = ConvertOne(out, shape);
   EXPECT_EQ(p.data.Segment[1].NumVoices, 4);
   EXPECT_EQ(p.data.Segment[1].Length, 2000);
   EXPECT_EQ(ParamOf(p, 1, VoicePidOf(3, VP_WAVEFORM)).EasySel, 3);

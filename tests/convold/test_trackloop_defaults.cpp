@@ -11,13 +11,13 @@
 #include "file/filewrite.h"
 
 TEST(TrackLoopDefaults, BrokenLoopThroughADefaultParameterKeepsItsNodes) {
-  OldPresetSpec spec = OldTypicalPreset("loop", 1, 1);
-  OldParamSpec& beat = spec.Segments[0].Params[6];  // voice 0, first voice parameter
+  OldPresetSpec shape = OldTypicalPreset("loop", 1, 1);
+  OldParamSpec& beat = shape.Segments[0].Params[6];  // voice 0, first voice parameter
   beat.Tracking = 1;
   beat.Type = 7;  // follows the visual frequency
   beat.Setting[1][7] = 1000;  // slope 1
   OwnedPresets out;
-  const Preset& p = ConvertOne(out, spec);
+  const Preset& p = ConvertOne(out, shape);
   ASSERT_EQ(out.P.size(), 1u);
   const Param& vis = ParamOf(p, 0, PID_VISFREQ);
   const Param& b = ParamOf(p, 0, VoicePidOf(0, VP_BEAT));
