@@ -9,6 +9,7 @@
 #include "file/fileread.h"
 #include "file/filewalk.h"
 #include "file/filewrite.h"
+#include "file/storefile.h"
 #include "main/preset.h"
 #include "main/strtab.h"
 
@@ -88,13 +89,8 @@ int LoadPresetAt(const std::string& path, int index, const std::string& name, Pr
 }
 
 int WriteExportFile(const std::string& path, Preset* presets, int n) {
-  std::string temp = path + ".partial";
-  ByteDev dev;
-  if (!DevOpenFile(dev, temp.c_str(), DEV_CREATE_ALWAYS)) return FMSG_OPEN_FAILED;
-  int rc = WritePresetFile(dev, 0, presets, n);
-  if (rc == 0 && dev.Kind == DEV_FD && ::fsync(dev.Fd) != 0) rc = FMSG_WRITE_FAILED;
-  DevClose(dev);
-  if (rc == 0 && std::rename(temp.c_str(), path.c_str()) != 0) rc = FMSG_WRITE_FAILED;
-  if (rc) std::remove(temp.c_str());
-  return rc;
+  std::vector<unsigned char> image;
+  ByteDev dev = DevFromBuffer(image);
+  if (int rc = WritePresetFile(dev, 0, presets, n)) return rc;
+  return ReplaceFileWith(path, image.data(), image.size());
 }

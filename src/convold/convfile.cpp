@@ -28,17 +28,6 @@ void GivePermissions(int fd) {
 
 int FlushMessage() { return errno == ENOSPC || errno == EDQUOT ? FMSG_DISK_FULL : FMSG_WRITE_FAILED; }
 
-// Flushes the folder holding `path`, so that the rename survives a crash.
-void SyncFolder(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    ::fsync(fd);
-    ::close(fd);
-  }
-}
-
 }  // namespace
 
 int ConvertOldFile(const char* inPath, const char* outPath, const ConvertProgress* progress, ConvertOutcome* outcome) {
@@ -86,6 +75,6 @@ int ConvertOldFile(const char* inPath, const char* outPath, const ConvertProgres
     if (outputFault) outcome->MessagePath = outPath;
     return rc;
   }
-  SyncFolder(outPath);
+  SyncFolderOf(outPath);
   return 0;
 }

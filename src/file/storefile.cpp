@@ -18,17 +18,6 @@ namespace {
 
 std::string TempPathFor(const std::string& path) { return path + ".new"; }
 
-// Flushes the folder holding `path`, so that a rename survives a crash.
-void SyncFolder(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    ::fsync(fd);
-    ::close(fd);
-  }
-}
-
 // Makes the finished temporary file the new `path`.
 int Commit(ByteDev& dev, const std::string& temp, const std::string& path) {
   int rc = 0;
@@ -39,7 +28,7 @@ int Commit(ByteDev& dev, const std::string& temp, const std::string& path) {
     std::remove(temp.c_str());
     return rc;
   }
-  SyncFolder(path);
+  SyncFolderOf(path);
   return 0;
 }
 
@@ -94,6 +83,16 @@ int RewriteFileRange(const std::string& path, int64_t cutStart, int64_t cutEnd, 
     return rc;
   }
   return Commit(out, temp, path);
+}
+
+void SyncFolderOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -102,7 +102,7 @@ TEST(Cli, BadJsonNamesTheFieldAndLeavesNoFile) {
     EXPECT_EQ(r.Code, 1) << c.Json;
     EXPECT_NE(r.Err.find(c.Field), std::string::npos) << r.Err;
     EXPECT_FALSE(Exists(out)) << c.Json;
-    EXPECT_FALSE(Exists(out + ".partial")) << c.Json;
+    EXPECT_FALSE(Exists(out + ".new")) << c.Json;
   }
 }
 
