@@ -19,7 +19,12 @@ int32_t BlockOf(int32_t b, int t) { return static_cast<int32_t>((static_cast<int
 // in 64 (rounded as MulDiv rounds); the result lies between v0 and v1.
 int32_t Weighted(int32_t v0, int32_t v1, int w) {
   int64_t d = static_cast<int64_t>(v1) - v0;
-  if (d >= INT32_MIN && d <= INT32_MAX) return v0 + MulDiv(static_cast<int32_t>(d), w, 100);
+  if (d >= INT32_MIN && d <= INT32_MAX) {
+    // MulDiv divides early when d * w would not fit, and its rounding can
+    // then step past d; the point stays between the two nodes.
+    int64_t r = static_cast<int64_t>(v0) + MulDiv(static_cast<int32_t>(d), w, 100);
+    return static_cast<int32_t>(std::clamp<int64_t>(r, std::min(v0, v1), std::max(v0, v1)));
+  }
   int64_t x = d * w;
   return static_cast<int32_t>(v0 + (x > 0 ? (x + 50) / 100 : x / 100));
 }

@@ -54,6 +54,22 @@ TEST(WideValues, SweepPointsOfAFullRangeCurveRiseMonotonically) {
   }
 }
 
+// A difference that fits in 32 bits but whose product with the weight does
+// not: the early division of the multiply-divide rounds up, and the point
+// must still not pass the upper node (found by the render fuzzer).
+TEST(WideValues, SweepPointsStayBetweenNodesWhenTheProductIsDividedEarly) {
+  EngineSetUp();
+  TestPreset tp(1, 1);
+  for (int weight : {10, 14, 20}) {
+    tp.Set2(0, PID_NOISEVOL, {{0, 6096}, {10000, INT32_MAX}}, weight);
+    ASSERT_EQ(CalculatePreset(tp.P, false, nullptr), 0);
+    const ProgressRecord& p = Progress[PID_NOISEVOL];
+    EXPECT_EQ(p.WValues[0], 6096);
+    EXPECT_EQ(p.WValues[20], INT32_MAX);
+    for (int i = 0; i < 20; i++) EXPECT_LE(p.WValues[i], p.WValues[i + 1]) << "weight " << weight << " point " << i;
+  }
+}
+
 TEST(WideValues, FrequenciesAndStrobeRatesSaturate) {
   EngineSetUp();
   ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
