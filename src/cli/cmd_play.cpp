@@ -19,13 +19,12 @@
 #include <thread>
 
 #include "cli/cliutil.h"
-#include "cli/cmd_store.h"
+#include "cli/presetsource.h"
 #include "cli/progress.h"
 #include "data/audiothread.h"
 #include "data/devplay.h"
 #include "data/state.h"
 #include "data/wavetab.h"
-#include "file/store.h"
 #include "main/arith.h"
 #include "main/preset.h"
 #include "main/strtab.h"
@@ -36,9 +35,8 @@ namespace {
 constexpr uint32_t WM_KEY = 0x8001;
 
 struct PlayArgs {
-  std::string File, Name, StoreDir, Device = "default", Delay, Minutes;
-  CLI::Option* Store = nullptr;
-  int Index = -1;
+  PresetSource Src;
+  std::string Device = "default", Delay, Minutes;
   int Rate = 44100, Bits = 16, BlockMs = 200, Blocks = 4;
   bool Invert = false, Strobe = false, ImmediatePause = true, TimeCritical = false, Stats = false;
   CLI::App* Cmd = nullptr;
@@ -146,33 +144,6 @@ bool PlayProgress(void* ctx, int pos) {
   return gTermUi.Progress(ctx, pos) || gKeyQuit.load();
 }
 
-int LoadPreset(Preset& p) {
-  PlayArgs& a = gPlay;
-  if (a.Index < 0 && a.Name.empty()) {
-    std::fprintf(stderr, "Give --index N or --name NAME.\n");
-    return EXIT_USAGE;
-  }
-  if (a.Store->count() > 0) {
-    if (int rc = OpenStoreForCli(a.StoreDir)) return ReportFileMessage(rc, StoreMessagePath());
-    int i = a.Index >= 0 ? a.Index : FindPresetByName(a.Name);
-    if (i < 0 || i >= NumPrograms || Program[i].Deleted) return ReportError("The store has no such preset.");
-    if (int rc = EnsureLoaded(i)) return ReportFileMessage(rc, StoreMessagePath());
-    CopyPreset(p, Program[i]);
-    return EXIT_OK;
-  }
-  if (a.File.empty()) {
-    std::fprintf(stderr, "Give a preset FILE or --store.\n");
-    return EXIT_USAGE;
-  }
-  bool notFound = false;
-  if (int rc = LoadPresetAt(a.File, a.Index, a.Name, p, &notFound)) return ReportFileMessage(rc, a.File);
-  if (notFound) {
-    FreePreset(p);
-    return ReportError("The file '" + a.File + "' has no such preset.");
-  }
-  return EXIT_OK;
-}
-
 // Parses a number of minutes with `digits` decimals; -1 when not valid.
 int32_t ParseMinutes(const std::string& text, int digits, const char* option) {
   bool error = false;
@@ -255,7 +226,7 @@ int PlayLoop(plat::WaveDevice* dev, const AdvancedOptions& o, int32_t stopAfterM
 int RunPlay() {
   PlayArgs& a = gPlay;
   Preset p{};
-  if (int rc = LoadPreset(p)) return rc;
+  if (int rc = LoadPresetFromSource(gPlay.Src, p)) return rc;
   AdvancedOptions o;
   o.SamplesPerSec = a.Rate;
   o.Bits16 = a.Bits == 16;
@@ -358,11 +329,7 @@ void RegisterPlayCommand(CLI::App& app) {
   PlayArgs& a = gPlay;
   CLI::App* r = app.add_subcommand("play", "play a preset in real time (Space freezes, q stops)");
   a.Cmd = r;
-  r->add_option("FILE", a.File, "preset file");
-  a.Store = r->add_option("--store", a.StoreDir, "play from the preset store (of folder DIR)")->expected(0, 1);
-  auto* idx = r->add_option("--index", a.Index, "record index")->check(CLI::NonNegativeNumber);
-  auto* name = r->add_option("--name", a.Name, "preset name");
-  idx->excludes(name);
+  AddPresetSource(r, a.Src);
   r->add_option("--device", a.Device, "ALSA PCM to play on (\"fake\": a silent real-time sink)");
   r->add_option("--rate", a.Rate, "samples per second")->check(CLI::Range(8000, 100000));
   r->add_option("--bits", a.Bits, "8 or 16 bits per sample")->check(CLI::IsMember({8, 16}));

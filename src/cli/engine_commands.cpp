@@ -4,9 +4,8 @@
 #include <ctime>
 
 #include "cli/cliutil.h"
-#include "cli/cmd_store.h"
 #include "cli/commands.h"
-#include "file/store.h"
+#include "cli/presetsource.h"
 #include "cli/progress.h"
 #include "data/playback.h"
 #include "data/state.h"
@@ -19,9 +18,8 @@
 namespace {
 
 struct RenderArgs {
-  std::string File, Name, Out = "", Minutes, StoreDir, Background;
-  CLI::Option* Store = nullptr;
-  int Index = -1;
+  PresetSource Src;
+  std::string Out, Minutes, Background;
   int Rate = 44100, Bits = 16, BlockMs = 200;
   bool Invert = false, Strobe = false;
   int ZeroLevel = 50, MaxLevel = 100, Duty = 50;
@@ -41,30 +39,8 @@ int ReportPlayResult(int rc, const std::string& out, const std::string& backgrou
 
 int RunRender() {
   RenderArgs& a = gRender;
-  if (a.Index < 0 && a.Name.empty()) {
-    std::fprintf(stderr, "Give --index N or --name NAME.\n");
-    return EXIT_USAGE;
-  }
   Preset p{};
-  if (a.Store->count() > 0) {
-    // From the store: by name (or by record index).
-    if (int rc = OpenStoreForCli(a.StoreDir)) return ReportFileMessage(rc, StoreMessagePath());
-    int i = a.Index >= 0 ? a.Index : FindPresetByName(a.Name);
-    if (i < 0 || i >= NumPrograms || Program[i].Deleted) return ReportError("The store has no such preset.");
-    if (int rc = EnsureLoaded(i)) return ReportFileMessage(rc, StoreMessagePath());
-    CopyPreset(p, Program[i]);
-  } else {
-    if (a.File.empty()) {
-      std::fprintf(stderr, "Give a preset FILE or --store.\n");
-      return EXIT_USAGE;
-    }
-    bool notFound = false;
-    if (int rc = LoadPresetAt(a.File, a.Index, a.Name, p, &notFound)) return ReportFileMessage(rc, a.File);
-    if (notFound) {
-      FreePreset(p);
-      return ReportError("The file '" + a.File + "' has no such preset.");
-    }
-  }
+  if (int rc = LoadPresetFromSource(a.Src, p)) return rc;
   int32_t minutes = PresetLength(p);
   if (!a.Minutes.empty()) {
     bool error = false;
@@ -114,11 +90,7 @@ void RegisterEngineCommands(CLI::App& app) {
   RenderArgs& a = gRender;
   CLI::App* r = app.add_subcommand("render", "write a preset into a WAV file");
   a.Cmd = r;
-  r->add_option("FILE", a.File, "preset file");
-  a.Store = r->add_option("--store", a.StoreDir, "play from the preset store (of folder DIR)")->expected(0, 1);
-  auto* idx = r->add_option("--index", a.Index, "record index")->check(CLI::NonNegativeNumber);
-  auto* name = r->add_option("--name", a.Name, "preset name");
-  idx->excludes(name);
+  AddPresetSource(r, a.Src);
   r->add_option("-o,--output", a.Out, "WAV file to write, - for standard output")->required();
   r->add_option("--minutes", a.Minutes, "length in minutes (default: the preset's length)");
   r->add_option("--rate", a.Rate, "samples per second")->check(CLI::Range(10000, 100000));

@@ -33,7 +33,9 @@ bool SetBar(void*, int position) {
   int pct = static_cast<int>(static_cast<int64_t>(position) * 100 / gBar.Max);
   if (pct < 0) pct = 0;
   if (pct > 100) pct = 100;
-  if (pct != gBar.Shown) {
+  // The playback start polls a lower position once after the calculation
+  // (only to look for an abort); a bar on a terminal never moves back.
+  if (pct > gBar.Shown) {
     gBar.Shown = pct;
     if (gBar.Tty) {
       char bar[41];

@@ -133,3 +133,52 @@ TEST(Cli, StringsEscapeControlCharacters) {
 }
 
 }  // namespace
+
+namespace {
+
+// Bytes of the "data" chunk a rendered WAV file declares.
+uint32_t DataBytes(const std::vector<unsigned char>& wav) {
+  for (size_t i = 12; i + 8 <= wav.size();) {
+    uint32_t size = wav[i + 4] | wav[i + 5] << 8 | wav[i + 6] << 16 | static_cast<uint32_t>(wav[i + 7]) << 24;
+    if (std::string(wav.begin() + i, wav.begin() + i + 4) == "data") return size;
+    i += 8 + size + (size & 1);
+  }
+  return 0;
+}
+
+}  // namespace
+
+TEST(Cli, RenderAndPlayTakeThePresetFromAFileOrTheStore) {
+  std::string file = Dir() + "cli_src.tvk", store = Dir() + "cli_src_store", wav = Dir() + "cli_src.wav";
+  ASSERT_EQ(Cli("new -o " + file).Code, 0);
+
+  // From a file, by index and by name. 0.05 minutes are 15 blocks of 200 ms,
+  // 8820 frames of 16-bit stereo each.
+  ASSERT_EQ(Cli("render " + file + " --index 0 --minutes 0.05 -o " + wav).Code, 0);
+  EXPECT_EQ(DataBytes(ReadBytes(wav)), 15u * 8820 * 4);
+  std::remove(wav.c_str());
+  EXPECT_EQ(Cli("render " + file + " --name \"<new>\" --minutes 0.02 -o " + wav).Code, 0);
+  EXPECT_TRUE(Exists(wav));
+
+  // From the store: a fresh store folder holds the built-in presets.
+  std::string wav2 = Dir() + "cli_src2.wav";
+  CliRun s = Cli("render --store " + store + " --name \"BUILTIN: Relaxation 1 (general)\" --minutes 0.02 -o " + wav2);
+  EXPECT_EQ(s.Code, 0) << s.Err;
+  EXPECT_EQ(DataBytes(ReadBytes(wav2)), 6u * 8820 * 4);
+  CliRun p = Cli("play --device fake --store " + store + " --index 0 --minutes 0.01");
+  EXPECT_EQ(p.Code, 0) << p.Err;
+
+  // What is missing is told apart from what is not there.
+  CliRun noSel = Cli("render " + file + " -o " + wav);
+  EXPECT_EQ(noSel.Code, 2);
+  EXPECT_EQ(noSel.Err, "Give --index N or --name NAME.\n");
+  CliRun noSource = Cli("play --device fake --index 0");
+  EXPECT_EQ(noSource.Code, 2);
+  EXPECT_EQ(noSource.Err, "Give a preset FILE or --store.\n");
+  CliRun noName = Cli("render " + file + " --name nobody -o " + wav);
+  EXPECT_EQ(noName.Code, 1);
+  EXPECT_EQ(noName.Err, "The file '" + file + "' has no such preset.\n");
+  CliRun noStored = Cli("play --device fake --store " + store + " --name nobody");
+  EXPECT_EQ(noStored.Code, 1);
+  EXPECT_NE(noStored.Err.find("The store has no such preset."), std::string::npos);
+}

@@ -1,0 +1,44 @@
+#include "cli/presetsource.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+
+#include "cli/cliutil.h"
+#include "cli/cmd_store.h"
+#include "file/store.h"
+#include "main/preset.h"
+
+void AddPresetSource(CLI::App* cmd, PresetSource& src) {
+  cmd->add_option("FILE", src.File, "preset file");
+  src.Store = cmd->add_option("--store", src.StoreDir, "take the preset from the preset store (of folder DIR)")
+                  ->expected(0, 1);
+  auto* idx = cmd->add_option("--index", src.Index, "record index")->check(CLI::NonNegativeNumber);
+  auto* name = cmd->add_option("--name", src.Name, "preset name");
+  idx->excludes(name);
+}
+
+int LoadPresetFromSource(const PresetSource& src, Preset& p) {
+  if (src.Index < 0 && src.Name.empty()) {
+    std::fprintf(stderr, "Give --index N or --name NAME.\n");
+    return EXIT_USAGE;
+  }
+  if (src.Store && src.Store->count() > 0) {
+    if (int rc = OpenStoreForCli(src.StoreDir)) return ReportFileMessage(rc, StoreMessagePath());
+    int i = src.Index >= 0 ? src.Index : FindPresetByName(src.Name);
+    if (i < 0 || i >= NumPrograms || Program[i].Deleted) return ReportError("The store has no such preset.");
+    if (int rc = EnsureLoaded(i)) return ReportFileMessage(rc, StoreMessagePath());
+    CopyPreset(p, Program[i]);
+    return EXIT_OK;
+  }
+  if (src.File.empty()) {
+    std::fprintf(stderr, "Give a preset FILE or --store.\n");
+    return EXIT_USAGE;
+  }
+  bool notFound = false;
+  if (int rc = LoadPresetAt(src.File, src.Index, src.Name, p, &notFound)) return ReportFileMessage(rc, src.File);
+  if (notFound) {
+    FreePreset(p);
+    return ReportError("The file '" + src.File + "' has no such preset.");
+  }
+  return EXIT_OK;
+}
