@@ -1,9 +1,9 @@
 // The audio thread's message loop.
 //
 // Blocks come back from the device in the order written. Each header's user
-// field holds the record its block was made from and HeaderBlockCounter the
-// walk's block counter after it, so a freeze or unfreeze request can put the
-// walk back exactly where the audible block was.
+// field holds the record its block was made from and HeaderMark the walk's
+// mark after it, so a freeze or unfreeze request can put the walk back
+// exactly where the audible block was, repeats included.
 #include "data/audiothread.h"
 
 #include <pthread.h>
@@ -24,7 +24,7 @@ plat::Event hWaveEvent;
 plat::Event hWaveEvent2;
 std::atomic<plat::WaveDevice*> hWaveOut{nullptr};
 plat::WaveHeader WaveHeaders[MAXWAVEBLOCKS];
-int32_t HeaderBlockCounter[MAXWAVEBLOCKS];
+WalkMark HeaderMark[MAXWAVEBLOCKS];
 std::atomic<plat::WaveHeader*> LastWrittenHeader{nullptr};
 std::chrono::steady_clock::time_point PlayStartTime;
 
@@ -64,15 +64,6 @@ AudioPriority RaisePriority(bool timeCritical) {
   return PRIO_NORMAL;
 }
 
-// Puts the walk back on the record of an audible block.
-void TakeAudible(SweepRecord* r, int32_t counter) {
-  CurrentRecord = r;
-  CurBlocks = r->Blocks;
-  BlockCounter = counter;
-  Advancing = CurBlocks != 0;
-  if (NewRecordHook) NewRecordHook(r);
-}
-
 void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
   plat::WaveDevice* dev = hWaveOut.load();
   // Stopping, or a block of a device that has been stopped: the stop has
@@ -86,7 +77,7 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
   if (fs == -1 || fs == 2) {
     // Freezing and unfreezing act on what is audible, not on what was
     // generated ahead.
-    TakeAudible(rec, HeaderBlockCounter[idx]);
+    RewindSweepWalk(HeaderMark[idx]);
     FreezeState.store(fs == 2 ? 1 : 0);
     changed = true;
   }
@@ -99,7 +90,7 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
   gBlocks.fetch_add(1, std::memory_order_relaxed);
   if (ended == 0) {
     h->User = reinterpret_cast<uintptr_t>(CurrentRecord);
-    HeaderBlockCounter[idx] = BlockCounter;
+    HeaderMark[idx] = MarkSweepWalk();
     int rc = plat::WaveWrite(dev, h);
     TVK_CHECK(rc == 0, rc);
     LastWrittenHeader.store(h);

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "data/records.h"
+#include "data/walk.h"
 #include "platform/msgqueue.h"
 #include "platform/wavedev.h"
 
@@ -50,7 +51,9 @@ extern std::atomic<plat::WaveDevice*> hWaveOut;
 // record the block was generated from.
 constexpr int MAXWAVEBLOCKS = 1024;
 extern plat::WaveHeader WaveHeaders[MAXWAVEBLOCKS];
-extern int32_t HeaderBlockCounter[MAXWAVEBLOCKS];
+// The walk's mark after each queued block, for freezing on the audible one.
+extern WalkMark HeaderMark[MAXWAVEBLOCKS];
+static_assert(MAXWAVEBLOCKS <= WALK_REWIND_BLOCKS, "a queued block's mark must stay rewindable");
 // The header written last; its return after the end of the preset is the end.
 extern std::atomic<plat::WaveHeader*> LastWrittenHeader;
 extern std::chrono::steady_clock::time_point PlayStartTime;

@@ -61,7 +61,7 @@ bool FillHeader(int b) {
   h.Length = static_cast<uint32_t>(BlockBytes);
   if (GenerateBlock(h.Data) != 0) return false;
   h.User = reinterpret_cast<uintptr_t>(CurrentRecord);
-  HeaderBlockCounter[b] = BlockCounter;
+  HeaderMark[b] = MarkSweepWalk();
   return true;
 }
 

@@ -4,6 +4,17 @@
 
 namespace {
 
+// Repeat jumps of the last WALK_REWIND_BLOCKS blocks: the block (step) that
+// took the jump and the record whose count it used. The walk changes records
+// at most once per block, so one entry per block is enough.
+struct RepeatTaken {
+  uint32_t Step;
+  SweepRecord* Record;
+};
+RepeatTaken gTaken[WALK_REWIND_BLOCKS];
+uint32_t gTakenCount = 0;  // entries ever written; the ring holds the newest
+uint32_t gStep = 0;
+
 void MakeCurrent(SweepRecord* r) {
   CurrentRecord = r;
   CurBlocks = r->Blocks;
@@ -16,18 +27,22 @@ void MakeCurrent(SweepRecord* r) {
 
 void StartSweepWalk(SweepRecord* first) {
   Advancing = true;
+  gStep = 0;
+  gTakenCount = 0;
   MakeCurrent(first);
 }
 
 int AdvanceSweep() {
   if (!CurrentRecord || CurBlocks == -1) return 1;
   if (!Advancing || FreezeState.load(std::memory_order_relaxed) != 0) return 0;
+  gStep++;
   if (BlockCounter >= CurBlocks) {
     SweepRecord* r = CurrentRecord;
     SweepRecord* next;
     if (r->RepeatCount != 0) {
       // Repeats are consumed, so the list plays once.
       r->RepeatCount--;
+      gTaken[gTakenCount++ % WALK_REWIND_BLOCKS] = {gStep, r};
       next = r->RepeatTarget;
     } else {
       next = FollowingRecord(r);
@@ -38,4 +53,22 @@ int AdvanceSweep() {
   }
   BlockCounter++;
   return 0;
+}
+
+WalkMark MarkSweepWalk() { return {CurrentRecord, BlockCounter, gStep}; }
+
+void RewindSweepWalk(const WalkMark& m) {
+  // Newest first, so a count taken twice since the mark is given back twice.
+  // Steps are compared as a difference: the counter may wrap in a long run.
+  uint32_t oldest = gTakenCount > WALK_REWIND_BLOCKS ? gTakenCount - WALK_REWIND_BLOCKS : 0;
+  while (gTakenCount > oldest && static_cast<int32_t>(gTaken[(gTakenCount - 1) % WALK_REWIND_BLOCKS].Step - m.Step) > 0) {
+    gTaken[(gTakenCount - 1) % WALK_REWIND_BLOCKS].Record->RepeatCount++;
+    gTakenCount--;
+  }
+  gStep = m.Step;
+  CurrentRecord = m.Record;
+  CurBlocks = m.Record->Blocks;
+  BlockCounter = m.Counter;
+  Advancing = CurBlocks != 0;
+  if (NewRecordHook) NewRecordHook(m.Record);
 }

@@ -1,5 +1,7 @@
 // Walking the sweep list while playing.
 #pragma once
+#include <cstdint>
+
 #include "data/records.h"
 
 // Makes `first` current with block counter 0 and advancing on (off when it is
@@ -10,3 +12,17 @@ void StartSweepWalk(SweepRecord* first);
 // record's blocks are used up. Returns 1 when the list has ended, else 0.
 // Does nothing while frozen or held. Generating thread.
 int AdvanceSweep();
+
+// Where the walk stood after a block was generated. A queued block keeps its
+// mark so that the walk can be put back on the block that is audible.
+struct WalkMark {
+  SweepRecord* Record = nullptr;
+  int32_t Counter = 0;
+  uint32_t Step = 0;  // blocks the walk has advanced over since its start
+};
+// Marks of at most this many blocks back can be returned to.
+constexpr int WALK_REWIND_BLOCKS = 1024;
+WalkMark MarkSweepWalk();
+// Puts the walk back on mark m, advancing on. Repeat jumps taken since m are
+// given back, so the repeated segment still plays as often as it should.
+void RewindSweepWalk(const WalkMark& m);

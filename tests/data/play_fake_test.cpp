@@ -87,7 +87,7 @@ TEST_F(PlayFake, ImmediateFreezeTakesTheAudibleRecordAndUnfreezeGoesOnFromIt) {
   ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Play(5.5);  // blocks 0-4 played, block 5 (header 1) half heard
   auto* audible = reinterpret_cast<SweepRecord*>(WaveHeaders[5 % 4].User);
-  int32_t audibleCounter = HeaderBlockCounter[5 % 4];
+  int32_t audibleCounter = HeaderMark[5 % 4].Counter;
   ASSERT_NE(CurrentRecord, audible) << "the walk must be ahead of what is heard";
   RequestFreeze(true, true);
   Barrier();

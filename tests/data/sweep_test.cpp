@@ -117,6 +117,36 @@ TEST_F(Sweeps, RepeatedSegmentPlaysItsRecordsAgain) {
   EXPECT_EQ(AdvanceSweep(), 1);
 }
 
+TEST_F(Sweeps, RewindingOverARepeatJumpGivesTheRepeatBack) {
+  // As a freeze does: the walk runs ahead of the audible block, past the
+  // first jump back, and is then put back on the audible block's mark.
+  TestPreset t(1, 2);
+  t.Seg(0).Length = 4;  // 13 blocks a pass, as above
+  t.Seg(0).Repeat = 3;
+  t.Seg(1).Length = 2;
+  int vol = VoicePidOf(0, VP_VOLUME);
+  t.Set2(0, vol, {{0, 2000}, {5000, 2000}, {5000, 4000}, {10000, 4000}});
+  t.Set2(1, vol, {{0, 7000}, {10000, 7000}});
+  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  for (int audible : {12, 13}) {
+    SCOPED_TRACE(audible);
+    // The list's repeat counts are consumed by a walk: calculate afresh.
+    ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+    StartSweepWalk(FirstSweepRecord());
+    WalkMark mark;
+    for (int i = 1; i <= 17; i++) {
+      ASSERT_EQ(AdvanceSweep(), 0);
+      if (i == audible) mark = MarkSweepWalk();
+    }
+    RewindSweepWalk(mark);
+    int low = 0, high = 0;
+    for (int i = 0; i < 1000 && AdvanceSweep() == 0; i++) (CurrentRecord->Voice[0].Volume[0] == 7000 ? high : low)++;
+    // The rest of the first pass, two more passes, then the second segment.
+    EXPECT_EQ(low, 13 - audible + 2 * 13);
+    EXPECT_EQ(high, 6);
+  }
+}
+
 TEST_F(Sweeps, FreezeHoldsTheRecord) {
   TestPreset t(1, 2);
   t.Seg(0).Length = 1;  // 3 blocks

@@ -50,7 +50,9 @@ TEST(WideValues, SweepPointsOfAFullRangeCurveRiseMonotonically) {
     EXPECT_EQ(p.WValues[20], INT32_MAX);
     for (int i = 0; i < 20; i++) EXPECT_LE(p.WValues[i], p.WValues[i + 1]) << "weight " << weight << " point " << i;
     // The straight line passes zero halfway.
-    if (weight == 10) EXPECT_NEAR(p.WValues[10], 0, 1);
+    if (weight == 10) {
+      EXPECT_NEAR(p.WValues[10], 0, 1);
+    }
   }
 }
 

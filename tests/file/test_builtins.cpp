@@ -206,7 +206,9 @@ TEST(BuiltIns, EveryPresetKeepsToTheDesignedRanges) {
         }
       }
       EXPECT_LE(NodeRange(q[PID_NOISEVOL]).second, 3000);
-      if (p.data.Background != AMBIX_NONE) EXPECT_LE(NodeRange(q[PID_BGVOLUME]).second, 5000);
+      if (p.data.Background != AMBIX_NONE) {
+        EXPECT_LE(NodeRange(q[PID_BGVOLUME]).second, 5000);
+      }
       EXPECT_LE(NodeRange(q[PID_VISBRIGHT]).second, 5000);
       EXPECT_LE(NodeRange(q[PID_VISBRIGHT2]).second, 5000);
       // The flashing follows the first voice's beat.

@@ -110,7 +110,9 @@ TEST_F(Store, FirstStartWritesTheBuiltInPresets) {
   bool haveBuiltIns = plat::FindResource(plat::RT_RCDATA, 26, &data, &size);
   ASSERT_EQ(LoadAllPresets(nullptr), 0);
   EXPECT_EQ(FileSize(Path()), haveBuiltIns ? static_cast<int64_t>(size) : FILE_HEADER_SIZE);
-  if (haveBuiltIns) EXPECT_GT(NumPrograms, 0);
+  if (haveBuiltIns) {
+    EXPECT_GT(NumPrograms, 0);
+  }
 }
 
 TEST_F(Store, AllDeletedStoreIsReplacedByTheBuiltIns) {
@@ -393,7 +395,9 @@ TEST_F(Store, KilledWriterLeavesAReadableStore) {
     for (const char* n : {"a", "b", "c", "d"})
       EXPECT_NE(std::find(live.begin(), live.end(), n), live.end()) << n << " lost in round " << round;
     for (int i = 0; i < NumPrograms; ++i) {
-      if (!Program[i].Deleted) EXPECT_EQ(EnsureLoaded(i), 0) << Program[i].Name;
+      if (!Program[i].Deleted) {
+        EXPECT_EQ(EnsureLoaded(i), 0) << Program[i].Name;
+      }
     }
     UnloadAllPresets();
   }
