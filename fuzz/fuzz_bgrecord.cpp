@@ -15,6 +15,7 @@
 #include "data/engine.h"
 #include "fuzz/fuzzcommon.h"
 #include "main/preset.h"
+#include "tests/common/riffimage.h"
 
 namespace {
 
@@ -38,17 +39,9 @@ std::string TargetFolder() {
 
 // Stereo 16-bit 8000 Hz, 0.05 s.
 std::vector<unsigned char> Wave() {
-  std::vector<unsigned char> w;
-  auto put = [&](uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) w.push_back(static_cast<unsigned char>(v >> (8 * i)));
-  };
-  auto tag = [&](const char* t) { w.insert(w.end(), t, t + 4); };
-  const int frames = 400;
-  tag("RIFF"), put(36 + frames * 4, 4), tag("WAVE");
-  tag("fmt "), put(16, 4), put(1, 2), put(2, 2), put(8000, 4), put(32000, 4), put(4, 2), put(16, 2);
-  tag("data"), put(frames * 4, 4);
-  for (int i = 0; i < frames * 2; ++i) put(static_cast<uint16_t>(i * 80 - 32000), 2);
-  return w;
+  riffimg::Bytes samples;
+  for (int i = 0; i < 400 * 2; ++i) riffimg::Put16(samples, static_cast<uint16_t>(i * 80 - 32000));
+  return riffimg::Wave(2, 8000, 16, samples);
 }
 
 // One segment, one voice, the background parameter from the row's Min to

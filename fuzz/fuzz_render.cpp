@@ -19,6 +19,7 @@
 #include "file/fileread.h"
 #include "fuzz/fuzzcommon.h"
 #include "main/preset.h"
+#include "tests/common/riffimage.h"
 
 namespace {
 
@@ -46,17 +47,12 @@ bool Budget(void* ctx, int) {
 
 // 0.1 s of a stereo 16-bit 22050 Hz ramp, in RIFF WAVE form.
 std::vector<unsigned char> BackgroundWave() {
-  std::vector<unsigned char> w;
-  auto put = [&](uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) w.push_back(static_cast<unsigned char>(v >> (8 * i)));
-  };
-  const int frames = 2205;
-  auto tag = [&](const char* t) { w.insert(w.end(), t, t + 4); };
-  tag("RIFF"), put(4 + 8 + 16 + 8 + frames * 4, 4), tag("WAVE");
-  tag("fmt "), put(16, 4), put(1, 2), put(2, 2), put(22050, 4), put(22050 * 4, 4), put(4, 2), put(16, 2);
-  tag("data"), put(frames * 4, 4);
-  for (int i = 0; i < frames; ++i) put(static_cast<uint16_t>(i * 29 - 32000), 2), put(static_cast<uint16_t>(32000 - i * 29), 2);
-  return w;
+  riffimg::Bytes samples;
+  for (int i = 0; i < 2205; ++i) {
+    riffimg::Put16(samples, static_cast<uint16_t>(i * 29 - 32000));
+    riffimg::Put16(samples, static_cast<uint16_t>(32000 - i * 29));
+  }
+  return riffimg::Wave(2, 22050, 16, samples);
 }
 
 // The background part of a playback start, without touching the disk.

@@ -20,6 +20,7 @@
 
 #include "background/bgrecord.h"
 #include "cli/presetjson.h"
+#include "common/riffimage.h"
 #include "convold/oldwriter.h"
 #include "file/fileformat.h"
 #include "file/filewrite.h"
@@ -293,32 +294,11 @@ void WritePresets(const std::vector<std::string>& jsonFiles) {
 
 // --- WAV images ---------------------------------------------------------------
 
-void Put16(Bytes& o, unsigned v) { o.push_back(v & 255), o.push_back((v >> 8) & 255); }
-void Put32(Bytes& o, uint32_t v) { Put16(o, v & 0xFFFF), Put16(o, v >> 16); }
+using riffimg::Chunk;
+using riffimg::Fmt;
+using riffimg::Put16;
+using riffimg::Riff;
 
-Bytes Chunk(const char* id, const Bytes& data, int64_t declared = -1) {
-  Bytes o(id, id + 4);
-  Put32(o, static_cast<uint32_t>(declared < 0 ? static_cast<int64_t>(data.size()) : declared));
-  o.insert(o.end(), data.begin(), data.end());
-  if (declared < 0 && (data.size() & 1)) o.push_back(0);
-  return o;
-}
-Bytes Fmt(int tag, int channels, uint32_t rate, int bits, int extra = 0) {
-  Bytes f;
-  Put16(f, static_cast<unsigned>(tag));
-  Put16(f, static_cast<unsigned>(channels));
-  Put32(f, rate);
-  Put32(f, rate * static_cast<uint32_t>(channels * bits / 8));
-  Put16(f, static_cast<unsigned>(channels * bits / 8));
-  Put16(f, static_cast<unsigned>(bits));
-  for (int i = 0; i < extra; ++i) f.push_back(0);
-  return f;
-}
-Bytes Riff(std::initializer_list<Bytes> chunks, const char* form = "WAVE") {
-  Bytes body(form, form + 4);
-  for (const Bytes& c : chunks) body.insert(body.end(), c.begin(), c.end());
-  return Chunk("RIFF", body);
-}
 Bytes Samples(int channels, int bits, int frames) {
   Bytes s;
   for (int i = 0; i < frames * channels; ++i) {

@@ -32,8 +32,9 @@ int ReportPlayResult(int rc, const std::string& out, const std::string& backgrou
   if (rc == 0) return EXIT_OK;
   if (rc == -1) rc = 85;
   // Background messages name the background's file as %1, the WAV-file
-  // messages the output file as %2.
-  std::fprintf(stderr, "%s\n", FormatMsg(rc, {background, out}).c_str());
+  // messages the output file as %2; %3 is the most minutes a WAV file takes.
+  std::string most = FormatNumber(MaxWavMinutes(BlockBytes, EngineOptions.LenOfBlocks), 2, 2, 0, true);
+  std::fprintf(stderr, "%s\n", FormatMsg(rc, {background, out, most}).c_str());
   return EXIT_REFUSED;
 }
 

@@ -185,6 +185,10 @@ void EndAudioThread() {
   plat::ResetEvent(hWaveEvent);
 }
 
+void SyncAudioThread() {
+  if (gThread.joinable() && std::this_thread::get_id() != gThread.get_id()) plat::SendMsg(AudioQueue, TM_SYNC);
+}
+
 const PlaybackWindow& MainWindowHooks() { return gWindow; }
 
 void SetStatusDisplay(bool on) { gStatusOn.store(on); }

@@ -24,6 +24,7 @@ constexpr uint32_t WM_PLAYSTOPPED = 1037;  // device reset after a stop; wParam 
 constexpr uint32_t TM_FORGETAUDIBLE = 1035;  // the freeze state changed
 constexpr uint32_t TM_STOP = 2258;           // wParam 0: stop
 constexpr uint32_t TM_FINISH = 2259;         // play out what is queued, then report the end
+constexpr uint32_t TM_SYNC = 2260;           // sent: answered once everything before it is handled
 
 // The main window as the playback layer sees it: the command-line tool
 // implements it now, the desktop window later. Null members do nothing.
@@ -70,6 +71,13 @@ bool CreateAudioThread(const PlaybackWindow& window, bool timeCritical);
 AudioPriority AudioThreadPriority();
 // Ends the thread's loop and waits for it (program exit, tests).
 void EndAudioThread();
+// Returns once the thread has handled every message queued so far: the
+// last device's returned blocks and its close. A new device may be given the
+// closed one's address, and those messages must not be taken for its own.
+// Main thread, while no device is playing (the thread then sends nothing to
+// the window, so waiting for it cannot deadlock). Does nothing without the
+// thread.
+void SyncAudioThread();
 const PlaybackWindow& MainWindowHooks();
 
 // The status display (ShowParams): texts are built only while it is on.

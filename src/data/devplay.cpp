@@ -143,6 +143,7 @@ int StartPlayback(plat::WaveDevice* device, const Preset& preset, const Advanced
     made++;
   }
   LastWrittenHeader.store(nullptr);
+  SyncAudioThread();
   hWaveOut.store(device);
   int retval = plat::WavePause(device);
   TVK_CHECK(retval == 0, retval);
@@ -187,6 +188,7 @@ int StartTestPlayback(plat::WaveDevice* device, const Preset& preset, int segmen
   TakeStatusNumberFormat();
   PlayStartTime = std::chrono::steady_clock::now();
   LastWrittenHeader.store(nullptr);
+  SyncAudioThread();
   hWaveOut.store(device);
   for (int b = 0; b < blocks && FillHeader(b); b++) {
     plat::WavePrepare(device, &WaveHeaders[b]);

@@ -74,6 +74,9 @@ int32_t ComputeBlockBytes(const AdvancedOptions& o);
 void TakeEngineOptions(const AdvancedOptions& o);
 // Blocks written for `minutes` (hundredths of a minute) of output:
 // round(minutes * 60 * 1000 / 100 / lenOfBlocks). Any thread.
-int32_t OutputBlockCount(int32_t minutes, int32_t lenOfBlocks);
+int64_t OutputBlockCount(int32_t minutes, int32_t lenOfBlocks);
+// The most minutes (hundredths) whose blocks of blockBytes fit in the 32-bit
+// size fields of a WAV file. Any thread.
+int32_t MaxWavMinutes(int32_t blockBytes, int32_t lenOfBlocks);
 
 extern int32_t BlockBytes;

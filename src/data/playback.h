@@ -25,7 +25,8 @@ struct PlaybackUi {
 // Result ids (string table): 0 success, 84 WAV writing aborted, 85
 // calculation aborted, 1258 blocks do not fit, 1272, 1273 calculation, 1309
 // nothing audible, 1314 cannot create (%2 file), 1315 write failure (%2),
-// 1317 disk full (%2), 1444 no memory, 1446 library background not loaded,
+// 1317 disk full (%2), 1318 longer than a WAV file can hold (%2 file, %3 the
+// most minutes), 1444 no memory, 1446 library background not loaded,
 // -1 user aborted before the calculation.
 constexpr int PLAY_WAV_ABORTED = 84;
 constexpr int PLAY_NO_BLOCK_MEMORY = 1258;
@@ -33,6 +34,7 @@ constexpr int PLAY_NO_SOUND = 1309;
 constexpr int PLAY_WAV_CREATE = 1314;
 constexpr int PLAY_WAV_WRITE = 1315;
 constexpr int PLAY_WAV_DISKFULL = 1317;
+constexpr int PLAY_WAV_TOO_LONG = 1318;
 constexpr int PLAY_NO_MEMORY = 1444;
 
 // Steps before any output: copies the options, computes BlockBytes, checks

@@ -78,12 +78,16 @@ int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, co
   if (int rc = PreparePlayback(preset, options, false, ui)) return rc;
   if (Poll(ui, 1000)) return 85;
 
+  // Refused before the first byte: the sizes would not fit the header, and
+  // gigabytes written only to fail at the end help nobody.
+  int64_t blocks = OutputBlockCount(minutes, EngineOptions.LenOfBlocks);
+  if (minutes > MaxWavMinutes(BlockBytes, EngineOptions.LenOfBlocks)) return PLAY_WAV_TOO_LONG;
+
   plat::RiffWriter w;
   bool toStdout = std::strcmp(wavFileName, "-") == 0;
   if (toStdout) plat::RiffAttach(w, STDOUT_FILENO);
   else if (!plat::RiffCreate(w, wavFileName)) return PLAY_WAV_CREATE;
 
-  int32_t blocks = OutputBlockCount(minutes, EngineOptions.LenOfBlocks);
   uint32_t dataBytes = static_cast<uint32_t>(static_cast<int64_t>(blocks) * BlockBytes);
   // Sizes are declared up front so that a stream that cannot seek back
   // (standard output into a pipe) still carries them; they are patched with
@@ -104,11 +108,11 @@ int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, co
     return PLAY_NO_MEMORY;
   }
 
-  Show(ui, 86, blocks / 100);
+  Show(ui, 86, static_cast<int>(blocks / 100));
   unsigned char* block = DataBlockMem.Base;
   bool ended = false, aborted = false;
   int result = 0;
-  for (int32_t i = 0; i < blocks; ++i) {
+  for (int64_t i = 0; i < blocks; ++i) {
     if (!ended && GenerateBlock(block) == 1) {
       // The preset has ended: the rest of the requested length is silence.
       ended = true;
@@ -119,7 +123,7 @@ int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, co
       break;
     }
     // Messages are processed after every block; the bar moves every 100.
-    if (Poll(ui, i / 100)) {
+    if (Poll(ui, static_cast<int>(i / 100))) {
       aborted = true;
       break;
     }
@@ -130,6 +134,6 @@ int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, co
   if (!result && (ar || cr)) result = WriteFailure(ar ? ar : cr);
   plat::RegionReset(DataBlockMem);
   if (result) return result;
-  Poll(ui, blocks / 100);
+  Poll(ui, static_cast<int>(blocks / 100));
   return aborted ? PLAY_WAV_ABORTED : 0;
 }

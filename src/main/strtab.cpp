@@ -233,6 +233,8 @@ constexpr StrEntry kStrings[] = {
     {1316, "The file '%1' is not a Sonavel file, or it is corrupt."},
     {1317, "Unable to write to the export file '%2' because there is not enough disk space. Please free some disk "
            "space and try again."},
+    {1318, "The .wav file '%2' would be larger than 4 GB, more than a .wav file can hold. At these settings it "
+           "can take at most %3 minutes."},
     {1321, "You can not delete the last color."},
     {1322, "This preset does not contain any visual color options.\n\nPlease modify the preset, select Visual "
            "Color Options from the General tab and set the desired options. If you accept the defaults, you have "

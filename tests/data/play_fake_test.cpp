@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "data/engine.h"
 #include "data/playstatus.h"
@@ -315,6 +316,39 @@ TEST_F(PlayFake, ANewPlaybackIsNotDisturbedByTheLastOnesReturningBlocks) {
   EXPECT_EQ(plat::FakePlayedBytes(Fake), 6 * BlockBytes);
   EXPECT_EQ(plat::WaveUnderruns(Dev), 0);
   EXPECT_EQ(Window.Count(WM_PLAYEND), 0);
+}
+
+TEST_F(PlayFake, TheClosedDevicesLateMessagesAreNotTakenForTheNextOnes) {
+  TestPreset t;
+  Sweeping(t, 100);
+  AdvancedOptions o;
+  Open(o);
+  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  Play(1.5);
+  // The audio thread is held in its stop report, so the old device's close
+  // waits in its queue while the next playback starts, on a device that may
+  // well have the closed one's address.
+  {
+    std::lock_guard<std::mutex> g(Window.GateLock);
+    Window.Held = true;
+  }
+  RequestStop();
+  ASSERT_TRUE(Window.WaitUntilHeld(5000));
+  ASSERT_EQ(plat::WaveClose(Dev), plat::WAVE_OK);
+  plat::DestroyFakeWave(Fake);
+  Open(o);
+  std::thread releaser([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    Window.Release();
+  });
+  int rc = StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr);
+  releaser.join();
+  ASSERT_EQ(rc, 0);
+  Barrier();
+  EXPECT_EQ(hWaveOut.load(), Dev);
+  for (int i = 0; i < 3; i++) Play(1);
+  EXPECT_EQ(plat::FakeQueued(Fake), 4) << "the returned blocks were not made again";
+  EXPECT_EQ(plat::FakePlayedBytes(Fake), 3 * BlockBytes);
 }
 
 struct SynchProbe {

@@ -25,9 +25,33 @@ struct RecordingWindow {
   std::mutex Lock;
   std::condition_variable Arrived;
   std::vector<WindowRecord> Log;
+  // While Held is set, the thread that posts 1037 waits in the post until
+  // Release(): what it is to handle next stays queued meanwhile.
+  std::mutex GateLock;
+  std::condition_variable Gate;
+  bool Held = false, Waiting = false;
+
+  void Release() {
+    std::lock_guard<std::mutex> g(GateLock);
+    Held = false;
+    Gate.notify_all();
+  }
+  bool WaitUntilHeld(int timeoutMs) {
+    std::unique_lock<std::mutex> g(GateLock);
+    return Gate.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] { return Waiting; });
+  }
 
   static void Keep(void* ctx, uint32_t msg, uintptr_t w, intptr_t l) {
     auto* self = static_cast<RecordingWindow*>(ctx);
+    if (msg == WM_PLAYSTOPPED) {
+      std::unique_lock<std::mutex> g(self->GateLock);
+      if (self->Held) {
+        self->Waiting = true;
+        self->Gate.notify_all();
+        self->Gate.wait(g, [&] { return !self->Held; });
+        self->Waiting = false;
+      }
+    }
     std::lock_guard<std::mutex> g(self->Lock);
     std::string text = msg == WM_PLAYSTATUS && l ? reinterpret_cast<const char*>(l) : "";
     self->Log.push_back({msg, w, text});

@@ -131,4 +131,29 @@ TEST(WavOutput, Failures) {
   EXPECT_EQ(PreparePlayback(t.P, o, true, nullptr), PLAY_NO_BLOCK_MEMORY);
 }
 
+TEST(WavOutput, MoreThanAWavFileHoldsIsRefusedBeforeAnyByte) {
+  EngineSetUp();
+  // The most minutes are the last whose RIFF size still fits 32 bits.
+  for (int32_t blockBytes : {35280, 88200, 440, 200}) {
+    for (int32_t len : {10, 200, 333, 1000}) {
+      int32_t most = MaxWavMinutes(blockBytes, len);
+      EXPECT_LE(38 + OutputBlockCount(most, len) * blockBytes, int64_t{0xFFFFFFFF}) << blockBytes << " " << len;
+      EXPECT_GT(38 + OutputBlockCount(most + 1, len) * blockBytes, int64_t{0xFFFFFFFF}) << blockBytes << " " << len;
+    }
+  }
+  // 44100 Hz, 16 bits: 6 h 45 min fit, an eight-hour sleep programme not.
+  AdvancedOptions o;
+  EXPECT_EQ(MaxWavMinutes(ComputeBlockBytes(o), o.LenOfBlocks), 40579);
+
+  TestPreset t;
+  std::string path = ::testing::TempDir() + "wav_too_long.wav";
+  std::remove(path.c_str());
+  EXPECT_EQ(StartPlaybackToFile(t.P, o, path.c_str(), 48000, nullptr), PLAY_WAV_TOO_LONG);
+  EXPECT_FALSE(std::ifstream(path).good());
+  // Minutes far beyond (a block count past 32 bits) are refused as well.
+  o.LenOfBlocks = 10;
+  EXPECT_EQ(StartPlaybackToFile(t.P, o, path.c_str(), INT32_MAX, nullptr), PLAY_WAV_TOO_LONG);
+  EXPECT_FALSE(std::ifstream(path).good());
+}
+
 }  // namespace
