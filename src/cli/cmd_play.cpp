@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "cli/cliutil.h"
-#include "cli/presetsource.h"
+#include "cli/playargs.h"
 #include "cli/progress.h"
 #include "data/audiothread.h"
 #include "data/devplay.h"
@@ -37,8 +37,9 @@ constexpr uint32_t WM_KEY = 0x8001;
 struct PlayArgs {
   PresetSource Src;
   std::string Device = "default", Delay, Minutes;
-  int Rate = 44100, Bits = 16, BlockMs = 200, Blocks = 4;
-  bool Invert = false, Strobe = false, ImmediatePause = true, TimeCritical = false, Stats = false;
+  OutputFormat Format;
+  int Blocks = 4;
+  bool ImmediatePause = true, TimeCritical = false, Stats = false;
   CLI::App* Cmd = nullptr;
 } gPlay;
 
@@ -228,11 +229,8 @@ int RunPlay() {
   Preset p{};
   if (int rc = LoadPresetFromSource(gPlay.Src, p)) return rc;
   AdvancedOptions o;
-  o.SamplesPerSec = a.Rate;
-  o.Bits16 = a.Bits == 16;
-  o.LenOfBlocks = a.BlockMs;
+  ApplyOutputFormat(a.Format, o);
   o.MemoryBlocks = a.Blocks;
-  o.InvertSound = a.Invert;
   o.ImmediatePause = a.ImmediatePause;
   o.ThreadTimeCritical = a.TimeCritical;
   uint32_t tick = 0;
@@ -285,7 +283,6 @@ int RunPlay() {
     std::fprintf(stderr, "%s\n", FormatMsg(rc, {code}).c_str());
     result = EXIT_REFUSED;
   } else {
-    AudioStrobeOn.store(a.Strobe ? 1 : 0);
     FreezeState.store(0);
     SetStatusDisplay(true);
     ResetAudioBlockStats();
@@ -331,12 +328,8 @@ void RegisterPlayCommand(CLI::App& app) {
   a.Cmd = r;
   AddPresetSource(r, a.Src);
   r->add_option("--device", a.Device, "ALSA PCM to play on (\"fake\": a silent real-time sink)");
-  r->add_option("--rate", a.Rate, "samples per second")->check(CLI::Range(8000, 100000));
-  r->add_option("--bits", a.Bits, "8 or 16 bits per sample")->check(CLI::IsMember({8, 16}));
-  r->add_option("--block-ms", a.BlockMs, "block length in milliseconds")->check(CLI::Range(10, 1000));
+  AddOutputFormat(r, a.Format, 8000);
   r->add_option("--blocks", a.Blocks, "blocks queued on the device")->check(CLI::Range(2, MAXWAVEBLOCKS));
-  r->add_flag("--invert", a.Invert, "invert the sound");
-  r->add_flag("--audiostrobe", a.Strobe, "include the AudioStrobe light signal");
   r->add_flag("--immediate-pause,!--no-immediate-pause", a.ImmediatePause,
               "freezing takes effect at once by dropping the queued blocks (default on)");
   r->add_option("--delay", a.Delay, "wait this many minutes before playing");

@@ -5,7 +5,7 @@
 
 #include "cli/cliutil.h"
 #include "cli/commands.h"
-#include "cli/presetsource.h"
+#include "cli/playargs.h"
 #include "cli/progress.h"
 #include "data/playback.h"
 #include "data/state.h"
@@ -20,8 +20,7 @@ namespace {
 struct RenderArgs {
   PresetSource Src;
   std::string Out, Minutes, Background;
-  int Rate = 44100, Bits = 16, BlockMs = 200;
-  bool Invert = false, Strobe = false;
+  OutputFormat Format;
   int ZeroLevel = 50, MaxLevel = 100, Duty = 50;
   int32_t Waveform = 32769000;
   long long Seed = -1;
@@ -65,15 +64,11 @@ int RunRender() {
   }
   std::string background = p.data.BackgroundFile;
   AdvancedOptions o;
-  o.SamplesPerSec = a.Rate;
-  o.Bits16 = a.Bits == 16;
-  o.LenOfBlocks = a.BlockMs;
-  o.InvertSound = a.Invert;
+  ApplyOutputFormat(a.Format, o);
   o.AudioStrobeZeroLevel = a.ZeroLevel;
   o.AudioStrobeMaxLevel = a.MaxLevel;
   o.AudioStrobeWaveform = a.Waveform;
   o.AudioStrobeDutyCycle = a.Duty;
-  AudioStrobeOn.store(a.Strobe ? 1 : 0);
   plat::SeedRandom(a.Seed >= 0 ? static_cast<uint32_t>(a.Seed) : static_cast<uint32_t>(std::time(nullptr)));
 
   PlaybackUi ui = TerminalProgress();
@@ -94,11 +89,7 @@ void RegisterEngineCommands(CLI::App& app) {
   AddPresetSource(r, a.Src);
   r->add_option("-o,--output", a.Out, "WAV file to write, - for standard output")->required();
   r->add_option("--minutes", a.Minutes, "length in minutes (default: the preset's length)");
-  r->add_option("--rate", a.Rate, "samples per second")->check(CLI::Range(10000, 100000));
-  r->add_option("--bits", a.Bits, "8 or 16 bits per sample")->check(CLI::IsMember({8, 16}));
-  r->add_option("--block-ms", a.BlockMs, "block length in milliseconds")->check(CLI::Range(10, 1000));
-  r->add_flag("--invert", a.Invert, "invert the sound");
-  r->add_flag("--audiostrobe", a.Strobe, "include the AudioStrobe light signal");
+  AddOutputFormat(r, a.Format, 10000);
   r->add_option("--as-zero-level", a.ZeroLevel, "AudioStrobe zero level, percent")->check(CLI::Range(0, 100));
   r->add_option("--as-max-level", a.MaxLevel, "AudioStrobe maximum level, percent")->check(CLI::Range(0, 100));
   r->add_option("--as-waveform", a.Waveform, "AudioStrobe waveform (packed waveform value)");

@@ -1,10 +1,11 @@
-#include "cli/presetsource.h"
+#include "cli/playargs.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
 
 #include "cli/cliutil.h"
 #include "cli/cmd_store.h"
+#include "data/state.h"
 #include "file/store.h"
 #include "main/preset.h"
 
@@ -41,4 +42,20 @@ int LoadPresetFromSource(const PresetSource& src, Preset& p) {
     return ReportError("The file '" + src.File + "' has no such preset.");
   }
   return EXIT_OK;
+}
+
+void AddOutputFormat(CLI::App* cmd, OutputFormat& f, int minRate) {
+  cmd->add_option("--rate", f.Rate, "samples per second")->check(CLI::Range(minRate, 100000));
+  cmd->add_option("--bits", f.Bits, "8 or 16 bits per sample")->check(CLI::IsMember({8, 16}));
+  cmd->add_option("--block-ms", f.BlockMs, "block length in milliseconds")->check(CLI::Range(10, 1000));
+  cmd->add_flag("--invert", f.Invert, "invert the sound");
+  cmd->add_flag("--audiostrobe", f.Strobe, "include the AudioStrobe light signal");
+}
+
+void ApplyOutputFormat(const OutputFormat& f, AdvancedOptions& o) {
+  o.SamplesPerSec = f.Rate;
+  o.Bits16 = f.Bits == 16;
+  o.LenOfBlocks = f.BlockMs;
+  o.InvertSound = f.Invert;
+  AudioStrobeOn.store(f.Strobe ? 1 : 0);
 }

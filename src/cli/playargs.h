@@ -1,0 +1,34 @@
+// What `play` and `render` share on their command line: where the preset
+// comes from (a preset file, or the preset store, by record index or by
+// name) and the output format.
+#pragma once
+#include <string>
+
+#include "data/options.h"
+#include "main/model.h"
+
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
+
+struct PresetSource {
+  std::string File, Name, StoreDir;
+  CLI::Option* Store = nullptr;
+  int Index = -1;
+};
+
+// Adds FILE, --store [DIR], --index and --name to cmd.
+void AddPresetSource(CLI::App* cmd, PresetSource& src);
+// Loads the chosen preset into p, which must be empty. EXIT_OK, or the exit
+// code after the reason has been printed.
+int LoadPresetFromSource(const PresetSource& src, Preset& p);
+
+struct OutputFormat {
+  int Rate = 44100, Bits = 16, BlockMs = 200;
+  bool Invert = false, Strobe = false;
+};
+// Adds --rate (from minRate), --bits, --block-ms, --invert and --audiostrobe.
+void AddOutputFormat(CLI::App* cmd, OutputFormat& f, int minRate);
+// Puts the format into o; the AudioStrobe switch is the engine's own state.
+void ApplyOutputFormat(const OutputFormat& f, AdvancedOptions& o);
