@@ -27,12 +27,12 @@ struct RenderArgs {
   CLI::App* Cmd = nullptr;
 } gRender;
 
-int ReportPlayResult(int rc, const std::string& out, const std::string& background) {
+int ReportPlayResult(int rc, const std::string& out, const std::string& background, const AdvancedOptions& o) {
   if (rc == 0) return EXIT_OK;
   if (rc == -1) rc = 85;
   // Background messages name the background's file as %1, the WAV-file
   // messages the output file as %2; %3 is the most minutes a WAV file takes.
-  std::string most = FormatNumber(MaxWavMinutes(BlockBytes, EngineOptions.LenOfBlocks), 2, 2, 0, true);
+  std::string most = FormatNumber(MaxWavMinutes(ComputeBlockBytes(o), o.LenOfBlocks), 2, 2, 0, true);
   std::fprintf(stderr, "%s\n", FormatMsg(rc, {background, out, most}).c_str());
   return EXIT_REFUSED;
 }
@@ -77,7 +77,7 @@ int RunRender() {
   FreePreset(p);
   if (rc == 0 && a.Out != "-")
     std::fprintf(stderr, "%s\n", FormatPrintf(GetStr(82), FormatNumber(minutes, 2, 2, 0, true)).c_str());
-  return ReportPlayResult(rc, a.Out, background);
+  return ReportPlayResult(rc, a.Out, background, o);
 }
 
 }  // namespace

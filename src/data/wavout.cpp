@@ -75,13 +75,12 @@ int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool t
 
 int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, const char* wavFileName,
                         int32_t minutes, PlaybackUi* ui) {
+  // Refused before the calculation and the first byte: the sizes would not
+  // fit the header, and gigabytes written only to fail at the end help nobody.
+  if (minutes > MaxWavMinutes(ComputeBlockBytes(options), options.LenOfBlocks)) return PLAY_WAV_TOO_LONG;
   if (int rc = PreparePlayback(preset, options, false, ui)) return rc;
   if (Poll(ui, 1000)) return 85;
-
-  // Refused before the first byte: the sizes would not fit the header, and
-  // gigabytes written only to fail at the end help nobody.
   int64_t blocks = OutputBlockCount(minutes, EngineOptions.LenOfBlocks);
-  if (minutes > MaxWavMinutes(BlockBytes, EngineOptions.LenOfBlocks)) return PLAY_WAV_TOO_LONG;
 
   plat::RiffWriter w;
   bool toStdout = std::strcmp(wavFileName, "-") == 0;

@@ -42,6 +42,7 @@ class PlayFake : public PlayTest {
     plat::FakeAdvance(Fake, static_cast<int64_t>(blocks * static_cast<double>(BlockFrames)));
     Barrier();
   }
+  void SweepAWhile(TestPreset& t, const AdvancedOptions& o);
   static int32_t Beat(const SweepRecord* r) { return r->Voice[0].Frequency[1] - r->Voice[0].Frequency[0]; }
   static std::string BeatText(int32_t mhz) {
     char b[32];
@@ -293,13 +294,19 @@ TEST_F(PlayFake, APresetShorterThanTheQueueEndsAfterItsOwnBlocks) {
   EXPECT_EQ(plat::FakePlayedBytes(Fake), 3 * BlockBytes);
 }
 
-TEST_F(PlayFake, ANewPlaybackIsNotDisturbedByTheLastOnesReturningBlocks) {
-  TestPreset t;
+// Plays a sweeping preset for 1.5 blocks, as the start of a stop and a
+// quick restart.
+void PlayFake::SweepAWhile(TestPreset& t, const AdvancedOptions& o) {
   Sweeping(t, 100);
-  AdvancedOptions o;
   Open(o);
   ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Play(1.5);
+}
+
+TEST_F(PlayFake, ANewPlaybackIsNotDisturbedByTheLastOnesReturningBlocks) {
+  TestPreset t;
+  AdvancedOptions o;
+  SweepAWhile(t, o);
   // Stop and start again at once: the old device's returned blocks may
   // still wait in the thread's queue when the new device is running.
   RequestStop();
@@ -320,11 +327,8 @@ TEST_F(PlayFake, ANewPlaybackIsNotDisturbedByTheLastOnesReturningBlocks) {
 
 TEST_F(PlayFake, TheClosedDevicesLateMessagesAreNotTakenForTheNextOnes) {
   TestPreset t;
-  Sweeping(t, 100);
   AdvancedOptions o;
-  Open(o);
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
-  Play(1.5);
+  SweepAWhile(t, o);
   // The audio thread is held in its stop report, so the old device's close
   // waits in its queue while the next playback starts, on a device that may
   // well have the closed one's address.
