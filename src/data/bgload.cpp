@@ -83,11 +83,12 @@ inline void Store(unsigned char* out, int64_t k, const int32_t v[2], bool out16)
 }
 
 // Converts `frames` source frames to rate S. Output frame k stands for
-// source position k * v / S (truncated): each new source frame is written at
-// its first output frame, and the output frames between two written ones are
-// interpolated linearly, so a lower source rate is interpolated and a higher
-// one decimated. The last source frame is written too, so the result ends on
-// real data. Returns the frames written.
+// source position k * v / S, rounded to the nearest frame (halves up); k runs
+// while the exact position lies before the last source frame, so the last
+// frame itself is never converted. Each new source frame is written at its
+// first output frame, and the output frames between two written ones are
+// interpolated linearly: a lower source rate is interpolated, a higher one
+// decimated to the nearest frame. Returns the frames written.
 int32_t Convert(const unsigned char* src, int64_t frames, const WaveFormat& f, int64_t S, bool out16,
                 unsigned char* out) {
   const bool src16 = f.Bits == 16;
@@ -95,9 +96,8 @@ int32_t Convert(const unsigned char* src, int64_t frames, const WaveFormat& f, i
   const int64_t v = f.Rate;
   int64_t lastK = -1, lastP = -1;
   int32_t prev[2] = {0, 0};
-  for (int64_t k = 0;; ++k) {
-    int64_t p = k * v / S;
-    if (p >= frames) break;
+  for (int64_t k = 0; k * v < (frames - 1) * S; ++k) {
+    const int64_t p = (2 * k * v + S) / (2 * S);
     if (p == lastP) continue;
     const unsigned char* s = src + p * A;
     int32_t cur[2];
@@ -156,8 +156,9 @@ int ReadFromLibrary(int number, const AmbixRecord& entry, int32_t* frames) {
 }  // namespace
 
 int64_t ConvertedFrames(int64_t sourceFrames, int64_t sourceRate, int64_t rate) {
-  if (sourceFrames <= 0 || sourceRate <= 0 || rate <= 0) return 0;
-  return ((sourceFrames - 1) * rate + sourceRate - 1) / sourceRate + 1;
+  if (sourceFrames <= 1 || sourceRate <= 0 || rate <= 0) return 0;
+  // The k with k * sourceRate < (sourceFrames - 1) * rate.
+  return ((sourceFrames - 1) * rate + sourceRate - 1) / sourceRate;
 }
 
 bool OpenBackgroundResource(void* module, int number, const unsigned char** data, size_t* size) {

@@ -166,14 +166,17 @@ int CalculateSegment(Calc& c, int s) {
           }
           next = std::min(next, t);
         }
-        if (next > EndTime) next = EndTime;
+        // Nothing changes before the next node: the stretch ends there with
+        // no record of its own (the next stretch writes one only when a node
+        // value changes), so a steady segment is a single record.
+        if (next > EndTime) {
+          v = EndTime;
+          break;
+        }
         if (BlockOf(B, next) > BlockOf(B, v))
           v = next;
         else
           v = std::min(v + blockStep, EndTime);
-        // The segment end is no record of its own: the closing record lasts
-        // to it, so a steady segment is a single record.
-        if (v >= 10000) break;
       }
       if (prev) {
         int32_t blocks = BlockOf(B, v) - BlockOf(B, prevV);

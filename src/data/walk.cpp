@@ -36,7 +36,9 @@ int AdvanceSweep() {
   if (!CurrentRecord || CurBlocks == -1) return 1;
   if (!Advancing || FreezeState.load(std::memory_order_relaxed) != 0) return 0;
   gStep++;
-  if (BlockCounter >= CurBlocks) {
+  // Counted before the block, so the first record of the list sounds one
+  // block less than its count and every later record exactly its count.
+  if (++BlockCounter >= CurBlocks) {
     SweepRecord* r = CurrentRecord;
     SweepRecord* next;
     if (r->RepeatCount != 0) {
@@ -49,9 +51,7 @@ int AdvanceSweep() {
     }
     MakeCurrent(next);
     if (CurBlocks == -1) return 1;
-    if (!Advancing) return 0;
   }
-  BlockCounter++;
   return 0;
 }
 

@@ -7,9 +7,11 @@
 // Makes `first` current with block counter 0 and advancing on (off when it is
 // held forever). Before the first block; main thread.
 void StartSweepWalk(SweepRecord* first);
-// Called before every block: counts the block against the current record and
-// moves to the next one (or back to a repeated segment's start) when the
-// record's blocks are used up. Returns 1 when the list has ended, else 0.
+// Called before every block: increments the block counter and, when it
+// reaches the record's Blocks, moves to the next record (or back to a
+// repeated segment's start) with the counter at 0. The first record of a list
+// is thus heard Blocks - 1 times (a first record of 1 block not at all), every
+// later one Blocks times. Returns 1 when the list has ended, else 0.
 // Does nothing while frozen or held. Generating thread.
 int AdvanceSweep();
 

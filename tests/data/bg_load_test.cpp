@@ -48,59 +48,56 @@ class BackgroundLoad : public ::testing::Test {
   AdvancedOptions Saved;
 };
 
-TEST_F(BackgroundLoad, HalfRateEightBitStereoIsInterpolatedAndScaled) {
-  UseOutput(44100, true);
-  Bytes s = {128, 128, 138, 100, 200, 0, 129, 255, 0, 3};  // five frames L, R
-  int32_t n;
-  ASSERT_EQ(Read(Wave(2, 22050, 8, s), &n), 0);
-  ASSERT_EQ(n, 9);  // 2 * 5 - 1: ends on the last source frame
-  for (int i = 0; i < 5; ++i)
-    for (int c = 0; c < 2; ++c) EXPECT_EQ(Out16()[4 * i + c], (s[2 * i + c] - 128) * 256) << i << c;
-  for (int i = 0; i < 4; ++i)
-    for (int c = 0; c < 2; ++c) {
-      int a = Out16()[4 * i + c], b = Out16()[4 * i + 4 + c];
-      EXPECT_EQ(Out16()[4 * i + 2 + c], a + (b - a) / 2) << i << c;
-    }
-  EXPECT_EQ(Out16()[3], -3584);  // right ear: halfway between 0 and -28 * 256
-  EXPECT_EQ(ConvertedFrames(5, 22050, 44100), 9);
-}
+// Output frame k takes source position k * v / S rounded to the nearest
+// frame; k runs while the exact position lies before the last source frame,
+// so the last frame is never converted; frames between two new source frames
+// are interpolated. Each row: source, output rate and width, and the output
+// (left, right interleaved).
+struct ConversionCase {
+  const char* Name;
+  int Channels, Rate, Bits;
+  Bytes Source;
+  int OutRate;
+  bool Out16;
+  std::vector<int> Expect;
+};
 
-TEST_F(BackgroundLoad, ThirdRateFillsTwoFramesBetweenSourceFrames) {
-  UseOutput(30000, true);
-  int32_t n;
-  ASSERT_EQ(Read(Wave(1, 10000, 16, Samples16({0, 300, -300})), &n), 0);
-  ASSERT_EQ(n, 7);
-  const int expect[7] = {0, 100, 200, 300, 100, -100, -300};
-  for (int k = 0; k < 7; ++k) {
-    EXPECT_EQ(Out16()[2 * k], expect[k]) << k;
-    EXPECT_EQ(Out16()[2 * k + 1], expect[k]) << k;  // mono feeds both ears
+TEST_F(BackgroundLoad, ConversionRoundsThePositionAndStopsBeforeTheLastFrame) {
+  const ConversionCase cases[] = {
+      // Same rate: N frames become N - 1, and a loop never plays the last.
+      {"same rate", 1, 44100, 16, Samples16({500, 1000, 1500}), 44100, true, {500, 500, 1000, 1000}},
+      // Half rate: source frame i lands on output 2i - 1 (0.5 rounds up),
+      // the frames between are halfway; 8-bit values are scaled by 256.
+      {"half rate 8-bit stereo", 2, 22050, 8, {128, 128, 138, 100, 200, 0, 129, 255, 0, 3}, 44100, true,
+       {0, 0, 2560, -7168, 10496, -19968, 18432, -32768, 9344, -128, 256, 32512, -16256, 256, -32768, -32000}},
+      // A third of the rate: positions 0, 0.33, 0.67, 1, 1.33, 1.67.
+      {"third rate", 1, 10000, 16, Samples16({0, 300, -300}), 30000, true,
+       {0, 0, 150, 150, 300, 300, 100, 100, -100, -100, -300, -300}},
+      // Double rate is decimated to every second frame.
+      {"decimated", 1, 44100, 16, Samples16({10, 11, 20, 21, 30, 31, 40}), 22050, true, {10, 10, 20, 20, 30, 30}},
+      // 48000 to 44100: output frame 6 sits at 6.53 and takes source frame 7.
+      {"nearest frame", 1, 48000, 16, Samples16({0, 1, 2, 3, 4, 5, 6, 7}), 44100, true,
+       {0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 7, 7}},
+      // 16-bit to 8-bit: w / 256 + 128, truncating toward zero.
+      {"16 to 8 bits", 2, 11025, 16, Samples16({32767, -32768, -1, -257, 255, 256, 0, 0}), 11025, false,
+       {255, 0, 128, 127, 128, 129}},
+      // 8-bit stays as it is; a mono byte feeds both ears.
+      {"8 bits mono", 1, 11025, 8, {0, 77, 255, 9}, 11025, false, {0, 0, 77, 77, 255, 255}},
+      {"16 bits", 2, 11025, 16, Samples16({-32768, 32767, 0, 0}), 11025, true, {-32768, 32767}},
+      // One frame converts to nothing.
+      {"one frame", 1, 44100, 16, Samples16({5}), 44100, true, {}},
+  };
+  for (const ConversionCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    UseOutput(c.OutRate, c.Out16);
+    int32_t n = -1;
+    ASSERT_EQ(Read(Wave(c.Channels, c.Rate, c.Bits, c.Source), &n), 0);
+    ASSERT_EQ(2 * n, static_cast<int>(c.Expect.size()));
+    const int frames = static_cast<int>(c.Source.size()) / (c.Channels * c.Bits / 8);
+    EXPECT_LE(n, ConvertedFrames(frames, c.Rate, c.OutRate));
+    for (size_t i = 0; i < c.Expect.size(); ++i)
+      EXPECT_EQ(c.Out16 ? Out16()[i] : Out8()[i], c.Expect[i]) << i;
   }
-}
-
-TEST_F(BackgroundLoad, HigherSourceRateIsDecimated) {
-  UseOutput(22050, true);
-  int32_t n;
-  ASSERT_EQ(Read(Wave(1, 44100, 16, Samples16({10, 11, 20, 21, 30, 31, 40})), &n), 0);
-  ASSERT_EQ(n, 4);
-  for (int k = 0; k < 4; ++k) EXPECT_EQ(Out16()[2 * k], 10 * (k + 1)) << k;
-  EXPECT_LE(n, ConvertedFrames(7, 44100, 22050));
-}
-
-TEST_F(BackgroundLoad, SampleWidthConversions) {
-  // 16-bit to 8-bit: w / 256 + 128, truncating toward zero.
-  UseOutput(11025, false);
-  ASSERT_EQ(Read(Wave(2, 11025, 16, Samples16({32767, -32768, -1, -257, 255, 256}))), 0);
-  const unsigned char e8[6] = {255, 0, 128, 127, 128, 129};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(Out8()[i], e8[i]) << i;
-  // 8-bit stays as it is; a mono byte feeds both ears.
-  ASSERT_EQ(Read(Wave(1, 11025, 8, {0, 77, 255})), 0);
-  const unsigned char m8[6] = {0, 0, 77, 77, 255, 255};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(Out8()[i], m8[i]) << i;
-  // 16-bit stays as it is.
-  UseOutput(11025, true);
-  ASSERT_EQ(Read(Wave(2, 11025, 16, Samples16({-32768, 32767}))), 0);
-  EXPECT_EQ(Out16()[0], -32768);
-  EXPECT_EQ(Out16()[1], 32767);
 }
 
 TEST_F(BackgroundLoad, FormatsOtherThanPcmMonoStereoEightSixteenAreRefused) {
@@ -184,11 +181,11 @@ TEST_F(BackgroundLoad, FiftyMillionDataBytesAreTheLimit) {
   TempDir dir;
   Preset p = PresetWith(AMBIX_LONG, SparseWave(dir, "limit.wav", 50000000, 2, 44100, 16));
   ASSERT_EQ(LoadBackground(p), 0);
-  EXPECT_EQ(BackgroundFrames, 12500000);
+  EXPECT_EQ(BackgroundFrames, 12499999);
   EXPECT_EQ(BackgroundTempData.Committed, 0u);  // the raw buffer is given back
   Preset q = PresetWith(AMBIX_LONG, SparseWave(dir, "over.wav", 50000001, 2, 44100, 16));
   EXPECT_EQ(LoadBackground(q), 1295);
-  EXPECT_EQ(BackgroundFrames, 12500000);  // the loaded sound stays
+  EXPECT_EQ(BackgroundFrames, 12499999);  // the loaded sound stays
 }
 
 TEST_F(BackgroundLoad, ConvertedSoundMustFitTheBackgroundBuffer) {
@@ -199,7 +196,9 @@ TEST_F(BackgroundLoad, ConvertedSoundMustFitTheBackgroundBuffer) {
   EXPECT_GT(ConvertedFrames(2000000, 1, 44100) * 4, static_cast<int64_t>(BACKGROUNDDATA_BYTES));
   int32_t n;
   EXPECT_EQ(Read(Wave(1, 1, 8, Bytes(20, 128)), &n), 0);
-  EXPECT_EQ(n, 19 * 44100 + 1);
+  // Source frame 19 is first reached at 18.5 s; the frames after it lie on
+  // it and are never written.
+  EXPECT_EQ(n, 18 * 44100 + 44100 / 2 + 1);
 }
 
 TEST_F(BackgroundLoad, SamePresetTwiceDoesNotReload) {
@@ -208,13 +207,13 @@ TEST_F(BackgroundLoad, SamePresetTwiceDoesNotReload) {
   WriteFile(dir / "a.wav", Wave(1, 22050, 8, {100, 110, 120}));
   Preset a = PresetWith(AMBIX_OTHER, dir / "a.wav");
   ASSERT_EQ(LoadBackground(a), 0);
-  EXPECT_EQ(BackgroundFrames, 3);
+  EXPECT_EQ(BackgroundFrames, 2);
   EXPECT_TRUE(BackgroundIntervalMode);
   // Gone from the disk: the second play does not read it again.
   fs::remove(dir / "a.wav");
   BackgroundOsc.Pos[0] = 17;
   EXPECT_EQ(LoadBackground(a), 0);
-  EXPECT_EQ(BackgroundFrames, 3);
+  EXPECT_EQ(BackgroundFrames, 2);
   EXPECT_EQ(BackgroundOsc.Pos[0], 0);  // play state starts again
   // A failed load of another file keeps the loaded identity.
   Preset b = PresetWith(AMBIX_OTHER, dir / "missing.wav");
@@ -234,7 +233,7 @@ TEST_F(BackgroundLoad, FileIsFoundInTheProgramFolderByItsNamePart) {
   WriteFile(path, Wave(1, 22050, 8, {1, 2, 3, 4}));
   Preset p = PresetWith(AMBIX_LONG, "C:\\Somewhere\\Else\\" + name);
   EXPECT_EQ(LoadBackground(p), 0);
-  EXPECT_EQ(BackgroundFrames, 4);
+  EXPECT_EQ(BackgroundFrames, 3);
   fs::remove(path);
   Preset d = PresetWith(AMBIX_OTHER, ProgramFolder());  // a folder is no file
   EXPECT_EQ(LoadBackground(d), 1287);
@@ -259,7 +258,7 @@ TEST_F(BackgroundLoad, ProgramsOwnBackgroundPlaysInIntervalMode) {
   UseOutput(44100, true);
   Preset p = PresetWith(900, "Tavik.exe");
   ASSERT_EQ(LoadBackground(p), 0);
-  EXPECT_EQ(BackgroundFrames, 399);
+  EXPECT_EQ(BackgroundFrames, 398);
   EXPECT_TRUE(BackgroundIntervalMode);
   EXPECT_EQ(Out16()[0], 12 * 256);
   Preset own = PresetWith(900, fs::read_symlink("/proc/self/exe").filename().string());
@@ -291,12 +290,14 @@ TEST_F(LibraryBackgroundLoad, ResourcesAreReadAndConverted) {
   // Example 1: mono 16-bit 11025 Hz, 5512 frames, plain loop.
   Preset hum = PresetWith(1, "example.DLL");
   ASSERT_EQ(LoadBackground(hum), 0);
-  EXPECT_EQ(BackgroundFrames, ConvertedFrames(5512, 11025, 44100));
+  // Output 22043 sits at 5510.75 and takes frame 5511, the last one there is.
+  EXPECT_EQ(BackgroundFrames, 22043);
   EXPECT_FALSE(BackgroundIntervalMode);
   // Example 2: declares its own parameter, so it plays in interval mode.
   Preset bell = PresetWith(2, "Example.dll");
   ASSERT_EQ(LoadBackground(bell), 0);
-  EXPECT_EQ(BackgroundFrames, ConvertedFrames(2000, 8000, 44100));
+  EXPECT_EQ(BackgroundFrames, 11018);
+  EXPECT_LE(BackgroundFrames, ConvertedFrames(2000, 8000, 44100));
   EXPECT_TRUE(BackgroundIntervalMode);
   // The thunder of the shipped library.
   Preset thunder = PresetWith(5, "Ambix.dll");

@@ -1,6 +1,7 @@
 // The real ALSA path without a sound card: a file plugin defined in a
 // private configuration receives exactly what the device is given, which
 // must be what the WAV path writes for the same preset and options.
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -77,10 +78,14 @@ TEST_F(PlayAlsa, DeviceBytesEqualTheWavDataForASweepingPreset) {
   AdvancedOptions o;
   o.LenOfBlocks = 100;
   std::vector<unsigned char> dev = PlayToEnd(Window, t.P, o, "sweep16");
-  std::vector<unsigned char> wav = RenderWav(t.P, o, 5, "sweep16");
-  ASSERT_EQ(wav.size(), 30u * 17640);  // 3 s of 100 ms blocks
-  ASSERT_EQ(dev.size(), wav.size());
-  EXPECT_TRUE(dev == wav);
+  std::vector<unsigned char> wav = RenderWav(t.P, o, 6, "sweep16");
+  ASSERT_EQ(wav.size(), 36u * 17640);  // 3.6 s of 100 ms blocks, silence after the end
+  // Each ramp ends on a record of 1 block at its end time (18 + 1 + 12 + 1
+  // blocks), and the first record of the list is heard one block less.
+  ASSERT_EQ(dev.size(), 31u * 17640);
+  EXPECT_TRUE(std::equal(dev.begin(), dev.end(), wav.begin()));
+  EXPECT_TRUE(std::all_of(wav.begin() + static_cast<ptrdiff_t>(dev.size()), wav.end(),
+                          [](unsigned char b) { return b == 0; }));
 }
 
 TEST_F(PlayAlsa, EightBitInvertedWithAudioStrobe) {

@@ -26,15 +26,108 @@ struct Sweeps : ::testing::Test {
   }
 };
 
-TEST_F(Sweeps, SteadySegmentIsOneRecord) {
-  TestPreset t;
+int32_t VolumeOf(const SweepRecord* r) { return r->Voice[0].Volume[0]; }
+
+// (Blocks, left volume) of every record, the end record included.
+std::vector<std::pair<int32_t, int32_t>> Records() {
+  std::vector<std::pair<int32_t, int32_t>> out;
+  for (SweepRecord* r : ListOf()) out.emplace_back(r->Blocks, VolumeOf(r));
+  return out;
+}
+
+// (block, volume) at which each new volume is first heard in a walk.
+std::vector<std::pair<int, int32_t>> FirstHeard() {
+  std::vector<std::pair<int, int32_t>> out;
+  StartSweepWalk(FirstSweepRecord());
+  for (int i = 0; i < 100000 && AdvanceSweep() == 0; i++)
+    if (out.empty() || out.back().second != VolumeOf(CurrentRecord)) out.emplace_back(i, VolumeOf(CurrentRecord));
+  return out;
+}
+
+struct ListCase {
+  const char* Name;
+  int BlockMs, Segments;
+  void (*Build)(TestPreset&);
+  std::vector<std::pair<int32_t, int32_t>> Records;
+  std::vector<std::pair<int, int32_t>> Heard;
+};
+
+// Two steady segments of 0.02 minutes (12 blocks of 100 ms), the first at
+// 50 %, the second at 70 %, the first played `repeat` times.
+template <int repeat>
+void TwoSteady(TestPreset& t) {
+  for (int s = 0; s < 2; s++) {
+    t.Seg(s).Length = 2;
+    t.Set2(s, VoicePidOf(0, VP_VOLUME), {{0, s ? 7000 : 5000}, {10000, s ? 7000 : 5000}});
+  }
+  t.Seg(0).Repeat = repeat;
+}
+
+TEST_F(Sweeps, RecordListsAndTheBlockEachValueIsFirstHeard) {
+  const ListCase cases[] = {
+      // The counter counts before each block and the next record starts
+      // when it reaches Blocks: the first record of the list sounds one
+      // block less, every later record its whole count.
+      {"first record", 100, 2, TwoSteady<1>, {{12, 5000}, {12, 7000}, {-1, 7000}}, {{0, 5000}, {11, 7000}}},
+      {"repeated first segment", 100, 2, TwoSteady<3>, {{12, 5000}, {12, 7000}, {-1, 7000}},
+       {{0, 5000}, {11 + 12 + 12, 7000}}},
+      // A vertical step at 4000 of 15 blocks: the steady stretch before it
+      // ends without a record of its own, the step writes one.
+      {"vertical step", 200, 1,
+       [](TestPreset& t) {
+         t.Seg(0).Length = 5;
+         t.Set2(0, VoicePidOf(0, VP_VOLUME), {{0, 10000}, {4000, 10000}, {4000, 3000}, {10000, 3000}});
+       },
+       {{6, 10000}, {9, 3000}, {-1, 3000}},
+       {{0, 10000}, {5, 3000}}},
+  };
+  for (const ListCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    AdvancedOptions o;
+    o.LenOfBlocks = c.BlockMs;
+    EngineSetUp(o);
+    TestPreset t(1, c.Segments);
+    c.Build(t);
+    ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+    EXPECT_EQ(Records(), c.Records);
+    EXPECT_EQ(FirstHeard(), c.Heard);
+  }
+}
+
+TEST_F(Sweeps, SteadySegmentOnTheDefaultCurvesIsOneRecord) {
+  TestPreset t(1, 1, TestPreset::DefaultNodes);
   t.Seg(0).Length = 1000;  // 10 minutes of 200 ms blocks
+  ASSERT_EQ(t.At(0, VoicePidOf(0, VP_BEAT)).NumNodes, 3);
   ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
   auto list = ListOf();
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0]->Blocks, 3000);
   EXPECT_EQ(list[1]->Blocks, -1);  // "Stop after the last segment"
   EXPECT_EQ(SweepDataVoices, 1);
+}
+
+TEST_F(Sweeps, ARampEndsOnARecordAtItsEndTime) {
+  // 40 % to 90 % over 12 blocks of 100 ms, then 20 %: the ramp's final
+  // value is heard for one block before the next segment starts.
+  AdvancedOptions o;
+  o.LenOfBlocks = 100;
+  EngineSetUp(o);
+  TestPreset t(1, 2);
+  int vol = VoicePidOf(0, VP_VOLUME);
+  t.Seg(0).Length = t.Seg(1).Length = 2;
+  t.Set2(0, vol, {{0, 4000}, {10000, 9000}});
+  t.Set2(1, vol, {{0, 2000}, {10000, 2000}});
+  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  auto list = Records();
+  ASSERT_EQ(list.size(), 15u);  // 13 records of the ramp, the second segment, the end
+  EXPECT_EQ(list[12], std::make_pair(1, 9000));
+  int32_t blocks = 0;
+  for (int i = 0; i < 13; i++) blocks += list[static_cast<size_t>(i)].first;
+  EXPECT_EQ(blocks, 13);
+  auto heard = FirstHeard();
+  ASSERT_GE(heard.size(), 2u);
+  EXPECT_EQ(heard[heard.size() - 2], std::make_pair(11, 9000));
+  EXPECT_EQ(heard.back(), std::make_pair(12, 2000));
 }
 
 TEST_F(Sweeps, LongStretchSplitsAt32760Blocks) {
@@ -90,7 +183,7 @@ TEST_F(Sweeps, RampFollowsTheResolution) {
       EXPECT_LE(d, 110) << i;
     }
   }
-  EXPECT_EQ(total, 3000);
+  EXPECT_EQ(total, 3001);  // the record at the ramp's end lasts one block more
   EXPECT_EQ(list.back()->Voice[0].Volume[0], 10000);
 }
 
@@ -106,12 +199,14 @@ TEST_F(Sweeps, RepeatedSegmentPlaysItsRecordsAgain) {
   StartSweepWalk(FirstSweepRecord());
   std::vector<int> played;
   for (int i = 0; i < 1000 && AdvanceSweep() == 0; i++) played.push_back(CurrentRecord->Voice[0].Volume[0]);
-  // 3 x (6 blocks at 20 %, 1 block for the record at the jump, 6 at 40 %), then 6 at 70 %.
+  // 3 x (6 blocks at 20 %, 6 at 40 %), then 6 at 70 %; the first record of
+  // the list is heard one block less.
   std::vector<int> pass;
-  for (int i = 0; i < 7; i++) pass.push_back(2000);
+  for (int i = 0; i < 6; i++) pass.push_back(2000);
   for (int i = 0; i < 6; i++) pass.push_back(4000);
   std::vector<int> expect;
   for (int r = 0; r < 3; r++) expect.insert(expect.end(), pass.begin(), pass.end());
+  expect.erase(expect.begin());
   for (int i = 0; i < 6; i++) expect.push_back(7000);
   EXPECT_EQ(played, expect);
   EXPECT_EQ(AdvanceSweep(), 1);
@@ -121,14 +216,14 @@ TEST_F(Sweeps, RewindingOverARepeatJumpGivesTheRepeatBack) {
   // As a freeze does: the walk runs ahead of the audible block, past the
   // first jump back, and is then put back on the audible block's mark.
   TestPreset t(1, 2);
-  t.Seg(0).Length = 4;  // 13 blocks a pass, as above
+  t.Seg(0).Length = 4;  // 12 blocks a pass, 11 heard in the first
   t.Seg(0).Repeat = 3;
   t.Seg(1).Length = 2;
   int vol = VoicePidOf(0, VP_VOLUME);
   t.Set2(0, vol, {{0, 2000}, {5000, 2000}, {5000, 4000}, {10000, 4000}});
   t.Set2(1, vol, {{0, 7000}, {10000, 7000}});
   ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
-  for (int audible : {12, 13}) {
+  for (int audible : {10, 11}) {
     SCOPED_TRACE(audible);
     // The list's repeat counts are consumed by a walk: calculate afresh.
     ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
@@ -142,7 +237,7 @@ TEST_F(Sweeps, RewindingOverARepeatJumpGivesTheRepeatBack) {
     int low = 0, high = 0;
     for (int i = 0; i < 1000 && AdvanceSweep() == 0; i++) (CurrentRecord->Voice[0].Volume[0] == 7000 ? high : low)++;
     // The rest of the first pass, two more passes, then the second segment.
-    EXPECT_EQ(low, 13 - audible + 2 * 13);
+    EXPECT_EQ(low, 11 - audible + 2 * 12);
     EXPECT_EQ(high, 6);
   }
 }
@@ -155,7 +250,7 @@ TEST_F(Sweeps, FreezeHoldsTheRecord) {
   t.Set2(1, vol, {{0, 3000}, {10000, 3000}});
   ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
   StartSweepWalk(FirstSweepRecord());
-  for (int i = 0; i < 3; i++) ASSERT_EQ(AdvanceSweep(), 0);
+  for (int i = 0; i < 2; i++) ASSERT_EQ(AdvanceSweep(), 0);  // the first record's 2 blocks
   FreezeState = 1;
   for (int i = 0; i < 10; i++) ASSERT_EQ(AdvanceSweep(), 0);
   EXPECT_EQ(CurrentRecord->Voice[0].Volume[0], 10000);

@@ -11,7 +11,10 @@
 
 struct TestPreset {
   Preset P{};
-  explicit TestPreset(int voices = 1, int segments = 1) {
+  // Every curve is made steady at its first value: rewritten to two nodes,
+  // or keeping the default content's three nodes (and their times).
+  enum Nodes { TwoNodes, DefaultNodes };
+  explicit TestPreset(int voices = 1, int segments = 1, Nodes nodes = TwoNodes) {
     NewDefaultPreset(P, 3);
     P.data.ContinuePlaying = 0;
     for (int s = 0; s < segments; s++) {
@@ -25,7 +28,11 @@ struct TestPreset {
       for (int j = 0; j < SegParamCount(P.data.Segment[s]); j++) {
         Param& p = params[j];
         int32_t v = p.Node[0].Value;
-        Set(s, j, {{0, v}, {10000, v}});
+        if (nodes == DefaultNodes) {
+          for (int k = 0; k < p.NumNodes; k++) p.Node[k].Value = v;
+        } else {
+          Set(s, j, {{0, v}, {10000, v}});
+        }
       }
     }
     P.data.NumSegments = static_cast<uint8_t>(segments);
