@@ -24,7 +24,7 @@
 namespace {
 
 constexpr int kPresets = 2;
-constexpr int kRecordBudget = 2000;   // the built-ins need up to 468
+constexpr int kRecordBudget = 2000;  // the built-ins need up to 468
 constexpr int kWaveformBudget = 10;  // the built-ins need up to 2
 constexpr int kSeconds = 2;
 constexpr int kShortLength = 4;

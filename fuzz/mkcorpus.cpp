@@ -286,8 +286,7 @@ void WritePresets(const std::vector<std::string>& jsonFiles) {
   }
   for (Named& n : extreme) FreePreset(n.P);
 
-  SaveText("json", "authoring-small.json",
-           R"({"Name":"Small","Segments":[{"Name":"A","Length":1,"Voices":1}]})");
+  SaveText("json", "authoring-small.json", R"({"Name":"Small","Segments":[{"Name":"A","Length":1,"Voices":1}]})");
   SaveText("json", "not-an-object.json", "[1,2,3]");
   SaveText("json", "numbers.json", R"({"Name":"X","NumSegments":25,"Background":-2147483648})");
 }
@@ -302,8 +301,10 @@ using riffimg::Riff;
 Bytes Samples(int channels, int bits, int frames) {
   Bytes s;
   for (int i = 0; i < frames * channels; ++i) {
-    if (bits == 16) Put16(s, static_cast<unsigned>((i * 2731) & 0xFFFF));
-    else s.push_back(static_cast<unsigned char>(i * 37));
+    if (bits == 16)
+      Put16(s, static_cast<unsigned>((i * 2731) & 0xFFFF));
+    else
+      s.push_back(static_cast<unsigned char>(i * 37));
   }
   return s;
 }
@@ -379,8 +380,8 @@ void WriteOldFiles() {
   }
   // Every background code the table knows, and some it does not.
   std::vector<OldPresetSpec> bgs;
-  for (int code : {0, -1, -2, -3, 100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115,
-                   116, 117, 118, 50, -128, 127}) {
+  for (int code : {0,   -1,  -2,  -3,  100, 101, 102, 103, 104, 105, 106, 107,  108,
+                   109, 110, 111, 112, 113, 114, 115, 116, 117, 118, 50,  -128, 127}) {
     OldPresetSpec p = OldTypicalPreset("bg " + std::to_string(code));
     p.BackgroundCode = static_cast<int8_t>(code);
     if (code == -1) p.BackgroundPath = "C:\\Sounds\\rain.wav";

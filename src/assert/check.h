@@ -32,8 +32,7 @@ int FormatCheckSummary(const CheckFailure& f, char* buf, int size);
 // Reports a failure; always returns false so the macro can be used as a value.
 bool CheckFail(const char* module, int line, const char* expr, const char* var, int64_t value);
 
-#define TVK_CHECK(expr, var) \
-  ((expr) ? true : CheckFail(TVK_MODULE, __LINE__, #expr, #var, static_cast<int64_t>(var)))
+#define TVK_CHECK(expr, var) ((expr) ? true : CheckFail(TVK_MODULE, __LINE__, #expr, #var, static_cast<int64_t>(var)))
 
 // The same with the expression text given explicitly, where the reported text
 // is fixed (it names the invariant as the debug records have always shown it).

@@ -17,7 +17,7 @@
 
 // Linked-in recordings (blobs.cpp, generated).
 extern "C" {
-#define AMBIX_BLOB(n)                                                     \
+#define AMBIX_BLOB(n)                                                              \
   extern const unsigned char ambix_wav##n[] __attribute__((visibility("hidden"))); \
   extern const unsigned char ambix_wav##n##_end[] __attribute__((visibility("hidden")));
 AMBIX_BLOB(1)

@@ -47,10 +47,12 @@ static_assert(offsetof(AmbixRecord, Reserved2) == 652);
 static_assert(sizeof(AmbixRecord) == 780);
 
 // Columns of ParamRow.
+// clang-format off
 enum AmbixParamColumn {
   APR_POS, APR_FIRSTPID, APR_CHANNELS, APR_EASY, APR_VOL, APR_UNIT, APR_FLAGA,
   APR_MIN, APR_MAX, APR_DIGITS, APR_FLAGB, APR_STEP, APR_STEPREL, APR_NAME
 };
+// clang-format on
 
 // Resource types a library hands out.
 constexpr int AMBIX_RT_STRING = 6;   // NUL-terminated text, id = string number

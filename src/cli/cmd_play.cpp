@@ -45,7 +45,7 @@ struct PlayArgs {
 
 plat::MsgQueue gMain;
 std::thread::id gMainThread;
-std::atomic<bool> gKeyQuit{false};   // q or Esc during the calculation or the delay
+std::atomic<bool> gKeyQuit{false};  // q or Esc during the calculation or the delay
 std::atomic<bool> gReaderStop{false};
 bool gTty = false;
 int gShownLines = 0;  // status lines on screen, to redraw in place
@@ -198,9 +198,7 @@ int PlayLoop(plat::WaveDevice* dev, const AdvancedOptions& o, int32_t stopAfterM
         ShowStatus(m.WParam, reinterpret_cast<const char*>(m.LParam));
         plat::ReplyMsg(gMain, 0);
         break;
-      case WM_PLAYEND:
-        stop();
-        break;
+      case WM_PLAYEND: stop(); break;
       case WM_PLAYSTOPPED: {
         if (gPlay.Stats) PrintStats(dev);
         int error = plat::WaveClose(dev);
@@ -218,8 +216,7 @@ int PlayLoop(plat::WaveDevice* dev, const AdvancedOptions& o, int32_t stopAfterM
           finish();
         }
         break;
-      default:
-        break;
+      default: break;
     }
   }
 }

@@ -18,8 +18,8 @@
 namespace {
 
 struct StoreArgs {
-  CLI::App *Cmd = nullptr, *List = nullptr, *Show = nullptr, *Import = nullptr, *Export = nullptr,
-           *Delete = nullptr, *Add = nullptr, *Compact = nullptr;
+  CLI::App *Cmd = nullptr, *List = nullptr, *Show = nullptr, *Import = nullptr, *Export = nullptr, *Delete = nullptr,
+           *Add = nullptr, *Compact = nullptr;
   std::string Dir, Name, File, Out;
   bool Json = false, Yes = false, No = false;
 } gStore;
@@ -89,8 +89,10 @@ int AddFile(const std::string& file, StoreUi* ui) {
       return ReportError(file + ": " + e.what());
     }
     std::vector<const nlohmann::json*> items;
-    if (j.is_array()) for (const auto& e : j) items.push_back(&e);
-    else items.push_back(&j);
+    if (j.is_array())
+      for (const auto& e : j) items.push_back(&e);
+    else
+      items.push_back(&j);
     for (const nlohmann::json* item : items) {
       Preset p{};
       std::string why;
@@ -167,8 +169,10 @@ int RunStoreCommand() {
   if (*a.Show) {
     if (int rc = Named(a.Name, &index)) return rc;
     if (int rc = EnsureLoaded(index, &ui)) return Report(rc);
-    if (a.Json) std::cout << PresetToJson(Program[index]).dump(1) << "\n";
-    else PrintPresetText(Program[index]);
+    if (a.Json)
+      std::cout << PresetToJson(Program[index]).dump(1) << "\n";
+    else
+      PrintPresetText(Program[index]);
     return EXIT_OK;
   }
   if (*a.Import) {

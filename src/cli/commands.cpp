@@ -11,11 +11,11 @@
 #include "cli/cmd_backgrounds.h"
 #include "cli/cmd_convert.h"
 #include "cli/cmd_play.h"
-#include "file/fileformat.h"
 #include "cli/cmd_store.h"
 #include "cli/presetjson.h"
 #include "convold/storeconv.h"
 #include "data/bgprobe.h"
+#include "file/fileformat.h"
 #include "file/store.h"
 #include "main/arith.h"
 #include "main/preset.h"
@@ -64,7 +64,8 @@ int LoadSelected(const std::string& path, const Selection& sel, Preset& p) {
   bool notFound = false;
   if (int rc = LoadPresetAt(path, sel.Index, sel.Name, p, &notFound)) return ReportFileMessage(rc, path);
   if (notFound) {
-    if (sel.Index >= 0) return ReportError("The file '" + path + "' has no preset at index " + std::to_string(sel.Index) + ".");
+    if (sel.Index >= 0)
+      return ReportError("The file '" + path + "' has no preset at index " + std::to_string(sel.Index) + ".");
     return ReportError("The file '" + path + "' has no preset named '" + sel.Name + "'.");
   }
   return EXIT_OK;
@@ -96,9 +97,12 @@ void PrintPresetText(const Preset& p) {
   std::printf("Name: %s\n", p.Name);
   std::printf("Built-in: %s   Schedule: %s\n", p.BuiltIn ? "yes" : "no", p.IsSchedule ? "yes" : "no");
   std::printf("Length: %s min\n", FormatNumber(PresetLength(p), 2, 2, 0, true));
-  if (p.data.Background == AMBIX_NONE) std::printf("Background: none\n");
-  else if (p.data.Background < AMBIX_NONE) std::printf("Background: %d of %s\n", p.data.Background, p.data.BackgroundFile);
-  else std::printf("Background: %s file %s\n", p.data.Background == AMBIX_LONG ? "long" : "looped", p.data.BackgroundFile);
+  if (p.data.Background == AMBIX_NONE)
+    std::printf("Background: none\n");
+  else if (p.data.Background < AMBIX_NONE)
+    std::printf("Background: %d of %s\n", p.data.Background, p.data.BackgroundFile);
+  else
+    std::printf("Background: %s file %s\n", p.data.Background == AMBIX_LONG ? "long" : "looped", p.data.BackgroundFile);
   std::printf("After the last segment: %s\n", p.data.ContinuePlaying ? "continue" : "stop");
   std::printf("Colors:");
   for (int i = 0; i < p.data.VisOpt.NumColors && i < MAXCOLORS; ++i) std::printf(" #%06X", p.data.VisOpt.Colors[i]);
@@ -112,14 +116,17 @@ void PrintPresetText(const Preset& p) {
     for (int pid = 0; pp && pid < SegParamCount(seg); ++pid) {
       const Param& q = pp[pid];
       int row = ParamNumOfPid(pid);
-      if (pid == NSPAR || (pid > NSPAR && (pid - NSPAR) % NVPAR == 0)) std::printf("  Voice %d\n", (pid - NSPAR) / NVPAR + 1);
+      if (pid == NSPAR || (pid > NSPAR && (pid - NSPAR) % NVPAR == 0))
+        std::printf("  Voice %d\n", (pid - NSPAR) / NVPAR + 1);
       std::printf("    %3d %-36s", pid, ParamLabel(pid).c_str());
-      if (q.Tracking) std::printf(" tracks %d, slope %s, intercept %s:", q.TrackSource, FormatNumber(q.Slope, 3, 3, 0, false),
-                                  FormatNumber(q.Intercept, 3, 3, 0, false));
+      if (q.Tracking)
+        std::printf(" tracks %d, slope %s, intercept %s:", q.TrackSource, FormatNumber(q.Slope, 3, 3, 0, false),
+                    FormatNumber(q.Intercept, 3, 3, 0, false));
       int idx = FindEasyEntry(q.EasySel);
       if (q.EasySel && idx >= 0 && !q.Tracking) std::printf(" \"%s\":", GetStr(EasyMode[idx].Text));
       for (int i = 0; i < q.NumNodes && i < MAXNODES; ++i)
-        std::printf(" %s@%s", NodeValueText(row, q.Node[i].Value).c_str(), FormatNumber(q.Node[i].SweepTime, 2, 2, 0, false));
+        std::printf(" %s@%s", NodeValueText(row, q.Node[i].Value).c_str(),
+                    FormatNumber(q.Node[i].SweepTime, 2, 2, 0, false));
       std::printf("\n");
     }
   }
@@ -131,8 +138,10 @@ int CmdShow(const std::string& path, const Selection& sel, bool json) {
   if (int rc = RequireSelection(sel)) return rc;
   Preset p{};
   if (int rc = LoadSelected(path, sel, p)) return rc;
-  if (json) std::cout << PresetToJson(p).dump(1) << "\n";
-  else PrintPresetText(p);
+  if (json)
+    std::cout << PresetToJson(p).dump(1) << "\n";
+  else
+    PrintPresetText(p);
   FreePreset(p);
   return EXIT_OK;
 }
@@ -237,7 +246,8 @@ int RunCli(int argc, char** argv) {
   bool json = false;
   std::vector<std::string> inputs;
 
-  auto* list = app.add_subcommand("list", "one line per record: index, flags (D deleted, B built-in, S schedule), name");
+  auto* list =
+      app.add_subcommand("list", "one line per record: index, flags (D deleted, B built-in, S schedule), name");
   list->add_option("FILE", path, "preset file")->required();
   auto* show = app.add_subcommand("show", "print a preset");
   show->add_option("FILE", path, "preset file")->required();

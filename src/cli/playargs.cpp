@@ -11,8 +11,8 @@
 
 void AddPresetSource(CLI::App* cmd, PresetSource& src) {
   cmd->add_option("FILE", src.File, "preset file");
-  src.Store = cmd->add_option("--store", src.StoreDir, "take the preset from the preset store (of folder DIR)")
-                  ->expected(0, 1);
+  src.Store =
+      cmd->add_option("--store", src.StoreDir, "take the preset from the preset store (of folder DIR)")->expected(0, 1);
   auto* idx = cmd->add_option("--index", src.Index, "record index")->check(CLI::NonNegativeNumber);
   auto* name = cmd->add_option("--name", src.Name, "preset name");
   idx->excludes(name);

@@ -88,8 +88,10 @@ uint32_t GetColor(const json& j, const std::string& path) {
   if (j.is_string()) {
     std::string s = j.get<std::string>();
     const char* t = s.c_str();
-    if (*t == '#') ++t;
-    else if (t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) t += 2;
+    if (*t == '#')
+      ++t;
+    else if (t[0] == '0' && (t[1] == 'x' || t[1] == 'X'))
+      t += 2;
     char* end = nullptr;
     unsigned long v = std::strtoul(t, &end, 16);
     if (*t == 0 || *end != 0 || v > 0xFFFFFFFFul) Fail(path, "is not a colour (0x00BBGGRR)");
@@ -132,8 +134,10 @@ int PidOfName(const std::string& name, int voice) {
     }
     return false;
   };
-  if (suffix(" (Right)")) channel = 1;
-  else suffix(" (Left)");
+  if (suffix(" (Right)"))
+    channel = 1;
+  else
+    suffix(" (Left)");
   for (int row = 0; row < PDBK; ++row) {
     bool isVoice = ParamDef[row].FirstPid >= NSPAR;
     if (isVoice != (voice >= 0)) continue;
@@ -191,8 +195,8 @@ void ReadCurve(const json& arr, const std::string& path, Param& p, int row) {
     if (t < 0 || t > 100) Fail(np, "time outside 0..100 %");
     double lo = ParamDef[row].Min, hi = ParamDef[row].Max;
     if (row == PN_WAVEFORM) lo = 0, hi = 100;
-    if (v < lo || v > hi) Fail(np, "value outside " + std::to_string(static_cast<int>(lo)) + ".." +
-                                       std::to_string(static_cast<int>(hi)));
+    if (v < lo || v > hi)
+      Fail(np, "value outside " + std::to_string(static_cast<int>(lo)) + ".." + std::to_string(static_cast<int>(hi)));
     Node& d = p.Node[i];
     d.SweepTime = static_cast<int16_t>(std::lround(t * 100));
     long stored = std::lround(v * scale);
@@ -226,8 +230,9 @@ int TrackSourceOf(const json& j, const std::string& path, int voice, int count) 
 // Applies one parameter description (full or authoring) to params[pid].
 void ReadParam(const json& j, const std::string& path, Param* params, const Segment& seg, int pid, bool full) {
   if (!j.is_object()) Fail(path, "must be an object");
-  CheckKeys(j, path, {"NumNodes", "Tracking", "TrackSource", "Intercept", "Slope", "MinLimit", "MaxLimit",
-                      "TrackingMode", "ChannelMode", "EasySel", "Node", "Easy", "Curve", "Value"});
+  CheckKeys(j, path,
+            {"NumNodes", "Tracking", "TrackSource", "Intercept", "Slope", "MinLimit", "MaxLimit", "TrackingMode",
+             "ChannelMode", "EasySel", "Node", "Easy", "Curve", "Value"});
   Param& p = params[pid];
   int row = ParamNumOfPid(pid);
   int count = SegParamCount(seg);
@@ -282,9 +287,12 @@ void ReadSegment(const json& j, const std::string& path, Preset& pr, int s) {
   const json* voices = Find(j, "Voice");
   bool full = params && params->is_array();
   int nv = 1;
-  if (const json* n = Find(j, "NumVoices")) nv = static_cast<int>(GetInt(*n, path + ".NumVoices", 1, MAXVOICES));
-  else if (full) nv = static_cast<int>((params->size() >= NSPAR ? params->size() - NSPAR : 0) / NVPAR);
-  else if (voices && voices->is_array()) nv = static_cast<int>(voices->size());
+  if (const json* n = Find(j, "NumVoices"))
+    nv = static_cast<int>(GetInt(*n, path + ".NumVoices", 1, MAXVOICES));
+  else if (full)
+    nv = static_cast<int>((params->size() >= NSPAR ? params->size() - NSPAR : 0) / NVPAR);
+  else if (voices && voices->is_array())
+    nv = static_cast<int>(voices->size());
   if (nv < 1 || nv > MAXVOICES) Fail(path + ".NumVoices", "must be 1..10");
   Param* pp = CommitSegmentSlot(pr, s, nv);
   if (!pp) Fail(path, "out of memory");
@@ -292,8 +300,8 @@ void ReadSegment(const json& j, const std::string& path, Preset& pr, int s) {
   if (full) {
     if (voices) Fail(path + ".Voice", "cannot be combined with a Param array");
     if (static_cast<int>(params->size()) != SegParamCount(seg))
-      Fail(path + ".Param", "must hold " + std::to_string(SegParamCount(seg)) + " parameters for " +
-                                std::to_string(nv) + " voices");
+      Fail(path + ".Param",
+           "must hold " + std::to_string(SegParamCount(seg)) + " parameters for " + std::to_string(nv) + " voices");
     for (int pid = 0; pid < SegParamCount(seg); ++pid)
       ReadParam((*params)[pid], path + ".Param[" + std::to_string(pid) + "]", pp, seg, pid, true);
     return;
@@ -309,7 +317,8 @@ void ReadSegment(const json& j, const std::string& path, Preset& pr, int s) {
   };
   if (params) named(*params, path + ".Param", -1);
   if (voices) {
-    if (!voices->is_array() || static_cast<int>(voices->size()) > nv) Fail(path + ".Voice", "must be an array of at most NumVoices voices");
+    if (!voices->is_array() || static_cast<int>(voices->size()) > nv)
+      Fail(path + ".Voice", "must be an array of at most NumVoices voices");
     for (size_t v = 0; v < voices->size(); ++v)
       named((*voices)[v], path + ".Voice[" + std::to_string(v) + "]", static_cast<int>(v));
   }
@@ -319,8 +328,9 @@ void ReadSegment(const json& j, const std::string& path, Preset& pr, int s) {
 
 void ReadPreset(const json& j, Preset& p) {
   if (!j.is_object()) Fail("preset", "must be an object");
-  CheckKeys(j, "preset", {"Name", "Description", "BuiltIn", "IsSchedule", "Background", "BackgroundFile",
-                          "ContinuePlaying", "VisOpt", "Segment"});
+  CheckKeys(j, "preset",
+            {"Name", "Description", "BuiltIn", "IsSchedule", "Background", "BackgroundFile", "ContinuePlaying",
+             "VisOpt", "Segment"});
   NewDefaultPreset(p);
   ReleaseParams(p);
   if (const json* n = Find(j, "Name")) GetText(*n, "Name", p.Name, sizeof p.Name, 1);
@@ -337,7 +347,8 @@ void ReadPreset(const json& j, Preset& p) {
     if (const json* c = Find(*v, "Colors")) {
       if (!c->is_array() || c->size() > COLORSLOTS) Fail("VisOpt.Colors", "must be an array of at most 40 colours");
       std::memset(o.Colors, 0, sizeof o.Colors);
-      for (size_t i = 0; i < c->size(); ++i) o.Colors[i] = GetColor((*c)[i], "VisOpt.Colors[" + std::to_string(i) + "]");
+      for (size_t i = 0; i < c->size(); ++i)
+        o.Colors[i] = GetColor((*c)[i], "VisOpt.Colors[" + std::to_string(i) + "]");
       o.NumColors = static_cast<uint8_t>(c->size() < MAXCOLORS ? c->size() : MAXCOLORS);
     }
     Opt(*v, "NumColors", "VisOpt", o.NumColors, 0, MAXCOLORS);
@@ -353,9 +364,11 @@ void ReadPreset(const json& j, Preset& p) {
     p.data.Segment[0].Repeat = 1;
     return;
   }
-  if (!segs->is_array() || segs->empty() || segs->size() > MAXSEGMENTS) Fail("Segment", "must be an array of 1..25 segments");
+  if (!segs->is_array() || segs->empty() || segs->size() > MAXSEGMENTS)
+    Fail("Segment", "must be an array of 1..25 segments");
   p.data.NumSegments = static_cast<uint8_t>(segs->size());
-  for (size_t s = 0; s < segs->size(); ++s) ReadSegment((*segs)[s], "Segment[" + std::to_string(s) + "]", p, static_cast<int>(s));
+  for (size_t s = 0; s < segs->size(); ++s)
+    ReadSegment((*segs)[s], "Segment[" + std::to_string(s) + "]", p, static_cast<int>(s));
 }
 
 }  // namespace

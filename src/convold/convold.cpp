@@ -39,8 +39,7 @@ int ConvertAll(std::vector<OldRecord>& records, ConvertedSink sink, void* ctx, c
     FreePreset(p);
     if (rc) return rc;
     ++*count;
-    if (progress && progress->Progress &&
-        progress->Progress(progress->Ctx, kConvertFirst + kConvertSpan * (i + 1) / n))
+    if (progress && progress->Progress && progress->Progress(progress->Ctx, kConvertFirst + kConvertSpan * (i + 1) / n))
       return CONVERT_ABORTED;
   }
   return 0;

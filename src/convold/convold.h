@@ -64,7 +64,7 @@ int ConvertOldFromMemory(const void* data, size_t size, PresetSink sink, void* c
 int ConvertOldToDevice(ByteDev& in, ByteDev& out, const ConvertProgress* progress, int* count, bool* outputFault);
 
 struct ConvertOutcome {
-  int Count = 0;                    // presets written
+  int Count = 0;                      // presets written
   const char* MessagePath = nullptr;  // the path the message names (inPath or outPath)
 };
 // Converts the old file inPath into a current export file outPath, written

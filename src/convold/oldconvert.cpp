@@ -94,7 +94,8 @@ void ApplyVoiceBytes(const OldSegment& o, Param* params, const Segment& seg) {
   for (int v = 0; v < o.NumVoices; ++v) {
     int beat = VoicePidOf(v, VP_BEAT);
     if (o.VoiceFlag[v]) SetFromEasySelection(params, seg, VoicePidOf(v, VP_MODPHASE), EASY_PHASE_180, beat, kNodes);
-    if (int sel = OldWaveformEasySel(o.Waveform[v])) SetFromEasySelection(params, seg, VoicePidOf(v, VP_WAVEFORM), sel, beat, kNodes);
+    if (int sel = OldWaveformEasySel(o.Waveform[v]))
+      SetFromEasySelection(params, seg, VoicePidOf(v, VP_WAVEFORM), sel, beat, kNodes);
   }
 }
 

@@ -66,8 +66,8 @@ constexpr int OLD_SEG_PARAMS = 6;
 constexpr int OLD_VOICE_PARAMS = 5;
 constexpr int OLD_PARAM_HEADER_SIZE = 184;
 constexpr int OLD_NODE_SIZE = 12;
-constexpr int OLD_TYPES = 11;      // entries of each settings array
-constexpr int OLD_MAX_TYPE = 92;   // the largest type the old reader accepted
+constexpr int OLD_TYPES = 11;     // entries of each settings array
+constexpr int OLD_MAX_TYPE = 92;  // the largest type the old reader accepted
 constexpr int OLD_MAX_WAVEFORM = 5;
 constexpr int OLD_MAX_MINUTES = MAXSEGLENGTH / 100;  // a length the current record can hold
 constexpr int OLD_MAX_RECORDS = 1000;                // live records; the store holds no more
@@ -136,7 +136,7 @@ struct OldRecord {
   char BackgroundPath[NAMELEN];
   uint8_t NumSegments;
   OldSegment Segment[OLD_MAX_SEGMENTS];
-  std::string Description;     // at most 4095 characters
+  std::string Description;       // at most 4095 characters
   std::vector<OldParam> Params;  // every segment's parameters, in order
 };
 

@@ -17,11 +17,10 @@ struct LibraryCode {
 constexpr const char* kAmbix = "Ambix.dll";
 constexpr const char* kAmbiplus = "Ambiplus.dll";
 constexpr LibraryCode kLibraryCodes[] = {
-    {100, kAmbix, 1},     {101, kAmbiplus, 1},  {102, kAmbix, 2},     {103, kAmbix, 3},
-    {104, kAmbiplus, 2},  {105, kAmbix, 4},     {106, kAmbiplus, 3},  {107, kAmbiplus, 4},
-    {108, kAmbiplus, 5},  {109, kAmbiplus, 6},  {111, kAmbiplus, 7},  {112, kAmbix, 5},
-    {113, kAmbiplus, 8},  {114, kAmbiplus, 9},  {115, kAmbiplus, 10}, {116, kAmbix, 6},
-    {117, kAmbiplus, 11},
+    {100, kAmbix, 1},    {101, kAmbiplus, 1},  {102, kAmbix, 2},    {103, kAmbix, 3},    {104, kAmbiplus, 2},
+    {105, kAmbix, 4},    {106, kAmbiplus, 3},  {107, kAmbiplus, 4}, {108, kAmbiplus, 5}, {109, kAmbiplus, 6},
+    {111, kAmbiplus, 7}, {112, kAmbix, 5},     {113, kAmbiplus, 8}, {114, kAmbiplus, 9}, {115, kAmbiplus, 10},
+    {116, kAmbix, 6},    {117, kAmbiplus, 11},
 };
 
 constexpr int kCodeOtherWav = -1;
@@ -29,9 +28,11 @@ constexpr int kCodeNoise1 = -2;
 constexpr int kCodeNoise2 = -3;
 
 // Old tracking types in ParamDef rows.
+// clang-format off
 constexpr int kTypeRow[OLD_TYPES] = {PN_BEAT,       PN_VOLUME,     PN_PITCH,   PN_SNDMODDEPTH,
                                      PN_SNDMODPERIOD, PN_BGVOLUME, PN_BGPARAM, PN_VISFREQ,
                                      PN_VISBRIGHT,  PN_VISMODDEPTH, PN_VISMODPERIOD};
+// clang-format on
 
 // Voice parameter k = 0..4: the current per-voice offset.
 constexpr int kVoiceTarget[OLD_VOICE_PARAMS] = {VP_BEAT, VP_VOLUME, VP_PITCH, VP_MODDEPTH, VP_MODPERIOD};

@@ -137,9 +137,7 @@ void AudioMain(bool timeCritical) {
         // Nothing queued any more: the end has been heard already.
         if (hWaveOut.load() && !LastWrittenHeader.load() && gWindow.Post) gWindow.Post(gWindow.Ctx, WM_PLAYEND, 0, 0);
         break;
-      case TM_FORGETAUDIBLE:
-        gLastAudible = nullptr;
-        break;
+      case TM_FORGETAUDIBLE: gLastAudible = nullptr; break;
       case plat::MM_WOM_CLOSE: {
         // Only the device that closed; a newer one may be open already.
         plat::WaveDevice* closed = reinterpret_cast<plat::WaveDevice*>(m.WParam);
@@ -152,8 +150,7 @@ void AudioMain(bool timeCritical) {
       case TM_STOP:
         if (m.WParam == 0) OnStop();
         break;
-      default:
-        break;
+      default: break;
     }
   }
 }
@@ -202,7 +199,8 @@ void UpdateStatusText(const SweepRecord* r, bool forced) {
   gStatusNext = (gStatusNext + 1) % 4;
   int lines = BuildStatusText(r, seconds, FreezeState.load() > 0, AudioStrobeOn.load() != 0, buf, 1024);
   if (forced) {
-    if (gWindow.Send) gWindow.Send(gWindow.Ctx, WM_PLAYSTATUS, static_cast<uintptr_t>(lines), reinterpret_cast<intptr_t>(buf));
+    if (gWindow.Send)
+      gWindow.Send(gWindow.Ctx, WM_PLAYSTATUS, static_cast<uintptr_t>(lines), reinterpret_cast<intptr_t>(buf));
   } else if (gWindow.Post) {
     gWindow.Post(gWindow.Ctx, WM_PLAYSTATUS, 0, reinterpret_cast<intptr_t>(buf));
   }

@@ -1,5 +1,4 @@
 #include "data/bglib.h"
-#include "platform/progdir.h"
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "main/strtab.h"
+#include "platform/progdir.h"
 #include "platform/vmem.h"
 
 AmbixRecord* AmbixInfo = nullptr;
@@ -21,7 +21,7 @@ namespace {
 
 std::string gLibraryFolder;
 bool gScanned = false;  // LoadBackgroundLibraries has run
-char gParamName[64];  // name of row 6 when it came from a library
+char gParamName[64];    // name of row 6 when it came from a library
 
 bool EndsWithDll(const char* name) {
   size_t n = std::strlen(name);
@@ -66,12 +66,13 @@ void CompleteRecords(int first, int count, const char* file) {
 // default "Background Interval" row instead.
 ParamDefType RowOf(const AmbixRecord& r) {
   const int32_t* c = r.ParamRow;
-  if (c[APR_CHANNELS] < 1 || c[APR_CHANNELS] > 2 || c[APR_DIGITS] < 0 || c[APR_DIGITS] > 7 ||
-      c[APR_MIN] > c[APR_MAX])
+  if (c[APR_CHANNELS] < 1 || c[APR_CHANNELS] > 2 || c[APR_DIGITS] < 0 || c[APR_DIGITS] > 7 || c[APR_MIN] > c[APR_MAX])
     return ParamDefSpare[1];
+  // clang-format off
   return ParamDefType{0,          2,           c[APR_CHANNELS], 8,           c[APR_EASY],   0,
                       c[APR_UNIT], c[APR_FLAGA], c[APR_MIN],     c[APR_MAX], c[APR_DIGITS], c[APR_FLAGB],
                       c[APR_STEP], c[APR_STEPREL]};
+  // clang-format on
 }
 
 void SetRow(const ParamDefType& row, const char* name) {
@@ -184,8 +185,10 @@ int ChooseBackgroundParamDef(int background, const char* file) {
   }
   int i = FindBackground(background, file);
   if (i < 0) return CheckLibraryBackground(background, file);
-  if (AmbixInfo[i].HasParam) SetRowFromRecord(AmbixInfo[i]);
-  else SetRow(ParamDefSpare[1], nullptr);
+  if (AmbixInfo[i].HasParam)
+    SetRowFromRecord(AmbixInfo[i]);
+  else
+    SetRow(ParamDefSpare[1], nullptr);
   return 0;
 }
 
@@ -203,8 +206,10 @@ void SetEditorBackgroundParamDef(int background, const char* file) {
     return;
   }
   int i = FindBackground(background, file);
-  if (i >= 0 && AmbixInfo[i].HasParam) SetRowFromRecord(AmbixInfo[i]);
-  else SetRow(ParamDefSpare[0], nullptr);
+  if (i >= 0 && AmbixInfo[i].HasParam)
+    SetRowFromRecord(AmbixInfo[i]);
+  else
+    SetRow(ParamDefSpare[0], nullptr);
 }
 
 const char* BackgroundParamName() {

@@ -19,12 +19,9 @@ bool Poll(PlaybackUi* ui, int pos) { return ui && ui->Progress && ui->Progress(u
 
 int DeviceOpenMessage(int rc, int* code) {
   switch (rc) {
-    case plat::WAVE_BADDEVICE:
-      return 1263;
-    case plat::WAVE_ALLOCATED:
-      return 1259;
-    case plat::WAVE_NOMEM:
-      return 1261;
+    case plat::WAVE_BADDEVICE: return 1263;
+    case plat::WAVE_ALLOCATED: return 1259;
+    case plat::WAVE_NOMEM: return 1261;
     default:
       if (code) *code = rc;
       return 1262;
@@ -81,8 +78,7 @@ bool BlocksFit() {
 
 }  // namespace
 
-int OpenWaveDevice(const plat::WaveTarget& target, int samplesPerSec, bool bits16, plat::WaveDevice** out,
-                   int* code) {
+int OpenWaveDevice(const plat::WaveTarget& target, int samplesPerSec, bool bits16, plat::WaveDevice** out, int* code) {
   *out = nullptr;
   plat::WaveFormat f{2, samplesPerSec, bits16 ? 16 : 8};
   int fallback = 0;  // message of the last smaller format tried

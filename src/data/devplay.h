@@ -17,8 +17,7 @@
 // no usable format, 1261 no memory, 1262 other error (*code receives it for
 // "%1!d!"), 1263 no device, 1264/1265/1266 when a smaller format would work
 // (the device is then not opened).
-int OpenWaveDevice(const plat::WaveTarget& target, int samplesPerSec, bool bits16, plat::WaveDevice** out,
-                   int* code);
+int OpenWaveDevice(const plat::WaveTarget& target, int samplesPerSec, bool bits16, plat::WaveDevice** out, int* code);
 
 // A millisecond tick count (wraps); 0 is never returned, so it can mark a
 // delayed start.

@@ -112,8 +112,8 @@ SweepRecord* NextSweepRecord(SweepRecord* rec, bool commit) {
   return next;
 }
 
-SweepRecord* FillSweepRecord(const Preset& preset, int segIndex, ProgressRecord* progress, int time,
-                             SweepRecord* rec, int* status) {
+SweepRecord* FillSweepRecord(const Preset& preset, int segIndex, ProgressRecord* progress, int time, SweepRecord* rec,
+                             int* status) {
   const Segment& seg = preset.data.Segment[segIndex];
   const Param* params = SegParams(preset, segIndex);
   int voices = std::clamp<int>(seg.NumVoices, 1, MAXVOICES);
@@ -127,7 +127,8 @@ SweepRecord* FillSweepRecord(const Preset& preset, int segIndex, ProgressRecord*
   for (int j = 0; j < count; j++) {
     bool packed = IsPacked(j);
     if (progress) {
-      progress[j].CurValue = packed ? InterpolatePackedProgress(progress[j], time) : InterpolateProgress(progress[j], time);
+      progress[j].CurValue =
+          packed ? InterpolatePackedProgress(progress[j], time) : InterpolateProgress(progress[j], time);
       v[j] = progress[j].CurValue;
     } else {
       v[j] = packed ? CurveValuePacked(params[j], time) : CurveValue(params[j], time);

@@ -243,7 +243,7 @@ int VoiceGain(bool strobe) {
 void RenderSlot(int slot, const VoiceEntry& v, void* out, int frames, int gain, bool first, const int8_t* modTable) {
   bool m1 = v.Mod1Depth[0] || v.Mod1Depth[1], m2 = v.Mod2Depth[0] || v.Mod2Depth[1];
   Pick(EngineOptions.Bits16 != 0, first, m1, m2, EngineOptions.InvertSound != 0)(Osc[slot], v, out, frames, gain,
-                                                                                   modTable);
+                                                                                 modTable);
 }
 
 int GenerateBlock(void* buffer) {

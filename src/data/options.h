@@ -51,8 +51,7 @@ struct AdvancedOptions {
 };
 static_assert(sizeof(AdvancedOptions) == 19 * 4);
 static_assert(offsetof(AdvancedOptions, SamplesPerSec) == 8 && offsetof(AdvancedOptions, InvertSound) == 20 &&
-              offsetof(AdvancedOptions, AudioStrobeZeroLevel) == 36 &&
-              offsetof(AdvancedOptions, PlayDelayTime) == 56 &&
+              offsetof(AdvancedOptions, AudioStrobeZeroLevel) == 36 && offsetof(AdvancedOptions, PlayDelayTime) == 56 &&
               offsetof(AdvancedOptions, AudioStrobeWaveform) == 68 &&
               offsetof(AdvancedOptions, AudioStrobeDutyCycle) == 72);
 

@@ -47,5 +47,5 @@ int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool t
 // file at `wavFileName` ("-" writes to standard output). After the preset has
 // ended the remaining blocks are silence. The file is complete and valid
 // also when the user aborts (84).
-int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, const char* wavFileName,
-                        int32_t minutes, PlaybackUi* ui);
+int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, const char* wavFileName, int32_t minutes,
+                        PlaybackUi* ui);

@@ -1,8 +1,8 @@
 #include "data/playstatus.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -53,10 +53,16 @@ void FormatStatusNumber(int32_t value, int digits, char* out, size_t size) {
   char plain[48];
   // A value that rounds to zero carries no minus sign.
   const char* sign = negative && mag != 0 ? "-" : "";
-  if (shown > 0) std::snprintf(plain, sizeof plain, "%s%" PRIu64 ".%01" PRIu64, sign, mag / 10, mag % 10);
-  else std::snprintf(plain, sizeof plain, "%s%" PRIu64, sign, mag);
-  plat::NumberFormatOptions opt{shown, gSettings.LeadingZero, gSettings.Grouping, gSettings.DecimalSep,
-                                gSettings.ThousandSep, gSettings.NegativeOrder};
+  if (shown > 0)
+    std::snprintf(plain, sizeof plain, "%s%" PRIu64 ".%01" PRIu64, sign, mag / 10, mag % 10);
+  else
+    std::snprintf(plain, sizeof plain, "%s%" PRIu64, sign, mag);
+  plat::NumberFormatOptions opt{shown,
+                                gSettings.LeadingZero,
+                                gSettings.Grouping,
+                                gSettings.DecimalSep,
+                                gSettings.ThousandSep,
+                                gSettings.NegativeOrder};
   if (!plat::FormatNumberText(plain, opt, out, size)) std::snprintf(out, size, "%s", plain);
 }
 
@@ -64,12 +70,13 @@ void FormatElapsed(int64_t seconds, char* out, size_t size) {
   if (seconds < 0) seconds = 0;
   const char* sep = plat::TimeSeparator();
   unsigned long s = static_cast<unsigned long>(seconds);
-  if (s < 3600) std::snprintf(out, size, "%lu%s%02lu", s / 60, sep, s % 60);
-  else std::snprintf(out, size, "%lu%s%02lu%s%02lu", s / 3600, sep, (s / 60) % 60, sep, s % 60);
+  if (s < 3600)
+    std::snprintf(out, size, "%lu%s%02lu", s / 60, sep, s % 60);
+  else
+    std::snprintf(out, size, "%lu%s%02lu%s%02lu", s / 3600, sep, (s / 60) % 60, sep, s % 60);
 }
 
-int BuildStatusText(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe, char* out,
-                    size_t size) {
+int BuildStatusText(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe, char* out, size_t size) {
   size_t used = 0;
   out[0] = 0;
   char time[48];
@@ -85,9 +92,12 @@ int BuildStatusText(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, b
       const VoiceEntry& v = r->Voice[i];
       char beat[48];
       FormatStatusNumber(v.Frequency[1] - v.Frequency[0], ParamDef[PN_BEAT].Digits, beat, sizeof beat);
-      if (v.Volume[0] <= 0 && v.Volume[1] <= 0) Append(out, size, &used, GetStr(33), i + 1);
-      else if (v.Volume[0] == v.Volume[1]) Append(out, size, &used, GetStr(32), i + 1, Percent(v.Volume[0]), beat);
-      else Append(out, size, &used, GetStr(34), i + 1, Percent(v.Volume[0]), Percent(v.Volume[1]), beat);
+      if (v.Volume[0] <= 0 && v.Volume[1] <= 0)
+        Append(out, size, &used, GetStr(33), i + 1);
+      else if (v.Volume[0] == v.Volume[1])
+        Append(out, size, &used, GetStr(32), i + 1, Percent(v.Volume[0]), beat);
+      else
+        Append(out, size, &used, GetStr(34), i + 1, Percent(v.Volume[0]), Percent(v.Volume[1]), beat);
     }
     lines++;
   }
@@ -97,8 +107,10 @@ int BuildStatusText(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, b
     FormatStatusNumber(r->VisualFrequency[0], d, f0, sizeof f0);
     FormatStatusNumber(r->VisualFrequency[1], d, f1, sizeof f1);
     int b0 = Percent(r->VisualBrightness[0]), b1 = Percent(r->VisualBrightness[1]);
-    if (b0 == b1 && r->VisualFrequency[0] == r->VisualFrequency[1]) Append(out, size, &used, GetStr(35), b0, f0);
-    else Append(out, size, &used, GetStr(36), b0, b1, f0, f1);
+    if (b0 == b1 && r->VisualFrequency[0] == r->VisualFrequency[1])
+      Append(out, size, &used, GetStr(35), b0, f0);
+    else
+      Append(out, size, &used, GetStr(36), b0, b1, f0, f1);
     lines++;
   }
   return lines;

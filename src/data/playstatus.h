@@ -17,5 +17,4 @@ void FormatElapsed(int64_t seconds, char* out, size_t size);
 // Builds the whole text for record `r` (see strings 32-40) into out; returns
 // the number of lines. Voices the list has but the record does not are
 // shown silent. Any thread.
-int BuildStatusText(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe, char* out,
-                    size_t size);
+int BuildStatusText(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe, char* out, size_t size);

@@ -23,21 +23,21 @@
 #include "main/model.h"
 
 struct VoiceEntry {
-  int32_t Frequency[2];   // mHz per ear (0 left, 1 right)
-  int16_t Volume[2];      // 0..10000
-  uint8_t Mod1Depth[2];   // percent, 0 = off
-  int16_t Mod1Phase;      // degrees, right ear against left
-  int32_t Mod1Rate[2];    // rate encoding
-  uint8_t Mod2Depth[2];   // AudioStrobe slot only
+  int32_t Frequency[2];  // mHz per ear (0 left, 1 right)
+  int16_t Volume[2];     // 0..10000
+  uint8_t Mod1Depth[2];  // percent, 0 = off
+  int16_t Mod1Phase;     // degrees, right ear against left
+  int32_t Mod1Rate[2];   // rate encoding
+  uint8_t Mod2Depth[2];  // AudioStrobe slot only
   int16_t Mod2Phase;
   int32_t Mod2Rate[2];
-  const void* Table[2];   // waveform table per ear (int16_t or int8_t samples)
+  const void* Table[2];  // waveform table per ear (int16_t or int8_t samples)
 };
 
 struct SweepRecord {
-  int32_t Blocks;          // blocks this record lasts; 0 hold forever, -1 end
-  uint16_t RepeatCount;    // remaining repeats of the segment ending here
-  uint8_t NumVoices;       // 1..MAXVOICES
+  int32_t Blocks;        // blocks this record lasts; 0 hold forever, -1 end
+  uint16_t RepeatCount;  // remaining repeats of the segment ending here
+  uint8_t NumVoices;     // 1..MAXVOICES
   uint8_t NoiseInsideHead;
   SweepRecord* RepeatTarget;  // first record of the segment when repeating
 
@@ -57,11 +57,11 @@ struct SweepRecord {
   int32_t VisualFrequency[2];   // mHz per eye
   int32_t VisualBrightness[2];  // 0..10000
   int32_t VisualBrightness2[2];
-  int32_t VisualModDepth[2];    // percent
+  int32_t VisualModDepth[2];  // percent
   int32_t VisualModRate[2];
   int32_t VisualMod2Depth[2];
   int32_t VisualMod2Rate[2];
-  int16_t VisualPhase;          // degrees
+  int16_t VisualPhase;  // degrees
   int16_t VisualModPhase;
   int16_t VisualMod2Phase;
   int16_t Reserved;

@@ -42,7 +42,7 @@ extern std::atomic<int> AudioStrobeOn;
 extern std::atomic<int> FreezeState;
 
 // Background sound in engine format (stereo frames), filled by the loader.
-extern int32_t BackgroundFrames;    // L, 0 when none
+extern int32_t BackgroundFrames;  // L, 0 when none
 extern bool BackgroundIntervalMode;
 
 // --- Oscillator state (generating thread) --------------------------------

@@ -1,10 +1,11 @@
 // The calculation of the sweep record list ("Calculating preset data").
+#include "data/sweep.h"
+
 #include <algorithm>
 #include <cstring>
 
 #include "assert/check.h"
 #include "data/options.h"
-#include "data/sweep.h"
 #include "data/wavetab.h"
 #include "main/arith.h"
 #include "main/preset.h"
@@ -142,7 +143,7 @@ int CalculateSegment(Calc& c, int s) {
         Progress[j].SweepInProgress = false;
       }
     }
-    TVK_CHECK(EndTime>StartTime && EndTime<=10000, EndTime);
+    TVK_CHECK(EndTime > StartTime && EndTime <= 10000, EndTime);
     if (EndTime <= StartTime) EndTime = std::min(10000, StartTime + 1);
     for (int j = 0; j < n; j++)
       if (!Progress[j].SweepInProgress) StartSweep(Progress[j], params[j], ParamNumOfPid(j) == PN_WAVEFORM);

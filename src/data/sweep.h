@@ -51,8 +51,8 @@ int CalculatePreset(const Preset& preset, bool toDevice, const ProgressSink* sin
 // address after the record, or null with *status = CALC_TOOCOMPLEX or
 // CALC_WAVEFORMS. Blocks, RepeatCount and RepeatTarget are cleared. Main
 // thread (it uses the waveform cache).
-SweepRecord* FillSweepRecord(const Preset& preset, int segIndex, ProgressRecord* progress, int time,
-                             SweepRecord* rec, int* status);
+SweepRecord* FillSweepRecord(const Preset& preset, int segIndex, ProgressRecord* progress, int time, SweepRecord* rec,
+                             int* status);
 
 // Piecewise-linear value at t through the 21 points (packed: per half).
 int32_t InterpolateProgress(const ProgressRecord& p, int t);

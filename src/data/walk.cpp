@@ -61,7 +61,8 @@ void RewindSweepWalk(const WalkMark& m) {
   // Newest first, so a count taken twice since the mark is given back twice.
   // Steps are compared as a difference: the counter may wrap in a long run.
   uint32_t oldest = gTakenCount > WALK_REWIND_BLOCKS ? gTakenCount - WALK_REWIND_BLOCKS : 0;
-  while (gTakenCount > oldest && static_cast<int32_t>(gTaken[(gTakenCount - 1) % WALK_REWIND_BLOCKS].Step - m.Step) > 0) {
+  while (gTakenCount > oldest &&
+         static_cast<int32_t>(gTaken[(gTakenCount - 1) % WALK_REWIND_BLOCKS].Step - m.Step) > 0) {
     gTaken[(gTakenCount - 1) % WALK_REWIND_BLOCKS].Record->RepeatCount++;
     gTakenCount--;
   }

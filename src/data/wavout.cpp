@@ -73,8 +73,8 @@ int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool t
   return 0;
 }
 
-int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, const char* wavFileName,
-                        int32_t minutes, PlaybackUi* ui) {
+int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, const char* wavFileName, int32_t minutes,
+                        PlaybackUi* ui) {
   // Refused before the calculation and the first byte: the sizes would not
   // fit the header, and gigabytes written only to fail at the end help nobody.
   if (minutes > MaxWavMinutes(ComputeBlockBytes(options), options.LenOfBlocks)) return PLAY_WAV_TOO_LONG;
@@ -84,8 +84,10 @@ int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, co
 
   plat::RiffWriter w;
   bool toStdout = std::strcmp(wavFileName, "-") == 0;
-  if (toStdout) plat::RiffAttach(w, STDOUT_FILENO);
-  else if (!plat::RiffCreate(w, wavFileName)) return PLAY_WAV_CREATE;
+  if (toStdout)
+    plat::RiffAttach(w, STDOUT_FILENO);
+  else if (!plat::RiffCreate(w, wavFileName))
+    return PLAY_WAV_CREATE;
 
   uint32_t dataBytes = static_cast<uint32_t>(static_cast<int64_t>(blocks) * BlockBytes);
   // Sizes are declared up front so that a stream that cannot seek back

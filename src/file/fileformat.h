@@ -59,14 +59,15 @@ enum FileMessage : int {
 constexpr int FILE_HEADER_SIZE = 136;
 constexpr int32_t FILE_VERSION = 3;
 constexpr int32_t OLD_FILE_VERSION = 2;
-constexpr int32_t NEWEST_KNOWN_VERSION = 13;  // 4..13: written by a newer program
-constexpr uint32_t PROGRAM_VERSION = 0x0003010C;  // 3.1.12
+constexpr int32_t NEWEST_KNOWN_VERSION = 13;                       // 4..13: written by a newer program
+constexpr uint32_t PROGRAM_VERSION = 0x0003010C;                   // 3.1.12
 constexpr int FIXED_SIZE = static_cast<int>(sizeof(PresetFixed));  // 1644
 constexpr int DELETED_RECORD_SIZE = 5;
 constexpr int PARAM_HEADER_SIZE = static_cast<int>(sizeof(ParamHeader));  // 24
-constexpr int NODE_SIZE = static_cast<int>(sizeof(Node));                  // 8
+constexpr int NODE_SIZE = static_cast<int>(sizeof(Node));                 // 8
 constexpr size_t SegmentCurveMax(int voices) { return sizeof(Param) * static_cast<size_t>(NSPAR + NVPAR * voices); }
-constexpr int32_t MAX_RECORD_SIZE = FIXED_SIZE + DESCLEN + MAXSEGMENTS * static_cast<int32_t>(SegmentCurveMax(MAXVOICES));
+constexpr int32_t MAX_RECORD_SIZE =
+    FIXED_SIZE + DESCLEN + MAXSEGMENTS * static_cast<int32_t>(SegmentCurveMax(MAXVOICES));
 static_assert(SegmentCurveMax(1) == 29664 + 11536 && SegmentCurveMax(MAXVOICES) == 145024);
 static_assert(MAX_RECORD_SIZE == 3631340);
 // Flags read as bytes (Deleted, IsSchedule, BuiltIn) accept 0..10.

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "assert/check.h"
-#include "file/filewalk.h"
 #include "file/fileread.h"
+#include "file/filewalk.h"
 #include "main/preset.h"
 
 int ReadPresetFile(ByteDev& dev, PresetSink sink, void* ctx) {

@@ -26,11 +26,11 @@ enum DevWriteResult : int { DEV_WRITE_OK = 0, DEV_WRITE_FAILED = 1, DEV_WRITE_DI
 
 struct ByteDev {
   DevKind Kind = DEV_NONE;
-  int Fd = -1;                             // DEV_FD
-  const unsigned char* Data = nullptr;     // DEV_MEMORY
-  size_t Size = 0;                         // DEV_MEMORY
+  int Fd = -1;                                // DEV_FD
+  const unsigned char* Data = nullptr;        // DEV_MEMORY
+  size_t Size = 0;                            // DEV_MEMORY
   std::vector<unsigned char>* Buf = nullptr;  // DEV_BUFFER
-  int64_t Pos = 0;                         // memory devices
+  int64_t Pos = 0;                            // memory devices
   // Fault injection: bytes that may still be written or read (-1 = no
   // limit). A write that passes the budget writes what the budget allows and
   // then fails with WriteErr as errno; a read that passes it fails with EIO.

@@ -12,7 +12,7 @@ namespace {
 struct SizeField {
   int64_t Start = 0;  // position of the field
   int32_t Size = 0;
-  bool End = false;   // end of file, or the -1 end mark
+  bool End = false;  // end of file, or the -1 end mark
 };
 
 // Reads the size field at the current position and checks it against the

@@ -52,9 +52,12 @@ std::string DefaultStoreDir() {
   if (::access(dir.c_str(), W_OK) == 0) return dir;
   const char* xdg = std::getenv("XDG_DATA_HOME");
   std::string base;
-  if (xdg && *xdg) base = xdg;
-  else if (const char* home = std::getenv("HOME")) base = std::string(home) + "/.local/share";
-  else base = "/tmp";
+  if (xdg && *xdg)
+    base = xdg;
+  else if (const char* home = std::getenv("HOME"))
+    base = std::string(home) + "/.local/share";
+  else
+    base = "/tmp";
   std::string user = base + "/Sonavel";
   MakeDirs(user);
   return user;
@@ -267,7 +270,8 @@ int CompactStore() {
     int32_t rs = GetLE32(all.data() + pos);
     if (rs == -1) break;
     if (rs < DELETED_RECORD_SIZE || pos + static_cast<size_t>(rs) > all.size()) return FMSG_NOT_VALID;
-    if (all[pos + 4] == 0) out.insert(out.end(), all.begin() + static_cast<long>(pos), all.begin() + static_cast<long>(pos + rs));
+    if (all[pos + 4] == 0)
+      out.insert(out.end(), all.begin() + static_cast<long>(pos), all.begin() + static_cast<long>(pos + rs));
     pos += static_cast<size_t>(rs);
   }
   return ReplaceFileWith(StorePath(), out.data(), out.size());

@@ -48,7 +48,7 @@ const std::string& StoreMessagePath();
 
 // --- Settings the store follows ----------------------------------------------
 extern int DecommitThreshold;  // presets whose curves stay in memory (10)
-extern bool SetBuiltIns;        // built-in presets may be saved over
+extern bool SetBuiltIns;       // built-in presets may be saved over
 extern int LoadedCount;
 
 // Checks a library background (file, number): 0, 1331 (library not found)

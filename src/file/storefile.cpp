@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -46,8 +46,7 @@ int ReplaceFileWith(const std::string& path, const void* data, size_t size) {
   return Commit(dev, temp, path);
 }
 
-int RewriteFileRange(const std::string& path, int64_t cutStart, int64_t cutEnd, const void* insert,
-                     size_t insertLen) {
+int RewriteFileRange(const std::string& path, int64_t cutStart, int64_t cutEnd, const void* insert, size_t insertLen) {
   ByteDev in;
   if (!DevOpenFile(in, path.c_str(), DEV_OPEN_READ)) return FMSG_OPEN_FAILED;
   int64_t size = DevSize(in);
@@ -97,7 +96,8 @@ void SyncFolderOf(const std::string& path) {
 
 bool SameFile(const std::string& a, const std::string& b) {
   struct stat sa, sb;
-  if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0)
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
   char ra[PATH_MAX], rb[PATH_MAX];
   const char* pa = ::realpath(a.c_str(), ra) ? ra : a.c_str();
   const char* pb = ::realpath(b.c_str(), rb) ? rb : b.c_str();

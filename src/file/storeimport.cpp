@@ -144,9 +144,12 @@ int ImportPresets(const std::string& path, StoreUi* ui, int* first) {
     return st.Result;
   }
   if (rc) return rc;
-  if (st.Imported == 0) Inform(ui, 77, GetStr(75));
-  else if (st.Imported == 1) Inform(ui, 77, GetStr(76));
-  else Inform(ui, 77, FormatPrintf(GetStr(74), st.Imported));
+  if (st.Imported == 0)
+    Inform(ui, 77, GetStr(75));
+  else if (st.Imported == 1)
+    Inform(ui, 77, GetStr(76));
+  else
+    Inform(ui, 77, FormatPrintf(GetStr(74), st.Imported));
   return 0;
 }
 

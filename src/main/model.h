@@ -36,6 +36,7 @@ constexpr int AMBIX_OTHER = 1025;
 constexpr int AMBIX_LONG = 1026;
 
 // ParamNum rows of ParamDef.
+// clang-format off
 enum ParamNumber {
   PN_BEAT = 0, PN_PITCH, PN_VOLUME, PN_WAVEFORM, PN_FILTER, PN_BGVOLUME, PN_BGPARAM, PN_BGPHASE,
   PN_NOISEVOL, PN_NOISESMOOTH, PN_VISFREQ, PN_VISBRIGHT, PN_VISBRIGHT2, PN_VISPHASE,
@@ -43,8 +44,10 @@ enum ParamNumber {
   PN_VISMODDEPTH, PN_VISMODPERIOD, PN_VISMODPHASE, PN_VISMOD2DEPTH, PN_VISMOD2PERIOD,
   PN_VISMOD2PHASE, PN_NOISEMODDEPTH, PN_NOISEMODPERIOD, PN_NOISEMODPHASE
 };
+// clang-format on
 
 // Segment-wide pids (0-35) and the per-voice offsets (pid = 36 + 14 v + k).
+// clang-format off
 enum SegmentPid {
   PID_BGVOLUME = 0, PID_BGPARAM = 2, PID_BGPHASE = 4, PID_NOISEVOL = 5, PID_NOISESMOOTH = 7,
   PID_BGMODDEPTH = 9, PID_BGMODPERIOD = 11, PID_BGMODPHASE = 13, PID_VISFREQ = 14,
@@ -56,6 +59,7 @@ enum VoicePid {
   VP_BEAT = 0, VP_PITCH = 1, VP_VOLUME = 3, VP_WAVEFORM = 5, VP_FILTER = 7, VP_MODDEPTH = 9,
   VP_MODPERIOD = 11, VP_MODPHASE = 13
 };
+// clang-format on
 constexpr int VoicePidOf(int voice, int k) { return NSPAR + NVPAR * voice + k; }
 
 struct Node {
@@ -202,7 +206,7 @@ struct EasyModeType {
   int Text;     // string id
 };
 
-extern ParamDefType ParamDef[PDBK];  // row 6 changes with the background
+extern ParamDefType ParamDef[PDBK];          // row 6 changes with the background
 extern const ParamDefType ParamDefSpare[2];  // "(Background Param not in use)", "Background Interval"
 extern const int CalcMax[PDBK];
 extern const EasyModeType EasyMode[51];

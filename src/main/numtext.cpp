@@ -107,7 +107,7 @@ const char* FormatNumber(int32_t value, int digits, int shown, int minShown, boo
     mag = (mag + div / 2) / div;  // halves away from zero
   }
   const int have = std::min(shown, digits);  // decimals held in mag now
-  char plain[64];  // at most 22 characters for an int32
+  char plain[64];                            // at most 22 characters for an int32
   if (have > 0)
     std::snprintf(plain, sizeof plain, "%s%llu.%0*llu", negative ? "-" : "",
                   static_cast<unsigned long long>(mag / Pow10(have)), have,
@@ -121,8 +121,8 @@ const char* FormatNumber(int32_t value, int digits, int shown, int minShown, boo
     CopyText(out, plain);
     return out;
   }
-  const plat::NumberFormatOptions opt{shown, s.LeadingZero, grouping ? 3 : 0, s.DecimalSep, s.ThousandSep,
-                                      s.NegativeOrder};
+  const plat::NumberFormatOptions opt{shown,        s.LeadingZero, grouping ? 3 : 0,
+                                      s.DecimalSep, s.ThousandSep, s.NegativeOrder};
   const int error = plat::FormatNumberText(plain, opt, out, NUMBUFLEN) ? 1 : 0;
   if (!TVK_CHECK_AS(error != 0, "error!=0", error)) CopyText(out, plain);
   return out;

@@ -19,7 +19,8 @@ int UseCounter = 1;
 namespace {
 
 constexpr size_t kParamBlockBytes = sizeof(Param) * NPARAMS * MAXSEGMENTS;  // 3,625,600
-size_t gProgramCommitted = 0;  // records of Program backed by memory
+// Records of Program backed by memory.
+size_t gProgramCommitted = 0;
 
 }  // namespace
 
@@ -104,6 +105,7 @@ namespace {
 
 // Display value of an easy selection in hundredths of the display unit.
 bool EasyValueX100(int easySel, int32_t* v) {
+  // clang-format off
   switch (easySel) {
     case 8: *v = 2000; return true;   // no filtering: 20.00
     case 9: *v = 120; return true;    // first harmonic
@@ -141,11 +143,13 @@ bool EasyValueX100(int easySel, int32_t* v) {
     case 50: case 46: case 49: *v = 0; return true;      // zero
     default: return false;
   }
+  // clang-format on
 }
 
 // Waveform selections: (shape, Z) in tenths of a percent.
 bool EasyWaveform(int easySel, int32_t* v) {
   int lo, hi;
+  // clang-format off
   switch (easySel) {
     case 1: lo = 500; hi = 500; break;
     case 2: lo = 500; hi = 250; break;
@@ -156,6 +160,7 @@ bool EasyWaveform(int easySel, int32_t* v) {
     case 7: lo = 750; hi = 500; break;
     default: return false;
   }
+  // clang-format on
   *v = static_cast<int32_t>((static_cast<uint32_t>(hi) << 16) | static_cast<uint32_t>(lo));
   return true;
 }
@@ -233,7 +238,8 @@ void SetFromEasySelection(Param* params, const Segment& seg, int pid, int easySe
 void RecomputeAllTracked(Param* params, const Segment& seg) {
   int count = SegParamCount(seg);
   for (int pid = 0; pid < count; ++pid)
-    if (params[pid].Tracking == 1 && params[pid].TrackSource < count) RecomputeTracked(params, pid, params[pid].TrackSource);
+    if (params[pid].Tracking == 1 && params[pid].TrackSource < count)
+      RecomputeTracked(params, pid, params[pid].TrackSource);
 }
 
 void RecomputeDependents(Param* params, const Segment& seg, int pid) {

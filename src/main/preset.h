@@ -8,9 +8,9 @@
 
 // --- Tables built once at start-up from ParamDef ---------------------------
 void BuildParamTables();
-int ParamNumOfPid(int pid);           // 0-28; internal error outside 0-175
+int ParamNumOfPid(int pid);            // 0-28; internal error outside 0-175
 int PARAMID(int voice, int paramNum);  // first pid of row paramNum for a voice
-int PagePosition(int index);          // page-position table, 30 entries, -1 empty
+int PagePosition(int index);           // page-position table, 30 entries, -1 empty
 // Index into EasyMode of the entry with that EasySel value, or -1.
 int FindEasyEntry(int easySel);
 // Restores ParamDef row 6 to "(Background Param not in use)".

@@ -12,6 +12,7 @@ namespace {
 // and the easy-selection texts, which are shown as they are. 339 is the unit
 // of the filter row, which has none; 4001-4050 are the easy-selection texts
 // in the order of the EasyMode table.
+// clang-format off
 constexpr StrEntry kStrings[] = {
     {1, "BUILTIN: Relaxation 1 (general)"},
     {2, "Sonavel File"},
@@ -322,6 +323,7 @@ constexpr StrEntry kStrings[] = {
     {4049, "Half brightness"},
     {4050, "Visual off"},
 };
+// clang-format on
 
 constexpr bool SortedUnique(const StrEntry* begin, const StrEntry* end) {
   for (const StrEntry* p = begin; p + 1 < end; ++p)
@@ -331,8 +333,8 @@ constexpr bool SortedUnique(const StrEntry* begin, const StrEntry* end) {
 static_assert(SortedUnique(std::begin(kStrings), std::end(kStrings)), "string ids must be unique and ascending");
 
 const StrEntry* FindStr(int id) {
-  const StrEntry* e = std::lower_bound(std::begin(kStrings), std::end(kStrings), id,
-                                       [](const StrEntry& s, int v) { return s.Id < v; });
+  const StrEntry* e =
+      std::lower_bound(std::begin(kStrings), std::end(kStrings), id, [](const StrEntry& s, int v) { return s.Id < v; });
   return e != std::end(kStrings) && e->Id == id ? e : nullptr;
 }
 

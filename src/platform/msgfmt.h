@@ -27,9 +27,9 @@
 //
 // Any thread may call these functions; they only allocate the result.
 #pragma once
+#include <concepts>
 #include <cstdarg>
 #include <cstdint>
-#include <concepts>
 #include <initializer_list>
 #include <span>
 #include <string>
@@ -46,7 +46,7 @@ struct MsgArg {
   std::string_view Text;
 
   template <std::integral T>
-  MsgArg(T v) : Type(Int), Value(static_cast<int64_t>(v)) {}  // NOLINT(google-explicit-constructor)
+  MsgArg(T v) : Type(Int), Value(static_cast<int64_t>(v)) {}        // NOLINT(google-explicit-constructor)
   MsgArg(const char* s) : Type(Str), Value(0), Text(s ? s : "") {}  // NOLINT
   MsgArg(const std::string& s) : Type(Str), Value(0), Text(s) {}    // NOLINT
   MsgArg(std::string_view s) : Type(Str), Value(0), Text(s) {}      // NOLINT

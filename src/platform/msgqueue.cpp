@@ -113,8 +113,10 @@ bool WaitEvent(Event& e, int timeoutMs) {
   std::unique_lock<std::mutex> g(e.Lock);
   auto ready = [&] { return e.Signalled; };
   bool ok = true;
-  if (timeoutMs < 0) e.Changed.wait(g, ready);
-  else ok = e.Changed.wait_for(g, std::chrono::milliseconds(timeoutMs), ready);
+  if (timeoutMs < 0)
+    e.Changed.wait(g, ready);
+  else
+    ok = e.Changed.wait_for(g, std::chrono::milliseconds(timeoutMs), ready);
   if (ok && !e.ManualReset) e.Signalled = false;
   return ok;
 }

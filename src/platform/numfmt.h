@@ -16,10 +16,10 @@ namespace plat {
 
 // Negative-number formats.
 enum NegativeOrder {
-  NEG_PARENS = 0,       // "(1.1)"
-  NEG_LEADING = 1,      // "-1.1"
+  NEG_PARENS = 0,         // "(1.1)"
+  NEG_LEADING = 1,        // "-1.1"
   NEG_LEADING_SPACE = 2,  // "- 1.1"
-  NEG_TRAILING = 3,     // "1.1-"
+  NEG_TRAILING = 3,       // "1.1-"
   NEG_TRAILING_SPACE = 4  // "1.1 -"
 };
 

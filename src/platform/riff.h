@@ -37,7 +37,10 @@ RiffResult RiffAscend(RiffWriter& w);
 // Closes the file; RIFF_FAILED when closing reported an error.
 RiffResult RiffClose(RiffWriter& w);
 
-inline void PutLE16(unsigned char* p, uint16_t v) { p[0] = static_cast<unsigned char>(v); p[1] = static_cast<unsigned char>(v >> 8); }
+inline void PutLE16(unsigned char* p, uint16_t v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+}
 inline void PutLE32(unsigned char* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
 }

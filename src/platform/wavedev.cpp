@@ -25,17 +25,12 @@ int MapOpenError(int err) {
   switch (-err) {
     case ENOENT:
     case ENODEV:
-    case ENXIO:
-      return WAVE_BADDEVICE;
+    case ENXIO: return WAVE_BADDEVICE;
     case EBUSY:
-    case EAGAIN:
-      return WAVE_ALLOCATED;
-    case ENOMEM:
-      return WAVE_NOMEM;
-    case EINVAL:
-      return WAVE_BADFORMAT;
-    default:
-      return WAVE_ERRNO_BASE + (-err);
+    case EAGAIN: return WAVE_ALLOCATED;
+    case ENOMEM: return WAVE_NOMEM;
+    case EINVAL: return WAVE_BADFORMAT;
+    default: return WAVE_ERRNO_BASE + (-err);
   }
 }
 
@@ -155,8 +150,10 @@ void DeviceThread(WaveDevice* d) {
       seenReset = dev.ResetCount;
       bool drain = dev.DrainOnReset && !hwPaused;
       g.unlock();
-      if (drain) snd_pcm_drain(dev.Pcm);
-      else snd_pcm_drop(dev.Pcm);
+      if (drain)
+        snd_pcm_drain(dev.Pcm);
+      else
+        snd_pcm_drop(dev.Pcm);
       snd_pcm_prepare(dev.Pcm);
       hwPaused = false;
       g.lock();

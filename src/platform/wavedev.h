@@ -30,9 +30,9 @@ namespace plat {
 
 enum WaveResult : int {
   WAVE_OK = 0,
-  WAVE_ERROR = 1,        // unspecified failure
-  WAVE_BADDEVICE = 2,    // no such device
-  WAVE_ALLOCATED = 4,    // in use by another program
+  WAVE_ERROR = 1,      // unspecified failure
+  WAVE_BADDEVICE = 2,  // no such device
+  WAVE_ALLOCATED = 4,  // in use by another program
   WAVE_INVALHANDLE = 5,
   WAVE_NOMEM = 7,
   WAVE_BADFORMAT = 32,
@@ -100,13 +100,13 @@ int64_t WaveUnderruns(WaveDevice* dev);
 
 // --- Fake device ---------------------------------------------------------
 struct FakeWaveConfig {
-  int MaxBits = 16;        // formats beyond these are WAVE_BADFORMAT
+  int MaxBits = 16;  // formats beyond these are WAVE_BADFORMAT
   int MaxRate = 192000;
   int MaxChannels = 2;
-  int QueryError = 0;      // when non-zero, what query and open return
-  int OpenError = 0;       // when non-zero, what open returns after a good query
-  bool Record = true;      // keep every byte played
-  bool Paced = false;      // play on the real clock instead of FakeAdvance
+  int QueryError = 0;  // when non-zero, what query and open return
+  int OpenError = 0;   // when non-zero, what open returns after a good query
+  bool Record = true;  // keep every byte played
+  bool Paced = false;  // play on the real clock instead of FakeAdvance
 };
 FakeWave* CreateFakeWave(const FakeWaveConfig& config);
 // The device must be closed first.

@@ -18,12 +18,12 @@ struct WaveDevice {
   std::mutex Lock;  // everything below
   std::condition_variable Wake;
   std::deque<WaveHeader*> Queue;
-  uint32_t Pos = 0;        // bytes of the front block already handed on
+  uint32_t Pos = 0;  // bytes of the front block already handed on
   bool Paused = false;
   bool Quit = false;
   uint64_t ResetCount = 0;  // bumped by each reset
   bool DrainOnReset = false;
-  bool Starved = false;     // played out with nothing queued
+  bool Starved = false;  // played out with nothing queued
   bool PlayedSinceReset = false;
   int64_t Underruns = 0;
   // ALSA

@@ -42,8 +42,10 @@ std::vector<unsigned char> Wave(int channels, int bits, int rate, int frames) {
   for (int i = 0; i < frames; ++i)
     for (int c = 0; c < channels; ++c) {
       double v = std::sin(2 * 3.141592653589793 * (bits == 16 ? 220.0 : 880.0) * i / rate) * 0.5;
-      if (bits == 16) Put16(o, static_cast<unsigned>(static_cast<int>(v * 32767)) & 0xFFFF);
-      else o.push_back(static_cast<unsigned char>(128 + static_cast<int>(v * 127 * (c ? 0.5 : 1))));
+      if (bits == 16)
+        Put16(o, static_cast<unsigned>(static_cast<int>(v * 32767)) & 0xFFFF);
+      else
+        o.push_back(static_cast<unsigned char>(128 + static_cast<int>(v * 127 * (c ? 0.5 : 1))));
     }
   if (bytes & 1) o.push_back(0);
   return o;

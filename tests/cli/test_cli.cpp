@@ -22,7 +22,8 @@ std::string Dir() { return ::testing::TempDir(); }
 
 CliRun Cli(const std::string& args) {
   // ctest runs the cases in parallel: one stderr file per case.
-  std::string errPath = Dir() + "cli_stderr_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
+  std::string errPath =
+      Dir() + "cli_stderr_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
   std::string cmd = std::string(SONAVEL_BIN_DIR) + "/sonavel-cli " + args + " 2>" + errPath;
   CliRun r{-1, {}, {}};
   FILE* f = popen(cmd.c_str(), "r");

@@ -20,7 +20,7 @@ struct OldNodeSpec {
 struct OldParamSpec {
   uint8_t Tracking = 0;
   uint8_t Type = 0;
-  uint8_t Mode = 0;  // byte 180
+  uint8_t Mode = 0;             // byte 180
   int32_t Setting[4][11] = {};  // intercept, slope, lower, upper limit by type
   std::vector<OldNodeSpec> Nodes;
 };
@@ -61,8 +61,8 @@ OldPresetSpec OldTypicalPreset(const std::string& name, int segments = 1, int vo
 // Where things are inside a written image.
 struct OldImage {
   Bytes Data;
-  std::vector<size_t> Records;                // start of each record, deleted ones included
-  std::vector<std::vector<size_t>> Params;    // per record, each parameter header in order
+  std::vector<size_t> Records;              // start of each record, deleted ones included
+  std::vector<std::vector<size_t>> Params;  // per record, each parameter header in order
 };
 
 // The whole file: the 136-byte header with `version`, then the records.

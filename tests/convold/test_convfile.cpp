@@ -1,7 +1,7 @@
 // Converting files on disk: the export file written, failures that leave
 // nothing behind, write faults, progress and abort, the array form.
-#include <gtest/gtest.h>
 #include <dirent.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -146,7 +146,8 @@ TEST(ConvertFile, WriteFailureLeavesNoOutput) {
   ASSERT_TRUE(WriteBytesFile(dir / "old.tvk", old));
   rlimit saved;
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  struct sigaction ignore {}, previous {};
+  struct sigaction ignore {
+  }, previous{};
   ignore.sa_handler = SIG_IGN;
   ::sigaction(SIGXFSZ, &ignore, &previous);
   rlimit small = saved;

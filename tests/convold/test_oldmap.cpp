@@ -74,12 +74,11 @@ TEST(OldMap, BackgroundCodes) {
     int Code;
     const char* File;
     int Number;
-  } libs[] = {{100, "Ambix.dll", 1},     {101, "Ambiplus.dll", 1},  {102, "Ambix.dll", 2},
-              {103, "Ambix.dll", 3},     {104, "Ambiplus.dll", 2},  {105, "Ambix.dll", 4},
-              {106, "Ambiplus.dll", 3},  {107, "Ambiplus.dll", 4},  {108, "Ambiplus.dll", 5},
-              {109, "Ambiplus.dll", 6},  {111, "Ambiplus.dll", 7},  {112, "Ambix.dll", 5},
-              {113, "Ambiplus.dll", 8},  {114, "Ambiplus.dll", 9},  {115, "Ambiplus.dll", 10},
-              {116, "Ambix.dll", 6},     {117, "Ambiplus.dll", 11}};
+  } libs[] = {{100, "Ambix.dll", 1},    {101, "Ambiplus.dll", 1}, {102, "Ambix.dll", 2},     {103, "Ambix.dll", 3},
+              {104, "Ambiplus.dll", 2}, {105, "Ambix.dll", 4},    {106, "Ambiplus.dll", 3},  {107, "Ambiplus.dll", 4},
+              {108, "Ambiplus.dll", 5}, {109, "Ambiplus.dll", 6}, {111, "Ambiplus.dll", 7},  {112, "Ambix.dll", 5},
+              {113, "Ambiplus.dll", 8}, {114, "Ambiplus.dll", 9}, {115, "Ambiplus.dll", 10}, {116, "Ambix.dll", 6},
+              {117, "Ambiplus.dll", 11}};
   for (int code = -128; code <= 127; ++code) {
     OldPresetSpec shape = OldTypicalPreset("bg");
     shape.BackgroundCode = static_cast<int8_t>(code);
@@ -133,11 +132,11 @@ OldPresetSpec DistinctPreset(int8_t code) {
   prm[1] = OldRamp(30, 70);
   for (int v = 0; v < 2; ++v) {
     int b = 6 + 5 * v;
-    prm[b + 0] = OldRamp(1250 + v, 475);      // 12.50 Hz -> 4.75 Hz
-    prm[b + 1] = OldRamp(90 - v, 60);         // percent
-    prm[b + 2] = OldRamp(180 + v, 440);       // Hz
-    prm[b + 3] = OldRamp(25, 75 + v);         // percent
-    prm[b + 4] = OldRamp(1500, 250 + v);      // ms
+    prm[b + 0] = OldRamp(1250 + v, 475);  // 12.50 Hz -> 4.75 Hz
+    prm[b + 1] = OldRamp(90 - v, 60);     // percent
+    prm[b + 2] = OldRamp(180 + v, 440);   // Hz
+    prm[b + 3] = OldRamp(25, 75 + v);     // percent
+    prm[b + 4] = OldRamp(1500, 250 + v);  // ms
   }
   return shape;
 }
@@ -191,8 +190,8 @@ TEST(OldMap, CurvesKeptAtTheirDefaults) {
   // Flat at 100: background volume and voice volumes; flat at 0: depths.
   OldPresetSpec shape = OldTypicalPreset("flat", 1, 2);
   auto& prm = shape.Segments[0].Params;
-  prm[11 + 1] = OldFlat(99);   // voice 1 volume: not flat at 100
-  prm[11 + 3] = OldFlat(1);    // voice 1 depth: not flat at 0
+  prm[11 + 1] = OldFlat(99);                                 // voice 1 volume: not flat at 100
+  prm[11 + 3] = OldFlat(1);                                  // voice 1 depth: not flat at 0
   prm[6 + 1].Nodes = {{100, 0}, {100, 5000}, {100, 10000}};  // three nodes are not "flat"
   OwnedPresets out;
   const Preset& p = ConvertOne(out, shape);

@@ -69,10 +69,12 @@ void Append32(Bytes& b, int32_t v) {
   for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(static_cast<uint32_t>(v) >> (8 * i)));
 }
 void Put32At(Bytes& b, size_t at, int32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<unsigned char>(static_cast<uint32_t>(v) >> (8 * i));
+  for (int i = 0; i < 4; ++i)
+    b[at + static_cast<size_t>(i)] = static_cast<unsigned char>(static_cast<uint32_t>(v) >> (8 * i));
 }
 
 const std::vector<Case>& Corpus() {
+  // clang-format off
   static const std::vector<Case> cases = {
       // Framing.
       {"size -1 ends the list", [](Bytes& b, const OldImage&) { Append32(b, -1); b.push_back(7); }, 0},
@@ -120,6 +122,7 @@ const std::vector<Case>& Corpus() {
       {"first node after 0", [](Bytes& b, const OldImage& m) { b[OldNodeAt(m.Params[0][4], 0) + 4] = 1; }, 1316},
       {"positions going back", [](Bytes& b, const OldImage& m) { b[OldNodeAt(m.Params[1][8], 2) + 4] = 0; b[OldNodeAt(m.Params[1][8], 2) + 5] = 0; }, 1316},
   };
+  // clang-format on
   return cases;
 }
 

@@ -25,7 +25,8 @@ std::string MakeTempDir() {
 }
 
 void WriteBytes(const std::string& path, const Bytes& b) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 Bytes ReadBytes(const std::string& path) {
   std::ifstream f(path, std::ios::binary);

@@ -14,7 +14,7 @@ TEST(TrackLoopDefaults, BrokenLoopThroughADefaultParameterKeepsItsNodes) {
   OldPresetSpec shape = OldTypicalPreset("loop", 1, 1);
   OldParamSpec& beat = shape.Segments[0].Params[6];  // voice 0, first voice parameter
   beat.Tracking = 1;
-  beat.Type = 7;  // follows the visual frequency
+  beat.Type = 7;              // follows the visual frequency
   beat.Setting[1][7] = 1000;  // slope 1
   OwnedPresets out;
   const Preset& p = ConvertOne(out, shape);

@@ -84,7 +84,7 @@ TEST_F(AmbixRecordings, FormatLengthAndHeadroom) {
     double energy = 0;
     for (const auto& c : r.Ch)
       for (int v : c) peak = std::max(peak, std::abs(v)), energy += v * v;
-    EXPECT_LT(peak, 126) << n;  // never at full scale
+    EXPECT_LT(peak, 126) << n;                                               // never at full scale
     EXPECT_GT(std::sqrt(energy / (r.Ch[0].size() * r.Channels)), 5.0) << n;  // not near silence
   }
   uint32_t size = 1;

@@ -47,9 +47,9 @@ TEST_F(BackgroundLibraries, FolderYieldsEveryLibrarysRecordsAndSkipsTheRest) {
   EXPECT_EQ(LoadBackgroundLibraries(f.Dir.Path.string()), 14);
   ASSERT_EQ(NumAmbix, 14);
   // Name order: Ambix.dll, Example.dll, (NoExport.dll), Second.dll.
-  const char* files[14] = {"Ambix.dll",  "Ambix.dll",  "Ambix.dll",  "Ambix.dll",  "Ambix.dll",
+  const char* files[14] = {"Ambix.dll",  "Ambix.dll",   "Ambix.dll",   "Ambix.dll",  "Ambix.dll",
                            "Ambix.dll",  "Example.dll", "Example.dll", "Second.dll", "Second.dll",
-                           "Second.dll", "Second.dll", "Second.dll", "Second.dll"};
+                           "Second.dll", "Second.dll",  "Second.dll",  "Second.dll"};
   const int numbers[14] = {1, 2, 3, 4, 5, 6, 1, 2, 1, 2, 3, 4, 5, 6};
   for (int i = 0; i < 14; ++i) {
     EXPECT_STREQ(AmbixInfo[i].LibraryFile, files[i]) << i;

@@ -68,18 +68,42 @@ TEST_F(BackgroundLoad, ConversionRoundsThePositionAndStopsBeforeTheLastFrame) {
       {"same rate", 1, 44100, 16, Samples16({500, 1000, 1500}), 44100, true, {500, 500, 1000, 1000}},
       // Half rate: source frame i lands on output 2i - 1 (0.5 rounds up),
       // the frames between are halfway; 8-bit values are scaled by 256.
-      {"half rate 8-bit stereo", 2, 22050, 8, {128, 128, 138, 100, 200, 0, 129, 255, 0, 3}, 44100, true,
+      {"half rate 8-bit stereo",
+       2,
+       22050,
+       8,
+       {128, 128, 138, 100, 200, 0, 129, 255, 0, 3},
+       44100,
+       true,
        {0, 0, 2560, -7168, 10496, -19968, 18432, -32768, 9344, -128, 256, 32512, -16256, 256, -32768, -32000}},
       // A third of the rate: positions 0, 0.33, 0.67, 1, 1.33, 1.67.
-      {"third rate", 1, 10000, 16, Samples16({0, 300, -300}), 30000, true,
+      {"third rate",
+       1,
+       10000,
+       16,
+       Samples16({0, 300, -300}),
+       30000,
+       true,
        {0, 0, 150, 150, 300, 300, 100, 100, -100, -100, -300, -300}},
       // Double rate is decimated to every second frame.
       {"decimated", 1, 44100, 16, Samples16({10, 11, 20, 21, 30, 31, 40}), 22050, true, {10, 10, 20, 20, 30, 30}},
       // 48000 to 44100: output frame 6 sits at 6.53 and takes source frame 7.
-      {"nearest frame", 1, 48000, 16, Samples16({0, 1, 2, 3, 4, 5, 6, 7}), 44100, true,
+      {"nearest frame",
+       1,
+       48000,
+       16,
+       Samples16({0, 1, 2, 3, 4, 5, 6, 7}),
+       44100,
+       true,
        {0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 7, 7}},
       // 16-bit to 8-bit: w / 256 + 128, truncating toward zero.
-      {"16 to 8 bits", 2, 11025, 16, Samples16({32767, -32768, -1, -257, 255, 256, 0, 0}), 11025, false,
+      {"16 to 8 bits",
+       2,
+       11025,
+       16,
+       Samples16({32767, -32768, -1, -257, 255, 256, 0, 0}),
+       11025,
+       false,
        {255, 0, 128, 127, 128, 129}},
       // 8-bit stays as it is; a mono byte feeds both ears.
       {"8 bits mono", 1, 11025, 8, {0, 77, 255, 9}, 11025, false, {0, 0, 77, 77, 255, 255}},
@@ -95,8 +119,7 @@ TEST_F(BackgroundLoad, ConversionRoundsThePositionAndStopsBeforeTheLastFrame) {
     ASSERT_EQ(2 * n, static_cast<int>(c.Expect.size()));
     const int frames = static_cast<int>(c.Source.size()) / (c.Channels * c.Bits / 8);
     EXPECT_LE(n, ConvertedFrames(frames, c.Rate, c.OutRate));
-    for (size_t i = 0; i < c.Expect.size(); ++i)
-      EXPECT_EQ(c.Out16 ? Out16()[i] : Out8()[i], c.Expect[i]) << i;
+    for (size_t i = 0; i < c.Expect.size(); ++i) EXPECT_EQ(c.Out16 ? Out16()[i] : Out8()[i], c.Expect[i]) << i;
   }
 }
 
@@ -117,7 +140,7 @@ TEST_F(BackgroundLoad, DamagedAndUnusualFilesGiveTheirMessages) {
   UseOutput(22050, true);
   const Bytes fmt = Chunk("fmt ", Fmt(1, 1, 22050, 8));
   const Bytes data = Chunk("data", {1, 2, 3, 4, 5});  // odd: padded
-  const Bytes junk = Chunk("junk", {9, 9, 9});         // odd size before "fmt "
+  const Bytes junk = Chunk("junk", {9, 9, 9});        // odd size before "fmt "
   const Bytes list = Chunk("LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 3, 0, 0, 0, 'a', 'b', 0, 0});
   struct Case {
     const char* What;
@@ -142,11 +165,13 @@ TEST_F(BackgroundLoad, DamagedAndUnusualFilesGiveTheirMessages) {
       {"LIST first, odd data last", Riff({list, junk, fmt, list, data}), 0},
       {"fmt of 18 bytes", Riff({Chunk("fmt ", Fmt(1, 1, 22050, 8, 2)), data}), 0},
       {"fmt of odd size", Riff({Chunk("fmt ", Fmt(1, 1, 22050, 8, 1)), data}), 0},
-      {"odd data without pad byte at the end", [] {
+      {"odd data without pad byte at the end",
+       [] {
          Bytes b = Riff({Chunk("fmt ", Fmt(1, 1, 22050, 8)), Chunk("data", {1, 2, 3})});
          b.pop_back();
          return b;
-       }(), 0},
+       }(),
+       0},
   };
   for (const Case& c : cases) {
     // Copied into a buffer of exactly its size, so a read past the end shows

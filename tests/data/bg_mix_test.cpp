@@ -10,8 +10,8 @@
 #include "data/background.h"
 #include "data/bglib.h"
 #include "data/bgload.h"
-#include "data/playback.h"
 #include "data/options.h"
+#include "data/playback.h"
 #include "data/state.h"
 #include "data/wavetab.h"
 #include "testpreset.h"
@@ -44,7 +44,8 @@ class BackgroundMix : public ::testing::Test {
     EngineOptions.Bits16 = 1;
     ASSERT_TRUE(plat::RegionEnsure(BackgroundData, static_cast<size_t>(frames) * 4));
     auto* d = reinterpret_cast<int16_t*>(BackgroundData.Base);
-    for (int64_t f = 0; f < frames; ++f) d[2 * f] = static_cast<int16_t>(LeftOf(f)), d[2 * f + 1] = static_cast<int16_t>(RightOf(f));
+    for (int64_t f = 0; f < frames; ++f)
+      d[2 * f] = static_cast<int16_t>(LeftOf(f)), d[2 * f + 1] = static_cast<int16_t>(RightOf(f));
     BackgroundFrames = static_cast<int32_t>(frames);
     BackgroundIntervalMode = interval;
   }

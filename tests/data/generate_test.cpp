@@ -1,10 +1,11 @@
+#include "data/generate.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 #include <vector>
 
-#include "data/generate.h"
 #include "data/noise.h"
 #include "data/walk.h"
 #include "platform/rand.h"
@@ -63,7 +64,7 @@ TEST_F(Gen, BlockBytesAndOutputLength) {
   EXPECT_EQ(ComputeBlockBytes(o), 5512);  // 5512.5 rounded down to whole frames
   o.Bits16 = 1;
   o.LenOfBlocks = 10;
-  EXPECT_EQ(ComputeBlockBytes(o), 440);  // 441 -> 440, a multiple of 4
+  EXPECT_EQ(ComputeBlockBytes(o), 440);          // 441 -> 440, a multiple of 4
   EXPECT_EQ(OutputBlockCount(3000, 500), 3600);  // 30.00 minutes
   EXPECT_EQ(OutputBlockCount(1, 700), 1);        // 600 ms: rounds to one block
   EXPECT_EQ(OutputBlockCount(1, 1300), 0);
@@ -405,9 +406,9 @@ TEST_F(NoiseGen, FullDepthModulationSwingsFromSilence) {
     for (int n = from; n < to; n++) m = std::max(m, std::abs(static_cast<int>(b[2 * n])));
     return m;
   };
-  EXPECT_LT(peak(0, 200), 600);            // near silence at the start
-  EXPECT_GT(peak(21000, 23100), 30000);    // full volume half a period later
-  EXPECT_LT(peak(44000, 44100), 1200);     // and back down
+  EXPECT_LT(peak(0, 200), 600);          // near silence at the start
+  EXPECT_GT(peak(21000, 23100), 30000);  // full volume half a period later
+  EXPECT_LT(peak(44000, 44100), 1200);   // and back down
 }
 
 TEST_F(NoiseGen, MatchesThePerSampleReference) {

@@ -7,8 +7,8 @@
 #include <iterator>
 
 #include "main/preset.h"
-#include "play_fixture.h"
 #include "platform/riff.h"
+#include "play_fixture.h"
 
 namespace {
 
@@ -84,8 +84,8 @@ TEST_F(PlayAlsa, DeviceBytesEqualTheWavDataForASweepingPreset) {
   // blocks), and the first record of the list is heard one block less.
   ASSERT_EQ(dev.size(), 31u * 17640);
   EXPECT_TRUE(std::equal(dev.begin(), dev.end(), wav.begin()));
-  EXPECT_TRUE(std::all_of(wav.begin() + static_cast<ptrdiff_t>(dev.size()), wav.end(),
-                          [](unsigned char b) { return b == 0; }));
+  EXPECT_TRUE(
+      std::all_of(wav.begin() + static_cast<ptrdiff_t>(dev.size()), wav.end(), [](unsigned char b) { return b == 0; }));
 }
 
 TEST_F(PlayAlsa, EightBitInvertedWithAudioStrobe) {

@@ -12,8 +12,8 @@
 #include "data/playstatus.h"
 #include "main/preset.h"
 #include "main/strtab.h"
-#include "play_fixture.h"
 #include "platform/riff.h"
+#include "play_fixture.h"
 
 namespace {
 
@@ -281,7 +281,6 @@ TEST_F(PlayFake, TestModeHoldsOneRecordAndAnUpdateIsHeardAtOnce) {
     }
 }
 
-
 TEST_F(PlayFake, APresetShorterThanTheQueueEndsAfterItsOwnBlocks) {
   TestPreset t;
   t.Seg(0).Length = 1;  // 0.6 s: a first record of 3 blocks, heard 2 times
@@ -399,7 +398,6 @@ TEST_F(PlayFake, TheSynchronisationPointsWrapTheRestartOfTheLoadedDevice) {
   Probe() = nullptr;
 }
 
-
 TEST_F(PlayFake, AGentleStopPlaysOutTheQueueThenReportsTheEnd) {
   TestPreset t;
   Sweeping(t, 100);
@@ -470,11 +468,11 @@ TEST_F(PlayFake, OpeningDiagnosesTheFormatThroughFallbacks) {
   };
   const Diagnosis cases[] = {
       {cfg(16, 192000, 2, 0, 0), true, 44100, 0, 0},
-      {cfg(8, 192000, 2, 0, 0), true, 44100, 1264, 0},    // 8-bit would work: not opened
-      {cfg(8, 40000, 2, 0, 0), true, 44100, 1265, 0},     // 8-bit and 40000 would work
+      {cfg(8, 192000, 2, 0, 0), true, 44100, 1264, 0},  // 8-bit would work: not opened
+      {cfg(8, 40000, 2, 0, 0), true, 44100, 1265, 0},   // 8-bit and 40000 would work
       {cfg(16, 40000, 2, 0, 0), false, 44100, 1265, 0},
-      {cfg(16, 192000, 1, 0, 0), true, 44100, 1266, 0},   // down to mono
-      {cfg(16, 192000, 0, 0, 0), true, 44100, 1260, 0},   // nothing fits
+      {cfg(16, 192000, 1, 0, 0), true, 44100, 1266, 0},  // down to mono
+      {cfg(16, 192000, 0, 0, 0), true, 44100, 1260, 0},  // nothing fits
       {cfg(16, 192000, 2, plat::WAVE_BADDEVICE, 0), true, 44100, 1263, 0},
       {cfg(16, 192000, 2, plat::WAVE_ALLOCATED, 0), true, 44100, 1259, 0},
       {cfg(16, 192000, 2, plat::WAVE_NOMEM, 0), true, 44100, 1261, 0},

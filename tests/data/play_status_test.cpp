@@ -49,7 +49,8 @@ TEST_F(StatusText, OneVoiceStaysOnTheTimeLine) {
   int lines = 0;
   EXPECT_EQ(Text(r.R, 65, false, false, &lines), "Time 1:05    Voice 1: volume 50%, beat frequency: 10.5Hz\n");
   EXPECT_EQ(lines, 2);
-  EXPECT_EQ(Text(r.R, 0, true, false), "(Parameters frozen) Time 0:00    Voice 1: volume 50%, beat frequency: 10.5Hz\n");
+  EXPECT_EQ(Text(r.R, 0, true, false),
+            "(Parameters frozen) Time 0:00    Voice 1: volume 50%, beat frequency: 10.5Hz\n");
 }
 
 TEST_F(StatusText, SeveralVoicesHoursAndVoicesTheRecordLacks) {

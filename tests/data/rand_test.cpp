@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/rand.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

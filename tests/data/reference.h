@@ -112,8 +112,8 @@ inline void RenderSlot(Slot& st, const VoiceEntry& v, void* out, int frames, int
   for (int e = 0; e < 2; e++) {
     if (!on[0][e]) continue;
     // The tone advanced by exactly F quantised steps.
-    double quant = static_cast<double>(static_cast<uint64_t>(frames) *
-                                       ((static_cast<uint64_t>(tone[e].Int) << 28) + static_cast<uint64_t>(tone[e].Frac))) /
+    double quant = static_cast<double>(static_cast<uint64_t>(frames) * ((static_cast<uint64_t>(tone[e].Int) << 28) +
+                                                                        static_cast<uint64_t>(tone[e].Frac))) /
                    268435456.0;
     double start = mod1Start[e].Index + mod1Start[e].Frac / 268435456.0;
     double p = start + frames * mod[0][e].Exact + (quant - frames * tone[e].Exact);

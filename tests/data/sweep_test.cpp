@@ -1,9 +1,10 @@
+#include "data/sweep.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "common/checks.h"
-#include "data/sweep.h"
 #include "data/walk.h"
 #include "testpreset.h"
 
@@ -69,11 +70,17 @@ TEST_F(Sweeps, RecordListsAndTheBlockEachValueIsFirstHeard) {
       // when it reaches Blocks: the first record of the list sounds one
       // block less, every later record its whole count.
       {"first record", 100, 2, TwoSteady<1>, {{12, 5000}, {12, 7000}, {-1, 7000}}, {{0, 5000}, {11, 7000}}},
-      {"repeated first segment", 100, 2, TwoSteady<3>, {{12, 5000}, {12, 7000}, {-1, 7000}},
+      {"repeated first segment",
+       100,
+       2,
+       TwoSteady<3>,
+       {{12, 5000}, {12, 7000}, {-1, 7000}},
        {{0, 5000}, {11 + 12 + 12, 7000}}},
       // A vertical step at 4000 of 15 blocks: the steady stretch before it
       // ends without a record of its own, the step writes one.
-      {"vertical step", 200, 1,
+      {"vertical step",
+       200,
+       1,
        [](TestPreset& t) {
          t.Seg(0).Length = 5;
          t.Set2(0, VoicePidOf(0, VP_VOLUME), {{0, 10000}, {4000, 10000}, {4000, 3000}, {10000, 3000}});

@@ -1,3 +1,5 @@
+#include "data/wavetab.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,7 +8,6 @@
 
 #include "data/options.h"
 #include "data/state.h"
-#include "data/wavetab.h"
 
 namespace {
 
@@ -207,8 +208,8 @@ TEST_F(Tables, FilterRemovesUpperHarmonics) {
   PeriodHarmonicLevels(rect.data(), 64, plain);
   EXPECT_FALSE(FilteredHarmonicLevels(2000, rect.data(), 64, filtered));
   ASSERT_TRUE(FilteredHarmonicLevels(100, rect.data(), 64, filtered));  // cut-off at the 3rd
-  EXPECT_GT(plain[3], -6000);      // 7th harmonic clearly present unfiltered
-  EXPECT_LT(filtered[3], -12000);  // and gone after filtering
+  EXPECT_GT(plain[3], -6000);                                           // 7th harmonic clearly present unfiltered
+  EXPECT_LT(filtered[3], -12000);                                       // and gone after filtering
   EXPECT_EQ(filtered[0], 0);
 }
 

@@ -103,7 +103,9 @@ struct RecordMap {
     while ((*Image)[d] != 0) ++d;
     return d + 1;
   }
-  int Voices(int s) const { return (*Image)[Fixed(offsetof(PresetFixed, data.Segment) + sizeof(::Segment) * static_cast<size_t>(s) + 4)]; }
+  int Voices(int s) const {
+    return (*Image)[Fixed(offsetof(PresetFixed, data.Segment) + sizeof(::Segment) * static_cast<size_t>(s) + 4)];
+  }
   // Offset of the 24-byte header of parameter j of segment s.
   size_t Param(int s, int j) const {
     size_t at = Curves();
@@ -116,7 +118,9 @@ struct RecordMap {
     }
     return at;
   }
-  size_t Node(int s, int j, int i) const { return Param(s, j) + PARAM_HEADER_SIZE + static_cast<size_t>(i) * NODE_SIZE; }
+  size_t Node(int s, int j, int i) const {
+    return Param(s, j) + PARAM_HEADER_SIZE + static_cast<size_t>(i) * NODE_SIZE;
+  }
   size_t Segment(int s, size_t field) const {
     return Fixed(offsetof(PresetFixed, data.Segment) + sizeof(::Segment) * static_cast<size_t>(s) + field);
   }

@@ -196,7 +196,7 @@ TEST(BuiltIns, EveryPresetKeepsToTheDesignedRanges) {
       EXPECT_LE(seg.NumVoices, 4);
       for (int v = 0; v < seg.NumVoices; ++v) {
         auto beat = NodeRange(q[VoicePidOf(v, VP_BEAT)]);
-        EXPECT_GE(beat.first, 1000) << "voice " << v;  // 1 Hz
+        EXPECT_GE(beat.first, 1000) << "voice " << v;    // 1 Hz
         EXPECT_LE(beat.second, 30000) << "voice " << v;  // 30 Hz
         for (int ch = 0; ch < 2; ++ch) {
           auto pitch = NodeRange(q[VoicePidOf(v, VP_PITCH) + ch]);
@@ -258,7 +258,7 @@ TEST(BuiltIns, EveryPresetCalculatesAndPlays) {
     // The first record plays what the file says: the left and right tones of
     // voice 0 lie one beat apart around the pitch.
     const Param* q = SegParams(p, 0);
-    int32_t beat = q[VoicePidOf(0, VP_BEAT)].Node[0].Value;   // mHz
+    int32_t beat = q[VoicePidOf(0, VP_BEAT)].Node[0].Value;    // mHz
     int32_t pitch = q[VoicePidOf(0, VP_PITCH)].Node[0].Value;  // hundredths of Hz
     EXPECT_EQ(first->Voice[0].Frequency[1] - first->Voice[0].Frequency[0], beat);
     EXPECT_EQ(first->Voice[0].Frequency[0], pitch * 10 - beat / 2);

@@ -111,8 +111,14 @@ TEST(FileHeader, VersionDispatch) {
   struct Case {
     int32_t Version;
     int Expect;
-  } cases[] = {{3, 0},       {2, FMSG_OLD_VERSION},  {4, FMSG_NEWER_VERSION}, {13, FMSG_NEWER_VERSION},
-               {14, FMSG_NOT_VALID}, {1, FMSG_NOT_VALID}, {0, FMSG_NOT_VALID},      {-1, FMSG_NOT_VALID},
+  } cases[] = {{3, 0},
+               {2, FMSG_OLD_VERSION},
+               {4, FMSG_NEWER_VERSION},
+               {13, FMSG_NEWER_VERSION},
+               {14, FMSG_NOT_VALID},
+               {1, FMSG_NOT_VALID},
+               {0, FMSG_NOT_VALID},
+               {-1, FMSG_NOT_VALID},
                {0x7fffffff, FMSG_NOT_VALID}};
   for (const Case& c : cases) {
     Bytes b = HeaderOnly(c.Version);
@@ -127,7 +133,7 @@ TEST(FileHeader, VersionDispatch) {
 TEST(FileHeader, AnyTextWithVersionThreeIsAccepted) {
   Bytes b = HeaderOnly();
   for (int i = 0; i < 124; ++i) b[i] = static_cast<unsigned char>(0xA5 ^ i);
-  PutLE32(b.data() + 124, 7);                       // store flag is not checked either
+  PutLE32(b.data() + 124, 7);                                 // store flag is not checked either
   PutLE32(b.data() + 132, static_cast<int32_t>(0xFFFFFFFF));  // nor the program version
   EXPECT_EQ(ReadImage(b), 0);
 }

@@ -111,9 +111,9 @@ TEST(RoundTrip, RecordSizeAndPlaceholders) {
 TEST(RoundTrip, Descriptions) {
   OwnedPresets in;
   for (int i = 0; i < 4; ++i) MakePreset(in.Add(), ("d" + std::to_string(i)).c_str());
-  in.P[0].Description[0] = 0;                      // empty
-  ReleaseDescription(in.P[1]);                     // none at all
-  std::memset(in.P[2].Description, 'x', 4095);     // exactly 4095 characters
+  in.P[0].Description[0] = 0;                   // empty
+  ReleaseDescription(in.P[1]);                  // none at all
+  std::memset(in.P[2].Description, 'x', 4095);  // exactly 4095 characters
   in.P[2].Description[4095] = 0;
   std::memset(in.P[3].Description, 'y', DESCLEN);  // no terminator in memory
   int32_t base = 0;

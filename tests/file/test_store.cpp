@@ -6,8 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -60,8 +60,8 @@ void WriteStore(const std::string& dir, const std::vector<std::string>& names, s
   std::vector<unsigned char> img;
   ByteDev dev = DevFromBuffer(img);
   ASSERT_EQ(WritePresetFile(dev, storeFlag, ps.data(), static_cast<int>(ps.size())), 0);
-  std::ofstream(dir + "/Presets.tvk", std::ios::binary).write(reinterpret_cast<const char*>(img.data()),
-                                                              static_cast<std::streamsize>(img.size()));
+  std::ofstream(dir + "/Presets.tvk", std::ios::binary)
+      .write(reinterpret_cast<const char*>(img.data()), static_cast<std::streamsize>(img.size()));
   for (Preset& p : ps) FreePreset(p);
 }
 
@@ -330,7 +330,8 @@ TEST_F(Store, MissingLibraryBackgroundBecomesNone) {
     const char* Message;
   } cases[] = {
       {0, "Nowhere.dll", 3, AMBIX_NONE,
-       "The file 'Nowhere.dll' containing the background of this preset was not found.\n\nThe background is set to None."},
+       "The file 'Nowhere.dll' containing the background of this preset was not found.\n\nThe background is set to "
+       "None."},
       {1, "Ambix.dll", 99, AMBIX_NONE,
        "The file 'Ambix.dll' does not contain the background #99 specified in this preset. You may have a wrong "
        "version of the background file.\n\nThe background is set to None."},

@@ -90,7 +90,8 @@ TEST(Walk, ListFields) {
   EXPECT_EQ(std::string(entries[1].Name), std::string(255, 'n'));
 
   // Flags above 10 make the file invalid; 10 is accepted.
-  for (size_t field : {offsetof(PresetFixed, IsSchedule), offsetof(PresetFixed, BuiltIn), offsetof(PresetFixed, Deleted)}) {
+  for (size_t field :
+       {offsetof(PresetFixed, IsSchedule), offsetof(PresetFixed, BuiltIn), offsetof(PresetFixed, Deleted)}) {
     Bytes bad = b;
     bad[rec1 + field] = 10;
     EXPECT_EQ(Walk(bad), 0) << field;

@@ -41,7 +41,9 @@ void Track(Param& p, int source, int slope = 1000, int intercept = 0, int lo = -
   p.MaxLimit = hi;
 }
 
-int32_t Packed(int z, int low) { return static_cast<int32_t>((static_cast<uint32_t>(z) << 16) | static_cast<uint32_t>(low)); }
+int32_t Packed(int z, int low) {
+  return static_cast<int32_t>((static_cast<uint32_t>(z) << 16) | static_cast<uint32_t>(low));
+}
 
 int BitsOf(long long x) {
   int b = 0;
@@ -127,7 +129,7 @@ TEST(Halve, RoundsPositiveOddValuesUp) {
 // --- MulDiv ---------------------------------------------------------------
 
 TEST(MulDiv, RoundsLikeRoundDiv) {
-  EXPECT_EQ(MulDiv(7, 3, 2), 11);   // 10.5
+  EXPECT_EQ(MulDiv(7, 3, 2), 11);    // 10.5
   EXPECT_EQ(MulDiv(-7, 3, 2), -10);  // -10.5
   EXPECT_EQ(MulDiv(7, 1, 5), 1);
   EXPECT_EQ(MulDiv(7, 3, 1), 21);
@@ -281,8 +283,8 @@ TEST(CurveValue, VerticalStepTakesTheIntervalStartingThere) {
 
 TEST(CurveValue, FollowsTheWeightPolyline) {
   Param p = Curve({{0, 0, 0, 1}, {1000, 10000, 10, 1}});
-  EXPECT_EQ(CurveValue(p, 5000), 20);  // W0[10] = 2 %
-  EXPECT_EQ(CurveValue(p, 5250), 20);  // flat between W0[10] and W0[11]
+  EXPECT_EQ(CurveValue(p, 5000), 20);   // W0[10] = 2 %
+  EXPECT_EQ(CurveValue(p, 5250), 20);   // flat between W0[10] and W0[11]
   EXPECT_EQ(CurveValue(p, 9750), 675);  // halfway from 35 % to 100 %
   p.Node[0].Weight = 20;
   EXPECT_EQ(CurveValue(p, 500), 650);
@@ -334,7 +336,7 @@ TEST(CurveValue, CorruptNodeCountIsAnInternalError) {
   EXPECT_EQ(CurveValuePacked(p, 100), 0);
   EXPECT_TRUE(checks.Saw("NumNodes>=1 && NumNodes<=MAXNODES"));
   p = Curve({{7, 0, 10, 1}, {9, 10000, 10, 1}});
-  p.NumNodes = 200;  // only 100 node slots exist
+  p.NumNodes = 200;                    // only 100 node slots exist
   EXPECT_EQ(CurveValue(p, 10000), 0);  // node 99 of the zeroed rest
 }
 
@@ -342,11 +344,11 @@ TEST(CurveValue, CorruptNodeCountIsAnInternalError) {
 
 TEST(TrackedValue, ScalesBetweenDigitsWithSlopeAndIntercept) {
   Params s;
-  s[36].Node[0].Value = 15000;  // 15.000 Hz beat
+  s[36].Node[0].Value = 15000;                      // 15.000 Hz beat
   EXPECT_EQ(TrackedValue(s.data(), 36, 0), 15000);  // not tracking
   Track(s[37], 36, 50000, 0, 0, 20000);
   EXPECT_EQ(TrackedValue(s.data(), 37, 0), 75000);  // 750.00 Hz
-  Track(s[37], 36, 1000, 200000, 0, 20000);           // + 200 Hz
+  Track(s[37], 36, 1000, 200000, 0, 20000);         // + 200 Hz
   EXPECT_EQ(TrackedValue(s.data(), 37, 0), 21500);
   // Background phase (2 digits) from the beat: halves of positive values
   // round up, negative values are truncated.
@@ -406,8 +408,8 @@ TEST(TrackedValue, WaveformSourceGivesItsLowHalfOnly) {
 
 TEST(TrackedValue, FollowsChainsToTheirEnd) {
   Params s;
-  s[36].Node[1].Value = 10000;  // 10 Hz
-  Track(s[37], 36, 50000, 0, 0, 20000);   // 500 Hz
+  s[36].Node[1].Value = 10000;           // 10 Hz
+  Track(s[37], 36, 50000, 0, 0, 20000);  // 500 Hz
   Track(s[39], 37, 100, 0, 0, 100);      // 500 x 0.1 = 50 %
   EXPECT_EQ(TrackedValue(s.data(), 39, 1), 5000);
 }

@@ -70,7 +70,10 @@ TEST_F(FormatNumberTest, FollowsTheUsersSettings) {
   EXPECT_EQ(F(-1234, 2, 2, 0), "(12.34)");
   EXPECT_EQ(F(-50, 2, 2, 0), "(.5)");
   plat::SetNumberSettings(Settings(".", "\xE2\x80\xAF", plat::NEG_TRAILING_SPACE));  // narrow no-break space
-  EXPECT_EQ(F(-1234567, 0, 0, 0, true), "1\xE2\x80\xAF" "234\xE2\x80\xAF" "567 -");
+  EXPECT_EQ(F(-1234567, 0, 0, 0, true),
+            "1\xE2\x80\xAF"
+            "234\xE2\x80\xAF"
+            "567 -");
 }
 
 TEST_F(FormatNumberTest, DecimalsBeyondTheStoredOnesArePadded) {
@@ -179,8 +182,6 @@ TEST(ParseNumber, NoteNamesGiveTheirFrequency) {
   EXPECT_EQ(P("E#5", 2, true), P("E", 2, true));
 }
 
-TEST(ParseNumber, NoteBeyondTheRangeSaturates) {
-  EXPECT_EQ(P("G#9", 7, true), INT32_MAX);
-}
+TEST(ParseNumber, NoteBeyondTheRangeSaturates) { EXPECT_EQ(P("G#9", 7, true), INT32_MAX); }
 
 }  // namespace

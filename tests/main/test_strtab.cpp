@@ -81,15 +81,17 @@ TEST(StrTab, SampleTexts) {
   EXPECT_STREQ(GetStr(40), "(Parameters frozen) Time %s\n");
   EXPECT_STREQ(GetStr(164), "%s%s (Z: %s%s), %s%s    Hold down CTRL to change the Z value.");
   EXPECT_STREQ(GetStr(251), "Sonavel Files|*.tvk|All Files|*.*|");
-  EXPECT_STREQ(GetStr(1331),
-               "The file '%1' containing the background of this preset was not found.\n\nThe background is set to None.");
+  EXPECT_STREQ(
+      GetStr(1331),
+      "The file '%1' containing the background of this preset was not found.\n\nThe background is set to None.");
   // The filter row's unit id exists and is empty.
   EXPECT_TRUE(HasStr(339));
   EXPECT_STREQ(GetStr(339), "");
   // Texts that start with the quoted words of a longer message.
-  EXPECT_EQ(std::string(GetStr(264)).rfind("The node you moved was restored back to its original value, because the "
-                                           "adjacent segment does not contain a corresponding voice. ",
-                                           0),
+  EXPECT_EQ(std::string(GetStr(264))
+                .rfind("The node you moved was restored back to its original value, because the "
+                       "adjacent segment does not contain a corresponding voice. ",
+                       0),
             0u);
   EXPECT_EQ(std::string(GetStr(332)).rfind("This preset does not end at the end of the last segment, ", 0), 0u);
   EXPECT_NE(std::string(GetStr(332)).find("(%s continues playing)"), std::string::npos);
@@ -100,6 +102,7 @@ TEST(StrTab, SampleTexts) {
 // Every entry of the EasyMode table names a text, and the text fits its
 // EasySel value.
 TEST(StrTab, EasySelectionTexts) {
+  // clang-format off
   const std::map<int, std::string> byEasySel = {
       {0, "User-defined..."}, {1, "Sine wave"}, {2, "Sine^2 wave"}, {31, "Sine^3 wave"}, {3, "Triangular wave"},
       {4, "Filtered triangular wave"}, {5, "Rectangular wave"}, {6, "25% smoothed rectangular wave"},
@@ -116,6 +119,7 @@ TEST(StrTab, EasySelectionTexts) {
       {45, "Noise with half volume"}, {46, "No noise background"}, {47, "Full brightness"},
       {48, "Half brightness"}, {49, "Visual off"}, {50, "Zero volume"},
   };
+  // clang-format on
   ASSERT_EQ(byEasySel.size(), 51u);
   std::set<int> seen;
   for (const EasyModeType& e : EasyMode) {

@@ -147,8 +147,10 @@ TEST(NumberSettings, GermanLocaleGivesDecimalComma) {
     std::string saved = old ? old : "";
     setenv("LOCPATH", SONAVEL_LOCALE_DIR, 1);
     found = WithNumericLocale({"de_DE.UTF-8"}, german);
-    if (old) setenv("LOCPATH", saved.c_str(), 1);
-    else unsetenv("LOCPATH");
+    if (old)
+      setenv("LOCPATH", saved.c_str(), 1);
+    else
+      unsetenv("LOCPATH");
   }
   if (!found) GTEST_SKIP() << "no German locale installed or built";
 }

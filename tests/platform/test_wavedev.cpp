@@ -22,8 +22,7 @@ std::vector<unsigned char> ReadAll(const std::string& path) {
 std::string WriteAlsaConfig(const std::string& name, const std::string& raw) {
   std::string path = ::testing::TempDir() + name + ".conf";
   std::ofstream f(path);
-  f << "pcm.capture_file {\n  type file\n  slave { pcm { type null } }\n  file \"" << raw
-    << "\"\n  format raw\n}\n";
+  f << "pcm.capture_file {\n  type file\n  slave { pcm { type null } }\n  file \"" << raw << "\"\n  format raw\n}\n";
   return path;
 }
 

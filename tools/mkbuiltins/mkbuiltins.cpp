@@ -131,8 +131,8 @@ bool BuildImage(const std::vector<std::string>& files, std::vector<unsigned char
     } else {
       const std::string& f = files[next++];
       if (IndexOfFileName(f) != index) {
-        *error = f + ": file name must begin with the record index " + (index < 10 ? "0" : "") +
-                 std::to_string(index) + "-";
+        *error =
+            f + ": file name must begin with the record index " + (index < 10 ? "0" : "") + std::to_string(index) + "-";
         return false;
       }
       if (!LoadBuiltIn(f, p, error)) return false;
@@ -170,8 +170,10 @@ int main(int argc, char** argv) {
   std::string out;
   std::vector<std::string> files;
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc) out = argv[++i];
-    else files.push_back(argv[i]);
+    if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc)
+      out = argv[++i];
+    else
+      files.push_back(argv[i]);
   }
   if (out.empty()) return Fail("usage: mkbuiltins -o OUTPUT.tvk PRESET.json...");
 

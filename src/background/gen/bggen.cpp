@@ -410,7 +410,9 @@ std::vector<Track> Cow() {
   Biquad breath = Biquad::BandPass(750, 1.0);
   for (int i = 0; i < n; ++i) {
     double t = i / kRate, x = t / len;
-    double f0 = x < 0.25 ? 95 + 50 * (x / 0.25) : x < 0.7 ? 145 - 10 * ((x - 0.25) / 0.45) : 135 - 45 * ((x - 0.7) / 0.3);
+    double f0 = x < 0.25  ? 95 + 50 * (x / 0.25)
+                : x < 0.7 ? 145 - 10 * ((x - 0.25) / 0.45)
+                          : 135 - 45 * ((x - 0.7) / 0.3);
     f0 *= 1 + 0.01 * std::sin(2 * kPi * 5.5 * t) + 0.004 * r.Gauss();
     // Formants: m (mouth closed) -> oo -> ao -> oo.
     double open = x < 0.12 ? 0 : x < 0.4 ? (x - 0.12) / 0.28 : x < 0.75 ? 1 : std::max(0.0, 1 - (x - 0.75) / 0.25);
@@ -436,7 +438,8 @@ std::vector<Track> Cow() {
     ch[0][i] = v[i];
     ch[1][i] = i >= itd ? 0.75 * v[i - itd] : 0;
   }
-  const int echo[2][3] = {{Samples(0.019), Samples(0.041), Samples(0.067)}, {Samples(0.027), Samples(0.053), Samples(0.079)}};
+  const int echo[2][3] = {{Samples(0.019), Samples(0.041), Samples(0.067)},
+                          {Samples(0.027), Samples(0.053), Samples(0.079)}};
   for (int c = 0; c < 2; ++c) {
     Track dry = ch[c];
     for (int e = 0; e < 3; ++e)
