@@ -5,7 +5,7 @@ set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config
       libgtest-dev libgmock-dev googletest libbenchmark-dev
       libcli11-dev nlohmann-json3-dev libasound2-dev
-      sox espeak-ng alsa-utils clang valgrind locales)
+      sox espeak-ng alsa-utils clang clang-format valgrind locales)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

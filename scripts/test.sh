@@ -6,6 +6,9 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 jobs="$(nproc)"
 
+# Every source file in the project's format (scripts/format.sh mends it).
+scripts/format.sh --check
+
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
