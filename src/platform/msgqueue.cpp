@@ -1,5 +1,6 @@
 #include "platform/msgqueue.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace plat {
@@ -22,9 +23,23 @@ void AnswerPending(MsgQueue& q, intptr_t result) {
   q.Ready.notify_all();
 }
 
+// Caller holds q.Lock.
+void PushLocked(MsgQueue& q, const Msg& m) {
+  if (q.Count == q.Ring.size()) {
+    // Full: unwrap into a ring twice the size (the only allocation).
+    std::vector<Msg> bigger(std::max<size_t>(16, 2 * q.Ring.size()));
+    for (size_t i = 0; i < q.Count; i++) bigger[i] = q.Ring[(q.First + i) % q.Ring.size()];
+    q.Ring.swap(bigger);
+    q.First = 0;
+  }
+  q.Ring[(q.First + q.Count) % q.Ring.size()] = m;
+  q.Count++;
+}
+
 bool TakeLocked(MsgQueue& q, Msg* out) {
-  *out = q.Items.front();
-  q.Items.pop_front();
+  *out = q.Ring[q.First];
+  q.First = (q.First + 1) % q.Ring.size();
+  q.Count--;
   if (out->Reply) q.Pending = out->Reply;
   return true;
 }
@@ -34,7 +49,7 @@ bool TakeLocked(MsgQueue& q, Msg* out) {
 bool PostMsg(MsgQueue& q, uint32_t id, uintptr_t wParam, intptr_t lParam) {
   std::lock_guard<std::mutex> g(q.Lock);
   if (q.Quit) return false;
-  q.Items.push_back(Msg{id, wParam, lParam, nullptr});
+  PushLocked(q, Msg{id, wParam, lParam, nullptr});
   q.Ready.notify_all();
   return true;
 }
@@ -43,7 +58,7 @@ intptr_t SendMsg(MsgQueue& q, uint32_t id, uintptr_t wParam, intptr_t lParam) {
   SendSlot slot;
   std::unique_lock<std::mutex> g(q.Lock);
   if (q.Quit) return 0;
-  q.Items.push_back(Msg{id, wParam, lParam, &slot});
+  PushLocked(q, Msg{id, wParam, lParam, &slot});
   q.Ready.notify_all();
   q.Ready.wait(g, [&] { return slot.Done; });
   return slot.Result;
@@ -52,17 +67,17 @@ intptr_t SendMsg(MsgQueue& q, uint32_t id, uintptr_t wParam, intptr_t lParam) {
 bool GetMsg(MsgQueue& q, Msg* out) {
   std::unique_lock<std::mutex> g(q.Lock);
   AnswerPending(q, 0);
-  q.Ready.wait(g, [&] { return !q.Items.empty() || q.Quit; });
-  if (q.Items.empty()) return false;
+  q.Ready.wait(g, [&] { return q.Count > 0 || q.Quit; });
+  if (q.Count == 0) return false;
   return TakeLocked(q, out);
 }
 
 bool GetMsgTimeout(MsgQueue& q, Msg* out, int timeoutMs, bool* timedOut) {
   std::unique_lock<std::mutex> g(q.Lock);
   AnswerPending(q, 0);
-  bool any = q.Ready.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] { return !q.Items.empty() || q.Quit; });
+  bool any = q.Ready.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] { return q.Count > 0 || q.Quit; });
   if (timedOut) *timedOut = !any;
-  if (q.Items.empty()) return false;
+  if (q.Count == 0) return false;
   return TakeLocked(q, out);
 }
 
@@ -76,24 +91,29 @@ void PostQuit(MsgQueue& q) {
   q.Quit = true;
   AnswerPending(q, 0);
   // Senders still queued are released with 0; their slots leave the queue.
-  for (auto it = q.Items.begin(); it != q.Items.end();) {
-    if (it->Reply) {
-      it->Reply->Done = true;
-      it->Reply->Result = 0;
-      it = q.Items.erase(it);
+  size_t kept = 0;
+  for (size_t i = 0; i < q.Count; i++) {
+    Msg& m = q.Ring[(q.First + i) % q.Ring.size()];
+    if (m.Reply) {
+      m.Reply->Done = true;
+      m.Reply->Result = 0;
     } else {
-      ++it;
+      q.Ring[(q.First + kept++) % q.Ring.size()] = m;
     }
   }
+  q.Count = kept;
   q.Ready.notify_all();
 }
 
 void ResetMsgQueue(MsgQueue& q) {
   std::lock_guard<std::mutex> g(q.Lock);
   AnswerPending(q, 0);
-  for (Msg& m : q.Items)
+  for (size_t i = 0; i < q.Count; i++) {
+    Msg& m = q.Ring[(q.First + i) % q.Ring.size()];
     if (m.Reply) m.Reply->Done = true;
-  q.Items.clear();
+  }
+  q.First = q.Count = 0;
+  if (q.Ring.size() < MSGQUEUE_RESERVE) q.Ring.assign(MSGQUEUE_RESERVE, Msg{});
   q.Quit = false;
   q.Ready.notify_all();
 }

@@ -6,13 +6,18 @@
 // which answers 0). A message sent from the receiving thread to its own queue
 // would wait forever, so callers on that thread handle it directly instead.
 //
+// The queue keeps its messages in a ring that ResetMsgQueue sizes for
+// MSGQUEUE_RESERVE messages, so posting and taking allocate nothing while
+// fewer wait (the audio thread's queue takes one message per returned
+// block); a deeper queue grows once.
+//
 // Event: a manual- or auto-reset flag threads wait on. Any thread may call
 // these functions.
 #pragma once
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <mutex>
+#include <vector>
 
 namespace plat {
 
@@ -25,10 +30,14 @@ struct Msg {
   SendSlot* Reply = nullptr;  // set for a sent message until it is answered
 };
 
+constexpr size_t MSGQUEUE_RESERVE = 2048;
+
 struct MsgQueue {
   std::mutex Lock;
   std::condition_variable Ready;
-  std::deque<Msg> Items;
+  std::vector<Msg> Ring;  // Count messages from Ring[First], wrapping
+  size_t First = 0;
+  size_t Count = 0;
   SendSlot* Pending = nullptr;  // the sent message last handed out, unanswered
   bool Quit = false;
 };
@@ -50,7 +59,7 @@ void ReplyMsg(MsgQueue& q, intptr_t result);
 // senders are released.
 void PostQuit(MsgQueue& q);
 // Clears the quit state and any left-over messages, so the queue can serve a
-// new loop.
+// new loop, and reserves room for MSGQUEUE_RESERVE messages.
 void ResetMsgQueue(MsgQueue& q);
 
 struct Event {

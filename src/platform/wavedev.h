@@ -13,7 +13,8 @@
 // samples have been handed to the sound system. Blocks come back in the
 // order written. Reset returns every queued block at once, in order, marked
 // done. A device thread inside the layer does the writing; underruns are
-// recovered and counted.
+// recovered and counted. Once a device is open, writing and returning
+// blocks allocate nothing.
 //
 // Result codes follow the multimedia numbering so that "error code %1!d!"
 // shows familiar values. Open, close, pause, restart, reset and write: any
@@ -56,6 +57,7 @@ struct WaveHeader {
   uintptr_t User = 0;   // the caller's
   uint32_t Flags = 0;   // written by the device while queued
   uint32_t Loops = 0;
+  WaveHeader* Next = nullptr;  // the device's: its queue links through it
 };
 
 // PCM, interleaved; 8-bit unsigned or 16-bit signed little-endian.

@@ -25,7 +25,7 @@ namespace {
 
 int64_t QueuedBytes(const WaveDevice& d) {
   int64_t n = 0;
-  for (const WaveHeader* h : d.Queue) n += h->Length;
+  for (const WaveHeader* h = d.Queue.front(); h; h = h->Next) n += h->Length;
   return n - d.Pos;
 }
 

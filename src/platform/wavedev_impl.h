@@ -4,7 +4,6 @@
 #include <alsa/asoundlib.h>
 
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -12,12 +11,39 @@
 
 namespace plat {
 
+// The queued blocks, linked through their headers' Next field: queueing and
+// returning a block allocate nothing.
+struct HeaderQueue {
+  WaveHeader* Head = nullptr;
+  WaveHeader* Tail = nullptr;
+  int Size = 0;
+  bool empty() const { return Head == nullptr; }
+  int size() const { return Size; }
+  WaveHeader* front() const { return Head; }
+  void push_back(WaveHeader* h) {
+    h->Next = nullptr;
+    if (Tail)
+      Tail->Next = h;
+    else
+      Head = h;
+    Tail = h;
+    Size++;
+  }
+  void pop_front() {
+    WaveHeader* h = Head;
+    Head = h->Next;
+    if (!Head) Tail = nullptr;
+    h->Next = nullptr;
+    Size--;
+  }
+};
+
 struct WaveDevice {
   WaveFormat Format;
   MsgQueue* Callback = nullptr;
   std::mutex Lock;  // everything below
   std::condition_variable Wake;
-  std::deque<WaveHeader*> Queue;
+  HeaderQueue Queue;
   uint32_t Pos = 0;  // bytes of the front block already handed on
   bool Paused = false;
   bool Quit = false;
