@@ -1,10 +1,10 @@
 // `sonavel-cli play`: the main window's part of a playback on a terminal.
 //
-// The main thread runs a message loop like the main window's: status texts,
-// the end of the preset and the stopped device arrive as messages from the
-// audio thread, keys from a reader thread. Space freezes and restarts; q,
-// Esc or Ctrl+C stops once the queued sound has been heard (q or Esc again
-// cuts it short).
+// The main thread runs a loop like the main window's: statuses, the end of
+// the preset and the stopped device arrive through the engine's notice ring
+// (its descriptor is polled), keys as messages from a reader thread. Space
+// freezes and restarts; q, Esc or Ctrl+C stops once the queued sound has been
+// heard (q or Esc again cuts it short).
 #include "cli/cmd_play.h"
 
 #include <poll.h>
@@ -13,6 +13,7 @@
 
 #include <CLI/CLI.hpp>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -23,11 +24,13 @@
 #include "cli/progress.h"
 #include "data/audiothread.h"
 #include "data/devplay.h"
+#include "data/playevents.h"
 #include "data/state.h"
 #include "data/wavetab.h"
 #include "main/arith.h"
 #include "main/preset.h"
 #include "main/strtab.h"
+#include "platform/clock.h"
 #include "platform/msgqueue.h"
 
 namespace {
@@ -39,20 +42,20 @@ struct PlayArgs {
   std::string Device = "default", Delay, Minutes;
   OutputFormat Format;
   int Blocks = 4;
+  int StallMs = 0;  // soak runs: the loop sleeps this long once a second
   bool ImmediatePause = true, TimeCritical = false, Stats = false;
   CLI::App* Cmd = nullptr;
 } gPlay;
 
-plat::MsgQueue gMain;
-std::thread::id gMainThread;
+plat::MsgQueue gMain;               // keys
 std::atomic<bool> gKeyQuit{false};  // q or Esc during the calculation or the delay
 std::atomic<bool> gReaderStop{false};
 bool gTty = false;
 int gShownLines = 0;  // status lines on screen, to redraw in place
 int64_t gLastPlainPrint = -1;
 
-// --- The window interface ------------------------------------------------
-void ShowStatus(uintptr_t lines, const char* text) {
+// --- What the window shows --------------------------------------------------
+void ShowStatus(const char* text) {
   if (gTty) {
     FinishProgress();  // the first text arrives under the calculation's bar
     if (gShownLines > 0) std::fprintf(stderr, "\x1b[%dF", gShownLines);
@@ -67,7 +70,6 @@ void ShowStatus(uintptr_t lines, const char* text) {
   } else {
     // Into a log: one text every ten seconds (records may change with
     // every block).
-    (void)lines;
     auto now = std::chrono::steady_clock::now().time_since_epoch();
     int64_t s = std::chrono::duration_cast<std::chrono::seconds>(now).count();
     if (gLastPlainPrint >= 0 && s - gLastPlainPrint < 10) return;
@@ -77,15 +79,6 @@ void ShowStatus(uintptr_t lines, const char* text) {
     std::fprintf(stderr, "%s", t.c_str());
   }
   std::fflush(stderr);
-}
-
-void WndPost(void*, uint32_t msg, uintptr_t w, intptr_t l) { plat::PostMsg(gMain, msg, w, l); }
-intptr_t WndSend(void*, uint32_t msg, uintptr_t w, intptr_t l) {
-  if (std::this_thread::get_id() == gMainThread) {
-    if (msg == WM_PLAYSTATUS) ShowStatus(w, reinterpret_cast<const char*>(l));
-    return 0;
-  }
-  return plat::SendMsg(gMain, msg, w, l);
 }
 
 // --- Terminal ------------------------------------------------------------
@@ -162,14 +155,16 @@ void PrintStats(plat::WaveDevice* dev) {
   std::fprintf(stderr, "underruns: %lld\nblocks generated: %lld\nworst block generation: %.3f ms of %d ms blocks\n",
                static_cast<long long>(plat::WaveUnderruns(dev)), static_cast<long long>(blocks), worst / 1000.0,
                EngineOptions.LenOfBlocks);
+  std::fprintf(stderr, "statuses dropped while the loop was busy: %lld\n",
+               static_cast<long long>(PlayStatusesDropped()));
   static const char* const prio[] = {"real-time", "raised", "normal"};
   std::fprintf(stderr, "audio thread priority: %s\n", prio[AudioThreadPriority()]);
 }
 
-// The message loop from the restarted device to the closed one.
-int PlayLoop(plat::WaveDevice* dev, const AdvancedOptions& o, int32_t stopAfterMinutes) {
+// The loop from the restarted device to the closed one.
+int PlayLoop(plat::WaveDevice* dev, const AdvancedOptions& o, int32_t stopAfterMinutes, int stallMs) {
   bool stopping = false, finishing = false, frozen = false;
-  auto start = std::chrono::steady_clock::now();
+  int64_t start = plat::ClockMs(), lastStall = start;
   auto stop = [&] {
     if (!stopping) RequestStop();
     stopping = true;
@@ -181,42 +176,51 @@ int PlayLoop(plat::WaveDevice* dev, const AdvancedOptions& o, int32_t stopAfterM
     RequestFinish();
   };
   bool interrupted = false;
+  pollfd events{PlayEventFd(), POLLIN, 0};
   for (;;) {
-    plat::Msg m;
-    bool timedOut = false;
-    bool got = plat::GetMsgTimeout(gMain, &m, 50, &timedOut);
+    // Keys wait at most this long, notices not at all.
+    poll(&events, 1, 50);
+    if (stallMs > 0 && plat::ClockMs() - lastStall >= 1000) {
+      // A window that is busy elsewhere (a repaint, a save, a dialog).
+      plat::ClockSleep(stallMs);
+      lastStall = plat::ClockMs();
+    }
     if (AbortRequested() && !interrupted) {
       interrupted = true;
       finish();
     }
-    if (!finishing && stopAfterMinutes > 0 &&
-        std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(int64_t(stopAfterMinutes) * 600))
-      finish();
-    if (!got) continue;
-    switch (m.Id) {
-      case WM_PLAYSTATUS:
-        ShowStatus(m.WParam, reinterpret_cast<const char*>(m.LParam));
-        plat::ReplyMsg(gMain, 0);
-        break;
-      case WM_PLAYEND: stop(); break;
-      case WM_PLAYSTOPPED: {
-        if (gPlay.Stats) PrintStats(dev);
-        int error = plat::WaveClose(dev);
-        if (error != plat::WAVE_OK && error != plat::WAVE_INVALHANDLE) {
-          std::fprintf(stderr, "%s\n", GetStr(1306));
-          return EXIT_REFUSED;
+    if (!finishing && stopAfterMinutes > 0 && plat::ClockMs() - start >= int64_t(stopAfterMinutes) * 600) finish();
+    PlayEvent e;
+    while (TakePlayEvent(&e)) {
+      switch (e.Kind) {
+        case WM_PLAYSTATUS: {
+          char text[1024];
+          FormatPlayStatus(e.Status, text, sizeof text);
+          ShowStatus(text);
+          break;
         }
-        return EXIT_OK;
+        case WM_PLAYEND: stop(); break;
+        case WM_PLAYSTOPPED: {
+          if (gPlay.Stats) PrintStats(dev);
+          int error = plat::WaveClose(dev);
+          if (error != plat::WAVE_OK && error != plat::WAVE_INVALHANDLE) {
+            std::fprintf(stderr, "%s\n", GetStr(1306));
+            return EXIT_REFUSED;
+          }
+          return EXIT_OK;
+        }
+        default: break;
       }
-      case WM_KEY:
-        if (m.WParam == ' ' && !stopping) {
-          frozen = !frozen;
-          RequestFreeze(frozen, o.ImmediatePause != 0);
-        } else if (m.WParam == 'q' || m.WParam == 'Q' || m.WParam == 27) {
-          finish();
-        }
-        break;
-      default: break;
+    }
+    plat::Msg m;
+    while (plat::GetMsgTimeout(gMain, &m, 0, nullptr)) {
+      if (m.Id != WM_KEY) continue;
+      if (m.WParam == ' ' && !stopping) {
+        frozen = !frozen;
+        RequestFreeze(frozen, o.ImmediatePause != 0);
+      } else if (m.WParam == 'q' || m.WParam == 'Q' || m.WParam == 27) {
+        finish();
+      }
     }
   }
 }
@@ -246,12 +250,9 @@ int RunPlay() {
   }
   std::string background = p.data.BackgroundFile;
 
-  gMainThread = std::this_thread::get_id();
   gTty = isatty(STDERR_FILENO) != 0;
   plat::ResetMsgQueue(gMain);
   PlaybackWindow w;
-  w.Post = WndPost;
-  w.Send = WndSend;
   if (!CreateAudioThread(w, o.ThreadTimeCritical != 0)) {
     FreePreset(p);
     std::fprintf(stderr, "%s\n", GetStr(1257));
@@ -296,7 +297,7 @@ int RunPlay() {
     FinishProgress();
     if (gDelaying && gTty && rc != 0) std::fprintf(stderr, "\n");
     if (rc == 0) {
-      result = PlayLoop(dev, o, stopAfter);
+      result = PlayLoop(dev, o, stopAfter, a.StallMs);
     } else {
       plat::WaveReset(dev);
       plat::WaveClose(dev);
@@ -310,7 +311,7 @@ int RunPlay() {
     reader.join();
     LeaveRaw();
   }
-  plat::PostQuit(gMain);  // no sender may wait on a loop that has ended
+  plat::PostQuit(gMain);
   EndAudioThread();
   if (fake) plat::DestroyFakeWave(fake);
   FreePreset(p);
@@ -333,6 +334,10 @@ void RegisterPlayCommand(CLI::App& app) {
   r->add_option("--minutes", a.Minutes, "stop after this many minutes");
   r->add_flag("--time-critical", a.TimeCritical, "real-time priority for the audio thread where permitted");
   r->add_flag("--stats", a.Stats, "print underruns and the worst block generation time at the end");
+  // Soak runs: the loop that shows the statuses stalls like a busy window.
+  r->add_option("--stall-ms", a.StallMs, "sleep this long once a second in the loop (soak runs)")
+      ->check(CLI::Range(0, 900))
+      ->group("");
 }
 
 int RunPlayCommand() {

@@ -12,12 +12,15 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <thread>
 
 #include "assert/check.h"
 #include "data/generate.h"
+#include "data/playevents.h"
 #include "data/playstatus.h"
 #include "data/state.h"
+#include "platform/clock.h"
 
 plat::MsgQueue AudioQueue;
 plat::Event hWaveEvent;
@@ -26,7 +29,8 @@ std::atomic<plat::WaveDevice*> hWaveOut{nullptr};
 plat::WaveHeader WaveHeaders[MAXWAVEBLOCKS];
 WalkMark HeaderMark[MAXWAVEBLOCKS];
 std::atomic<plat::WaveHeader*> LastWrittenHeader{nullptr};
-std::chrono::steady_clock::time_point PlayStartTime;
+std::atomic<int64_t> PlayStartTime{0};
+void (*AudioMessageHook)(uint32_t msg, uintptr_t wParam) = nullptr;
 
 namespace {
 
@@ -41,8 +45,18 @@ std::atomic<int64_t> gBlocks{0};
 const SweepRecord* gLastAudible = nullptr;
 bool gFinishing = false;  // TM_FINISH: no more blocks
 int64_t gLastSecond = -1;
-char gStatusBuf[4][1024];
-int gStatusNext = 0;
+
+// Reports the status of record `r`: forced at a start, a record change or a
+// freeze change, otherwise only when the elapsed second has changed.
+void ReportStatus(const SweepRecord* r, bool forced) {
+  int64_t ms = plat::ClockMs() - PlayStartTime.load(std::memory_order_relaxed);
+  int64_t seconds = (ms + 500) / 1000;
+  if (!forced && seconds == gLastSecond) return;
+  gLastSecond = seconds;
+  PlayStatus s;
+  MakePlayStatus(r, seconds, FreezeState.load() > 0, AudioStrobeOn.load() != 0, forced, &s);
+  PostPlayStatus(s);
+}
 
 void VisualHook(const SweepRecord* r) {
   if (gWindow.NewVisualValues) gWindow.NewVisualValues(gWindow.Ctx, r);
@@ -81,7 +95,7 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
     FreezeState.store(fs == 2 ? 1 : 0);
     changed = true;
   }
-  if (gStatusOn.load()) UpdateStatusText(rec, changed || rec != gLastAudible);
+  if (gStatusOn.load()) ReportStatus(rec, changed || rec != gLastAudible);
   gLastAudible = rec;
   auto t0 = std::chrono::steady_clock::now();
   int ended = gFinishing ? 1 : GenerateBlock(h->Data);
@@ -100,7 +114,7 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
   // tail has been heard completely.
   if (h == LastWrittenHeader.load()) {
     LastWrittenHeader.store(nullptr);
-    if (gWindow.Post) gWindow.Post(gWindow.Ctx, WM_PLAYEND, 0, 0);
+    PostPlayNotice(WM_PLAYEND, nullptr);
   }
   plat::WaveUnprepare(dev, h);
 }
@@ -116,7 +130,7 @@ void OnStop() {
   LastWrittenHeader.store(nullptr);
   gFinishing = false;
   plat::RegionReset(DataBlockMem);
-  if (gWindow.Post) gWindow.Post(gWindow.Ctx, WM_PLAYSTOPPED, reinterpret_cast<uintptr_t>(dev), 0);
+  PostPlayNotice(WM_PLAYSTOPPED, dev);
 }
 
 void AudioMain(bool timeCritical) {
@@ -125,6 +139,7 @@ void AudioMain(bool timeCritical) {
   plat::SetEvent(hWaveEvent2);
   plat::Msg m;
   while (plat::GetMsg(AudioQueue, &m)) {
+    if (AudioMessageHook) AudioMessageHook(m.Id, m.WParam);
     switch (m.Id) {
       case plat::MM_WOM_OPEN:
         // The elapsed second is the start's business: it may be sending its
@@ -135,9 +150,12 @@ void AudioMain(bool timeCritical) {
       case TM_FINISH:
         gFinishing = true;
         // Nothing queued any more: the end has been heard already.
-        if (hWaveOut.load() && !LastWrittenHeader.load() && gWindow.Post) gWindow.Post(gWindow.Ctx, WM_PLAYEND, 0, 0);
+        if (hWaveOut.load() && !LastWrittenHeader.load()) PostPlayNotice(WM_PLAYEND, nullptr);
         break;
       case TM_FORGETAUDIBLE: gLastAudible = nullptr; break;
+      case TM_STATUS:
+        if (gStatusOn.load()) ReportStatus(reinterpret_cast<const SweepRecord*>(m.LParam), true);
+        break;
       case plat::MM_WOM_CLOSE: {
         // Only the device that closed; a newer one may be open already.
         plat::WaveDevice* closed = reinterpret_cast<plat::WaveDevice*>(m.WParam);
@@ -162,6 +180,8 @@ bool CreateAudioThread(const PlaybackWindow& window, bool timeCritical) {
   gWindow = window;
   NewRecordHook = VisualHook;
   plat::ResetMsgQueue(AudioQueue);
+  PlayEventFd();
+  ResetPlayEvents();
   plat::ResetEvent(hWaveEvent2);
   try {
     gThread = std::thread(AudioMain, timeCritical);
@@ -189,22 +209,6 @@ void SyncAudioThread() {
 const PlaybackWindow& MainWindowHooks() { return gWindow; }
 
 void SetStatusDisplay(bool on) { gStatusOn.store(on); }
-
-void UpdateStatusText(const SweepRecord* r, bool forced) {
-  auto elapsed = std::chrono::steady_clock::now() - PlayStartTime;
-  int64_t seconds = (std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count() + 500) / 1000;
-  if (!forced && seconds == gLastSecond) return;
-  gLastSecond = seconds;
-  char* buf = gStatusBuf[gStatusNext];
-  gStatusNext = (gStatusNext + 1) % 4;
-  int lines = BuildStatusText(r, seconds, FreezeState.load() > 0, AudioStrobeOn.load() != 0, buf, 1024);
-  if (forced) {
-    if (gWindow.Send)
-      gWindow.Send(gWindow.Ctx, WM_PLAYSTATUS, static_cast<uintptr_t>(lines), reinterpret_cast<intptr_t>(buf));
-  } else if (gWindow.Post) {
-    gWindow.Post(gWindow.Ctx, WM_PLAYSTATUS, 0, reinterpret_cast<intptr_t>(buf));
-  }
-}
 
 void RequestFreeze(bool freeze, bool immediatePause) {
   plat::WaveDevice* dev = hWaveOut.load();

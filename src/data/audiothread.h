@@ -1,43 +1,48 @@
 // The audio thread: refills the wave device's blocks as they come back,
-// acknowledges freeze requests on the audible record, reports the status
-// text and the end of the preset, and stops the output on request.
+// acknowledges freeze requests on the audible record, reports the status,
+// the end of the preset and the stopped device, and stops the output on
+// request.
 //
 // The thread is created once and waits for hWaveEvent before it reads its
 // queue; it signals hWaveEvent2 when it runs. The wave device is opened with
 // AudioQueue as its callback queue, so the device's open, close and done
 // notifications are thread messages like the main window's requests.
+//
+// The thread never waits on the window: what it reports goes through the
+// notice ring (playevents.h), which the window drains from its own loop. So
+// the window may wait for the thread (SyncAudioThread, EndAudioThread) at
+// any time, and a window that stalls cannot make the device run dry.
 #pragma once
 #include <atomic>
-#include <chrono>
 #include <cstdint>
 
+#include "data/playevents.h"
 #include "data/records.h"
 #include "data/walk.h"
 #include "platform/msgqueue.h"
 #include "platform/wavedev.h"
 
-// Messages to the main window.
-constexpr uint32_t WM_PLAYSTATUS = 1035;   // wParam lines (sent) or 0 (posted), lParam the text
-constexpr uint32_t WM_PLAYEND = 1036;      // the preset has played to its end: act as Stop
-constexpr uint32_t WM_PLAYSTOPPED = 1037;  // device reset after a stop; wParam the device: close it
 // Messages to the audio thread.
 constexpr uint32_t TM_FORGETAUDIBLE = 1035;  // the freeze state changed
 constexpr uint32_t TM_STOP = 2258;           // wParam 0: stop
 constexpr uint32_t TM_FINISH = 2259;         // play out what is queued, then report the end
 constexpr uint32_t TM_SYNC = 2260;           // sent: answered once everything before it is handled
+constexpr uint32_t TM_STATUS = 2261;         // lParam a record: report its status (the start's first)
 
-// The main window as the playback layer sees it: the command-line tool
-// implements it now, the desktop window later. Null members do nothing.
+// The main window as the playback layer sees it besides the notice ring: the
+// command-line tool implements it now, the desktop window later. Null
+// members do nothing.
 struct PlaybackWindow {
   void* Ctx = nullptr;
-  void (*Post)(void* ctx, uint32_t msg, uintptr_t wParam, intptr_t lParam) = nullptr;
-  // Synchronous: returns when the window has handled the message. Called
-  // from the main thread too (the first status text of a start).
-  intptr_t (*Send)(void* ctx, uint32_t msg, uintptr_t wParam, intptr_t lParam) = nullptr;
   // Instance synchronisation points: 0 before the device restarts, 1 after.
+  // Main thread, inside StartPlayback.
   void (*SynchPoint)(void* ctx, int which) = nullptr;
-  // Screen flashing: started with the playback; new visual values whenever a
-  // record becomes current (generating thread).
+  // Screen flashing: started with the playback (main thread, inside
+  // StartPlayback); new visual values whenever a record becomes current, in
+  // the order the walk takes them. NewVisualValues runs on the generating
+  // thread (the audio thread while playing): it must return at once, without
+  // locking or allocating (store the record's left-eye values in atomics the
+  // flashing timer reads).
   void (*StartVisual)(void* ctx) = nullptr;
   void (*NewVisualValues)(void* ctx, const SweepRecord* record) = nullptr;
 };
@@ -57,37 +62,39 @@ extern WalkMark HeaderMark[MAXWAVEBLOCKS];
 static_assert(MAXWAVEBLOCKS <= WALK_REWIND_BLOCKS, "a queued block's mark must stay rewindable");
 // The header written last; its return after the end of the preset is the end.
 extern std::atomic<plat::WaveHeader*> LastWrittenHeader;
-extern std::chrono::steady_clock::time_point PlayStartTime;
+// When the running playback started (plat::ClockMs), for its elapsed time.
+extern std::atomic<int64_t> PlayStartTime;
 
 // How the thread's priority could be raised.
 enum AudioPriority { PRIO_REALTIME, PRIO_NICE, PRIO_NORMAL };
 
-// Creates the thread (main thread, once). `timeCritical` asks for real-time
-// scheduling (round-robin or FIFO at the top priority) where permitted;
-// otherwise, or when that is refused, the lowest nice value allowed. false
-// when the thread cannot be created.
+// Creates the thread (main thread, once) and empties the notice ring.
+// `timeCritical` asks for real-time scheduling (round-robin or FIFO at the
+// top priority) where permitted; otherwise, or when that is refused, the
+// lowest nice value allowed. false when the thread cannot be created.
 bool CreateAudioThread(const PlaybackWindow& window, bool timeCritical);
 // What the priority became (valid once hWaveEvent2 is set).
 AudioPriority AudioThreadPriority();
-// Ends the thread's loop and waits for it (program exit, tests).
+// Ends the thread's loop and waits for it (program exit, tests). Main
+// thread; safe at any moment, playing or not.
 void EndAudioThread();
 // Returns once the thread has handled every message queued so far: the
 // last device's returned blocks and its close. A new device may be given the
 // closed one's address, and those messages must not be taken for its own.
-// Main thread, while no device is playing (the thread then sends nothing to
-// the window, so waiting for it cannot deadlock). Does nothing without the
-// thread.
+// Main thread. The thread never waits on the window, so waiting for it
+// cannot deadlock. Does nothing without the thread.
 void SyncAudioThread();
 const PlaybackWindow& MainWindowHooks();
 
-// The status display (ShowParams): texts are built only while it is on.
-void SetStatusDisplay(bool on);
-// Builds the status text for `r` into the next of four rotating buffers
-// and sends it (forced) or posts it when the elapsed second changed.
-// Generating thread.
-void UpdateStatusText(const SweepRecord* r, bool forced);
+// Tests only: called on the audio thread before it handles each message
+// (a test holds the thread there to make it late). Null in the program.
+extern void (*AudioMessageHook)(uint32_t msg, uintptr_t wParam);
 
-// Main-thread requests during playback:
+// The status display (ShowParams): statuses are reported only while it is on.
+// Any thread.
+void SetStatusDisplay(bool on);
+
+// Main-thread requests during playback (each returns at once):
 // Freeze/Restart: with immediatePause the queued blocks are dropped so that
 // the change is heard at once, and it acts on the audible record.
 void RequestFreeze(bool freeze, bool immediatePause);
@@ -95,10 +102,10 @@ void RequestFreeze(bool freeze, bool immediatePause);
 // regenerated with or without the light signal.
 void SetPlaybackAudioStrobe(bool on);
 // Stop: the thread resets the device, gives back the block memory and
-// answers WM_PLAYSTOPPED.
+// reports WM_PLAYSTOPPED.
 void RequestStop();
 // A gentle stop: nothing more is generated, the queued blocks are heard to
-// the end, then WM_PLAYEND arrives as at the end of the preset.
+// the end, then WM_PLAYEND is reported as at the end of the preset.
 void RequestFinish();
 
 // Longest time the thread took to generate one block, and blocks generated,

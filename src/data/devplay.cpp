@@ -1,14 +1,13 @@
 #include "data/devplay.h"
 
-#include <chrono>
 #include <mutex>
-#include <thread>
 
 #include "assert/check.h"
 #include "data/bglib.h"
 #include "data/bgload.h"
 #include "data/engine.h"
 #include "data/playstatus.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -38,7 +37,7 @@ bool WaitDelay(uint32_t requestTick, PlaybackUi* ui) {
     uint32_t elapsed = (PlayTickCount() - requestTick) / 60;
     if (static_cast<int64_t>(elapsed) >= delay) return false;
     if (Poll(ui, static_cast<int>(elapsed) / k)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    plat::ClockSleep(100);
   }
 }
 
@@ -110,8 +109,7 @@ int OpenWaveDevice(const plat::WaveTarget& target, int samplesPerSec, bool bits1
 }
 
 uint32_t PlayTickCount() {
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
-  uint32_t t = static_cast<uint32_t>(ms.count());
+  uint32_t t = static_cast<uint32_t>(plat::ClockMs());
   return t ? t : 1;
 }
 
@@ -130,8 +128,8 @@ int StartPlayback(plat::WaveDevice* device, const Preset& preset, const Advanced
   }
   const PlaybackWindow& w = MainWindowHooks();
   if (w.StartVisual) w.StartVisual(w.Ctx);
-  PlayStartTime = std::chrono::steady_clock::now();
-  UpdateStatusText(CurrentRecord, true);
+  PlayStartTime.store(plat::ClockMs());
+  const SweepRecord* first = CurrentRecord;
 
   int made = 0;
   while (made < blocks && FillHeader(made)) {
@@ -148,8 +146,11 @@ int StartPlayback(plat::WaveDevice* device, const Preset& preset, const Advanced
     TVK_CHECK(rc == 0, rc);
     LastWrittenHeader.store(&WaveHeaders[b]);
   }
+  // The first status, reported by the thread like every later one; queued
+  // before the device runs, so no returned block's status comes before it.
+  plat::PostMsg(AudioQueue, TM_STATUS, 0, reinterpret_cast<intptr_t>(first));
   Synch(0);
-  PlayStartTime = std::chrono::steady_clock::now();
+  PlayStartTime.store(plat::ClockMs());
   retval = plat::WaveRestart(device);
   TVK_CHECK(retval == 0, retval);
   Synch(1);
@@ -182,7 +183,7 @@ int StartTestPlayback(plat::WaveDevice* device, const Preset& preset, int segmen
   if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(blocks) * static_cast<size_t>(BlockBytes)))
     return PLAY_NO_MEMORY;
   TakeStatusNumberFormat();
-  PlayStartTime = std::chrono::steady_clock::now();
+  PlayStartTime.store(plat::ClockMs());
   LastWrittenHeader.store(nullptr);
   SyncAudioThread();
   hWaveOut.store(device);

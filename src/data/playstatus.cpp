@@ -76,42 +76,67 @@ void FormatElapsed(int64_t seconds, char* out, size_t size) {
     std::snprintf(out, size, "%lu%s%02lu%s%02lu", s / 3600, sep, (s / 60) % 60, sep, s % 60);
 }
 
-int BuildStatusText(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe, char* out, size_t size) {
+void MakePlayStatus(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe, bool forced,
+                    PlayStatus* out) {
+  PlayStatus& s = *out;
+  s = PlayStatus{};
+  s.ElapsedSeconds = elapsedSeconds;
+  s.Frozen = frozen;
+  s.Strobe = strobe;
+  s.Forced = forced;
+  int voices = std::clamp(SweepDataVoices, 1, MAXVOICES);
+  s.Voices = static_cast<uint8_t>(voices);
+  s.Lines = 1 + voices + (strobe ? 1 : 0);
+  for (int i = 0; i < voices && i < r->NumVoices; i++) {
+    const VoiceEntry& v = r->Voice[i];
+    s.Voice[i].Volume[0] = v.Volume[0];
+    s.Voice[i].Volume[1] = v.Volume[1];
+    s.Voice[i].Beat = v.Frequency[1] - v.Frequency[0];
+  }
+  for (int e = 0; e < 2; e++) {
+    s.VisualBrightness[e] = r->VisualBrightness[e];
+    s.VisualFrequency[e] = r->VisualFrequency[e];
+  }
+}
+
+int FormatPlayStatus(const PlayStatus& s, char* out, size_t size) {
   size_t used = 0;
   out[0] = 0;
   char time[48];
-  FormatElapsed(elapsedSeconds, time, sizeof time);
-  int voices = std::clamp(SweepDataVoices, 1, MAXVOICES);
+  FormatElapsed(s.ElapsedSeconds, time, sizeof time);
+  int voices = std::clamp<int>(s.Voices, 1, MAXVOICES);
   bool one = voices == 1;
   int lines = 1;
-  Append(out, size, &used, GetStr(frozen ? (one ? 39 : 40) : (one ? 37 : 38)), time);
+  Append(out, size, &used, GetStr(s.Frozen ? (one ? 39 : 40) : (one ? 37 : 38)), time);
   for (int i = 0; i < voices; i++) {
-    if (i >= r->NumVoices) {
+    const PlayStatusVoice& v = s.Voice[i];
+    char beat[48];
+    FormatStatusNumber(v.Beat, ParamDef[PN_BEAT].Digits, beat, sizeof beat);
+    if (v.Volume[0] <= 0 && v.Volume[1] <= 0)
       Append(out, size, &used, GetStr(33), i + 1);
-    } else {
-      const VoiceEntry& v = r->Voice[i];
-      char beat[48];
-      FormatStatusNumber(v.Frequency[1] - v.Frequency[0], ParamDef[PN_BEAT].Digits, beat, sizeof beat);
-      if (v.Volume[0] <= 0 && v.Volume[1] <= 0)
-        Append(out, size, &used, GetStr(33), i + 1);
-      else if (v.Volume[0] == v.Volume[1])
-        Append(out, size, &used, GetStr(32), i + 1, Percent(v.Volume[0]), beat);
-      else
-        Append(out, size, &used, GetStr(34), i + 1, Percent(v.Volume[0]), Percent(v.Volume[1]), beat);
-    }
+    else if (v.Volume[0] == v.Volume[1])
+      Append(out, size, &used, GetStr(32), i + 1, Percent(v.Volume[0]), beat);
+    else
+      Append(out, size, &used, GetStr(34), i + 1, Percent(v.Volume[0]), Percent(v.Volume[1]), beat);
     lines++;
   }
-  if (strobe) {
+  if (s.Strobe) {
     int d = ParamDef[PN_VISFREQ].Digits;
     char f0[48], f1[48];
-    FormatStatusNumber(r->VisualFrequency[0], d, f0, sizeof f0);
-    FormatStatusNumber(r->VisualFrequency[1], d, f1, sizeof f1);
-    int b0 = Percent(r->VisualBrightness[0]), b1 = Percent(r->VisualBrightness[1]);
-    if (b0 == b1 && r->VisualFrequency[0] == r->VisualFrequency[1])
+    FormatStatusNumber(s.VisualFrequency[0], d, f0, sizeof f0);
+    FormatStatusNumber(s.VisualFrequency[1], d, f1, sizeof f1);
+    int b0 = Percent(s.VisualBrightness[0]), b1 = Percent(s.VisualBrightness[1]);
+    if (b0 == b1 && s.VisualFrequency[0] == s.VisualFrequency[1])
       Append(out, size, &used, GetStr(35), b0, f0);
     else
       Append(out, size, &used, GetStr(36), b0, b1, f0, f1);
     lines++;
   }
   return lines;
+}
+
+int BuildStatusText(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe, char* out, size_t size) {
+  PlayStatus s;
+  MakePlayStatus(r, elapsedSeconds, frozen, strobe, false, &s);
+  return FormatPlayStatus(s, out, size);
 }

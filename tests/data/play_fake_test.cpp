@@ -2,6 +2,7 @@
 // preset, freezing on the audible record, record changes heard later than
 // they are generated, the visual mode change, stopping, the delay, test mode
 // and the device diagnosis.
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -102,7 +103,7 @@ TEST_F(PlayFake, ImmediateFreezeTakesTheAudibleRecordAndUnfreezeGoesOnFromIt) {
   EXPECT_EQ(plat::FakeResets(Fake), 1);
   EXPECT_EQ(plat::FakeQueued(Fake), 4);  // the dropped blocks were made again
   WindowRecord s = Window.LastStatus();
-  EXPECT_NE(s.WParam, 0u);  // sent, as a freeze change
+  EXPECT_TRUE(s.Forced);  // a freeze change
   EXPECT_EQ(s.Text.rfind("(Parameters frozen) Time ", 0), 0u) << s.Text;
   Play(4);
   EXPECT_EQ(CurrentRecord, audible);  // held while frozen
@@ -171,9 +172,9 @@ TEST_F(PlayFake, ARecordChangeIsShownWhenItIsHeardNotWhenItIsGenerated) {
     EXPECT_NE(s.Text.find(BeatText(heardBeat)), std::string::npos) << "block " << i << ": " << s.Text;
     if (Beat(CurrentRecord) != heardBeat) sawAhead = true;
     if (prev && prev != heard) {
-      // A new record: the text is sent, not posted.
+      // A new record: reported at once, as a forced status.
       ASSERT_GT(Window.Size(), before);
-      EXPECT_NE(s.WParam, 0u) << "block " << i;
+      EXPECT_TRUE(s.Forced) << "block " << i;
     }
     prev = heard;
   }
@@ -328,28 +329,62 @@ TEST_F(PlayFake, ANewPlaybackIsNotDisturbedByTheLastOnesReturningBlocks) {
   EXPECT_EQ(Window.Count(WM_PLAYEND), 0);
 }
 
+// Holds the audio thread before it handles the close of a device, until
+// released: the close stays queued meanwhile.
+struct CloseGate {
+  std::mutex Lock;
+  std::condition_variable Changed;
+  bool Armed = false, Waiting = false;
+  static CloseGate*& Current() {
+    static CloseGate* g = nullptr;
+    return g;
+  }
+  static void Hook(uint32_t msg, uintptr_t) {
+    CloseGate* g = Current();
+    if (!g || msg != plat::MM_WOM_CLOSE) return;
+    std::unique_lock<std::mutex> l(g->Lock);
+    if (!g->Armed) return;
+    g->Waiting = true;
+    g->Changed.notify_all();
+    g->Changed.wait(l, [&] { return !g->Armed; });
+    g->Waiting = false;
+  }
+  void Release() {
+    std::lock_guard<std::mutex> l(Lock);
+    Armed = false;
+    Changed.notify_all();
+  }
+  bool WaitUntilHeld(int timeoutMs) {
+    std::unique_lock<std::mutex> l(Lock);
+    return Changed.wait_for(l, std::chrono::milliseconds(timeoutMs), [&] { return Waiting; });
+  }
+};
+
 TEST_F(PlayFake, TheClosedDevicesLateMessagesAreNotTakenForTheNextOnes) {
   TestPreset t;
   AdvancedOptions o;
   SweepAWhile(t, o);
-  // The audio thread is held in its stop report, so the old device's close
-  // waits in its queue while the next playback starts, on a device that may
-  // well have the closed one's address.
-  {
-    std::lock_guard<std::mutex> g(Window.GateLock);
-    Window.Held = true;
-  }
+  // The audio thread is held before it handles the old device's close, so
+  // the close waits in its queue while the next playback starts, on a device
+  // that may well have the closed one's address.
+  CloseGate gate;
+  gate.Armed = true;
+  CloseGate::Current() = &gate;
+  AudioMessageHook = CloseGate::Hook;
   RequestStop();
-  ASSERT_TRUE(Window.WaitUntilHeld(5000));
+  ASSERT_TRUE(Window.WaitFor(WM_PLAYSTOPPED, 5000));
   ASSERT_EQ(plat::WaveClose(Dev), plat::WAVE_OK);
+  ASSERT_TRUE(gate.WaitUntilHeld(5000));
   plat::DestroyFakeWave(Fake);
   Open(o);
   std::thread releaser([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    Window.Release();
+    gate.Release();
   });
   int rc = StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr);
   releaser.join();
+  AudioMessageHook = nullptr;
+  CloseGate::Current() = nullptr;
   ASSERT_EQ(rc, 0);
   Barrier();
   EXPECT_EQ(hWaveOut.load(), Dev);

@@ -1,94 +1,74 @@
 // Playback tests: the audio thread running against a recording "main
-// window", and helpers to drive a device block by block.
+// window" that drains the notice ring, and helpers to drive a device block
+// by block.
 #pragma once
 #include <gtest/gtest.h>
+#include <poll.h>
 
-#include <condition_variable>
-#include <mutex>
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "data/audiothread.h"
 #include "data/devplay.h"
+#include "data/playevents.h"
 #include "platform/rand.h"
 #include "testpreset.h"
 
 struct WindowRecord {
   uint32_t Msg;
-  uintptr_t WParam;
-  std::string Text;  // status texts, copied when they arrive
+  bool Forced;               // statuses: taken at a start, a record or freeze change
+  std::string Text;          // statuses, formatted as the window formats them
+  plat::WaveDevice* Device;  // WM_PLAYSTOPPED
 };
 
-// Handles every message at once in the sender's thread (so a sent status
-// text never waits for the test thread) and keeps it.
+// The main window's side of the notice ring: takes what the audio thread
+// reported, on the test thread, whenever the test looks, and keeps it.
 struct RecordingWindow {
-  std::mutex Lock;
-  std::condition_variable Arrived;
   std::vector<WindowRecord> Log;
-  // While Held is set, the thread that posts 1037 waits in the post until
-  // Release(): what it is to handle next stays queued meanwhile.
-  std::mutex GateLock;
-  std::condition_variable Gate;
-  bool Held = false, Waiting = false;
 
-  void Release() {
-    std::lock_guard<std::mutex> g(GateLock);
-    Held = false;
-    Gate.notify_all();
-  }
-  bool WaitUntilHeld(int timeoutMs) {
-    std::unique_lock<std::mutex> g(GateLock);
-    return Gate.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] { return Waiting; });
-  }
-
-  static void Keep(void* ctx, uint32_t msg, uintptr_t w, intptr_t l) {
-    auto* self = static_cast<RecordingWindow*>(ctx);
-    if (msg == WM_PLAYSTOPPED) {
-      std::unique_lock<std::mutex> g(self->GateLock);
-      if (self->Held) {
-        self->Waiting = true;
-        self->Gate.notify_all();
-        self->Gate.wait(g, [&] { return !self->Held; });
-        self->Waiting = false;
+  void Drain() {
+    PlayEvent e;
+    while (TakePlayEvent(&e)) {
+      WindowRecord r{e.Kind, false, "", e.Device};
+      if (e.Kind == WM_PLAYSTATUS) {
+        char text[1024];
+        FormatPlayStatus(e.Status, text, sizeof text);
+        r.Text = text;
+        r.Forced = e.Status.Forced != 0;
       }
+      Log.push_back(r);
     }
-    std::lock_guard<std::mutex> g(self->Lock);
-    std::string text = msg == WM_PLAYSTATUS && l ? reinterpret_cast<const char*>(l) : "";
-    self->Log.push_back({msg, w, text});
-    self->Arrived.notify_all();
-  }
-  static intptr_t KeepSent(void* ctx, uint32_t msg, uintptr_t w, intptr_t l) {
-    Keep(ctx, msg, w, l);
-    return 0;
   }
   PlaybackWindow Hooks() {
     PlaybackWindow w;
     w.Ctx = this;
-    w.Post = Keep;
-    w.Send = KeepSent;
     return w;
   }
   size_t Size() {
-    std::lock_guard<std::mutex> g(Lock);
+    Drain();
     return Log.size();
   }
   int Count(uint32_t msg) {
-    std::lock_guard<std::mutex> g(Lock);
+    Drain();
     int n = 0;
     for (auto& r : Log) n += r.Msg == msg;
     return n;
   }
-  // Waits until `n` messages `msg` have arrived in all.
+  // Waits on the ring's descriptor until `n` notices `msg` have arrived in
+  // all.
   bool WaitFor(uint32_t msg, int timeoutMs, int n = 1) {
-    std::unique_lock<std::mutex> g(Lock);
-    return Arrived.wait_for(g, std::chrono::milliseconds(timeoutMs), [&] {
-      int seen = 0;
-      for (auto& r : Log) seen += r.Msg == msg;
-      return seen >= n;
-    });
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      if (Count(msg) >= n) return true;
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return false;
+      pollfd p{PlayEventFd(), POLLIN, 0};
+      poll(&p, 1, static_cast<int>(left.count()));
+    }
   }
   WindowRecord LastStatus() {
-    std::lock_guard<std::mutex> g(Lock);
+    Drain();
     for (auto it = Log.rbegin(); it != Log.rend(); ++it)
       if (it->Msg == WM_PLAYSTATUS) return *it;
     return {};
