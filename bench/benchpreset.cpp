@@ -3,15 +3,16 @@
 #include <cstring>
 
 #include "data/engine.h"
+#include "engine/startup.h"
 #include "main/preset.h"
 
 void BenchStartUp() {
   static bool done = false;
   if (done) return;
   done = true;
-  BuildParamTables();
-  ReserveProgramArray();
-  InitEngineTables();
+  EngineSetup setup;
+  setup.ScanLibraries = false;
+  EngineStartup(setup);
 }
 
 void BenchRecord(int voices, bool wide, bool mod, bool noise) {

@@ -4,8 +4,7 @@
 #include <cstdlib>
 
 #include "assert/check.h"
-#include "data/engine.h"
-#include "main/preset.h"
+#include "engine/startup.h"
 
 namespace {
 // An internal error on any input is a finding: stop with the summary.
@@ -22,7 +21,8 @@ void FuzzInit() {
   if (done) return;
   done = true;
   SetCheckReporter(AbortOnCheck);
-  BuildParamTables();
-  ReserveProgramArray();
-  InitEngineTables();
+  // The background target loads its own libraries.
+  EngineSetup setup;
+  setup.ScanLibraries = false;
+  if (EngineStartup(setup) != 0) std::abort();
 }

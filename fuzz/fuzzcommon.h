@@ -1,9 +1,9 @@
 // Shared set-up of the fuzz targets and their replay programs.
 //
-// Every target calls FuzzInit() before its first input: the parameter tables,
-// the preset array and the engine tables are built once, and a failed
-// internal check aborts, so that libFuzzer (and the replay run under ctest)
-// reports the input that reached it.
+// Every target calls FuzzInit() before its first input: the engine starts
+// once (EngineStartup, without scanning for background libraries), and a
+// failed internal check aborts, so that libFuzzer (and the replay run under
+// ctest) reports the input that reached it.
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -22,6 +22,7 @@
 #include "cli/presetjson.h"
 #include "common/riffimage.h"
 #include "convold/oldwriter.h"
+#include "engine/startup.h"
 #include "file/fileformat.h"
 #include "file/filewrite.h"
 #include "main/preset.h"
@@ -496,8 +497,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: mkcorpus OUTDIR BUILTIN.json...\n");
     return 2;
   }
-  BuildParamTables();
-  ReserveProgramArray();
+  EngineSetup setup;
+  setup.ScanLibraries = false;
+  if (EngineStartup(setup) != 0) return 1;
   gOut = argv[1];
   fs::create_directories(gOut);
   WritePresets(std::vector<std::string>(argv + 2, argv + argc));

@@ -342,6 +342,5 @@ void RegisterPlayCommand(CLI::App& app) {
 
 int RunPlayCommand() {
   if (!gPlay.Cmd || !*gPlay.Cmd) return -1;
-  if (!SweepData.Base) InitEngineTables();
   return RunPlay();
 }

@@ -13,8 +13,7 @@
 #include "cli/cmd_play.h"
 #include "cli/cmd_store.h"
 #include "cli/presetjson.h"
-#include "convold/storeconv.h"
-#include "data/bgprobe.h"
+#include "engine/startup.h"
 #include "file/fileformat.h"
 #include "file/store.h"
 #include "main/arith.h"
@@ -225,20 +224,17 @@ int RunCli(int argc, char** argv);
 }
 
 int CliMain(int argc, char** argv) {
+  if (int rc = EngineStartup()) return ReportError(GetStr(rc));
   int rc = RunCli(argc, argv);
   // A store opened by the command gives its presets back, so that a leak
   // checker sees only real leaks.
-  UnloadAllPresets();
+  EngineShutdown();
   return rc;
 }
 
 namespace {
 
 int RunCli(int argc, char** argv) {
-  BuildParamTables();
-  ReserveProgramArray();
-  StoreBackgroundProbe = ProbeLibraryBackground;
-  InstallOldFormatConversion();
   CLI::App app{"Sonavel command-line tool"};
   app.require_subcommand(1);
   std::string path, outPath;

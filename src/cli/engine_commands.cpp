@@ -99,7 +99,6 @@ void RegisterEngineCommands(CLI::App& app) {
 }
 
 int RunEngineCommands(CLI::App&) {
-  InitEngineTables();
   if (*gRender.Cmd) return RunRender();
   return EXIT_USAGE;
 }

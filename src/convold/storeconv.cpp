@@ -90,3 +90,8 @@ void InstallOldFormatConversion() {
   StoreConvertOldStore = ConvertStore;
   StoreImportOldFile = ImportOld;
 }
+
+void RemoveOldFormatConversion() {
+  StoreConvertOldStore = nullptr;
+  StoreImportOldFile = nullptr;
+}

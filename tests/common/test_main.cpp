@@ -3,7 +3,7 @@
 #include <mutex>
 
 #include "common/checks.h"
-#include "main/preset.h"
+#include "engine/startup.h"
 
 namespace {
 std::mutex gMutex;
@@ -40,7 +40,12 @@ bool ExpectCheckFailures::Saw(const std::string& expr) const {
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   SetCheckReporter(TestReporter);
-  BuildParamTables();
-  ReserveProgramArray();
-  return RUN_ALL_TESTS();
+  // The libraries are loaded by the tests that need them, from folders of
+  // their choosing.
+  EngineSetup setup;
+  setup.ScanLibraries = false;
+  if (EngineStartup(setup) != 0) return 1;
+  int rc = RUN_ALL_TESTS();
+  EngineShutdown();
+  return rc;
 }

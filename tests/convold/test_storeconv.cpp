@@ -65,7 +65,6 @@ class OldStore : public ::testing::Test {
  protected:
   std::string Dir;
   void SetUp() override {
-    InstallOldFormatConversion();
     Dir = MakeTempDir();
     SetStoreDir(Dir);
   }

@@ -337,7 +337,8 @@ TEST_F(Store, MissingLibraryBackgroundBecomesNone) {
        "version of the background file.\n\nThe background is set to None."},
       {2, "Ambix.dll", 3, 3, nullptr},
   };
-  StoreBackgroundProbe = ProbeLibraryBackground;
+  // The engine's start-up installed the probe.
+  ASSERT_EQ(StoreBackgroundProbe, &ProbeLibraryBackground);
   for (const Case& c : cases) {
     ASSERT_EQ(EnsureLoaded(c.Index), 0);
     Program[c.Index].data.Background = c.Number;
@@ -355,7 +356,6 @@ TEST_F(Store, MissingLibraryBackgroundBecomesNone) {
       EXPECT_TRUE(ans.Told.empty());
     }
   }
-  StoreBackgroundProbe = nullptr;
 }
 
 // A writer killed at any moment leaves a store that loads with every preset

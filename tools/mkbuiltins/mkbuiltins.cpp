@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "cli/presetjson.h"
+#include "engine/startup.h"
 #include "file/fileformat.h"
 #include "file/fileio.h"
 #include "file/fileread.h"
@@ -177,7 +178,9 @@ int main(int argc, char** argv) {
   }
   if (out.empty()) return Fail("usage: mkbuiltins -o OUTPUT.tvk PRESET.json...");
 
-  BuildParamTables();
+  EngineSetup setup;
+  setup.ScanLibraries = false;
+  if (EngineStartup(setup) != 0) return Fail("the engine cannot start");
   std::vector<unsigned char> image;
   std::string error;
   if (!BuildImage(files, image, &error) || !CheckImage(image, &error)) return Fail(error);

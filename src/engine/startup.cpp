@@ -1,0 +1,30 @@
+#include "engine/startup.h"
+
+#include "convold/storeconv.h"
+#include "data/audiothread.h"
+#include "data/bglib.h"
+#include "data/bgprobe.h"
+#include "data/state.h"
+#include "data/wavetab.h"
+#include "file/store.h"
+#include "main/preset.h"
+
+int EngineStartup(const EngineSetup& setup) {
+  BuildParamTables();
+  bool reserved = ReserveProgramArray();
+  InitEngineTables();
+  reserved = reserved && ReserveAmbixTable() && SweepData.Base && WaveformData.Base && DataBlockMem.Base &&
+             BackgroundTempData.Base && BackgroundData.Base;
+  if (setup.ScanLibraries) LoadBackgroundLibraries(setup.LibraryFolder);
+  StoreBackgroundProbe = ProbeLibraryBackground;
+  InstallOldFormatConversion();
+  return reserved ? 0 : 1444;
+}
+
+void EngineShutdown() {
+  EndAudioThread();
+  UnloadAllPresets();
+  ClearBackgroundLibraries();
+  StoreBackgroundProbe = nullptr;
+  RemoveOldFormatConversion();
+}
