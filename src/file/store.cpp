@@ -123,7 +123,6 @@ void UnloadAllPresets() {
     ReleaseDescription(Program[i]);
   }
   NumPrograms = 0;
-  SelProgram = 0;
   LoadedCount = 0;
 }
 
@@ -165,9 +164,6 @@ int LoadAllPresets(StoreUi* ui) {
   // A store holding one record under an export header is what compacting a
   // store made from the built-in presets down to one preset produces; it
   // loads like any other store.
-  SelProgram = 0;
-  while (SelProgram < NumPrograms && Program[SelProgram].Deleted) ++SelProgram;
-  if (SelProgram >= NumPrograms) SelProgram = 0;
   return 0;
 }
 

@@ -17,6 +17,7 @@
 // Main thread only.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "main/model.h"
 
@@ -79,9 +80,24 @@ int AddPreset(const Preset& p, StoreUi* ui, int* index);
 // Saves preset i back over itself: 94 for a built-in preset unless
 // SetBuiltIns is on.
 int SaveOverPreset(int i);
-// Imports every live preset of another file (converting an old one); the
-// index of the first imported preset goes to *first (-1 none).
+// What an import did. The store keeps no selection: the window selects First
+// and, when it had selected a preset the import replaced (Yes to 78), moves
+// its selection to the replacement (SelectionAfterImport).
+struct ImportReport {
+  int First = -1;  // the first imported preset, -1 when none
+  struct Replacement {
+    int Old;  // the preset deleted by the import
+    int New;  // the imported preset that took its place
+  };
+  std::vector<Replacement> Replaced;
+};
+// Imports every live preset of another file (converting an old one).
+int ImportPresets(const std::string& path, StoreUi* ui, ImportReport* report);
+// The same for a caller that wants only the first imported preset.
 int ImportPresets(const std::string& path, StoreUi* ui, int* first);
+// The selection after an import for a window that had `selected` selected:
+// the replacement when the import replaced it, else `selected`.
+int SelectionAfterImport(const ImportReport& report, int selected);
 // Writes preset i alone into a new export file.
 int ExportPreset(int i, const std::string& path);
 // Removes every deleted record now (what the load does at 10 or more).

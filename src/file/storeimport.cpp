@@ -71,8 +71,8 @@ namespace {
 
 struct ImportState {
   StoreUi* Ui;
+  ImportReport* Report;
   int Imported = 0;
-  int First = -1;
   int Result = 0;
   bool Stop = false;
 };
@@ -98,13 +98,11 @@ void ImportOne(void* ctx, int, const Preset& p) {
       return;
     }
     if (a == STORE_NO) return;
-    bool selected = SelProgram == match;
     if (int rc = DeleteRecord(match)) {
       st->Result = rc;
       st->Stop = true;
       return;
     }
-    if (selected) SelProgram = NumPrograms;
   }
   int index = -1;
   if (int rc = AppendAndSave(p, &index)) {
@@ -112,33 +110,45 @@ void ImportOne(void* ctx, int, const Preset& p) {
     st->Stop = true;
     return;
   }
-  if (st->First < 0) st->First = index;
+  if (match >= 0) st->Report->Replaced.push_back({match, index});
+  if (st->Report->First < 0) st->Report->First = index;
   ++st->Imported;
 }
 
 }  // namespace
 
 int ImportPresets(const std::string& path, StoreUi* ui, int* first) {
-  if (first) *first = -1;
+  ImportReport report;
+  int rc = ImportPresets(path, ui, &report);
+  if (first) *first = report.First;
+  return rc;
+}
+
+int SelectionAfterImport(const ImportReport& report, int selected) {
+  for (const ImportReport::Replacement& r : report.Replaced)
+    if (r.Old == selected) selected = r.New;
+  return selected;
+}
+
+int ImportPresets(const std::string& path, StoreUi* ui, ImportReport* report) {
+  ImportReport scratch;
+  if (!report) report = &scratch;
+  *report = ImportReport{};
   SetStoreMessagePath(path);
   if (SameFile(path, StorePath())) return 1301;
   ByteDev dev;
-  ImportState st{ui};
+  ImportState st{ui, report};
   int rc = OpenPresetFile(dev, path.c_str(), DEV_OPEN_READ, -1, nullptr);
   if (rc == FMSG_OLD_VERSION) {
     DevClose(dev);
     Inform(ui, 0, FormatPrintf(GetStr(93), path.c_str()));
     rc = ImportOldFile(path, ImportOne, &st);
-    if (rc == 0 && st.Imported == 0 && !st.Result) {
-      if (first) *first = -1;
-      return 0;
-    }
+    if (rc == 0 && st.Imported == 0 && !st.Result) return 0;
   } else if (rc == 0) {
     rc = ReadPresetFile(dev, ImportOne, &st);
     DevClose(dev);
   }
   SetStoreMessagePath(path);
-  if (first) *first = st.First;
   if (st.Result) {
     if (st.Result != 1302) SetStoreMessagePath(StorePath());
     return st.Result;

@@ -214,5 +214,4 @@ extern const int PowerOfTen[8];
 
 extern Preset* Program;  // reserved for MAXPROGRAMS records
 extern int NumPrograms;
-extern int SelProgram;
 extern int UseCounter;  // process-wide use counter for LastUse

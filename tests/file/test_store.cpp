@@ -246,12 +246,18 @@ TEST_F(Store, ImportWithOneNoReportsTwoImported) {
   ASSERT_EQ(ans.Told.size(), 1u);
   EXPECT_EQ(ans.Told[0], "2 presets were successfully imported.");
   EXPECT_EQ(LiveNames(), (std::vector<std::string>{"Alpha", "Beta", "One", "Two"}));
-  // Yes replaces the existing preset: it becomes a hole, the import is appended.
+  // Yes replaces the existing preset: it becomes a hole, the import is
+  // appended, and a window that had it selected selects the import.
   ans.Queue = {STORE_YES, STORE_CANCEL};
   ans.Told.clear();
-  ASSERT_EQ(ImportPresets(other + "/Presets.tvk", &ui, &first), 0);
+  ImportReport report;
+  ASSERT_EQ(ImportPresets(other + "/Presets.tvk", &ui, &report), 0);
   EXPECT_EQ(ans.Told.back(), "1 preset was successfully imported.");
   EXPECT_EQ(LiveNames(), (std::vector<std::string>{"Alpha", "Beta", "Two", "One"}));
+  EXPECT_EQ(report.First, 4);
+  ASSERT_EQ(report.Replaced.size(), 1u);
+  EXPECT_EQ(SelectionAfterImport(report, 2), 4);  // "One" was record 2
+  EXPECT_EQ(SelectionAfterImport(report, 1), 1);
   UnloadAllPresets();
   ASSERT_EQ(LoadAllPresets(nullptr), 0);
   EXPECT_EQ(LiveNames(), (std::vector<std::string>{"Alpha", "Beta", "Two", "One"}));
