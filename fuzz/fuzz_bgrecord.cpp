@@ -51,8 +51,9 @@ void PlayWithRow(const AmbixRecord& r) {
   NewDefaultPreset(p, 3);
   p.data.Background = r.Number;
   std::strncpy(p.data.BackgroundFile, kLibrary, NAMELEN - 1);
-  if (ChooseBackgroundParamDef(p) == 0) {
-    const ParamDefType& row = ParamDef[PN_BGPARAM];
+  BackgroundChoice choice;
+  if (ResolveBackground(p, &choice) == 0) {
+    const ParamDefType& row = choice.ParamRow;
     Param* params = SegParams(p, 0);
     for (int c = 0; c < row.Channels && c < 2; ++c) {
       Param& bg = params[PID_BGPARAM + c];
@@ -70,9 +71,9 @@ void PlayWithRow(const AmbixRecord& r) {
       int32_t frames = 0;
       ExtraSourceShare = 0;
       BackgroundFrames = 0;
+      PlayBackground = choice;
       if (ReadWave(wave.data(), wave.size(), &frames) == 0) {
         BackgroundFrames = frames;
-        BackgroundIntervalMode = r.IntervalMode != 0;
         ExtraSourceShare = 1;
       }
       if (CalculatePreset(p, false, nullptr) != 0 || FirstSweepRecord()->Blocks == -1) continue;
@@ -83,7 +84,8 @@ void PlayWithRow(const AmbixRecord& r) {
     }
   }
   FreePreset(p);
-  RestoreBackgroundParamDef();
+  PlayBackground = BackgroundChoice{};
+  PlayBackground.ParamRow = ParamDefSpare[0];
   BackgroundFrames = 0;
 }
 

@@ -57,16 +57,17 @@ std::vector<unsigned char> BackgroundWave() {
 
 // The background part of a playback start, without touching the disk.
 void SetBackground(const Preset& p) {
-  RestoreBackgroundParamDef();
+  PlayBackground = BackgroundChoice{};
+  PlayBackground.ParamRow = ParamDefSpare[0];
   ExtraSourceShare = 0;
   BackgroundFrames = 0;
   if (p.data.Background == AMBIX_NONE) return;
   static const std::vector<unsigned char> wave = BackgroundWave();
   int32_t frames = 0;
   if (ReadWave(wave.data(), wave.size(), &frames) != 0) return;
-  SetEditorBackgroundParamDef(AMBIX_OTHER, "");
+  PlayBackground.ParamRow = ParamDefSpare[1];
   BackgroundFrames = frames;
-  BackgroundIntervalMode = p.data.Background == AMBIX_OTHER;
+  PlayBackground.IntervalMode = p.data.Background == AMBIX_OTHER;
   ExtraSourceShare = 1;
 }
 

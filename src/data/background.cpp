@@ -55,7 +55,7 @@ void MixBackground(void* out, int frames, int gain, const SweepRecord* r, bool w
   const int64_t L = BackgroundFrames;
   if (L <= 0 || !BackgroundData.Base) return;
   const int rate = EngineOptions.SamplesPerSec;
-  const bool interval = BackgroundIntervalMode;
+  const bool interval = PlayBackground.IntervalMode;
   BgEar ear[2];
   for (int e = 0; e < 2; ++e) {
     BgEar& x = ear[e];

@@ -172,32 +172,40 @@ int CheckLibraryBackground(int number, const char* file) {
   return LibraryFilePresent(file) ? 1446 : 1331;
 }
 
-int ChooseBackgroundParamDef(int background, const char* file) {
+int ResolveBackground(int background, const char* file, BackgroundChoice* out) {
+  BackgroundChoice c;
+  c.Number = background;
+  std::strncpy(c.File, file, NAMELEN);
+  c.File[NAMELEN] = 0;
+  c.ParamRow = ParamDefSpare[1];
   if (background == AMBIX_NONE) {
-    SetRow(ParamDefSpare[0], nullptr);
-    return 0;
+    c.Source = BGSRC_NONE;
+    c.ParamRow = ParamDefSpare[0];
+  } else if (background == AMBIX_OTHER || background == AMBIX_LONG) {
+    c.Source = BGSRC_FILE;
+    c.IntervalMode = true;
+  } else if (IsOwnModuleName(c.File)) {
+    // The built-in background plays in interval mode like a file.
+    c.Source = BGSRC_OWN;
+    c.IntervalMode = true;
+  } else {
+    int i = FindBackground(background, c.File);
+    if (i < 0) return CheckLibraryBackground(background, c.File);
+    c.Source = BGSRC_LIBRARY;
+    c.Entry = i;
+    c.IntervalMode = AmbixInfo[i].IntervalMode != 0;
+    if (AmbixInfo[i].HasParam) c.ParamRow = RowOf(AmbixInfo[i]);
   }
-  if (background == AMBIX_OTHER || background == AMBIX_LONG) return 0;
-  // The built-in background plays in interval mode like a file.
-  if (IsOwnModuleName(file)) {
-    SetRow(ParamDefSpare[1], nullptr);
-    return 0;
-  }
-  int i = FindBackground(background, file);
-  if (i < 0) return CheckLibraryBackground(background, file);
-  if (AmbixInfo[i].HasParam)
-    SetRowFromRecord(AmbixInfo[i]);
-  else
-    SetRow(ParamDefSpare[1], nullptr);
+  *out = c;
   return 0;
 }
 
-int ChooseBackgroundParamDef(const Preset& preset) {
+int ResolveBackground(const Preset& preset, BackgroundChoice* out) {
   // A tool that skipped the start-up scan still finds the libraries next to it.
   if (!gScanned && preset.data.Background < AMBIX_NONE) LoadBackgroundLibraries();
   char file[NAMELEN + 1] = {};
   std::memcpy(file, preset.data.BackgroundFile, NAMELEN);  // may fill the field without a NUL
-  return ChooseBackgroundParamDef(preset.data.Background, file);
+  return ResolveBackground(preset.data.Background, file, out);
 }
 
 void SetEditorBackgroundParamDef(int background, const char* file) {

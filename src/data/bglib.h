@@ -1,13 +1,14 @@
 // The table of background libraries (AmbixInfo): loading every library next
-// to the program at start-up, finding a background by (number, library file)
-// and choosing ParamDef row 6, the background parameter, to fit a preset's
-// background.
+// to the program at start-up, finding a background by (number, library file),
+// resolving a preset's background for a playback and choosing the editor's
+// ParamDef row 6, the background parameter, to fit a background.
 //
 // Main thread only (start-up, playback start, the preset editor).
 #pragma once
 #include <string>
 
 #include "background/bgrecord.h"
+#include "data/bgchoice.h"
 #include "main/model.h"
 
 constexpr int MAXAMBIX = 1024;  // records of AmbixInfo
@@ -47,20 +48,23 @@ bool IsOwnModuleName(const char* file);
 // the file is there but was not loaded at start-up.
 int CheckLibraryBackground(int number, const char* file);
 
-// Row 6 for a preset about to play: AMBIX_NONE -> "(Background Param not in
-// use)"; files (AMBIX_OTHER, AMBIX_LONG) keep the row; a library background
-// with its own parameter -> its row; without -> "Background Interval"; the
-// program's own background -> "Background Interval". Returns 0, or 1331/1446
-// for a library background that cannot be played (row 6 unchanged).
-int ChooseBackgroundParamDef(int background, const char* file);
+// Looks up a background (number, library file) for a playback: where the
+// sound comes from, whether it plays in interval mode, and its row 6:
+// AMBIX_NONE -> "(Background Param not in use)", no interval; files
+// (AMBIX_OTHER, AMBIX_LONG) and the program's own background -> "Background
+// Interval", interval mode; a library background -> its own parameter's row
+// when its record declares one, else "Background Interval", interval mode as
+// its record says. Returns 0, or 1331/1446 for a library background that
+// cannot be played (*out unchanged). Writes nothing else.
+int ResolveBackground(int background, const char* file, BackgroundChoice* out);
 // The same for a preset's Background and BackgroundFile; loads the
 // program folder's libraries first when no scan has been made yet.
-int ChooseBackgroundParamDef(const Preset& preset);
+int ResolveBackground(const Preset& preset, BackgroundChoice* out);
 // Row 6 in the preset editor when the background choice changes: a library
 // background with its own parameter -> its row; other library backgrounds ->
 // "(Background Param not in use)"; AMBIX_NONE, AMBIX_OTHER, AMBIX_LONG ->
 // "Background Interval".
 void SetEditorBackgroundParamDef(int background, const char* file);
-// Display name of row 6: the library's parameter name when the row came from
-// a library (its name id is 0), else the string of its name id.
+// Display name of the editor's row 6: the library's parameter name when the
+// row came from a library (its name id is 0), else the string of its name id.
 const char* BackgroundParamName();

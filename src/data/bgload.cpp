@@ -116,17 +116,16 @@ int32_t Convert(const unsigned char* src, int64_t frames, const WaveFormat& f, i
   return static_cast<int32_t>(lastK + 1);
 }
 
-bool SameIdentity(const Preset& p) {
-  return gLoaded.Valid && gLoaded.Background == p.data.Background &&
-         std::strncmp(gLoaded.File, p.data.BackgroundFile, NAMELEN) == 0 &&
+bool SameIdentity(const BackgroundChoice& c) {
+  return gLoaded.Valid && gLoaded.Background == c.Number && std::strncmp(gLoaded.File, c.File, NAMELEN) == 0 &&
          gLoaded.Rate == EngineOptions.SamplesPerSec && gLoaded.Bits16 == EngineOptions.Bits16;
 }
 
-void Remember(const Preset& p) {
+void Remember(const BackgroundChoice& c) {
   gLoaded.Valid = true;
-  gLoaded.Background = p.data.Background;
+  gLoaded.Background = c.Number;
   std::memset(gLoaded.File, 0, sizeof gLoaded.File);
-  std::memcpy(gLoaded.File, p.data.BackgroundFile, NAMELEN);
+  std::memcpy(gLoaded.File, c.File, NAMELEN);
   gLoaded.Rate = EngineOptions.SamplesPerSec;
   gLoaded.Bits16 = EngineOptions.Bits16;
 }
@@ -215,41 +214,42 @@ int ReadWave(const unsigned char* image, size_t size, int32_t* frames) {
   return 0;
 }
 
-int LoadBackground(const Preset& preset) {
-  if (SameIdentity(preset)) {
-    ResetOscillators();
-    return 0;
+int LoadBackground(const BackgroundChoice& choice) {
+  if (!SameIdentity(choice)) {
+    int32_t frames = 0;
+    int rc = 0;
+    switch (choice.Source) {
+      case BGSRC_NONE: break;
+      case BGSRC_FILE: {
+        MappedFile f;
+        if (!OpenWaveFile(choice.File, f)) return 1287;
+        rc = ReadWave(f.Data, f.Size, &frames);
+        break;
+      }
+      case BGSRC_OWN: {
+        const unsigned char* data;
+        size_t size;
+        rc = OpenBackgroundResource(nullptr, choice.Number, &data, &size) ? ReadWave(data, size, &frames) : 1288;
+        break;
+      }
+      case BGSRC_LIBRARY:
+        if (choice.Entry < 0 || choice.Entry >= NumAmbix) return 1331;
+        rc = ReadFromLibrary(choice.Number, AmbixInfo[choice.Entry], &frames);
+        break;
+    }
+    if (rc) return rc;
+    BackgroundFrames = frames;
+    Remember(choice);
   }
-  char file[NAMELEN + 1] = {};
-  std::memcpy(file, preset.data.BackgroundFile, NAMELEN);
-  const int32_t bg = preset.data.Background;
-  int32_t frames = 0;
-  bool interval = true;
-  int rc = 0;
-  if (bg == AMBIX_NONE) {
-    interval = false;
-  } else if (bg == AMBIX_OTHER || bg == AMBIX_LONG) {
-    MappedFile f;
-    if (!OpenWaveFile(file, f)) return 1287;
-    rc = ReadWave(f.Data, f.Size, &frames);
-  } else if (IsOwnModuleName(file)) {
-    const unsigned char* data;
-    size_t size;
-    rc = OpenBackgroundResource(nullptr, bg, &data, &size) ? ReadWave(data, size, &frames) : 1288;
-  } else {
-    // Checked before anything is read, so a refusal leaves the loaded sound
-    // and its identity together.
-    int i = FindBackground(bg, file);
-    if (i < 0) return CheckLibraryBackground(bg, file);
-    interval = AmbixInfo[i].IntervalMode != 0;
-    rc = ReadFromLibrary(bg, AmbixInfo[i], &frames);
-  }
-  if (rc) return rc;
-  BackgroundFrames = frames;
-  BackgroundIntervalMode = interval;
-  Remember(preset);
+  PlayBackground = choice;
   ResetOscillators();
   return 0;
+}
+
+int LoadBackground(const Preset& preset) {
+  BackgroundChoice c;
+  if (int rc = ResolveBackground(preset, &c)) return rc;
+  return LoadBackground(c);
 }
 
 void ForgetLoadedBackground() { gLoaded.Valid = false; }

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "data/bgchoice.h"
 #include "main/model.h"
 
 // Largest "data" chunk read (the raw buffer BackgroundTempData); larger ones
@@ -16,13 +17,16 @@
 // BackgroundData.
 constexpr size_t BACKGROUND_MAX_DATA = 50000000;
 
-// Makes sure the preset's background is in BackgroundData for the current
-// EngineOptions: sets BackgroundFrames and BackgroundIntervalMode, resets the
-// oscillator and background play states. Skips the work when background,
-// file name, rate and width are those of the last successful load. Returns 0
-// or a string id to show with the background's file name: 1287, 1288,
-// 1289-1296, 1331, 1444, 1446. On failure the loaded background stays as it
-// was.
+// Makes sure the resolved background is in BackgroundData for the current
+// EngineOptions: sets BackgroundFrames, makes `choice` the playback's
+// (PlayBackground), resets the oscillator and background play states. Skips
+// the reading when background, file name, rate and width are those of the
+// last successful load. Returns 0 or a string id to show with the
+// background's file name: 1287, 1288, 1289-1296, 1331, 1444. On failure the
+// loaded background and PlayBackground stay as they were.
+int LoadBackground(const BackgroundChoice& choice);
+// ResolveBackground, then LoadBackground: also 1446 for a library background
+// the table does not list.
 int LoadBackground(const Preset& preset);
 // Forgets the loaded identity, so the next LoadBackground reads again.
 void ForgetLoadedBackground();

@@ -161,8 +161,15 @@ int StartTestPlayback(plat::WaveDevice* device, const Preset& preset, int segmen
                       const AdvancedOptions& options) {
   TakeEngineOptions(options);
   if (!BlocksFit()) return PLAY_NO_BLOCK_MEMORY;
-  if (int rc = ChooseBackgroundParamDef(preset)) return rc;
+  BackgroundChoice background;
+  if (int rc = ResolveBackground(preset, &background)) return rc;
   if (!plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD)) return PLAY_NO_MEMORY;
+  {
+    // The record is made with the background's own parameter row, which
+    // loading makes the playback's.
+    std::lock_guard<std::mutex> g(hBackgroundMutex);
+    if (int rc = LoadBackground(background)) return rc;
+  }
   ResetWaveformCache();
   FreezeState.store(0);
   SweepRecord* r = FirstSweepRecord();
@@ -170,10 +177,6 @@ int StartTestPlayback(plat::WaveDevice* device, const Preset& preset, int segmen
   if (!FillSweepRecord(preset, segment, nullptr, time, r, &status)) return status;
   r->Blocks = 0;
   SweepDataVoices = r->NumVoices;
-  {
-    std::lock_guard<std::mutex> g(hBackgroundMutex);
-    if (int rc = LoadBackground(preset)) return rc;
-  }
   NoiseOn = RecordHasNoise(r);
   ExtraSourceShare = (BackgroundFrames > 0 ? 1 : 0) + (NoiseOn ? 1 : 0);
   BuildStrobeShapes();
@@ -197,8 +200,13 @@ int StartTestPlayback(plat::WaveDevice* device, const Preset& preset, int segmen
 }
 
 int UpdateTestPlayback(const Preset& preset, int segment, int time) {
+  BackgroundChoice background;
+  if (int rc = ResolveBackground(preset, &background)) return rc;
   {
     std::lock_guard<std::mutex> g(hBackgroundMutex);
+    // Loaded first: the new record is made with its parameter row. A failure
+    // leaves the playing record and background as they were.
+    if (int rc = LoadBackground(background)) return rc;
     SweepRecord* cur = CurrentRecord;
     SweepRecord* at = cur ? FollowingRecord(cur) : FirstSweepRecord();
     size_t end = static_cast<size_t>(reinterpret_cast<unsigned char*>(at) - SweepData.Base) + MAXSWEEPRECORD;
@@ -211,7 +219,6 @@ int UpdateTestPlayback(const Preset& preset, int segment, int time) {
       if (!FillSweepRecord(preset, segment, nullptr, time, at, &status)) return status;
     }
     at->Blocks = 0;
-    if (int rc = LoadBackground(preset)) return rc;
     SweepDataVoices = at->NumVoices;
     NoiseOn = RecordHasNoise(at);
     ExtraSourceShare = (BackgroundFrames > 0 ? 1 : 0) + (NoiseOn ? 1 : 0);

@@ -25,9 +25,10 @@ void SegmentValues(SweepRecord* r, const int32_t* v) {
     r->BackgroundVolume[e] = Volume(v[PID_BGVOLUME + e]);
     r->BackgroundModDepth[e] = Percent(v[PID_BGMODDEPTH + e]);
     r->BackgroundModRate[e] = v[PID_BGMODPERIOD + e];
-    int32_t div = PowerOfTen[ParamDef[PN_BGPARAM].Digits];
-    r->BackgroundInterval[e] = BackgroundIntervalMode ? MulDiv(v[PID_BGPARAM + e], EngineOptions.SamplesPerSec, div)
-                                                      : v[PID_BGPARAM + e] / div;
+    int32_t div = PowerOfTen[PlayParamDef(PN_BGPARAM).Digits];
+    r->BackgroundInterval[e] = PlayBackground.IntervalMode
+                                   ? MulDiv(v[PID_BGPARAM + e], EngineOptions.SamplesPerSec, div)
+                                   : v[PID_BGPARAM + e] / div;
     r->NoiseVolume[e] = Volume(v[PID_NOISEVOL + e]);
     r->NoiseSmoothness[e] = Percent(v[PID_NOISESMOOTH + e]);
     r->NoiseModDepth[e] = Percent(v[PID_NOISEMODDEPTH + e]);

@@ -75,7 +75,7 @@ int NextChangeTimePacked(int32_t value, int32_t step, const ProgressRecord& p, i
 }
 
 int32_t ParamStep(int paramNum, int32_t v) {
-  const ParamDefType& d = ParamDef[paramNum];
+  const ParamDefType& d = PlayParamDef(paramNum);
   int64_t x = std::llabs(static_cast<int64_t>(v)) * d.StepRel + static_cast<int64_t>(d.Step) * PowerOfTen[d.Digits];
   int64_t step = (x + 500) / 1000;
   return static_cast<int32_t>(std::max<int64_t>(2, std::min<int64_t>(step, INT32_MAX)));

@@ -13,7 +13,7 @@ bool NoiseOn = false;
 std::atomic<int> AudioStrobeOn{0};
 std::atomic<int> FreezeState{0};
 int32_t BackgroundFrames = 0;
-bool BackgroundIntervalMode = false;
+BackgroundChoice PlayBackground{BGSRC_NONE, AMBIX_NONE, {}, -1, false, ParamDefSpare[0]};
 
 SlotState Osc[MAXVOICES + 1];
 NoiseState NoiseOsc;

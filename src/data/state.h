@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "data/bgchoice.h"
 #include "data/records.h"
 #include "platform/vmem.h"
 
@@ -43,7 +44,14 @@ extern std::atomic<int> FreezeState;
 
 // Background sound in engine format (stereo frames), filled by the loader.
 extern int32_t BackgroundFrames;  // L, 0 when none
-extern bool BackgroundIntervalMode;
+// The background of the playback, set by the loader together with the sound
+// (under hBackgroundMutex): how the mixer repeats it and the row 6 the
+// calculation uses. The playback's own copy: the editor changing ParamDef
+// row 6 while another preset plays changes nothing here.
+extern BackgroundChoice PlayBackground;
+// The parameter table row `row` as the calculation reads it: the playback's
+// row 6, every other row from ParamDef.
+inline const ParamDefType& PlayParamDef(int row) { return row == PN_BGPARAM ? PlayBackground.ParamRow : ParamDef[row]; }
 
 // --- Oscillator state (generating thread) --------------------------------
 // A phase accumulator is one 64-bit word: table index (13 bits) above a

@@ -54,12 +54,14 @@ int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool t
   TakeEngineOptions(options);
   if (static_cast<int64_t>(EngineOptions.MemoryBlocks) * BlockBytes > static_cast<int64_t>(DATABLOCKMEM_BYTES))
     return PLAY_NO_BLOCK_MEMORY;
-  // The background parameter's definition follows the preset's background,
-  // then the sound itself is made ready (the generator is idle here).
-  if (int rc = ChooseBackgroundParamDef(preset)) return rc;
+  // The background is looked up once; loading it makes it the playback's,
+  // with its own definition of the background parameter (the generator is
+  // idle here).
+  BackgroundChoice background;
+  if (int rc = ResolveBackground(preset, &background)) return rc;
   {
     std::lock_guard<std::mutex> lock(hBackgroundMutex);
-    if (int rc = LoadBackground(preset)) return rc;
+    if (int rc = LoadBackground(background)) return rc;
   }
   ExtraSourceShare = BackgroundFrames > 0 ? 1 : 0;
   if (Poll(ui, 500)) return -1;

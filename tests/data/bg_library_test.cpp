@@ -116,21 +116,24 @@ TEST_F(BackgroundLibraries, EmptyFolderGivesEmptyTableAndPlayTimeRefusal) {
   TempDir empty;
   EXPECT_EQ(LoadBackgroundLibraries(empty.Path.string()), 0);
   EXPECT_EQ(NumAmbix, 0);
-  EXPECT_EQ(ChooseBackgroundParamDef(1, "Ambix.dll"), 1331);
+  BackgroundChoice c;
+  EXPECT_EQ(ResolveBackground(1, "Ambix.dll", &c), 1331);
   Preset p = PresetWith(1, "Ambix.dll");
   EXPECT_EQ(LoadBackground(p), 1331);
   // The file appearing after start-up: present but not loaded.
   fs::copy_file(BinDir() + "/Ambix.dll", empty / "Ambix.dll");
-  EXPECT_EQ(ChooseBackgroundParamDef(1, "ambix.dll"), 1446);
+  EXPECT_EQ(ResolveBackground(1, "ambix.dll", &c), 1446);
   EXPECT_EQ(LoadBackground(p), 1446);
 }
 
-TEST_F(BackgroundLibraries, PlayTimeRowFollowsTheBackground) {
+TEST_F(BackgroundLibraries, ResolvingABackgroundGivesItsSourceModeAndRow) {
   LoadBackgroundLibraries(BinDir());
-  EXPECT_EQ(ChooseBackgroundParamDef(5, "Ambix.dll"), 0);
-  const ParamDefType& row = ParamDef[PN_BGPARAM];
+  BackgroundChoice c;
+  ASSERT_EQ(ResolveBackground(5, "Ambix.dll", &c), 0);
+  const ParamDefType& row = c.ParamRow;
+  EXPECT_EQ(c.Source, BGSRC_LIBRARY);
+  EXPECT_STREQ(AmbixInfo[c.Entry].ParamName, "Background Thunder Interval");
   EXPECT_EQ(row.Name, 0);
-  EXPECT_STREQ(BackgroundParamName(), "Background Thunder Interval");
   EXPECT_EQ(row.FirstPid, 2);
   EXPECT_EQ(row.Pos, 8);
   EXPECT_EQ(row.Channels, 2);
@@ -142,25 +145,35 @@ TEST_F(BackgroundLibraries, PlayTimeRowFollowsTheBackground) {
   EXPECT_EQ(row.FlagB, 1);
   EXPECT_EQ(row.Step, 2000);
 
-  EXPECT_EQ(ChooseBackgroundParamDef(1, "AMBIX.DLL"), 0);
-  EXPECT_EQ(ParamDef[PN_BGPARAM].Name, 355);
-  EXPECT_STREQ(BackgroundParamName(), "Background Interval");
-  EXPECT_EQ(ParamDef[PN_BGPARAM].Step, 1000);
-
-  EXPECT_EQ(ChooseBackgroundParamDef(6, "Ambix.dll"), 0);
-  EXPECT_STREQ(BackgroundParamName(), "Background Cow Moo Interval");
-  // Files keep whatever the editor set.
-  EXPECT_EQ(ChooseBackgroundParamDef(AMBIX_OTHER, "rain.wav"), 0);
-  EXPECT_STREQ(BackgroundParamName(), "Background Cow Moo Interval");
-  EXPECT_EQ(ChooseBackgroundParamDef(AMBIX_NONE, ""), 0);
-  EXPECT_EQ(ParamDef[PN_BGPARAM].Name, 171);
-  EXPECT_STREQ(BackgroundParamName(), "(Background Param not in use)");
-  // Unknown library background: refused, the row stays.
-  EXPECT_EQ(ChooseBackgroundParamDef(9, "Ambix.dll"), 1446);
-  EXPECT_EQ(ParamDef[PN_BGPARAM].Name, 171);
-  // The program's own background plays in interval mode.
-  EXPECT_EQ(ChooseBackgroundParamDef(27, "Tavik.exe"), 0);
-  EXPECT_EQ(ParamDef[PN_BGPARAM].Name, 355);
+  struct Case {
+    int Number;
+    const char* File;
+    int Result;
+    BackgroundSource Source;
+    bool Interval;
+    int RowName;  // 0: the library's own row
+  } cases[] = {
+      {1, "AMBIX.DLL", 0, BGSRC_LIBRARY, false, 355},  // no parameter of its own
+      {6, "Ambix.dll", 0, BGSRC_LIBRARY, true, 0},        {AMBIX_OTHER, "rain.wav", 0, BGSRC_FILE, true, 355},
+      {AMBIX_LONG, "long.wav", 0, BGSRC_FILE, true, 355}, {AMBIX_NONE, "", 0, BGSRC_NONE, false, 171},
+      {27, "Tavik.exe", 0, BGSRC_OWN, true, 355},  // the program's own plays in interval mode
+      {9, "Ambix.dll", 1446, BGSRC_NONE, false, 0},
+  };
+  for (const Case& k : cases) {
+    BackgroundChoice got;
+    got.Number = -5;
+    EXPECT_EQ(ResolveBackground(k.Number, k.File, &got), k.Result) << k.Number;
+    if (k.Result) {
+      EXPECT_EQ(got.Number, -5) << "a refusal leaves the choice alone";
+      continue;
+    }
+    EXPECT_EQ(got.Number, k.Number);
+    EXPECT_STREQ(got.File, k.File);
+    EXPECT_EQ(got.Source, k.Source) << k.Number;
+    EXPECT_EQ(got.IntervalMode, k.Interval) << k.Number;
+    EXPECT_EQ(got.ParamRow.Name, k.RowName) << k.Number;
+  }
+  EXPECT_EQ(AmbixInfo[FindBackground(1, "Ambix.dll")].IntervalMode, 0);
 }
 
 TEST_F(BackgroundLibraries, EditorRowFollowsTheChoice) {

@@ -43,7 +43,7 @@ class BackgroundLoad : public ::testing::Test {
     EngineOptions = Saved;
     ForgetLoadedBackground();
     BackgroundFrames = 0;
-    BackgroundIntervalMode = false;
+    PlayBackground.IntervalMode = false;
   }
   AdvancedOptions Saved;
 };
@@ -233,7 +233,7 @@ TEST_F(BackgroundLoad, SamePresetTwiceDoesNotReload) {
   Preset a = PresetWith(AMBIX_OTHER, dir / "a.wav");
   ASSERT_EQ(LoadBackground(a), 0);
   EXPECT_EQ(BackgroundFrames, 2);
-  EXPECT_TRUE(BackgroundIntervalMode);
+  EXPECT_TRUE(PlayBackground.IntervalMode);
   // Gone from the disk: the second play does not read it again.
   fs::remove(dir / "a.wav");
   BackgroundOsc.Pos[0] = 17;
@@ -266,11 +266,11 @@ TEST_F(BackgroundLoad, FileIsFoundInTheProgramFolderByItsNamePart) {
 
 TEST_F(BackgroundLoad, NoneLoadsNothing) {
   BackgroundFrames = 99;
-  BackgroundIntervalMode = true;
+  PlayBackground.IntervalMode = true;
   Preset p = PresetWith(AMBIX_NONE, "");
   EXPECT_EQ(LoadBackground(p), 0);
   EXPECT_EQ(BackgroundFrames, 0);
-  EXPECT_FALSE(BackgroundIntervalMode);
+  EXPECT_FALSE(PlayBackground.IntervalMode);
 }
 
 // A stand-in for the program's own background, under an id of its own.
@@ -284,7 +284,7 @@ TEST_F(BackgroundLoad, ProgramsOwnBackgroundPlaysInIntervalMode) {
   Preset p = PresetWith(900, "Tavik.exe");
   ASSERT_EQ(LoadBackground(p), 0);
   EXPECT_EQ(BackgroundFrames, 398);
-  EXPECT_TRUE(BackgroundIntervalMode);
+  EXPECT_TRUE(PlayBackground.IntervalMode);
   EXPECT_EQ(Out16()[0], 12 * 256);
   Preset own = PresetWith(900, fs::read_symlink("/proc/self/exe").filename().string());
   ForgetLoadedBackground();
@@ -317,17 +317,17 @@ TEST_F(LibraryBackgroundLoad, ResourcesAreReadAndConverted) {
   ASSERT_EQ(LoadBackground(hum), 0);
   // Output 22043 sits at 5510.75 and takes frame 5511, the last one there is.
   EXPECT_EQ(BackgroundFrames, 22043);
-  EXPECT_FALSE(BackgroundIntervalMode);
+  EXPECT_FALSE(PlayBackground.IntervalMode);
   // Example 2: declares its own parameter, so it plays in interval mode.
   Preset bell = PresetWith(2, "Example.dll");
   ASSERT_EQ(LoadBackground(bell), 0);
   EXPECT_EQ(BackgroundFrames, 11018);
   EXPECT_LE(BackgroundFrames, ConvertedFrames(2000, 8000, 44100));
-  EXPECT_TRUE(BackgroundIntervalMode);
+  EXPECT_TRUE(PlayBackground.IntervalMode);
   // The thunder of the shipped library.
   Preset thunder = PresetWith(5, "Ambix.dll");
   ASSERT_EQ(LoadBackground(thunder), 0);
-  EXPECT_TRUE(BackgroundIntervalMode);
+  EXPECT_TRUE(PlayBackground.IntervalMode);
   EXPECT_GT(BackgroundFrames, 3 * 44100);
 }
 
@@ -341,7 +341,7 @@ TEST_F(LibraryBackgroundLoad, MissingPiecesGiveTheirMessagesAndKeepTheSound) {
   fs::remove(Dir / "Ambix.dll");
   EXPECT_EQ(LoadBackground(PresetWith(1, "Ambix.dll")), 1331);  // removed since start-up
   EXPECT_EQ(BackgroundFrames, frames);
-  EXPECT_FALSE(BackgroundIntervalMode);
+  EXPECT_FALSE(PlayBackground.IntervalMode);
   EXPECT_EQ(LoadBackground(hum), 0);
 }
 

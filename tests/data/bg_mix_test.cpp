@@ -13,6 +13,7 @@
 #include "data/options.h"
 #include "data/playback.h"
 #include "data/state.h"
+#include "data/sweep.h"
 #include "data/wavetab.h"
 #include "testpreset.h"
 
@@ -34,7 +35,7 @@ class BackgroundMix : public ::testing::Test {
   }
   void TearDown() override {
     BackgroundFrames = 0;
-    BackgroundIntervalMode = false;
+    PlayBackground.IntervalMode = false;
     EngineOptions = Saved;
     ResetOscillators();
   }
@@ -47,7 +48,7 @@ class BackgroundMix : public ::testing::Test {
     for (int64_t f = 0; f < frames; ++f)
       d[2 * f] = static_cast<int16_t>(LeftOf(f)), d[2 * f + 1] = static_cast<int16_t>(RightOf(f));
     BackgroundFrames = static_cast<int32_t>(frames);
-    BackgroundIntervalMode = interval;
+    PlayBackground.IntervalMode = interval;
   }
   // Mixes `frames` frames into silence in blocks of `block`.
   std::vector<int16_t> Mix16(int64_t frames, int block, bool invert = false) {
@@ -157,7 +158,7 @@ TEST_F(BackgroundMix, EightBitOutputAddsToTheUnsignedByte) {
   const unsigned char rec[8] = {128, 128, 228, 28, 0, 255, 129, 127};
   std::copy(rec, rec + 8, BackgroundData.Base);
   BackgroundFrames = 4;
-  BackgroundIntervalMode = false;
+  PlayBackground.IntervalMode = false;
   std::vector<uint8_t> out(16, 128);
   MixBackground(out.data(), 8, 64, &Record, false, false);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(out[i], rec[i % 8]) << i;
@@ -187,8 +188,9 @@ TEST_F(BackgroundMix, NothingIsAddedWithoutABackground) {
 
 namespace {
 
-// The playback start chooses row 6, loads the sound and counts it in the
-// mixing gain.
+// The playback start looks the background up, loads the sound with its own
+// row 6 and counts it in the mixing gain; the editor's row 6 stays as the
+// editor set it.
 TEST(BackgroundPlaybackStart, LoadsTheBackgroundAndCountsItsShare) {
   using namespace bgtest;
   AdvancedOptions saved = EngineOptions;
@@ -202,26 +204,37 @@ TEST(BackgroundPlaybackStart, LoadsTheBackgroundAndCountsItsShare) {
   AdvancedOptions o;
   ASSERT_EQ(PreparePlayback(t.P, o, false, nullptr), 0);
   EXPECT_EQ(BackgroundFrames, 4408);  // 2 * 2205 - 2: the last frame is not converted
-  EXPECT_TRUE(BackgroundIntervalMode);
+  EXPECT_TRUE(PlayBackground.IntervalMode);
   EXPECT_EQ(ExtraSourceShare, 1);
 
   t.P.data.Background = AMBIX_NONE;
   ASSERT_EQ(PreparePlayback(t.P, o, false, nullptr), 0);
   EXPECT_EQ(BackgroundFrames, 0);
   EXPECT_EQ(ExtraSourceShare, 0);
-  EXPECT_EQ(ParamDef[PN_BGPARAM].Name, 171);
+  EXPECT_EQ(PlayBackground.ParamRow.Name, 171);
 
   t.P.data.Background = AMBIX_OTHER;
   std::strncpy(t.P.data.BackgroundFile, (dir / "gone.wav").c_str(), NAMELEN - 1);
   EXPECT_EQ(PreparePlayback(t.P, o, false, nullptr), 1287);
 
+  // The thunder's interval parameter steps by 2 s: a curve from 0 to 60 s
+  // makes a record each time it has moved by 2 s, 31 in all (the editor's
+  // row steps by 1 s and would make 61). The editor meanwhile shows another
+  // preset's row.
   LoadBackgroundLibraries(BinDir());
+  SetEditorBackgroundParamDef(AMBIX_NONE, "");
   t.P.data.Background = 5;
   std::strncpy(t.P.data.BackgroundFile, "Ambix.dll", NAMELEN - 1);
+  t.Set2(0, PID_BGPARAM, {{0, 0}, {10000, 6000}});
   ASSERT_EQ(PreparePlayback(t.P, o, false, nullptr), 0);
-  EXPECT_STREQ(BackgroundParamName(), "Background Thunder Interval");
-  EXPECT_TRUE(BackgroundIntervalMode);
+  EXPECT_EQ(PlayBackground.ParamRow.Step, 2000);
+  EXPECT_EQ(ParamDef[PN_BGPARAM].Step, 1000);
+  EXPECT_STREQ(BackgroundParamName(), "Background Interval");
+  EXPECT_TRUE(PlayBackground.IntervalMode);
   EXPECT_EQ(ExtraSourceShare, 1);
+  int records = 0;
+  for (SweepRecord* r = FirstSweepRecord(); r->Blocks != -1 && r->Blocks != 0; r = FollowingRecord(r)) records++;
+  EXPECT_EQ(records, 31);
   t.P.data.Background = 8;
   EXPECT_EQ(PreparePlayback(t.P, o, false, nullptr), 1446);
 
