@@ -1,9 +1,9 @@
-// Shared helpers of the command-line tool: reading and writing preset files,
-// reporting the program's messages.
+// Shared helpers of the command-line tool: reporting the program's messages,
+// printing a preset. (Reading and writing whole preset files: file/presetfile.h.)
 #pragma once
 #include <string>
-#include <vector>
 
+#include "file/presetfile.h"
 #include "main/model.h"
 
 // Exit codes.
@@ -16,14 +16,5 @@ int ReportFileMessage(int id, const std::string& path);
 // Prints a free text error to stderr; returns EXIT_REFUSED.
 int ReportError(const std::string& text);
 
-// The records of a preset file as the list shows them (deleted ones included).
-int ReadRecordList(const std::string& path, std::vector<PresetFixed>* list);
-// Loads the live preset at record index `index` (or the first live one named
-// `name` when index < 0) into p, which must be empty. Returns 0 or a message
-// id; *notFound is set when the file has no such preset.
-int LoadPresetAt(const std::string& path, int index, const std::string& name, Preset& p, bool* notFound);
-// Writes presets as an export file (store flag 0) through a temporary file
-// beside `path`, renamed into place only when complete. 0 or a message id.
-int WriteExportFile(const std::string& path, Preset* presets, int n);
 // Prints a preset in readable form.
 void PrintPresetText(const Preset& p);

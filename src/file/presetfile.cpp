@@ -1,0 +1,80 @@
+#include "file/presetfile.h"
+
+#include "file/fileformat.h"
+#include "file/fileread.h"
+#include "file/filewalk.h"
+#include "file/filewrite.h"
+#include "file/storefile.h"
+#include "main/preset.h"
+
+namespace {
+
+PresetFixed* ListEntry(void* ctx, int index) {
+  auto* list = static_cast<std::vector<PresetFixed>*>(ctx);
+  if (static_cast<int>(list->size()) <= index) list->resize(static_cast<size_t>(index) + 1);
+  return &(*list)[static_cast<size_t>(index)];
+}
+
+struct Pick {
+  int Ordinal;  // live ordinal wanted
+  Preset* Dest;
+  bool Found;
+};
+
+void PickSink(void* ctx, int ordinal, const Preset& p) {
+  auto* pick = static_cast<Pick*>(ctx);
+  if (ordinal != pick->Ordinal || pick->Found) return;
+  CopyPreset(*pick->Dest, p);
+  pick->Found = true;
+}
+
+}  // namespace
+
+int ReadRecordList(const std::string& path, std::vector<PresetFixed>* list) {
+  ByteDev dev;
+  int rc = OpenPresetFile(dev, path.c_str(), DEV_OPEN_READ, -1, nullptr);
+  if (rc) return rc;
+  WalkHooks hooks;
+  hooks.Ctx = list;
+  hooks.Entry = ListEntry;
+  rc = WalkPresetList(dev, hooks, nullptr);
+  DevClose(dev);
+  return rc;
+}
+
+int LoadPresetAt(const std::string& path, int index, const std::string& name, Preset& p, bool* notFound) {
+  *notFound = false;
+  std::vector<PresetFixed> list;
+  if (int rc = ReadRecordList(path, &list)) return rc;
+  int ordinal = -1, live = 0;
+  for (int i = 0; i < static_cast<int>(list.size()); ++i) {
+    if (list[static_cast<size_t>(i)].Deleted) continue;
+    if ((index >= 0 && i == index) || (index < 0 && name == list[static_cast<size_t>(i)].Name)) {
+      ordinal = live;
+      break;
+    }
+    ++live;
+  }
+  if (ordinal < 0) {
+    *notFound = true;
+    return 0;
+  }
+  ByteDev dev;
+  if (int rc = OpenPresetFile(dev, path.c_str(), DEV_OPEN_READ, -1, nullptr)) return rc;
+  Pick pick{ordinal, &p, false};
+  int rc = ReadPresetFile(dev, PickSink, &pick);
+  DevClose(dev);
+  if (rc) {
+    FreePreset(p);
+    return rc;
+  }
+  *notFound = !pick.Found;
+  return 0;
+}
+
+int WriteExportFile(const std::string& path, Preset* presets, int n) {
+  std::vector<unsigned char> image;
+  ByteDev dev = DevFromBuffer(image);
+  if (int rc = WritePresetFile(dev, 0, presets, n)) return rc;
+  return ReplaceFileWith(path, image.data(), image.size());
+}
