@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "cli/presetjson.h"
 #include "file/fileread.h"
 #include "file/filewrite.h"
 #include "fuzz/fuzzcommon.h"
 #include "main/preset.h"
+#include "presetjson/presetjson.h"
 
 namespace {
 

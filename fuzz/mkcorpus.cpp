@@ -19,13 +19,13 @@
 #include <vector>
 
 #include "background/bgrecord.h"
-#include "cli/presetjson.h"
 #include "common/riffimage.h"
 #include "convold/oldwriter.h"
 #include "engine/startup.h"
 #include "file/fileformat.h"
 #include "file/filewrite.h"
 #include "main/preset.h"
+#include "presetjson/presetjson.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<unsigned char>;

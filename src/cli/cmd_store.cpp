@@ -8,12 +8,12 @@
 #include <iostream>
 
 #include "cli/cliutil.h"
-#include "cli/presetjson.h"
 #include "file/fileformat.h"
 #include "file/fileread.h"
 #include "file/store.h"
 #include "main/preset.h"
 #include "main/strtab.h"
+#include "presetjson/presetjson.h"
 
 namespace {
 

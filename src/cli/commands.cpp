@@ -12,13 +12,13 @@
 #include "cli/cmd_convert.h"
 #include "cli/cmd_play.h"
 #include "cli/cmd_store.h"
-#include "cli/presetjson.h"
 #include "engine/startup.h"
 #include "file/fileformat.h"
 #include "file/store.h"
 #include "main/arith.h"
 #include "main/preset.h"
 #include "main/strtab.h"
+#include "presetjson/presetjson.h"
 
 namespace {
 

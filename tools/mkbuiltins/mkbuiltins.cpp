@@ -26,7 +26,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/presetjson.h"
 #include "engine/startup.h"
 #include "file/fileformat.h"
 #include "file/fileio.h"
@@ -35,6 +34,7 @@
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "platform/msgfmt.h"
+#include "presetjson/presetjson.h"
 
 namespace {
 

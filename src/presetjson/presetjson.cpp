@@ -1,4 +1,4 @@
-#include "cli/presetjson.h"
+#include "presetjson/presetjson.h"
 
 #include <cmath>
 #include <cstring>
