@@ -2,17 +2,20 @@
 // preset, freezing on the audible record, record changes heard later than
 // they are generated, the visual mode change, stopping, the delay, test mode
 // and the device diagnosis.
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <thread>
 
 #include "data/engine.h"
 #include "data/playstatus.h"
 #include "main/preset.h"
 #include "main/strtab.h"
+#include "platform/clock.h"
 #include "platform/riff.h"
 #include "play_fixture.h"
 
@@ -181,11 +184,29 @@ TEST_F(PlayFake, ARecordChangeIsShownWhenItIsHeardNotWhenItIsGenerated) {
   EXPECT_TRUE(sawAhead) << "the 4 Hz record was generated before it was heard";
 }
 
+// The beat of the record each block of a straight render is made from, as
+// the WAV output walks the list from the start.
+std::vector<int32_t> BeatsOfTheRender(const Preset& p, const AdvancedOptions& o, int blocks) {
+  std::vector<int32_t> beats;
+  EXPECT_EQ(PreparePlayback(p, o, false, nullptr), 0);
+  std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
+  for (int b = 0; b < blocks && GenerateBlock(block.data()) == 0; b++)
+    beats.push_back(CurrentRecord->Voice[0].Frequency[1] - CurrentRecord->Voice[0].Frequency[0]);
+  return beats;
+}
+
 TEST_F(PlayFake, SwitchingAudioStrobeRegeneratesTheQueuedBlocks) {
   TestPreset t;
+  t.Seg(0).Length = 10;  // 30 blocks from 15 Hz down to 1 Hz: a new record every block
+  t.Set(0, PARAMID(0, PN_BEAT), {{0, 15000}, {10000, 1000}});
   AdvancedOptions o;
+  const std::vector<int32_t> render = BeatsOfTheRender(t.P, o, 12);
+  ASSERT_EQ(render.size(), 12u);
+  ASSERT_NE(std::vector<int32_t>(render.begin() + 3, render.begin() + 7),
+            std::vector<int32_t>(render.begin() + 6, render.begin() + 10));
   Open(o);
   ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  // Blocks 0 and 1 heard and made again as 4 and 5; block 2 half heard.
   Play(2.5);
   EXPECT_EQ(Window.LastStatus().Text.find("Visual:"), std::string::npos);
   SetPlaybackAudioStrobe(true);
@@ -194,12 +215,81 @@ TEST_F(PlayFake, SwitchingAudioStrobeRegeneratesTheQueuedBlocks) {
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
   EXPECT_EQ(FreezeState.load(), 0);
   EXPECT_NE(Window.LastStatus().Text.find("Visual: brightness"), std::string::npos);
+  // The dropped blocks are made again from the one being heard on: blocks 3
+  // to 6 of the render, in the headers of blocks 2, 3, 4 and 5.
+  const int headers[] = {2, 3, 0, 1};
+  for (int k = 0; k < 4; k++) {
+    const auto* r = reinterpret_cast<const SweepRecord*>(WaveHeaders[headers[k]].User);
+    EXPECT_EQ(Beat(r), render[static_cast<size_t>(3 + k)]) << "regenerated block " << k;
+  }
   // A frozen playback stays frozen through the switch.
   RequestFreeze(true, true);
   Barrier();
   SetPlaybackAudioStrobe(false);
   Barrier();
   EXPECT_EQ(FreezeState.load(), 1);
+}
+
+// The flashing's feed: once per record that becomes current, in the order
+// the walk takes them, a segment's repeats included.
+struct VisualFeed {
+  std::mutex Lock;
+  std::vector<int32_t> Frequencies;  // left eye
+  std::vector<int32_t> Brightness;
+  static VisualFeed*& Current() {
+    static VisualFeed* f = nullptr;
+    return f;
+  }
+  static void Take(void*, const SweepRecord* r) {
+    VisualFeed* f = Current();
+    std::lock_guard<std::mutex> g(f->Lock);
+    f->Frequencies.push_back(r->VisualFrequency[0]);
+    f->Brightness.push_back(r->VisualBrightness[0]);
+  }
+};
+
+TEST_F(PlayFake, TheFlashingIsToldEachNewRecordsLeftEyeValuesInWalkOrder) {
+  TestPreset t(1, 2);
+  // Segment 0 (2 passes): the left eye's frequency climbs 10 -> 12 Hz, the
+  // right eye's stays at 30 Hz; segment 1 holds 20 Hz.
+  t.Seg(0).Length = 2;  // 6 blocks
+  t.Seg(0).Repeat = 2;
+  t.Set(0, PID_VISFREQ, {{0, 10000}, {10000, 12000}});
+  t.Set(0, PID_VISFREQ + 1, {{0, 30000}, {10000, 30000}});
+  t.Set2(0, PID_VISBRIGHT, {{0, 7000}, {10000, 7000}});
+  t.Seg(1).Length = 1;
+  t.Set2(1, PID_VISFREQ, {{0, 20000}, {10000, 20000}});
+  t.Set2(1, PID_VISBRIGHT, {{0, 4000}, {10000, 4000}});
+  VisualFeed feed;
+  VisualFeed::Current() = &feed;
+  EndAudioThread();
+  PlaybackWindow w = Window.Hooks();
+  w.NewVisualValues = VisualFeed::Take;
+  ASSERT_TRUE(CreateAudioThread(w, false));
+  plat::SetEvent(hWaveEvent);
+  ASSERT_TRUE(plat::WaitEvent(hWaveEvent2, 5000));
+  AdvancedOptions o;
+  Open(o);
+  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  for (int i = 0; i < 40 && Window.Count(WM_PLAYEND) == 0; i++) Play(1);
+  ASSERT_EQ(Window.Count(WM_PLAYEND), 1);
+  VisualFeed::Current() = nullptr;
+
+  // The records of one pass of segment 0, as the list holds them.
+  std::vector<int32_t> pass;
+  const SweepRecord* r = FirstSweepRecord();
+  for (;; r = FollowingRecord(const_cast<SweepRecord*>(r))) {
+    pass.push_back(r->VisualFrequency[0]);
+    if (r->RepeatTarget) break;  // the segment's last record
+  }
+  ASSERT_GT(pass.size(), 2u) << "the climb makes several records";
+  std::vector<int32_t> expected = pass;
+  expected.insert(expected.end(), pass.begin(), pass.end());
+  expected.push_back(20000);  // segment 1
+  expected.push_back(20000);  // the final record, at the last nodes
+  EXPECT_EQ(feed.Frequencies, expected);
+  EXPECT_EQ(feed.Brightness.front(), 7000);
+  EXPECT_EQ(feed.Brightness.back(), 4000);
 }
 
 TEST_F(PlayFake, StopResetsGivesTheMemoryBackAndAnswers1037) {
@@ -256,6 +346,51 @@ TEST_F(PlayFake, StopDuringTheDelayAbortsBeforeAnyBlock) {
   EXPECT_EQ(Window.Count(WM_PLAYSTATUS), 0);  // nothing started
   EXPECT_EQ(plat::WaveClose(Dev), plat::WAVE_OK);
   Dev = nullptr;
+}
+
+// A clock that only moves when told to, or when someone sleeps on it.
+struct FakeClock {
+  std::atomic<int64_t> Now{5000000};
+  plat::ClockHooks Hooks{this, [](void* c) { return static_cast<FakeClock*>(c)->Now.load(); },
+                         [](void* c, int ms) { static_cast<FakeClock*>(c)->Now += ms; }};
+  FakeClock() { plat::SetClock(&Hooks); }
+  ~FakeClock() { plat::SetClock(nullptr); }
+};
+
+TEST_F(PlayFake, TheDelayAndTheElapsedTimeFollowTheClock) {
+  FakeClock clock;
+  TestPreset t;
+  AdvancedOptions o;
+  o.PlayDelayTime = 50;  // 0.05 minutes: 3 s, waited out in 100 ms naps
+  Open(o);
+  std::vector<int> positions;
+  PlaybackUi ui;
+  ui.Ctx = &positions;
+  ui.ShowProgress = [](void* c, int caption, int max) {
+    if (caption == 104) static_cast<std::vector<int>*>(c)->push_back(-max);
+  };
+  ui.Progress = [](void* c, int pos) {
+    auto* v = static_cast<std::vector<int>*>(c);
+    if (!v->empty()) v->push_back(pos);
+    return false;
+  };
+  int64_t asked = clock.Now.load();
+  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, PlayTickCount(), &ui), 0);
+  EXPECT_EQ(clock.Now.load() - asked, 3000);
+  // Range 0..50 (k = 1 below a minute), one position per nap.
+  ASSERT_EQ(positions.size(), 31u);
+  EXPECT_EQ(positions[0], -50);
+  EXPECT_EQ(positions[1], 0);
+  EXPECT_EQ(positions[30], 48);  // 2900 ms: 48 thousandths of a minute
+
+  Barrier();
+  EXPECT_EQ(Window.LastStatus().Text.rfind("Time 0:00", 0), 0u) << Window.LastStatus().Text;
+  clock.Now += 65 * 1000 + 400;
+  Play(1);
+  EXPECT_EQ(Window.LastStatus().Text.rfind("Time 1:05", 0), 0u) << Window.LastStatus().Text;
+  clock.Now += 3600 * 1000;
+  Play(1);
+  EXPECT_EQ(Window.LastStatus().Text.rfind("Time 1:01:05", 0), 0u) << Window.LastStatus().Text;
 }
 
 TEST_F(PlayFake, TestModeHoldsOneRecordAndAnUpdateIsHeardAtOnce) {
