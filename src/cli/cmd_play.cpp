@@ -153,8 +153,8 @@ void PrintStats(plat::WaveDevice* dev) {
   int64_t worst = 0, blocks = 0;
   AudioBlockStats(&worst, &blocks);
   std::fprintf(stderr, "underruns: %lld\nblocks generated: %lld\nworst block generation: %.3f ms of %d ms blocks\n",
-               static_cast<long long>(plat::WaveUnderruns(dev)), static_cast<long long>(blocks), worst / 1000.0,
-               EngineOptions.LenOfBlocks);
+               static_cast<long long>(plat::WaveUnderruns(dev)), static_cast<long long>(blocks),
+               static_cast<double>(worst) / 1000.0, EngineOptions.LenOfBlocks);
   std::fprintf(stderr, "statuses dropped while the loop was busy: %lld\n",
                static_cast<long long>(PlayStatusesDropped()));
   static const char* const prio[] = {"real-time", "raised", "normal"};

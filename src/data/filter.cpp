@@ -26,12 +26,13 @@ void LowPassWaveform(int f, const void* samples, int n, int offset, bool wide, d
   // The periodic extension x[i] = sample[i mod n], i = 0..n+O-1.
   std::vector<int> x(static_cast<size_t>(n + offset));
   for (int i = 0; i < n + offset; i++)
-    x[i] = wide ? static_cast<const int16_t*>(samples)[i % n] : static_cast<const int8_t*>(samples)[i % n];
+    x[static_cast<size_t>(i)] =
+        wide ? static_cast<const int16_t*>(samples)[i % n] : static_cast<const int8_t*>(samples)[i % n];
   // out[i] = y[i + O - 800], y[j] = sum k(m - 400) * (x[j+1+m] + x[j+800-m]).
   for (int i = 0; i < n; i++) {
-    int j = i + offset - 2 * HALFTAPS;
+    const int* xj = x.data() + (i + offset - 2 * HALFTAPS);
     double y = 0;
-    for (int m = 0; m < HALFTAPS; m++) y += k[m] * (x[j + 1 + m] + x[j + 800 - m]);
+    for (int m = 0; m < HALFTAPS; m++) y += k[m] * (xj[1 + m] + xj[800 - m]);
     out[i] = y;
   }
 }
@@ -44,7 +45,7 @@ void FilterWaveform(int f, void* table, int n, bool wide) {
   if (m == 0) return;  // a silent table stays silent
   double scale = wide ? 32767.0 : 127.0;
   for (int i = 0; i < n; i++) {
-    double r = std::round(out[i] / m * scale);
+    double r = std::round(out[static_cast<size_t>(i)] / m * scale);
     if (wide)
       static_cast<int16_t*>(table)[i] = static_cast<int16_t>(r);
     else

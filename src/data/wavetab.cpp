@@ -126,8 +126,8 @@ int WaveformCacheCount() { return gCacheCount; }
 int GetWaveformTable(int32_t waveform, int32_t filter, const void** table) {
   // Halves above 100.0 % only come from hand-made files; they would put the
   // break points outside the cycle.
-  int lo = std::min<int>(static_cast<uint32_t>(waveform) & 0xFFFF, 1000);
-  int hi = std::min<int>(static_cast<uint32_t>(waveform) >> 16, 1000);
+  int lo = std::min(static_cast<int>(static_cast<uint32_t>(waveform) & 0xFFFF), 1000);
+  int hi = std::min(static_cast<int>(static_cast<uint32_t>(waveform) >> 16), 1000);
   int s;
   double e;
   WaveformShape(lo / 10, hi / 10, &s, &e);
@@ -143,8 +143,8 @@ int GetWaveformTable(int32_t waveform, int32_t filter, const void** table) {
   if (gCacheCount >= MAXWAVEFORMCACHE) return -2;
   bool wide = EngineOptions.Bits16 != 0;
   size_t stride = WAVELEN * (wide ? 2 : 1);
-  if (!plat::RegionEnsure(WaveformData, stride * (gCacheCount + 1))) return -2;
-  void* data = WaveformData.Base + stride * gCacheCount;
+  if (!plat::RegionEnsure(WaveformData, stride * static_cast<size_t>(gCacheCount + 1))) return -2;
+  void* data = WaveformData.Base + stride * static_cast<size_t>(gCacheCount);
   BuildWaveform(s, 50, e, data, WAVELEN, wide);
   if (f < FILTER_NONE) FilterWaveform(f, data, WAVELEN, wide);
   gCache[gCacheCount++] = {s, ef, f, data};
