@@ -590,7 +590,7 @@ TEST_F(PlayFake, AGentleStopPlaysOutTheQueueThenReportsTheEnd) {
 
 // The WAV data of `minutes` hundredths of a minute of the preset.
 std::vector<unsigned char> WavData(const Preset& p, const AdvancedOptions& o, int32_t minutes) {
-  std::string path = ::testing::TempDir() + "play_fake_test.wav";
+  std::string path = ::testing::TempDir() + "test_play_fake.wav";
   plat::SeedRandom(3);
   EXPECT_EQ(StartPlaybackToFile(p, o, path.c_str(), minutes, nullptr), 0);
   std::ifstream f(path, std::ios::binary);
