@@ -1,12 +1,14 @@
 // The synthesis engine as the playback layer sees it.
 //
 // Sequence of a playback (main thread unless noted):
-//   1. InitEngineTables()              once at start-up: reserves SweepData,
-//                                      WaveformData, DataBlockMem and the
-//                                      background ranges, builds SineData8 and
-//                                      the other fixed tables and ConvVol.
+//   1. InitEngineTables()              once at start-up (EngineStartup does
+//                                      it): reserves SweepData, WaveformData,
+//                                      DataBlockMem and the background ranges,
+//                                      builds SineData8 and the other fixed
+//                                      tables and ConvVol.
 //   2. TakeEngineOptions(options)      copies the advanced options into
 //                                      EngineOptions and computes BlockBytes.
+//      ResolveBackground + LoadBackground: the sound and PlayBackground;
 //      ExtraSourceShare = background loaded ? 1 : 0;
 //      AudioStrobeOn = visual mode is AudioStrobe;
 //   3. CalculatePreset(preset, toDevice, &sink)
@@ -28,8 +30,8 @@
 //   NewRecordHook is called on the generating thread whenever a record
 //   becomes current (the visual output takes its left-eye values).
 //
-// Nothing on the per-block path allocates, locks anything but
-// hBackgroundMutex or makes a system call.
+// Nothing in GenerateBlock allocates, locks anything but hBackgroundMutex or
+// makes a system call.
 #pragma once
 #include "data/background.h"
 #include "data/generate.h"
