@@ -30,7 +30,7 @@ plat::WaveHeader WaveHeaders[MAXWAVEBLOCKS];
 WalkMark HeaderMark[MAXWAVEBLOCKS];
 std::atomic<plat::WaveHeader*> LastWrittenHeader{nullptr};
 std::atomic<int64_t> PlayStartTime{0};
-void (*AudioMessageHook)(uint32_t msg, uintptr_t wParam) = nullptr;
+std::atomic<AudioMessageHookFn> AudioMessageHook{nullptr};
 
 namespace {
 
@@ -139,7 +139,7 @@ void AudioMain(bool timeCritical) {
   plat::SetEvent(hWaveEvent2);
   plat::Msg m;
   while (plat::GetMsg(AudioQueue, &m)) {
-    if (AudioMessageHook) AudioMessageHook(m.Id, m.WParam);
+    if (AudioMessageHookFn hook = AudioMessageHook.load(std::memory_order_relaxed)) hook(m.Id, m.WParam);
     switch (m.Id) {
       case plat::MM_WOM_OPEN:
         // The elapsed second is the start's business: it may be sending its

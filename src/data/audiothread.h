@@ -88,7 +88,8 @@ const PlaybackWindow& MainWindowHooks();
 
 // Tests only: called on the audio thread before it handles each message
 // (a test holds the thread there to make it late). Null in the program.
-extern void (*AudioMessageHook)(uint32_t msg, uintptr_t wParam);
+using AudioMessageHookFn = void (*)(uint32_t msg, uintptr_t wParam);
+extern std::atomic<AudioMessageHookFn> AudioMessageHook;
 
 // The status display (ShowParams): statuses are reported only while it is on.
 // Any thread.

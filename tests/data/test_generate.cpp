@@ -1,11 +1,10 @@
-#include "data/generate.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 #include <vector>
 
+#include "data/generate.h"
 #include "data/noise.h"
 #include "data/walk.h"
 #include "platform/rand.h"

@@ -1,6 +1,6 @@
-#include "platform/rand.h"
-
 #include <gtest/gtest.h>
+
+#include "platform/rand.h"
 
 namespace {
 

@@ -1,10 +1,9 @@
-#include "data/sweep.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "common/checks.h"
+#include "data/sweep.h"
 #include "data/walk.h"
 #include "testpreset.h"
 

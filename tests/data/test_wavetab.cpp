@@ -1,5 +1,3 @@
-#include "data/wavetab.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,6 +6,7 @@
 
 #include "data/options.h"
 #include "data/state.h"
+#include "data/wavetab.h"
 
 namespace {
 
