@@ -214,4 +214,7 @@ extern const int PowerOfTen[8];
 
 extern Preset* Program;  // reserved for MAXPROGRAMS records
 extern int NumPrograms;
+// The main window's selection (an index of Program). Only the window writes
+// it; the store reports what an import selected (SelectionAfterImport).
+extern int SelProgram;
 extern int UseCounter;  // process-wide use counter for LastUse

@@ -13,6 +13,7 @@
 
 Preset* Program = nullptr;
 int NumPrograms = 0;
+int SelProgram = 0;
 int UseCounter = 1;
 
 namespace {
