@@ -519,9 +519,9 @@ TEST_F(PlayFake, TheClosedDevicesLateMessagesAreNotTakenForTheNextOnes) {
   int rc = StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr);
   releaser.join();
   AudioMessageHook = nullptr;
+  Barrier();  // the thread is past the hook
   CloseGate::Current() = nullptr;
   ASSERT_EQ(rc, 0);
-  Barrier();
   EXPECT_EQ(hWaveOut.load(), Dev);
   for (int i = 0; i < 3; i++) Play(1);
   EXPECT_EQ(plat::FakeQueued(Fake), 4) << "the returned blocks were not made again";
