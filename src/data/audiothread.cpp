@@ -142,8 +142,8 @@ void AudioMain(bool timeCritical) {
     if (AudioMessageHookFn hook = AudioMessageHook.load(std::memory_order_relaxed)) hook(m.Id, m.WParam);
     switch (m.Id) {
       case plat::MM_WOM_OPEN:
-        // The elapsed second is the start's business: it may be sending its
-        // first text right now.
+        // The elapsed second is left alone: the start's first status
+        // (TM_STATUS) is forced and sets it.
         gLastAudible = nullptr;
         gFinishing = false;
         break;
