@@ -6,12 +6,6 @@
 // exactly where the audible block was, repeats included.
 #include "data/audiothread.h"
 
-#include <pthread.h>
-#include <sched.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <thread>
 
@@ -21,6 +15,7 @@
 #include "data/playstatus.h"
 #include "data/state.h"
 #include "platform/clock.h"
+#include "platform/threadprio.h"
 
 plat::MsgQueue AudioQueue;
 plat::Event hWaveEvent;
@@ -63,19 +58,11 @@ void VisualHook(const SweepRecord* r) {
 }
 
 AudioPriority RaisePriority(bool timeCritical) {
-  if (timeCritical) {
-    sched_param sp{};
-    sp.sched_priority = sched_get_priority_max(SCHED_FIFO);
-    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &sp) == 0) return PRIO_REALTIME;
-    sp.sched_priority = sched_get_priority_max(SCHED_RR);
-    if (pthread_setschedparam(pthread_self(), SCHED_RR, &sp) == 0) return PRIO_REALTIME;
+  switch (plat::RaiseThreadPriority(timeCritical)) {
+    case plat::THREAD_REALTIME: return PRIO_REALTIME;
+    case plat::THREAD_RAISED: return PRIO_NICE;
+    default: return PRIO_NORMAL;
   }
-  // The highest normal priority this process may take (nice applies per
-  // thread on Linux).
-  pid_t tid = static_cast<pid_t>(syscall(SYS_gettid));
-  for (int nice = -20; nice < 0; nice++)
-    if (setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice) == 0) return PRIO_NICE;
-  return PRIO_NORMAL;
 }
 
 void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {

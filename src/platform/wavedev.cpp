@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/threadprio.h"
 #include "platform/wavedev_impl.h"
 
 namespace plat {
@@ -133,6 +134,9 @@ bool WriteChunk(WaveDevice& dev, const unsigned char* p, snd_pcm_uframes_t frame
 }
 
 void DeviceThread(WaveDevice* d) {
+  // It feeds the sound card from the blocks the audio thread fills: late, it
+  // underruns the card however early the blocks were ready.
+  RaiseThreadPriority(false);
   WaveDevice& dev = *d;
   std::vector<unsigned char> chunk(dev.ChunkBytes);
   int align = BlockAlign(dev.Format);

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/threadprio.h"
 #include "platform/wavedev_impl.h"
 
 namespace plat {
@@ -50,8 +51,12 @@ void PlayLocked(FakeWave* f, WaveDevice& dev, int64_t frames) {
   if (dev.PlayedSinceReset) f->LowWater = std::min(f->LowWater, QueuedBytes(dev));
 }
 
-// Paced mode: the clock is the real one, advanced every 2 ms.
+// Paced mode: the clock is the real one, advanced every 2 ms. A sound card's
+// clock never waits for the scheduler, so this one runs at raised priority:
+// a pacer woken late would play its whole lateness at once and starve a
+// queue that the audio thread had no chance to refill.
 void PacerThread(FakeWave* f) {
+  RaiseThreadPriority(false);
   WaveDevice& dev = *f->Dev;
   auto start = std::chrono::steady_clock::now();
   int64_t done = 0;
