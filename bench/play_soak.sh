@@ -33,7 +33,7 @@ START=$(date +%s)
 $CLI play --store "$WORK" --name "$PRESET" --device fake --minutes "$MINUTES" --stats $ARGS </dev/null 2>"$LOG"
 END=$(date +%s)
 
-grep -E '^(underruns|blocks generated|worst block generation|statuses dropped[a-z ]*|audio thread priority):' "$LOG"
+grep -E '^(underruns|blocks generated|worst block generation|statuses dropped[a-z ]*|audio thread priority|fake device.s longest clock step):' "$LOG"
 echo "wall time: $((END - START)) s"
 UNDERRUNS=$(sed -n 's/^underruns: //p' "$LOG")
 [ "${UNDERRUNS:-1}" = 0 ]

@@ -149,7 +149,7 @@ int32_t ParseMinutes(const std::string& text, int digits, const char* option) {
   return v;
 }
 
-void PrintStats(plat::WaveDevice* dev) {
+void PrintStats(plat::WaveDevice* dev, plat::FakeWave* fake) {
   int64_t worst = 0, blocks = 0;
   AudioBlockStats(&worst, &blocks);
   std::fprintf(stderr, "underruns: %lld\nblocks generated: %lld\nworst block generation: %.3f ms of %d ms blocks\n",
@@ -159,10 +159,14 @@ void PrintStats(plat::WaveDevice* dev) {
                static_cast<long long>(PlayStatusesDropped()));
   static const char* const prio[] = {"real-time", "raised", "normal"};
   std::fprintf(stderr, "audio thread priority: %s\n", prio[AudioThreadPriority()]);
+  if (fake)
+    std::fprintf(stderr, "fake device's longest clock step: %.1f ms\n",
+                 static_cast<double>(plat::FakeWorstStepUs(fake)) / 1000.0);
 }
 
 // The loop from the restarted device to the closed one.
-int PlayLoop(plat::WaveDevice* dev, const AdvancedOptions& o, int32_t stopAfterMinutes, int stallMs) {
+int PlayLoop(plat::WaveDevice* dev, plat::FakeWave* fake, const AdvancedOptions& o, int32_t stopAfterMinutes,
+             int stallMs) {
   bool stopping = false, finishing = false, frozen = false;
   int64_t start = plat::ClockMs(), lastStall = start;
   auto stop = [&] {
@@ -201,7 +205,7 @@ int PlayLoop(plat::WaveDevice* dev, const AdvancedOptions& o, int32_t stopAfterM
         }
         case WM_PLAYEND: stop(); break;
         case WM_PLAYSTOPPED: {
-          if (gPlay.Stats) PrintStats(dev);
+          if (gPlay.Stats) PrintStats(dev, fake);
           int error = plat::WaveClose(dev);
           if (error != plat::WAVE_OK && error != plat::WAVE_INVALHANDLE) {
             std::fprintf(stderr, "%s\n", GetStr(1306));
@@ -297,7 +301,7 @@ int RunPlay() {
     FinishProgress();
     if (gDelaying && gTty && rc != 0) std::fprintf(stderr, "\n");
     if (rc == 0) {
-      result = PlayLoop(dev, o, stopAfter, a.StallMs);
+      result = PlayLoop(dev, fake, o, stopAfter, a.StallMs);
     } else {
       plat::WaveReset(dev);
       plat::WaveClose(dev);

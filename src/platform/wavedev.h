@@ -127,5 +127,10 @@ int64_t FakePlayedBytes(FakeWave* fake);
 int64_t FakeLowWater(FakeWave* fake);
 // Number of resets so far.
 int FakeResets(FakeWave* fake);
+// Paced mode: the longest time between two steps of the clock, in
+// microseconds. Steps 2 ms apart are the pacer's own; a step longer than the
+// queued sound means the machine stalled the sink, which no audio thread can
+// make up for.
+int64_t FakeWorstStepUs(FakeWave* fake);
 
 }  // namespace plat

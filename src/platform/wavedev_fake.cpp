@@ -17,6 +17,7 @@ struct FakeWave {
   std::vector<unsigned char> Played;
   int64_t PlayedBytes = 0;
   int64_t LowWater = INT64_MAX;
+  int64_t WorstStepUs = 0;
   int Resets = 0;
   std::thread Pacer;
   std::atomic<bool> PacerQuit{false};
@@ -52,19 +53,22 @@ void PlayLocked(FakeWave* f, WaveDevice& dev, int64_t frames) {
 }
 
 // Paced mode: the clock is the real one, advanced every 2 ms. A sound card's
-// clock never waits for the scheduler, so this one runs at raised priority:
-// a pacer woken late would play its whole lateness at once and starve a
-// queue that the audio thread had no chance to refill.
+// clock never waits for the scheduler, so this one takes real-time
+// scheduling where permitted, else the highest nice value: a pacer woken
+// late plays its whole lateness at once and starves a queue that the audio
+// thread had no chance to refill.
 void PacerThread(FakeWave* f) {
-  RaiseThreadPriority(false);
+  RaiseThreadPriority(true);
   WaveDevice& dev = *f->Dev;
   auto start = std::chrono::steady_clock::now();
-  int64_t done = 0;
+  int64_t done = 0, lastUs = 0;
   while (!f->PacerQuit.load()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     auto us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count();
     int64_t due = us * dev.Format.SamplesPerSec / 1000000;
     std::lock_guard<std::mutex> g(dev.Lock);
+    f->WorstStepUs = std::max<int64_t>(f->WorstStepUs, us - lastUs);
+    lastUs = us;
     // Time passes while paused, but nothing plays.
     PlayLocked(f, dev, due - done);
     done = due;
@@ -109,6 +113,12 @@ FakeWave* CreateFakeWave(const FakeWaveConfig& config) {
 }
 
 void DestroyFakeWave(FakeWave* f) { delete f; }
+
+int64_t FakeWorstStepUs(FakeWave* f) {
+  if (!f->Dev) return f->WorstStepUs;
+  std::lock_guard<std::mutex> g(f->Dev->Lock);
+  return f->WorstStepUs;
+}
 
 void FakeAdvance(FakeWave* f, int64_t frames) {
   if (!f->Dev) return;
