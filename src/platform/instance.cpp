@@ -1,0 +1,176 @@
+// Single instance: lock file, local socket, and the hand-over protocol
+// (4-byte little-endian length, the command line, one answer byte).
+#include "platform/instance.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+namespace plat {
+
+namespace {
+
+constexpr uint32_t MAX_REQUEST = 65536;
+
+bool PrivateFolder(const std::string& dir) {
+  if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  struct stat st;
+  if (::lstat(dir.c_str(), &st) != 0) return false;
+  return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0;
+}
+
+bool SocketAddress(const std::string& folder, sockaddr_un* addr) {
+  std::string path = folder + "/instance.sock";
+  std::memset(addr, 0, sizeof *addr);
+  addr->sun_family = AF_UNIX;
+  if (path.size() >= sizeof addr->sun_path) return false;
+  std::memcpy(addr->sun_path, path.c_str(), path.size() + 1);
+  return true;
+}
+
+using Clock = std::chrono::steady_clock;
+
+int RemainingMs(Clock::time_point deadline) {
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return ms > 0 ? static_cast<int>(ms) : 0;
+}
+
+// Reads or writes exactly n bytes before the deadline.
+bool Transfer(int fd, void* buf, size_t n, bool write, Clock::time_point deadline) {
+  auto* p = static_cast<unsigned char*>(buf);
+  size_t done = 0;
+  while (done < n) {
+    pollfd pf{fd, static_cast<short>(write ? POLLOUT : POLLIN), 0};
+    int r = ::poll(&pf, 1, RemainingMs(deadline));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    ssize_t k = write ? ::send(fd, p + done, n - done, MSG_NOSIGNAL) : ::recv(fd, p + done, n - done, 0);
+    if (k < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    if (k <= 0) return false;
+    done += static_cast<size_t>(k);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string InstanceFolder() {
+  std::string dir;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime && *runtime) {
+    dir = std::string(runtime) + "/sonavel";
+  } else {
+    const char* tmp = std::getenv("TMPDIR");
+    dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/sonavel-" + std::to_string(::getuid());
+  }
+  return PrivateFolder(dir) ? dir : std::string();
+}
+
+bool TakeInstanceLock(InstanceServer& s, const std::string& folder, bool* usable) {
+  if (usable) *usable = false;
+  if (folder.empty() || !PrivateFolder(folder)) return false;
+  std::string lockPath = folder + "/instance.lock";
+  int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  if (usable) *usable = true;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return false;
+  }
+  s.LockFd = fd;
+  s.Folder = folder;
+  sockaddr_un addr;
+  if (!SocketAddress(folder, &addr)) return true;
+  // Only the lock holder binds, so a socket file left here belongs to a
+  // process that has ended.
+  ::unlink(addr.sun_path);
+  int ls = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (ls < 0) return true;
+  if (::bind(ls, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::chmod(addr.sun_path, 0600) != 0 ||
+      ::listen(ls, 8) != 0) {
+    ::close(ls);
+    return true;
+  }
+  s.ListenFd = ls;
+  return true;
+}
+
+void ReleaseInstance(InstanceServer& s) {
+  if (s.ListenFd >= 0) {
+    sockaddr_un addr;
+    if (SocketAddress(s.Folder, &addr)) ::unlink(addr.sun_path);
+    ::close(s.ListenFd);
+  }
+  if (s.LockFd >= 0) ::close(s.LockFd);  // closing releases the lock
+  s = InstanceServer{};
+}
+
+HandOverResult HandOver(const std::string& folder, const std::string& cmdLine, int timeoutMs) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  sockaddr_un addr;
+  if (folder.empty() || !SocketAddress(folder, &addr)) return HANDOVER_NONE;
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return HANDOVER_NONE;
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    int err = errno;
+    ::close(fd);
+    // A full backlog means the first instance does not take its requests.
+    return err == EAGAIN ? HANDOVER_BUSY : HANDOVER_NONE;
+  }
+  std::string text = cmdLine.substr(0, MAX_REQUEST);
+  auto n = static_cast<uint32_t>(text.size());
+  unsigned char len[4] = {static_cast<unsigned char>(n), static_cast<unsigned char>(n >> 8),
+                          static_cast<unsigned char>(n >> 16), static_cast<unsigned char>(n >> 24)};
+  unsigned char answer = 0;
+  bool ok = Transfer(fd, len, 4, true, deadline) && Transfer(fd, text.data(), text.size(), true, deadline) &&
+            Transfer(fd, &answer, 1, false, deadline);
+  ::close(fd);
+  if (!ok) return HANDOVER_BUSY;
+  return answer == 0 ? HANDOVER_TAKEN : HANDOVER_REFUSED;
+}
+
+bool AcceptRequest(InstanceServer& s, int* clientFd, std::string* cmdLine, int timeoutMs) {
+  *clientFd = -1;
+  if (s.ListenFd < 0) return false;
+  int fd = ::accept4(s.ListenFd, nullptr, nullptr, SOCK_CLOEXEC);
+  if (fd < 0) return false;
+  ucred cred{};
+  socklen_t cl = sizeof cred;
+  if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &cl) != 0 || cred.uid != ::getuid()) {
+    ::close(fd);
+    return false;
+  }
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  unsigned char len[4];
+  if (!Transfer(fd, len, 4, false, deadline)) {
+    ::close(fd);
+    return false;
+  }
+  uint32_t n = len[0] | (uint32_t(len[1]) << 8) | (uint32_t(len[2]) << 16) | (uint32_t(len[3]) << 24);
+  std::string text(n <= MAX_REQUEST ? n : 0, '\0');
+  if (n > MAX_REQUEST || !Transfer(fd, text.data(), n, false, deadline)) {
+    ::close(fd);
+    return false;
+  }
+  *clientFd = fd;
+  *cmdLine = std::move(text);
+  return true;
+}
+
+void AnswerRequest(int clientFd, int answer) {
+  if (clientFd < 0) return;
+  unsigned char b = static_cast<unsigned char>(answer);
+  Transfer(clientFd, &b, 1, true, Clock::now() + std::chrono::milliseconds(500));
+  ::close(clientFd);
+}
+
+}  // namespace plat
