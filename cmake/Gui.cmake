@@ -1,0 +1,52 @@
+# The desktop program: one static library per module folder (each reporting
+# its own module name to the internal-error check), all on top of the engine
+# and Qt 6 Widgets; `sonavel_gui` bundles them, and the `sonavel` executable
+# is a thin main over it.
+find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets)
+
+function(sonavel_gui_module name)
+  file(GLOB _src CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${name}/*.cpp ${PROJECT_SOURCE_DIR}/src/${name}/*.h)
+  add_library(sonavel_${name} STATIC ${_src})
+  set_target_properties(sonavel_${name} PROPERTIES AUTOMOC ON)
+  target_include_directories(sonavel_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_definitions(sonavel_${name} PRIVATE TVK_MODULE="${name}")
+  target_link_libraries(sonavel_${name} PUBLIC sonavel_engine Qt6::Widgets)
+endfunction()
+
+foreach(m dlggen webstart dialog reg mwnd)
+  sonavel_gui_module(${m})
+endforeach()
+# The hyperlink reports a failed launch through the message helper, and the
+# About box holds hyperlinks: the two libraries need each other.
+target_link_libraries(sonavel_dialog PUBLIC sonavel_dlggen sonavel_webstart)
+target_link_libraries(sonavel_webstart PUBLIC sonavel_dialog)
+target_link_libraries(sonavel_mwnd PUBLIC sonavel_dialog sonavel_reg)
+
+# Icons and help pages, compiled into the main window's library.
+file(GLOB _icons CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/mwnd/icons/*.svg)
+file(GLOB _help CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/mwnd/help/*.html)
+qt_add_resources(sonavel_mwnd "sonavel_resources" PREFIX "/" BASE ${PROJECT_SOURCE_DIR}/src/mwnd
+                 FILES ${_icons} ${_help})
+
+add_library(sonavel_gui INTERFACE)
+target_link_libraries(sonavel_gui INTERFACE sonavel_mwnd sonavel_dialog sonavel_reg sonavel_webstart sonavel_dlggen)
+
+add_executable(sonavel ${PROJECT_SOURCE_DIR}/src/sonavel/main.cpp)
+target_compile_definitions(sonavel PRIVATE TVK_MODULE="main")
+target_link_libraries(sonavel PRIVATE sonavel_gui sonavel_builtins_res)
+# The background libraries and the program's own background, as the
+# command-line tool has them.
+cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL sonavel_embed_own_background sonavel)
+
+# Installation: the program with its background library, the desktop entry,
+# the preset file type and the icon.
+include(GNUInstallDirs)
+install(TARGETS sonavel sonavel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR}/sonavel)
+install(TARGETS Ambix LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/sonavel)
+install(CODE "file(MAKE_DIRECTORY \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR})
+  execute_process(COMMAND ${CMAKE_COMMAND} -E create_symlink ../${CMAKE_INSTALL_LIBDIR}/sonavel/sonavel
+                  \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/sonavel)")
+install(FILES ${PROJECT_SOURCE_DIR}/src/sonavel/sonavel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/src/sonavel/sonavel.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
+install(FILES ${PROJECT_SOURCE_DIR}/src/mwnd/icons/sonavel.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

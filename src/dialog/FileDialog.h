@@ -1,0 +1,28 @@
+// The file dialogs: open and save, with the program's filter strings
+// ("Sonavel Files|*.tvk|All Files|*.*|") and a default extension. Tests
+// pre-answer the next dialog with setNextFileName ("" = cancelled).
+//
+// Main thread only.
+#pragma once
+#include <QString>
+
+class QWidget;
+
+class FileDialog {
+ public:
+  // An existing file to open; "" when cancelled.
+  static QString openFile(QWidget* owner, int titleId, int filterId, const QString& defaultSuffix);
+  // A file to write, asking before an existing file is replaced; "" when
+  // cancelled. An initial name that cannot be a file name is not offered.
+  static QString saveFile(QWidget* owner, int titleId, int filterId, const QString& initialName,
+                          const QString& defaultSuffix);
+
+  // --- Tests ---------------------------------------------------------------
+  static void setNextFileName(const QString& name);
+  static int pendingFileNames();
+  static void clearNextFileNames();
+};
+
+// Whether `name` can be a file name in a folder (no slash, not empty, not
+// "." or "..", at most 255 bytes).
+bool IsValidFileName(const QString& name);

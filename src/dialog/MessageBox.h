@@ -1,0 +1,40 @@
+// The message helper: every refusal, error, question and notice of the
+// program is shown here, with the caption "Sonavel" (or a caption from the
+// string table), the warning icon and the warning beep.
+//
+// Tests pre-answer boxes with setNextAnswer (the box is then not shown) and
+// read what would have been shown with shownTexts(). With auto-answer on
+// (setAutoAnswer, or SONAVEL_AUTO_ANSWER=1 in the environment for programs
+// driven by scripts) a box that has no pre-set answer is not shown either:
+// its text goes to standard error and the first button is the answer.
+//
+// Main thread only.
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <initializer_list>
+
+#include "platform/msgfmt.h"
+
+class QWidget;
+
+class MessageBox {
+ public:
+  enum Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+  enum Answer { AnsOk = 1, AnsCancel = 2, AnsYes = 6, AnsNo = 7 };
+  enum Icon { Warning, Information, Question };
+
+  // String-table message `id` formatted FormatMessage-style (%1, %2!d!).
+  static int show(QWidget* owner, int id, std::initializer_list<MsgArg> args = {}, Buttons buttons = Ok);
+  // A text already formatted; captionId 0 is "Sonavel".
+  static int showText(QWidget* owner, const QString& text, Buttons buttons = Ok, int captionId = 0,
+                      Icon icon = Warning);
+
+  // --- Tests ---------------------------------------------------------------
+  static void setNextAnswer(int answer);
+  static void setAutoAnswer(bool on);
+  static QStringList shownTexts();
+  static QString lastText();
+  static void clearShown();
+  static int pendingAnswers();
+};

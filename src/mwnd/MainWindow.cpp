@@ -1,0 +1,463 @@
+// The main window: set-up, the state of its controls, the first fill of the
+// list, the hand-over of a second start, closing and the audio thread's
+// notices.
+#include "mwnd/MainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+
+#include "assert/check.h"
+#include "data/audiothread.h"
+#include "data/state.h"
+#include "dialog/AboutDialog.h"
+#include "dialog/MessageBox.h"
+#include "dlggen/modal.h"
+#include "main/strtab.h"
+#include "mwnd/EngineLink.h"
+#include "mwnd/HelpWindow.h"
+#include "mwnd/PresetCombo.h"
+#include "mwnd/ProgressLine.h"
+#include "mwnd/hooks.h"
+#include "mwnd/wavestate.h"
+#include "platform/msgqueue.h"
+#include "reg/regstore.h"
+#include "reg/settings.h"
+
+GuiHooks Hooks;
+
+namespace {
+
+const plat::WaveTarget* gTestTarget = nullptr;
+
+// UI update flags.
+constexpr int UI_SAVE = 1, UI_PLAYING = 2, UI_FROZEN = 4, UI_SHOWPARAMS = 8, UI_VISUAL = 16, UI_ALL = 31;
+
+// StoreUi through the message helper.
+StoreAnswer StoreAsk(void* ctx, int captionId, const std::string& text, bool withCancel) {
+  int a = MessageBox::showText(static_cast<QWidget*>(ctx), QString::fromStdString(text),
+                               withCancel ? MessageBox::YesNoCancel : MessageBox::YesNo, captionId,
+                               MessageBox::Question);
+  return a == MessageBox::AnsYes ? STORE_YES : a == MessageBox::AnsNo ? STORE_NO : STORE_CANCEL;
+}
+bool StoreConfirm(void* ctx, const std::string& text) {
+  return MessageBox::showText(static_cast<QWidget*>(ctx), QString::fromStdString(text), MessageBox::OkCancel) ==
+         MessageBox::AnsOk;
+}
+void StoreInform(void* ctx, int captionId, const std::string& text) {
+  MessageBox::showText(static_cast<QWidget*>(ctx), QString::fromStdString(text), MessageBox::Ok, captionId,
+                       MessageBox::Information);
+}
+
+}  // namespace
+
+void MainWindow::setWaveTarget(const plat::WaveTarget* target) { gTestTarget = target; }
+const plat::WaveTarget* TestWaveTarget() { return gTestTarget; }
+
+MainWindow::MainWindow(const StartRequest& start) : Start(start) {
+  setObjectName(QStringLiteral("mainWindow"));
+  setWindowTitle(QString::fromUtf8(GetStr(64)));
+  setWindowIcon(QIcon(QStringLiteral(":/icons/sonavel.svg")));
+  setMinimumSize(160, 80);
+  VisualMode = Cfg.VisualOutput;
+
+  QFontMetrics fm(font());
+  LineHeight = fm.lineSpacing();
+
+  CreateActions(Act, this);
+  BuildMenus(Act, menuBar());
+  Tools = addToolBar(tr("Toolbar"));
+  Tools->setObjectName(QStringLiteral("toolBar"));
+  Tools->setMovable(false);
+  Tools->setFloatable(false);
+  Tools->setIconSize(QSize(16, 16));
+  Tools->setContextMenuPolicy(Qt::PreventContextMenu);
+  List = new PresetCombo(Tools);
+  List->setFixedWidth(318);
+  BuildToolBar(Act, Tools, List);
+
+  Central = new QWidget(this);
+  Central->setObjectName(QStringLiteral("centralArea"));
+  setCentralWidget(Central);
+  Status = new QLabel(QString::fromUtf8(GetStr(70)), Central);
+  Status->setObjectName(QStringLiteral("statusText"));
+  Status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  Status->setTextFormat(Qt::PlainText);
+  Status->setAccessibleName(tr("Playback status"));
+  Progress = new ProgressLine(this);
+  Progress->setBusyWidgets({menuBar(), Tools, Central});
+  layoutCentral();
+
+  // clang-format off
+  connect(Act.New, &QAction::triggered, this, &MainWindow::cmdNew);
+  connect(Act.ToolNew, &QAction::triggered, this, &MainWindow::cmdNew);
+  connect(Act.Save, &QAction::triggered, this, &MainWindow::cmdSave);
+  connect(Act.ToolSave, &QAction::triggered, this, &MainWindow::cmdSave);
+  connect(Act.SaveAs, &QAction::triggered, this, &MainWindow::cmdSaveAs);
+  connect(Act.Delete, &QAction::triggered, this, &MainWindow::cmdDelete);
+  connect(Act.ToolDelete, &QAction::triggered, this, &MainWindow::cmdDelete);
+  connect(Act.Export, &QAction::triggered, this, &MainWindow::cmdExport);
+  connect(Act.Import, &QAction::triggered, this, &MainWindow::cmdImport);
+  connect(Act.Exit, &QAction::triggered, this, &QWidget::close);
+  connect(Act.VisNone, &QAction::triggered, this, [this] { cmdVisual(VISUAL_NONE); });
+  connect(Act.VisAudioStrobe, &QAction::triggered, this, [this] { cmdVisual(VISUAL_AUDIOSTROBE); });
+  connect(Act.VisWindow, &QAction::triggered, this, [this] { cmdVisual(VISUAL_WINDOW); });
+  connect(Act.VisWindowTop, &QAction::triggered, this, [this] { cmdVisual(VISUAL_WINDOW_TOP); });
+  connect(Act.VisFullScreen, &QAction::triggered, this, [this] { cmdVisual(VISUAL_FULLSCREEN); });
+  connect(Act.VisualColors, &QAction::triggered, this, [this] {
+    if (Hooks.VisualColorOptions) Hooks.VisualColorOptions(this, &Cfg.VisualOptions);
+  });
+  connect(Act.ShowParams, &QAction::triggered, this, &MainWindow::cmdShowParams);
+  connect(Act.ConfigWizard, &QAction::triggered, this, [this] {
+    if (Hooks.ConfigWizard) Hooks.ConfigWizard(this);
+  });
+  connect(Act.Advanced, &QAction::triggered, this, [this] {
+    if (Hooks.AdvancedOptions && Hooks.AdvancedOptions(this) && Playing) MessageBox::show(this, 81);
+  });
+  connect(Act.Play, &QAction::triggered, this, &MainWindow::cmdPlay);
+  connect(Act.ToolPlay, &QAction::triggered, this, &MainWindow::cmdPlay);
+  connect(Act.PlayDelay, &QAction::triggered, this, &MainWindow::cmdPlayDelay);
+  connect(Act.Stop, &QAction::triggered, this, &MainWindow::cmdStop);
+  connect(Act.ToolStop, &QAction::triggered, this, &MainWindow::cmdStop);
+  connect(Act.Freeze, &QAction::triggered, this, &MainWindow::cmdFreeze);
+  connect(Act.ToolFreeze, &QAction::triggered, this, &MainWindow::cmdFreeze);
+  connect(Act.PlayWav, &QAction::triggered, this, &MainWindow::cmdPlayWav);
+  connect(Act.PresetOptions, &QAction::triggered, this, &MainWindow::cmdPresetOptions);
+  connect(Act.ToolOptions, &QAction::triggered, this, &MainWindow::cmdPresetOptions);
+  connect(Act.Help, &QAction::triggered, this, [this] { HelpWindow::showTopic(this, QStringLiteral("index")); });
+  connect(Act.ToolHelp, &QAction::triggered, this, [this] { HelpWindow::showTopic(this, QStringLiteral("index")); });
+  connect(Act.About, &QAction::triggered, this, [this] { AboutDialog::showAbout(this); });
+  connect(List, &QComboBox::activated, this, &MainWindow::listActivated);
+  // clang-format on
+  Act.VisualColors->setEnabled(Hooks.VisualColorOptions != nullptr);
+  Act.ConfigWizard->setEnabled(Hooks.ConfigWizard != nullptr);
+  Act.Advanced->setEnabled(Hooks.AdvancedOptions != nullptr);
+
+  updateUi(UI_ALL);
+  applyShowParams();
+
+  plat::ResetEvent(hWaveEvent);
+  if (!CreateAudioThread(EngineWindowFor(this), Cfg.Advanced.ThreadTimeCritical != 0)) {
+    MessageBox::show(this, 1257);
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(1); });
+    return;
+  }
+  // The presets are read once the window exists (and shows).
+  QTimer::singleShot(0, this, &MainWindow::firstFill);
+}
+
+MainWindow::~MainWindow() {
+  if (Playing && Device) {
+    // Destroyed without the stop having been confirmed.
+    plat::WaveReset(Device);
+  }
+  EndAudioThread();
+  HelpWindow::closeAll();
+}
+
+// --- Layout ---------------------------------------------------------------------
+
+void MainWindow::layoutCentral() {
+  int progressHeight = std::max(style()->pixelMetric(QStyle::PM_ScrollBarExtent), LineHeight + 6);
+  Status->setGeometry(4, 6, 640, StatusLines * LineHeight);
+  QRect c = Central->geometry();
+  Progress->setGeometry(c.x(), c.bottom() + 1 - progressHeight, c.width(), progressHeight);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* e) {
+  QMainWindow::resizeEvent(e);
+  layoutCentral();
+}
+
+void MainWindow::applyShowParams() {
+  Status->setVisible(Cfg.ShowParams != 0);
+  SetStatusDisplay(Cfg.ShowParams != 0);
+  layoutCentral();
+}
+
+void MainWindow::updateUi(int flags) {
+  if (flags & UI_SAVE) {
+    bool modified = WaveOptChanged != 0;
+    Act.Save->setEnabled(modified);
+    Act.ToolSave->setEnabled(modified);
+    Act.New->setEnabled(!modified);
+    Act.ToolNew->setEnabled(!modified);
+  }
+  if (flags & UI_PLAYING) {
+    Act.ToolPlay->setVisible(!Playing);
+    Act.ToolFreeze->setVisible(Playing);
+    Act.ToolStop->setEnabled(Playing);
+    Act.Play->setEnabled(!Playing);
+    Act.PlayDelay->setEnabled(!Playing);
+    Act.PlayWav->setEnabled(!Playing);
+    Act.Stop->setEnabled(Playing);
+    Act.Freeze->setEnabled(Playing);
+  }
+  if (flags & UI_FROZEN) {
+    bool frozen = FreezeState.load() != 0;
+    Act.ToolFreeze->setIcon(frozen ? CommandIcon("media-playback-start", "restart.svg")
+                                   : CommandIcon("media-playback-pause", "freeze.svg"));
+    QString tip = QString::fromUtf8(GetStr(frozen ? 44 : 43));
+    Act.ToolFreeze->setText(tip);
+    Act.ToolFreeze->setToolTip(tip);
+  }
+  if (flags & UI_SHOWPARAMS) Act.ShowParams->setChecked(Cfg.ShowParams != 0);
+  if (flags & UI_VISUAL) {
+    Act.VisNone->setChecked(VisualMode == VISUAL_NONE);
+    Act.VisAudioStrobe->setChecked(VisualMode == VISUAL_AUDIOSTROBE);
+    Act.VisWindow->setChecked(VisualMode == VISUAL_WINDOW);
+    Act.VisWindowTop->setChecked(VisualMode == VISUAL_WINDOW_TOP);
+    Act.VisFullScreen->setChecked(VisualMode == VISUAL_FULLSCREEN);
+  }
+  List->presets()->setSelectionState(SelProgram, WaveOptChanged);
+  List->update();
+}
+
+// --- The list -------------------------------------------------------------------
+
+int MainWindow::currentPos() const { return List->presets() ? ListFindIndex(List->presets()->list(), SelProgram) : -1; }
+
+std::string MainWindow::selectedName() const {
+  return SelProgram >= 0 && SelProgram < NumPrograms ? std::string(Program[SelProgram].Name) : std::string();
+}
+
+void MainWindow::selectEntry(int pos) {
+  if (pos < 0 || pos >= List->count()) pos = List->count() - 1;
+  List->selectQuietly(pos);
+  int index = List->presetAt(pos);
+  if (TVK_CHECK_AS(index >= 0 && index < NumPrograms, "SelProgram>=0 && SelProgram<NumPrograms", index))
+    SelProgram = index;
+  updateUi(UI_SAVE);
+}
+
+void MainWindow::refillList(int selectIndex) {
+  List->presets()->fill();
+  int pos = ListFindIndex(List->presets()->list(), selectIndex);
+  selectEntry(pos >= 0 ? pos : 0);
+}
+
+void MainWindow::firstFill() {
+  StoreUi ui = storeUi();
+  if (int rc = LoadAllPresets(&ui)) {
+    showStoreError(rc);
+    hide();
+    QCoreApplication::exit(1);
+    return;
+  }
+  List->presets()->fill();
+  int pos = -1;
+  if (Start.HasLoadName) {
+    pos = ListFindPrefix(List->presets()->list(), Start.LoadName);
+    if (pos < 0) {
+      MessageBox::show(this, 1447, {Start.LoadName});
+      Start.HasLoadName = false;
+    }
+  }
+  if (pos < 0) pos = ListFindPrefix(List->presets()->list(), Cfg.SelectedPreset);
+  if (pos < 0) pos = 0;
+  if (List->count() > 0) selectEntry(pos);
+  Ready = true;
+  plat::SetEvent(hWaveEvent);  // the audio thread starts its work only now
+  QTimer::singleShot(0, this, &MainWindow::firstRunActions);
+  if (!Start.ImportFile.empty()) {
+    QString file = QString::fromStdString(Start.ImportFile);
+    QTimer::singleShot(0, this, [this, file] { importFile(file); });
+  }
+  if (Start.HasLoadName) {
+    Start.HasLoadName = false;
+    CloseAfterPlay = true;
+    startPlaying(0);
+    if (!Playing) CloseAfterPlay = false;
+  }
+}
+
+void MainWindow::firstRunActions() {
+  TVK_CHECK_AS(plat::WaitEvent(hWaveEvent2, 6000), "error==WAIT_OBJECT_0", 0);
+  if (Cfg.Advanced.RunConfigWizard && Hooks.ConfigWizard) Hooks.ConfigWizard(this);
+}
+
+// --- Hand-over ---------------------------------------------------------------------
+
+int MainWindow::handOver(const QString& cmdLine) {
+  if (ModalDepth > 0 || Progress->active() || !Ready) return 1;
+  if (isMinimized()) showNormal();
+  show();
+  raise();
+  activateWindow();
+  if (cmdLine.isEmpty()) return 0;
+  // The sender is answered before the import asks anything.
+  QTimer::singleShot(0, this, [this, cmdLine] {
+    if (!plat::WaitEvent(hWaveEvent2, 2000)) TVK_CHECK_AS(false, "error==WAIT_OBJECT_0", 0);
+    bool moved = false;
+    if (WaveOptChanged != 0 && !askUnsaved(currentPos(), &moved)) return;
+    importFile(cmdLine);
+  });
+  return 0;
+}
+
+// --- Closing -------------------------------------------------------------------------
+
+void MainWindow::saveSettingsNow(bool writeSelected) {
+  QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
+  Cfg.Main = Placement{g.x(), g.y(), g.width(), g.height()};
+  Cfg.VisualOutput = VisualMode;
+  std::string name = selectedName();
+  auto store = OpenSettingsStore();
+  SaveSettings(Cfg, writeSelected ? &name : nullptr, *store);
+}
+
+void MainWindow::closeEvent(QCloseEvent* e) {
+  if (Closing) {
+    // Waiting for the audio thread to confirm the stop, or confirmed.
+    if (Playing) e->ignore();
+    return;
+  }
+  if (Progress->active()) {
+    Progress->requestAbort();
+    CloseRequested = true;
+    e->ignore();
+    return;
+  }
+  bool moved = false;
+  if (WaveOptChanged != 0) {
+    if (SessionEnd) {
+      // Nobody is there to answer: the changes are dropped as with No.
+      int pos = currentPos();
+      if (IsNeverSaved(WaveOptChanged)) {
+        removeNewPreset();
+        moved = true;
+        selectEntry(pos);
+      } else {
+        revertCurrent();
+      }
+      WaveOptChanged = 0;
+    } else if (!askUnsaved(currentPos(), &moved)) {
+      e->ignore();
+      return;
+    }
+  }
+  if (Ready) saveSettingsNow(!moved);
+  Closing = true;
+  if (Playing) {
+    cmdStop();
+    e->ignore();  // destroyed when the audio thread confirms
+    return;
+  }
+  finishClose();
+  e->accept();
+}
+
+void MainWindow::finishClose() {
+  HelpWindow::closeAll();
+  if (Playing) MessageBox::show(this, 1306);
+  QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+}
+
+void MainWindow::closeForSessionEnd() {
+  SessionEnd = true;
+  // Dialogs and questions in the way are cancelled first.
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w != this && w->isVisible() && w->isModal())
+      if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+  QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void MainWindow::changeEvent(QEvent* e) { QMainWindow::changeEvent(e); }
+
+bool MainWindow::event(QEvent* e) {
+  if (e->type() == EngineNotice::Kind) {
+    DeliverNotice(this, *static_cast<EngineNotice*>(e));
+    return true;
+  }
+  return QMainWindow::event(e);
+}
+
+// --- Notices of the audio thread ----------------------------------------------------
+
+void MainWindow::playStatus(int lines, const QString& text) {
+  if (lines > 0) {
+    StatusLines = lines;
+    Status->resize(640, lines * LineHeight);
+    int need = Central->mapTo(this, QPoint(0, Status->geometry().bottom())).y() + 1;
+    if (VisualMode == VISUAL_WINDOW || VisualMode == VISUAL_WINDOW_TOP) need += 4 * LineHeight;
+    if (Cfg.ShowParams && need > height()) resize(width(), need);
+  }
+  Status->setText(text);
+}
+
+void MainWindow::playEnded() { cmdStop(); }
+
+void MainWindow::playStopped() {
+  if (Device) {
+    int error = plat::WaveClose(Device);
+    TVK_CHECK_AS(error == plat::WAVE_OK || error == plat::WAVE_INVALHANDLE,
+                 "error==MMSYSERR_NOERROR||error==MMSYSERR_INVALHANDLE", error);
+  }
+  Device = nullptr;
+  Playing = false;
+  FreezeState.store(0);
+  if (Hooks.StopVisual) Hooks.StopVisual();
+  Status->setText(QString::fromUtf8(GetStr(70)));
+  updateUi(UI_PLAYING | UI_FROZEN);
+  if (!QApplication::focusWidget()) List->setFocus();
+  if (CloseAfterPlay) {
+    // A playback started with "-p" closes the window directly.
+    CloseAfterPlay = false;
+    Closing = true;
+    finishClose();
+    hide();
+    return;
+  }
+  if (Closing) {
+    finishClose();
+    hide();
+  }
+}
+
+// --- Helpers ------------------------------------------------------------------------
+
+bool MainWindow::refuseInSecondInstance() {
+  if (!Start.AnotherInstance) return false;
+  MessageBox::show(this, 1339);
+  return true;
+}
+
+void MainWindow::showStoreError(int rc) {
+  if (rc > 0) MessageBox::show(this, rc, {StoreMessagePath(), 1000});
+}
+
+StoreUi MainWindow::storeUi() {
+  StoreUi ui;
+  ui.Ctx = this;
+  ui.Ask = StoreAsk;
+  ui.Confirm = StoreConfirm;
+  ui.Inform = StoreInform;
+  ui.Progress = [](void* ctx, int captionId, int position, int max) {
+    auto* w = static_cast<MainWindow*>(ctx);
+    if (!w->Progress->active() || w->Progress->caption()->text() != QString::fromUtf8(GetStr(captionId)))
+      w->Progress->start(captionId, max);
+    w->Progress->setPosition(position);
+    w->Progress->pump();
+    if (position >= max) w->Progress->finish();
+  };
+  return ui;
+}
+
+PlaybackUi MainWindow::playbackUi() {
+  PlaybackUi ui;
+  ui.Ctx = this;
+  ui.ShowProgress = [](void* ctx, int captionId, int max) {
+    static_cast<MainWindow*>(ctx)->Progress->start(captionId, max);
+  };
+  ui.Progress = [](void* ctx, int position) {
+    auto* w = static_cast<MainWindow*>(ctx);
+    w->Progress->setPosition(position);
+    return w->Progress->pump();
+  };
+  return ui;
+}

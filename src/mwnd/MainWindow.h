@@ -1,0 +1,137 @@
+// The main window: toolbar with the preset list, the status text that shows
+// what plays, the progress line, and every command of the menus. It owns
+// the user's view of the presets (select, new, save, save as, delete,
+// import, export), starts, freezes and stops playback, and receives the
+// audio thread's notices.
+//
+// The window's commands are split over three files: MainWindow.cpp (set-up,
+// state, closing, notices), PresetCommands.cpp and PlayCommands.cpp.
+// Main thread only.
+#pragma once
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <string>
+
+#include "data/playback.h"
+#include "file/store.h"
+#include "mwnd/Actions.h"
+#include "platform/wavedev.h"
+
+class QLabel;
+class QToolBar;
+class PresetCombo;
+class ProgressLine;
+
+// What start-up hands the window.
+struct StartRequest {
+  bool AnotherInstance = false;
+  bool HasLoadName = false;  // "-p": select, play, close at the end
+  std::string LoadName;
+  std::string ImportFile;    // imported once the list is shown
+};
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit MainWindow(const StartRequest& start);
+  ~MainWindow() override;
+
+  // --- Observed by tests -----------------------------------------------------
+  PresetCombo* presetList() const { return List; }
+  QLabel* statusText() const { return Status; }
+  ProgressLine* progressLine() const { return Progress; }
+  const MainActions& actions() const { return Act; }
+  int waveOptChanged() const { return WaveOptChanged; }
+  bool playing() const { return Playing; }
+  bool listReady() const { return Ready; }
+  // The device playback goes to (ALSA's PCM from the settings unless a test
+  // sets another target).
+  static void setWaveTarget(const plat::WaveTarget* target);
+
+  // A second start's command line: 0 taken, 1 refused (a dialog is open).
+  int handOver(const QString& cmdLine);
+  // Closes as at the end of the session (no questions: unsaved changes are
+  // dropped).
+  void closeForSessionEnd();
+
+  // Notices of the audio thread (posted to the window).
+  void playStatus(int lines, const QString& text);
+  void playEnded();
+  void playStopped();
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  void changeEvent(QEvent* e) override;
+  bool event(QEvent* e) override;
+
+ private:
+  // --- Set-up and state (MainWindow.cpp) -------------------------------------
+  void firstFill();
+  void firstRunActions();
+  void updateUi(int flags);
+  void applyShowParams();
+  void layoutCentral();
+  void selectEntry(int pos);
+  void refillList(int selectIndex);
+  int currentPos() const;
+  std::string selectedName() const;
+  bool refuseInSecondInstance();
+  void showStoreError(int rc);
+  StoreUi storeUi();
+  PlaybackUi playbackUi();
+  void saveSettingsNow(bool writeSelected);
+  void finishClose();
+
+  // --- Presets (PresetCommands.cpp) -----------------------------------------
+  void cmdNew();
+  void cmdSave();
+  void cmdSaveAs();
+  void cmdDelete();
+  void cmdExport();
+  void cmdImport();
+  void cmdPresetOptions();
+  void listActivated(int pos);
+  // The unsaved-changes question before switching to entry `wantPos`
+  // (current entry for imports and closing). false when cancelled;
+  // *moved when the selection could not stay on the wanted preset.
+  bool askUnsaved(int wantPos, bool* moved);
+  void importFile(const QString& path);
+  void removeNewPreset();
+  void revertCurrent();
+
+  // --- Playback (PlayCommands.cpp) --------------------------------------------
+  void cmdPlay();
+  void cmdPlayDelay();
+  void cmdStop();
+  void cmdFreeze();
+  void cmdPlayWav();
+  void cmdVisual(int mode);
+  void cmdShowParams();
+  void startPlaying(uint32_t delayTick);
+  std::string backgroundName(const Preset& p) const;
+
+  // --- Controls ---------------------------------------------------------------
+  MainActions Act{};
+  QToolBar* Tools = nullptr;
+  PresetCombo* List = nullptr;
+  QWidget* Central = nullptr;
+  QLabel* Status = nullptr;
+  ProgressLine* Progress = nullptr;
+  int LineHeight = 0;
+  int StatusLines = 4;
+
+  // --- State ------------------------------------------------------------------
+  StartRequest Start;
+  bool Ready = false;            // the list has been filled
+  int WaveOptChanged = 0;        // wavestate.h
+  std::string NameBeforeRename;  // state 2: the saved name
+  bool Playing = false;
+  bool Closing = false;
+  bool CloseAfterPlay = false;  // playback started with "-p"
+  bool CloseRequested = false;  // a close arrived while busy
+  bool SessionEnd = false;
+  plat::WaveDevice* Device = nullptr;
+  int VisualMode = 0;
+};

@@ -1,0 +1,231 @@
+// The main window's playback commands: play, play with delay, stop,
+// freeze, play into a WAV file, the visual modes and the status display.
+#include <QApplication>
+#include <QFileInfo>
+#include <cstdio>
+#include <vector>
+
+#include "data/audiothread.h"
+#include "data/devplay.h"
+#include "data/state.h"
+#include "dialog/FileDialog.h"
+#include "dialog/MessageBox.h"
+#include "dialog/PlayDelayDialog.h"
+#include "dialog/PlayWavDialog.h"
+#include "dialog/WarningBox.h"
+#include "main/arith.h"
+#include "main/preset.h"
+#include "main/strtab.h"
+#include "mwnd/MainWindow.h"
+#include "mwnd/ProgressLine.h"
+#include "mwnd/hooks.h"
+#include "platform/riff.h"
+#include "reg/settings.h"
+
+const plat::WaveTarget* TestWaveTarget();
+
+namespace {
+
+constexpr int UI_PLAYING = 2, UI_FROZEN = 4, UI_SHOWPARAMS = 8, UI_VISUAL = 16;
+
+// Whether any segment sets the visual parameters apart for the two eyes,
+// which on-screen flashing cannot show.
+bool HasLeftRightVisual(const Preset& p) {
+  static constexpr int kPids[] = {PID_VISFREQ, PID_VISBRIGHT, PID_VISMODDEPTH, PID_VISMODPERIOD};
+  for (int s = 0; s < p.data.NumSegments; ++s) {
+    const Param* params = SegParams(p, s);
+    if (!params) continue;
+    for (int pid : kPids)
+      if (params[pid].ChannelMode != 0) return true;
+  }
+  return false;
+}
+
+// Length of a WAV file in hundredths of a minute (rounded up), or 0 when it
+// cannot be read.
+int32_t WavFileMinutes(const char* path) {
+  std::FILE* f = std::fopen(path, "rb");
+  if (!f) return 0;
+  std::vector<unsigned char> head(65536);
+  size_t n = std::fread(head.data(), 1, head.size(), f);
+  std::fclose(f);
+  plat::RiffChunk riff, fmt, data;
+  if (n < 12 || !plat::RiffFind(head.data(), n, "RIFF", &riff) || riff.Size < 4) return 0;
+  const unsigned char* body = riff.Data + 4;
+  size_t size = riff.Size - 4;
+  if (!plat::RiffFind(body, size, "fmt ", &fmt) || fmt.Size < 16 || !plat::RiffFind(body, size, "data", &data))
+    return 0;
+  uint32_t byteRate = plat::GetLE32(fmt.Data + 8);
+  if (byteRate == 0) return 0;
+  int64_t hundredths = (int64_t(data.DeclaredSize) * 100 + int64_t(byteRate) * 60 - 1) / (int64_t(byteRate) * 60);
+  return static_cast<int32_t>(std::min<int64_t>(hundredths, 60000));
+}
+
+}  // namespace
+
+std::string MainWindow::backgroundName(const Preset& p) const {
+  int bg = p.data.Background;
+  if (bg == AMBIX_OTHER || bg == AMBIX_LONG) return QFileInfo(QString::fromUtf8(p.data.BackgroundFile)).fileName().toStdString();
+  return FormatPrintf(GetStr(1304), p.data.BackgroundFile, bg);
+}
+
+void MainWindow::cmdPlay() {
+  if (!Playing) startPlaying(0);
+}
+
+void MainWindow::cmdPlayDelay() {
+  if (Playing) return;
+  if (!PlayDelayDialog::askPlayDelay(this, &Cfg.Advanced.PlayDelayTime)) return;
+  startPlaying(PlayTickCount());
+}
+
+void MainWindow::cmdStop() {
+  if (Playing) RequestStop();
+}
+
+void MainWindow::cmdFreeze() {
+  if (!Playing) return;
+  // The window's own view: 1 or 2 is frozen (or about to be), 0 or -1
+  // running, so the button shows at once what was asked for.
+  bool freeze = FreezeState.load() <= 0;
+  RequestFreeze(freeze, EngineOptions.ImmediatePause != 0);
+  updateUi(UI_FROZEN);
+}
+
+void MainWindow::cmdShowParams() {
+  Cfg.ShowParams = Cfg.ShowParams ? 0 : 1;
+  applyShowParams();
+  updateUi(UI_SHOWPARAMS);
+}
+
+void MainWindow::cmdVisual(int mode) {
+  int previous = VisualMode;
+  VisualMode = mode;
+  if (Playing) {
+    if (Hooks.StopVisual && previous >= VISUAL_WINDOW) Hooks.StopVisual();
+    if (mode >= VISUAL_WINDOW && Hooks.StartVisual) {
+      const Preset& p = Program[SelProgram];
+      if (Hooks.StartVisual(this, Cfg.VisualOptions.Override ? Cfg.VisualOptions : p.data.VisOpt) != 0)
+        VisualMode = VISUAL_NONE;
+    }
+    bool strobe = VisualMode == VISUAL_AUDIOSTROBE;
+    if (strobe != (previous == VISUAL_AUDIOSTROBE)) SetPlaybackAudioStrobe(strobe);
+  }
+  Cfg.VisualOutput = VisualMode;
+  updateUi(UI_VISUAL);
+  update();
+}
+
+void MainWindow::startPlaying(uint32_t delayTick) {
+  if (Playing || SelProgram < 0 || SelProgram >= NumPrograms) return;
+  StoreUi ui = storeUi();
+  if (int rc = EnsureLoaded(SelProgram, &ui)) {
+    showStoreError(rc);
+    return;
+  }
+  const Preset& p = Program[SelProgram];
+  if (VisualMode != VISUAL_NONE && VisualMode != VISUAL_AUDIOSTROBE && HasLeftRightVisual(p))
+    WarningBox::ask(this, 369, QString(), &Cfg.DoNotShowVisualLeftRightWarning, true);
+
+  AdvancedOptions options = Cfg.Advanced;
+  // Settings are not range-checked when read: a block size of nothing would
+  // keep the audio thread turning empty blocks.
+  if (ComputeBlockBytes(options) <= 0) {
+    MessageBox::show(this, 1258);
+    return;
+  }
+  plat::WaveTarget target;
+  if (TestWaveTarget())
+    target = *TestWaveTarget();
+  else
+    target.Pcm = Cfg.Device;
+  plat::WaveDevice* dev = nullptr;
+  int code = 0;
+  if (int rc = OpenWaveDevice(target, options.SamplesPerSec, options.Bits16 != 0, &dev, &code)) {
+    MessageBox::show(this, rc, {code});
+    return;
+  }
+  Device = dev;
+  Playing = true;
+  FreezeState.store(0);
+  AudioStrobeOn.store(VisualMode == VISUAL_AUDIOSTROBE ? 1 : 0);
+  if (VisualMode >= VISUAL_WINDOW && Hooks.StartVisual) {
+    int v = Hooks.StartVisual(this, Cfg.VisualOptions.Override ? Cfg.VisualOptions : p.data.VisOpt);
+    if (v > 0) {
+      plat::WaveReset(dev);
+      plat::WaveClose(dev);
+      Device = nullptr;
+      Playing = false;
+      MessageBox::show(this, v);
+      return;
+    }
+    if (v < 0) {
+      VisualMode = VISUAL_NONE;
+      updateUi(UI_VISUAL);
+    }
+  }
+  PlaybackUi pui = playbackUi();
+  int rc = StartPlayback(dev, p, options, nullptr, 0, delayTick, &pui);
+  Progress->finish();
+  if (rc == 0) {
+    updateUi(UI_PLAYING | UI_FROZEN);
+  } else {
+    Playing = false;
+    plat::WaveReset(dev);
+    plat::WaveClose(dev);
+    Device = nullptr;
+    if (Hooks.StopVisual) Hooks.StopVisual();
+    if (rc != -1) MessageBox::show(this, rc, {backgroundName(p), ""});
+    updateUi(UI_PLAYING | UI_FROZEN);
+  }
+  if (CloseRequested) {
+    CloseRequested = false;
+    close();
+  }
+}
+
+void MainWindow::cmdPlayWav() {
+  if (Playing || SelProgram < 0) return;
+  StoreUi ui = storeUi();
+  if (int rc = EnsureLoaded(SelProgram, &ui)) {
+    showStoreError(rc);
+    return;
+  }
+  const Preset& p = Program[SelProgram];
+  PlayWavRequest req;
+  req.Minutes = PresetLength(p);
+  if (p.data.Background == AMBIX_LONG) {
+    // The file's own length, so that "in full" writes all of it.
+    req.LongFileMinutes = WavFileMinutes(p.data.BackgroundFile);
+    if (req.LongFileMinutes <= 0) req.LongFileMinutes = 1000;
+  }
+  req.SamplesPerSec = Cfg.Advanced.SamplesPerSec;
+  req.Bits16 = Cfg.Advanced.Bits16 != 0;
+  if (!PlayWavDialog::askPlayIntoWav(this, &req)) return;
+  QString file = FileDialog::saveFile(this, 252, 239, QString::fromUtf8(p.Name) + ".wav", QStringLiteral("wav"));
+  if (file.isEmpty()) return;
+  AdvancedOptions options = Cfg.Advanced;
+  options.MemoryBlocks = 2;
+  options.LenOfBlocks = 10;
+  options.SamplesPerSec = req.SamplesPerSec;
+  options.Bits16 = req.Bits16 ? 1 : 0;
+  int32_t minutes = req.Minutes < 0 ? req.LongFileMinutes : req.Minutes;
+  int savedStrobe = AudioStrobeOn.load();
+  AudioStrobeOn.store(req.AudioStrobe ? 1 : 0);
+  PlaybackUi pui = playbackUi();
+  std::string path = file.toStdString();
+  int rc = StartPlayback(nullptr, p, options, path.c_str(), minutes, 0, &pui);
+  AudioStrobeOn.store(savedStrobe);
+  Progress->finish();
+  if (rc == 0) {
+    MessageBox::showText(this,
+                         QString::fromStdString(FormatPrintf(GetStr(82), FormatNumber(minutes, 2, 2, 2, true))),
+                         MessageBox::Ok, 0, MessageBox::Information);
+  } else if (rc != -1) {
+    MessageBox::show(this, rc, {backgroundName(p), path});
+  }
+  if (CloseRequested) {
+    CloseRequested = false;
+    close();
+  }
+}

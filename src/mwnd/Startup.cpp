@@ -1,0 +1,184 @@
+// Start-up, instances, the event loop and the end of the session.
+#include "mwnd/Startup.h"
+
+#include <dlfcn.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <csignal>
+#include <ctime>
+
+#include "convold/storeconv.h"
+#include "data/bglib.h"
+#include "data/bgprobe.h"
+#include "data/wavetab.h"
+#include "dialog/MessageBox.h"
+#include "dlggen/DynDialog.h"
+#include "file/store.h"
+#include "main/preset.h"
+#include "main/startup.h"
+#include "mwnd/HelpWindow.h"
+#include "mwnd/MainWindow.h"
+#include "platform/instance.h"
+#include "platform/rand.h"
+#include "reg/filetype.h"
+#include "reg/regstore.h"
+#include "reg/settings.h"
+
+namespace {
+
+int gSignalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  char c = 1;
+  // Nothing but the write is safe here; the event loop does the rest.
+  ssize_t r = ::write(gSignalPipe[1], &c, 1);
+  (void)r;
+}
+
+// SIGTERM, SIGINT and SIGHUP close the window as its close box does.
+void WatchSessionEnd(MainWindow* window) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, gSignalPipe) != 0) return;
+  auto* n = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, window);
+  QObject::connect(n, &QSocketNotifier::activated, window, [window] {
+    char buf[16];
+    while (::read(gSignalPipe[0], buf, sizeof buf) > 0) {
+    }
+    window->closeForSessionEnd();
+  });
+  struct sigaction sa {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  for (int s : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(s, &sa, nullptr);
+}
+
+// A second start's request, taken while the event loop runs: the window
+// answers 0 (taken) or 1 (a dialog is open).
+void ServeHandOver(plat::InstanceServer& server, MainWindow* window) {
+  if (server.ListenFd < 0) return;
+  auto* n = new QSocketNotifier(server.ListenFd, QSocketNotifier::Read, window);
+  QObject::connect(n, &QSocketNotifier::activated, window, [&server, window] {
+    int fd = -1;
+    std::string line;
+    while (plat::AcceptRequest(server, &fd, &line)) plat::AnswerRequest(fd, window->handOver(QString::fromUtf8(line.c_str())));
+  });
+}
+
+// What a second start hands over: a file by its full path (the first
+// instance runs elsewhere); "-p" asks only to come to the front.
+std::string HandOverText(const CmdLine& cmd) {
+  if (cmd.HasLoadName || cmd.ImportFile.empty()) return "";
+  QFileInfo f(QString::fromUtf8(cmd.ImportFile.c_str()));
+  return f.exists() ? f.absoluteFilePath().toUtf8().toStdString() : cmd.ImportFile;
+}
+
+bool gEngineStarted = false;
+int gSmoothFlashing = -1;
+
+}  // namespace
+
+bool SmoothFlashingAvailable() {
+  if (gSmoothFlashing < 0) {
+    void* h = ::dlopen("libGL.so.1", RTLD_LAZY | RTLD_LOCAL);
+    gSmoothFlashing = h ? 1 : 0;
+    if (h) ::dlclose(h);
+  }
+  return gSmoothFlashing == 1;
+}
+
+void StartEngine() {
+  if (gEngineStarted) return;
+  gEngineStarted = true;
+  plat::SeedRandom(static_cast<uint32_t>(std::time(nullptr)));
+  BuildParamTables();
+  ReserveProgramArray();
+  ReserveAmbixTable();
+  InitEngineTables();
+  LoadBackgroundLibraries();
+  StoreBackgroundProbe = ProbeLibraryBackground;
+  InstallOldFormatConversion();
+}
+
+void RestartProgram() {
+  char path[4096];
+  ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return;
+  path[n] = '\0';
+  ::execl(path, path, static_cast<char*>(nullptr));
+}
+
+int RunProgram(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("Kelvadi"));
+  QApplication::setApplicationName(QStringLiteral("Sonavel"));
+  QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/sonavel.svg")));
+
+  // The command line as one string, after Qt has taken its own options.
+  QStringList args = QApplication::arguments();
+  std::vector<std::string> keep;
+  for (const QString& a : args) keep.push_back(a.toLocal8Bit().toStdString());
+  std::vector<const char*> argvKept;
+  for (const std::string& a : keep) argvKept.push_back(a.c_str());
+  CmdLine cmd = ParseCommandLine(JoinArguments(static_cast<int>(argvKept.size()), argvKept.data()));
+
+  plat::InstanceServer server;
+  std::string folder = plat::InstanceFolder();
+  bool usable = false;
+  bool first = plat::TakeInstanceLock(server, folder, &usable);
+  bool another = !first && usable;
+  if (another && !cmd.AnotherInstance) {
+    plat::HandOverResult r = plat::HandOver(folder, HandOverText(cmd), 2000);
+    if (r == plat::HANDOVER_BUSY) MessageBox::show(nullptr, 1310, {cmd.Text});
+    if (r == plat::HANDOVER_REFUSED) MessageBox::show(nullptr, 1312, {cmd.Text});
+    return 0;
+  }
+
+  StartEngine();
+  DefaultSettings(Cfg, false);
+  {
+    auto store = OpenSettingsStore();
+    LoadSettings(Cfg, *store, SmoothFlashingAvailable);
+  }
+  SetBuiltIns = Cfg.SetBuiltIns != 0;
+  if (Cfg.Advanced.DecommitThreshold >= 1) DecommitThreshold = Cfg.Advanced.DecommitThreshold;
+  DynDialog::setHelpHandler([](QWidget* owner, const QString& topic) { HelpWindow::showTopic(owner, topic); });
+
+  StartRequest start;
+  start.AnotherInstance = another;
+  start.HasLoadName = cmd.HasLoadName;
+  start.LoadName = cmd.LoadName;
+  if (!another) start.ImportFile = cmd.ImportFile;
+
+  QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
+                                                   : QRect(0, 0, 1024, 768);
+  Placement place = CheckMainPlacement(Cfg.Main, screen.width(), screen.height(), another);
+  MainWindow window(start);
+  if (place.X == CW_USEDEFAULT)
+    window.resize(place.Width, place.Height);
+  else
+    window.setGeometry(place.X, place.Y, place.Width, place.Height);
+  window.show();
+
+  WatchSessionEnd(&window);
+  if (first) ServeHandOver(server, &window);
+
+  // The file type is registered for the user once the window shows, so the
+  // start is not held up by it.
+  QTimer::singleShot(0, &window, [] {
+    QFile icon(QStringLiteral(":/icons/sonavel.svg"));
+    std::string svg = icon.open(QIODevice::ReadOnly) ? icon.readAll().toStdString() : std::string();
+    RegisterFileType(QCoreApplication::applicationFilePath().toStdString(), svg, UserDataHome(), SystemDataDirs());
+  });
+
+  int rc = app.exec();
+  plat::ReleaseInstance(server);
+  UnloadAllPresets();
+  return rc;
+}
