@@ -28,8 +28,7 @@ AboutDialog::AboutDialog(QWidget* owner) : DynDialog(owner, QSize(200, 90), QStr
   Web = new Hyperlink(QStringLiteral("%1\t%1").arg(QString::fromUtf8(SONAVEL_WEB_SITE)), this);
   Web->setObjectName(QStringLiteral("webLink"));
   l->addControl(Web, 36, 26, 981, 10);
-  Mail = new Hyperlink(
-      QStringLiteral("%1\tmailto:%1").arg(QString::fromUtf8(SONAVEL_SUPPORT_MAIL)), this);
+  Mail = new Hyperlink(QStringLiteral("%1\tmailto:%1").arg(QString::fromUtf8(SONAVEL_SUPPORT_MAIL)), this);
   Mail->setObjectName(QStringLiteral("mailLink"));
   l->addControl(Mail, 36, 40, 981, 10);
   QPushButton* ok = addButton(tr("OK"), 967, 1003);

@@ -99,9 +99,8 @@ void PlayWavDialog::cdChanged() {
 }
 
 void PlayWavDialog::accept() {
-  if (AudioStrobe->isChecked() &&
-      MessageBox::showText(this, QString::fromUtf8(GetStr(383)), MessageBox::YesNo, 0, MessageBox::Question) !=
-          MessageBox::AnsYes) {
+  if (AudioStrobe->isChecked() && MessageBox::showText(this, QString::fromUtf8(GetStr(383)), MessageBox::YesNo, 0,
+                                                       MessageBox::Question) != MessageBox::AnsYes) {
     AudioStrobe->setChecked(false);
     return;
   }

@@ -9,9 +9,9 @@
 #include <vector>
 
 struct FieldCheck {
-  std::string Text;        // what the field holds
-  int32_t* Dest = nullptr; // written only when every field passes
-  int MsgId = 0;           // message with %1 = minimum, %2 = maximum
+  std::string Text;         // what the field holds
+  int32_t* Dest = nullptr;  // written only when every field passes
+  int MsgId = 0;            // message with %1 = minimum, %2 = maximum
   int32_t Min = 0, Max = 0;
   int Digits = 0;  // decimals: the stored value is the number x 10^Digits
 };

@@ -9,8 +9,7 @@ struct WorkArea {
 };
 
 // The position a window of w x h pixels takes when asked to move to (x, y).
-void KeepInWorkArea(int32_t x, int32_t y, int32_t w, int32_t h, const WorkArea& area, int32_t* outX,
-                    int32_t* outY);
+void KeepInWorkArea(int32_t x, int32_t y, int32_t w, int32_t h, const WorkArea& area, int32_t* outX, int32_t* outY);
 
 class QWidget;
 class QPoint;

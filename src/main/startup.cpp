@@ -79,16 +79,14 @@ CmdLine ParseCommandLine(const std::string& line) {
   return c;
 }
 
-Placement CheckMainPlacement(const Placement& saved, int32_t screenWidth, int32_t screenHeight,
-                             bool anotherInstance) {
+Placement CheckMainPlacement(const Placement& saved, int32_t screenWidth, int32_t screenHeight, bool anotherInstance) {
   Placement def;
   def.X = CW_USEDEFAULT;
   def.Width = MAINWND_DEFAULT_WIDTH;
   def.Height = MAINWND_DEFAULT_HEIGHT;
   // 64-bit sums: saved values are whatever the settings file held.
   int64_t x = saved.X, y = saved.Y, w = saved.Width, h = saved.Height;
-  if (anotherInstance || x > int64_t(screenWidth) - 20 || y > int64_t(screenHeight) - 20 || x + w < 100 ||
-      2 * h < 100)
+  if (anotherInstance || x > int64_t(screenWidth) - 20 || y > int64_t(screenHeight) - 20 || x + w < 100 || 2 * h < 100)
     return def;
   if (saved.X == CW_USEDEFAULT) return def;
   Placement p = saved;

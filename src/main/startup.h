@@ -39,8 +39,7 @@ struct Placement {
 // top edge lies within 20 pixels of the screen's right or bottom, one that
 // ends left of x = 100, or one lower than 50; otherwise the size is clamped to
 // the screen.
-Placement CheckMainPlacement(const Placement& saved, int32_t screenWidth, int32_t screenHeight,
-                             bool anotherInstance);
+Placement CheckMainPlacement(const Placement& saved, int32_t screenWidth, int32_t screenHeight, bool anotherInstance);
 
 // Position of the first case-insensitive match of pattern in text (UTF-8;
 // ASCII letters and the Latin-1 letters fold), or -1. An empty pattern

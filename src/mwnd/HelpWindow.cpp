@@ -52,9 +52,7 @@ QString HelpWindow::topic() const {
   return name.endsWith(QStringLiteral(".html")) ? name.chopped(5) : name;
 }
 
-bool HelpWindow::hasTopic(const QString& topic) {
-  return QFile::exists(QStringLiteral(":/help/%1.html").arg(topic));
-}
+bool HelpWindow::hasTopic(const QString& topic) { return QFile::exists(QStringLiteral(":/help/%1.html").arg(topic)); }
 
 void HelpWindow::showTopic(QWidget* owner, const QString& topic) {
   // Opened from a modal dialog, the window belongs to that dialog, or the

@@ -40,9 +40,9 @@ constexpr int UI_SAVE = 1, UI_PLAYING = 2, UI_FROZEN = 4, UI_SHOWPARAMS = 8, UI_
 
 // StoreUi through the message helper.
 StoreAnswer StoreAsk(void* ctx, int captionId, const std::string& text, bool withCancel) {
-  int a = MessageBox::showText(static_cast<QWidget*>(ctx), QString::fromStdString(text),
-                               withCancel ? MessageBox::YesNoCancel : MessageBox::YesNo, captionId,
-                               MessageBox::Question);
+  int a =
+      MessageBox::showText(static_cast<QWidget*>(ctx), QString::fromStdString(text),
+                           withCancel ? MessageBox::YesNoCancel : MessageBox::YesNo, captionId, MessageBox::Question);
   return a == MessageBox::AnsYes ? STORE_YES : a == MessageBox::AnsNo ? STORE_NO : STORE_CANCEL;
 }
 bool StoreConfirm(void* ctx, const std::string& text) {
@@ -144,7 +144,7 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
   plat::ResetEvent(hWaveEvent);
   if (!CreateAudioThread(EngineWindowFor(this), Cfg.Advanced.ThreadTimeCritical != 0)) {
     MessageBox::show(this, 1257);
-    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(1); });
+    QTimer::singleShot(0, this, [this] { closeAtOnce(1); });
     return;
   }
   // The presets are read once the window exists (and shows).
@@ -245,8 +245,7 @@ void MainWindow::firstFill() {
   StoreUi ui = storeUi();
   if (int rc = LoadAllPresets(&ui)) {
     showStoreError(rc);
-    hide();
-    QCoreApplication::exit(1);
+    closeAtOnce(1);
     return;
   }
   List->presets()->fill();
@@ -311,7 +310,18 @@ void MainWindow::saveSettingsNow(bool writeSelected) {
   SaveSettings(Cfg, writeSelected ? &name : nullptr, *store);
 }
 
+void MainWindow::closeAtOnce(int code) {
+  QuitCode = code;
+  CloseNow = true;
+  HelpWindow::closeAll();
+  close();
+}
+
 void MainWindow::closeEvent(QCloseEvent* e) {
+  if (CloseNow) {
+    e->accept();
+    return;
+  }
   if (Closing) {
     // Waiting for the audio thread to confirm the stop, or confirmed.
     if (Playing) e->ignore();
@@ -355,7 +365,6 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 void MainWindow::finishClose() {
   HelpWindow::closeAll();
   if (Playing) MessageBox::show(this, 1306);
-  QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
 }
 
 void MainWindow::closeForSessionEnd() {
@@ -406,16 +415,16 @@ void MainWindow::playStopped() {
   updateUi(UI_PLAYING | UI_FROZEN);
   if (!QApplication::focusWidget()) List->setFocus();
   if (CloseAfterPlay) {
-    // A playback started with "-p" closes the window directly.
+    // A playback started with "-p" closes the window directly, without
+    // saving the settings.
     CloseAfterPlay = false;
-    Closing = true;
     finishClose();
-    hide();
+    closeAtOnce(0);
     return;
   }
   if (Closing) {
     finishClose();
-    hide();
+    closeAtOnce(0);
   }
 }
 

@@ -28,7 +28,7 @@ struct StartRequest {
   bool AnotherInstance = false;
   bool HasLoadName = false;  // "-p": select, play, close at the end
   std::string LoadName;
-  std::string ImportFile;    // imported once the list is shown
+  std::string ImportFile;  // imported once the list is shown
 };
 
 class MainWindow : public QMainWindow {
@@ -54,6 +54,9 @@ class MainWindow : public QMainWindow {
   // Closes as at the end of the session (no questions: unsaved changes are
   // dropped).
   void closeForSessionEnd();
+  // The program's exit code once the window has closed: 1 after a failed
+  // start (the store could not be read, no audio thread).
+  int quitCode() const { return QuitCode; }
 
   // Notices of the audio thread (posted to the window).
   void playStatus(int lines, const QString& text);
@@ -83,6 +86,7 @@ class MainWindow : public QMainWindow {
   PlaybackUi playbackUi();
   void saveSettingsNow(bool writeSelected);
   void finishClose();
+  void closeAtOnce(int code);
 
   // --- Presets (PresetCommands.cpp) -----------------------------------------
   void cmdNew();
@@ -132,6 +136,8 @@ class MainWindow : public QMainWindow {
   bool CloseAfterPlay = false;  // playback started with "-p"
   bool CloseRequested = false;  // a close arrived while busy
   bool SessionEnd = false;
+  bool CloseNow = false;  // the close is decided: accept it
+  int QuitCode = 0;
   plat::WaveDevice* Device = nullptr;
   int VisualMode = 0;
 };

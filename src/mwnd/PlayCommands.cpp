@@ -65,7 +65,8 @@ int32_t WavFileMinutes(const char* path) {
 
 std::string MainWindow::backgroundName(const Preset& p) const {
   int bg = p.data.Background;
-  if (bg == AMBIX_OTHER || bg == AMBIX_LONG) return QFileInfo(QString::fromUtf8(p.data.BackgroundFile)).fileName().toStdString();
+  if (bg == AMBIX_OTHER || bg == AMBIX_LONG)
+    return QFileInfo(QString::fromUtf8(p.data.BackgroundFile)).fileName().toStdString();
   return FormatPrintf(GetStr(1304), p.data.BackgroundFile, bg);
 }
 
@@ -218,8 +219,7 @@ void MainWindow::cmdPlayWav() {
   AudioStrobeOn.store(savedStrobe);
   Progress->finish();
   if (rc == 0) {
-    MessageBox::showText(this,
-                         QString::fromStdString(FormatPrintf(GetStr(82), FormatNumber(minutes, 2, 2, 2, true))),
+    MessageBox::showText(this, QString::fromStdString(FormatPrintf(GetStr(82), FormatNumber(minutes, 2, 2, 2, true))),
                          MessageBox::Ok, 0, MessageBox::Information);
   } else if (rc != -1) {
     MessageBox::show(this, rc, {backgroundName(p), path});

@@ -11,7 +11,7 @@
 #include "mwnd/presetlist.h"
 
 // Roles of the model beyond the display text.
-constexpr int PresetIndexRole = Qt::UserRole;      // int: index into Program
+constexpr int PresetIndexRole = Qt::UserRole;     // int: index into Program
 constexpr int PresetIconRole = Qt::UserRole + 1;  // int: ListIcon
 
 class PresetListModel : public QAbstractListModel {

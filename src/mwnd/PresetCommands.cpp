@@ -206,8 +206,8 @@ void MainWindow::cmdSaveAs() {
       MessageBox::show(this, 95);
       return;
     }
-    if (MessageBox::showText(this, QString::fromStdString(FormatPrintf(GetStr(80), name.c_str())),
-                             MessageBox::YesNo, 0, MessageBox::Question) != MessageBox::AnsYes)
+    if (MessageBox::showText(this, QString::fromStdString(FormatPrintf(GetStr(80), name.c_str())), MessageBox::YesNo, 0,
+                             MessageBox::Question) != MessageBox::AnsYes)
       return;
   } else if (IsNeverSaved(state)) {
     target = cur;
@@ -320,8 +320,8 @@ void MainWindow::cmdExport() {
     showStoreError(rc);
     return;
   }
-  QString file = FileDialog::saveFile(this, 252, 251, QString::fromUtf8(Program[SelProgram].Name) + ".tvk",
-                                      QStringLiteral("tvk"));
+  QString file =
+      FileDialog::saveFile(this, 252, 251, QString::fromUtf8(Program[SelProgram].Name) + ".tvk", QStringLiteral("tvk"));
   if (file.isEmpty()) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   int rc = ExportPreset(SelProgram, file.toStdString());

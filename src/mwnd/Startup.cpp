@@ -67,7 +67,8 @@ void ServeHandOver(plat::InstanceServer& server, MainWindow* window) {
   QObject::connect(n, &QSocketNotifier::activated, window, [&server, window] {
     int fd = -1;
     std::string line;
-    while (plat::AcceptRequest(server, &fd, &line)) plat::AnswerRequest(fd, window->handOver(QString::fromUtf8(line.c_str())));
+    while (plat::AcceptRequest(server, &fd, &line))
+      plat::AnswerRequest(fd, window->handOver(QString::fromUtf8(line.c_str())));
   });
 }
 
@@ -156,8 +157,8 @@ int RunProgram(int argc, char** argv) {
   start.LoadName = cmd.LoadName;
   if (!another) start.ImportFile = cmd.ImportFile;
 
-  QRect screen = QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry()
-                                                   : QRect(0, 0, 1024, 768);
+  QRect screen =
+      QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry() : QRect(0, 0, 1024, 768);
   Placement place = CheckMainPlacement(Cfg.Main, screen.width(), screen.height(), another);
   MainWindow window(start);
   if (place.X == CW_USEDEFAULT)
@@ -178,6 +179,7 @@ int RunProgram(int argc, char** argv) {
   });
 
   int rc = app.exec();
+  if (window.quitCode()) rc = window.quitCode();
   plat::ReleaseInstance(server);
   UnloadAllPresets();
   return rc;

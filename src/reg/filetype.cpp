@@ -182,15 +182,14 @@ std::string DesktopEntryText(const std::string& exec, const std::string& iconNam
   return o.str();
 }
 
-FileTypeState RegisterFileType(const std::string& programPath, const std::string& iconSvg,
-                               const std::string& dataHome, const std::string& dataDirs) {
+FileTypeState RegisterFileType(const std::string& programPath, const std::string& iconSvg, const std::string& dataHome,
+                               const std::string& dataDirs) {
   FileTypeState state = PresetFileTypeState(dataHome, dataDirs);
   if (state != FILETYPE_FREE) return state;
   bool ok = WriteFile(dataHome + "/mime/packages/sonavel.xml", MimePackageText());
   ok = WriteFile(dataHome + "/applications/sonavel.desktop", DesktopEntryText(programPath, "sonavel")) && ok;
   if (!iconSvg.empty()) WriteFile(dataHome + "/icons/hicolor/scalable/apps/sonavel.svg", iconSvg);
   if (ok && OnPath("update-mime-database")) RunDetached("update-mime-database", dataHome + "/mime");
-  if (ok && OnPath("update-desktop-database"))
-    RunDetached("update-desktop-database", dataHome + "/applications");
+  if (ok && OnPath("update-desktop-database")) RunDetached("update-desktop-database", dataHome + "/applications");
   return state;
 }

@@ -33,8 +33,8 @@ std::string DesktopEntryText(const std::string& exec, const std::string& iconNam
 // writes mime/packages/sonavel.xml, applications/sonavel.desktop and the
 // icon (from `iconSvg`), and starts update-mime-database in the background
 // when it is installed. Returns the state found before.
-FileTypeState RegisterFileType(const std::string& programPath, const std::string& iconSvg,
-                               const std::string& dataHome, const std::string& dataDirs);
+FileTypeState RegisterFileType(const std::string& programPath, const std::string& iconSvg, const std::string& dataHome,
+                               const std::string& dataDirs);
 
 // $XDG_DATA_HOME (or ~/.local/share) and $XDG_DATA_DIRS (or
 // /usr/local/share:/usr/share).

@@ -16,8 +16,8 @@ void DefaultSettings(Settings& s, bool directDraw) {
   s.VisualOptions.Colors[1] = 0x0000FF00;  // green
   s.Advanced = AdvancedOptions{};
   s.Advanced.UseDirectDraw = directDraw ? 1 : 0;
-  static constexpr uint32_t kCustColors[16] = {0x800000, 0x8000, 0x800080, 0xFF,   0x80FF, 0xFF00FF,
-                                               0x8080FF, 0xFFFF00, 0x80,   0x808000, 0xFF0000, 0xFF8080,
-                                               0xFF00,   0xFFFF, 0xFF80FF, 0x80FF80};
+  static constexpr uint32_t kCustColors[16] = {0x800000, 0x8000,   0x800080, 0xFF,     0x80FF,   0xFF00FF,
+                                               0x8080FF, 0xFFFF00, 0x80,     0x808000, 0xFF0000, 0xFF8080,
+                                               0xFF00,   0xFFFF,   0xFF80FF, 0x80FF80};
   std::memcpy(s.CustColorTable, kCustColors, sizeof kCustColors);
 }
