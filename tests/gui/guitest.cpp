@@ -1,0 +1,165 @@
+// Test support and the test program's main: runs the test class named on the
+// command line on the offscreen platform, with HOME and the XDG folders in a
+// private temporary folder.
+#include "gui/guitest.h"
+
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "assert/check.h"
+#include "dialog/FileDialog.h"
+#include "dialog/MessageBox.h"
+#include "file/store.h"
+#include "mwnd/Startup.h"
+#include "platform/numfmt.h"
+#include "reg/settings.h"
+
+namespace gui {
+
+namespace {
+
+QTemporaryDir* gRoot = nullptr;
+int gFolders = 0;
+std::mutex gCheckLock;
+QStringList gChecks;
+
+std::map<std::string, QObject* (*)()>& Registry() {
+  static std::map<std::string, QObject* (*)()> r;
+  return r;
+}
+
+void RecordCheck(const CheckFailure& f) {
+  char buf[512];
+  FormatCheckSummary(f, buf, sizeof buf);
+  std::lock_guard<std::mutex> lock(gCheckLock);
+  gChecks << QString::fromUtf8(buf);
+}
+
+}  // namespace
+
+QString TempRoot() { return gRoot->path(); }
+
+QString NewFolder(const QString& name) {
+  QString path = QStringLiteral("%1/%2_%3").arg(TempRoot(), name).arg(++gFolders);
+  QDir().mkpath(path);
+  return path;
+}
+
+QString FreshStore() {
+  QString dir = NewFolder(QStringLiteral("store"));
+  UnloadAllPresets();
+  SetStoreDir(dir.toStdString());
+  DefaultSettings(Cfg, false);
+  Cfg.Advanced.RunConfigWizard = 0;
+  MessageBox::clearShown();
+  FileDialog::clearNextFileNames();
+  return dir;
+}
+
+MainWindow* OpenMainWindow(const StartRequest& start) {
+  auto* w = new MainWindow(start);
+  w->resize(528, 150);
+  w->show();
+  if (!QTest::qWaitForWindowExposed(w)) qWarning("main window not exposed");
+  QTest::qWaitFor([w] { return w->listReady(); }, 5000);
+  if (!w->listReady()) qWarning("the preset list was not filled");
+  return w;
+}
+
+void CloseMainWindow(MainWindow*& w) {
+  if (!w) return;
+  if (w->playing()) {
+    w->close();
+    QTest::qWaitFor([w] { return !w->playing(); }, 10000);
+  }
+  delete w;
+  w = nullptr;
+}
+
+void OnModal(std::function<void(QWidget*)> action) {
+  auto* timer = new QTimer;
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, action] {
+    QWidget* m = QApplication::activeModalWidget();
+    if (!m || !m->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    action(m);
+    // A failed check inside the action must not leave the dialog waiting.
+    if (QTest::currentTestFailed())
+      while (QWidget* open = QApplication::activeModalWidget()) {
+        open->close();
+        if (auto* d = qobject_cast<QDialog*>(open)) d->reject();
+        if (QApplication::activeModalWidget() == open) break;
+      }
+  });
+  timer->start();
+}
+
+QStringList TakeCheckFailures() {
+  std::lock_guard<std::mutex> lock(gCheckLock);
+  QStringList c = gChecks;
+  gChecks.clear();
+  return c;
+}
+
+FakeDevice::FakeDevice(const plat::FakeWaveConfig& config) : Fake(plat::CreateFakeWave(config)) {
+  Target.Fake = Fake;
+  MainWindow::setWaveTarget(&Target);
+}
+
+FakeDevice::~FakeDevice() {
+  MainWindow::setWaveTarget(nullptr);
+  plat::DestroyFakeWave(Fake);
+}
+
+void RegisterTest(const char* name, QObject* (*make)()) { Registry()[name] = make; }
+
+}  // namespace gui
+
+int main(int argc, char** argv) {
+  if (argc < 2 || !gui::Registry().count(argv[1])) {
+    std::fprintf(stderr, "usage: test_gui CLASS [Qt Test options]; classes:");
+    for (auto& [name, make] : gui::Registry()) std::fprintf(stderr, " %s", name.c_str());
+    std::fprintf(stderr, "\n");
+    return 2;
+  }
+  // Everything the program writes for a user goes into a private home.
+  gui::gRoot = new QTemporaryDir;
+  QByteArray root = gui::gRoot->path().toUtf8();
+  for (const char* v : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
+    QByteArray dir = root + "/" + v;
+    QDir().mkpath(QString::fromUtf8(dir));
+    ::setenv(v, dir.constData(), 1);
+  }
+  ::chmod((root + "/XDG_RUNTIME_DIR").constData(), 0700);
+  ::setenv("HOME", root.constData(), 1);
+  if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+  SetCheckReporter(gui::RecordCheck);
+  StartEngine();
+  MessageBox::setAutoAnswer(true);
+  // Numbers as an English-speaking user sees them, whatever the machine's
+  // locale.
+  plat::NumberSettings en;
+  plat::GetNumberSettings(&en);
+  std::strcpy(en.DecimalSep, ".");
+  std::strcpy(en.ThousandSep, ",");
+  en.Grouping = 3;
+  plat::SetNumberSettings(en);
+  QObject* test = gui::Registry()[argv[1]]();
+  std::vector<char*> args{argv[0]};
+  for (int i = 2; i < argc; ++i) args.push_back(argv[i]);
+  int rc = QTest::qExec(test, static_cast<int>(args.size()), args.data());
+  delete test;
+  UnloadAllPresets();
+  delete gui::gRoot;
+  return rc;
+}

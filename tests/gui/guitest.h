@@ -1,0 +1,60 @@
+// Support for the desktop program's tests: a private home for each test
+// program, a fresh preset store per test, the main window opened and ready,
+// modal dialogs driven from a timer, and the fake wave device.
+#pragma once
+#include <QApplication>
+#include <QDialog>
+#include <QObject>
+#include <QString>
+#include <QTest>
+#include <functional>
+#include <string>
+
+#include "mwnd/MainWindow.h"
+#include "platform/wavedev.h"
+
+namespace gui {
+
+// The folder every test of this program writes into (HOME points here).
+QString TempRoot();
+// A new empty folder under TempRoot().
+QString NewFolder(const QString& name);
+// Uses a new store folder (created from the built-in presets when loaded)
+// and resets the settings to their defaults.
+QString FreshStore();
+
+// Opens the main window and waits until its list is filled.
+MainWindow* OpenMainWindow(const StartRequest& start = StartRequest());
+// Closes and deletes it (stopping playback first).
+void CloseMainWindow(MainWindow*& w);
+
+// Runs `action` on the modal dialog that the next call opens, as soon as it
+// shows (a dialog of class T, found as the active modal widget).
+void OnModal(std::function<void(QWidget* dialog)> action);
+template <class T>
+void OnDialog(std::function<void(T* dialog)> action) {
+  OnModal([action](QWidget* w) {
+    T* d = qobject_cast<T*>(w);
+    QVERIFY2(d, qPrintable(QStringLiteral("unexpected dialog %1").arg(w ? w->objectName() : "none")));
+    action(d);
+  });
+}
+
+// Internal errors seen since the last call (tests that expect none check
+// that the list is empty).
+QStringList TakeCheckFailures();
+
+// The fake device used by the main window while a test keeps it.
+struct FakeDevice {
+  explicit FakeDevice(const plat::FakeWaveConfig& config = plat::FakeWaveConfig());
+  ~FakeDevice();
+  plat::FakeWave* Fake;
+  plat::WaveTarget Target;
+};
+
+// Test classes register themselves under a name given on the command line.
+void RegisterTest(const char* name, QObject* (*make)());
+#define GUI_TEST(Class)                                                                             \
+  static const bool Class##_registered = (gui::RegisterTest(#Class, [] { return (QObject*)new Class; }), true)
+
+}  // namespace gui

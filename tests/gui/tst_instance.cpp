@@ -1,0 +1,168 @@
+// Two real processes of the program: a second start hands its file to the
+// first and exits 0 without a window; it is refused (1312) while the first
+// shows a dialog, and gives up (1310) on a first instance that does not
+// answer. The end of the session closes the program as its close box does.
+#include <signal.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+
+#include "gui/guitest.h"
+
+namespace {
+
+// A program folder of its own, so the processes keep their store there.
+struct Install {
+  QString Dir, Home;
+  Install() {
+    Dir = gui::NewFolder("install");
+    Home = gui::NewFolder("home");
+    for (const char* f : {"sonavel", "sonavel-cli", "Ambix.dll"})
+      QFile::copy(QStringLiteral(SONAVEL_BIN_DIR "/%1").arg(f), Dir + "/" + f);
+    QDir().mkpath(Home + "/run");
+    QFile::setPermissions(Home + "/run", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  }
+  QProcessEnvironment Env(bool autoAnswer) const {
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert("QT_QPA_PLATFORM", "offscreen");
+    e.insert("HOME", Home);
+    e.insert("XDG_CONFIG_HOME", Home + "/config");
+    e.insert("XDG_DATA_HOME", Home + "/data");
+    e.insert("XDG_RUNTIME_DIR", Home + "/run");
+    if (autoAnswer)
+      e.insert("SONAVEL_AUTO_ANSWER", "1");
+    else
+      e.remove("SONAVEL_AUTO_ANSWER");
+    return e;
+  }
+  QProcess* Start(const QStringList& args, bool autoAnswer = true) const {
+    auto* p = new QProcess;
+    p->setProcessEnvironment(Env(autoAnswer));
+    p->start(Dir + "/sonavel", args);
+    p->waitForStarted();
+    return p;
+  }
+  // Runs a second start to its end; its standard error.
+  QString RunSecond(const QStringList& args, int* exitCode, qint64* ms) const {
+    QElapsedTimer t;
+    t.start();
+    QProcess* p = Start(args);
+    p->waitForFinished(20000);
+    *ms = t.elapsed();
+    *exitCode = p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
+    QString err = QString::fromUtf8(p->readAllStandardError());
+    delete p;
+    return err;
+  }
+  // Waits until the first instance has filled its list (its store exists
+  // and a request is taken).
+  void WaitReady(QProcess* first, const QString& file) const {
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(Dir + "/Presets.tvk"), 20000);
+    (void)first;
+    (void)file;
+  }
+};
+
+void End(QProcess* p) {
+  if (!p) return;
+  ::kill(static_cast<pid_t>(p->processId()), SIGCONT);
+  p->terminate();
+  p->waitForFinished(10000);
+  delete p;
+}
+
+// A preset file to hand over.
+QString MakePresetFile(const Install& in) {
+  QString file = in.Home + "/gift.tvk";
+  QProcess cli;
+  cli.start(in.Dir + "/sonavel-cli", {"new", "-o", file});
+  cli.waitForFinished(20000);
+  return file;
+}
+
+}  // namespace
+
+class Instance : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void secondStartHandsItsFileOver() {
+    Install in;
+    QString file = MakePresetFile(in);
+    QVERIFY(QFile::exists(file));
+    QProcess* first = in.Start({});
+    in.WaitReady(first, file);
+    QString firstErr;
+    int code = -1;
+    qint64 ms = 0;
+    // The first instance may still be filling its list: it refuses until
+    // then, and the second start would say so.
+    QString err;
+    for (int i = 0; i < 50; ++i) {
+      err = in.RunSecond({file}, &code, &ms);
+      if (!err.contains("Please close any dialogs")) break;
+      QTest::qWait(100);
+    }
+    QCOMPARE(code, 0);
+    QCOMPARE(err, QString());  // no message, no window: it just hands over
+    QTRY_VERIFY_WITH_TIMEOUT((firstErr += QString::fromUtf8(first->readAllStandardError()))
+                                 .contains("1 preset was successfully imported."),
+                             10000);
+    // The first instance closes on SIGTERM as through its close box, with
+    // its settings written.
+    first->terminate();
+    QVERIFY(first->waitForFinished(10000));
+    QCOMPARE(first->exitCode(), 0);
+    QVERIFY(QFile::exists(in.Home + "/config/Kelvadi/Sonavel.conf"));
+    delete first;
+  }
+
+  void refusedWhileTheFirstShowsADialog() {
+    Install in;
+    QString file = MakePresetFile(in);
+    // Its message box (1447) stays open: nobody answers it.
+    QProcess* first = in.Start({"-p", "No such preset"}, false);
+    in.WaitReady(first, file);
+    QTest::qWait(300);
+    int code = -1;
+    qint64 ms = 0;
+    QString err = in.RunSecond({file}, &code, &ms);
+    QCOMPARE(code, 0);
+    QVERIFY2(err.contains("Unable to import file '" + file + "'.\n\nPlease close any dialogs in Sonavel and try again."),
+             qPrintable(err));
+    End(first);
+  }
+
+  void hungFirstInstanceIsGivenUpAfterTwoSeconds() {
+    Install in;
+    QString file = MakePresetFile(in);
+    QProcess* first = in.Start({});
+    in.WaitReady(first, file);
+    QTest::qWait(300);
+    ::kill(static_cast<pid_t>(first->processId()), SIGSTOP);
+    int code = -1;
+    qint64 ms = 0;
+    QString err = in.RunSecond({file}, &code, &ms);
+    QCOMPARE(code, 0);
+    QVERIFY2(err.contains("Sonavel is currently busy."), qPrintable(err));
+    QVERIFY(ms >= 2000);
+    End(first);
+  }
+
+  void anotherInstanceRunsBesideTheFirst() {
+    Install in;
+    QProcess* first = in.Start({});
+    in.WaitReady(first, QString());
+    QProcess* second = in.Start({"-anotherinstance"});
+    QVERIFY(!second->waitForFinished(1500));  // it stays, with its window
+    second->terminate();
+    QVERIFY(second->waitForFinished(10000));
+    QCOMPARE(second->exitCode(), 0);
+    delete second;
+    End(first);
+  }
+};
+
+GUI_TEST(Instance);
+#include "tst_instance.moc"

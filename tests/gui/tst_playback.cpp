@@ -1,0 +1,291 @@
+// Playback from the main window: play, freeze (both ways), stop, the end of
+// a preset, closing while playing and "-p", on the fake device; the device
+// diagnosis; ALSA's file plugin through the user's .asoundrc; play into a
+// WAV file (the same bytes as the command-line tool's render) and play with
+// a delay.
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QTimer>
+
+#include "data/state.h"
+#include "dialog/FileDialog.h"
+#include "dialog/MessageBox.h"
+#include "dialog/PlayDelayDialog.h"
+#include "dialog/PlayWavDialog.h"
+#include "file/store.h"
+#include "gui/guitest.h"
+#include "main/model.h"
+#include "mwnd/PresetCombo.h"
+#include "mwnd/ProgressLine.h"
+#include "mwnd/hooks.h"
+#include "reg/settings.h"
+
+namespace {
+
+// The editor makes the preset short (0.01 minutes) and names it.
+int ShortEditor(QWidget*, int index, bool* renamed) {
+  Program[index].data.Segment[0].Length = 1;
+  Program[index].data.ContinuePlaying = 0;  // it ends rather than holding its last values
+  std::strcpy(Program[index].Name, "Short");
+  *renamed = true;
+  return 2;
+}
+
+// A new preset (one voice, no noise, no background) saved as "Short".
+void MakeShortPreset(MainWindow* w) {
+  Hooks.PresetEditor = ShortEditor;
+  w->actions().New->trigger();
+  w->actions().Save->trigger();
+  QCOMPARE(w->presetList()->currentText(), QString("Short"));
+}
+
+// Plays the fake clock forward in steps of 50 ms until `done` holds.
+template <class F>
+bool AdvanceUntil(plat::FakeWave* fake, F done, int maxSteps = 400) {
+  for (int i = 0; i < maxSteps; ++i) {
+    if (done()) return true;
+    plat::FakeAdvance(fake, 2205);
+    QTest::qWait(5);
+  }
+  return done();
+}
+
+bool Audible(const std::vector<unsigned char>& bytes) {
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+    if (bytes[i] != 0 || bytes[i + 1] != 0) return true;
+  return false;
+}
+
+QByteArray ReadFile(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString gAlsaRaw;
+
+}  // namespace
+
+class Playback : public QObject {
+  Q_OBJECT
+  MainWindow* W = nullptr;
+
+ private Q_SLOTS:
+  void initTestCase() {
+    // ALSA reads the user's configuration once, at its first use.
+    gAlsaRaw = gui::TempRoot() + "/alsa.raw";
+    QFile rc(QDir::homePath() + "/.asoundrc");
+    QVERIFY(rc.open(QIODevice::WriteOnly));
+    rc.write(QStringLiteral("pcm.sonavel_capture {\n  type file\n  slave { pcm { type null } }\n  file \"%1\"\n"
+                            "  format raw\n}\n")
+                 .arg(gAlsaRaw)
+                 .toUtf8());
+  }
+  void init() {
+    gui::FreshStore();
+    gui::TakeCheckFailures();
+  }
+  void cleanup() {
+    if (W && W->waveOptChanged()) MessageBox::setNextAnswer(MessageBox::AnsNo);
+    gui::CloseMainWindow(W);
+    Hooks = GuiHooks();
+    QCOMPARE(gui::TakeCheckFailures(), QStringList());
+  }
+
+  void playFreezeStop_data() {
+    QTest::addColumn<int>("immediatePause");
+    QTest::newRow("immediate") << 1;
+    QTest::newRow("queued") << 0;
+  }
+  void playFreezeStop() {
+    QFETCH(int, immediatePause);
+    gui::FakeDevice dev;
+    W = gui::OpenMainWindow();
+    Cfg.Advanced.ImmediatePause = immediatePause;
+    W->actions().ToolPlay->trigger();
+    QVERIFY(W->playing());
+    QVERIFY(W->statusText()->text().startsWith("Time 0:00"));
+    QVERIFY(!W->actions().Play->isEnabled() && W->actions().Stop->isEnabled() && W->actions().ToolFreeze->isVisible());
+    QVERIFY(!W->actions().ToolPlay->isVisible());
+    QVERIFY(AdvanceUntil(dev.Fake, [&] { return W->statusText()->text().startsWith("Time 0:01"); }));
+    QVERIFY(W->statusText()->text().contains("Voice 1: volume"));
+
+    int resets = plat::FakeResets(dev.Fake);
+    W->actions().Freeze->trigger();
+    QCOMPARE(W->actions().ToolFreeze->toolTip(), QString("Restart"));
+    QVERIFY(AdvanceUntil(dev.Fake, [&] { return W->statusText()->text().startsWith("(Parameters frozen)"); }));
+    // Immediate: the queued blocks were dropped; queued: nothing was reset.
+    QCOMPARE(plat::FakeResets(dev.Fake) > resets, immediatePause == 1);
+    W->actions().ToolFreeze->trigger();
+    QCOMPARE(W->actions().ToolFreeze->toolTip(), QString("Freeze parameters"));
+    QVERIFY(AdvanceUntil(dev.Fake, [&] { return W->statusText()->text().startsWith("Time"); }));
+
+    W->actions().Stop->trigger();
+    QVERIFY(AdvanceUntil(dev.Fake, [&] { return !W->playing(); }));
+    QCOMPARE(W->statusText()->text(), QString("Not playing"));
+    QVERIFY(W->actions().Play->isEnabled() && !W->actions().Stop->isEnabled());
+    QVERIFY(Audible(plat::FakePlayed(dev.Fake)));
+  }
+
+  void presetEndStopsAndPlaysItsTail() {
+    gui::FakeDevice dev;
+    W = gui::OpenMainWindow();
+    MakeShortPreset(W);
+    W->actions().Play->trigger();
+    QVERIFY(W->playing());
+    QVERIFY(AdvanceUntil(dev.Fake, [&] { return !W->playing(); }));
+    // 0.6 s of sound were played (16-bit stereo at 44100 Hz), the tail too.
+    QVERIFY(plat::FakePlayedBytes(dev.Fake) >= int64_t(44100) * 4 * 6 / 10);
+    QCOMPARE(W->statusText()->text(), QString("Not playing"));
+    QVERIFY(W->isVisible());
+  }
+
+  void closingWhilePlayingWaitsForTheStop() {
+    gui::FakeDevice dev;
+    W = gui::OpenMainWindow();
+    W->actions().Play->trigger();
+    QVERIFY(W->playing());
+    W->close();
+    QVERIFY(W->isVisible());  // not before the audio thread confirms
+    QVERIFY(AdvanceUntil(dev.Fake, [&] { return !W->playing(); }));
+    QTRY_VERIFY(!W->isVisible());
+  }
+
+  void loadNamePlaysAndClosesAtTheEnd() {
+    gui::FakeDevice dev;
+    W = gui::OpenMainWindow();
+    MakeShortPreset(W);
+    gui::CloseMainWindow(W);
+    StartRequest start;
+    start.HasLoadName = true;
+    start.LoadName = "sho";
+    W = gui::OpenMainWindow(start);
+    QCOMPARE(W->presetList()->currentText(), QString("Short"));
+    QVERIFY(W->playing());
+    QVERIFY(AdvanceUntil(dev.Fake, [&] { return !W->playing(); }));
+    QTRY_VERIFY(!W->isVisible());
+  }
+
+  void deviceDiagnosis_data() {
+    QTest::addColumn<int>("maxBits");
+    QTest::addColumn<int>("maxRate");
+    QTest::addColumn<int>("maxChannels");
+    QTest::addColumn<int>("queryError");
+    QTest::addColumn<int>("openError");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("8-bit only") << 8 << 192000 << 2 << 0 << 0 << "Your sound card does not support 16-bit sound.";
+    // 8 bits, 40000 Hz and mono tried in turn, none fits.
+    QTest::newRow("nothing fits") << 8 << 22050 << 2 << 0 << 0
+                                  << "Your sound card does not support the required wave format.";
+    QTest::newRow("mono") << 16 << 192000 << 1 << 0 << 0 << "Your sound card does not support stereo sound.";
+    QTest::newRow("in use") << 16 << 192000 << 2 << 4 << 0 << "The wave device is already in use";
+    QTest::newRow("none") << 16 << 192000 << 2 << 2 << 0 << "No sound card found in your system.";
+    QTest::newRow("memory") << 16 << 192000 << 2 << 0 << 7 << "The wave device could not allocate enough memory";
+    QTest::newRow("other") << 16 << 192000 << 2 << 0 << 11 << "Unable to open wave device (error code 11).";
+  }
+  void deviceDiagnosis() {
+    QFETCH(int, maxBits);
+    QFETCH(int, maxRate);
+    QFETCH(int, maxChannels);
+    QFETCH(int, queryError);
+    QFETCH(int, openError);
+    QFETCH(QString, message);
+    plat::FakeWaveConfig c;
+    c.MaxBits = maxBits;
+    c.MaxRate = maxRate;
+    c.MaxChannels = maxChannels;
+    c.QueryError = queryError;
+    c.OpenError = openError;
+    gui::FakeDevice dev(c);
+    W = gui::OpenMainWindow();
+    W->actions().Play->trigger();
+    QVERIFY(!W->playing());
+    QVERIFY2(MessageBox::lastText().startsWith(message), qPrintable(MessageBox::lastText()));
+    QCOMPARE(plat::FakePlayedBytes(dev.Fake), int64_t(0));
+  }
+
+  void slowDeviceWithSixteenBitsSaysSampleRate() {
+    // 8 bits work only at 40000 Hz or below: the second fallback's message.
+    plat::FakeWaveConfig c;
+    c.MaxBits = 8;
+    c.MaxRate = 40000;
+    gui::FakeDevice dev(c);
+    W = gui::OpenMainWindow();
+    Cfg.Advanced.Bits16 = 0;
+    W->actions().Play->trigger();
+    QVERIFY(MessageBox::lastText().startsWith("Your sound card does not support the specified sample frequency."));
+  }
+
+  void alsaFilePluginReceivesTheSound() {
+    QFile::remove(gAlsaRaw);
+    W = gui::OpenMainWindow();
+    Cfg.Device = "sonavel_capture";
+    W->actions().Play->trigger();
+    QVERIFY2(W->playing(), qPrintable(MessageBox::lastText()));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(gAlsaRaw).size() > 44100 * 4, 10000);
+    W->actions().Stop->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!W->playing(), 10000);
+    QByteArray raw = ReadFile(gAlsaRaw);
+    QVERIFY(Audible(std::vector<unsigned char>(raw.begin(), raw.end())));
+  }
+
+  void playIntoWavMatchesTheCommandLineRender() {
+    QString store = gui::FreshStore();
+    W = gui::OpenMainWindow();
+    MakeShortPreset(W);
+    QString wav = gui::NewFolder("wav") + "/short.wav";
+    gui::OnDialog<PlayWavDialog>([](PlayWavDialog* d) {
+      d->minutesEdit()->setText("0.05");
+      QTest::keyClick(d, Qt::Key_Return);
+    });
+    FileDialog::setNextFileName(wav);
+    W->actions().PlayWav->trigger();
+    QCOMPARE(MessageBox::lastText(), QString("0.05 minutes of output was successfully played to a .wav file."));
+    QVERIFY(!W->progressLine()->isVisible());
+    QString cliWav = gui::NewFolder("cli") + "/short.wav";
+    QProcess cli;
+    cli.start(QStringLiteral(SONAVEL_BIN_DIR "/sonavel-cli"),
+              {"render", "--store", store, "--name", "Short", "-o", cliWav, "--minutes", "0.05", "--block-ms", "10"});
+    QVERIFY(cli.waitForFinished(60000));
+    QCOMPARE(cli.exitCode(), 0);
+    QByteArray mine = ReadFile(wav), theirs = ReadFile(cliWav);
+    QCOMPARE(mine.size(), 44 + 2 + 300 * 1764);  // 300 blocks of 10 ms
+    QCOMPARE(mine, theirs);
+  }
+
+  void playWithDelayShowsItsLineAndEscAborts() {
+    gui::FakeDevice dev;
+    W = gui::OpenMainWindow();
+    gui::OnDialog<PlayDelayDialog>([](PlayDelayDialog* d) {
+      d->delayEdit()->setText("1");
+      QTest::keyClick(d, Qt::Key_Return);
+    });
+    QString caption;
+    bool barShown = false;
+    QTimer watch;
+    watch.setInterval(20);
+    connect(&watch, &QTimer::timeout, W, [&] {
+      if (!W->progressLine()->caption()->text().startsWith("Delaying")) return;
+      watch.stop();
+      caption = W->progressLine()->caption()->text();
+      barShown = W->progressLine()->isVisible() && W->progressLine()->bar()->isVisible();
+      QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : W, Qt::Key_Escape);
+    });
+    watch.start();
+    MessageBox::clearShown();
+    W->actions().PlayDelay->trigger();
+    QCOMPARE(caption, QString("Delaying for 1 minutes"));
+    QVERIFY(barShown);
+    QCOMPARE(Cfg.Advanced.PlayDelayTime, 1000);
+    QVERIFY(!W->playing());
+    QVERIFY(!W->progressLine()->isVisible());
+    QVERIFY(MessageBox::shownTexts().isEmpty());  // the user's abort is no error
+    QVERIFY(W->isEnabled() && W->actions().Play->isEnabled());
+  }
+};
+
+GUI_TEST(Playback);
+#include "tst_playback.moc"
