@@ -157,6 +157,7 @@ MainWindow::~MainWindow() {
     plat::WaveReset(Device);
   }
   EndAudioThread();
+  if (PacedSink) plat::DestroyFakeWave(PacedSink);
   HelpWindow::closeAll();
 }
 
@@ -199,7 +200,8 @@ void MainWindow::updateUi(int flags) {
     Act.Freeze->setEnabled(Playing);
   }
   if (flags & UI_FROZEN) {
-    bool frozen = FreezeState.load() != 0;
+    // 2 asks to freeze, -1 to go on: the button shows what was asked.
+    bool frozen = FreezeState.load() > 0;
     Act.ToolFreeze->setIcon(frozen ? CommandIcon("media-playback-start", "restart.svg")
                                    : CommandIcon("media-playback-pause", "freeze.svg"));
     QString tip = QString::fromUtf8(GetStr(frozen ? 44 : 43));

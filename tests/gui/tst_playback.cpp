@@ -10,6 +10,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QTimer>
+#include <memory>
 
 #include "data/state.h"
 #include "dialog/FileDialog.h"
@@ -72,6 +73,12 @@ QString gAlsaRaw;
 class Playback : public QObject {
   Q_OBJECT
   MainWindow* W = nullptr;
+  // Outlives the window even when a check fails half-way.
+  std::unique_ptr<gui::FakeDevice> Dev;
+  gui::FakeDevice& Device(const plat::FakeWaveConfig& c = plat::FakeWaveConfig()) {
+    Dev = std::make_unique<gui::FakeDevice>(c);
+    return *Dev;
+  }
 
  private Q_SLOTS:
   void initTestCase() {
@@ -91,6 +98,7 @@ class Playback : public QObject {
   void cleanup() {
     if (W && W->waveOptChanged()) MessageBox::setNextAnswer(MessageBox::AnsNo);
     gui::CloseMainWindow(W);
+    Dev.reset();
     Hooks = GuiHooks();
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
   }
@@ -102,7 +110,7 @@ class Playback : public QObject {
   }
   void playFreezeStop() {
     QFETCH(int, immediatePause);
-    gui::FakeDevice dev;
+    gui::FakeDevice& dev = Device();
     W = gui::OpenMainWindow();
     Cfg.Advanced.ImmediatePause = immediatePause;
     W->actions().ToolPlay->trigger();
@@ -131,7 +139,7 @@ class Playback : public QObject {
   }
 
   void presetEndStopsAndPlaysItsTail() {
-    gui::FakeDevice dev;
+    gui::FakeDevice& dev = Device();
     W = gui::OpenMainWindow();
     MakeShortPreset(W);
     W->actions().Play->trigger();
@@ -144,7 +152,7 @@ class Playback : public QObject {
   }
 
   void closingWhilePlayingWaitsForTheStop() {
-    gui::FakeDevice dev;
+    gui::FakeDevice& dev = Device();
     W = gui::OpenMainWindow();
     W->actions().Play->trigger();
     QVERIFY(W->playing());
@@ -155,7 +163,7 @@ class Playback : public QObject {
   }
 
   void loadNamePlaysAndClosesAtTheEnd() {
-    gui::FakeDevice dev;
+    gui::FakeDevice& dev = Device();
     W = gui::OpenMainWindow();
     MakeShortPreset(W);
     gui::CloseMainWindow(W);
@@ -199,7 +207,7 @@ class Playback : public QObject {
     c.MaxChannels = maxChannels;
     c.QueryError = queryError;
     c.OpenError = openError;
-    gui::FakeDevice dev(c);
+    gui::FakeDevice& dev = Device(c);
     W = gui::OpenMainWindow();
     W->actions().Play->trigger();
     QVERIFY(!W->playing());
@@ -212,22 +220,24 @@ class Playback : public QObject {
     plat::FakeWaveConfig c;
     c.MaxBits = 8;
     c.MaxRate = 40000;
-    gui::FakeDevice dev(c);
+    gui::FakeDevice& dev = Device(c);
     W = gui::OpenMainWindow();
     Cfg.Advanced.Bits16 = 0;
     W->actions().Play->trigger();
     QVERIFY(MessageBox::lastText().startsWith("Your sound card does not support the specified sample frequency."));
   }
 
-  void alsaFilePluginReceivesTheSound() {
+  void alsaFilePluginReceivesTheSoundAndCloseWaitsForTheStop() {
     QFile::remove(gAlsaRaw);
     W = gui::OpenMainWindow();
     Cfg.Device = "sonavel_capture";
     W->actions().Play->trigger();
     QVERIFY2(W->playing(), qPrintable(MessageBox::lastText()));
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(gAlsaRaw).size() > 44100 * 4, 10000);
-    W->actions().Stop->trigger();
+    // Closed while playing: the window goes once the stop is confirmed.
+    W->close();
     QTRY_VERIFY_WITH_TIMEOUT(!W->playing(), 10000);
+    QTRY_VERIFY(!W->isVisible());
     QByteArray raw = ReadFile(gAlsaRaw);
     QVERIFY(Audible(std::vector<unsigned char>(raw.begin(), raw.end())));
   }
@@ -257,7 +267,7 @@ class Playback : public QObject {
   }
 
   void playWithDelayShowsItsLineAndEscAborts() {
-    gui::FakeDevice dev;
+    gui::FakeDevice& dev = Device();
     W = gui::OpenMainWindow();
     gui::OnDialog<PlayDelayDialog>([](PlayDelayDialog* d) {
       d->delayEdit()->setText("1");
