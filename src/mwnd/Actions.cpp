@@ -34,7 +34,12 @@ QAction* Checkable(QAction* a) {
 }  // namespace
 
 QIcon CommandIcon(const char* themeName, const char* bundled) {
-  return QIcon::fromTheme(QString::fromLatin1(themeName), QIcon(QStringLiteral(":/icons/%1").arg(bundled)));
+  QIcon own(QStringLiteral(":/icons/%1").arg(bundled));
+  // The desktop's icons where a desktop names its theme. Without one, the
+  // search through the installed themes costs a good part of a second at
+  // start and finds nothing the program does not bring itself.
+  static const bool kDesktopTheme = !QIcon::themeName().isEmpty() && QIcon::themeName() != "hicolor";
+  return kDesktopTheme ? QIcon::fromTheme(QString::fromLatin1(themeName), own) : own;
 }
 
 void CreateActions(MainActions& a, QWidget* o) {
