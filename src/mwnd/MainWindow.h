@@ -139,5 +139,6 @@ class MainWindow : public QMainWindow {
   bool CloseNow = false;  // the close is decided: accept it
   int QuitCode = 0;
   plat::WaveDevice* Device = nullptr;
+  plat::FakeWave* PacedSink = nullptr;  // the "fake" device of the settings
   int VisualMode = 0;
 };

@@ -136,10 +136,20 @@ void MainWindow::startPlaying(uint32_t delayTick) {
     return;
   }
   plat::WaveTarget target;
-  if (TestWaveTarget())
+  if (TestWaveTarget()) {
     target = *TestWaveTarget();
-  else
+  } else if (Cfg.Device == "fake") {
+    // As with the command-line tool: a silent sink that keeps real time.
+    if (!PacedSink) {
+      plat::FakeWaveConfig c;
+      c.Record = false;
+      c.Paced = true;
+      PacedSink = plat::CreateFakeWave(c);
+    }
+    target.Fake = PacedSink;
+  } else {
     target.Pcm = Cfg.Device;
+  }
   plat::WaveDevice* dev = nullptr;
   int code = 0;
   if (int rc = OpenWaveDevice(target, options.SamplesPerSec, options.Bits16 != 0, &dev, &code)) {
