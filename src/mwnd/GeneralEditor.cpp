@@ -34,7 +34,7 @@ GeneralEditor::GeneralEditor(QWidget* owner, const QString& name, const QString&
   Description->setObjectName(QStringLiteral("presetDescription"));
   Description->setTabChangesFocus(true);
   dl->setBuddy(Description);
-  l->addControl(Description, 7, 37, 1010, 979);
+  l->addControl(Description, 7, 37, 1010, 959);  // down to the buttons
   QPushButton* ok = addButton(tr("OK"), 855, 1003);
   ok->setObjectName(QStringLiteral("okButton"));
   ok->setDefault(true);
