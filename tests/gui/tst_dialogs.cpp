@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextBrowser>
 
 #include "dialog/AboutDialog.h"
 #include "dialog/MessageBox.h"
@@ -15,6 +16,7 @@
 #include "dialog/WarningBox.h"
 #include "dlggen/modal.h"
 #include "gui/guitest.h"
+#include "mwnd/HelpWindow.h"
 #include "webstart/Hyperlink.h"
 
 namespace {
@@ -42,8 +44,8 @@ class Dialogs : public QObject {
     auto* fixed = new QLabel("fixed", &d);
     auto* wide = new QLineEdit(&d);
     auto* button = new QPushButton("OK", &d);
-    d.dynLayout()->addControl(fixed, 4, 7, 100, 8);      // small: never moves
-    d.dynLayout()->addControl(wide, 4, 20, 1010, 12);    // stretches, 10 units right margin
+    d.dynLayout()->addControl(fixed, 4, 7, 100, 8);         // small: never moves
+    d.dynLayout()->addControl(wide, 4, 20, 1010, 12);       // stretches, 10 units right margin
     d.dynLayout()->addControl(button, 2003, 1003, 50, 14);  // 45 units left of the middle
     d.show();
     QVERIFY(QTest::qWaitForWindowExposed(&d));
@@ -72,8 +74,10 @@ class Dialogs : public QObject {
       bool Tick, Result;
       int Flag;
     };
-    const Case cases[] = {{WarningBox::Yes, true, true, 1},  {WarningBox::No, true, false, 1},
-                          {WarningBox::Closed, true, false, 0}, {WarningBox::Yes, false, true, 0}};
+    const Case cases[] = {{WarningBox::Yes, true, true, 1},
+                          {WarningBox::No, true, false, 1},
+                          {WarningBox::Closed, true, false, 0},
+                          {WarningBox::Yes, false, true, 0}};
     for (const Case& c : cases) {
       int32_t flag = 0;
       WarningBox::setNextAnswer(c.A, c.Tick);
@@ -213,6 +217,27 @@ class Dialogs : public QObject {
     gOpenResult = true;
     QCOMPARE(MessageBox::lastText(), QString("Unable to launch Internet browser."));
     Hyperlink::setOpener(nullptr);
+  }
+
+  void helpButtonsOpenTheirPages() {
+    for (const char* topic : {"index", "intro", "about", "save_as", "play_wav", "play_delay", "preset_options", "new",
+                              "play", "freeze", "import", "export"})
+      QVERIFY2(HelpWindow::hasTopic(topic), topic);
+    DynDialog::setHelpHandler([](QWidget* owner, const QString& topic) { HelpWindow::showTopic(owner, topic); });
+    int32_t delay = 0;
+    gui::OnDialog<PlayDelayDialog>([](PlayDelayDialog* d) {
+      QTest::mouseClick(d->findChild<QPushButton*>("helpButton"), Qt::LeftButton);
+      QTRY_VERIFY(HelpWindow::instance() && HelpWindow::instance()->isVisible());
+      QCOMPARE(HelpWindow::instance()->topic(), QString("play_delay"));
+      QVERIFY(HelpWindow::instance()->browser()->toPlainText().contains("minutes"));
+      HelpWindow::closeAll();
+      QTest::keyClick(d, Qt::Key_F1);  // F1 does the same
+      QTRY_VERIFY(HelpWindow::instance() && HelpWindow::instance()->isVisible());
+      HelpWindow::closeAll();
+      QTest::keyClick(d, Qt::Key_Escape);
+    });
+    QVERIFY(!PlayDelayDialog::askPlayDelay(nullptr, &delay));
+    DynDialog::setHelpHandler(nullptr);
   }
 
   void aboutShowsVersionAndDoesNotCount() {
