@@ -13,8 +13,8 @@ int32_t PxX(int32_t units) { return units * 6 / 4; }
 int32_t PxY(int32_t units) { return units * 13 / 8; }
 
 TEST(DynPos, RelValueTable) {
-  const int32_t want[] = {0, 0x80000, 0x40000, 0x2AAAA, 0x55555, 0x20000, -1, 0x60000,
-                          0x19999, 0x33333, 0x4CCCC, 0x66666, 0x15555, 0x140000};
+  const int32_t want[] = {0,       0x80000, 0x40000, 0x2AAAA, 0x55555, 0x20000, -1,
+                          0x60000, 0x19999, 0x33333, 0x4CCCC, 0x66666, 0x15555, 0x140000};
   for (int k = 0; k <= 13; ++k) {
     if (k == 6) continue;
     EXPECT_EQ(RelValue(k), want[k]) << k;

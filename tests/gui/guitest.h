@@ -54,7 +54,7 @@ struct FakeDevice {
 
 // Test classes register themselves under a name given on the command line.
 void RegisterTest(const char* name, QObject* (*make)());
-#define GUI_TEST(Class)                                                                             \
+#define GUI_TEST(Class) \
   static const bool Class##_registered = (gui::RegisterTest(#Class, [] { return (QObject*)new Class; }), true)
 
 }  // namespace gui

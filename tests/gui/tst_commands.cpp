@@ -122,8 +122,9 @@ class Commands : public QObject {
     };
     const Case cases[] = {
         {nullptr, 1, "Do you want to save changes to the preset 'BUILTIN: Relaxation 1 (general)'?"},
-        {"Renamed", 2, "Do you want to save changes to the preset 'Renamed'?\nIf you select No, the preset name is "
-                       "reverted back to 'BUILTIN: Relaxation 1 (general)'."},
+        {"Renamed", 2,
+         "Do you want to save changes to the preset 'Renamed'?\nIf you select No, the preset name is "
+         "reverted back to 'BUILTIN: Relaxation 1 (general)'."},
     };
     for (const Case& c : cases) {
       Plan(2, c.Rename);
@@ -151,8 +152,9 @@ class Commands : public QObject {
     QCOMPARE(W->waveOptChanged(), 4);
     MessageBox::setNextAnswer(MessageBox::AnsNo);
     Choose(W, "BUILTIN: Study 1 (learning)");
-    QVERIFY(MessageBox::lastText().endsWith("This preset has never been saved before, so if you select No, it will be "
-                                            "discarded."));
+    QVERIFY(
+        MessageBox::lastText().endsWith("This preset has never been saved before, so if you select No, it will be "
+                                        "discarded."));
     QVERIFY(!Entries(W).contains(" <new>"));
   }
 
@@ -189,7 +191,8 @@ class Commands : public QObject {
     NameNext("MY RELAXATION");
     MessageBox::setNextAnswer(MessageBox::AnsNo);
     W->actions().SaveAs->trigger();
-    QCOMPARE(MessageBox::lastText(), QString("Are you sure you want to overwrite the previous preset 'MY RELAXATION'?"));
+    QCOMPARE(MessageBox::lastText(),
+             QString("Are you sure you want to overwrite the previous preset 'MY RELAXATION'?"));
     QCOMPARE(W->waveOptChanged(), 1);
     NameNext("My relaxation");
     MessageBox::setNextAnswer(MessageBox::AnsYes);

@@ -106,9 +106,9 @@ class Instance : public QObject {
     }
     QCOMPARE(code, 0);
     QCOMPARE(err, QString());  // no message, no window: it just hands over
-    QTRY_VERIFY_WITH_TIMEOUT((firstErr += QString::fromUtf8(first->readAllStandardError()))
-                                 .contains("1 preset was successfully imported."),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (firstErr += QString::fromUtf8(first->readAllStandardError())).contains("1 preset was successfully imported."),
+        10000);
     // The first instance closes on SIGTERM as through its close box, with
     // its settings written.
     first->terminate();
@@ -129,8 +129,9 @@ class Instance : public QObject {
     qint64 ms = 0;
     QString err = in.RunSecond({file}, &code, &ms);
     QCOMPARE(code, 0);
-    QVERIFY2(err.contains("Unable to import file '" + file + "'.\n\nPlease close any dialogs in Sonavel and try again."),
-             qPrintable(err));
+    QVERIFY2(
+        err.contains("Unable to import file '" + file + "'.\n\nPlease close any dialogs in Sonavel and try again."),
+        qPrintable(err));
     End(first);
   }
 

@@ -56,7 +56,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(list->count(), 28);
     QCOMPARE(list->currentText(), QString("BUILTIN: Sleep 1 (falling asleep)"));
     QCOMPARE(QString::fromUtf8(Program[SelProgram].Name), list->currentText());
-    for (int i = 1; i < list->count(); ++i) QVERIFY(list->itemText(i - 1).compare(list->itemText(i), Qt::CaseInsensitive) <= 0);
+    for (int i = 1; i < list->count(); ++i)
+      QVERIFY(list->itemText(i - 1).compare(list->itemText(i), Qt::CaseInsensitive) <= 0);
     // Idle: Stop and Freeze grayed, Freeze hidden, Save grayed, New enabled.
     const MainActions& a = W->actions();
     QVERIFY(a.Play->isEnabled() && !a.Stop->isEnabled() && !a.Freeze->isEnabled());

@@ -19,7 +19,7 @@ TEST(CommandLine, FormsAreTold) {
       {"-AnotherInstance", true, false, "", ""},
       {"-p Relax", false, true, "Relax", ""},
       {"-p \"Relax\"", false, true, "Relax", ""},
-      {"-p \"Rel", false, true, "Rel", ""},        // an opening quote alone goes
+      {"-p \"Rel", false, true, "Rel", ""},  // an opening quote alone goes
       {"-p Relaxation 1", false, true, "Relaxation 1", ""},
       {"-P Relax", false, false, "", "-P Relax"},  // "-p " is case-sensitive
       {"-pRelax", false, false, "", "-pRelax"},
@@ -50,14 +50,14 @@ TEST(Placement, SavedPlacementIsCheckedAgainstTheScreen) {
   const Placement def{CW_USEDEFAULT, 0, 528, 150};
   const Case cases[] = {
       {{100, 100, 600, 300}, false, {100, 100, 600, 300}},
-      {{100, 100, 600, 300}, true, def},              // a second instance
-      {{1261, 100, 600, 300}, false, def},            // off the right edge
-      {{100, 781, 600, 300}, false, def},             // off the bottom
-      {{-550, 100, 600, 300}, false, def},            // ends left of x = 100
-      {{100, 100, 600, 49}, false, def},              // lower than 50
+      {{100, 100, 600, 300}, true, def},    // a second instance
+      {{1261, 100, 600, 300}, false, def},  // off the right edge
+      {{100, 781, 600, 300}, false, def},   // off the bottom
+      {{-550, 100, 600, 300}, false, def},  // ends left of x = 100
+      {{100, 100, 600, 49}, false, def},    // lower than 50
       {{100, 100, 600, 50}, false, {100, 100, 600, 50}},
-      {{0, 0, 5000, 5000}, false, {0, 0, 1280, 800}},  // clamped to the screen
-      {{CW_USEDEFAULT, 0, 0, 0}, false, def},          // a fresh user
+      {{0, 0, 5000, 5000}, false, {0, 0, 1280, 800}},      // clamped to the screen
+      {{CW_USEDEFAULT, 0, 0, 0}, false, def},              // a fresh user
       {{100, -400, 600, 300}, false, {100, 0, 600, 300}},  // above the top comes down
       {{INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX}, false, def},
   };

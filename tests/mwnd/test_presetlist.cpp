@@ -39,10 +39,14 @@ TEST(PresetList, IconsFollowScheduleSelectionAndState) {
     ListIcon Want;
   };
   const Case cases[] = {
-      {false, false, 0, ICON_NONE},        {false, true, 0, ICON_NONE},
-      {false, true, 1, ICON_MODIFIED},     {false, false, 1, ICON_NONE},
-      {true, false, 0, ICON_SCHEDULE},     {true, true, 0, ICON_SCHEDULE},
-      {true, true, 5, ICON_SCHEDULE_MODIFIED}, {true, false, 2, ICON_SCHEDULE},
+      {false, false, 0, ICON_NONE},
+      {false, true, 0, ICON_NONE},
+      {false, true, 1, ICON_MODIFIED},
+      {false, false, 1, ICON_NONE},
+      {true, false, 0, ICON_SCHEDULE},
+      {true, true, 0, ICON_SCHEDULE},
+      {true, true, 5, ICON_SCHEDULE_MODIFIED},
+      {true, false, 2, ICON_SCHEDULE},
   };
   for (const Case& c : cases) EXPECT_EQ(ListIconFor(c.Schedule, c.Selected, c.State), c.Want);
 }
@@ -54,10 +58,10 @@ TEST(WaveState, EditorTransitions) {
     int Want;
   };
   const Case cases[] = {
-      {0, EDITOR_CHANGED, false, 1}, {0, EDITOR_CHANGED, true, 2},   {1, EDITOR_CHANGED, false, 1},
-      {1, EDITOR_CHANGED, true, 2},  {2, EDITOR_CHANGED, false, 2},  {2, EDITOR_CHANGED, true, 2},
-      {3, EDITOR_CHANGED, false, 3}, {4, EDITOR_CHANGED, false, 4},  {4, EDITOR_CHANGED, true, 3},
-      {5, EDITOR_CHANGED, false, 4}, {5, EDITOR_CHANGED, true, 3},   {5, EDITOR_CANCELLED, false, 0},
+      {0, EDITOR_CHANGED, false, 1},   {0, EDITOR_CHANGED, true, 2},    {1, EDITOR_CHANGED, false, 1},
+      {1, EDITOR_CHANGED, true, 2},    {2, EDITOR_CHANGED, false, 2},   {2, EDITOR_CHANGED, true, 2},
+      {3, EDITOR_CHANGED, false, 3},   {4, EDITOR_CHANGED, false, 4},   {4, EDITOR_CHANGED, true, 3},
+      {5, EDITOR_CHANGED, false, 4},   {5, EDITOR_CHANGED, true, 3},    {5, EDITOR_CANCELLED, false, 0},
       {4, EDITOR_CANCELLED, false, 4}, {1, EDITOR_CANCELLED, false, 1}, {5, EDITOR_UNCHANGED, false, 5},
       {0, EDITOR_UNCHANGED, false, 0},
   };
