@@ -27,6 +27,9 @@ pid_t HoldLock(const std::string& dir, bool serve, int answer, int* toChild) {
   if (::pipe(ready) != 0 || ::pipe(quit) != 0) return -1;
   pid_t pid = ::fork();
   if (pid == 0) {
+    // Only the parent writes to `quit`: its end closing is the signal.
+    ::close(quit[1]);
+    ::close(ready[0]);
     plat::InstanceServer s;
     char ok = plat::TakeInstanceLock(s, dir) ? 1 : 0;
     ssize_t w = ::write(ready[1], &ok, 1);
@@ -45,8 +48,11 @@ pid_t HoldLock(const std::string& dir, bool serve, int answer, int* toChild) {
     plat::ReleaseInstance(s);
     ::_exit(0);
   }
+  ::close(quit[0]);
+  ::close(ready[1]);
   char ok = 0;
   EXPECT_EQ(::read(ready[0], &ok, 1), 1);
+  ::close(ready[0]);
   EXPECT_EQ(ok, 1);
   *toChild = quit[1];
   return pid;
