@@ -1,27 +1,54 @@
-// How the audio thread's notices reach the main window: the playback
-// layer's window interface, delivering status texts, the end of a preset and
-// the stopped device as events of the window's event loop.
+// How the audio thread's notices reach the main window, and what the window
+// hands the audio thread for the screen flashing.
 //
-// Main thread installs it; the audio thread calls it.
+// Notices (status, end of preset, device stopped) come through the engine's
+// notice ring (data/playevents.h). EngineLink watches the ring's eventfd on
+// the main thread and, whenever it is readable, drains the ring into the
+// window. The audio thread only writes to the ring: it never waits for the
+// window, and the window may be busy or in a nested dialog loop for any
+// length of time without the device running dry.
+//
+// Main thread, except where a function says otherwise.
 #pragma once
-#include <QEvent>
+#include <QObject>
 #include <cstdint>
 
 #include "data/audiothread.h"
 
 class MainWindow;
+class QSocketNotifier;
+class QTimer;
 
-// An engine notice queued for the main window.
-class EngineNotice : public QEvent {
+class EngineLink : public QObject {
+  Q_OBJECT
  public:
-  static const QEvent::Type Kind;
-  EngineNotice(uint32_t msg, uintptr_t w, intptr_t l) : QEvent(Kind), Msg(msg), WParam(w), LParam(l) {}
-  uint32_t Msg;
-  uintptr_t WParam;
-  intptr_t LParam;
+  // Starts watching the ring for `window` (its child).
+  explicit EngineLink(MainWindow* window);
+  // Hands every waiting notice to the window, oldest first.
+  void drain();
+
+ private:
+  MainWindow* Window;
+  QSocketNotifier* Notifier = nullptr;
+  QTimer* Poll = nullptr;  // only when the system gave no descriptor
 };
 
-// The interface for CreateAudioThread, delivering to `window`.
+// The window interface for CreateAudioThread. Synchronised starts and the
+// screen flashing plug in here when they come; until then only the visual
+// values are kept (PublishedVisualValues).
 PlaybackWindow EngineWindowFor(MainWindow* window);
-// Hands one notice to the window (its event handler calls this).
-void DeliverNotice(MainWindow* window, const EngineNotice& n);
+
+// The left eye's visual values of the record that became current last, as
+// the screen flashing reads them: frequency (mHz), brightness (0..10000),
+// modulation depth (percent) and modulation rate (the rate encoding of the
+// sweep records).
+struct VisualValues {
+  int32_t Frequency = 0;
+  int32_t Brightness = 0;
+  int32_t ModDepth = 0;
+  int32_t ModRate = 0;
+};
+// Takes the values last published; returns how many records have been
+// published so far (0: none yet). Any thread; never blocks the audio thread,
+// which publishes through a sequence counter without a lock.
+uint32_t PublishedVisualValues(VisualValues* out);

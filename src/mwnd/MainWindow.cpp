@@ -147,6 +147,7 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
     QTimer::singleShot(0, this, [this] { closeAtOnce(1); });
     return;
   }
+  new EngineLink(this);
   // The presets are read once the window exists (and shows).
   QTimer::singleShot(0, this, &MainWindow::firstFill);
 }
@@ -380,35 +381,35 @@ void MainWindow::closeForSessionEnd() {
 
 void MainWindow::changeEvent(QEvent* e) { QMainWindow::changeEvent(e); }
 
-bool MainWindow::event(QEvent* e) {
-  if (e->type() == EngineNotice::Kind) {
-    DeliverNotice(this, *static_cast<EngineNotice*>(e));
-    return true;
-  }
-  return QMainWindow::event(e);
-}
-
 // --- Notices of the audio thread ----------------------------------------------------
 
-void MainWindow::playStatus(int lines, const QString& text) {
-  if (lines > 0) {
-    StatusLines = lines;
-    Status->resize(640, lines * LineHeight);
+void MainWindow::playStatus(const PlayStatus& s) {
+  if (!Playing) return;  // "Not playing" stays
+  char text[1024];
+  FormatPlayStatus(s, text, sizeof text);
+  // The text is fitted at a start, a record change and a freeze change;
+  // the statuses in between only tick the time on.
+  if (s.Forced && s.Lines > 0) {
+    StatusLines = s.Lines;
+    Status->resize(640, StatusLines * LineHeight);
     int need = Central->mapTo(this, QPoint(0, Status->geometry().bottom())).y() + 1;
     if (VisualMode == VISUAL_WINDOW || VisualMode == VISUAL_WINDOW_TOP) need += 4 * LineHeight;
     if (Cfg.ShowParams && need > height()) resize(width(), need);
   }
-  Status->setText(text);
+  Status->setText(QString::fromUtf8(text));
 }
 
 void MainWindow::playEnded() { cmdStop(); }
 
-void MainWindow::playStopped() {
-  if (Device) {
-    int error = plat::WaveClose(Device);
-    TVK_CHECK_AS(error == plat::WAVE_OK || error == plat::WAVE_INVALHANDLE,
-                 "error==MMSYSERR_NOERROR||error==MMSYSERR_INVALHANDLE", error);
-  }
+void MainWindow::playStopped(plat::WaveDevice* dev) {
+  // A stop that found no device (the end of the preset and the user's Stop
+  // crossing each other) has nothing to finish; by the time its notice
+  // arrives a new playback may be running.
+  if (!dev) return;
+  int error = plat::WaveClose(dev);
+  TVK_CHECK_AS(error == plat::WAVE_OK || error == plat::WAVE_INVALHANDLE,
+               "error==MMSYSERR_NOERROR||error==MMSYSERR_INVALHANDLE", error);
+  if (dev != Device) return;
   Device = nullptr;
   Playing = false;
   FreezeState.store(0);

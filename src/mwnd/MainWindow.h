@@ -14,6 +14,7 @@
 #include <string>
 
 #include "data/playback.h"
+#include "data/playstatus.h"
 #include "file/store.h"
 #include "mwnd/Actions.h"
 #include "platform/wavedev.h"
@@ -58,16 +59,17 @@ class MainWindow : public QMainWindow {
   // start (the store could not be read, no audio thread).
   int quitCode() const { return QuitCode; }
 
-  // Notices of the audio thread (posted to the window).
-  void playStatus(int lines, const QString& text);
+  // Notices of the audio thread, taken from the engine's ring (EngineLink):
+  // a status to show, the end of the preset (acts as Stop), and the device
+  // the audio thread has reset after a stop (closed here).
+  void playStatus(const PlayStatus& s);
   void playEnded();
-  void playStopped();
+  void playStopped(plat::WaveDevice* dev);
 
  protected:
   void closeEvent(QCloseEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void changeEvent(QEvent* e) override;
-  bool event(QEvent* e) override;
 
  private:
   // --- Set-up and state (MainWindow.cpp) -------------------------------------
