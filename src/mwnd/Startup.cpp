@@ -14,14 +14,10 @@
 #include <csignal>
 #include <ctime>
 
-#include "convold/storeconv.h"
-#include "data/bglib.h"
-#include "data/bgprobe.h"
-#include "data/wavetab.h"
 #include "dialog/MessageBox.h"
 #include "dlggen/DynDialog.h"
+#include "engine/startup.h"
 #include "file/store.h"
-#include "main/preset.h"
 #include "main/startup.h"
 #include "mwnd/HelpWindow.h"
 #include "mwnd/MainWindow.h"
@@ -80,7 +76,6 @@ std::string HandOverText(const CmdLine& cmd) {
   return f.exists() ? f.absoluteFilePath().toUtf8().toStdString() : cmd.ImportFile;
 }
 
-bool gEngineStarted = false;
 int gSmoothFlashing = -1;
 
 }  // namespace
@@ -92,19 +87,6 @@ bool SmoothFlashingAvailable() {
     if (h) ::dlclose(h);
   }
   return gSmoothFlashing == 1;
-}
-
-void StartEngine() {
-  if (gEngineStarted) return;
-  gEngineStarted = true;
-  plat::SeedRandom(static_cast<uint32_t>(std::time(nullptr)));
-  BuildParamTables();
-  ReserveProgramArray();
-  ReserveAmbixTable();
-  InitEngineTables();
-  LoadBackgroundLibraries();
-  StoreBackgroundProbe = ProbeLibraryBackground;
-  InstallOldFormatConversion();
 }
 
 void RestartProgram() {
@@ -141,7 +123,16 @@ int RunProgram(int argc, char** argv) {
     return 0;
   }
 
-  StartEngine();
+  // Noise and the background timing draw from this generator.
+  plat::SeedRandom(static_cast<uint32_t>(std::time(nullptr)));
+  // The tables, the reserved ranges, the background libraries next to the
+  // program and the store's hooks; the window then starts the audio thread
+  // and reads the store in its own order.
+  if (int rc = EngineStartup()) {
+    MessageBox::show(nullptr, rc);
+    EngineShutdown();
+    return 1;
+  }
   DefaultSettings(Cfg, false);
   {
     auto store = OpenSettingsStore();
@@ -160,27 +151,31 @@ int RunProgram(int argc, char** argv) {
   QRect screen =
       QGuiApplication::primaryScreen() ? QGuiApplication::primaryScreen()->availableGeometry() : QRect(0, 0, 1024, 768);
   Placement place = CheckMainPlacement(Cfg.Main, screen.width(), screen.height(), another);
-  MainWindow window(start);
-  if (place.X == CW_USEDEFAULT)
-    window.resize(place.Width, place.Height);
-  else
-    window.setGeometry(place.X, place.Y, place.Width, place.Height);
-  window.show();
+  int rc = 0;
+  {
+    // The window goes before the engine shuts down.
+    MainWindow window(start);
+    if (place.X == CW_USEDEFAULT)
+      window.resize(place.Width, place.Height);
+    else
+      window.setGeometry(place.X, place.Y, place.Width, place.Height);
+    window.show();
 
-  WatchSessionEnd(&window);
-  if (first) ServeHandOver(server, &window);
+    WatchSessionEnd(&window);
+    if (first) ServeHandOver(server, &window);
 
-  // The file type is registered for the user once the window shows, so the
-  // start is not held up by it.
-  QTimer::singleShot(0, &window, [] {
-    QFile icon(QStringLiteral(":/icons/sonavel.svg"));
-    std::string svg = icon.open(QIODevice::ReadOnly) ? icon.readAll().toStdString() : std::string();
-    RegisterFileType(QCoreApplication::applicationFilePath().toStdString(), svg, UserDataHome(), SystemDataDirs());
-  });
+    // The file type is registered for the user once the window shows, so the
+    // start is not held up by it.
+    QTimer::singleShot(0, &window, [] {
+      QFile icon(QStringLiteral(":/icons/sonavel.svg"));
+      std::string svg = icon.open(QIODevice::ReadOnly) ? icon.readAll().toStdString() : std::string();
+      RegisterFileType(QCoreApplication::applicationFilePath().toStdString(), svg, UserDataHome(), SystemDataDirs());
+    });
 
-  int rc = app.exec();
-  if (window.quitCode()) rc = window.quitCode();
+    rc = app.exec();
+    if (window.quitCode()) rc = window.quitCode();
+  }
   plat::ReleaseInstance(server);
-  UnloadAllPresets();
+  EngineShutdown();
   return rc;
 }

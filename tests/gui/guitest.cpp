@@ -16,8 +16,8 @@
 #include "assert/check.h"
 #include "dialog/FileDialog.h"
 #include "dialog/MessageBox.h"
+#include "engine/startup.h"
 #include "file/store.h"
-#include "mwnd/Startup.h"
 #include "platform/numfmt.h"
 #include "reg/settings.h"
 
@@ -144,7 +144,9 @@ int main(int argc, char** argv) {
   if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
   SetCheckReporter(gui::RecordCheck);
-  StartEngine();
+  // The background libraries next to the test program (the build's bin
+  // folder), as the program finds its own.
+  if (EngineStartup() != 0) return 1;
   MessageBox::setAutoAnswer(true);
   // Numbers as an English-speaking user sees them, whatever the machine's
   // locale.
@@ -159,7 +161,7 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) args.push_back(argv[i]);
   int rc = QTest::qExec(test, static_cast<int>(args.size()), args.data());
   delete test;
-  UnloadAllPresets();
+  EngineShutdown();
   delete gui::gRoot;
   return rc;
 }
