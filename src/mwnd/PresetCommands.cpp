@@ -348,9 +348,11 @@ void MainWindow::importFile(const QString& path) {
     return;
   }
   StoreUi ui = storeUi();
-  int first = -1;
-  int rc = ImportPresets(path.toStdString(), &ui, &first);
-  int sel = first >= 0 ? first : SelProgram;
+  ImportReport report;
+  int rc = ImportPresets(path.toStdString(), &ui, &report);
+  // The first imported preset; with none (the import stopped early), the
+  // selection stays, on the replacement when the import replaced it.
+  int sel = report.First >= 0 ? report.First : SelectionAfterImport(report, SelProgram);
   if (sel < 0 || sel >= NumPrograms || Program[sel].Deleted) {
     sel = -1;
     for (int i = 0; i < NumPrograms && sel < 0; ++i)
