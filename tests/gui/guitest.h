@@ -7,10 +7,12 @@
 #include <QObject>
 #include <QString>
 #include <QTest>
+#include <atomic>
 #include <functional>
 #include <string>
 
 #include "mwnd/MainWindow.h"
+#include "platform/clock.h"
 #include "platform/wavedev.h"
 
 namespace gui {
@@ -50,6 +52,27 @@ struct FakeDevice {
   ~FakeDevice();
   plat::FakeWave* Fake;
   plat::WaveTarget Target;
+};
+
+// A clock that moves only when the test moves it, for the playback's
+// elapsed time: a minute of playback takes no minute to test. Installed for
+// its lifetime; create it before the playback starts.
+struct FakeClock {
+  std::atomic<int64_t> Now{1000000};
+  plat::ClockHooks Hooks{this, [](void* c) { return static_cast<FakeClock*>(c)->Now.load(); },
+                         [](void* c, int ms) { static_cast<FakeClock*>(c)->Now += ms; }};
+  FakeClock() { plat::SetClock(&Hooks); }
+  ~FakeClock() { plat::SetClock(nullptr); }
+};
+
+// Counts the allocations the audio thread makes while the watch lives
+// (audioalloc.cpp). It marks the thread through the audio thread's message
+// hook, so nothing else may use that hook meanwhile.
+class AudioAllocationWatch {
+ public:
+  AudioAllocationWatch();
+  ~AudioAllocationWatch();
+  int count() const;
 };
 
 // Test classes register themselves under a name given on the command line.

@@ -261,6 +261,28 @@ class Commands : public QObject {
     QCOMPARE(W->presetList()->count(), 28);
   }
 
+  // Yes to 78 deletes the selected preset and imports its replacement at a
+  // new index: the selection moves there, so the next command acts on the
+  // preset the user sees.
+  void importReplacingTheSelectedPresetSelectsTheReplacement() {
+    const QString name = "BUILTIN: Study 1 (learning)";
+    Choose(W, name);
+    int old = SelProgram;
+    QString file = gui::NewFolder("replace") + "/study.tvk";
+    FileDialog::setNextFileName(file);
+    W->actions().Export->trigger();
+    FileDialog::setNextFileName(file);
+    MessageBox::setNextAnswer(MessageBox::AnsYes);
+    W->actions().Import->trigger();
+    QCOMPARE(MessageBox::lastText(), QString("1 preset was successfully imported."));
+    QVERIFY(Program[old].Deleted);
+    QCOMPARE(SelProgram, FindPresetByName(name.toStdString()));
+    QVERIFY(SelProgram != old);
+    QCOMPARE(W->presetList()->currentText(), name);
+    QCOMPARE(W->presetList()->presetAt(W->presetList()->currentIndex()), SelProgram);
+    QCOMPARE(W->presetList()->count(), 28);
+  }
+
   void handedOverFileIsImportedAndSelected() {
     Plan(2, "Handed over");
     W->actions().New->trigger();

@@ -1,5 +1,7 @@
 // Playback from the main window: play, freeze (both ways), stop, the end of
-// a preset, closing while playing and "-p", on the fake device; the device
+// a preset, closing while playing and "-p", on the fake device; the audio
+// thread's notices (no allocation on its side, a busy window, a stale
+// stop); the device
 // diagnosis; ALSA's file plugin through the user's .asoundrc; play into a
 // WAV file (the same bytes as the command-line tool's render) and play with
 // a delay.
@@ -10,8 +12,13 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
+#include "data/audiothread.h"
+#include "data/playevents.h"
 #include "data/state.h"
 #include "dialog/FileDialog.h"
 #include "dialog/MessageBox.h"
@@ -20,6 +27,7 @@
 #include "file/store.h"
 #include "gui/guitest.h"
 #include "main/model.h"
+#include "mwnd/EngineLink.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/ProgressLine.h"
 #include "mwnd/hooks.h"
@@ -44,15 +52,27 @@ void MakeShortPreset(MainWindow* w) {
   QCOMPARE(w->presetList()->currentText(), QString("Short"));
 }
 
-// Plays the fake clock forward in steps of 50 ms until `done` holds.
+// Plays the fake device forward in steps of 50 ms until `done` holds; the
+// fake clock, when given, goes along.
 template <class F>
-bool AdvanceUntil(plat::FakeWave* fake, F done, int maxSteps = 400) {
+bool AdvanceUntil(plat::FakeWave* fake, F done, int maxSteps = 400, gui::FakeClock* clock = nullptr) {
   for (int i = 0; i < maxSteps; ++i) {
     if (done()) return true;
+    if (clock) clock->Now += 50;
     plat::FakeAdvance(fake, 2205);
     QTest::qWait(5);
   }
   return done();
+}
+
+// Holds the audio thread before the second stop request it takes, until
+// released.
+std::atomic<int> gStops{0};
+std::atomic<bool> gReleaseSecondStop{false};
+void HoldSecondStop(uint32_t msg, uintptr_t) {
+  if (msg != TM_STOP || ++gStops != 2) return;
+  for (int i = 0; i < 5000 && !gReleaseSecondStop.load(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 bool Audible(const std::vector<unsigned char>& bytes) {
@@ -150,6 +170,96 @@ class Playback : public QObject {
     QVERIFY(plat::FakePlayedBytes(dev.Fake) >= int64_t(44100) * 4 * 6 / 10);
     QCOMPARE(W->statusText()->text(), QString("Not playing"));
     QVERIFY(W->isVisible());
+  }
+
+  // The audio thread's side of a playback from the window allocates
+  // nothing: the statuses, the record changes with their visual values, the
+  // end of the preset and the stop.
+  void audioThreadAllocatesNothing_data() {
+    QTest::addColumn<bool>("toTheEnd");
+    QTest::newRow("a built-in, stopped") << false;
+    QTest::newRow("a short preset, to its end") << true;
+  }
+  void audioThreadAllocatesNothing() {
+    QFETCH(bool, toTheEnd);
+    plat::FakeWaveConfig c;
+    c.Record = false;
+    gui::FakeDevice& dev = Device(c);
+    gui::FakeClock clock;
+    W = gui::OpenMainWindow();
+    if (toTheEnd) MakeShortPreset(W);
+    VisualValues v;
+    uint32_t published = PublishedVisualValues(&v);
+    gui::AudioAllocationWatch watch;
+    W->actions().Play->trigger();
+    QVERIFY(W->playing());
+    if (toTheEnd) {
+      QVERIFY(AdvanceUntil(
+          dev.Fake, [&] { return !W->playing(); }, 400, &clock));
+    } else {
+      QVERIFY(AdvanceUntil(
+          dev.Fake, [&] { return W->statusText()->text().startsWith("Time 0:03"); }, 400, &clock));
+      W->actions().Stop->trigger();
+      QVERIFY(AdvanceUntil(
+          dev.Fake, [&] { return !W->playing(); }, 400, &clock));
+    }
+    QCOMPARE(watch.count(), 0);
+    QVERIFY(PublishedVisualValues(&v) > published);  // the records were handed over
+  }
+
+  // A window that handles nothing for a while (a long repaint, a save, a
+  // blocking call) does not hold up the audio thread: the device is
+  // refilled block by block, and once the window looks again it shows the
+  // latest time.
+  void busyWindowDoesNotHoldUpTheAudioThread() {
+    plat::FakeWaveConfig c;
+    c.Record = false;
+    gui::FakeDevice& dev = Device(c);
+    gui::FakeClock clock;
+    W = gui::OpenMainWindow();
+    W->actions().Play->trigger();
+    QVERIFY(W->playing());
+    QTRY_VERIFY(W->statusText()->text().startsWith("Time 0:00"));
+    const int blocks = Cfg.Advanced.MemoryBlocks;
+    const int64_t frames = int64_t(Cfg.Advanced.SamplesPerSec) * Cfg.Advanced.LenOfBlocks / 1000;
+    int refilled = 0;
+    std::thread device([&] {
+      for (int i = 0; i < 10000 / Cfg.Advanced.LenOfBlocks; ++i) {
+        clock.Now += Cfg.Advanced.LenOfBlocks;
+        plat::FakeAdvance(dev.Fake, frames);
+        if (plat::FakeWaitQueued(dev.Fake, blocks, 5000)) ++refilled;
+      }
+    });
+    device.join();  // the main thread handles no event meanwhile
+    QCOMPARE(refilled, 10000 / Cfg.Advanced.LenOfBlocks);
+    QTRY_VERIFY2(W->statusText()->text().startsWith("Time 0:10"), qPrintable(W->statusText()->text()));
+    QCOMPARE(PlayStatusesDropped(), int64_t(0));
+    W->actions().Stop->trigger();
+    QTRY_VERIFY(!W->playing());
+  }
+
+  // Stop pressed twice (or the end of the preset crossing the user's Stop)
+  // makes two stop requests; the second finds no device. Its notice may
+  // come after a new playback has started and must not end that one.
+  void secondStopCannotEndTheNextPlayback() {
+    gui::FakeDevice& dev = Device();
+    W = gui::OpenMainWindow();
+    gStops = 0;
+    gReleaseSecondStop = false;
+    AudioMessageHook.store(HoldSecondStop);
+    W->actions().Play->trigger();
+    QVERIFY(W->playing());
+    W->actions().Stop->trigger();
+    W->actions().ToolStop->trigger();
+    QTRY_VERIFY(!W->playing());  // the first stop, while the second is held
+    gReleaseSecondStop = true;
+    W->actions().Play->trigger();
+    AudioMessageHook.store(nullptr);
+    QVERIFY(W->playing());
+    int64_t before = plat::FakePlayedBytes(dev.Fake);
+    QVERIFY(AdvanceUntil(dev.Fake, [&] { return plat::FakePlayedBytes(dev.Fake) > before + 44100 * 4; }));
+    QVERIFY(W->playing());
+    QVERIFY(W->statusText()->text().startsWith("Time"));
   }
 
   void closingWhilePlayingWaitsForTheStop() {
