@@ -24,6 +24,12 @@ void* operator new(size_t n) {
   if (!p) throw std::bad_alloc();
   return p;
 }
+// The nothrow form too, or what it allocated would reach the free below
+// from another allocator (the sanitizer's).
+void* operator new(size_t n, const std::nothrow_t&) noexcept {
+  if (tAudioThread && gWatching.load(std::memory_order_relaxed)) gAllocations++;
+  return std::malloc(n ? n : 1);
+}
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, size_t) noexcept { std::free(p); }
 
