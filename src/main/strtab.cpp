@@ -104,6 +104,7 @@ constexpr StrEntry kStrings[] = {
     {251, "Sonavel Files|*.tvk|All Files|*.*|"},
     {252, "Select Export File"},
     {253, "Select Import File"},
+    {254, "Select Background"},
     {259, "Are you sure you want to delete the segment %s from the preset?"},
     {260, "Visual Brightness"},
     {264, "The node you moved was restored back to its original value, because the adjacent segment does not "
