@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <initializer_list>
+#include <vector>
 
 class QLineEdit;
 class QWidget;
@@ -20,3 +21,5 @@ struct EditField {
 
 // true when every field passed and every destination was written.
 bool ValidateFields(QWidget* owner, std::initializer_list<EditField> fields);
+// The same for a list built at run time (fields that apply to the case).
+bool ValidateFields(QWidget* owner, const std::vector<EditField>& fields);

@@ -56,10 +56,13 @@ int MessageBox::showText(QWidget* owner, const QString& text, Buttons buttons, i
   switch (buttons) {
     case Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case YesNo:
+    case YesNoDefaultNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     case YesNoCancel: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel); break;
   }
-  box.setDefaultButton(buttons == Ok || buttons == OkCancel ? QMessageBox::Ok : QMessageBox::Yes);
+  box.setDefaultButton(buttons == Ok || buttons == OkCancel ? QMessageBox::Ok
+                       : buttons == YesNoDefaultNo          ? QMessageBox::No
+                                                            : QMessageBox::Yes);
   int r;
   {
     ModalScope scope;
@@ -71,7 +74,7 @@ int MessageBox::showText(QWidget* owner, const QString& text, Buttons buttons, i
     case QMessageBox::No: return AnsNo;
     default:
       // The close box is Cancel, or No where there is no Cancel.
-      return buttons == YesNo ? AnsNo : AnsCancel;
+      return buttons == YesNo || buttons == YesNoDefaultNo ? AnsNo : AnsCancel;
   }
 }
 

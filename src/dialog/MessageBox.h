@@ -20,7 +20,8 @@ class QWidget;
 
 class MessageBox {
  public:
-  enum Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+  // YesNoDefaultNo: Yes and No with No as the default button.
+  enum Buttons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
   enum Answer { AnsOk = 1, AnsCancel = 2, AnsYes = 6, AnsNo = 7 };
   enum Icon { Warning, Information, Question };
 
