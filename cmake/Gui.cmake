@@ -20,6 +20,8 @@ endforeach()
 # About box holds hyperlinks: the two libraries need each other.
 target_link_libraries(sonavel_dialog PUBLIC sonavel_dlggen sonavel_webstart)
 target_link_libraries(sonavel_webstart PUBLIC sonavel_dialog)
+# The colour dialog keeps the custom colours in the settings.
+target_link_libraries(sonavel_dialog PUBLIC sonavel_reg)
 target_link_libraries(sonavel_mwnd PUBLIC sonavel_dialog sonavel_reg)
 
 # Icons and help pages, compiled into the main window's library.
