@@ -17,6 +17,10 @@
 #include "main/curveedit.h"
 #include "main/model.h"
 
+// What the preset editor returns: cancelled, OK without a change to the
+// stored preset, OK with a change.
+enum EditorResult { EDITOR_CANCELLED = 0, EDITOR_UNCHANGED = 1, EDITOR_CHANGED = 2 };
+
 // What the rules take from the settings.
 struct EditRules {
   bool Link = true;  // "LinkAdjacentSegmentsInPresetOptions"

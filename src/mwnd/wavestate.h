@@ -11,6 +11,7 @@
 // States 3-5 mean the preset is the last element of Program and exists only
 // in memory.
 #pragma once
+#include "main/presetedit.h"  // EditorResult, the preset editor's results
 
 enum WaveOpt {
   WOC_NONE = 0,
@@ -20,9 +21,6 @@ enum WaveOpt {
   WOC_NEW_EDITED = 4,
   WOC_NEW = 5,
 };
-
-// Results of the preset editor.
-enum EditorResult { EDITOR_CANCELLED = 0, EDITOR_UNCHANGED = 1, EDITOR_CHANGED = 2 };
 
 inline bool IsNeverSaved(int state) { return state >= WOC_NEW_RENAMED; }
 
