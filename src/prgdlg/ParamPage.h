@@ -1,0 +1,72 @@
+// The parameter page of the preset options dialog: one page shared by the
+// five parameter tabs (Sound, Waveform, Background, Noise, Visual), holding
+// a chart per page position (control 180 + position); the three charts of
+// the display tab are shown, each under its parameter's name.
+//
+// The charts are bound to the current segment and voice of the dialog's
+// copy: the shown channel of a parameter with separate channels,
+// read-only while the parameter tracks another, and for the beat frequency
+// of a voice whose pitch channels are separate the derived curve (right
+// pitch minus left pitch). Their edits go to the dialog's change
+// propagation. The Easy choices, channels, tracking and modulation controls
+// of each pane build on this page.
+//
+// Main thread only.
+#pragma once
+#include <QWidget>
+
+#include "main/curveedit.h"
+
+class PresetOptionsDialog;
+class ParameterChart;
+class DynLayout;
+class QLabel;
+
+constexpr int PAGE_POSITIONS = 15;  // page positions 0..14 (5 and 11 hold no chart)
+
+class ParamPage : public QWidget {
+  Q_OBJECT
+ public:
+  explicit ParamPage(PresetOptionsDialog* dialog);
+
+  // Shows the panes of display tab t (1 Sound .. 5 Visual).
+  void setDisplayTab(int t);
+  int displayTab() const { return Tab; }
+  // Binds every chart to the current segment and voice; with `ranges` each
+  // recomputes its value range (and its layout when that changed).
+  void rebind(bool ranges);
+  // The segment's length changed.
+  void lengthChanged();
+  // Parameter `pid` changed in nodes r (empty: all): its chart redraws those
+  // (recomputing its range first when `range`); the other charts, which may
+  // show parameters that follow it, redraw whole.
+  void refreshCharts(int pid, const NodeRange& r, bool range);
+  // The test playback: whether it runs, and its time in this segment (-1:
+  // another segment).
+  void setPlayPosition(bool playing, int time);
+
+  // The chart of a page position (null for positions without one), and the
+  // pid it shows (-1 when none).
+  ParameterChart* chart(int position) const;
+  int chartPid(int position) const;
+  // The chart of a display tab's pane (0 top, 1 middle, 2 bottom).
+  ParameterChart* paneChart(int pane) const;
+  QLabel* paneName(int position) const;
+
+ protected:
+  void showEvent(QShowEvent* e) override;
+
+ private:
+  struct Pane {
+    QLabel* Name = nullptr;
+    ParameterChart* Chart = nullptr;
+    int ParamNum = -1;
+    int Pid = -1;
+  };
+  void bindPane(int position, bool ranges);
+
+  PresetOptionsDialog* D;
+  DynLayout* L;
+  Pane Panes[PAGE_POSITIONS];
+  int Tab = 1;
+};

@@ -1,0 +1,435 @@
+// The preset options dialog: the copy, selection of segment and voice, the
+// change propagation, the test playback, OK and Cancel, the accelerators
+// and the window's placement.
+#include "prgdlg/PresetOptionsDialog.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <cstring>
+
+#include "assert/check.h"
+#include "data/bglib.h"
+#include "dialog/MessageBox.h"
+#include "dialog/WarningBox.h"
+#include "dialog/placement.h"
+#include "file/store.h"
+#include "main/arith.h"
+#include "main/preset.h"
+#include "main/strtab.h"
+#include "prgdlg/GeneralPage.h"
+#include "prgdlg/ParamPage.h"
+#include "prgdlg/TestPlayback.h"
+#include "reg/settings.h"
+
+namespace {
+
+// What the dialog showed last time, for keepSelection.
+struct LastState {
+  int Index = -1;
+  int Segment = 0, Voice = 0, Tab = 0;
+};
+LastState gLast;
+
+const char* const kTabNames[6] = {
+    QT_TRANSLATE_NOOP("PresetOptionsDialog", "General"),  QT_TRANSLATE_NOOP("PresetOptionsDialog", "Sound"),
+    QT_TRANSLATE_NOOP("PresetOptionsDialog", "Waveform"), QT_TRANSLATE_NOOP("PresetOptionsDialog", "Background"),
+    QT_TRANSLATE_NOOP("PresetOptionsDialog", "Noise"),    QT_TRANSLATE_NOOP("PresetOptionsDialog", "Visual")};
+
+QString SegmentId(const Segment& s) {
+  char id[3] = {s.Name[0], s.Name[1], 0};
+  return QString::fromUtf8(id);
+}
+
+// The digit of Ctrl+0..9, also with Shift (which on most layouts turns the
+// digit into a symbol); -1 for other keys.
+int DigitOf(const QKeyEvent* e) {
+  const int key = e->key();
+  if (key >= Qt::Key_0 && key <= Qt::Key_9) return key - Qt::Key_0;
+  static const QString kShifted = QStringLiteral(")!@#$%^&*(");
+  int d = e->text().isEmpty() ? -1 : int(kShifted.indexOf(e->text().at(0)));
+  if (d < 0 && key < 0x80) d = int(kShifted.indexOf(QChar(key)));
+  return d;
+}
+
+}  // namespace
+
+PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSelection)
+    : DynDialog(owner, QSize(494, 292), QStringLiteral("preset_options")), Index(index), Owner(owner) {
+  setObjectName(QStringLiteral("presetOptionsDialog"));
+  setWindowTitle(tr("Preset Options"));
+  if (TVK_CHECK(index >= 0 && index < NumPrograms, index)) CopyPreset(Prg, Program[index]);
+  if (Prg.data.NumSegments < 1 || !Prg.ParamMem) {
+    // Nothing usable to edit: a fresh segment rather than a crash.
+    int sel = 0;
+    Prg.data.NumSegments = 1;
+    DeleteSegment(Prg, 0, rules(), &sel);
+  }
+  if (keepSelection) {
+    CurSegment = std::clamp(gLast.Segment, 0, Prg.data.NumSegments - 1);
+    CurVoice = std::clamp(gLast.Voice, 0, std::max(Prg.data.Segment[CurSegment].NumVoices - 1, 0));
+  }
+  {
+    char file[NAMELEN + 1] = {};
+    std::memcpy(file, Prg.data.BackgroundFile, NAMELEN);
+    SetEditorBackgroundParamDef(Prg.data.Background, file);
+  }
+
+  DynLayout* l = dynLayout();
+  Tabs = new QTabBar(this);
+  Tabs->setObjectName(QStringLiteral("tabs"));
+  Tabs->setDrawBase(false);
+  for (const char* name : kTabNames) Tabs->addTab(tr(name));
+  l->addControl(Tabs, 7, 7, 1010, 11);
+  auto* frame = new QFrame(this);
+  frame->setObjectName(QStringLiteral("tabFrame"));
+  frame->setFrameShape(QFrame::StyledPanel);
+  l->addControl(frame, 7, 18, 1010, 982);
+  General = new GeneralPage(this);
+  l->addControl(General, 8, 19, 1008, 980);
+  Params = new ParamPage(this);
+  l->addControl(Params, 8, 19, 1008, 980);
+  Ok = addButton(tr("OK"), 855, 1003);
+  Ok->setObjectName(QStringLiteral("okButton"));
+  Ok->setDefault(true);
+  Cancel = addButton(tr("Cancel"), 911, 1003);
+  Cancel->setObjectName(QStringLiteral("cancelButton"));
+  Help = addButton(tr("&Help"), 967, 1003);
+  Help->setObjectName(QStringLiteral("helpButton"));
+  connect(Ok, &QPushButton::clicked, this, &PresetOptionsDialog::accept);
+  connect(Cancel, &QPushButton::clicked, this, &PresetOptionsDialog::reject);
+  connect(Help, &QPushButton::clicked, this, [this] { showHelp(this, helpTopic()); });
+
+  General->fill();
+  Params->rebind(false);
+  updateTabCaptions();
+  connect(Tabs, &QTabBar::currentChanged, this, [this](int t) {
+    General->setVisible(t == 0);
+    if (t > 0) Params->setDisplayTab(t);
+    Params->setVisible(t > 0);
+  });
+  const int tab = keepSelection ? std::clamp(gLast.Tab, 0, 5) : 0;
+  Tabs->setCurrentIndex(tab);
+  General->setVisible(tab == 0);
+  if (tab > 0) Params->setDisplayTab(tab);
+  Params->setVisible(tab > 0);
+
+  TestPlayback* t = TestPlayback::instance();
+  connect(t, &TestPlayback::stateChanged, this, [this](bool running) {
+    General->setTesting(running);
+    syncPlayPosition();
+    emit testStateChanged(running);
+  });
+  General->setTesting(t->running());
+  placeFirst(owner);
+  // The dialog's keys come before those of its controls.
+  qApp->installEventFilter(this);
+}
+
+PresetOptionsDialog::~PresetOptionsDialog() {
+  qApp->removeEventFilter(this);
+  FreePreset(Prg);
+}
+
+int PresetOptionsDialog::presetOptions(QWidget* owner, int index, bool* renamed) {
+  *renamed = false;
+  if (!TVK_CHECK(index >= 0 && index < NumPrograms, index)) return EDITOR_CANCELLED;
+  std::string before = Program[index].Name;
+  PresetOptionsDialog d(owner, index, index == gLast.Index);
+  int r = d.run();
+  if (r != EDITOR_CANCELLED) *renamed = before != Program[index].Name;
+  return r == EDITOR_CHANGED || r == EDITOR_UNCHANGED ? r : EDITOR_CANCELLED;
+}
+
+// --- State ---------------------------------------------------------------------------
+
+int PresetOptionsDialog::displayTab() const { return Tabs->currentIndex(); }
+
+Param* PresetOptionsDialog::segmentParams() const { return SegParams(Prg, CurSegment); }
+
+EditRules PresetOptionsDialog::rules() const {
+  return EditRules{Cfg.Advanced.LinkAdjacentSegmentsInPresetOptions != 0, Cfg.Advanced.NodesInNewParam == 2 ? 2 : 3};
+}
+
+void PresetOptionsDialog::updateTabCaptions() {
+  const int segs = Prg.data.NumSegments, voices = segment().NumVoices;
+  const QString id = SegmentId(segment()), voice = QString::fromStdString(VoiceRow(CurVoice));
+  for (int t = 0; t < 6; ++t) {
+    QString name = tr(kTabNames[t]);
+    if (t == 1 || t == 2) {
+      // The sound and the waveform belong to a voice of the segment.
+      if (segs >= 2 && voices >= 2)
+        name = tr("%1(%2): %3").arg(id, voice, name);
+      else if (voices >= 2)
+        name = tr("%1: %2").arg(voice, name);
+      else if (segs >= 2)
+        name = tr("%1: %2").arg(id, name);
+    } else if (t >= 3 && segs >= 2) {
+      name = tr("%1: %2").arg(id, name);
+    }
+    Tabs->setTabText(t, name);
+  }
+}
+
+// --- Selection ----------------------------------------------------------------------------
+
+void PresetOptionsDialog::selectSegment(int s) {
+  if (s < 0 || s >= Prg.data.NumSegments) return;
+  General->commitEdits();
+  CurSegment = s;
+  if (CurVoice >= segment().NumVoices) CurVoice = 0;
+  General->selectSegmentRow(s);
+  General->showSegment();
+  General->fillVoices();
+  updateTabCaptions();
+  Params->rebind(true);
+  syncPlayPosition();
+  emit segmentSelected(s);
+}
+
+void PresetOptionsDialog::selectVoice(int v) {
+  if (v < 0 || v >= segment().NumVoices) return;
+  CurVoice = v;
+  General->selectVoiceRow(v);
+  updateTabCaptions();
+  Params->rebind(true);
+  emit voiceSelected(v);
+}
+
+void PresetOptionsDialog::segmentsChanged(int select) {
+  CurSegment = std::clamp(select, 0, Prg.data.NumSegments - 1);
+  if (CurVoice >= segment().NumVoices) CurVoice = 0;
+  General->fillSegments();
+  General->showSegment();
+  General->fillVoices();
+  updateTabCaptions();
+  Params->rebind(true);
+  presetEdited();
+  emit segmentSelected(CurSegment);
+}
+
+void PresetOptionsDialog::voicesChanged(int select) {
+  CurVoice = std::clamp(select, 0, segment().NumVoices - 1);
+  General->fillVoices();
+  updateTabCaptions();
+  Params->rebind(true);
+  presetEdited();
+  emit voiceSelected(CurVoice);
+}
+
+// --- Edits ---------------------------------------------------------------------------------
+
+void PresetOptionsDialog::parameterChanged(int pid, quint32 code) {
+  if (!TVK_CHECK_AS(pid >= 0 && pid < SegParamCount(segment()), "pid>=0 && pid<NSPAR+NVPAR*MAXVOICES", pid)) return;
+  const NodesChanged c = DecodeNodesChanged(code);
+  Param* params = segmentParams();
+  Param& q = params[pid];
+  NodeRange r;
+  if (!c.All()) r = NodeRange{c.First, c.Last};
+  bool restored = false;
+  if (q.Tracking == 1) {
+    RecomputeTracked(params, segment(), pid, q.TrackSource);
+    r = NodeRange();
+  } else {
+    // Edited by hand, the curve is no longer the Easy choice it came from.
+    q.EasySel = 0;
+    if (rules().Link) {
+      LinkResult lr =
+          LinkAdjacent(Prg, CurSegment, pid, c.All() ? NODES_ALL : c.First, c.All() ? NODES_ALL : c.Last, c.Moved);
+      if (!r.Empty() && !lr.Range.Empty()) r = lr.Range;
+      restored = lr.Restored;
+    }
+  }
+  RecomputeDependents(params, segment(), pid);
+  Params->refreshCharts(pid, r, (c.Flags & NODES_FLAG_RANGE) != 0 || q.Tracking == 1);
+  if (restored) WarningBox::ask(this, 264, QString(), &Cfg.DoNotShowVolumeZeroWarning, true);
+  presetEdited();
+}
+
+void PresetOptionsDialog::presetEdited() {
+  TestPlayback* t = TestPlayback::instance();
+  if (!t->running()) return;
+  int seg = std::min(t->segment(), Prg.data.NumSegments - 1);
+  if (int rc = t->update(Prg, seg, t->time())) testFailed(rc, TestPlayback::FAIL_START, 0);
+  syncPlayPosition();
+}
+
+// --- Test playback ---------------------------------------------------------------------------
+
+bool PresetOptionsDialog::testing() const { return TestPlayback::instance()->running(); }
+
+void PresetOptionsDialog::playAt(int segment, int time) {
+  TestPlayback* t = TestPlayback::instance();
+  segment = std::clamp(segment, 0, Prg.data.NumSegments - 1);
+  time = std::clamp(time, 0, 10000);
+  if (t->running()) {
+    if (int rc = t->update(Prg, segment, time)) testFailed(rc, TestPlayback::FAIL_START, 0);
+  } else {
+    TestPlayback::Failure where;
+    int code = 0;
+    if (int rc = t->start(Prg, segment, time, &where, &code)) testFailed(rc, where, code);
+  }
+  syncPlayPosition();
+}
+
+void PresetOptionsDialog::toggleTest() {
+  if (testing())
+    stopTest();
+  else
+    playAt(0, 0);
+}
+
+void PresetOptionsDialog::stopTest() { TestPlayback::instance()->stop(); }
+
+void PresetOptionsDialog::testFailed(int rc, int failure, int code) {
+  if (failure == TestPlayback::FAIL_DEVICE) {
+    MessageBox::show(this, rc, {code});
+    return;
+  }
+  // The start's messages name the background: the file, or the library and
+  // the number.
+  std::string bg;
+  int n = Prg.data.Background;
+  char file[NAMELEN + 1] = {};
+  std::memcpy(file, Prg.data.BackgroundFile, NAMELEN);
+  if (n == AMBIX_OTHER || n == AMBIX_LONG)
+    bg = file;
+  else
+    bg = FormatPrintf(GetStr(1304), file, n);
+  MessageBox::show(this, rc, {bg, std::string()});
+}
+
+void PresetOptionsDialog::syncPlayPosition() {
+  TestPlayback* t = TestPlayback::instance();
+  Params->setPlayPosition(t->running(), t->running() && t->segment() == CurSegment ? t->time() : -1);
+}
+
+// --- OK and Cancel -----------------------------------------------------------------------------
+
+void PresetOptionsDialog::accept() {
+  General->commitEdits();
+  // A preset that would stop with a sound still playing.
+  if (!Prg.data.ContinuePlaying && !Cfg.DoNotShowSegEndZeroWarning) {
+    int pid = EndCheckPid(Prg);
+    if (pid >= 0) {
+      QString name = QString::fromUtf8(GetStr(ParamDef[ParamNumOfPid(pid)].Name));
+      if (!WarningBox::ask(this, 332, name, &Cfg.DoNotShowSegEndZeroWarning, false)) return;
+    }
+  }
+  // Another preset of the same name.
+  const QString name = QString::fromUtf8(Prg.Name, int(strnlen(Prg.Name, NAMELEN)));
+  for (int i = 0; i < NumPrograms; ++i) {
+    const Preset& other = Program[i];
+    if (i == Index || other.Deleted ||
+        QString::fromUtf8(other.Name, int(strnlen(other.Name, NAMELEN))).compare(name, Qt::CaseInsensitive) != 0)
+      continue;
+    if (other.BuiltIn) {
+      MessageBox::show(this, 95);
+      return;
+    }
+    QString text = QString::fromStdString(FormatPrintf(GetStr(80), other.Name));
+    if (MessageBox::showText(this, text, MessageBox::YesNo, 0, MessageBox::Question) != MessageBox::AnsYes) return;
+    if (int rc = DeletePreset(i, nullptr, false)) {
+      MessageBox::show(this, rc, {StoreMessagePath(), 1000});
+      return;
+    }
+  }
+  // A background without a parameter leaves that curve a constant.
+  const int bg = Prg.data.Background;
+  char file[NAMELEN + 1] = {};
+  std::memcpy(file, Prg.data.BackgroundFile, NAMELEN);
+  int lib = bg < AMBIX_NONE ? FindBackground(bg, file) : -1;
+  if (bg == AMBIX_NONE || bg == AMBIX_LONG || (lib >= 0 && !AmbixInfo[lib].HasParam)) ReduceBackgroundParam(Prg);
+  bool changed = CopyPreset(Program[Index], Prg);
+  done(changed ? EDITOR_CHANGED : EDITOR_UNCHANGED);
+}
+
+void PresetOptionsDialog::reject() {
+  if (Cfg.Advanced.ConfirmCancelInPresetOptions && ComparePresets(Prg, Program[Index]) != 0 &&
+      MessageBox::showText(this, QString::fromUtf8(GetStr(375)), MessageBox::YesNoDefaultNo, 0, MessageBox::Question) !=
+          MessageBox::AnsYes)
+    return;
+  done(EDITOR_CANCELLED);
+}
+
+void PresetOptionsDialog::done(int r) {
+  stopTest();
+  savePlacement();
+  gLast = LastState{Index, CurSegment, CurVoice, Tabs->currentIndex()};
+  DynDialog::done(r);
+}
+
+// --- Keys ----------------------------------------------------------------------------------------
+
+bool PresetOptionsDialog::eventFilter(QObject* watched, QEvent* e) {
+  if (e->type() == QEvent::KeyPress && watched->isWidgetType() && isVisible() &&
+      static_cast<QWidget*>(watched)->window() == this && acceleratorKey(static_cast<QKeyEvent*>(e)))
+    return true;
+  return DynDialog::eventFilter(watched, e);
+}
+
+bool PresetOptionsDialog::acceleratorKey(QKeyEvent* e) {
+  const Qt::KeyboardModifiers mods =
+      e->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+  const int key = e->key();
+  const int segs = Prg.data.NumSegments, voices = segment().NumVoices;
+  auto go = [](bool ok, auto&& act) {
+    if (ok)
+      act();
+    else
+      QApplication::beep();
+    return true;
+  };
+  if (mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+    if (key >= Qt::Key_A && key <= Qt::Key_Y) {
+      // The first segment whose ID starts with that letter.
+      int found = -1;
+      for (int s = 0; s < segs && found < 0; ++s)
+        if (std::toupper(static_cast<unsigned char>(Prg.data.Segment[s].Name[0])) == 'A' + (key - Qt::Key_A)) found = s;
+      return go(found >= 0, [&] { selectSegment(found); });
+    }
+    if (key == Qt::Key_Z) return true;
+    if (key == Qt::Key_Right) return go(CurSegment + 1 < segs, [&] { selectSegment(CurSegment + 1); });
+    if (key == Qt::Key_Left) return go(CurSegment > 0, [&] { selectSegment(CurSegment - 1); });
+    if (key == Qt::Key_Down) return go(CurVoice + 1 < voices, [&] { selectVoice(CurVoice + 1); });
+    if (key == Qt::Key_Up) return go(CurVoice > 0, [&] { selectVoice(CurVoice - 1); });
+  }
+  if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+    int d = DigitOf(e);
+    if (d >= 0) {
+      int v = d == 0 ? 9 : d - 1;
+      return go(v < voices, [&] { selectVoice(v); });
+    }
+  }
+  return false;
+}
+
+// --- Placement ---------------------------------------------------------------------------------
+
+void PresetOptionsDialog::placeFirst(QWidget* owner) {
+  QPoint base = owner ? owner->pos() : QPoint(0, 0);
+  const Placement& p = Cfg.Options;
+  if (p.X == CW_USEDEFAULT) {
+    QScreen* s = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (s && s->geometry().width() > 640)
+      resize(std::max(520, minimumSizeHint().width()), std::max(580, minimumSizeHint().height()));
+    MoveInsideScreen(this, base + QPoint(13, 82));
+  } else {
+    if (p.Width > 0 && p.Height > 0) resize(p.Width, p.Height);
+    MoveInsideScreen(this, base + QPoint(p.X, p.Y));
+  }
+}
+
+void PresetOptionsDialog::savePlacement() {
+  QPoint base = Owner ? Owner->pos() : QPoint(0, 0);
+  QPoint rel = pos() - base;
+  Cfg.Options = Placement{rel.x(), rel.y(), width(), height()};
+}
+
+int PresetOptions(QWidget* owner, int index, bool* renamed) {
+  return PresetOptionsDialog::presetOptions(owner, index, renamed);
+}

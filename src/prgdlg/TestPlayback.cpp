@@ -1,0 +1,91 @@
+// The preset editor's test playback.
+#include "prgdlg/TestPlayback.h"
+
+#include <QApplication>
+#include <QCursor>
+
+#include "assert/check.h"
+#include "data/audiothread.h"
+#include "data/devplay.h"
+#include "reg/settings.h"
+
+namespace {
+TestPlayback::Host gHost;
+}
+
+void TestPlayback::setHost(const Host& host) { gHost = host; }
+
+TestPlayback* TestPlayback::instance() {
+  static TestPlayback* t = new TestPlayback;
+  return t;
+}
+
+int TestPlayback::start(const Preset& p, int segment, int time, Failure* where, int* code) {
+  *where = FAIL_NONE;
+  *code = 0;
+  if (Running) stop();
+  if (gHost.MainPlaying && gHost.MainPlaying(gHost.Ctx)) return 1333;
+  plat::WaveTarget target;
+  if (gHost.Target)
+    target = gHost.Target(gHost.Ctx);
+  else
+    target.Pcm = Cfg.Device;
+  plat::WaveDevice* dev = nullptr;
+  if (int rc = OpenWaveDevice(target, Cfg.Advanced.SamplesPerSec, Cfg.Advanced.Bits16 != 0, &dev, code)) {
+    *where = FAIL_DEVICE;
+    return rc;
+  }
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  int rc = StartTestPlayback(dev, p, segment, time, Cfg.Advanced);
+  QApplication::restoreOverrideCursor();
+  if (rc) {
+    // The device may already hold blocks; the audio thread ignores those of
+    // a device it does not play.
+    hWaveOut.store(nullptr);
+    plat::WaveReset(dev);
+    SyncAudioThread();
+    plat::WaveClose(dev);
+    *where = FAIL_START;
+    return rc;
+  }
+  Device = dev;
+  Running = true;
+  Segment = segment;
+  Time = time;
+  emit stateChanged(true);
+  return 0;
+}
+
+int TestPlayback::update(const Preset& p, int segment, int time) {
+  if (!Running) return 0;
+  Segment = segment;
+  Time = time;
+  return UpdateTestPlayback(p, segment, time);
+}
+
+void TestPlayback::stop() {
+  if (!Running) return;
+  Running = false;
+  ++StopsInFlight;
+  RequestStop();
+  // The thread has reset the device and let go of its blocks once it
+  // answers; only then may the device be closed.
+  SyncAudioThread();
+  int error = plat::WaveClose(Device);
+  TVK_CHECK_AS(error == plat::WAVE_OK || error == plat::WAVE_INVALHANDLE,
+               "error==MMSYSERR_NOERROR||error==MMSYSERR_INVALHANDLE", error);
+  Device = nullptr;
+  emit stateChanged(false);
+}
+
+bool TestPlayback::takeNotice(uint32_t msg, uintptr_t, intptr_t) {
+  TestPlayback* t = instance();
+  if (msg == WM_PLAYSTOPPED && t->StopsInFlight > 0) {
+    --t->StopsInFlight;
+    return true;
+  }
+  // Status texts of the test (and those still queued behind its stop) are
+  // not the main window's.
+  if (t->Running || t->StopsInFlight > 0) return msg == WM_PLAYSTATUS || msg == WM_PLAYEND;
+  return false;
+}

@@ -1,0 +1,66 @@
+// The preset editor's test playback: the engine's test mode (one held sweep
+// record at a chosen segment and segment time) on the wave device the
+// settings name, moved to another place or given the edited preset again
+// while it plays, and stopped. The configuration wizard uses it too.
+//
+// The audio thread's notices reach the main window through its link
+// (mwnd/EngineLink); while a test plays, and until its stop has been
+// confirmed, the link hands them here first (takeNotice), so the main
+// window's status and device are left alone.
+//
+// Main thread only.
+#pragma once
+#include <QObject>
+#include <cstdint>
+
+#include "main/model.h"
+#include "platform/wavedev.h"
+
+class TestPlayback : public QObject {
+  Q_OBJECT
+ public:
+  // What the test needs of the main window.
+  struct Host {
+    void* Ctx = nullptr;
+    // The main window plays (a test cannot start then: 1333).
+    bool (*MainPlaying)(void* ctx) = nullptr;
+    // The device the settings name.
+    plat::WaveTarget (*Target)(void* ctx) = nullptr;
+  };
+  static void setHost(const Host& host);
+  static TestPlayback* instance();
+
+  // Where a start failed: opening the device (its message may take the
+  // error code as %1!d!) or the start itself (its messages name the
+  // background as %1).
+  enum Failure { FAIL_NONE, FAIL_DEVICE, FAIL_START };
+  // Starts playing `p` at `segment` and `time` (0..10000): 0, or a message
+  // id (1333 while the main window plays). *code receives a device error
+  // code for 1262.
+  int start(const Preset& p, int segment, int time, Failure* where, int* code);
+  // Plays `p` at another place, or the edited preset at the same place. 0 or
+  // a message id (the old sound goes on).
+  int update(const Preset& p, int segment, int time);
+  // Stops and closes the device; returns when the audio thread has let go
+  // of it.
+  void stop();
+
+  bool running() const { return Running; }
+  int segment() const { return Segment; }
+  int time() const { return Time; }
+
+  // The main window's link offers every notice of the audio thread here
+  // first; true when it belonged to the test.
+  static bool takeNotice(uint32_t msg, uintptr_t wParam, intptr_t lParam);
+
+ Q_SIGNALS:
+  void stateChanged(bool running);
+
+ private:
+  TestPlayback() = default;
+  bool Running = false;
+  int Segment = 0, Time = 0;
+  plat::WaveDevice* Device = nullptr;
+  // Stops whose WM_PLAYSTOPPED notice is still on its way.
+  int StopsInFlight = 0;
+};
