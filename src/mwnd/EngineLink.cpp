@@ -8,6 +8,7 @@
 
 #include "data/playevents.h"
 #include "mwnd/MainWindow.h"
+#include "prgdlg/TestPlayback.h"
 
 namespace {
 
@@ -73,6 +74,9 @@ void EngineLink::drain() {
   // ring hands each notice out once, in order, either way.
   PlayEvent e;
   while (TakePlayEvent(&e)) {
+    // The preset editor's test playback uses the same audio thread: its
+    // notices are not the window's.
+    if (TestPlayback::takeNotice(e.Kind, e.Device)) continue;
     switch (e.Kind) {
       case WM_PLAYSTATUS: Window->playStatus(e.Status); break;
       case WM_PLAYEND: Window->playEnded(); break;

@@ -26,6 +26,7 @@
 #include "mwnd/hooks.h"
 #include "mwnd/wavestate.h"
 #include "platform/msgqueue.h"
+#include "prgdlg/TestPlayback.h"
 #include "reg/regstore.h"
 #include "reg/settings.h"
 
@@ -140,6 +141,11 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
 
   updateUi(UI_ALL);
   applyShowParams();
+  TestPlayback::Host host;
+  host.Ctx = this;
+  host.MainPlaying = [](void* ctx) { return static_cast<MainWindow*>(ctx)->Playing; };
+  host.Target = [](void* ctx) { return static_cast<MainWindow*>(ctx)->waveTarget(); };
+  TestPlayback::setHost(host);
 
   plat::ResetEvent(hWaveEvent);
   if (!CreateAudioThread(EngineWindowFor(this), Cfg.Advanced.ThreadTimeCritical != 0)) {
@@ -153,6 +159,8 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
 }
 
 MainWindow::~MainWindow() {
+  TestPlayback::instance()->stop();
+  TestPlayback::setHost(TestPlayback::Host());
   if (Playing && Device) {
     // Destroyed without the stop having been confirmed.
     plat::WaveReset(Device);
@@ -375,7 +383,7 @@ void MainWindow::closeForSessionEnd() {
   // Dialogs and questions in the way are cancelled first.
   for (QWidget* w : QApplication::topLevelWidgets())
     if (w != this && w->isVisible() && w->isModal())
-      if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+      if (auto* d = qobject_cast<QDialog*>(w)) d->done(QDialog::Rejected);  // done: a reject may ask
   QTimer::singleShot(0, this, [this] { close(); });
 }
 

@@ -116,6 +116,9 @@ class MainWindow : public QMainWindow {
   void cmdVisual(int mode);
   void cmdShowParams();
   void startPlaying(uint32_t delayTick);
+  // The device the settings name (a test's target, the paced "fake"
+  // device, or an ALSA PCM); the preset editor's test plays there too.
+  plat::WaveTarget waveTarget();
   std::string backgroundName(const Preset& p) const;
 
   // --- Controls ---------------------------------------------------------------

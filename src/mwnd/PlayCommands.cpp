@@ -63,6 +63,25 @@ int32_t WavFileMinutes(const char* path) {
 
 }  // namespace
 
+plat::WaveTarget MainWindow::waveTarget() {
+  plat::WaveTarget target;
+  if (TestWaveTarget()) {
+    target = *TestWaveTarget();
+  } else if (Cfg.Device == "fake") {
+    // As with the command-line tool: a silent sink that keeps real time.
+    if (!PacedSink) {
+      plat::FakeWaveConfig c;
+      c.Record = false;
+      c.Paced = true;
+      PacedSink = plat::CreateFakeWave(c);
+    }
+    target.Fake = PacedSink;
+  } else {
+    target.Pcm = Cfg.Device;
+  }
+  return target;
+}
+
 std::string MainWindow::backgroundName(const Preset& p) const {
   int bg = p.data.Background;
   if (bg == AMBIX_OTHER || bg == AMBIX_LONG)
@@ -135,21 +154,7 @@ void MainWindow::startPlaying(uint32_t delayTick) {
     MessageBox::show(this, 1258);
     return;
   }
-  plat::WaveTarget target;
-  if (TestWaveTarget()) {
-    target = *TestWaveTarget();
-  } else if (Cfg.Device == "fake") {
-    // As with the command-line tool: a silent sink that keeps real time.
-    if (!PacedSink) {
-      plat::FakeWaveConfig c;
-      c.Record = false;
-      c.Paced = true;
-      PacedSink = plat::CreateFakeWave(c);
-    }
-    target.Fake = PacedSink;
-  } else {
-    target.Pcm = Cfg.Device;
-  }
+  plat::WaveTarget target = waveTarget();
   plat::WaveDevice* dev = nullptr;
   int code = 0;
   if (int rc = OpenWaveDevice(target, options.SamplesPerSec, options.Bits16 != 0, &dev, &code)) {

@@ -13,7 +13,6 @@
 #include "dialog/WarningBox.h"
 #include "main/preset.h"
 #include "main/strtab.h"
-#include "mwnd/GeneralEditor.h"
 #include "mwnd/MainWindow.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/hooks.h"
@@ -140,7 +139,7 @@ void MainWindow::cmdPresetOptions() {
   }
   std::string before = Program[SelProgram].Name;
   bool renamed = false;
-  auto editor = Hooks.PresetEditor ? Hooks.PresetEditor : GeneralEditor::editPreset;
+  auto editor = Hooks.PresetEditor ? Hooks.PresetEditor : PresetOptions;
   int result = editor(this, SelProgram, &renamed);
   renamed = renamed && before != Program[SelProgram].Name;
   if (result == EDITOR_CHANGED && renamed && (WaveOptChanged == WOC_NONE || WaveOptChanged == WOC_MODIFIED))

@@ -78,7 +78,7 @@ void TestPlayback::stop() {
   emit stateChanged(false);
 }
 
-bool TestPlayback::takeNotice(uint32_t msg, uintptr_t, intptr_t) {
+bool TestPlayback::takeNotice(uint32_t msg, plat::WaveDevice*) {
   TestPlayback* t = instance();
   if (msg == WM_PLAYSTOPPED && t->StopsInFlight > 0) {
     --t->StopsInFlight;

@@ -51,7 +51,7 @@ class TestPlayback : public QObject {
 
   // The main window's link offers every notice of the audio thread here
   // first; true when it belonged to the test.
-  static bool takeNotice(uint32_t msg, uintptr_t wParam, intptr_t lParam);
+  static bool takeNotice(uint32_t kind, plat::WaveDevice* device);
 
  Q_SIGNALS:
   void stateChanged(bool running);

@@ -15,7 +15,6 @@
 #include "file/store.h"
 #include "gui/guitest.h"
 #include "main/model.h"
-#include "mwnd/GeneralEditor.h"
 #include "mwnd/HelpWindow.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/hooks.h"
