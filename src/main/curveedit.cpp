@@ -121,6 +121,9 @@ NodeRange ApplySweepEdit(Param& p, const ChartValueDef& d, int i, const SweepEdi
   NodeRange r;
   int n = CurveNodes(p);
   if (!TVK_CHECK(i >= 0 && i < n, i)) return r;
+  // Minutes are rounded for the dialog: a time shown and left as it was keeps
+  // its exact place instead of the place its rounded text reads back as.
+  const SweepEdit shown = ReadSweepEdit(p, d, i, length);
   auto store = [&](int k, int32_t low, int32_t z) {
     int32_t v = WithHalf(d, p.Node[k].Value, false, low);
     if (d.Z) v = WithHalf(d, v, true, z);
@@ -131,7 +134,8 @@ NodeRange ApplySweepEdit(Param& p, const ChartValueDef& d, int i, const SweepEdi
   if (i < n - 1) {
     store(i + 1, e.To, e.ToZ);
     p.Node[i].Weight = static_cast<uint8_t>(std::clamp((e.WeightPercent + 2) / 5, 0, 20));
-    int from = SegMinutesToTime(e.TimeFrom, length), to = SegMinutesToTime(e.TimeTo, length);
+    int from = e.TimeFrom == shown.TimeFrom ? p.Node[i].SweepTime : SegMinutesToTime(e.TimeFrom, length);
+    int to = e.TimeTo == shown.TimeTo ? p.Node[i + 1].SweepTime : SegMinutesToTime(e.TimeTo, length);
     if (from > to) std::swap(from, to);
     const int lo = i > 0 ? p.Node[i - 1].SweepTime : 0;
     const int hi = i + 2 < n ? p.Node[i + 2].SweepTime : 10000;

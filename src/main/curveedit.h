@@ -81,7 +81,8 @@ int SegMinutesToTime(int32_t minutes, int32_t length);
 SweepEdit ReadSweepEdit(const Param& p, const ChartValueDef& d, int i, int32_t length);
 SweepEditScope SweepScope(const Param& p, int i, int32_t length);
 // Stores an accepted dialog: values, weight (percent + 2) / 5, the
-// symmetric flag, the times (swapped when reversed, each kept between the
-// previous node and the node after the next), then the symmetric rule.
+// symmetric flag, the times that differ from those the dialog showed
+// (swapped when reversed, each kept between the previous node and the node
+// after the next), then the symmetric rule.
 // Returns the nodes to redraw: the node before to the node after.
 NodeRange ApplySweepEdit(Param& p, const ChartValueDef& d, int i, const SweepEdit& e, int32_t length);

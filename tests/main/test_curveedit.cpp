@@ -171,6 +171,28 @@ TEST(CurveEdit, SweepDialogValuesTimesAndWeight) {
   EXPECT_EQ(p.Node[3].Weight, 10);
 }
 
+TEST(CurveEdit, SweepDialogLeavesTimesItShowedUnchangedAlone) {
+  // A 12.50-minute segment: 6500 shows as 8.13 minutes, which reads back as
+  // 6504. OK without touching the times must not move the node.
+  Param p = Curve({{0, 0, 10, 0}, {1000, 4200, 10, 0}, {2000, 6500, 10, 0}, {0, 8100, 10, 0}, {0, 10000, 10, 0}});
+  ChartValueDef d = DefOf(PN_VOLUME);
+  for (int i : {1, 2}) {
+    SweepEdit e = ReadSweepEdit(p, d, i, 1250);
+    e.From += 100;  // a value edit only
+    ApplySweepEdit(p, d, i, e, 1250);
+  }
+  EXPECT_EQ(p.Node[1].SweepTime, 4200);
+  EXPECT_EQ(p.Node[2].SweepTime, 6500);
+  EXPECT_EQ(p.Node[3].SweepTime, 8100);
+  EXPECT_EQ(p.Node[2].Value, 2100);
+  // A time typed in is converted as shown.
+  SweepEdit e = ReadSweepEdit(p, d, 2, 1250);
+  e.TimeTo = 1014;  // 10.14 minutes
+  ApplySweepEdit(p, d, 2, e, 1250);
+  EXPECT_EQ(p.Node[2].SweepTime, 6500);
+  EXPECT_EQ(p.Node[3].SweepTime, 8112);
+}
+
 TEST(CurveEdit, SegmentTimesInMinutes) {
   EXPECT_EQ(SegTimeToMinutes(2500, 1000), 250);
   EXPECT_EQ(SegTimeToMinutes(3333, 1), 0);
