@@ -147,9 +147,13 @@ void ParameterChart::dragTo(QPointF pos, Qt::KeyboardModifiers mods) {
   const bool zDrag = Def.Z && (mods & Qt::ControlModifier);
   const int mode = zDrag ? 1 : 0;
   if (ZMode != mode) {
-    // Ctrl pressed or released during the drag: the offset follows the half
-    // now dragged, so the curve does not jump.
-    if (ZMode != 2 || zDrag) Offset = pos - (zDrag ? zPoint(i) : nodePoint(i));
+    // The first move decides which half is dragged, keeping the press's
+    // offset from it; Ctrl pressed or released later re-bases the offset on
+    // the half now dragged, so the curve does not jump.
+    if (ZMode == 2)
+      Offset = PressPoint - (zDrag ? zPoint(i) : nodePoint(i));
+    else
+      Offset = pos - (zDrag ? zPoint(i) : nodePoint(i));
     ZMode = mode;
   }
   const QPointF target = pos - Offset;
