@@ -257,6 +257,13 @@ void ParameterChart::keyPressEvent(QKeyEvent* e) {
   }
   const int n = nodeCount(), i = std::clamp(SelectedArea, 0, n - 1);
   const bool ctrl = e->modifiers() & Qt::ControlModifier, shift = e->modifiers() & Qt::ShiftModifier;
+  if (e->key() == Qt::Key_Menu || (e->key() == Qt::Key_F10 && shift)) {
+    // The node menu from the keyboard, at the focused node; Play Here plays
+    // from that node's time.
+    MenuTime = Pa->Node[i].SweepTime;
+    showNodeMenu(mapToGlobal(nodePoint(i).toPoint()));
+    return;
+  }
   switch (e->key()) {
     case Qt::Key_Space: editNode(); return;
     case Qt::Key_Home: focusNode(0, true); return;
@@ -287,6 +294,7 @@ void ParameterChart::keyPressEvent(QKeyEvent* e) {
     }
     case Qt::Key_Insert: insertNode(); return;
     case Qt::Key_Delete: deleteNode(); return;
+
     default: QWidget::keyPressEvent(e); return;
   }
 }
@@ -359,6 +367,7 @@ void ParameterChart::showNodeMenu(QPoint global) {
   InsertAct->setEnabled(edit && i < n - 1);
   SymmetricAct->setEnabled(edit);
   SymmetricAct->setChecked(Pa && !Pa2 && i >= 0 && i < n && Pa->Node[i].Symmetric != 0);
+  PlayHereAct->setEnabled(!ReadOnly);
   StopAct->setVisible(TestPlaying);
   NodeMenu->exec(global);
 }

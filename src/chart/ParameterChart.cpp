@@ -261,9 +261,12 @@ void ParameterChart::computeGeometry(int first, int last) {
 
 void ParameterChart::computeDerived() {
   DerivedPts.clear();
+  DerivedValues.clear();
   if (!Pa || !Pa2) return;
-  for (const DerivedPoint& d : DerivedCurve(*Pa, *Pa2, ParamDef[PN_PITCH].Digits, Def.Digits))
+  for (const DerivedPoint& d : DerivedCurve(*Pa, *Pa2, ParamDef[PN_PITCH].Digits, Def.Digits)) {
     DerivedPts.emplace_back(xOf(d.Time), yOfValue(d.Value));
+    DerivedValues.push_back(d.Value);
+  }
 }
 
 void ParameterChart::computeHandles() {
@@ -308,6 +311,7 @@ void ParameterChart::invalidateNodes(int first, int last, bool handles) {
       recomputeLayout(true);
       return;
     }
+    updateStatus();
     update();
     return;
   }
@@ -315,11 +319,13 @@ void ParameterChart::invalidateNodes(int first, int last, bool handles) {
   const bool all = first < 0 || int(Geom.size()) != n;
   if (!all && first > last) {
     if (handles) computeHandles();
+    updateStatus();
     return;
   }
   if (all) {
     computeGeometry(0, n - 1);
     computeHandles();
+    updateStatus();
     update();
     return;
   }
@@ -346,8 +352,13 @@ QString ParameterChart::timeText(int t) const {
 }
 
 QString ParameterChart::statusText() const {
-  if (!HasFocus || ReadOnly || !Pa || SelectedArea < 0 || SelectedArea >= nodeCount()) return QString();
-  const Node& nd = Pa->Node[SelectedArea];
+  if (!HasFocus || ReadOnly) return QString();
+  return nodeText(SelectedArea);
+}
+
+QString ParameterChart::nodeText(int i) const {
+  if (!Pa || i < 0 || i >= nodeCount()) return QString();
+  const Node& nd = Pa->Node[i];
   std::string unit = GetStr(UnitId), min = GetStr(162);
   std::string value = valueText(NodeLow(Def, nd.Value)).toStdString();
   std::string time = timeText(nd.SweepTime).toStdString();
@@ -367,15 +378,20 @@ void ParameterChart::updateStatus() {
   int w = std::max(right, StatusRight) - LeftMargin + 2;
   update(QRect(LeftMargin - 1, 0, w, FontH + 4));
   StatusRight = right;
-  if (text.isEmpty()) {
-    // Without the status line the description says what the chart shows.
-    text = Pa && nodeCount() > 0
-               ? valueText(NodeLow(Def, Pa->Node[std::clamp(SelectedArea, 0, nodeCount() - 1)].Value)) +
-                     QString::fromUtf8(GetStr(UnitId))
-               : QString();
+  // A screen reader hears what the status line shows, whether or not it is
+  // drawn: the focused node, its value and its time.
+  QString desc;
+  const QString unit = QString::fromUtf8(GetStr(UnitId));
+  if (Pa2 && !DerivedValues.empty()) {
+    desc = tr("Read-only curve from %1%3 to %2%3")
+               .arg(valueText(DerivedValues.front()), valueText(DerivedValues.back()), unit);
+  } else if (Pa && nodeCount() > 0) {
+    const int i = std::clamp(SelectedArea, 0, nodeCount() - 1);
+    desc = tr("Node %1 of %2: %3").arg(i + 1).arg(nodeCount()).arg(nodeText(i));
+    if (ReadOnly) desc = tr("Read-only. %1").arg(desc);
   }
-  if (accessibleDescription() != text) {
-    setAccessibleDescription(text);
+  if (accessibleDescription() != desc) {
+    setAccessibleDescription(desc);
     if (QAccessible::isActive()) {
       QAccessibleEvent ev(this, QAccessible::DescriptionChanged);
       QAccessible::updateAccessibility(&ev);
@@ -390,7 +406,9 @@ void ParameterChart::paintEvent(QPaintEvent* e) {
   const QRect area = e->rect();
   p.fillRect(area, palette().color(QPalette::Base));
   paintGrid(p, area);
+  p.save();
   paintCurve(p, area);
+  p.restore();
   if (HasFocus && !ReadOnly && NumHandles > 0) paintHandles(p);
   if (PlayTime >= 0) {
     QRectF plot = plotRect();
@@ -447,8 +465,9 @@ void ParameterChart::paintGrid(QPainter& p, const QRect& area) {
     p.setPen(text);
     values.push_back(Range.Max);
     for (int v : values) {
-      double y = yOfValue(int64_t(v) * s);
-      p.drawText(QRectF(0, y - FontH / 2.0, LeftMargin - 4, FontH), Qt::AlignRight | Qt::AlignVCenter,
+      // Centred on its line, but the lowest stays above the time labels.
+      double y = std::min(yOfValue(int64_t(v) * s) - FontH / 2.0, bottom + 2 - FontH);
+      p.drawText(QRectF(0, y, LeftMargin - 4, FontH), Qt::AlignRight | Qt::AlignVCenter,
                  QString::fromUtf8(FormatNumber(v, 0, 0, 0, false)));
     }
   }
@@ -489,6 +508,9 @@ void ParameterChart::paintCurve(QPainter& p, const QRect& area) {
   const QRectF dirty = QRectF(area).adjusted(-3, -3, 3, 3);
   const QColor ink = ReadOnly ? kGrey : kNavy;
   const QColor base = palette().color(QPalette::Base);
+  // Values of a hand-made file may lie far outside the displayed range: they
+  // are drawn up to a node box beyond the plot, not over the labels.
+  p.setClipRect(plotRect().adjusted(-kNodeBox, -kNodeBox, kNodeBox, kNodeBox).toAlignedRect().intersected(area));
   p.setRenderHint(QPainter::Antialiasing, true);
   if (Pa2) {
     p.setPen(QPen(ink, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));

@@ -152,6 +152,8 @@ class ParameterChart : public QWidget {
   QRectF changedArea(int first, int last) const;
   void updateStatus();
   QString valueText(int64_t stored) const;
+  // Node i's value and time as the status line shows them.
+  QString nodeText(int i) const;
   QString timeText(int t) const;
   void paintGrid(QPainter& p, const QRect& area);
   void paintCurve(QPainter& p, const QRect& area);
@@ -187,6 +189,7 @@ class ParameterChart : public QWidget {
   int DivisionX = 1, DivisionY = 1;
   std::vector<Geo> Geom;
   std::vector<QPointF> DerivedPts;
+  std::vector<int64_t> DerivedValues;
 
   // --- Focus, handles, dragging ---
   int SelectedArea = 0;

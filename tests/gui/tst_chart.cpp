@@ -1,0 +1,417 @@
+// The parameter chart driven with real mouse and key events: the drag
+// threshold, scrolling past the top, keys, weight handles and the symmetric
+// rule, the context menus, insert and delete with their limits, the node
+// dialog, the play position, the derived read-only curve, the accessible
+// description, and curves no editor would make.
+#include <QAccessible>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "chart/ParameterChart.h"
+#include "dialog/MessageBox.h"
+#include "dialog/NodeDialog.h"
+#include "gui/guitest.h"
+#include "main/chartmath.h"
+#include "main/model.h"
+
+namespace {
+
+// Runs `action` on the popup menu the next call opens, then closes it.
+void OnPopup(std::function<void(QMenu*)> action) {
+  auto* timer = new QTimer;
+  timer->setInterval(10);
+  QObject::connect(timer, &QTimer::timeout, [timer, action] {
+    auto* m = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (!m || !m->isVisible()) return;
+    timer->stop();
+    timer->deleteLater();
+    action(m);
+    if (m->isVisible()) m->close();
+  });
+  timer->start();
+}
+
+QAction* Act(QMenu* m, const char* name) { return m->findChild<QAction*>(QString::fromLatin1(name)); }
+
+QPoint At(QPointF p) { return p.toPoint(); }
+
+// A real double click: press, release, double click, release.
+void DoubleClick(QWidget* w, QPoint pos) {
+  QTest::mouseEvent(QTest::MousePress, w, Qt::LeftButton, Qt::NoModifier, pos);
+  QTest::mouseEvent(QTest::MouseRelease, w, Qt::LeftButton, Qt::NoModifier, pos);
+  QTest::mouseEvent(QTest::MouseDClick, w, Qt::LeftButton, Qt::NoModifier, pos);
+  QTest::mouseEvent(QTest::MouseRelease, w, Qt::LeftButton, Qt::NoModifier, pos);
+}
+
+Node N(int32_t value, int time, int weight = 10, int symmetric = 0) {
+  return Node{value, static_cast<int16_t>(time), static_cast<uint8_t>(weight), static_cast<uint8_t>(symmetric)};
+}
+
+}  // namespace
+
+class Chart : public QObject {
+  Q_OBJECT
+  Param P{}, P2{};
+  std::unique_ptr<ParameterChart> C;
+
+  // A chart of parameter `paramNum` over a curve, shown and focused.
+  ParameterChart* open(int paramNum, std::initializer_list<Node> nodes, bool readOnly = false,
+                       Param* second = nullptr) {
+    P = Param{};
+    for (const Node& n : nodes) P.Node[P.NumNodes++] = n;
+    C = std::make_unique<ParameterChart>();
+    C->setAccessibleName(QStringLiteral("Test chart"));
+    C->resize(600, 220);
+    C->bind(paramNum, &P, second, readOnly, 1000);
+    C->show();
+    if (!QTest::qWaitForWindowExposed(C.get())) qWarning("chart not exposed");
+    C->activateWindow();
+    if (!readOnly && !second) {
+      C->setFocus(Qt::OtherFocusReason);
+      if (!QTest::qWaitFor([this] { return C->hasFocus(); }, 2000)) qWarning("chart has no focus");
+    }
+    return C.get();
+  }
+
+ private Q_SLOTS:
+  void init() {
+    gui::FreshStore();
+    gui::TakeCheckFailures();
+  }
+  void cleanup() {
+    C.reset();
+    QCOMPARE(gui::TakeCheckFailures(), QStringList());
+  }
+
+  void pressWithoutMovingFivePixelsChangesNothing() {
+    open(PN_VOLUME, {N(2000, 0), N(5000, 5000), N(8000, 10000)});
+    QSignalSpy changed(C.get(), &ParameterChart::nodesChanged);
+    const QPoint at = At(C->nodePoint(1));
+    QTest::mousePress(C.get(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseMove(C.get(), at + QPoint(3, -3));  // 18 square pixels
+    QTest::mouseRelease(C.get(), Qt::LeftButton, Qt::NoModifier, at + QPoint(3, -3));
+    QCOMPARE(P.Node[1].Value, 5000);
+    QCOMPARE(P.Node[1].SweepTime, int16_t(5000));
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(C->focusedNode(), 1);
+
+    // Five pixels and more: a drag, reported once on release.
+    QTest::mousePress(C.get(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseMove(C.get(), at + QPoint(0, -30));
+    QVERIFY(P.Node[1].Value > 5000);
+    QCOMPARE(changed.count(), 0);
+    QTest::mouseRelease(C.get(), Qt::LeftButton, Qt::NoModifier, at + QPoint(0, -30));
+    QCOMPARE(changed.count(), 1);
+    const NodesChanged c = DecodeNodesChanged(changed.at(0).at(0).toUInt());
+    QCOMPARE(c.First, 0);
+    QCOMPARE(c.Last, 1);
+    QCOMPARE(c.Moved, 1);
+    QCOMPARE(P.Node[1].Value % 100, 0);  // whole percent
+  }
+
+  void dragPastTheTop_data() {
+    QTest::addColumn<int>("paramNum");
+    QTest::addColumn<int>("limit");     // stored
+    QTest::addColumn<int>("rangeMax");  // display units
+    QTest::newRow("pitch scrolls up to 20000 Hz") << int(PN_PITCH) << 2000000 << 20000;
+    QTest::newRow("volume stops at 100 %") << int(PN_VOLUME) << 10000 << 100;
+  }
+  void dragPastTheTop() {
+    QFETCH(int, paramNum);
+    QFETCH(int, limit);
+    QFETCH(int, rangeMax);
+    const int32_t v = paramNum == PN_PITCH ? 20000 : 5000;
+    open(paramNum, {N(v, 0), N(v, 5000), N(v, 10000)});
+    QSignalSpy changed(C.get(), &ParameterChart::nodesChanged);
+    const QPoint at = At(C->nodePoint(1));
+    QTest::mousePress(C.get(), Qt::LeftButton, Qt::NoModifier, at);
+    const QPoint above(at.x(), int(C->plotRect().top()) - 40);
+    QTest::mouseMove(C.get(), above);
+    if (paramNum == PN_PITCH) {
+      QVERIFY(C->scrolling());
+      QVERIFY(C->displayedRange().Max < rangeMax);
+    } else {
+      QVERIFY(!C->scrolling());  // a fixed range clamps instead
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(P.Node[1].Value == limit && !C->scrolling(), 20000);
+    QCOMPARE(C->displayedRange().Max, rangeMax);
+    QTest::mouseRelease(C.get(), Qt::LeftButton, Qt::NoModifier, above);
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(P.Node[1].SweepTime, int16_t(5000));
+  }
+
+  void keysFocusMoveAndStepTheValue() {
+    open(PN_VOLUME, {N(5000, 0), N(5050, 5000), N(5000, 10000)});
+    QSignalSpy focused(C.get(), &ParameterChart::nodeFocused);
+    QSignalSpy changed(C.get(), &ParameterChart::nodesChanged);
+    QTest::keyClick(C.get(), Qt::Key_Right);
+    QCOMPARE(C->focusedNode(), 1);
+    QCOMPARE(focused.count(), 1);
+    // 5 % of the displayed 0..100 %, snapped to whole percent.
+    QTest::keyClick(C.get(), Qt::Key_Up);
+    QCOMPARE(P.Node[1].Value, 5500);
+    QCOMPARE(changed.count(), 1);
+    for (int i = 0; i < 12; ++i) QTest::keyClick(C.get(), Qt::Key_Up);
+    QCOMPARE(P.Node[1].Value, 10000);  // stops at the maximum
+    QTest::keyClick(C.get(), Qt::Key_Down);
+    QCOMPARE(P.Node[1].Value, 9500);
+    // Shift or Ctrl with Left/Right move the time by 5 %, kept between the
+    // neighbours; the ends never move.
+    QTest::keyClick(C.get(), Qt::Key_Right, Qt::ShiftModifier);
+    QCOMPARE(P.Node[1].SweepTime, int16_t(5500));
+    for (int i = 0; i < 20; ++i) QTest::keyClick(C.get(), Qt::Key_Left, Qt::ControlModifier);
+    QCOMPARE(P.Node[1].SweepTime, int16_t(0));
+    QTest::keyClick(C.get(), Qt::Key_End);
+    QCOMPARE(C->focusedNode(), 2);
+    QTest::keyClick(C.get(), Qt::Key_Left, Qt::ShiftModifier);
+    QCOMPARE(P.Node[2].SweepTime, int16_t(10000));
+    QTest::keyClick(C.get(), Qt::Key_Home);
+    QCOMPARE(C->focusedNode(), 0);
+  }
+
+  void zValuesFollowCtrl() {
+    auto wave = [](int low, int z) { return int32_t((uint32_t(z) << 16) | uint32_t(low)); };
+    open(PN_WAVEFORM, {N(wave(500, 500), 0), N(wave(500, 500), 5000), N(wave(500, 500), 10000)});
+    QVERIFY(C->statusText().contains("Hold down CTRL"));
+    QTest::keyClick(C.get(), Qt::Key_Right);
+    QTest::keyClick(C.get(), Qt::Key_Up, Qt::ControlModifier);
+    QCOMPARE(P.Node[1].Value, wave(500, 550));
+    QTest::keyClick(C.get(), Qt::Key_Down);
+    QCOMPARE(P.Node[1].Value, wave(450, 550));
+    // Dragging with Ctrl moves the Z value only, and not the time.
+    const QPoint at = At(C->nodePoint(1));
+    QTest::mousePress(C.get(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseEvent(QTest::MouseMove, C.get(), Qt::NoButton, Qt::ControlModifier, at + QPoint(40, -30));
+    QTest::mouseRelease(C.get(), Qt::LeftButton, Qt::ControlModifier, at + QPoint(40, -30));
+    QCOMPARE(NodeLow(ChartValueDef{PN_WAVEFORM, 0, 100, 1, 0, true, true}, P.Node[1].Value), 450);
+    QVERIFY(NodeZ(P.Node[1].Value) > 550);
+    QCOMPARE(P.Node[1].SweepTime, int16_t(5000));
+  }
+
+  void handlesSetWeightsAndKeepSymmetricNodesMirrored() {
+    // A valley: both handles of node 1 point upwards.
+    open(PN_PITCH, {N(40000, 0), N(20000, 5000, 10, 1), N(40000, 10000)});
+    QSignalSpy changed(C.get(), &ParameterChart::nodesChanged);
+    QTest::mouseClick(C.get(), Qt::LeftButton, Qt::NoModifier, At(C->nodePoint(1)));
+    QCOMPARE(C->handleCount(), 2);
+    const QPointF at = C->nodePoint(1);
+    auto dragHandle = [&](int which, double degrees) {
+      const QPoint from = At(C->handlePoint(which));
+      const double a = degrees * M_PI / 180, r = 120;
+      const QPoint to = At(at + QPointF((which == 1 ? r : -r) * std::cos(a), -r * std::sin(a)));
+      QTest::mousePress(C.get(), Qt::LeftButton, Qt::NoModifier, from);
+      QCOMPARE(C->grabbedHandle(), which);
+      QTest::mouseMove(C.get(), to);
+      QTest::mouseRelease(C.get(), Qt::LeftButton, Qt::NoModifier, to);
+    };
+    // The outgoing handle at 18 degrees stands for weight 4; the symmetric
+    // node mirrors it into the incoming sweep.
+    dragHandle(1, 18);
+    QCOMPARE(int(P.Node[1].Weight), 4);
+    QCOMPARE(int(P.Node[0].Weight), 16);
+    QCOMPARE(changed.count(), 1);
+    // The incoming handle at 72 degrees stands for 16: the incoming sweep
+    // stores 20 - 16.
+    dragHandle(0, 72);
+    QCOMPARE(int(P.Node[0].Weight), 4);
+    QCOMPARE(int(P.Node[1].Weight), 16);
+    // A double click on a handle makes that sweep linear (and the mirror).
+    DoubleClick(C.get(), At(C->handlePoint(1)));
+    QCOMPARE(int(P.Node[1].Weight), 10);
+    QCOMPARE(int(P.Node[0].Weight), 10);
+  }
+
+  void contextMenusFollowTheNode() {
+    open(PN_VOLUME, {N(0, 0, 10, 1), N(5000, 5000), N(0, 10000)});
+    QSignalSpy play(C.get(), &ParameterChart::playHere);
+    struct Expect {
+      int Node;
+      bool Delete, Insert, Symmetric;
+    };
+    for (Expect e : {Expect{0, false, true, true}, Expect{1, true, true, false}, Expect{2, false, false, false}}) {
+      bool seen = false;
+      OnPopup([&](QMenu* m) {
+        seen = true;
+        QCOMPARE(m->objectName(), QString("chartNodeMenu"));
+        QCOMPARE(m->defaultAction(), Act(m, "chartEdit"));
+        QCOMPARE(Act(m, "chartDelete")->isEnabled(), e.Delete);
+        QCOMPARE(Act(m, "chartInsert")->isEnabled(), e.Insert);
+        QCOMPARE(Act(m, "chartSymmetric")->isChecked(), e.Symmetric);
+        QVERIFY(!Act(m, "chartStopPlaying")->isVisible());
+      });
+      QTest::mouseClick(C.get(), Qt::RightButton, Qt::NoModifier, At(C->nodePoint(e.Node)));
+      QVERIFY(seen);
+      QCOMPARE(C->focusedNode(), e.Node);
+    }
+    // Play Here plays at the time under the pointer; Stop Playing shows
+    // while a test plays.
+    C->setTestPlaying(true, -1);
+    const QPointF mid((C->nodePoint(0).x() + C->nodePoint(1).x()) / 2, C->plotRect().center().y());
+    OnPopup([](QMenu* m) {
+      QVERIFY(Act(m, "chartStopPlaying")->isVisible());
+      Act(m, "chartPlayHere")->trigger();
+    });
+    QTest::mouseClick(C.get(), Qt::RightButton, Qt::NoModifier, At(mid));
+    QCOMPARE(play.count(), 1);
+    QVERIFY(qAbs(play.at(0).at(0).toInt() - 2500) < 50);
+    // Left of the plot: Refresh Minimum and Maximum.
+    bool axis = false;
+    OnPopup([&](QMenu* m) { axis = m->objectName() == "chartAxisMenu" && Act(m, "chartRefresh"); });
+    QTest::mouseClick(C.get(), Qt::RightButton, Qt::NoModifier, QPoint(4, int(C->plotRect().center().y())));
+    QVERIFY(axis);
+    // The keyboard opens the node menu too.
+    bool keyed = false;
+    OnPopup([&](QMenu* m) { keyed = m->objectName() == "chartNodeMenu"; });
+    QTest::keyClick(C.get(), Qt::Key_Menu);
+    QVERIFY(keyed);
+  }
+
+  void insertAndDeleteKeepTheirLimits() {
+    open(PN_VOLUME, {N(0, 0), N(10000, 10000)});
+    QSignalSpy changed(C.get(), &ParameterChart::nodesChanged);
+    QTest::keyClick(C.get(), Qt::Key_Delete);  // the first node stays
+    QCOMPARE(int(P.NumNodes), 2);
+    QTest::keyClick(C.get(), Qt::Key_Insert);  // weight 10: the middle
+    QCOMPARE(int(P.NumNodes), 3);
+    QCOMPARE(P.Node[1].SweepTime, int16_t(5000));
+    QCOMPARE(P.Node[1].Value, 5000);
+    QCOMPARE(DecodeNodesChanged(changed.last().at(0).toUInt()).All(), true);
+    QTest::keyClick(C.get(), Qt::Key_End);
+    QTest::keyClick(C.get(), Qt::Key_Insert);  // nothing after the last node
+    QTest::keyClick(C.get(), Qt::Key_Delete);
+    QCOMPARE(int(P.NumNodes), 3);
+    QTest::keyClick(C.get(), Qt::Key_Left);
+    QTest::keyClick(C.get(), Qt::Key_Delete);
+    QCOMPARE(int(P.NumNodes), 2);
+    QCOMPARE(C->focusedNode(), 0);
+
+    // The 101st node is refused with 1285.
+    for (int i = 0; i < 98; ++i) QTest::keyClick(C.get(), Qt::Key_Insert);
+    QCOMPARE(int(P.NumNodes), MAXNODES);
+    MessageBox::clearShown();
+    QTest::keyClick(C.get(), Qt::Key_Insert);
+    QCOMPARE(int(P.NumNodes), MAXNODES);
+    QCOMPARE(MessageBox::lastText(), QString("You can not add more than 100 nodes."));
+  }
+
+  void nodeDialogValidatesBeforeStoring() {
+    open(PN_VOLUME, {N(2000, 0), N(5000, 5000), N(8000, 10000)});
+    QSignalSpy changed(C.get(), &ParameterChart::nodesChanged);
+    QTest::keyClick(C.get(), Qt::Key_Right);
+    bool refused = false;
+    gui::OnDialog<NodeDialog>([&](NodeDialog* d) {
+      QVERIFY(!d->timeToEdit()->isEnabled());  // the next node is the last
+      QVERIFY(d->timeFromEdit()->isEnabled());
+      d->fromEdit()->setText("150");
+      MessageBox::clearShown();
+      QTest::mouseClick(d->findChild<QPushButton*>("okButton"), Qt::LeftButton);
+      refused = d->isVisible() && MessageBox::lastText() == "The value must be in range 0.00-100.00." &&
+                d->focusWidget() == d->fromEdit();
+      d->fromEdit()->setText("40");
+      QTest::mouseClick(d->linearBox(), Qt::LeftButton);
+      QTest::mouseClick(d->findChild<QPushButton*>("okButton"), Qt::LeftButton);
+    });
+    QTest::keyClick(C.get(), Qt::Key_Space);
+    QVERIFY(refused);
+    QCOMPARE(P.Node[1].Value, 4000);
+    QCOMPARE(P.Node[1].SweepTime, int16_t(5000));
+    QCOMPARE(changed.count(), 1);
+    const NodesChanged c = DecodeNodesChanged(changed.at(0).at(0).toUInt());
+    QCOMPARE(c.Flags, NODES_FLAG_RANGE);
+    QCOMPARE(c.First, 0);
+    QCOMPARE(c.Last, 2);
+    // Cancel stores nothing.
+    gui::OnDialog<NodeDialog>([](NodeDialog* d) {
+      d->fromEdit()->setText("10");
+      d->reject();
+    });
+    DoubleClick(C.get(), At(C->nodePoint(1)));
+    QCOMPARE(P.Node[1].Value, 4000);
+  }
+
+  void playPositionIsDrawnOnlyInItsSegment() {
+    open(PN_VOLUME, {N(0, 0), N(0, 10000)});
+    auto redAt = [&](int time) {
+      QImage img = C->grab().toImage();
+      const int x = int(std::round(C->plotRect().left() + C->plotRect().width() * time / 10000.0));
+      const int y = int(C->plotRect().center().y());
+      for (int dx = -1; dx <= 1; ++dx)
+        if (img.pixelColor(x + dx, y) == QColor(255, 0, 0)) return true;
+      return false;
+    };
+    QVERIFY(!redAt(2500));
+    C->setTestPlaying(true, 2500);
+    QVERIFY(redAt(2500));
+    C->setTestPlaying(true, -1);  // playing in another segment
+    QVERIFY(!redAt(2500));
+  }
+
+  void derivedCurveIsReadOnly() {
+    // The beat of separate pitch channels: right minus left (200 -> 210 Hz).
+    Param left{}, right{};
+    for (Param* q : {&left, &right}) q->NumNodes = 2;
+    left.Node[0] = left.Node[1] = N(20000, 0);
+    left.Node[1].SweepTime = 10000;
+    right.Node[0] = N(21000, 0);
+    right.Node[1] = N(20500, 10000);
+    C = std::make_unique<ParameterChart>();
+    C->resize(600, 220);
+    C->bind(PN_BEAT, &left, &right, true, 1000);
+    C->show();
+    QVERIFY(QTest::qWaitForWindowExposed(C.get()));
+    QVERIFY(C->derived() && C->readOnly());
+    QCOMPARE(C->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(C->displayedRange().Min, 4);  // 5..10 Hz rounded outwards to even numbers
+    QCOMPARE(C->displayedRange().Max, 10);
+    QVERIFY(C->accessibleDescription().contains("10"));
+    QTest::mousePress(C.get(), Qt::LeftButton, Qt::NoModifier, At(C->plotRect().center()));
+    QTest::mouseMove(C.get(), At(C->plotRect().center()) + QPoint(0, -50));
+    QTest::mouseRelease(C.get(), Qt::LeftButton, Qt::NoModifier, At(C->plotRect().center()) + QPoint(0, -50));
+    QTest::keyClick(C.get(), Qt::Key_Up);
+    QCOMPARE(left.Node[0].Value, 20000);
+    QCOMPARE(right.Node[0].Value, 21000);
+    C.reset();
+  }
+
+  void accessibleDescriptionCarriesTheValue() {
+    open(PN_VOLUME, {N(5000, 0), N(2500, 10000)});
+    QCOMPARE(C->accessibleName(), QString("Test chart"));
+    QCOMPARE(C->accessibleDescription(), QString("Node 1 of 2: 50%, 0.00min"));
+    QTest::keyClick(C.get(), Qt::Key_Up);
+    QCOMPARE(C->accessibleDescription(), QString("Node 1 of 2: 55%, 0.00min"));
+    QTest::keyClick(C.get(), Qt::Key_End);
+    QCOMPARE(C->accessibleDescription(), QString("Node 2 of 2: 25%, 10.00min"));
+    QCOMPARE(C->statusText(), QString("25%, 10.00min"));
+  }
+
+  void curvesNoEditorWouldMakeShowAndClamp() {
+    // Values far outside the range, two nodes at one time, weights above 20.
+    open(PN_VOLUME, {N(250000, 0, 40), N(-7000, 5000, 255, 1), N(3000, 5000, 21), N(50000, 10000)});
+    C->grab();
+    QTest::keyClick(C.get(), Qt::Key_Up);  // clamped into the range on edit
+    QCOMPARE(P.Node[0].Value, 10000);
+    QTest::keyClick(C.get(), Qt::Key_Right);
+    QTest::keyClick(C.get(), Qt::Key_Down);
+    QCOMPARE(P.Node[1].Value, 0);
+    QTest::keyClick(C.get(), Qt::Key_Right);
+    QTest::keyClick(C.get(), Qt::Key_Left, Qt::ShiftModifier);  // between equal neighbours: stays
+    QCOMPARE(P.Node[2].SweepTime, int16_t(5000));
+    const QPoint at = At(C->nodePoint(2));
+    QTest::mousePress(C.get(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseMove(C.get(), at + QPoint(-60, -20));
+    QTest::mouseRelease(C.get(), Qt::LeftButton, Qt::NoModifier, at + QPoint(-60, -20));
+    QCOMPARE(P.Node[2].SweepTime, int16_t(5000));
+    QTest::keyClick(C.get(), Qt::Key_Insert);
+    QCOMPARE(int(P.NumNodes), 5);
+    C->grab();
+  }
+};
+
+GUI_TEST(Chart);
+#include "tst_chart.moc"
