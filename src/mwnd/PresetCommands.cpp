@@ -141,6 +141,12 @@ void MainWindow::cmdPresetOptions() {
   bool renamed = false;
   auto editor = Hooks.PresetEditor ? Hooks.PresetEditor : PresetOptions;
   int result = editor(this, SelProgram, &renamed);
+  // OK under another preset's name deletes that preset: its entry goes.
+  for (int pos = List->count() - 1; pos >= 0; --pos) {
+    int i = List->presetAt(pos);
+    if (i >= 0 && i != SelProgram && Program[i].Deleted) List->presets()->removeAt(pos);
+  }
+  List->selectQuietly(currentPos());
   renamed = renamed && before != Program[SelProgram].Name;
   if (result == EDITOR_CHANGED && renamed && (WaveOptChanged == WOC_NONE || WaveOptChanged == WOC_MODIFIED))
     NameBeforeRename = before;
