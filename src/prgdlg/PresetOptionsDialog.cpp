@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
@@ -69,6 +70,7 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
     Prg.data.NumSegments = 1;
     DeleteSegment(Prg, 0, rules(), &sel);
   }
+  checkEasyChoices();
   if (keepSelection) {
     CurSegment = std::clamp(gLast.Segment, 0, Prg.data.NumSegments - 1);
     CurVoice = std::clamp(gLast.Voice, 0, std::max(Prg.data.Segment[CurSegment].NumVoices - 1, 0));
@@ -84,15 +86,15 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
   Tabs->setObjectName(QStringLiteral("tabs"));
   Tabs->setDrawBase(false);
   for (const char* name : kTabNames) Tabs->addTab(tr(name));
-  l->addControl(Tabs, 7, 7, 1010, 11);
+  l->addControl(Tabs, 7, 7, 1010, 14);
   auto* frame = new QFrame(this);
   frame->setObjectName(QStringLiteral("tabFrame"));
   frame->setFrameShape(QFrame::StyledPanel);
-  l->addControl(frame, 7, 18, 1010, 982);
+  l->addControl(frame, 7, 20, 1010, 980);
   General = new GeneralPage(this);
-  l->addControl(General, 8, 19, 1008, 980);
+  l->addControl(General, 8, 21, 1008, 978);
   Params = new ParamPage(this);
-  l->addControl(Params, 8, 19, 1008, 980);
+  l->addControl(Params, 8, 21, 1008, 978);
   Ok = addButton(tr("OK"), 855, 1003);
   Ok->setObjectName(QStringLiteral("okButton"));
   Ok->setDefault(true);
@@ -143,6 +145,18 @@ int PresetOptionsDialog::presetOptions(QWidget* owner, int index, bool* renamed)
   int r = d.run();
   if (r != EDITOR_CANCELLED) *renamed = before != Program[index].Name;
   return r == EDITOR_CHANGED || r == EDITOR_UNCHANGED ? r : EDITOR_CANCELLED;
+}
+
+void PresetOptionsDialog::checkEasyChoices() {
+  // An Easy choice the table does not know (a hand-made file) is reported
+  // once; its curve is shown and edited as a user-defined one.
+  for (int s = 0; s < Prg.data.NumSegments; ++s) {
+    const Param* params = SegParams(Prg, s);
+    for (int pid = 0; params && pid < SegParamCount(Prg.data.Segment[s]); ++pid) {
+      const int EasySel = params[pid].EasySel;
+      if (!TVK_CHECK_AS(EasySel == 0 || FindEasyEntry(EasySel) >= 0, "FindEasyEntry(EasySel)>=0", EasySel)) return;
+    }
+  }
 }
 
 // --- State ---------------------------------------------------------------------------
@@ -312,6 +326,15 @@ void PresetOptionsDialog::syncPlayPosition() {
 
 void PresetOptionsDialog::accept() {
   General->commitEdits();
+  // A preset without a name could not be told apart in the list nor saved.
+  const char* first = Prg.Name;
+  while (*first == ' ') ++first;
+  if (!*first) {
+    MessageBox::show(this, 1275);
+    Tabs->setCurrentIndex(0);
+    General->nameEdit()->setFocus(Qt::OtherFocusReason);
+    return;
+  }
   // A preset that would stop with a sound still playing.
   if (!Prg.data.ContinuePlaying && !Cfg.DoNotShowSegEndZeroWarning) {
     int pid = EndCheckPid(Prg);
@@ -345,6 +368,9 @@ void PresetOptionsDialog::accept() {
   int lib = bg < AMBIX_NONE ? FindBackground(bg, file) : -1;
   if (bg == AMBIX_NONE || bg == AMBIX_LONG || (lib >= 0 && !AmbixInfo[lib].HasParam)) ReduceBackgroundParam(Prg);
   bool changed = CopyPreset(Program[Index], Prg);
+  // The edited preset is the one most recently used: the store releases
+  // others' curves first.
+  EnsureLoaded(Index);
   done(changed ? EDITOR_CHANGED : EDITOR_UNCHANGED);
 }
 

@@ -93,6 +93,7 @@ class PresetOptionsDialog : public DynDialog {
 
  private:
   bool acceleratorKey(QKeyEvent* e);
+  void checkEasyChoices();
   void savePlacement();
   void placeFirst(QWidget* owner);
   void testFailed(int rc, int failure, int code);
