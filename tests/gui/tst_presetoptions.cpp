@@ -1,0 +1,576 @@
+// The preset options dialog from the main window: the private copy with OK,
+// Cancel and their checks, segments and voices with their limits, the
+// segment fields, linking through the charts, the background choice, the
+// accelerators, the colours, the test playback, the window's place, and a
+// preset no editor would make.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTreeWidget>
+#include <cstring>
+#include <functional>
+#include <memory>
+
+#include "chart/ParameterChart.h"
+#include "dialog/FileDialog.h"
+#include "dialog/MessageBox.h"
+#include "dialog/VisualColorDialog.h"
+#include "dialog/WarningBox.h"
+#include "file/store.h"
+#include "gui/guitest.h"
+#include "main/model.h"
+#include "main/preset.h"
+#include "mwnd/PresetCombo.h"
+#include "mwnd/hooks.h"
+#include "prgdlg/GeneralPage.h"
+#include "prgdlg/ParamPage.h"
+#include "prgdlg/PresetOptionsDialog.h"
+#include "prgdlg/TestPlayback.h"
+#include "reg/settings.h"
+
+namespace {
+
+using Dlg = PresetOptionsDialog;
+
+QPushButton* Button(QWidget* d, const char* name) { return d->findChild<QPushButton*>(QString::fromLatin1(name)); }
+void Click(QWidget* d, const char* name) { QTest::mouseClick(Button(d, name), Qt::LeftButton); }
+
+// Types `text` into a line edit as the user does, then leaves it.
+void Type(QLineEdit* e, const QString& text) {
+  e->setFocus(Qt::TabFocusReason);
+  e->selectAll();
+  QTest::keyClicks(e, text);
+  QTest::keyClick(e, Qt::Key_Tab);
+}
+
+QStringList Rows(QTreeWidget* t) {
+  QStringList rows;
+  for (int i = 0; i < t->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* it = t->topLevelItem(i);
+    rows << it->text(0) + " " + it->text(1) + " " + it->text(2);
+  }
+  return rows;
+}
+
+const Param& ParamOf(const Preset& p, int seg, int pid) { return SegParams(p, seg)[pid]; }
+
+// The Sound tab's volume chart (page position 2) of the dialog.
+ParameterChart* VolumeChart(Dlg* d) {
+  d->tabs()->setCurrentIndex(1);
+  return d->paramPage()->chart(2);
+}
+
+// Drags a chart's node by dy pixels.
+void DragNode(ParameterChart* c, int node, int dy) {
+  const QPoint at = c->nodePoint(node).toPoint();
+  QTest::mousePress(c, Qt::LeftButton, Qt::NoModifier, at);
+  QTest::mouseMove(c, at + QPoint(0, dy));
+  QTest::mouseRelease(c, Qt::LeftButton, Qt::NoModifier, at + QPoint(0, dy));
+}
+
+}  // namespace
+
+class EditorDialog : public QObject {
+  Q_OBJECT
+  MainWindow* W = nullptr;
+  std::unique_ptr<gui::FakeDevice> Dev;
+
+  // Opens the preset options of the selected preset and runs `f` in it; the
+  // dialog's result (-1 when it did not close).
+  void edit(std::function<void(Dlg*)> f) {
+    bool ran = false;
+    gui::OnDialog<Dlg>([&](Dlg* d) {
+      ran = true;
+      QVERIFY(QTest::qWaitForWindowActive(d));
+      f(d);
+      if (d->isVisible()) static_cast<QDialog*>(d)->done(EDITOR_CANCELLED);
+    });
+    W->actions().PresetOptions->trigger();
+    QVERIFY(ran);
+  }
+  // A new preset, saved under `name`, selected.
+  void newPreset(const char* name, std::function<void(Dlg*)> f = nullptr) {
+    gui::OnDialog<Dlg>([&](Dlg* d) {
+      QVERIFY(QTest::qWaitForWindowActive(d));
+      d->generalPage()->nameEdit()->selectAll();
+      QTest::keyClicks(d->generalPage()->nameEdit(), name);
+      if (f) f(d);
+      if (d->isVisible()) Click(d, "okButton");
+    });
+    W->actions().New->trigger();
+    W->actions().Save->trigger();
+    QCOMPARE(MessageBox::shownTexts(), QStringList());
+    QCOMPARE(W->waveOptChanged(), 0);
+    QCOMPARE(W->presetList()->currentText(), QString(name));
+  }
+  const Preset& selected() { return Program[W->presetList()->presetAt(W->presetList()->currentIndex())]; }
+
+ private Q_SLOTS:
+  void init() {
+    gui::FreshStore();
+    gui::TakeCheckFailures();
+    MessageBox::clearShown();
+    W = gui::OpenMainWindow();
+  }
+  void cleanup() {
+    if (W && W->waveOptChanged()) MessageBox::setNextAnswer(MessageBox::AnsNo);
+    gui::CloseMainWindow(W);
+    Dev.reset();
+    Hooks = GuiHooks();
+    QCOMPARE(gui::TakeCheckFailures(), QStringList());
+  }
+
+  void cancelLosesTheCopyAndAsksOnlyAfterEdits() {
+    const std::string before = selected().Name;
+    // Unchanged: Cancel closes at once.
+    edit([](Dlg* d) {
+      MessageBox::clearShown();
+      Click(d, "cancelButton");
+      QVERIFY(!d->isVisible());
+      QVERIFY(MessageBox::shownTexts().isEmpty());
+    });
+    // Changed: 375; No keeps the dialog, Yes closes it; Esc asks the same.
+    edit([](Dlg* d) {
+      QTest::keyClicks(d->generalPage()->nameEdit(), " changed");
+      Click(d, "addSegment");
+      QCOMPARE(std::string(Program[d->presetIndex()].Name).find("changed"), std::string::npos);
+      MessageBox::setNextAnswer(MessageBox::AnsNo);
+      Click(d, "cancelButton");
+      QVERIFY(d->isVisible());
+      QCOMPARE(MessageBox::lastText(),
+               QString("You have modified this preset. Are you sure you want to discard the changes?"));
+      MessageBox::setNextAnswer(MessageBox::AnsNo);
+      QTest::keyClick(d, Qt::Key_Escape);
+      QVERIFY(d->isVisible());
+      MessageBox::setNextAnswer(MessageBox::AnsYes);
+      QTest::keyClick(d, Qt::Key_Escape);
+      QVERIFY(!d->isVisible());
+    });
+    QCOMPARE(std::string(selected().Name), before);
+    QCOMPARE(int(selected().data.NumSegments), 1);
+    QCOMPARE(W->waveOptChanged(), 0);
+    // Without the setting, Cancel does not ask.
+    Cfg.Advanced.ConfirmCancelInPresetOptions = 0;
+    edit([](Dlg* d) {
+      Click(d, "addSegment");
+      MessageBox::clearShown();
+      Click(d, "cancelButton");
+      QVERIFY(!d->isVisible());
+      QVERIFY(MessageBox::shownTexts().isEmpty());
+    });
+  }
+
+  void okWritesBackAndReportsTheChange() {
+    newPreset("Mine");
+    // OK without a change: state stays 0.
+    edit([](Dlg* d) { Click(d, "okButton"); });
+    QCOMPARE(W->waveOptChanged(), 0);
+    // A change: modified; a new name: renamed, and the entry follows.
+    edit([](Dlg* d) {
+      Type(d->generalPage()->repeatEdit(), "3");
+      Click(d, "okButton");
+      QVERIFY(!d->isVisible());
+    });
+    QCOMPARE(W->waveOptChanged(), 1);
+    QCOMPARE(selected().data.Segment[0].Repeat, 3);
+    edit([](Dlg* d) {
+      d->generalPage()->nameEdit()->selectAll();
+      QTest::keyClicks(d->generalPage()->nameEdit(), "Mine too");
+      Click(d, "okButton");
+    });
+    QCOMPARE(W->waveOptChanged(), 2);
+    QCOMPARE(W->presetList()->currentText(), QString("Mine too"));
+    // An empty name is refused.
+    edit([](Dlg* d) {
+      d->generalPage()->nameEdit()->selectAll();
+      QTest::keyClick(d->generalPage()->nameEdit(), Qt::Key_Space);
+      Click(d, "okButton");
+      QVERIFY(d->isVisible());
+      QCOMPARE(MessageBox::lastText(), QString("The entered name is not valid. The name may not be empty."));
+    });
+  }
+
+  void okChecksTheEndAndTheName() {
+    newPreset("Other");
+    newPreset("Mine");
+    const int builtIns = W->presetList()->count() - 2;
+    QVERIFY(builtIns > 0);
+    // A preset that ends sounding: 332 (No stays, Yes accepts).
+    edit([](Dlg* d) {
+      d->generalPage()->continueBox()->setChecked(false);
+      WarningBox::setNextAnswer(WarningBox::No, false);
+      const int shown = WarningBox::shownCount();
+      Click(d, "okButton");
+      QCOMPARE(WarningBox::shownCount(), shown + 1);
+      QVERIFY(d->isVisible());
+      WarningBox::setNextAnswer(WarningBox::Yes, false);
+      Click(d, "okButton");
+      QVERIFY(!d->isVisible());
+    });
+    W->actions().Save->trigger();
+    // A built-in preset's name: 95, the dialog stays.
+    QString builtIn;
+    for (int pos = 0; pos < W->presetList()->count() && builtIn.isEmpty(); ++pos)
+      if (Program[W->presetList()->presetAt(pos)].BuiltIn) builtIn = W->presetList()->itemText(pos);
+    QVERIFY(!builtIn.isEmpty());
+    WarningBox::setNextAnswer(WarningBox::Yes, false);
+    edit([&](Dlg* d) {
+      d->generalPage()->nameEdit()->setText(QString());
+      QTest::keyClicks(d->generalPage()->nameEdit(), builtIn.toLower());
+      Click(d, "okButton");
+      QVERIFY(d->isVisible());
+      QVERIFY(MessageBox::lastText().startsWith("This preset already exists, and the existing preset is a built-in"));
+    });
+    // Another preset's name: 80; No stays, Yes deletes the other preset.
+    const int other = FindPresetByName("Other");
+    QVERIFY(other >= 0);
+    edit([](Dlg* d) {
+      d->generalPage()->nameEdit()->selectAll();
+      QTest::keyClicks(d->generalPage()->nameEdit(), "OTHER");
+      WarningBox::setNextAnswer(WarningBox::Yes, false);
+      MessageBox::setNextAnswer(MessageBox::AnsNo);
+      Click(d, "okButton");
+      QVERIFY(d->isVisible());
+      QCOMPARE(MessageBox::lastText(), QString("Are you sure you want to overwrite the previous preset 'Other'?"));
+      WarningBox::setNextAnswer(WarningBox::Yes, false);
+      MessageBox::setNextAnswer(MessageBox::AnsYes);
+      Click(d, "okButton");
+      QVERIFY(!d->isVisible());
+    });
+    QCOMPARE(W->presetList()->currentText(), QString("OTHER"));
+    QCOMPARE(W->presetList()->findText("Other", Qt::MatchExactly), -1);
+    QVERIFY(Program[other].Deleted);
+    QCOMPARE(W->presetList()->count(), builtIns + 1);
+  }
+
+  void segmentsAndVoicesKeepTheirLimits() {
+    edit([](Dlg* d) {
+      GeneralPage* g = d->generalPage();
+      for (int i = 1; i < MAXSEGMENTS; ++i) Click(d, "addSegment");
+      QCOMPARE(g->segmentList()->topLevelItemCount(), 25);
+      QCOMPARE(g->segmentList()->topLevelItem(24)->text(0), QString("Y"));
+      Click(d, "addSegment");
+      QCOMPARE(MessageBox::lastText(), QString("You can not add more than 25 segments to the preset."));
+      QCOMPARE(g->segmentList()->topLevelItemCount(), 25);
+      QCOMPARE(d->currentSegment(), 24);
+      // Move up follows the segment; the buttons follow the place.
+      QVERIFY(!Button(d, "segmentDown")->isEnabled());
+      Click(d, "segmentUp");
+      QCOMPARE(d->currentSegment(), 23);
+      QCOMPARE(g->segmentList()->topLevelItem(23)->text(0), QString("Y"));
+      QVERIFY(Button(d, "segmentDown")->isEnabled());
+      // Deleting down to one, then the last one: 1281 and a fresh "A".
+      for (int i = 0; i < 24; ++i) Click(d, "deleteSegment");
+      QCOMPARE(g->segmentList()->topLevelItemCount(), 1);
+      Type(g->lengthEdit(), "3");
+      Click(d, "addVoice");
+      Click(d, "deleteSegment");
+      QCOMPARE(MessageBox::lastText(),
+               QString("You have deleted the last segment from the preset. A new segment with default settings was "
+                       "created."));
+      QCOMPARE(Rows(g->segmentList()), QStringList({"A 10 1"}));
+      QCOMPARE(g->voiceList()->count(), 1);
+      // Voices: ten at most, one at least.
+      for (int i = 1; i < MAXVOICES; ++i) Click(d, "addVoice");
+      QCOMPARE(g->voiceList()->count(), 10);
+      QCOMPARE(g->voiceList()->item(9)->text(), QString("0"));
+      Click(d, "addVoice");
+      QCOMPARE(MessageBox::lastText(), QString("You can not add more than 10 voices to a segment."));
+      QCOMPARE(d->tabs()->tabText(1), QString("0: Sound"));
+      for (int i = 1; i < MAXVOICES; ++i) Click(d, "deleteVoice");
+      Click(d, "deleteVoice");
+      QCOMPARE(MessageBox::lastText(), QString("You can not delete the last voice from the segment."));
+      QCOMPARE(g->voiceList()->count(), 1);
+    });
+  }
+
+  void segmentFieldsRestoreWhatIsNotValid_data() {
+    QTest::addColumn<QString>("length");
+    QTest::addColumn<QString>("lengthShown");
+    QTest::addColumn<QString>("repeat");
+    QTest::addColumn<int>("repeatStored");
+    QTest::newRow("zero") << "0"
+                          << "10.00"
+                          << "0" << 1;
+    QTest::newRow("negative") << "-1"
+                              << "10.00"
+                              << "-2" << 1;
+    QTest::newRow("text") << "abc"
+                          << "10.00"
+                          << "x" << 1;
+    QTest::newRow("capped") << "20000"
+                            << "10000.00"
+                            << "20000" << 10000;
+    QTest::newRow("decimals") << "2,5"
+                              << "2.50"
+                              << "7" << 7;
+  }
+  void segmentFieldsRestoreWhatIsNotValid() {
+    QFETCH(QString, length);
+    newPreset("Test");
+    QFETCH(QString, lengthShown);
+    QFETCH(QString, repeat);
+    QFETCH(int, repeatStored);
+    edit([&](Dlg* d) {
+      GeneralPage* g = d->generalPage();
+      Type(g->lengthEdit(), length);
+      QCOMPARE(g->lengthEdit()->text(), lengthShown);
+      Type(g->repeatEdit(), repeat);
+      QCOMPARE(d->prg().data.Segment[0].Repeat, repeatStored);
+      QCOMPARE(g->repeatEdit()->text(), QString::number(repeatStored));
+      QCOMPARE(g->segmentList()->topLevelItem(0)->text(2), QString::number(repeatStored));
+    });
+  }
+
+  void linkingFollowsTheCharts() {
+    newPreset("Test");
+    edit([](Dlg* d) {
+      Click(d, "addSegment");  // B
+      GeneralPage* g = d->generalPage();
+      d->selectSegment(0);
+      const int vol = VoicePidOf(0, VP_VOLUME);
+      ParameterChart* c = VolumeChart(d);
+      QTest::qWait(10);
+      DragNode(c, 2, 40);  // the last node of A's volume, down
+      const int32_t end = ParamOf(d->prg(), 0, vol).Node[2].Value;
+      QVERIFY(end < 10000);
+      QCOMPARE(ParamOf(d->prg(), 1, vol).Node[0].Value, end);
+      // B repeats: its last node follows its first.
+      d->tabs()->setCurrentIndex(0);
+      d->selectSegment(1);
+      Type(g->repeatEdit(), "2");
+      QCOMPARE(ParamOf(d->prg(), 1, vol).Node[2].Value, end);
+      // A second voice in A only: its volume ends silent, and a node moved
+      // there snaps back with 264.
+      d->selectSegment(0);
+      Click(d, "addVoice");
+      QCOMPARE(d->currentVoice(), 1);
+      const int vol2 = VoicePidOf(1, VP_VOLUME);
+      QCOMPARE(ParamOf(d->prg(), 0, vol2).Node[2].Value, 0);
+      c = VolumeChart(d);
+      QTest::qWait(10);
+      const int shown = WarningBox::shownCount();
+      WarningBox::setNextAnswer(WarningBox::Yes, true);
+      DragNode(c, 2, -40);
+      QCOMPARE(ParamOf(d->prg(), 0, vol2).Node[2].Value, 0);
+      QCOMPARE(WarningBox::shownCount(), shown + 1);
+      QCOMPARE(Cfg.DoNotShowVolumeZeroWarning, 1);  // ticked: not again
+      DragNode(c, 2, -40);
+      QCOMPARE(WarningBox::shownCount(), shown + 1);
+      // With linking off nothing next door changes.
+      Cfg.Advanced.LinkAdjacentSegmentsInPresetOptions = 0;
+      d->selectVoice(0);
+      c = VolumeChart(d);
+      QTest::qWait(10);
+      DragNode(c, 2, -20);
+      QVERIFY(ParamOf(d->prg(), 0, vol).Node[2].Value != end);
+      QCOMPARE(ParamOf(d->prg(), 1, vol).Node[0].Value, end);
+    });
+  }
+
+  void acceleratorsSelectSegmentsAndVoices() {
+    newPreset("Test");
+    edit([](Dlg* d) {
+      Click(d, "addSegment");  // B
+      Click(d, "addSegment");  // C
+      Click(d, "addVoice");
+      QCOMPARE(d->currentSegment(), 2);
+      QWidget* f = d->generalPage()->nameEdit();
+      f->setFocus();
+      QTest::keyClick(f, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+      QCOMPARE(d->currentSegment(), 0);
+      QCOMPARE(d->generalPage()->segmentList()->currentItem()->text(0), QString("A"));
+      QTest::keyClick(f, Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier);
+      QCOMPARE(d->currentSegment(), 1);
+      QTest::keyClick(f, Qt::Key_Q, Qt::ControlModifier | Qt::ShiftModifier);  // none: a beep
+      QCOMPARE(d->currentSegment(), 1);
+      QTest::keyClick(f, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+      QCOMPARE(d->currentSegment(), 2);
+      QTest::keyClick(f, Qt::Key_2, Qt::ControlModifier);
+      QCOMPARE(d->currentVoice(), 1);
+      QTest::keyClick(f, Qt::Key_Up, Qt::ControlModifier | Qt::ShiftModifier);
+      QCOMPARE(d->currentVoice(), 0);
+      QTest::keyClick(f, Qt::Key_3, Qt::ControlModifier);  // no third voice
+      QCOMPARE(d->currentVoice(), 0);
+      QCOMPARE(d->tabs()->tabText(1), QString("C(1): Sound"));
+      QCOMPARE(d->tabs()->tabText(3), QString("C: Background"));
+      // The charts follow the selection.
+      QCOMPARE(d->paramPage()->chart(2)->parameter(), &SegParams(d->prg(), 2)[VoicePidOf(0, VP_VOLUME)]);
+    });
+  }
+
+  void backgroundChoiceAndFiles() {
+    newPreset("Test");
+    const QString wav = gui::NewFolder("sounds") + "/rain.wav";
+    edit([&](Dlg* d) {
+      QComboBox* bg = d->generalPage()->backgroundCombo();
+      const int none = bg->findData(AMBIX_NONE), other = bg->findData(AMBIX_OTHER);
+      QVERIFY(none >= 0 && other > none);
+      bg->setFocus();
+      QTest::keyClick(bg, Qt::Key_Home);
+      while (bg->currentIndex() < none) QTest::keyClick(bg, Qt::Key_Down);
+      QCOMPARE(d->prg().data.Background, AMBIX_NONE);
+      // Cancelled file choice: the entry chosen before comes back.
+      FileDialog::setNextFileName(QString());
+      QTest::keyClick(bg, Qt::Key_Down);
+      QCOMPARE(bg->currentIndex(), none);
+      QCOMPARE(d->prg().data.Background, AMBIX_NONE);
+      FileDialog::setNextFileName(wav);
+      QTest::keyClick(bg, Qt::Key_Down);
+      QCOMPARE(bg->currentIndex(), other);
+      QCOMPARE(bg->currentText(), QString("Other... (rain.wav)"));
+      QCOMPARE(d->prg().data.Background, AMBIX_OTHER);
+      QCOMPARE(QString::fromUtf8(d->prg().data.BackgroundFile), wav);  // outside the program's folder: whole
+      // The background parameter is now an interval in seconds.
+      QCOMPARE(ParamDef[PN_BGPARAM].Unit, 160);
+      // Back to None: the entry reads plainly again.
+      QTest::keyClick(bg, Qt::Key_Up);
+      QCOMPARE(bg->itemText(other), QString("Other..."));
+      QCOMPARE(d->prg().data.Background, AMBIX_NONE);
+    });
+  }
+
+  void visualColorsEditTheCopy() {
+    newPreset("Colours");
+    Cfg.VisualOptions.Override = 1;
+    const VisOpt before = selected().data.VisOpt;
+    edit([&](Dlg* d) {
+      const int shown = WarningBox::shownCount();
+      WarningBox::setNextAnswer(WarningBox::Yes, false);  // 283, the global colours override
+      gui::OnDialog<VisualColorDialog>([](VisualColorDialog* v) {
+        QVERIFY(!v->overrideBox()->isVisible());
+        VisualColorDialog::setNextColor(QColor(255, 0, 0));
+        QTest::mouseClick(v->addColorButton(), Qt::LeftButton);
+        QCOMPARE(v->colorList()->count(), 3);
+        QTest::mouseClick(v->okButton(), Qt::LeftButton);
+      });
+      Click(d, "visualColors");
+      QCOMPARE(WarningBox::shownCount(), shown + 1);
+      QCOMPARE(int(d->prg().data.VisOpt.NumColors), 3);
+      QCOMPARE(d->prg().data.VisOpt.Colors[2], 0x000000FFu);
+      QCOMPARE(std::memcmp(&Program[d->presetIndex()].data.VisOpt, &before, sizeof before), 0);
+      Click(d, "okButton");
+    });
+    QCOMPARE(int(selected().data.VisOpt.NumColors), 3);
+  }
+
+  void testPlaybackFollowsTheEdits() {
+    newPreset("Test");
+    Dev = std::make_unique<gui::FakeDevice>();
+    edit([&](Dlg* d) {
+      QPushButton* test = Button(d, "testButton");
+      QCOMPARE(test->text(), QString("Te&st Preset (Play)"));
+      Click(d, "testButton");
+      QVERIFY(d->testing());
+      QCOMPARE(test->text(), QString("&Stop Playing"));
+      QVERIFY(plat::FakeWaitQueued(Dev->Fake, 1, 2000));
+      // An edit is heard at once: the queued blocks are dropped.
+      const int resets = plat::FakeResets(Dev->Fake);
+      Type(d->generalPage()->repeatEdit(), "2");
+      QVERIFY(plat::FakeResets(Dev->Fake) > resets);
+      // Play Here moves the playback; the charts of the segment draw it.
+      ParameterChart* c = VolumeChart(d);
+      QTest::qWait(10);
+      d->playAt(0, 5000);
+      QCOMPARE(TestPlayback::instance()->time(), 5000);
+      QCOMPARE(c->playTime(), 5000);
+      d->tabs()->setCurrentIndex(0);
+      Click(d, "addSegment");  // now in B: A's play line goes
+      QCOMPARE(d->paramPage()->chart(2)->playTime(), -1);
+      d->tabs()->setCurrentIndex(0);
+      Click(d, "testButton");
+      QVERIFY(!d->testing());
+      QCOMPARE(test->text(), QString("Te&st Preset (Play)"));
+      // Closing stops a running test.
+      Click(d, "testButton");
+      QVERIFY(d->testing());
+      MessageBox::setNextAnswer(MessageBox::AnsYes);
+      Click(d, "cancelButton");
+    });
+    QVERIFY(!TestPlayback::instance()->running());
+    QVERIFY(!W->playing());
+  }
+
+  void testPlaybackRefusals() {
+    // A device without 16-bit output: 1264, nothing starts.
+    plat::FakeWaveConfig eight;
+    eight.MaxBits = 8;
+    Dev = std::make_unique<gui::FakeDevice>(eight);
+    edit([](Dlg* d) {
+      Click(d, "testButton");
+      QVERIFY(!d->testing());
+      QVERIFY(MessageBox::lastText().startsWith("Your sound card does not support 16-bit sound."));
+    });
+    Dev.reset();
+    // The main window plays: 1333.
+    Dev = std::make_unique<gui::FakeDevice>();
+    W->actions().Play->trigger();
+    QVERIFY(W->playing());
+    WarningBox::setNextAnswer(WarningBox::Yes, false);  // 269, options while playing
+    edit([](Dlg* d) {
+      Click(d, "testButton");
+      QVERIFY(!d->testing());
+      QVERIFY(MessageBox::lastText().startsWith("Sonavel is already playing a preset in the main window."));
+    });
+  }
+
+  void placementIsRemembered() {
+    QSize size;
+    edit([&](Dlg* d) {
+      d->resize(d->width() + 40, d->height() + 30);
+      size = d->size();
+      Click(d, "cancelButton");
+    });
+    QCOMPARE(Cfg.Options.Width, size.width());
+    QCOMPARE(Cfg.Options.Height, size.height());
+    edit([&](Dlg* d) { QCOMPARE(d->size(), size); });
+  }
+
+  void presetNoEditorWouldMakeOpensShowsAndClamps() {
+    // Values outside the range, nodes at one time, weights above 20 and an
+    // Easy choice the table does not have.
+    newPreset("Odd");
+    Preset& p = Program[W->presetList()->presetAt(W->presetList()->currentIndex())];
+    QCOMPARE(EnsureLoaded(int(&p - Program)), 0);
+    Param* params = SegParams(p, 0);
+    Param& vol = params[VoicePidOf(0, VP_VOLUME)];
+    vol.NumNodes = 4;
+    vol.Node[0] = {25000, 0, 40, 0};
+    vol.Node[1] = {-300, 5000, 21, 1};
+    vol.Node[2] = {7000, 5000, 255, 1};
+    vol.Node[3] = {0, 10000, 10, 0};
+    vol.EasySel = 0;
+    params[VoicePidOf(0, VP_PITCH)].Node[1].Value = 9000000;
+    params[VoicePidOf(0, VP_WAVEFORM)].EasySel = 200;
+    edit([](Dlg* d) {
+      QStringList checks = gui::TakeCheckFailures();
+      QCOMPARE(checks.size(), 1);
+      QVERIFY(checks[0].contains("EasySel"));
+      for (int t = 1; t <= 5; ++t) {
+        d->tabs()->setCurrentIndex(t);
+        d->grab();
+      }
+      ParameterChart* c = VolumeChart(d);
+      QTest::qWait(10);
+      c->setFocus(Qt::OtherFocusReason);
+      QTest::keyClick(c, Qt::Key_Home);
+      QTest::keyClick(c, Qt::Key_Down);
+      const Param& v = SegParams(d->prg(), 0)[VoicePidOf(0, VP_VOLUME)];
+      QCOMPARE(v.Node[0].Value, 10000);  // clamped into 0..100 % on the edit
+      QTest::keyClick(c, Qt::Key_Right);
+      QTest::keyClick(c, Qt::Key_Insert);
+      QCOMPARE(int(v.NumNodes), 5);
+      DragNode(c, 2, 30);
+      d->grab();
+      Click(d, "okButton");
+      QVERIFY(!d->isVisible());
+    });
+    QCOMPARE(W->waveOptChanged(), 1);
+  }
+};
+
+GUI_TEST(EditorDialog);
+#include "tst_presetoptions.moc"
