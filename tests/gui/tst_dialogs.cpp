@@ -221,7 +221,7 @@ class Dialogs : public QObject {
 
   void helpButtonsOpenTheirPages() {
     for (const char* topic : {"index", "intro", "about", "save_as", "play_wav", "play_delay", "preset_options", "new",
-                              "play", "freeze", "import", "export"})
+                              "play", "freeze", "import", "export", "chart", "node_dialog", "visual_colors"})
       QVERIFY2(HelpWindow::hasTopic(topic), topic);
     DynDialog::setHelpHandler([](QWidget* owner, const QString& topic) { HelpWindow::showTopic(owner, topic); });
     int32_t delay = 0;
