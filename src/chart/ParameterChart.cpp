@@ -32,6 +32,24 @@ constexpr double kHandleBox = 3;      // a handle box: a third of a node box
 constexpr double kHandleReach = 36;   // distance of a handle from its node
 constexpr double kRepaintMargin = 5;  // node boxes around a changed area
 
+// A sweep's 21 points stroked 2 pixels wide. Stroking is most of the work of
+// drawing a curve, so it is done when a node moves, not at every repaint;
+// points closer than half a pixel to the last one kept add nothing but work.
+QPainterPath SweepOutline(const QPointF (&pts)[21]) {
+  QPainterPath line(pts[0]);
+  QPointF kept = pts[0];
+  for (int k = 1; k <= 20; ++k) {
+    if (k < 20 && std::abs(pts[k].x() - kept.x()) < 0.5 && std::abs(pts[k].y() - kept.y()) < 0.5) continue;
+    line.lineTo(pts[k]);
+    kept = pts[k];
+  }
+  QPainterPathStroker stroker;
+  stroker.setWidth(2);
+  stroker.setCapStyle(Qt::FlatCap);
+  stroker.setJoinStyle(Qt::MiterJoin);
+  return stroker.createStroke(line);
+}
+
 int64_t Pow10(int n) {
   int64_t p = 1;
   while (n-- > 0) p *= 10;
@@ -256,6 +274,7 @@ void ParameterChart::computeGeometry(int first, int last) {
       }
     }
     g.Bounds = QRectF(QPointF(x0, y0), QPointF(x1, y1)).adjusted(-2, -2, 2, 2).united(box);
+    g.Outline = SweepOutline(g.Sweep);
   }
 }
 
@@ -540,14 +559,15 @@ void ParameterChart::paintCurve(QPainter& p, const QRect& area) {
     }
   }
   const bool thinAround = HasFocus && !ReadOnly;
-  const QPen thick(ink, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-  const QPen thin(ink, 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
   p.setBrush(Qt::NoBrush);
+  p.setPen(QPen(ink, 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
   for (int i = 0; i + 1 < n; ++i) {
     const Geo& g = Geom[size_t(i)];
     if (!g.Bounds.intersects(dirty)) continue;
-    p.setPen(thinAround && (i == SelectedArea || i + 1 == SelectedArea) ? thin : thick);
-    p.drawPolyline(g.Sweep, 21);
+    if (thinAround && (i == SelectedArea || i + 1 == SelectedArea))
+      p.drawPolyline(g.Sweep, 21);  // the sweeps at the focused node, thin
+    else
+      p.fillPath(g.Outline, ink);
   }
   p.setRenderHint(QPainter::Antialiasing, false);
   p.setPen(QPen(ink, 1));

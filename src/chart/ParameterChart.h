@@ -16,6 +16,7 @@
 //
 // Main thread only.
 #pragma once
+#include <QPainterPath>
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
@@ -130,7 +131,8 @@ class ParameterChart : public QWidget {
   struct Geo {
     QPointF Pt, ZPt;
     QPointF Sweep[21], ZSweep[21];
-    QRectF Bounds;  // the sweep's area, the node box included
+    QRectF Bounds;         // the sweep's area, the node box included
+    QPainterPath Outline;  // the sweep stroked with the curve's thick pen
   };
   // What a point hits.
   enum HitKind { HIT_NONE, HIT_HANDLE, HIT_NODE, HIT_SWEEP };
