@@ -6,6 +6,7 @@
 //   editorshots OUT_DIR        (scripts/editor-screenshots.sh runs it under Xvfb)
 #include <QApplication>
 #include <QDir>
+#include <QImage>
 #include <QTabBar>
 #include <QTimer>
 #include <QTreeWidget>
@@ -110,6 +111,16 @@ int main(int argc, char** argv) {
     QApplication::processEvents();
     ok &= Save(&d, out + "/preset-options-sound.png");
     ok &= Save(pitch, out + "/chart-pitch.png");
+    {
+      // The same chart on a screen with twice the pixels.
+      QImage hi(pitch->size() * 2, QImage::Format_ARGB32_Premultiplied);
+      hi.setDevicePixelRatio(2);
+      pitch->render(&hi);
+      const QString path = out + "/chart-pitch@2x.png";
+      const bool saved = hi.save(path);
+      std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+      ok &= saved;
+    }
 
     d.tabs()->setCurrentIndex(2);
     QApplication::processEvents();
