@@ -76,6 +76,9 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
     CurVoice = std::clamp(gLast.Voice, 0, std::max(Prg.data.Segment[CurSegment].NumVoices - 1, 0));
   }
   {
+    // The background parameter's row follows the copy's background while the
+    // dialog is open, and comes back when it closes.
+    SavedBackgroundRow = ParamDef[PN_BGPARAM];
     char file[NAMELEN + 1] = {};
     std::memcpy(file, Prg.data.BackgroundFile, NAMELEN);
     SetEditorBackgroundParamDef(Prg.data.Background, file);
@@ -134,6 +137,7 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
 
 PresetOptionsDialog::~PresetOptionsDialog() {
   qApp->removeEventFilter(this);
+  ParamDef[PN_BGPARAM] = SavedBackgroundRow;
   FreePreset(Prg);
 }
 
@@ -423,6 +427,13 @@ bool PresetOptionsDialog::acceleratorKey(QKeyEvent* e) {
     if (key == Qt::Key_Left) return go(CurSegment > 0, [&] { selectSegment(CurSegment - 1); });
     if (key == Qt::Key_Down) return go(CurVoice + 1 < voices, [&] { selectVoice(CurVoice + 1); });
     if (key == Qt::Key_Up) return go(CurVoice > 0, [&] { selectVoice(CurVoice - 1); });
+  }
+  // The tabs from the keyboard, as in any tabbed dialog.
+  if ((mods & Qt::ControlModifier) &&
+      (key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_PageDown || key == Qt::Key_PageUp)) {
+    const bool back = key == Qt::Key_Backtab || key == Qt::Key_PageUp || (mods & Qt::ShiftModifier);
+    Tabs->setCurrentIndex((Tabs->currentIndex() + (back ? 5 : 1)) % 6);
+    return true;
   }
   if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
     int d = DigitOf(e);

@@ -100,6 +100,7 @@ class PresetOptionsDialog : public DynDialog {
   void syncPlayPosition();
 
   Preset Prg{};
+  ParamDefType SavedBackgroundRow{};
   int Index = 0;
   int CurSegment = 0, CurVoice = 0;
   QTabBar* Tabs = nullptr;
