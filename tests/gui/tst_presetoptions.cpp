@@ -164,6 +164,18 @@ class EditorDialog : public QObject {
   }
 
   void okWritesBackAndReportsTheChange() {
+    // A new preset whose editor is cancelled goes again.
+    const QStringList before = [&] {
+      QStringList l;
+      for (int i = 0; i < W->presetList()->count(); ++i) l << W->presetList()->itemText(i);
+      return l;
+    }();
+    const QString selectedBefore = W->presetList()->currentText();
+    gui::OnDialog<Dlg>([](Dlg* d) { Click(d, "cancelButton"); });
+    W->actions().New->trigger();
+    QCOMPARE(W->presetList()->count(), before.size());
+    QCOMPARE(W->presetList()->currentText(), selectedBefore);
+    QCOMPARE(W->waveOptChanged(), 0);
     newPreset("Mine");
     // OK without a change: state stays 0.
     edit([](Dlg* d) { Click(d, "okButton"); });
@@ -397,6 +409,12 @@ class EditorDialog : public QObject {
       QCOMPARE(d->currentVoice(), 0);
       QCOMPARE(d->tabs()->tabText(1), QString("C(1): Sound"));
       QCOMPARE(d->tabs()->tabText(3), QString("C: Background"));
+      d->tabs()->setCurrentIndex(0);
+      QTest::keyClick(f, Qt::Key_Tab, Qt::ControlModifier);
+      QCOMPARE(d->tabs()->currentIndex(), 1);
+      QTest::keyClick(f, Qt::Key_PageUp, Qt::ControlModifier);
+      QTest::keyClick(f, Qt::Key_PageUp, Qt::ControlModifier);
+      QCOMPARE(d->tabs()->currentIndex(), 5);
       // The charts follow the selection.
       QCOMPARE(d->paramPage()->chart(2)->parameter(), &SegParams(d->prg(), 2)[VoicePidOf(0, VP_VOLUME)]);
     });
