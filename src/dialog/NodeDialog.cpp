@@ -89,7 +89,7 @@ NodeDialog::NodeDialog(QWidget* owner, const Param& p, const ChartValueDef& d, i
   l->addControl(Symmetric, 66, y, 110, 10);
 
   // What this node's place in the curve leaves to edit.
-  for (QWidget* w : std::vector<QWidget*>{To, ToZ, Constant, Weight, Linear})
+  for (QWidget* w : std::vector<QWidget*>{To, ToZ, Constant, Weight, Linear, Symmetric})
     if (w) w->setEnabled(Scope.Sweep);
   TimeFrom->setEnabled(Scope.StartTime);
   TimeTo->setEnabled(Scope.EndTime);

@@ -333,6 +333,20 @@ class Chart : public QObject {
     });
     DoubleClick(C.get(), At(C->nodePoint(1)));
     QCOMPARE(P.Node[1].Value, 4000);
+    // The last node: only its own value.
+    bool onlyValue = false;
+    gui::OnDialog<NodeDialog>([&](NodeDialog* d) {
+      onlyValue = d->fromEdit()->isEnabled() && !d->toEdit()->isEnabled() && !d->weightEdit()->isEnabled() &&
+                  !d->timeFromEdit()->isEnabled() && !d->timeToEdit()->isEnabled() && !d->symmetricBox()->isEnabled() &&
+                  !d->linearBox()->isEnabled();
+      d->fromEdit()->setText("100");
+      QTest::keyClick(d, Qt::Key_Return);
+    });
+    QTest::keyClick(C.get(), Qt::Key_End);
+    QTest::keyClick(C.get(), Qt::Key_Space);
+    QVERIFY(onlyValue);
+    QCOMPARE(P.Node[2].Value, 10000);
+    QCOMPARE(P.Node[2].SweepTime, int16_t(10000));
   }
 
   void playPositionIsDrawnOnlyInItsSegment() {
