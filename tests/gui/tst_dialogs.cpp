@@ -1,9 +1,11 @@
 // The dialog helpers and the small dialogs: the dynamic layout on a real
 // dialog, the warning box, the validator's focus, Play With Delay, Play into
-// .wav file, the preset name prompt, the hyperlink and the About box.
+// .wav file, the preset name prompt, Visual Color Options, the hyperlink and
+// the About box.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTextBrowser>
@@ -13,10 +15,13 @@
 #include "dialog/PlayDelayDialog.h"
 #include "dialog/PlayWavDialog.h"
 #include "dialog/PresetNameDialog.h"
+#include "dialog/VisualColorDialog.h"
 #include "dialog/WarningBox.h"
 #include "dlggen/modal.h"
 #include "gui/guitest.h"
+#include "main/model.h"
 #include "mwnd/HelpWindow.h"
+#include "reg/settings.h"
 #include "webstart/Hyperlink.h"
 
 namespace {
@@ -238,6 +243,57 @@ class Dialogs : public QObject {
     });
     QVERIFY(!PlayDelayDialog::askPlayDelay(nullptr, &delay));
     DynDialog::setHelpHandler(nullptr);
+  }
+
+  void visualColorsListAndLimits() {
+    // The global record: the list follows "Override" at once.
+    Cfg.VisualOptions = VisOpt{};
+    gui::OnDialog<VisualColorDialog>([](VisualColorDialog* d) {
+      QVERIFY(d->overrideBox()->isVisible());
+      QCOMPARE(d->colorList()->count(), 2);  // never set: blue and green
+      QVERIFY(!d->colorList()->isEnabled() && !d->addColorButton()->isEnabled());
+      QTest::mouseClick(d->overrideBox(), Qt::LeftButton);
+      QVERIFY(d->colorList()->isEnabled() && d->addColorButton()->isEnabled());
+      for (int i = 2; i < MAXCOLORS; ++i) {
+        VisualColorDialog::setNextColor(QColor(i, 0, 0));
+        QTest::mouseClick(d->addColorButton(), Qt::LeftButton);
+      }
+      QCOMPARE(d->colorList()->count(), 32);
+      QCOMPARE(d->colorList()->currentRow(), 31);
+      QTest::mouseClick(d->addColorButton(), Qt::LeftButton);
+      QCOMPARE(MessageBox::lastText(), QString("You can not add more than 32 colors."));
+      // Move up follows the colour; a cancelled picker changes nothing.
+      QTest::mouseClick(d->upButton(), Qt::LeftButton);
+      QCOMPARE(d->colorList()->currentRow(), 30);
+      QCOMPARE(d->record().Colors[30], VisualColorDialog::toColorRef(QColor(31, 0, 0)));
+      VisualColorDialog::setNextColor(QColor());
+      QTest::mouseClick(d->modifyButton(), Qt::LeftButton);
+      QCOMPARE(d->record().Colors[30], VisualColorDialog::toColorRef(QColor(31, 0, 0)));
+      for (int i = 0; i < 31; ++i) QTest::mouseClick(d->deleteButton(), Qt::LeftButton);
+      QCOMPARE(d->colorList()->count(), 1);
+      QTest::mouseClick(d->deleteButton(), Qt::LeftButton);
+      QCOMPARE(MessageBox::lastText(), QString("You can not delete the last color."));
+      QTest::mouseClick(d->okButton(), Qt::LeftButton);
+    });
+    QVERIFY(VisualColorDialog::editColors(nullptr, &Cfg.VisualOptions));
+    QCOMPARE(int(Cfg.VisualOptions.NumColors), 1);
+    QCOMPARE(int(Cfg.VisualOptions.Override), 1);
+    // A preset's record: no override box; Cancel keeps the record as it was.
+    VisOpt own{};
+    gui::OnDialog<VisualColorDialog>([](VisualColorDialog* d) {
+      QVERIFY(!d->overrideBox()->isVisible());
+      QVERIFY(d->colorList()->isEnabled());
+      QTest::mouseClick(d->deleteButton(), Qt::LeftButton);
+      d->reject();
+    });
+    QVERIFY(!VisualColorDialog::editColors(nullptr, &own));
+    QCOMPARE(int(own.NumColors), 0);
+    // OK on a record never edited stores the two default colours.
+    gui::OnDialog<VisualColorDialog>([](VisualColorDialog* d) { QTest::mouseClick(d->okButton(), Qt::LeftButton); });
+    QVERIFY(VisualColorDialog::editColors(nullptr, &own));
+    QCOMPARE(int(own.NumColors), 2);
+    QCOMPARE(own.Colors[0], 0x00FF0000u);
+    QCOMPARE(own.Colors[1], 0x0000FF00u);
   }
 
   void aboutShowsVersionAndDoesNotCount() {
