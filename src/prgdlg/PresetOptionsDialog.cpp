@@ -87,6 +87,7 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
   DynLayout* l = dynLayout();
   Tabs = new QTabBar(this);
   Tabs->setObjectName(QStringLiteral("tabs"));
+  Tabs->setAccessibleName(tr("Preset options pages"));
   Tabs->setDrawBase(false);
   for (const char* name : kTabNames) Tabs->addTab(tr(name));
   l->addControl(Tabs, 7, 7, 1010, 14);
