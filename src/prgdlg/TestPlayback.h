@@ -12,6 +12,7 @@
 #pragma once
 #include <QObject>
 #include <cstdint>
+#include <vector>
 
 #include "main/model.h"
 #include "platform/wavedev.h"
@@ -27,6 +28,8 @@ class TestPlayback : public QObject {
     // The device the settings name.
     plat::WaveTarget (*Target)(void* ctx) = nullptr;
   };
+  // The main window installs itself; it removes itself (an empty host) when
+  // it goes, and notices of stopped tests pending for it are forgotten.
   static void setHost(const Host& host);
   static TestPlayback* instance();
 
@@ -61,6 +64,8 @@ class TestPlayback : public QObject {
   bool Running = false;
   int Segment = 0, Time = 0;
   plat::WaveDevice* Device = nullptr;
-  // Stops whose WM_PLAYSTOPPED notice is still on its way.
-  int StopsInFlight = 0;
+  // Devices of stopped tests whose WM_PLAYSTOPPED notice (it names the
+  // device) is still on its way; only compared, never used. A new host
+  // starts a new audio thread with an empty ring: it starts with none.
+  std::vector<const plat::WaveDevice*> StoppedDevices;
 };
