@@ -510,6 +510,14 @@ class EditorDialog : public QObject {
     });
     QVERIFY(!TestPlayback::instance()->running());
     QVERIFY(!W->playing());
+    // The test's stop may still be on its way when the window goes: a new
+    // window's own stop is not taken for it.
+    gui::CloseMainWindow(W);
+    W = gui::OpenMainWindow();
+    W->actions().Play->trigger();
+    QVERIFY(W->playing());
+    W->actions().Stop->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!W->playing(), 5000);
   }
 
   void testPlaybackRefusals() {
