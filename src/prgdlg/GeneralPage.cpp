@@ -390,8 +390,8 @@ void GeneralPage::deleteVoice() {
 void GeneralPage::backgroundChosen(int row) {
   if (row < 0) return;
   Preset& p = D->prg();
-  const int data = Background->itemData(row).toInt();
-  const bool file = data == AMBIX_OTHER || data == AMBIX_LONG;
+  const int choice = Background->itemData(row).toInt();
+  const bool file = choice == AMBIX_OTHER || choice == AMBIX_LONG;
   QString stored, title;
   if (file) {
     QString path = FileDialog::openFile(this, 254, 239, QStringLiteral("wav"));
@@ -416,18 +416,18 @@ void GeneralPage::backgroundChosen(int row) {
   // A file entry not chosen now reads plainly again.
   for (int r = 0; r < Background->count(); ++r) {
     int d = Background->itemData(r).toInt();
-    if (d == AMBIX_OTHER && !(file && data == AMBIX_OTHER)) Background->setItemText(r, tr("Other..."));
-    if (d == AMBIX_LONG && !(file && data == AMBIX_LONG)) Background->setItemText(r, tr("Single long file..."));
+    if (d == AMBIX_OTHER && !(file && choice == AMBIX_OTHER)) Background->setItemText(r, tr("Other..."));
+    if (d == AMBIX_LONG && !(file && choice == AMBIX_LONG)) Background->setItemText(r, tr("Single long file..."));
   }
   if (file)
     Background->setItemText(
-        row, data == AMBIX_OTHER ? tr("Other... (%1)").arg(title) : tr("Single long file... (%1)").arg(title));
+        row, choice == AMBIX_OTHER ? tr("Other... (%1)").arg(title) : tr("Single long file... (%1)").arg(title));
   const ParamDefType oldRow = ParamDef[PN_BGPARAM];
-  if (data < AMBIX_NONE) {
-    p.data.Background = AmbixInfo[data].Number;
-    SetText(p.data.BackgroundFile, NAMELEN, QByteArray(AmbixInfo[data].LibraryFile));
+  if (choice < AMBIX_NONE) {
+    p.data.Background = AmbixInfo[choice].Number;
+    SetText(p.data.BackgroundFile, NAMELEN, QByteArray(AmbixInfo[choice].LibraryFile));
   } else {
-    p.data.Background = data;
+    p.data.Background = choice;
     SetText(p.data.BackgroundFile, NAMELEN, stored.toUtf8());
   }
   BackgroundRow = row;
