@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "chart/ParameterChart.h"
+#include "engine/startup.h"
 #include "main/model.h"
-#include "mwnd/Startup.h"
 
 namespace {
 
@@ -61,7 +61,9 @@ int main(int argc, char** argv) {
   qputenv("QT_SCALE_FACTOR", QByteArray::number(dpr));
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  StartEngine();
+  EngineSetup setup;
+  setup.ScanLibraries = false;  // no background is played here
+  if (EngineStartup(setup) != 0) return 1;
 
   // 100 nodes of Audible Pitch, every weight, some symmetric.
   Param p{};
@@ -121,5 +123,6 @@ int main(int argc, char** argv) {
   std::printf("  full repaint: median %.2f ms, slowest %.2f ms (target < 4 ms)\n", f.Median, f.Worst);
   std::printf("  drag step:    median %.2f ms, slowest %.2f ms over %zu steps (target < 1 ms)\n", d.Median, d.Worst,
               drag.size());
+  EngineShutdown();
   return 0;
 }

@@ -15,10 +15,10 @@
 
 #include "chart/ParameterChart.h"
 #include "dialog/NodeDialog.h"
+#include "engine/startup.h"
 #include "file/store.h"
 #include "main/preset.h"
 #include "main/presetedit.h"
-#include "mwnd/Startup.h"
 #include "prgdlg/GeneralPage.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
@@ -89,7 +89,9 @@ int main(int argc, char** argv) {
   }
   const QString out = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(out);
-  StartEngine();
+  EngineSetup setup;
+  setup.ScanLibraries = false;  // no background is played here
+  if (EngineStartup(setup) != 0) return 1;
   DefaultSettings(Cfg, false);
   const int index = MakePreset();
   bool ok = true;
@@ -144,6 +146,6 @@ int main(int argc, char** argv) {
     nd.hide();
     d.hide();
   }
-  UnloadAllPresets();
+  EngineShutdown();
   return ok ? 0 : 1;
 }
