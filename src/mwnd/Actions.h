@@ -2,7 +2,7 @@
 // toolbar and the keyboard accelerators. Every action has an objectName
 // ("actionPlay", "toolPlay", ...) so tests can find and trigger it.
 //
-// The toolbar has actions of its own where the Part of the window that shows
+// The toolbar has actions of its own where the part of the window that shows
 // them differs from the menu (the toolbar hides Play while playing, the menu
 // grays it).
 #pragma once
