@@ -8,6 +8,15 @@
 // its modulation) is recomputed there. Phase accumulators are the 64-bit form
 // of state.h; modulation indices are derived from their block-start value,
 // start + n * step, which is exactly the accumulator after n steps.
+//
+// The block is rendered in chunks of CHUNK frames, every slot over one chunk
+// before the next, so that the chunk stays in the first-level cache while
+// the slots add into it. The slots sum into 16-bit words that wrap: the
+// output block itself at 16 bits, a scratch chunk at 8 bits whose low bytes
+// become the output. Every sum the generator forms wraps (there is no
+// clipping stage), so the sum of a frame does not depend on the order or the
+// width in which its terms are added, as long as it is reduced to the output
+// width at the end.
 #include "data/generate.h"
 
 #include <algorithm>
@@ -20,9 +29,15 @@
 #include "data/walk.h"
 #include "data/wavetab.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr double FRACSCALE = 268435456.0;  // 2^28
+// Frames per chunk: 4 KB of 16-bit stereo.
+constexpr int CHUNK = 1024;
 
 uint64_t StepOf(double x) {
   double ip = std::trunc(x);
@@ -77,38 +92,108 @@ int32_t VolumeAt(const Ear& e, int32_t volume, int64_t n, const int8_t* modTable
 
 template <bool Wide>
 using Sample = std::conditional_t<Wide, int16_t, int8_t>;
-template <bool Wide>
-using Out = std::conditional_t<Wide, int16_t, uint8_t>;
 
-// Renders `run` frames of both ears without any boundary inside.
-template <bool Wide, bool First, bool Invert>
-void Run(Out<Wide>* out, int64_t run, Ear& l, Ear& r, const Sample<Wide>* tl, const Sample<Wide>* tr) {
-  constexpr int L = Invert ? 1 : 0, R = Invert ? 0 : 1;
-  uint64_t al = l.Acc, ar = r.Acc;
-  const uint64_t sl = l.Step, sr = r.Step;
-  const int32_t gl = l.Gain, gr = r.Gain;
+// An accumulator split for the sample loop: the table index, and the 28-bit
+// fraction in the top of a 32-bit word, whose carry out is the carry into
+// the index. Within a run the index stays below 8192 at every read (the run
+// ends at the advance that reaches the next boundary), so it is never
+// reduced; the whole accumulator is joined again after the run.
+struct Phase {
+  uint64_t Index;
+  uint32_t Frac;
+};
+Phase Split(uint64_t x) { return {x >> PHASE_FRACBITS, static_cast<uint32_t>(x << (32 - PHASE_FRACBITS))}; }
+uint64_t Join(Phase p) { return (p.Index << PHASE_FRACBITS) + (p.Frac >> (32 - PHASE_FRACBITS)); }
+inline void Advance(Phase& p, Phase step) {
+  bool carry = __builtin_add_overflow(p.Frac, step.Frac, &p.Frac);
+  p.Index += step.Index + carry;
+}
+
+// trunc(trunc(w * ConvVol[I] * g / 1024) / 64) is one truncating division
+// by 65536 of w times the ear's Gain (ConvVol[I] * g); into a 16-bit word
+// that wraps, stored by the first slot and added by the others.
+template <bool First>
+inline void Put(int16_t* o, int32_t v) {
+  *o = static_cast<int16_t>(First ? v : *o + v);
+}
+
+// Renders `run` frames of the ears a (left word) and b (right word) without
+// any boundary inside, at out.
+template <bool Wide, bool First>
+void RunScalar(int16_t* out, int64_t run, Phase& a, Phase& b, Phase sa, Phase sb, int32_t ga, int32_t gb,
+               const Sample<Wide>* ta, const Sample<Wide>* tb) {
   for (int64_t i = 0; i < run; i++) {
-    // trunc(trunc(w * ConvVol[I] * g / 1024) / 64) is one truncating
-    // division by 65536; Gain holds ConvVol[I] * g.
-    int32_t vl = tl[al >> PHASE_FRACBITS] * gl / 65536;
-    int32_t vr = tr[ar >> PHASE_FRACBITS] * gr / 65536;
-    if constexpr (First) {
-      if constexpr (Wide) {
-        out[2 * i + L] = static_cast<int16_t>(vl);
-        out[2 * i + R] = static_cast<int16_t>(vr);
-      } else {
-        out[2 * i + L] = static_cast<uint8_t>(vl + 128);
-        out[2 * i + R] = static_cast<uint8_t>(vr + 128);
-      }
-    } else {
-      out[2 * i + L] = static_cast<Out<Wide>>(out[2 * i + L] + vl);
-      out[2 * i + R] = static_cast<Out<Wide>>(out[2 * i + R] + vr);
-    }
-    al += sl;
-    ar += sr;
+    Put<First>(out + 2 * i, ta[a.Index] * ga / 65536);
+    Put<First>(out + 2 * i + 1, tb[b.Index] * gb / 65536);
+    Advance(a, sa);
+    Advance(b, sb);
   }
-  l.Acc = al;
-  r.Acc = ar;
+}
+
+#if defined(__SSE2__)
+// Four frames per step: the eight samples are gathered into one register
+// (left and right words as in the output), then scaled together. With |w|
+// and a gain below 65536 as unsigned 16-bit numbers, the high half of their
+// product is trunc(|w| g / 65536), and the sign is put back; a gain of
+// 65536 (full volume at g = 64) gives |w| itself, which `Full` selects in the
+// lanes whose gain it is. Any int16 |w|, 32768 included, is exact as an
+// unsigned 16-bit number.
+template <int Lane, bool Wide>
+inline __m128i Gather(__m128i w, const Sample<Wide>* t, Phase& p, Phase step) {
+  w = _mm_insert_epi16(w, t[p.Index], Lane);
+  Advance(p, step);
+  return w;
+}
+
+template <bool Wide, bool First, bool Full>
+int64_t RunVector(int16_t* out, int64_t run, Phase& a, Phase& b, Phase sa, Phase sb, int32_t ga, int32_t gb,
+                  const Sample<Wide>* ta, const Sample<Wide>* tb) {
+  auto lane = [](int32_t g) { return static_cast<uint32_t>(g) & 0xFFFF; };
+  const __m128i gain = _mm_set1_epi32(static_cast<int>(lane(ga) | lane(gb) << 16));
+  auto full = [](int32_t g) { return g >= 65536 ? 0xFFFFu : 0u; };
+  const __m128i fullMask = _mm_set1_epi32(static_cast<int>(full(ga) | full(gb) << 16));
+  Phase pa = a, pb = b;
+  int64_t i = 0;
+  for (; i + 4 <= run; i += 4) {
+    __m128i w = _mm_setzero_si128();
+    w = Gather<0, Wide>(w, ta, pa, sa);
+    w = Gather<1, Wide>(w, tb, pb, sb);
+    w = Gather<2, Wide>(w, ta, pa, sa);
+    w = Gather<3, Wide>(w, tb, pb, sb);
+    w = Gather<4, Wide>(w, ta, pa, sa);
+    w = Gather<5, Wide>(w, tb, pb, sb);
+    w = Gather<6, Wide>(w, ta, pa, sa);
+    w = Gather<7, Wide>(w, tb, pb, sb);
+    __m128i sign = _mm_srai_epi16(w, 15);
+    __m128i mag = _mm_sub_epi16(_mm_xor_si128(w, sign), sign);
+    __m128i h = _mm_mulhi_epu16(mag, gain);
+    if constexpr (Full) h = _mm_or_si128(_mm_and_si128(fullMask, mag), _mm_andnot_si128(fullMask, h));
+    __m128i v = _mm_sub_epi16(_mm_xor_si128(h, sign), sign);
+    __m128i* o = reinterpret_cast<__m128i*>(out + 2 * i);
+    if constexpr (!First) v = _mm_add_epi16(_mm_loadu_si128(o), v);
+    _mm_storeu_si128(o, v);
+  }
+  a = pa;
+  b = pb;
+  return i;
+}
+#endif
+
+template <bool Wide, bool First>
+void Run(int16_t* out, int64_t run, Ear& ea, Ear& eb, const Sample<Wide>* ta, const Sample<Wide>* tb) {
+  Phase a = Split(ea.Acc), b = Split(eb.Acc);
+  const Phase sa = Split(ea.Step), sb = Split(eb.Step);
+  int64_t done = 0;
+#if defined(__SSE2__)
+  if (run >= 4) {
+    done = ea.Gain >= 65536 || eb.Gain >= 65536
+               ? RunVector<Wide, First, true>(out, run, a, b, sa, sb, ea.Gain, eb.Gain, ta, tb)
+               : RunVector<Wide, First, false>(out, run, a, b, sa, sb, ea.Gain, eb.Gain, ta, tb);
+  }
+#endif
+  RunScalar<Wide, First>(out + 2 * done, run - done, a, b, sa, sb, ea.Gain, eb.Gain, ta, tb);
+  ea.Acc = Join(a);
+  eb.Acc = Join(b);
 }
 
 void AfterRun(Ear& e, int64_t run) {
@@ -126,15 +211,66 @@ void AfterRun(Ear& e, int64_t run) {
   Boundary(e);
 }
 
+// One slot through the chunks of a block.
+struct Slot {
+  Ear Ears[2];
+  const VoiceEntry* Voice;
+  const int8_t* ModTable;
+  int Gain;
+  // Renders frames from..to-1 of the block into out, which holds frame
+  // `from`.
+  void (*Render)(Slot& s, int16_t* out, int64_t from, int64_t to);
+};
+
 template <bool Wide, bool First, bool M1, bool M2, bool Invert>
-void RenderSlotT(SlotState& st, const VoiceEntry& v, void* buffer, int frames, int gain, const int8_t* modTable) {
+void RenderT(Slot& s, int16_t* out, int64_t from, int64_t to) {
+  Ear* ear = s.Ears;
+  // The left word of a frame plays the left ear, or the right one inverted.
+  Ear& ea = ear[Invert ? 1 : 0];
+  Ear& eb = ear[Invert ? 0 : 1];
+  const auto* ta = static_cast<const Sample<Wide>*>(s.Voice->Table[Invert ? 1 : 0]);
+  const auto* tb = static_cast<const Sample<Wide>*>(s.Voice->Table[Invert ? 0 : 1]);
+  int64_t n = from;
+  while (n < to) {
+    for (int e = 0; e < 2; e++) {
+      Ear& x = ear[e];
+      if (!x.Refresh) continue;
+      x.Index = VolumeAt<M1, M2>(x, s.Voice->Volume[e], n, s.ModTable);
+      x.Gain = ConvVol[x.Index] * s.Gain;
+      x.Refresh = false;
+    }
+    int64_t run = std::min({ear[0].Next, ear[1].Next, to - n});
+    Run<Wide, First>(out + 2 * (n - from), run, ea, eb, ta, tb);
+    n += run;
+    AfterRun(ear[0], run);
+    AfterRun(ear[1], run);
+  }
+}
+
+using RenderFn = void (*)(Slot&, int16_t*, int64_t, int64_t);
+
+template <bool Wide, bool First, bool M1, bool M2>
+RenderFn Pick4(bool invert) {
+  return invert ? RenderT<Wide, First, M1, M2, true> : RenderT<Wide, First, M1, M2, false>;
+}
+template <bool Wide, bool First>
+RenderFn Pick3(bool m1, bool m2, bool invert) {
+  if (m1) return m2 ? Pick4<Wide, First, true, true>(invert) : Pick4<Wide, First, true, false>(invert);
+  return m2 ? Pick4<Wide, First, false, true>(invert) : Pick4<Wide, First, false, false>(invert);
+}
+RenderFn Pick(bool wide, bool first, bool m1, bool m2, bool invert) {
+  if (wide) return first ? Pick3<true, true>(m1, m2, invert) : Pick3<true, false>(m1, m2, invert);
+  return first ? Pick3<false, true>(m1, m2, invert) : Pick3<false, false>(m1, m2, invert);
+}
+
+// Takes a slot's state and the voice entry's values at block start.
+void BeginSlot(Slot& s, const SlotState& st, const VoiceEntry& v, int gain, bool first, const int8_t* modTable) {
   const int rate = EngineOptions.SamplesPerSec;
-  Ear ear[2];
   const uint8_t* depth[2] = {v.Mod1Depth, v.Mod2Depth};
   const int32_t* rates[2] = {v.Mod1Rate, v.Mod2Rate};
   const int16_t phase[2] = {v.Mod1Phase, v.Mod2Phase};
   for (int e = 0; e < 2; e++) {
-    Ear& x = ear[e];
+    Ear& x = s.Ears[e];
     x.Acc = st.Tone[e] & PHASE_MASK;
     x.Step = ToneStep(v.Frequency[e], rate, &x.Exact);
     uint64_t idx = x.Acc >> PHASE_FRACBITS;
@@ -156,25 +292,17 @@ void RenderSlotT(SlotState& st, const VoiceEntry& v, void* buffer, int frames, i
     }
     Boundary(x);
   }
-  auto* out = static_cast<Out<Wide>*>(buffer);
-  const auto* tl = static_cast<const Sample<Wide>*>(v.Table[0]);
-  const auto* tr = static_cast<const Sample<Wide>*>(v.Table[1]);
-  int64_t n = 0;
-  while (n < frames) {
-    for (Ear& x : ear) {
-      if (!x.Refresh) continue;
-      x.Index = VolumeAt<M1, M2>(x, v.Volume[&x - ear], n, modTable);
-      x.Gain = ConvVol[x.Index] * gain;
-      x.Refresh = false;
-    }
-    int64_t run = std::min({ear[0].Next, ear[1].Next, static_cast<int64_t>(frames) - n});
-    Run<Wide, First, Invert>(out + 2 * n, run, ear[0], ear[1], tl, tr);
-    n += run;
-    AfterRun(ear[0], run);
-    AfterRun(ear[1], run);
-  }
+  s.Voice = &v;
+  s.ModTable = modTable;
+  s.Gain = gain;
+  bool m1 = v.Mod1Depth[0] || v.Mod1Depth[1], m2 = v.Mod2Depth[0] || v.Mod2Depth[1];
+  s.Render = Pick(EngineOptions.Bits16 != 0, first, m1, m2, EngineOptions.InvertSound != 0);
+}
+
+// Keeps a slot's state after `frames` frames.
+void EndSlot(const Slot& s, SlotState& st, int frames) {
   for (int e = 0; e < 2; e++) {
-    Ear& x = ear[e];
+    const Ear& x = s.Ears[e];
     st.Tone[e] = x.Acc & PHASE_MASK;
     st.VolumeIndex[e] = x.Index;
     if (x.ModOn[1]) st.Mod2[e] = (x.ModStart[1] + static_cast<uint64_t>(frames) * x.ModStep[1]) & PHASE_MASK;
@@ -193,20 +321,20 @@ void RenderSlotT(SlotState& st, const VoiceEntry& v, void* buffer, int frames, i
   }
 }
 
-using SlotFn = void (*)(SlotState&, const VoiceEntry&, void*, int, int, const int8_t*);
-
-template <bool Wide, bool First, bool M1, bool M2>
-SlotFn Pick4(bool invert) {
-  return invert ? RenderSlotT<Wide, First, M1, M2, true> : RenderSlotT<Wide, First, M1, M2, false>;
-}
-template <bool Wide, bool First>
-SlotFn Pick3(bool m1, bool m2, bool invert) {
-  if (m1) return m2 ? Pick4<Wide, First, true, true>(invert) : Pick4<Wide, First, true, false>(invert);
-  return m2 ? Pick4<Wide, First, false, true>(invert) : Pick4<Wide, First, false, false>(invert);
-}
-SlotFn Pick(bool wide, bool first, bool m1, bool m2, bool invert) {
-  if (wide) return first ? Pick3<true, true>(m1, m2, invert) : Pick3<true, false>(m1, m2, invert);
-  return first ? Pick3<false, true>(m1, m2, invert) : Pick3<false, false>(m1, m2, invert);
+// 8-bit output: the low byte of each word, plus 128 (the first slot's
+// offset to unsigned).
+void Narrow(uint8_t* out, const int16_t* words, int64_t count) {
+  int64_t i = 0;
+#if defined(__SSE2__)
+  const __m128i offset = _mm_set1_epi16(128), low = _mm_set1_epi16(0xFF);
+  for (; i + 16 <= count; i += 16) {
+    __m128i x = _mm_and_si128(_mm_add_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i)), offset), low);
+    __m128i y =
+        _mm_and_si128(_mm_add_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(words + i + 8)), offset), low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(x, y));
+  }
+#endif
+  for (; i < count; i++) out[i] = static_cast<uint8_t>(words[i] + 128);
 }
 
 const int8_t* StrobeModTable() {
@@ -240,12 +368,6 @@ int VoiceGain(bool strobe) {
   return p * 64 / 100;
 }
 
-void RenderSlot(int slot, const VoiceEntry& v, void* out, int frames, int gain, bool first, const int8_t* modTable) {
-  bool m1 = v.Mod1Depth[0] || v.Mod1Depth[1], m2 = v.Mod2Depth[0] || v.Mod2Depth[1];
-  Pick(EngineOptions.Bits16 != 0, first, m1, m2, EngineOptions.InvertSound != 0)(Osc[slot], v, out, frames, gain,
-                                                                                 modTable);
-}
-
 int GenerateBlock(void* buffer) {
   if (AdvanceSweep()) return 1;
   std::lock_guard<std::mutex> lock(hBackgroundMutex);
@@ -254,8 +376,19 @@ int GenerateBlock(void* buffer) {
   int frames = BlockBytes / (wide ? 4 : 2);
   bool strobe = AudioStrobeOn.load(std::memory_order_relaxed) != 0;
   int gain = VoiceGain(strobe);
-  for (int i = 0; i < r->NumVoices; i++) RenderSlot(i, r->Voice[i], buffer, frames, gain, i == 0, SineData8);
-  if (strobe) RenderSlot(MAXVOICES, StrobeSlot(r), buffer, frames, STROBE_GAIN, false, StrobeModTable());
+  Slot slots[MAXVOICES + 1];
+  int count = 0;
+  for (int i = 0; i < r->NumVoices; i++) BeginSlot(slots[count++], Osc[i], r->Voice[i], gain, i == 0, SineData8);
+  if (strobe) BeginSlot(slots[count++], Osc[MAXVOICES], StrobeSlot(r), STROBE_GAIN, false, StrobeModTable());
+  alignas(16) int16_t words[2 * CHUNK];
+  for (int64_t n = 0; n < frames; n += CHUNK) {
+    int64_t end = std::min<int64_t>(frames, n + CHUNK);
+    int16_t* out = wide ? static_cast<int16_t*>(buffer) + 2 * n : words;
+    for (int k = 0; k < count; k++) slots[k].Render(slots[k], out, n, end);
+    if (!wide) Narrow(static_cast<uint8_t*>(buffer) + 2 * n, words, 2 * (end - n));
+  }
+  for (int i = 0; i < r->NumVoices; i++) EndSlot(slots[i], Osc[i], frames);
+  if (strobe) EndSlot(slots[count - 1], Osc[MAXVOICES], frames);
   bool invert = EngineOptions.InvertSound != 0;
   MixBackground(buffer, frames, gain, r, wide, invert);
   if (NoiseOn) MixNoise(buffer, frames, gain, r, wide, invert);

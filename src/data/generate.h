@@ -25,7 +25,3 @@ uint64_t ToneStep(int32_t millihertz, int rate, double* exact);
 // The same for a modulation rate (> 0 period in microseconds, < 0 frequency
 // of -P millihertz, 0 still).
 uint64_t RateStep(int32_t rate, int sampleRate, double* exact);
-
-// Renders one slot into the block (internal; exposed for tests and the
-// benchmarks): `first` stores, otherwise adds.
-void RenderSlot(int slot, const VoiceEntry& v, void* out, int frames, int gain, bool first, const int8_t* modTable);

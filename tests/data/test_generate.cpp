@@ -204,10 +204,19 @@ TEST_F(Gen, ModulationStartsAtItsMinimum) {
 }
 
 // The optimised generator against the per-sample reference, over random
-// voices, modulations, AudioStrobe, widths and record changes.
+// voices, modulations, AudioStrobe, widths and record changes, with full
+// volumes (the gain 65536 of one voice) and tables of random samples over
+// the whole sample range (-32768 and -128 included).
 TEST_F(Gen, MatchesThePerSampleReference) {
   std::mt19937 rng(12345);
   auto uni = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  static int16_t random16[WAVELEN];
+  static int8_t random8[WAVELEN];
+  for (int i = 0; i < WAVELEN; i++) {
+    random16[i] = static_cast<int16_t>(i % 7 == 0 ? (i % 2 ? 32767 : -32768) : uni(-32768, 32767));
+    random8[i] = static_cast<int8_t>(i % 7 == 0 ? (i % 2 ? 127 : -128) : uni(-128, 127));
+  }
+  auto volume = [&] { return uni(0, 3) == 0 ? 10000 : uni(0, 10000); };
   for (int trial = 0; trial < 40; trial++) {
     AdvancedOptions o;
     o.Bits16 = trial % 3 != 0;
@@ -230,8 +239,12 @@ TEST_F(Gen, MatchesThePerSampleReference) {
         VoiceEntry& v = r->Voice[i];
         if (block % 4 != 0) continue;  // change every fourth block
         int32_t f = uni(0, 2) == 0 ? uni(1000, 40000) : uni(40000, 2000000);
-        Voice(v, f, f + uni(-20000, 20000), uni(0, 10000), uni(0, 10000));
+        Voice(v, f, f + uni(-20000, 20000), volume(), volume());
         if (v.Frequency[1] < 0) v.Frequency[1] = -v.Frequency[1];
+        if (trial % 5 == 2 && i < voices) {
+          const void* t = o.Bits16 ? static_cast<const void*>(random16) : static_cast<const void*>(random8);
+          v.Table[i % 2] = t;
+        }
         v.Mod1Depth[0] = static_cast<uint8_t>(uni(0, 2) ? uni(1, 100) : 0);
         v.Mod1Depth[1] = static_cast<uint8_t>(uni(0, 2) ? uni(1, 100) : 0);
         v.Mod1Rate[0] = uni(0, 1) ? uni(50000, 3000000) : -uni(100, 40000);
