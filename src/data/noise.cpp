@@ -1,12 +1,16 @@
 // Noise: a per-frame linear congruential draw through a one-pole low-pass
 // whose coefficient comes from the smoothness, with volume modulation
 // refreshed at every frame. Specialised at compile time by width,
-// InvertSound, inside-the-head and modulation.
+// InvertSound, inside-the-head and modulation. Outside the head the values of
+// both ears come four frames per step from noisevec.cpp, and at 16 bits they
+// are mixed there too; the loops here serve the rest, and a chunk whose
+// values do not all fit 16 bits (a filter that has not settled).
 #include "data/noise.h"
 
 #include <algorithm>
 
 #include "data/generate.h"
+#include "data/noisevec.h"
 #include "data/options.h"
 #include "data/state.h"
 #include "data/wavetab.h"
@@ -26,7 +30,7 @@ constexpr uint32_t LCG_C2 = LCG_A + 1;
 
 struct NoiseEar {
   int32_t A;
-  uint32_t M;
+  uint32_t M, Q;
   NoiseDivider Div{1};
   int32_t Y;
   int32_t Volume, Base, Depth, Offset;
@@ -74,7 +78,7 @@ inline void Add(void* out, int64_t at, int32_t s) {
   }
 }
 
-constexpr int CHUNK = 512;
+constexpr int CHUNK = NOISE_CHUNK;
 
 // The serial part: draws and filter for `count` frames into vl/vr (the
 // values y'/Q - 32768, before gain and volume).
@@ -170,9 +174,52 @@ void NoiseT(void* out, int frames, int gain, NoiseEar* ear, uint32_t x) {
   uint64_t accL = l.Mod, accR = r.Mod;
   const uint64_t stepL = l.ModStep, stepR = r.ModStep;
   const int offR = r.Offset;
+#if defined(NOISE_VECTOR)
+  alignas(16) int16_t words[2 * CHUNK];
+  NoiseFilter fl{l.A, l.M, l.Q, l.Y}, fr{r.A, r.M, r.Q, r.Y};
+  // The modulated gains as 16-bit lanes; the largest one is at the wave's
+  // top (ConvVol[volume] * g); 65536 takes the one-by-one path.
+  uint16_t gl16[256], gr16[256];
+  bool modWords = false;
+  if constexpr (Mod) {
+    modWords = *std::max_element(gl, gl + 256) < 65536 && *std::max_element(gr, gr + 256) < 65536;
+    for (int k = 0; k < 256; k++) {
+      gl16[k] = static_cast<uint16_t>(gl[k]);
+      gr16[k] = static_cast<uint16_t>(gr[k]);
+    }
+  }
+#endif
   for (int64_t base = 0; base < frames; base += CHUNK) {
     int count = static_cast<int>(std::min<int64_t>(CHUNK, frames - base));
-    uint32_t seen = Draw<Inside>(l, r, x, count, vl, vr);
+    bool drawn = false;
+#if defined(NOISE_VECTOR)
+    if constexpr (!Inside) {
+      fl.Y = l.Y;
+      fr.Y = r.Y;
+      if (NoiseWords(fl, fr, x, count, words)) {
+        l.Y = fl.Y;
+        r.Y = fr.Y;
+        int16_t* o = static_cast<int16_t*>(out) + 2 * base;
+        if constexpr (Wide && !Mod) {
+          MixNoiseWords(o, words, count, fixedL, fixedR, Invert);
+          continue;
+        }
+        if (Wide && modWords) {
+          NoiseModulation m{SineData8, gl16, gr16, accL, accR, stepL, stepR, offR};
+          MixModulatedNoiseWords(o, words, count, m, Invert);
+          accL = m.AccL;
+          accR = m.AccR;
+          continue;
+        }
+        for (int i = 0; i < count; i++) {
+          vl[i] = words[2 * i];
+          vr[i] = words[2 * i + 1];
+        }
+        drawn = true;
+      }
+    }
+#endif
+    uint32_t seen = drawn ? 0 : Draw<Inside>(l, r, x, count, vl, vr);
     int i = 0;
 #if defined(__SSE2__)
     if constexpr (Wide && !Mod) {
@@ -226,6 +273,17 @@ NoiseCoefficients NoiseCoefficientsOf(int smoothness) {
   return {a, static_cast<uint32_t>(std::max(q, 1)), (m * m) >> 14};
 }
 
+NoiseDivider31::NoiseDivider31(uint32_t d) {
+  if (d <= 1) {
+    Magic = 0;
+    Shift = 0;
+    return;
+  }
+  int bits = 32 - __builtin_clz(d - 1);  // ceil(log2 d)
+  Shift = 31 + bits;
+  Magic = static_cast<uint32_t>(((uint64_t{1} << Shift) + d - 1) / d);
+}
+
 void MixNoise(void* out, int frames, int gain, const SweepRecord* r, bool wide, bool invert) {
   NoiseEar ear[2];
   bool mod = false;
@@ -235,6 +293,7 @@ void MixNoise(void* out, int frames, int gain, const SweepRecord* r, bool wide, 
     NoiseCoefficients c = NoiseCoefficientsOf(r->NoiseSmoothness[e]);
     x.A = c.A;
     x.M = c.M;
+    x.Q = c.Q;
     x.Div = NoiseDivider(c.Q);
     if (c.A == 128) NoiseOsc.Y[e] = 0;  // the fully smoothed filter restarts each block
     x.Y = NoiseOsc.Y[e];

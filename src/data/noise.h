@@ -26,6 +26,19 @@ struct NoiseDivider {
   }
 };
 
+// Exact division of numerators below 2^31 (y' stays below them) by a
+// divisor fixed for the block, with one 32 x 32-bit multiply: with
+// L = ceil(log2 d) and N = 31 + L, m = ceil(2^N / d) fits 32 bits, and
+// n / d = (n m) >> N, because the excess of m over 2^N / d (below 1) adds
+// less than n / 2^N < 2^-L <= 1 / d to n / d. The divisor 1 divides only 0
+// (see above), which m = 0 gives. The form the vector path uses.
+struct NoiseDivider31 {
+  uint32_t Magic;
+  int Shift;
+  explicit NoiseDivider31(uint32_t d);
+  uint32_t operator()(uint32_t n) const { return static_cast<uint32_t>((static_cast<uint64_t>(n) * Magic) >> Shift); }
+};
+
 // Adds the noise of record r to `out` with gain g; the seed is one draw of
 // the process-wide generator. Generating thread.
 void MixNoise(void* out, int frames, int gain, const SweepRecord* r, bool wide, bool invert);

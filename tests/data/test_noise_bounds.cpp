@@ -34,20 +34,31 @@ TEST(NoiseBounds, FilterStateStaysBelowTwoToThe31) {
   EXPECT_LT(worst, int64_t(1) << 31);
 }
 
-TEST(NoiseBounds, DividerIsExact) {
+// NoiseDivider for every 32-bit numerator, NoiseDivider31 (the vector
+// path's) for every numerator below 2^31, the largest multiple of d there
+// and its neighbours included.
+TEST(NoiseBounds, DividersAreExact) {
   std::mt19937 rng(3);
   std::vector<uint32_t> divisors;
   for (int s = 0; s < 100; s++) divisors.push_back(NoiseCoefficientsOf(s).Q);  // 100 gives 1, below
   for (uint32_t d : {2u, 3u, 7u, 65535u, 65536u, 2147483647u}) divisors.push_back(d);
   for (uint32_t d : divisors) {
     NoiseDivider div(d);
-    for (uint32_t n : {0u, 1u, d - 1, d, d + 1, 2147483647u, 4294967295u}) ASSERT_EQ(div(n), n / d) << d << " " << n;
+    NoiseDivider31 div31(d);
+    uint32_t top = 2147483647u / d * d;
+    for (uint32_t n : {0u, 1u, d - 1, d, d + 1, top - 1, top, 2147483647u}) {
+      ASSERT_EQ(div(n), n / d) << d << " " << n;
+      ASSERT_EQ(div31(n), n / d) << d << " " << n;
+    }
+    for (uint32_t n : {2147483648u, 4294967295u}) ASSERT_EQ(div(n), n / d) << d << " " << n;
     for (int i = 0; i < 20000; i++) {
       uint32_t n = static_cast<uint32_t>(rng());
       ASSERT_EQ(div(n), n / d) << d << " " << n;
+      ASSERT_EQ(div31(n >> 1), (n >> 1) / d) << d << " " << (n >> 1);
     }
   }
   EXPECT_EQ(NoiseDivider(1)(0), 0u);  // the only numerator divisor 1 ever sees
+  EXPECT_EQ(NoiseDivider31(1)(0), 0u);
 }
 
 TEST(NoiseBounds, EightBitNoiseUsesTheByteScale) {
