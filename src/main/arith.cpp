@@ -49,17 +49,6 @@ namespace {
 
 int32_t Saturate(int64_t x) { return static_cast<int32_t>(std::clamp<int64_t>(x, INT32_MIN, INT32_MAX)); }
 
-// Significant bits of |x|, at most 31.
-int Bits(int32_t x) {
-  uint32_t m = x < 0 ? 0u - static_cast<uint32_t>(x) : static_cast<uint32_t>(x);
-  int b = 0;
-  while (m != 0 && b < 31) {
-    ++b;
-    m >>= 1;
-  }
-  return b;
-}
-
 // r x m[0] x ... x m[n-1], exact in 64 bits and saturated to the int32 range.
 // The magnitude is capped at 2^31 between steps so that it stays in 64 bits;
 // every factor is an integer, so a capped magnitude can only stay capped or
@@ -215,12 +204,6 @@ int InUse(const Segment& seg) {
 
 }  // namespace
 
-// Any thread.
-bool WouldOverflow(int32_t a, int32_t b) {
-  if (a == 0 || b == 0) return false;
-  return Bits(a) + Bits(b) > 31;
-}
-
 // Any thread. Halves of positive quotients round up; negative quotients are
 // truncated toward zero (their remainder is never positive). The remainder is
 // compared with d - d div 2, which is d div 2 for the even divisors of the
@@ -228,6 +211,7 @@ bool WouldOverflow(int32_t a, int32_t b) {
 // to x + 1. A negative divisor is moved to the dividend, so the rule applies
 // to the sign of the quotient.
 int32_t RoundDiv(int32_t x, int32_t d) {
+  if (d > 0) return x / d + (x % d >= d - d / 2 ? 1 : 0);  // q + 1 <= INT32_MAX: d = 1 leaves no remainder
   if (!TVK_CHECK(d != 0, d)) return 0;
   int64_t n = x, m = d;
   if (m < 0) {
@@ -264,11 +248,6 @@ int32_t MulDiv(const int32_t* m, int p, const int32_t* d, int q) {
   }
   for (; j < q; ++j) r = RoundDiv(r, d[j]);
   return r;
-}
-
-int32_t MulDiv(int32_t a, int32_t b, int32_t d) {
-  const int32_t m[2] = {a, b};
-  return MulDiv(m, 2, &d, 1);
 }
 
 int32_t MulDiv(int32_t a, int32_t b, int32_t c, int32_t d1, int32_t d2) {

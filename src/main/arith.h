@@ -3,6 +3,7 @@
 // conversion aside); nothing allocates or blocks, so the curve functions may
 // run on any thread, the audio thread included.
 #pragma once
+#include <algorithm>
 #include <cstdint>
 
 #include "main/model.h"
@@ -10,8 +11,15 @@
 extern const uint8_t WeightTable[21][21];
 
 // True when a x b may not fit in 32 bits: the significant bits of |a| and |b|
-// (at most 31 each) add up to more than 31.
-bool WouldOverflow(int32_t a, int32_t b);
+// (at most 31 each) add up to more than 31. Any thread.
+inline bool WouldOverflow(int32_t a, int32_t b) {
+  if (a == 0 || b == 0) return false;
+  auto bits = [](int32_t x) {
+    uint32_t m = x < 0 ? 0u - static_cast<uint32_t>(x) : static_cast<uint32_t>(x);
+    return std::min(31, 32 - __builtin_clz(m));
+  };
+  return bits(a) + bits(b) > 31;
+}
 // x / d with positive halves rounded up and negative quotients truncated
 // toward zero; 0 (and an internal error) for d = 0.
 int32_t RoundDiv(int32_t x, int32_t d);
@@ -23,8 +31,17 @@ int32_t Halve(int32_t x);
 // When no divisor is left, the rest of the product is exact, saturated to the
 // int32 range.
 int32_t MulDiv(const int32_t* m, int p, const int32_t* d, int q);
-// Convenience forms.
-int32_t MulDiv(int32_t a, int32_t b, int32_t d);
+// Convenience forms. The first takes a product that fits over a positive
+// divisor (the sweeps' weighted points) without the loop, in the header, so
+// that a constant divisor becomes a multiplication.
+inline int32_t MulDiv(int32_t a, int32_t b, int32_t d) {
+  if (d > 0 && !WouldOverflow(a, b)) {
+    const int32_t n = a * b;
+    return n / d + (n % d >= d - d / 2 ? 1 : 0);
+  }
+  const int32_t m[2] = {a, b};
+  return MulDiv(m, 2, &d, 1);
+}
 int32_t MulDiv(int32_t a, int32_t b, int32_t c, int32_t d1, int32_t d2);
 
 // Value of a parameter's own curve at segment time t (0-10000).

@@ -1,6 +1,7 @@
 // Parameter arithmetic: multiply-divide, curve values, tracking and chains.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <random>
@@ -115,6 +116,34 @@ TEST(RoundDiv, OddUnitAndNegativeDivisorsRoundCorrectly) {
   ExpectCheckFailures checks;
   EXPECT_EQ(RoundDiv(5, 0), 0);
   EXPECT_TRUE(checks.Saw("d != 0"));
+}
+
+// The quick forms (bit count by clz, 32-bit rounding division, the inline
+// MulDiv for a product that fits) against the rules as first written.
+TEST(WouldOverflow, QuickFormsMatchThePlainRules) {
+  auto bits = [](int32_t x) {
+    uint32_t m = x < 0 ? 0u - static_cast<uint32_t>(x) : static_cast<uint32_t>(x);
+    int b = 0;
+    for (; m != 0 && b < 31; m >>= 1) ++b;
+    return b;
+  };
+  auto roundDiv = [](int32_t x, int32_t d) {
+    int64_t n = x, m = d;
+    if (m < 0) n = -n, m = -m;
+    return static_cast<int32_t>(std::clamp<int64_t>(n / m + (n % m >= m - m / 2 ? 1 : 0), INT32_MIN, INT32_MAX));
+  };
+  std::mt19937 rng(11);
+  for (int n = 0; n < 300000; ++n) {
+    int32_t a = static_cast<int32_t>(rng()) >> (rng() % 32), b = static_cast<int32_t>(rng()) >> (rng() % 32);
+    int32_t d = static_cast<int32_t>(rng()) >> (rng() % 32);
+    if (n % 5 == 0) d = static_cast<int32_t>(rng() % 200) - 100;
+    if (n % 1000 == 0) a = INT32_MIN;
+    ASSERT_EQ(WouldOverflow(a, b), a != 0 && b != 0 && bits(a) + bits(b) > 31) << a << " " << b;
+    if (d == 0) continue;
+    ASSERT_EQ(RoundDiv(a, d), roundDiv(a, d)) << a << " " << d;
+    const int32_t m[2] = {a, b};
+    ASSERT_EQ(MulDiv(a, b, d), MulDiv(m, 2, &d, 1)) << a << " " << b << " " << d;
+  }
 }
 
 TEST(Halve, RoundsPositiveOddValuesUp) {
