@@ -20,6 +20,12 @@ int32_t BlockOf(int32_t b, int t) { return static_cast<int32_t>((static_cast<int
 // in 64 (rounded as MulDiv rounds); the result lies between v0 and v1.
 int32_t Weighted(int32_t v0, int32_t v1, int w) {
   int64_t d = static_cast<int64_t>(v1) - v0;
+  // Below 2^24, d times a weight (7 bits) always fits: MulDiv's rounding
+  // division, which cannot step past d.
+  if (d > -(1 << 24) && d < (1 << 24)) {
+    int32_t n = static_cast<int32_t>(d) * w;
+    return v0 + n / 100 + (n % 100 >= 50 ? 1 : 0);
+  }
   if (d >= INT32_MIN && d <= INT32_MAX) {
     // MulDiv divides early when d * w would not fit, and its rounding can
     // then step past d; the point stays between the two nodes.
@@ -54,6 +60,7 @@ void StartSweep(ProgressRecord& p, const Param& param, bool packed) {
     }
   }
   p.SweepInProgress = true;
+  PrepareSweep(p, packed);
 }
 
 bool Audible(const SweepRecord* r, int background) {
@@ -115,6 +122,17 @@ int CalculateSegment(Calc& c, int s) {
     Progress[j].SweepInProgress = false;
     Progress[j].CurNode = -1;
   }
+  int pn[NPARAMS];  // each parameter's row
+  // Whether a curve's node times never fall: then no node before CurNode
+  // lies after the time reached, and the search for the next node may start
+  // at CurNode.
+  bool sorted[NPARAMS];
+  for (int j = 0; j < n; j++) {
+    pn[j] = ParamNumOfPid(j);
+    const Param& p = params[j];
+    sorted[j] = true;
+    for (int k = 0; k + 1 < p.NumNodes; k++) sorted[j] = sorted[j] && p.Node[k].SweepTime <= p.Node[k + 1].SweepTime;
+  }
   int32_t B = MulDiv(seg.Length, 600, EngineOptions.LenOfBlocks);
   int32_t blockStep = (10000 + std::max(B, 1) - 1) / std::max(B, 1);
   int numSegments = c.P.data.NumSegments;
@@ -129,7 +147,7 @@ int CalculateSegment(Calc& c, int s) {
     for (int j = 0; j < n; j++) {
       const Param& p = params[j];
       int at = -1;
-      for (int k = 0; k < p.NumNodes; k++) {
+      for (int k = sorted[j] ? std::max(Progress[j].CurNode, 0) : 0; k < p.NumNodes; k++) {
         int t = p.Node[k].SweepTime;
         if (t > v) {
           EndTime = std::min(EndTime, t);
@@ -146,7 +164,7 @@ int CalculateSegment(Calc& c, int s) {
     TVK_CHECK(EndTime > StartTime && EndTime <= 10000, EndTime);
     if (EndTime <= StartTime) EndTime = std::min(10000, StartTime + 1);
     for (int j = 0; j < n; j++)
-      if (!Progress[j].SweepInProgress) StartSweep(Progress[j], params[j], ParamNumOfPid(j) == PN_WAVEFORM);
+      if (!Progress[j].SweepInProgress) StartSweep(Progress[j], params[j], pn[j] == PN_WAVEFORM);
     for (;;) {
       if (c.Sink && c.Sink->Report) {
         int pos = s * 9000 / numSegments + v * 9000 / numSegments / 10000 + 500;
@@ -156,14 +174,13 @@ int CalculateSegment(Calc& c, int s) {
         int next = 100000;
         for (int j = 0; j < n; j++) {
           const ProgressRecord& pr = Progress[j];
-          int pn = ParamNumOfPid(j);
           int t;
-          if (pn == PN_WAVEFORM) {
+          if (pn[j] == PN_WAVEFORM) {
             int32_t hi = static_cast<int32_t>(static_cast<uint32_t>(pr.CurValue) >> 16);
             int32_t lo = static_cast<int32_t>(static_cast<uint32_t>(pr.CurValue) & 0xFFFF);
-            t = NextChangeTimePacked(pr.CurValue, ParamStep(pn, std::min(hi, lo)), pr, v);
+            t = NextChangeTimePacked(pr.CurValue, ParamStep(pn[j], std::min(hi, lo)), pr, v);
           } else {
-            t = NextChangeTime(pr.CurValue, ParamStep(pn, pr.CurValue), pr, v);
+            t = NextChangeTime(pr.CurValue, ParamStep(pn[j], pr.CurValue), pr, v);
           }
           next = std::min(next, t);
         }

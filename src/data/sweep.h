@@ -27,6 +27,20 @@ struct ProgressRecord {
   int32_t CurValue;
   int32_t WTimes[21];
   int32_t WValues[21];
+  // Search aids, set by PrepareSweep (a record filled by hand has none).
+  // When WTimes never fall, the piece found for one time is where the
+  // search for a later time may start: Hint is the piece found for HintTime.
+  bool Sorted = false;
+  mutable int Hint = 0;
+  mutable int HintTime = 0;
+  // A target at or beyond these is never reached (NextChangeTime returns
+  // 100000 at once): [0] for the value, [1] and [2] for the high and low
+  // halves of a packed one.
+  int64_t ReachUp[3] = {INT64_MAX, INT64_MAX, INT64_MAX};
+  int64_t ReachDown[3] = {INT64_MIN, INT64_MIN, INT64_MIN};
+  // The two halves of packed WValues (high, low), when HasHalves.
+  bool HasHalves = false;
+  int32_t Halves[2][21];
 };
 extern ProgressRecord Progress[NPARAMS];
 
@@ -54,6 +68,8 @@ int CalculatePreset(const Preset& preset, bool toDevice, const ProgressSink* sin
 SweepRecord* FillSweepRecord(const Preset& preset, int segIndex, ProgressRecord* progress, int time, SweepRecord* rec,
                              int* status);
 
+// Sets the search aids of a sweep whose WTimes and WValues are filled.
+void PrepareSweep(ProgressRecord& p, bool packed);
 // Piecewise-linear value at t through the 21 points (packed: per half).
 int32_t InterpolateProgress(const ProgressRecord& p, int t);
 int32_t InterpolatePackedProgress(const ProgressRecord& p, int t);

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+#include <random>
 #include <vector>
 
 #include "common/checks.h"
 #include "data/sweep.h"
 #include "data/walk.h"
+#include "main/arith.h"
 #include "testpreset.h"
 
 namespace {
@@ -463,6 +467,96 @@ TEST_F(Sweeps, InterpolationAndNextChange) {
   EXPECT_EQ(ParamStep(PN_BEAT, 15000), 95);  // (15000 * 5 + 20 * 1000) / 1000
   EXPECT_EQ(ParamStep(PN_BEAT, -15000), 95);
   EXPECT_EQ(ParamStep(PN_FILTER, 0), 20);
+}
+
+// The search aids of PrepareSweep (where the search for a piece starts, the
+// bounds past which nothing is reached, the halves of packed values, the
+// divisions without a 64-bit divide) against the plain rules, over sweeps
+// with sorted, repeated and falling times, rising, falling, wavy, flat and
+// full-range values, and times that mostly grow and sometimes go back.
+namespace plain {
+int Piece(const int32_t* times, int t) {
+  for (int i = 0; i < 20; i++)
+    if (times[i] <= t && t <= times[i + 1]) return i;
+  return 19;
+}
+int32_t Interpolate(const int32_t* times, const int32_t* values, int t) {
+  int i = Piece(times, t);
+  int32_t dt = times[i + 1] - times[i];
+  if (dt == 0) return values[i];
+  int64_t v = values[i] + (static_cast<int64_t>(values[i + 1]) - values[i]) * (t - times[i]) / dt;
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+int NextChange(int32_t value, int32_t step, const int32_t* times, const int32_t* values, int t) {
+  int64_t target = values[0] < values[20] ? static_cast<int64_t>(value) + step : static_cast<int64_t>(value) - step;
+  for (int i = Piece(times, t); i < 20; i++) {
+    int64_t dv = static_cast<int64_t>(values[i + 1]) - values[i];
+    if (dv == 0) continue;
+    int64_t time = times[i] + static_cast<int64_t>(times[i + 1] - times[i]) * (target - values[i]) / dv;
+    if (time <= times[i + 1]) return static_cast<int>(time);
+  }
+  return 100000;
+}
+}  // namespace plain
+
+TEST(SweepSearch, AgreesWithThePlainRules) {
+  std::mt19937 rng(19);
+  auto uni = [&](int64_t lo, int64_t hi) { return std::uniform_int_distribution<int64_t>(lo, hi)(rng); };
+  for (int trial = 0; trial < 3000; trial++) {
+    ProgressRecord p{};
+    int kind = trial % 6;
+    int32_t t0 = static_cast<int32_t>(uni(0, 9000)), span = static_cast<int32_t>(uni(0, kind == 5 ? 30 : 3000));
+    for (int i = 0; i <= 20; i++) {
+      p.WTimes[i] = t0 + span * i / 20;
+      if (trial % 7 == 3) p.WTimes[i] = t0 + static_cast<int32_t>(uni(-50, 50));  // hand-made: any order
+    }
+    int64_t v0 = uni(-100000, 100000), v1 = uni(-100000, 100000);
+    if (kind == 4) v0 = uni(INT32_MIN, INT32_MAX), v1 = uni(INT32_MIN, INT32_MAX);
+    const uint8_t* w = WeightTable[uni(0, 20)];
+    for (int i = 0; i <= 20; i++) {
+      int64_t v = v0 + (v1 - v0) * w[i] / 100;
+      if (kind == 1) v += uni(-3000, 3000);                    // wavy
+      if (kind == 2) v = v0;                                   // flat
+      if (kind == 3) v = (uni(0, 1000) << 16) | uni(0, 1000);  // packed
+      p.WValues[i] = static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    }
+    bool packed = kind == 3;
+    PrepareSweep(p, packed);
+    int32_t hi[21], lo[21];
+    for (int i = 0; i <= 20; i++) {
+      hi[i] = static_cast<int32_t>(static_cast<uint32_t>(p.WValues[i]) >> 16);
+      lo[i] = static_cast<int32_t>(static_cast<uint32_t>(p.WValues[i]) & 0xFFFF);
+    }
+    int t = p.WTimes[0] - 5;
+    for (int call = 0; call < 30; call++) {
+      t += static_cast<int>(uni(0, 8) == 0 ? uni(-400, 0) : uni(0, span / 10 + 3));
+      int32_t value = static_cast<int32_t>(uni(-200000, 200000)), step = static_cast<int32_t>(uni(2, 20000));
+      if (kind == 4) value = static_cast<int32_t>(uni(INT32_MIN, INT32_MAX));
+      if (kind == 1 || kind == 0) value = plain::Interpolate(p.WTimes, p.WValues, t);
+      if (kind == 5 && call % 2) {  // a target next to the farthest one a rising or falling sweep reaches
+        int64_t rise = 0, fall = 0;
+        for (int i = 0; i < 20; i++) {
+          rise = std::max<int64_t>(rise, static_cast<int64_t>(p.WValues[i + 1]) - p.WValues[i]);
+          fall = std::min<int64_t>(fall, static_cast<int64_t>(p.WValues[i + 1]) - p.WValues[i]);
+        }
+        int64_t edge = p.WValues[0] < p.WValues[20] ? p.WValues[20] + rise - step : p.WValues[20] + fall + step;
+        value = static_cast<int32_t>(edge + uni(-2, 2));
+      }
+      if (packed) {
+        int32_t want = static_cast<int32_t>(static_cast<uint32_t>(plain::Interpolate(p.WTimes, hi, t)) << 16 |
+                                            (static_cast<uint32_t>(plain::Interpolate(p.WTimes, lo, t)) & 0xFFFF));
+        ASSERT_EQ(InterpolatePackedProgress(p, t), want) << trial << " " << call;
+        int32_t vh = static_cast<int32_t>(static_cast<uint32_t>(value) >> 16), vl = value & 0xFFFF;
+        ASSERT_EQ(NextChangeTimePacked(value, step, p, t),
+                  std::min(plain::NextChange(vh, step, p.WTimes, hi, t), plain::NextChange(vl, step, p.WTimes, lo, t)))
+            << trial << " " << call;
+      } else {
+        ASSERT_EQ(InterpolateProgress(p, t), plain::Interpolate(p.WTimes, p.WValues, t)) << trial << " " << call;
+        ASSERT_EQ(NextChangeTime(value, step, p, t), plain::NextChange(value, step, p.WTimes, p.WValues, t))
+            << trial << " " << call;
+      }
+    }
+  }
 }
 
 }  // namespace
