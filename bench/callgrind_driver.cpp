@@ -1,16 +1,63 @@
-// Generates blocks for instruction counting:
+// Generates blocks, or calculates the largest legal preset, for instruction
+// counting:
 //   sonavel_callgrind <voices> <blocks> [bits16=1] [mod=0] [noise=0]
-// Instructions per frame = (Ir(2N blocks) - Ir(N blocks)) / (N * frames).
+//   sonavel_callgrind calculate <times>
+// Instructions per frame = (Ir(2N blocks) - Ir(N blocks)) / (N * frames);
+// per calculation = Ir(2 times) - Ir(1 time).
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "benchpreset.h"
 #include "data/engine.h"
+#include "main/preset.h"
+
+namespace {
+
+int Calculate(int times) {
+  BenchStartUp();
+  TakeEngineOptions(AdvancedOptions{});
+  Preset p{};
+  BenchPreset(p, MAXSEGMENTS, MAXVOICES, MAXNODES);
+  int status = 0;
+  for (int i = 0; i < times; i++) {
+    ExtraSourceShare = 0;
+    status = CalculatePreset(p, true, nullptr);
+  }
+  // A checksum of the list, the pointers taken as offsets into their ranges
+  // (so that two builds can be compared).
+  int records = 0;
+  uint64_t sum = 1469598103934665603u;
+  auto mix = [&](const void* data, size_t n) {
+    for (size_t i = 0; i < n; i++) sum = (sum ^ static_cast<const unsigned char*>(data)[i]) * 1099511628211u;
+  };
+  for (SweepRecord* r = FirstSweepRecord();; r = FollowingRecord(r)) {
+    records++;
+    SweepRecord copy;
+    size_t bytes = SweepRecordBytes(r->NumVoices);
+    std::memcpy(static_cast<void*>(&copy), r, bytes);
+    copy.RepeatTarget = reinterpret_cast<SweepRecord*>(
+        r->RepeatTarget ? reinterpret_cast<unsigned char*>(r->RepeatTarget) - SweepData.Base + 1 : 0);
+    for (int i = 0; i <= r->NumVoices; i++)
+      for (int e = 0; e < 2; e++)
+        copy.Voice[i].Table[e] =
+            reinterpret_cast<const void*>(static_cast<const unsigned char*>(r->Voice[i].Table[e]) - WaveformData.Base);
+    mix(&copy, bytes);
+    if (r->Blocks <= 0) break;
+  }
+  std::printf("records %d status %d checksum %016llx\n", records, status, static_cast<unsigned long long>(sum));
+  FreePreset(p);
+  return status == 0 ? 0 : 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "calculate") == 0) return Calculate(std::atoi(argv[2]));
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s voices blocks [bits16] [mod] [noise]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s voices blocks [bits16] [mod] [noise]\n       %s calculate times\n", argv[0],
+                 argv[0]);
     return 2;
   }
   int voices = std::atoi(argv[1]), blocks = std::atoi(argv[2]);
