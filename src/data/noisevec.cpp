@@ -137,8 +137,8 @@ bool NoiseWords(NoiseFilter& left, NoiseFilter& right, uint32_t& x, int count, i
 
   // The frames after the last group of four, one by one, from the last draw
   // taken (the one before the first not taken).
-  uint32_t next = static_cast<uint32_t>(_mm_extract_epi16(xl, 0)) | static_cast<uint32_t>(_mm_extract_epi16(xh, 0))
-                                                                         << 16;
+  uint32_t nextLow = static_cast<uint32_t>(_mm_extract_epi16(xl, 0));
+  uint32_t next = nextLow | static_cast<uint32_t>(_mm_extract_epi16(xh, 0)) << 16;
   uint32_t s = (next - 1) * LCG_AINV;
   int32_t yl = _mm_extract_epi16(y, 1), yr = _mm_extract_epi16(y, 3);
   const NoiseDivider31 dl(left.Q), dr(right.Q);
