@@ -21,9 +21,13 @@ extern int8_t RectangularData8[WAVELEN];
 extern int8_t SteepRectangularData8[WAVELEN];
 // Linear gain in 1/1024 for a volume in hundredths of a percent (0..10000).
 extern int32_t ConvVol[10001];
+// ConvVol[i] from its formula: round(1024 ln(1 - i / 10100) / ln(1 / 101)),
+// halves up. Any thread.
+int32_t ConvVolOf(int i);
 
-// Reserves the engine's address ranges, builds the fixed tables and ConvVol.
-// Main thread, once at start-up (calling it again is harmless).
+// Reserves the engine's address ranges and sets the fixed tables and ConvVol
+// (computed when the program is built, by the same code). Main thread, once
+// at start-up (calling it again is harmless).
 void InitEngineTables();
 
 // Shape s (degrees) and exponent e for position p and sharpness q (0..100).

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <set>
 #include <vector>
 
@@ -83,6 +85,35 @@ TEST_F(Tables, ZeroExponentMakesARectangleOfTheSameCrossings) {
       if (base[k] == 0) continue;
       ASSERT_EQ(r[k], base[k] > 0 ? 32767 : -32767) << "s=" << s << " k=" << k;
     }
+  }
+}
+
+// The tables computed when the program was built are those the shape code
+// and the ConvVol formula give here, and so is the cache's sine.
+TEST_F(Tables, BuiltTablesAreWhatTheCodeComputes) {
+  struct Fixed {
+    const int8_t* Table;
+    int Shape;
+  } fixed[] = {{SineData8, 0}, {TriangularData8, -500}, {RectangularData8, 108}, {SteepRectangularData8, 162}};
+  std::vector<int8_t> t8(WAVELEN);
+  for (const Fixed& f : fixed) {
+    BuildWaveform(f.Shape, 50, 1.0, t8.data(), WAVELEN, false);
+    ASSERT_TRUE(std::equal(t8.begin(), t8.end(), f.Table)) << f.Shape;
+  }
+  for (int i = 0; i <= 10000; i++) ASSERT_EQ(ConvVol[i], ConvVolOf(i)) << i;
+  for (int wide = 0; wide < 2; wide++) {
+    AdvancedOptions o;
+    o.Bits16 = wide;
+    TakeEngineOptions(o);
+    ResetWaveformCache();
+    const void* cached;
+    ASSERT_EQ(GetWaveformTable(32768500, FILTER_NONE, &cached), 0);
+    std::vector<int16_t> t16(WAVELEN);
+    BuildWaveform(0, 50, 1.0, wide ? static_cast<void*>(t16.data()) : t8.data(), WAVELEN, wide);
+    if (wide)
+      EXPECT_EQ(std::memcmp(cached, t16.data(), WAVELEN * 2), 0);
+    else
+      EXPECT_EQ(std::memcmp(cached, t8.data(), WAVELEN), 0);
   }
 }
 
