@@ -11,7 +11,10 @@
 #
 # Two builds make the same samples when their lists are identical. The
 # comparison exits with status 1 when any render differs. Takes several
-# minutes per build (the built-ins render full length once).
+# minutes per build (the built-ins render full length once). The builds may
+# be two commits, or one tree at two optimisation levels, e.g. a folder
+# configured with -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O3 -g -DNDEBUG" beside
+# the ordinary -O2 one.
 set -eu
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT INT TERM
