@@ -1,5 +1,6 @@
 // The file header: writing, reading and the dispatch on the format version.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -51,7 +52,9 @@ int WriteFileHeader(ByteDev& dev, int storeFlag) {
   MakeFileHeader(h, storeFlag);
   unsigned char raw[FILE_HEADER_SIZE];
   EncodeHeader(h, raw);
-  if (DevSeek(dev, 0, SEEK_SET) != 0) return FMSG_WRITE_FAILED;
+  // A pipe has no position: the header is simply what comes first.
+  int64_t at = DevTell(dev);
+  if (at < 0 ? errno != ESPIPE : (at != 0 && DevSeek(dev, 0, SEEK_SET) != 0)) return FMSG_WRITE_FAILED;
   return WriteMessage(DevWrite(dev, raw, sizeof raw));
 }
 

@@ -31,6 +31,13 @@ ByteDev DevFromBuffer(std::vector<unsigned char>& buf) {
   return d;
 }
 
+namespace {
+int gOsError = 0;
+}  // namespace
+
+int FileOsError() { return gOsError; }
+void SetFileOsError(int err) { gOsError = err; }
+
 bool DevOpenFile(ByteDev& dev, const char* path, DevOpenMode mode) {
   int flags = O_CLOEXEC;
   switch (mode) {
@@ -39,7 +46,10 @@ bool DevOpenFile(ByteDev& dev, const char* path, DevOpenMode mode) {
     case DEV_CREATE_ALWAYS: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
   }
   int fd = open(path, flags, 0666);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    gOsError = errno;
+    return false;
+  }
   dev = DevFromFd(fd);
   return true;
 }
@@ -104,6 +114,7 @@ bool RawWrite(ByteDev& dev, const unsigned char* p, size_t n) {
 }
 
 DevWriteResult Classify(int err) {
+  gOsError = err;
   // A quota is a full disk as far as the user is concerned.
   return (err == ENOSPC || err == EDQUOT) ? DEV_WRITE_DISKFULL : DEV_WRITE_FAILED;
 }

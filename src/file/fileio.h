@@ -60,6 +60,11 @@ DevWriteResult DevWrite(ByteDev& dev, const void* buf, size_t n);
 // deliver nothing).
 int64_t DevSeek(ByteDev& dev, int64_t offset, int whence);
 int64_t DevTell(ByteDev& dev);
+// The system's reason (an errno value) for the last file that could not be
+// opened or written, for messages that say why; 0 when none was recorded.
+int FileOsError();
+void SetFileOsError(int err);
+
 // Length of the data; -1 on failure.
 int64_t DevSize(ByteDev& dev);
 // Cuts the data at the current position (the end of a rewritten file).
