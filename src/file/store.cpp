@@ -95,24 +95,81 @@ int WriteBuiltIns() {
   const unsigned char* data = nullptr;
   size_t size = 0;
   gMessagePath = StorePath();
+  int rc;
   if (!plat::FindResource(plat::RT_RCDATA, 26, &data, &size)) {
     // A program without its built-in presets starts with an empty store.
     FileHeader h;
     MakeFileHeader(h, 0);
-    return ReplaceFileWith(StorePath(), &h, sizeof h);
+    rc = ReplaceFileWith(StorePath(), &h, sizeof h);
+  } else {
+    rc = ReplaceFileWith(StorePath(), data, size);
   }
-  return ReplaceFileWith(StorePath(), data, size);
+  if (rc == 0) BumpStoreCounter();
+  return rc;
 }
 
+// Fills the array from the store as it lies; KnownStamp describes the
+// version read.
 int WalkStore(WalkCounts* counts, FileHeader* header) {
   ByteDev dev;
   gMessagePath = StorePath();
+  StoreStamp before = ReadStoreStamp(-1);
   if (int rc = OpenPresetFile(dev, StorePath().c_str(), DEV_OPEN_READ, -1, header)) return rc;
+  StoreStamp stamp = ReadStoreStamp(dev.Fd);
+  stamp.Counter = before.Counter;
   WalkHooks hooks;
   hooks.Entry = ListEntry;
   int rc = WalkPresetList(dev, hooks, counts);
   DevClose(dev);
+  if (rc == 0) KnownStamp = stamp;
   return rc;
+}
+
+// Writes the store again without its deleted records (the caller holds the
+// lock and walks the store again afterwards).
+int CompactFile() {
+  gMessagePath = StorePath();
+  ByteDev in;
+  if (int rc = OpenPresetFile(in, StorePath().c_str(), DEV_OPEN_READ, -1, nullptr)) return rc;
+  int64_t size = DevSize(in);
+  SafeOutput out;
+  int rc = size < FILE_HEADER_SIZE ? FMSG_READ_FAILED : BeginSafeOutput(out, StorePath());
+  if (rc) {
+    DevClose(in);
+    return rc;
+  }
+  std::vector<unsigned char> buf;
+  auto copy = [&](int64_t from, size_t n) -> int {
+    buf.resize(n);
+    if (DevSeek(in, from, SEEK_SET) != from || DevRead(in, buf.data(), n) != static_cast<int64_t>(n))
+      return FMSG_READ_FAILED;
+    return WriteMessage(DevWrite(out.Dev, buf.data(), n));
+  };
+  rc = copy(0, FILE_HEADER_SIZE);
+  // The walk at load has checked every size field; check them again anyway.
+  for (int64_t pos = FILE_HEADER_SIZE; !rc && pos + 4 <= size;) {
+    unsigned char head[5];
+    if (DevSeek(in, pos, SEEK_SET) != pos || DevRead(in, head, 5) < 4) {
+      rc = FMSG_READ_FAILED;
+      break;
+    }
+    int32_t rs = GetLE32(head);
+    if (rs == -1) break;
+    if (rs < DELETED_RECORD_SIZE || pos + rs > size) {
+      rc = FMSG_NOT_VALID;
+      break;
+    }
+    if (head[4] == 0) rc = copy(pos, static_cast<size_t>(rs));
+    pos += rs;
+  }
+  DevClose(in);
+  if (rc) {
+    AbandonSafeOutput(out);
+    return rc;
+  }
+  if ((rc = FinishSafeOutput(out))) return rc;
+  BumpStoreCounter();
+  return 0;
 }
 
 }  // namespace
@@ -124,10 +181,13 @@ void UnloadAllPresets() {
   }
   NumPrograms = 0;
   LoadedCount = 0;
+  ResetEntries(0);
+  KnownStamp = StoreStamp{};
 }
 
-int LoadAllPresets(StoreUi* ui) {
-  UnloadAllPresets();
+namespace {
+
+int LoadLocked(StoreUi* ui, bool locked) {
   struct stat st;
   if (::stat(StorePath().c_str(), &st) != 0)
     if (int rc = WriteBuiltIns()) return rc;
@@ -139,12 +199,10 @@ int LoadAllPresets(StoreUi* ui) {
     if (rc == FMSG_OLD_VERSION && pass == 0) {
       rc = ConvertOldStore(ui);
       if (rc) return rc;
+      BumpStoreCounter();
       continue;
     }
-    if (rc) {
-      NumPrograms = 0;
-      return rc;
-    }
+    if (rc) return rc;
     NumPrograms = counts.Deleted == counts.Records ? 0 : counts.Records;
     if (NumPrograms == 0 && pass == 0) {
       if ((rc = WriteBuiltIns())) return rc;
@@ -153,18 +211,41 @@ int LoadAllPresets(StoreUi* ui) {
     break;
   }
   if (counts.Deleted >= 10) {
-    if (int rc = CompactStore()) return rc;
-    counts = WalkCounts{};
-    if (int rc = WalkStore(&counts, &header)) {
-      NumPrograms = 0;
-      return rc;
+    // A store that cannot be compacted (a read-only folder, a full disk) is
+    // used as it is: compaction only tidies, and the presets are all there.
+    int rc = locked ? CompactFile() : FMSG_OPEN_FAILED;
+    if (rc == 0) {
+      counts = WalkCounts{};
+      if ((rc = WalkStore(&counts, &header))) return rc;
+      NumPrograms = counts.Records;
+    } else {
+      if (ui && ui->Inform) ui->Inform(ui->Ctx, 0, FormatMsg(STORE_NOT_COMPACTED, {StorePath()}));
     }
-    NumPrograms = counts.Records;
   }
+  gMessagePath = StorePath();
+  ResetEntries(NumPrograms);
   // A store holding one record under an export header is what compacting a
   // store made from the built-in presets down to one preset produces; it
   // loads like any other store.
   return 0;
+}
+
+}  // namespace
+
+int LoadAllPresets(StoreUi* ui) {
+  UnloadAllPresets();
+  // The load may write (the built-in presets, a compaction, a conversion), so
+  // it holds the lock; a folder where no lock file can be made cannot be
+  // written either, and its store is still read.
+  int lock = AcquireStoreLock(ui);
+  if (lock == STORE_BUSY) return lock;
+  int rc = LoadLocked(ui, lock == 0);
+  if (lock == 0) ReleaseStoreLock();
+  if (rc) {
+    NumPrograms = 0;
+    ResetEntries(0);
+  }
+  return rc;
 }
 
 // --- Curves on demand ---------------------------------------------------------------
@@ -198,22 +279,37 @@ int EnsureLoaded(int i, StoreUi* ui) {
     return 0;
   }
   if (e.Deleted) return 0;  // a hole has no curves
+  // Reading record i of a file another process has changed could give
+  // another preset: the index is brought up to date from the same open file.
   ByteDev dev;
-  gMessagePath = StorePath();
-  if (int rc = OpenPresetFile(dev, StorePath().c_str(), DEV_OPEN_READ, -1, nullptr)) return rc;
-  int32_t size = 0;
-  int rc = FindRecord(dev, i, &size);
-  if (!rc && size < 0) rc = FMSG_READ_FAILED;  // the record is not in the file
-  if (rc) {
+  if (int rc = OpenCurrentStore(dev, ui)) return rc;
+  if (e.Loaded) {  // kept through the refresh (unchanged, or edited here)
     DevClose(dev);
-    return rc;
+    e.LastUse = UseCounter++;
+    return 0;
   }
+  int rec = EntryOf(i).FileRec;
+  if (e.Deleted || rec < 0) {
+    DevClose(dev);
+    SetStoreMessagePath(e.Name);
+    return STORE_PRESET_GONE;
+  }
+  int32_t size = 0;
+  int rc = FindRecord(dev, rec, &size);
+  if (!rc && size < 0) rc = FMSG_READ_FAILED;  // the record is not in the file
+  std::vector<unsigned char> raw;
+  if (!rc) {
+    raw.resize(static_cast<size_t>(size));
+    if (DevRead(dev, raw.data(), raw.size()) != static_cast<int64_t>(raw.size())) rc = FMSG_READ_FAILED;
+  }
+  DevClose(dev);
+  if (rc) return rc;
   ++LoadedCount;
   DecommittedPreset();
   Preset scratch{};
   bool atEnd = false;
-  rc = ReadPresetRecord(dev, scratch, &atEnd);
-  DevClose(dev);
+  ByteDev mem = DevFromMemory(raw.data(), raw.size());
+  rc = ReadPresetRecord(mem, scratch, &atEnd);
   if (!rc && atEnd) rc = FMSG_READ_FAILED;
   if (rc) {
     --LoadedCount;
@@ -223,10 +319,30 @@ int EnsureLoaded(int i, StoreUi* ui) {
   std::memcpy(static_cast<PresetFixed*>(&e), static_cast<PresetFixed*>(&scratch), sizeof(PresetFixed));
   e.Description = scratch.Description;
   e.ParamMem = scratch.ParamMem;
+  EntryState& s = EntryOf(i);
+  s.FileHash = HashBytes(raw.data(), raw.size());
+  std::vector<unsigned char> image;
+  s.MemHash = EntryImage(i, &image) == 0 ? HashBytes(image.data(), image.size()) : 0;
   return 0;
 }
 
 // --- Writing records --------------------------------------------------------------------
+
+namespace {
+
+// Writes entry i over its record (or appends it); the caller holds the lock.
+int WriteEntry(int i) {
+  Preset& e = Program[i];
+  RecordEdit ed;
+  ed.Entry = i;
+  ed.Append = EntryOf(i).FileRec < 0;
+  if (e.Deleted && ed.Append) return 0;  // a hole the file does not have
+  if (int rc = EntryImage(i, &ed.Image)) return rc;
+  std::vector<RecordEdit> edits{std::move(ed)};
+  return CommitEdits(edits);
+}
+
+}  // namespace
 
 int SavePreset(int i) {
   if (!TVK_CHECK(i >= 0 && i < NumPrograms, i)) return FMSG_WRITE_FAILED;
@@ -234,72 +350,75 @@ int SavePreset(int i) {
   if (!e.Deleted && !e.Loaded)
     if (int rc = EnsureLoaded(i)) return rc;
   gMessagePath = StorePath();
-  ByteDev dev;
-  if (int rc = OpenPresetFile(dev, StorePath().c_str(), DEV_OPEN_READ, -1, nullptr)) return rc;
-  int32_t oldSize = 0;
-  int rc = FindRecord(dev, i, &oldSize);
-  int64_t start = DevTell(dev);
-  DevClose(dev);
-  if (rc) return rc;
-  const unsigned char* image = nullptr;
-  if ((rc = SerialisePreset(e, &image))) return rc;
-  int64_t end = oldSize < 0 ? start : start + oldSize;
-  return RewriteFileRange(StorePath(), start, end, image, static_cast<size_t>(e.RecordSize));
+  if (int rc = AcquireStoreLock(nullptr)) return rc;
+  int rc = 0;
+  // The refresh under the lock keeps unsaved edits; curves it released were
+  // unchanged here and are read again as the file now has them.
+  if (!e.Deleted && !e.Loaded) rc = EnsureLoaded(i);
+  if (!rc) rc = WriteEntry(i);
+  ReleaseStoreLock();
+  return rc;
 }
 
 int CompactStore() {
   gMessagePath = StorePath();
-  ByteDev dev;
-  FileHeader header;
-  if (int rc = OpenPresetFile(dev, StorePath().c_str(), DEV_OPEN_READ, -1, &header)) return rc;
-  int64_t size = DevSize(dev);
-  std::vector<unsigned char> all(static_cast<size_t>(size > 0 ? size : 0));
-  int rc = 0;
-  if (DevSeek(dev, 0, SEEK_SET) != 0 || DevRead(dev, all.data(), all.size()) != static_cast<int64_t>(all.size()))
-    rc = FMSG_READ_FAILED;
-  DevClose(dev);
-  if (rc) return rc;
-  // The walk at load has checked every size field; walk again defensively.
-  std::vector<unsigned char> out(all.begin(), all.begin() + FILE_HEADER_SIZE);
-  size_t pos = FILE_HEADER_SIZE;
-  while (pos + 4 <= all.size()) {
-    int32_t rs = GetLE32(all.data() + pos);
-    if (rs == -1) break;
-    if (rs < DELETED_RECORD_SIZE || pos + static_cast<size_t>(rs) > all.size()) return FMSG_NOT_VALID;
-    if (all[pos + 4] == 0)
-      out.insert(out.end(), all.begin() + static_cast<long>(pos), all.begin() + static_cast<long>(pos + rs));
-    pos += static_cast<size_t>(rs);
+  if (int rc = AcquireStoreLock(nullptr)) return rc;
+  int rc = CompactFile();
+  if (rc == 0) {
+    for (int i = 0; i < NumPrograms; ++i) ReleasePreset(i);
+    NumPrograms = 0;
+    WalkCounts counts;
+    FileHeader header;
+    rc = WalkStore(&counts, &header);
+    NumPrograms = rc ? 0 : counts.Records;
+    ResetEntries(NumPrograms);
   }
-  return ReplaceFileWith(StorePath(), out.data(), out.size());
+  ReleaseStoreLock();
+  return rc;
 }
 
-int DeletePreset(int i, StoreUi* ui, bool ask) {
-  if (!TVK_CHECK(i >= 0 && i < NumPrograms, i)) return FMSG_WRITE_FAILED;
-  Preset& e = Program[i];
-  if (e.Deleted) return 0;
+namespace {
+
+int LiveCount() {
   int live = 0;
   for (int k = 0; k < NumPrograms; ++k) live += Program[k].Deleted ? 0 : 1;
-  if (live <= 1) return 1303;
-  if (ask && ui && ui->Ask) {
-    std::string text = FormatPrintf(GetStr(e.BuiltIn ? 96 : 66), e.Name);
-    if (ui->Ask(ui->Ctx, 0, text, false) != STORE_YES) return -1;
-  }
-  return DeleteRecord(i);
+  return live;
 }
 
+// Replaces preset i by a deleted record; the caller holds the lock.
 int DeleteRecord(int i) {
   Preset& e = Program[i];
   if (e.Deleted) return 0;
   // The 5-byte hole needs no curves, so even a preset whose record can no
   // longer be read can be deleted.
   e.Deleted = 1;
-  int rc = SavePreset(i);
+  int rc = WriteEntry(i);
   if (rc) {
     e.Deleted = 0;
     return rc;
   }
   if (e.Loaded) ReleasePreset(i);
   return 0;
+}
+
+}  // namespace
+
+int DeletePreset(int i, StoreUi* ui, bool ask) {
+  if (!TVK_CHECK(i >= 0 && i < NumPrograms, i)) return FMSG_WRITE_FAILED;
+  Preset& e = Program[i];
+  if (e.Deleted) return 0;
+  if (LiveCount() <= 1) return 1303;
+  if (ask && ui && ui->Ask) {
+    std::string text = FormatPrintf(GetStr(e.BuiltIn ? 96 : 66), e.Name);
+    StoreAnswer a = ui->Ask(ui->Ctx, 0, text, false);
+    if (a != STORE_YES) return -1;
+  }
+  gMessagePath = StorePath();
+  if (int rc = AcquireStoreLock(ui)) return rc;
+  // Another process may have deleted it meanwhile, or all but it.
+  int rc = e.Deleted ? 0 : LiveCount() <= 1 ? 1303 : DeleteRecord(i);
+  ReleaseStoreLock();
+  return rc;
 }
 
 int FindPresetByName(const std::string& name) {

@@ -1,4 +1,11 @@
 // The store's saving rules, import and export.
+//
+// Adding and importing plan their change on the index first, asking every
+// question as it comes up, then take the lock and write the whole change at
+// once. When another process changed the store between the questions and the
+// lock, the plan is made again on the refreshed index with the answers given
+// so far; a question that only the new index raises is asked after the lock
+// is given back again.
 #include <strings.h>
 
 #include <cstring>
@@ -13,106 +20,263 @@
 #include "main/preset.h"
 #include "main/strtab.h"
 
-int AppendAndSave(const Preset& p, int* index) {
-  if (NumPrograms >= MAXPROGRAMS) return 1302;
-  int i = NumPrograms;
-  if (!CommitProgramRecord(i)) return 1444;
-  Preset& e = Program[i];
-  std::memset(static_cast<PresetFixed*>(&e), 0, sizeof(PresetFixed));
-  e.Description = nullptr;
-  e.ParamMem = nullptr;
-  CopyPreset(e, p);
-  e.Deleted = 0;
-  e.Loaded = 1;
-  e.LastUse = UseCounter++;
-  ++LoadedCount;
-  ++NumPrograms;
-  int rc = SavePreset(i);
-  if (rc) {
-    // Nothing reached the store: the entry goes again.
-    ReleasePreset(i);
-    --NumPrograms;
-    return rc;
-  }
-  // Imported and added presets are read back from the store when first used.
-  ReleasePreset(i);
-  if (index) *index = i;
-  return 0;
-}
-
 int SaveOverPreset(int i) {
   if (!TVK_CHECK(i >= 0 && i < NumPrograms, i)) return FMSG_WRITE_FAILED;
   if (Program[i].BuiltIn && !SetBuiltIns) return 94;
   return SavePreset(i);
 }
 
-int AddPreset(const Preset& p, StoreUi* ui, int* index) {
-  int match = FindPresetByName(p.Name);
-  if (match >= 0) {
-    if (Program[match].BuiltIn) return 95;
-    std::string text = FormatPrintf(GetStr(80), p.Name);
-    if (!ui || !ui->Ask || ui->Ask(ui->Ctx, 0, text, false) != STORE_YES) return -1;
-    if (int rc = EnsureLoaded(match)) return rc;
-    Preset& e = Program[match];
-    Preset keep{};
-    CopyPreset(keep, e);
-    CopyPreset(e, p);
-    e.Loaded = 1;
-    int rc = SavePreset(match);
-    if (rc) CopyPreset(e, keep);  // memory stays as the store has it
-    FreePreset(keep);
-    if (!rc && index) *index = match;
+namespace {
+
+// A preset to be written, as its record image.
+struct Incoming {
+  std::string Name;
+  bool BuiltIn = false;
+  std::vector<unsigned char> Image;
+};
+
+int ImageOf(const Preset& p, Incoming* in) {
+  Preset copy{};
+  CopyPreset(copy, p);
+  copy.Deleted = 0;
+  const unsigned char* data = nullptr;
+  int rc = SerialisePreset(copy, &data);
+  if (rc == 0) in->Image.assign(data, data + copy.RecordSize);
+  in->Name = copy.Name;
+  in->BuiltIn = copy.BuiltIn != 0;
+  FreePreset(copy);
+  return rc;
+}
+
+enum class Mode { Add, Import };
+
+struct Plan {
+  // Existing entries the change writes: a hole (Item -1; By: the item
+  // imported in its place), or the item written over it in place.
+  struct Overwrite {
+    int Entry, Item, By;
+  };
+  std::vector<Overwrite> Over;
+  // Records appended, in order: the item, or -1 for a hole (an item of the
+  // same change that a later one replaced).
+  std::vector<int> Appends;
+  std::vector<int> IndexOf;  // per item: its index, -1 when not written
+  int Result = 0;            // 0, 95, 1302, or -1 (aborted)
+  bool NeedAsk = false;
+  bool Stopped = false;  // import: Cancel or the limit ended the loop
+  int Appended = 0;      // items appended (import's count)
+};
+
+bool SameName(const std::string& a, const char* b) { return ::strcasecmp(a.c_str(), b) == 0; }
+
+StoreAnswer Ask(StoreUi* ui, Mode mode, const std::string& name) {
+  if (!ui || !ui->Ask) return STORE_NO;
+  if (mode == Mode::Import) return ui->Ask(ui->Ctx, 77, FormatPrintf(GetStr(78), name.c_str()), true);
+  return ui->Ask(ui->Ctx, 0, FormatPrintf(GetStr(80), name.c_str()), false);
+}
+
+// Plans the change on the index as it is now; answers given are reused, a
+// question not yet answered is asked when mayAsk, else NeedAsk ends the plan.
+void MakePlan(Mode mode, const std::vector<Incoming>& items, std::vector<StoreAnswer>& answers, StoreUi* ui,
+              bool mayAsk, Plan* plan) {
+  *plan = Plan{};
+  plan->IndexOf.assign(items.size(), -1);
+  std::vector<bool> holed(static_cast<size_t>(NumPrograms), false);
+  int count = NumPrograms;
+  for (size_t k = 0; k < items.size(); ++k) {
+    const Incoming& it = items[k];
+    if (mode == Mode::Import && count >= MAXPROGRAMS) {
+      plan->Result = 1302;
+      plan->Stopped = true;
+      return;
+    }
+    // The preset of that name now: an entry, or a record this change appends.
+    int existing = -1, pending = -1;
+    for (int i = 0; i < NumPrograms && existing < 0; ++i)
+      if (!Program[i].Deleted && !holed[static_cast<size_t>(i)] && SameName(it.Name, Program[i].Name)) existing = i;
+    for (size_t a = 0; existing < 0 && pending < 0 && a < plan->Appends.size(); ++a)
+      if (plan->Appends[a] >= 0 && SameName(it.Name, items[static_cast<size_t>(plan->Appends[a])].Name.c_str()))
+        pending = static_cast<int>(a);
+    if (existing >= 0 || pending >= 0) {
+      bool builtIn = existing >= 0 ? Program[existing].BuiltIn != 0
+                                   : items[static_cast<size_t>(plan->Appends[static_cast<size_t>(pending)])].BuiltIn;
+      if (mode == Mode::Add && builtIn) {
+        plan->Result = 95;
+        return;
+      }
+      if (!answers[k]) {
+        if (!mayAsk) {
+          plan->NeedAsk = true;
+          return;
+        }
+        answers[k] = Ask(ui, mode, it.Name);
+      }
+      switch (answers[k]) {
+        case STORE_YES: break;
+        case STORE_NO: continue;
+        case STORE_CANCEL:
+          if (mode == Mode::Import) {
+            plan->Stopped = true;
+            return;
+          }
+          continue;
+        default: plan->Result = -1; return;
+      }
+      if (mode == Mode::Add) {
+        // Saved into the existing preset's record.
+        if (existing >= 0) {
+          holed[static_cast<size_t>(existing)] = true;
+          plan->Over.push_back({existing, static_cast<int>(k), static_cast<int>(k)});
+          plan->IndexOf[k] = existing;
+        } else {
+          plan->Appends[static_cast<size_t>(pending)] = static_cast<int>(k);
+          plan->IndexOf[k] = NumPrograms + pending;
+        }
+        continue;
+      }
+      // Import: the existing preset is deleted, the import appended.
+      if (existing >= 0) {
+        holed[static_cast<size_t>(existing)] = true;
+        plan->Over.push_back({existing, -1, static_cast<int>(k)});
+      } else {
+        plan->Appends[static_cast<size_t>(pending)] = -1;
+      }
+    }
+    if (count >= MAXPROGRAMS) {
+      plan->Result = 1302;
+      return;
+    }
+    plan->IndexOf[k] = count++;
+    plan->Appends.push_back(static_cast<int>(k));
+    ++plan->Appended;
+  }
+}
+
+const std::vector<unsigned char>& HoleImage() {
+  static const std::vector<unsigned char> hole{DELETED_RECORD_SIZE, 0, 0, 0, 1};
+  return hole;
+}
+
+// Writes a plan (the caller holds the lock). On failure nothing changed.
+int ApplyPlan(const std::vector<Incoming>& items, const Plan& plan) {
+  int before = NumPrograms;
+  std::vector<RecordEdit> edits;
+  for (const auto& [entry, item, by] : plan.Over) {
+    RecordEdit ed;
+    ed.Entry = entry;
+    ed.Image = item < 0 ? HoleImage() : items[static_cast<size_t>(item)].Image;
+    edits.push_back(std::move(ed));
+  }
+  int rc = 0;
+  for (int item : plan.Appends) {
+    const std::vector<unsigned char>& image = item < 0 ? HoleImage() : items[static_cast<size_t>(item)].Image;
+    if ((rc = AppendEntry(image.data(), image.size()))) break;
+    RecordEdit ed;
+    ed.Entry = NumPrograms - 1;
+    ed.Append = true;
+    ed.Image = image;
+    edits.push_back(std::move(ed));
+  }
+  if (!rc) rc = CommitEdits(edits);
+  if (rc) {
+    NumPrograms = before;
     return rc;
   }
-  return AppendAndSave(p, index);
+  for (const auto& [entry, item, by] : plan.Over) {
+    ReleasePreset(entry);
+    Preset& e = Program[entry];
+    if (item < 0) {
+      e.Deleted = 1;
+      continue;
+    }
+    // Read back from the store when next used.
+    const std::vector<unsigned char>& image = items[static_cast<size_t>(item)].Image;
+    std::memcpy(static_cast<PresetFixed*>(&e), image.data(), static_cast<size_t>(FIXED_SIZE));
+    e.Loaded = 0;
+    e.LastUse = 0;
+  }
+  return 0;
+}
+
+// Plans, asks, locks and writes; the plan written is left in *done.
+int RunChange(Mode mode, const std::vector<Incoming>& items, StoreUi* ui, Plan* done) {
+  std::vector<StoreAnswer> answers(items.size(), static_cast<StoreAnswer>(0));
+  for (int attempt = 0;; ++attempt) {
+    // After a few rounds of other writers getting in between, the questions
+    // are asked under the lock.
+    bool askLocked = attempt >= 3;
+    Plan plan;
+    if (!askLocked) {
+      if (int rc = RefreshStore(ui, nullptr)) return rc;
+      MakePlan(mode, items, answers, ui, true, &plan);
+      if (plan.Result == -1 || plan.Result == 95 || (plan.Result == 1302 && mode == Mode::Add)) {
+        *done = plan;
+        return plan.Result;
+      }
+    }
+    StoreStamp seen = KnownStamp;
+    if (int rc = AcquireStoreLock(ui)) return rc;
+    if (askLocked || !(KnownStamp == seen)) {
+      MakePlan(mode, items, answers, ui, askLocked, &plan);
+      if (plan.NeedAsk) {
+        ReleaseStoreLock();
+        continue;
+      }
+      if (plan.Result == -1 || plan.Result == 95 || (plan.Result == 1302 && mode == Mode::Add)) {
+        ReleaseStoreLock();
+        *done = plan;
+        return plan.Result;
+      }
+    }
+    int rc = plan.Over.empty() && plan.Appends.empty() ? 0 : ApplyPlan(items, plan);
+    ReleaseStoreLock();
+    *done = plan;
+    if (rc) done->IndexOf.assign(items.size(), -1);
+    return rc ? rc : plan.Result;  // an import stopped by the limit keeps what fitted
+  }
+}
+
+}  // namespace
+
+int AddPresets(const Preset* presets, int n, StoreUi* ui, int* indexes) {
+  std::vector<Incoming> items(static_cast<size_t>(n > 0 ? n : 0));
+  for (int k = 0; k < n; ++k) {
+    if (indexes) indexes[k] = -1;
+    if (int rc = ImageOf(presets[k], &items[static_cast<size_t>(k)])) return rc;
+  }
+  SetStoreMessagePath(StorePath());
+  Plan plan;
+  int rc = RunChange(Mode::Add, items, ui, &plan);
+  if (rc) return rc;
+  bool any = false;
+  for (int k = 0; k < n; ++k) {
+    if (indexes) indexes[k] = plan.IndexOf[static_cast<size_t>(k)];
+    any = any || plan.IndexOf[static_cast<size_t>(k)] >= 0;
+  }
+  return any || n == 0 ? 0 : -1;
+}
+
+int AddPreset(const Preset& p, StoreUi* ui, int* index) {
+  int local = -1;
+  return AddPresets(&p, 1, ui, index ? index : &local);
 }
 
 namespace {
 
-struct ImportState {
-  StoreUi* Ui;
-  ImportReport* Report;
-  int Imported = 0;
+struct Collect {
+  std::vector<Incoming>* Items;
   int Result = 0;
-  bool Stop = false;
 };
+
+void CollectOne(void* ctx, int, const Preset& p) {
+  auto* c = static_cast<Collect*>(ctx);
+  if (c->Result) return;
+  c->Items->emplace_back();
+  c->Result = ImageOf(p, &c->Items->back());
+}
 
 void Inform(StoreUi* ui, int caption, const std::string& text) {
   if (ui && ui->Inform) ui->Inform(ui->Ctx, caption, text);
-}
-
-void ImportOne(void* ctx, int, const Preset& p) {
-  auto* st = static_cast<ImportState*>(ctx);
-  if (st->Stop) return;
-  if (NumPrograms >= MAXPROGRAMS) {
-    st->Result = 1302;
-    st->Stop = true;
-    return;
-  }
-  int match = FindPresetByName(p.Name);
-  if (match >= 0) {
-    StoreAnswer a = STORE_NO;
-    if (st->Ui && st->Ui->Ask) a = st->Ui->Ask(st->Ui->Ctx, 77, FormatPrintf(GetStr(78), p.Name), true);
-    if (a == STORE_CANCEL) {
-      st->Stop = true;
-      return;
-    }
-    if (a == STORE_NO) return;
-    if (int rc = DeleteRecord(match)) {
-      st->Result = rc;
-      st->Stop = true;
-      return;
-    }
-  }
-  int index = -1;
-  if (int rc = AppendAndSave(p, &index)) {
-    st->Result = rc;
-    st->Stop = true;
-    return;
-  }
-  if (match >= 0) st->Report->Replaced.push_back({match, index});
-  if (st->Report->First < 0) st->Report->First = index;
-  ++st->Imported;
 }
 
 }  // namespace
@@ -136,30 +300,45 @@ int ImportPresets(const std::string& path, StoreUi* ui, ImportReport* report) {
   *report = ImportReport{};
   SetStoreMessagePath(path);
   if (SameFile(path, StorePath())) return 1301;
+  // The whole file first: a damaged file imports nothing.
+  std::vector<Incoming> items;
+  Collect c{&items};
   ByteDev dev;
-  ImportState st{ui, report};
   int rc = OpenPresetFile(dev, path.c_str(), DEV_OPEN_READ, -1, nullptr);
   if (rc == FMSG_OLD_VERSION) {
     DevClose(dev);
     Inform(ui, 0, FormatPrintf(GetStr(93), path.c_str()));
-    rc = ImportOldFile(path, ImportOne, &st);
-    if (rc == 0 && st.Imported == 0 && !st.Result) return 0;
+    rc = ImportOldFile(path, CollectOne, &c);
+    if (rc == 0 && items.empty() && !c.Result) return 0;
   } else if (rc == 0) {
-    rc = ReadPresetFile(dev, ImportOne, &st);
+    rc = ReadPresetFile(dev, CollectOne, &c);
     DevClose(dev);
   }
   SetStoreMessagePath(path);
-  if (st.Result) {
-    if (st.Result != 1302) SetStoreMessagePath(StorePath());
-    return st.Result;
-  }
   if (rc) return rc;
-  if (st.Imported == 0)
+  if (c.Result) return c.Result;
+
+  Plan plan;
+  SetStoreMessagePath(StorePath());
+  rc = RunChange(Mode::Import, items, ui, &plan);
+  if (rc == -1) return rc;
+  if (rc && rc != 1302) return rc;
+  for (int index : plan.IndexOf)
+    if (index >= 0) {
+      report->First = index;
+      break;
+    }
+  for (const Plan::Overwrite& o : plan.Over)
+    if (o.Item < 0 && plan.IndexOf[static_cast<size_t>(o.By)] >= 0)
+      report->Replaced.push_back({o.Entry, plan.IndexOf[static_cast<size_t>(o.By)]});
+  if (rc == 1302) return rc;  // the presets before the limit are in; no summary
+  SetStoreMessagePath(path);
+  if (plan.Appended == 0)
     Inform(ui, 77, GetStr(75));
-  else if (st.Imported == 1)
+  else if (plan.Appended == 1)
     Inform(ui, 77, GetStr(76));
   else
-    Inform(ui, 77, FormatPrintf(GetStr(74), st.Imported));
+    Inform(ui, 77, FormatPrintf(GetStr(74), plan.Appended));
   return 0;
 }
 

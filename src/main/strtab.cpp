@@ -273,6 +273,8 @@ constexpr StrEntry kStrings[] = {
     {1449, "Unable to send the debug data via Internet (error code %1!d!/%2!d!)."},
     {1450, "Unable to create file '%1'."},
     {1451, "Unable to write to file '%1'. The disk may be full or write-protected."},
+    {1480, "The file '%1' is being changed by another copy of Sonavel. Please try again in a moment."},
+    {1481, "The file '%1' could not be compacted. Its presets are used as they are."},
     {4001, "Sine wave"},
     {4002, "Sine^2 wave"},
     {4003, "Sine^3 wave"},

@@ -1,5 +1,6 @@
 // The preset store: load, compaction, saving with moved records, deletion,
 // curves on demand, import/export rules, and surviving a killed writer.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -398,6 +399,11 @@ TEST_F(Store, KilledWriterLeavesAReadableStore) {
     waitpid(child, &status, 0);
     UnloadAllPresets();
     ASSERT_EQ(LoadAllPresets(nullptr), 0) << "round " << round;
+    // The load holds the lock: the killed writer's temporary file is gone.
+    DIR* d = opendir(Dir.c_str());
+    while (dirent* e = d ? readdir(d) : nullptr)
+      EXPECT_NE(std::strncmp(e->d_name, "Presets.tvk.tmp-", 16), 0) << e->d_name;
+    if (d) closedir(d);
     std::vector<std::string> live = LiveNames();
     for (const char* n : {"a", "b", "c", "d"})
       EXPECT_NE(std::find(live.begin(), live.end(), n), live.end()) << n << " lost in round " << round;
