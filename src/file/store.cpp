@@ -2,7 +2,6 @@
 // release, saving, deleting and compaction.
 #include "file/store.h"
 
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +19,7 @@
 #include "file/storeint.h"
 #include "main/preset.h"
 #include "main/strtab.h"
+#include "main/text.h"
 #include "platform/progdir.h"
 #include "platform/resource.h"
 
@@ -423,6 +423,6 @@ int DeletePreset(int i, StoreUi* ui, bool ask) {
 
 int FindPresetByName(const std::string& name) {
   for (int i = 0; i < NumPrograms; ++i)
-    if (!Program[i].Deleted && ::strcasecmp(Program[i].Name, name.c_str()) == 0) return i;
+    if (!Program[i].Deleted && SameTextNoCase(Program[i].Name, name)) return i;
   return -1;
 }

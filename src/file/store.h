@@ -163,7 +163,8 @@ int ExportPreset(int i, const std::string& path);
 // reads the index again: indexes move, and every preset's curves are
 // released.
 int CompactStore();
-// Index of the live preset with that name (case-insensitive), or -1.
+// Index of the live preset with that name (without regard to case, each
+// name read by the text rule of main/text.h), or -1.
 int FindPresetByName(const std::string& name);
 // Frees every preset and empties the array (tests, a reload).
 void UnloadAllPresets();

@@ -6,7 +6,6 @@
 // lock, the plan is made again on the refreshed index with the answers given
 // so far; a question that only the new index raises is asked after the lock
 // is given back again.
-#include <strings.h>
 
 #include <cstring>
 #include <vector>
@@ -19,6 +18,7 @@
 #include "file/storeint.h"
 #include "main/preset.h"
 #include "main/strtab.h"
+#include "main/text.h"
 
 int SaveOverPreset(int i) {
   if (!TVK_CHECK(i >= 0 && i < NumPrograms, i)) return FMSG_WRITE_FAILED;
@@ -67,7 +67,7 @@ struct Plan {
   int Appended = 0;      // items appended (import's count)
 };
 
-bool SameName(const std::string& a, const char* b) { return ::strcasecmp(a.c_str(), b) == 0; }
+bool SameName(const std::string& a, const char* b) { return SameTextNoCase(a, b); }
 
 StoreAnswer Ask(StoreUi* ui, Mode mode, const std::string& name) {
   if (!ui || !ui->Ask) return STORE_NO;

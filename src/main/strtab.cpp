@@ -275,6 +275,7 @@ constexpr StrEntry kStrings[] = {
     {1451, "Unable to write to file '%1'. The disk may be full or write-protected."},
     {1480, "The file '%1' is being changed by another copy of Sonavel. Please try again in a moment."},
     {1481, "The file '%1' could not be compacted. Its presets are used as they are."},
+    {1482, "The entered name is not valid. The name may not contain line breaks, tabs or other control characters."},
     {4001, "Sine wave"},
     {4002, "Sine^2 wave"},
     {4003, "Sine^3 wave"},

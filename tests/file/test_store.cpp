@@ -305,6 +305,21 @@ TEST_F(Store, SavingRules) {
   FreePreset(p);
 }
 
+// A name written on Windows (Windows-1252) is the same name typed as UTF-8.
+TEST_F(Store, NamesMatchByTheTextRule) {
+  WriteStore(Dir, {"Caf\xE9", "other"});
+  ASSERT_EQ(LoadAllPresets(nullptr), 0);
+  EXPECT_EQ(FindPresetByName("CAF\xC3\x89"), 0);
+  Preset p{};
+  MakePreset(p, "caf\xC3\xA9");
+  Answers ans;
+  StoreUi ui = ans.Ui();
+  int index = -1;
+  EXPECT_EQ(AddPreset(p, &ui, &index), -1);
+  EXPECT_EQ(ans.Asked.at(0), "Are you sure you want to overwrite the previous preset 'caf\xC3\xA9'?");
+  FreePreset(p);
+}
+
 TEST_F(Store, NoMoreThanAThousandPresets) {
   std::vector<std::string> names;
   for (int i = 0; i < 1000; ++i) names.push_back("p" + std::to_string(i));
