@@ -18,3 +18,8 @@ int ReportError(const std::string& text);
 
 // Prints a preset in readable form.
 void PrintPresetText(const Preset& p);
+// Prints a preset as JSON (text of any bytes as UTF-8).
+void PrintPresetJson(const Preset& p);
+// One line per record: index, flags (D deleted, B built-in, S schedule),
+// minutes, segments, name; deleted records only when `all`.
+void PrintListing(const std::vector<PresetFixed>& list, bool all);

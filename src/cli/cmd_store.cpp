@@ -4,12 +4,14 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 
 #include "cli/cliutil.h"
 #include "file/fileformat.h"
 #include "file/fileread.h"
+#include "file/filewalk.h"
 #include "file/store.h"
 #include "main/preset.h"
 #include "main/strtab.h"
@@ -21,7 +23,7 @@ struct StoreArgs {
   CLI::App *Cmd = nullptr, *List = nullptr, *Show = nullptr, *Import = nullptr, *Export = nullptr, *Delete = nullptr,
            *Add = nullptr, *Compact = nullptr;
   std::string Dir, Name, File, Out;
-  bool Json = false, Yes = false, No = false;
+  bool Json = false, Yes = false, No = false, All = false;
 } gStore;
 
 // Questions are answered by --yes/--no, else on the terminal, else No.
@@ -136,7 +138,9 @@ void RegisterStoreCommand(CLI::App& app) {
   auto* yes = a.Cmd->add_flag("--yes", a.Yes, "answer every question with Yes");
   a.Cmd->add_flag("--no", a.No, "answer every question with No")->excludes(yes);
   a.Cmd->require_subcommand(1);
-  a.List = a.Cmd->add_subcommand("list", "list the presets of the store");
+  a.List = a.Cmd->add_subcommand(
+      "list", "one line per preset: index, flags (D deleted, B built-in, S schedule), minutes, segments, name");
+  a.List->add_flag("--all", a.All, "also list the deleted records");
   a.Show = a.Cmd->add_subcommand("show", "print a preset of the store");
   a.Show->add_option("NAME", a.Name)->required();
   a.Show->add_flag("--json", a.Json, "print the preset as JSON");
@@ -159,18 +163,23 @@ int RunStoreCommand() {
   StoreUi ui = CliUi();
   int index = -1;
   if (*a.List) {
-    for (int i = 0; i < NumPrograms; ++i) {
-      const Preset& e = Program[i];
-      std::printf("%d\t%c%c%c\t%s\n", i, e.Deleted ? 'D' : '-', e.BuiltIn ? 'B' : '-', e.IsSchedule ? 'S' : '-',
-                  e.Deleted ? "" : e.Name);
-    }
+    // The whole fixed parts, for the minutes and segments; the index is the
+    // store's, checked by name in case another process changed the file.
+    std::vector<PresetFixed> list;
+    if (ReadRecordSummaries(StorePath().c_str(), &list) || static_cast<int>(list.size()) != NumPrograms) list.clear();
+    for (int i = 0; i < static_cast<int>(list.size()); ++i)
+      if (Program[i].Deleted != list[static_cast<size_t>(i)].Deleted ||
+          (!Program[i].Deleted && std::strcmp(Program[i].Name, list[static_cast<size_t>(i)].Name) != 0))
+        list.clear();
+    if (list.empty()) list.assign(Program, Program + NumPrograms);
+    PrintListing(list, a.All);
     return EXIT_OK;
   }
   if (*a.Show) {
     if (int rc = Named(a.Name, &index)) return rc;
     if (int rc = EnsureLoaded(index, &ui)) return Report(rc);
     if (a.Json)
-      std::cout << PresetToJson(Program[index]).dump(1) << "\n";
+      PrintPresetJson(Program[index]);
     else
       PrintPresetText(Program[index]);
     return EXIT_OK;

@@ -3,6 +3,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -14,10 +15,12 @@
 #include "cli/cmd_store.h"
 #include "engine/startup.h"
 #include "file/fileformat.h"
+#include "file/filewalk.h"
 #include "file/store.h"
 #include "main/arith.h"
 #include "main/preset.h"
 #include "main/strtab.h"
+#include "main/text.h"
 #include "presetjson/presetjson.h"
 
 namespace {
@@ -50,11 +53,10 @@ std::string Flags(const PresetFixed& r) {
   return f;
 }
 
-int CmdList(const std::string& path) {
+int CmdList(const std::string& path, bool all) {
   std::vector<PresetFixed> list;
-  if (int rc = ReadRecordList(path, &list)) return ReportFileMessage(rc, path);
-  for (size_t i = 0; i < list.size(); ++i)
-    std::printf("%zu\t%s\t%s\n", i, Flags(list[i]).c_str(), list[i].Deleted ? "" : list[i].Name);
+  if (int rc = ReadRecordSummaries(path.c_str(), &list)) return ReportFileMessage(rc, path);
+  PrintListing(list, all);
   return EXIT_OK;
 }
 
@@ -92,25 +94,46 @@ std::string NodeValueText(int row, int32_t v) {
 
 }  // namespace
 
+void PrintListing(const std::vector<PresetFixed>& list, bool all) {
+  for (size_t i = 0; i < list.size(); ++i) {
+    const PresetFixed& r = list[i];
+    if (r.Deleted) {
+      if (all) std::printf("%zu\t%s\t\t\t\n", i, Flags(r).c_str());
+      continue;
+    }
+    std::printf("%zu\t%s\t%s\t%d\t%s\n", i, Flags(r).c_str(), FormatNumber(PresetLength(r), 2, 2, 2, false),
+                r.data.NumSegments, TextForLine(r.Name).c_str());
+  }
+}
+
+void PrintPresetJson(const Preset& p) {
+  // The text fields are UTF-8 already; anything else is replaced, never
+  // thrown.
+  std::cout << PresetToJson(p).dump(1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+}
+
 void PrintPresetText(const Preset& p) {
-  std::printf("Name: %s\n", p.Name);
+  std::printf("Name: %s\n", TextForLine(p.Name).c_str());
   std::printf("Built-in: %s   Schedule: %s\n", p.BuiltIn ? "yes" : "no", p.IsSchedule ? "yes" : "no");
   std::printf("Length: %s min\n", FormatNumber(PresetLength(p), 2, 2, 0, true));
   if (p.data.Background == AMBIX_NONE)
     std::printf("Background: none\n");
   else if (p.data.Background < AMBIX_NONE)
-    std::printf("Background: %d of %s\n", p.data.Background, p.data.BackgroundFile);
+    std::printf("Background: %d of %s\n", p.data.Background, TextForLine(p.data.BackgroundFile).c_str());
   else
-    std::printf("Background: %s file %s\n", p.data.Background == AMBIX_LONG ? "long" : "looped", p.data.BackgroundFile);
+    std::printf("Background: %s file %s\n", p.data.Background == AMBIX_LONG ? "long" : "looped",
+                TextForLine(p.data.BackgroundFile).c_str());
   std::printf("After the last segment: %s\n", p.data.ContinuePlaying ? "continue" : "stop");
   std::printf("Colors:");
   for (int i = 0; i < p.data.VisOpt.NumColors && i < MAXCOLORS; ++i) std::printf(" #%06X", p.data.VisOpt.Colors[i]);
   std::printf("\n");
-  if (p.Description && p.Description[0]) std::printf("Description:\n%s\n", p.Description);
+  if (p.Description && p.Description[0])
+    std::printf("Description:\n%s\n", TextForBlock({p.Description, strnlen(p.Description, DESCLEN)}).c_str());
   for (int s = 0; s < p.data.NumSegments; ++s) {
     const Segment& seg = p.data.Segment[s];
-    std::printf("\nSegment %s: %s min x %d, %d voice(s)%s\n", seg.Name, FormatNumber(seg.Length, 2, 2, 0, true),
-                seg.Repeat, seg.NumVoices, seg.NoiseInsideHead ? ", noise inside the head" : "");
+    std::printf("\nSegment %s: %s min x %d, %d voice(s)%s\n", TextForLine({seg.Name, strnlen(seg.Name, 3)}).c_str(),
+                FormatNumber(seg.Length, 2, 2, 0, true), seg.Repeat, seg.NumVoices,
+                seg.NoiseInsideHead ? ", noise inside the head" : "");
     const Param* pp = SegParams(p, s);
     for (int pid = 0; pp && pid < SegParamCount(seg); ++pid) {
       const Param& q = pp[pid];
@@ -138,7 +161,7 @@ int CmdShow(const std::string& path, const Selection& sel, bool json) {
   Preset p{};
   if (int rc = LoadSelected(path, sel, p)) return rc;
   if (json)
-    std::cout << PresetToJson(p).dump(1) << "\n";
+    PrintPresetJson(p);
   else
     PrintPresetText(p);
   FreePreset(p);
@@ -242,9 +265,11 @@ int RunCli(int argc, char** argv) {
   bool json = false;
   std::vector<std::string> inputs;
 
-  auto* list =
-      app.add_subcommand("list", "one line per record: index, flags (D deleted, B built-in, S schedule), name");
+  bool all = false;
+  auto* list = app.add_subcommand(
+      "list", "one line per preset: index, flags (D deleted, B built-in, S schedule), minutes, segments, name");
   list->add_option("FILE", path, "preset file")->required();
+  list->add_flag("--all", all, "also list the deleted records");
   auto* show = app.add_subcommand("show", "print a preset");
   show->add_option("FILE", path, "preset file")->required();
   AddSelection(show, sel);
@@ -271,7 +296,7 @@ int RunCli(int argc, char** argv) {
     int code = app.exit(e);
     return code == 0 ? EXIT_OK : EXIT_USAGE;
   }
-  if (*list) return CmdList(path);
+  if (*list) return CmdList(path, all);
   if (*show) return CmdShow(path, sel, json);
   if (*build) return CmdBuild(inputs, outPath);
   if (*make) return CmdNew(outPath);

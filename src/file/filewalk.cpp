@@ -43,7 +43,7 @@ int ReadSizeField(ByteDev& dev, int64_t fileSize, SizeField& f) {
 
 // Reads the flags and the name of the record whose size field was just read
 // (the device stands after the size field) into e when given.
-int ReadListFields(ByteDev& dev, const SizeField& f, PresetFixed* e, bool* deleted) {
+int ReadListFields(ByteDev& dev, const SizeField& f, PresetFixed* e, bool whole, bool* deleted) {
   uint8_t flag;
   if (DevRead(dev, &flag, 1) != 1) return FMSG_READ_FAILED;
   if (flag > MAX_FLAG) return FMSG_NOT_VALID;
@@ -58,6 +58,18 @@ int ReadListFields(ByteDev& dev, const SizeField& f, PresetFixed* e, bool* delet
   // Name, IsSchedule and BuiltIn: bytes 5..262 of a live record, which is
   // never shorter than its fixed part and an empty description.
   if (f.Size < FIXED_SIZE + 1) return FMSG_NOT_VALID;
+  if (whole && e) {
+    unsigned char* rest = reinterpret_cast<unsigned char*>(e) + 5;
+    constexpr int64_t kRest = FIXED_SIZE - 5;
+    if (DevRead(dev, rest, kRest) != kRest) return FMSG_READ_FAILED;
+    if (e->IsSchedule > MAX_FLAG || e->BuiltIn > MAX_FLAG) return FMSG_NOT_VALID;
+    e->RecordSize = f.Size;
+    e->Deleted = 0;
+    e->Name[NAMELEN - 1] = 0;
+    e->Loaded = 0;
+    e->LastUse = 0;
+    return 0;
+  }
   unsigned char raw[NAMELEN + 2];
   if (DevRead(dev, raw, sizeof raw) != static_cast<int64_t>(sizeof raw)) return FMSG_READ_FAILED;
   uint8_t isSchedule = raw[NAMELEN], builtIn = raw[NAMELEN + 1];
@@ -91,7 +103,7 @@ int WalkPresetList(ByteDev& dev, const WalkHooks& hooks, WalkCounts* counts) {
     int index = counts->Records;
     PresetFixed* e = hooks.Entry ? hooks.Entry(hooks.Ctx, index) : nullptr;
     bool deleted = false;
-    if (int r = ReadListFields(dev, f, e, &deleted)) return r;
+    if (int r = ReadListFields(dev, f, e, hooks.WholeFixedPart, &deleted)) return r;
     if (deleted) ++counts->Deleted;
 
     if (deleted && hooks.RemoveDeleted) {
@@ -107,6 +119,31 @@ int WalkPresetList(ByteDev& dev, const WalkHooks& hooks, WalkCounts* counts) {
     ++counts->Records;
     if (int r = SeekTo(dev, f.Start + f.Size)) return r;
   }
+}
+
+namespace {
+
+PresetFixed* SummaryEntry(void* ctx, int index) {
+  auto* list = static_cast<std::vector<PresetFixed>*>(ctx);
+  if (static_cast<int>(list->size()) <= index) list->resize(static_cast<size_t>(index) + 1);
+  PresetFixed* e = &(*list)[static_cast<size_t>(index)];
+  std::memset(e, 0, sizeof *e);
+  return e;
+}
+
+}  // namespace
+
+int ReadRecordSummaries(const char* path, std::vector<PresetFixed>* list) {
+  list->clear();
+  ByteDev dev;
+  if (int rc = OpenPresetFile(dev, path, DEV_OPEN_READ, -1, nullptr)) return rc;
+  WalkHooks hooks;
+  hooks.Ctx = list;
+  hooks.Entry = SummaryEntry;
+  hooks.WholeFixedPart = true;
+  int rc = WalkPresetList(dev, hooks, nullptr);
+  DevClose(dev);
+  return rc;
 }
 
 int FindRecord(ByteDev& dev, int n, int32_t* size) {

@@ -11,6 +11,7 @@
 // Main thread only.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 #include "file/fileformat.h"
 
@@ -21,6 +22,11 @@ struct WalkHooks {
   // live record Name (byte 255 forced to NUL), IsSchedule and BuiltIn; it
   // clears Loaded and LastUse. Other fields are left alone.
   PresetFixed* (*Entry)(void* ctx, int index) = nullptr;
+  // With Entry: read the whole fixed part of a live record (its segments,
+  // background and colours too, as they lie; only the name is made safe),
+  // for listings that show more than names. The store's own walk reads the
+  // name and flags only.
+  bool WholeFixedPart = false;
   // Compaction: removes the deleted record at [start, start + size) from the
   // file, so that the following records move up by size, and returns 0 or a
   // message. The walk then continues at start under the same index.
@@ -35,6 +41,10 @@ struct WalkCounts {
 // Walks every record in list-building mode (Deleted, IsSchedule and BuiltIn
 // at most 10, else 1316). Returns 0 or the message; counts may be null.
 int WalkPresetList(ByteDev& dev, const WalkHooks& hooks, WalkCounts* counts);
+
+// The records of the file at `path` with their whole fixed parts (deleted
+// ones included), for listings. 0 or the message.
+int ReadRecordSummaries(const char* path, std::vector<PresetFixed>* list);
 
 // Finds record n (0..1000): leaves the device at its start and returns its
 // size in *size. When the list ends exactly at n, the device is left at the

@@ -6,6 +6,7 @@
 #include "file/filewrite.h"
 #include "file/storefile.h"
 #include "main/preset.h"
+#include "main/text.h"
 
 namespace {
 
@@ -49,7 +50,8 @@ int LoadPresetAt(const std::string& path, int index, const std::string& name, Pr
   int ordinal = -1, live = 0;
   for (int i = 0; i < static_cast<int>(list.size()); ++i) {
     if (list[static_cast<size_t>(i)].Deleted) continue;
-    if ((index >= 0 && i == index) || (index < 0 && name == list[static_cast<size_t>(i)].Name)) {
+    const char* n = list[static_cast<size_t>(i)].Name;
+    if ((index >= 0 && i == index) || (index < 0 && (name == n || name == TextToUtf8(n)))) {
       ordinal = live;
       break;
     }

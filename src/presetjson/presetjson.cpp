@@ -7,6 +7,7 @@
 #include "main/arith.h"
 #include "main/preset.h"
 #include "main/strtab.h"
+#include "main/text.h"
 
 using nlohmann::json;
 using nlohmann::ordered_json;
@@ -80,6 +81,8 @@ void GetText(const json& j, const std::string& path, char* dest, size_t size, si
   if (s.size() >= size) Fail(path, "longer than " + std::to_string(size - 1) + " characters");
   if (s.size() < minLen) Fail(path, "must not be empty");
   if (s.find('\0') != std::string::npos) Fail(path, "must not contain NUL");
+  if (minLen > 0)  // a name: one line
+    if (int why = CheckEnteredName(s)) Fail(path, GetStr(why));
   std::memset(dest, 0, size);
   std::memcpy(dest, s.data(), s.size());
 }
@@ -375,12 +378,13 @@ void ReadPreset(const json& j, Preset& p) {
 
 ordered_json PresetToJson(const Preset& p) {
   ordered_json j;
-  j["Name"] = std::string(p.Name, strnlen(p.Name, NAMELEN));
-  j["Description"] = p.Description ? std::string(p.Description, strnlen(p.Description, DESCLEN)) : std::string();
+  // Text of any bytes is given as UTF-8 by the program's one text rule.
+  j["Name"] = TextToUtf8({p.Name, strnlen(p.Name, NAMELEN)});
+  j["Description"] = p.Description ? TextToUtf8({p.Description, strnlen(p.Description, DESCLEN)}) : std::string();
   j["BuiltIn"] = p.BuiltIn;
   j["IsSchedule"] = p.IsSchedule;
   j["Background"] = p.data.Background;
-  j["BackgroundFile"] = std::string(p.data.BackgroundFile, strnlen(p.data.BackgroundFile, NAMELEN));
+  j["BackgroundFile"] = TextToUtf8({p.data.BackgroundFile, strnlen(p.data.BackgroundFile, NAMELEN)});
   j["ContinuePlaying"] = p.data.ContinuePlaying;
   ordered_json vis;
   vis["NumColors"] = p.data.VisOpt.NumColors;
@@ -400,7 +404,7 @@ ordered_json PresetToJson(const Preset& p) {
   for (int s = 0; s < ns; ++s) {
     const Segment& seg = p.data.Segment[s];
     ordered_json sj;
-    sj["Name"] = std::string(seg.Name, strnlen(seg.Name, sizeof seg.Name));
+    sj["Name"] = TextToUtf8({seg.Name, strnlen(seg.Name, sizeof seg.Name)});
     sj["Length"] = seg.Length;
     sj["Repeat"] = seg.Repeat;
     sj["NumVoices"] = seg.NumVoices;

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "file/fileformat.h"
+#include "file/filewrite.h"
+#include "main/preset.h"
 
 namespace {
 
@@ -50,7 +52,7 @@ TEST(Cli, NewShowBuildRoundTripIsExact) {
   ASSERT_EQ(Cli("new -o " + a).Code, 0);
   CliRun list = Cli("list " + a);
   EXPECT_EQ(list.Code, 0);
-  EXPECT_EQ(list.Out, "0\t---\t<new>\n");
+  EXPECT_EQ(list.Out, "0\t---\t10.00\t1\t<new>\n");
   CliRun json = Cli("show " + a + " --index 0 --json");
   ASSERT_EQ(json.Code, 0);
   EXPECT_NE(json.Out.find("\"Name\": \"<new>\""), std::string::npos);
@@ -70,7 +72,7 @@ TEST(Cli, AuthoringFormTakesDefaultsAndRecomputesTracking) {
       "Voice": [{"Binaural Beat Frequency": {"Curve": [[0, 8], [100, 4]]}}]}]},
     {"Name": "Two", "ContinuePlaying": 0}])");
   ASSERT_EQ(Cli("build " + j + " -o " + out).Code, 0);
-  EXPECT_EQ(Cli("list " + out).Out, "0\t---\tOne\n1\t---\tTwo\n");
+  EXPECT_EQ(Cli("list " + out).Out, "0\t---\t15.00\t1\tOne\n1\t---\t10.00\t1\tTwo\n");
   CliRun show = Cli("show " + out + " --name One --json");
   ASSERT_EQ(show.Code, 0);
   // The pitch tracks the beat at 50 x: 8 Hz gives 400.00 Hz.
@@ -123,6 +125,67 @@ TEST(Cli, RefusalsAndUsageErrors) {
   ASSERT_EQ(Cli("new -o " + a).Code, 0);
   EXPECT_EQ(Cli("show " + a + " --index 3").Code, 1);
   EXPECT_EQ(Cli("show " + a + " --name nobody").Code, 1);
+}
+
+// Writes a file of presets whose names and texts are given as raw bytes.
+void WriteRawNames(const std::string& path, const std::vector<std::string>& names, const std::string& description) {
+  std::vector<Preset> ps(names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    NewDefaultPreset(ps[i]);
+    std::snprintf(ps[i].Name, sizeof ps[i].Name, "%s", names[i].c_str());
+    std::snprintf(ps[i].Description, DESCLEN, "%s", description.c_str());
+    std::snprintf(ps[i].data.Segment[0].Name, 3, "\xC4");
+  }
+  std::vector<unsigned char> img;
+  ByteDev dev = DevFromBuffer(img);
+  ASSERT_EQ(WritePresetFile(dev, 0, ps.data(), static_cast<int>(ps.size())), 0);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(img.data()), static_cast<std::streamsize>(img.size()));
+  for (Preset& p : ps) FreePreset(p);
+}
+
+// Text from files made on Windows, or damaged, is shown and never aborts.
+TEST(Cli, TextOfAnyBytesIsShown) {
+  std::string f = Dir() + "cli_text.tvk";
+  WriteRawNames(f, {"Caf\xE9", "two\nlines\tand a tab"}, "first line\r\nsecond \xE9t\xE9 \x81");
+  CliRun json = Cli("show " + f + " --index 0 --json");
+  ASSERT_EQ(json.Code, 0) << json.Err;
+  EXPECT_NE(json.Out.find("\"Name\": \"Caf\xC3\xA9\""), std::string::npos) << json.Out;
+  EXPECT_NE(json.Out.find("\"Description\": \"first line\\r\\nsecond \xC3\xA9t\xC3\xA9 \xC2\x81\""), std::string::npos)
+      << json.Out;
+  EXPECT_NE(json.Out.find("\"Name\": \"\xC3\x84\""), std::string::npos);  // the segment's name
+  CliRun text = Cli("show " + f + " --name \"Caf\xC3\xA9\"");
+  ASSERT_EQ(text.Code, 0) << text.Err;
+  EXPECT_NE(text.Out.find("Name: Caf\xC3\xA9\n"), std::string::npos);
+  EXPECT_NE(text.Out.find("Description:\nfirst line\nsecond \xC3\xA9t\xC3\xA9 \\u0081\n"), std::string::npos);
+  CliRun list = Cli("list " + f);
+  EXPECT_NE(list.Out.find("\tCaf\xC3\xA9\n"), std::string::npos) << list.Out;
+  EXPECT_NE(list.Out.find("\ttwo\\nlines\\tand a tab\n"), std::string::npos) << list.Out;
+
+  // Text entered for a name is one line.
+  std::string j = Dir() + "cli_tab.json", out = Dir() + "cli_tab.tvk";
+  WriteText(j, R"({"Name": "tab\there"})");
+  CliRun tab = Cli("build " + j + " -o " + out);
+  EXPECT_EQ(tab.Code, 1);
+  EXPECT_NE(tab.Err.find("Name: The entered name is not valid. The name may not contain line breaks, tabs or other "
+                         "control characters."),
+            std::string::npos)
+      << tab.Err;
+}
+
+// A listing shows the live presets, with their minutes and segments; --all
+// the deleted records too.
+TEST(Cli, ListShowsLivePresetsUnlessAll) {
+  std::string store = Dir() + "cli_list_store";
+  CliRun fresh = Cli("store --dir " + store + " list");
+  ASSERT_EQ(fresh.Code, 0) << fresh.Err;
+  EXPECT_EQ(fresh.Out.find("D--"), std::string::npos);
+  EXPECT_NE(fresh.Out.find("\t-B-\t"), std::string::npos);
+  CliRun all = Cli("store --dir " + store + " list --all");
+  EXPECT_NE(all.Out.find("\tD--\t\t\t\n"), std::string::npos) << all.Out;
+  // The built-in presets' store: "Creativity increase 2 (varying)" has three
+  // segments.
+  EXPECT_NE(fresh.Out.find("\t3\tBUILTIN: Creativity increase 2 (varying)\n"), std::string::npos) << fresh.Out;
 }
 
 TEST(Cli, StringsEscapeControlCharacters) {
