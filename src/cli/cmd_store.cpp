@@ -138,6 +138,9 @@ void RegisterStoreCommand(CLI::App& app) {
   auto* yes = a.Cmd->add_flag("--yes", a.Yes, "answer every question with Yes");
   a.Cmd->add_flag("--no", a.No, "answer every question with No")->excludes(yes);
   a.Cmd->require_subcommand(1);
+  // --dir, --yes and --no are the store command's, but may stand anywhere on
+  // the line: `store delete NAME --yes`.
+  a.Cmd->fallthrough();
   a.List = a.Cmd->add_subcommand(
       "list", "one line per preset: index, flags (D deleted, B built-in, S schedule), minutes, segments, name");
   a.List->add_flag("--all", a.All, "also list the deleted records");

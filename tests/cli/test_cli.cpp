@@ -177,11 +177,11 @@ TEST(Cli, TextOfAnyBytesIsShown) {
 // the deleted records too.
 TEST(Cli, ListShowsLivePresetsUnlessAll) {
   std::string store = Dir() + "cli_list_store";
-  CliRun fresh = Cli("store --dir " + store + " list");
+  CliRun fresh = Cli("store list --dir " + store);
   ASSERT_EQ(fresh.Code, 0) << fresh.Err;
   EXPECT_EQ(fresh.Out.find("D--"), std::string::npos);
   EXPECT_NE(fresh.Out.find("\t-B-\t"), std::string::npos);
-  CliRun all = Cli("store --dir " + store + " list --all");
+  CliRun all = Cli("store list --all --dir " + store);
   EXPECT_NE(all.Out.find("\tD--\t\t\t\n"), std::string::npos) << all.Out;
   // The built-in presets' store: "Creativity increase 2 (varying)" has three
   // segments.
