@@ -138,17 +138,6 @@ bool PlayProgress(void* ctx, int pos) {
   return gTermUi.Progress(ctx, pos) || gKeyQuit.load();
 }
 
-// Parses a number of minutes with `digits` decimals; -1 when not valid.
-int32_t ParseMinutes(const std::string& text, int digits, const char* option) {
-  bool error = false;
-  int32_t v = ParseNumber(text.c_str(), digits, false, &error);
-  if (error || v < 0) {
-    std::fprintf(stderr, "%s: '%s' is not a number of minutes.\n", option, text.c_str());
-    return -1;
-  }
-  return v;
-}
-
 void PrintStats(plat::WaveDevice* dev, plat::FakeWave* fake) {
   int64_t worst = 0, blocks = 0;
   AudioBlockStats(&worst, &blocks);
@@ -240,7 +229,7 @@ int RunPlay() {
   o.ThreadTimeCritical = a.TimeCritical;
   uint32_t tick = 0;
   if (!a.Delay.empty()) {
-    o.PlayDelayTime = ParseMinutes(a.Delay, 3, "--delay");
+    o.PlayDelayTime = ParseMinutesOption(a.Delay, 3, "--delay", false);
     if (o.PlayDelayTime < 0) {
       FreePreset(p);
       return EXIT_USAGE;
@@ -248,7 +237,7 @@ int RunPlay() {
     tick = PlayTickCount();
   }
   int32_t stopAfter = 0;
-  if (!a.Minutes.empty() && (stopAfter = ParseMinutes(a.Minutes, 2, "--minutes")) < 0) {
+  if (!a.Minutes.empty() && (stopAfter = ParseMinutesOption(a.Minutes, 2, "--minutes", false)) < 0) {
     FreePreset(p);
     return EXIT_USAGE;
   }

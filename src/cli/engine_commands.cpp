@@ -42,14 +42,9 @@ int RunRender() {
   Preset p{};
   if (int rc = LoadPresetFromSource(a.Src, p)) return rc;
   int32_t minutes = PresetLength(p);
-  if (!a.Minutes.empty()) {
-    bool error = false;
-    minutes = ParseNumber(a.Minutes.c_str(), 2, false, &error);
-    if (error || minutes <= 0) {
-      FreePreset(p);
-      std::fprintf(stderr, "--minutes: '%s' is not a positive number of minutes.\n", a.Minutes.c_str());
-      return EXIT_USAGE;
-    }
+  if (!a.Minutes.empty() && (minutes = ParseMinutesOption(a.Minutes, 2, "--minutes", true)) < 0) {
+    FreePreset(p);
+    return EXIT_USAGE;
   }
 
   if (!a.Background.empty()) {

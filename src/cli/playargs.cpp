@@ -1,12 +1,15 @@
 #include "cli/playargs.h"
 
 #include <CLI/CLI.hpp>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/cliutil.h"
 #include "cli/cmd_store.h"
 #include "data/state.h"
 #include "file/store.h"
+#include "main/arith.h"
 #include "main/preset.h"
 
 void AddPresetSource(CLI::App* cmd, PresetSource& src) {
@@ -42,6 +45,39 @@ int LoadPresetFromSource(const PresetSource& src, Preset& p) {
     return ReportError("The file '" + src.File + "' has no such preset.");
   }
   return EXIT_OK;
+}
+
+int32_t ParseMinutesOption(const std::string& text, int digits, const char* option, bool positive) {
+  size_t i = 0, whole = 0, decimals = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++whole;
+  bool sep = i < text.size() && (text[i] == '.' || text[i] == ',');
+  if (sep)
+    for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) ++decimals;
+  const char* what = positive ? "a positive number of minutes" : "a number of minutes";
+  if (i != text.size() || whole + decimals == 0) {
+    std::fprintf(stderr, "%s: '%s' is not %s (write 1.5 for a minute and a half).\n", option, text.c_str(), what);
+    return -1;
+  }
+  if (static_cast<int>(decimals) > digits) {
+    std::fprintf(stderr, "%s: '%s' has more than %d decimals.\n", option, text.c_str(), digits);
+    return -1;
+  }
+  // The whole part must leave room for the decimals in 32 bits.
+  std::string dotted = text;
+  for (char& c : dotted)
+    if (c == ',') c = '.';
+  double value = std::strtod(dotted.c_str(), nullptr);
+  if (value * PowerOfTen[digits] > INT32_MAX) {
+    std::fprintf(stderr, "%s: '%s' is too long.\n", option, text.c_str());
+    return -1;
+  }
+  bool error = false;
+  int32_t v = ParseNumber(text.c_str(), digits, false, &error);
+  if (error || v < 0 || (positive && v == 0)) {
+    std::fprintf(stderr, "%s: '%s' is not %s.\n", option, text.c_str(), what);
+    return -1;
+  }
+  return v;
 }
 
 void AddOutputFormat(CLI::App* cmd, OutputFormat& f, int minRate) {

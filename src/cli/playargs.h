@@ -24,6 +24,11 @@ void AddPresetSource(CLI::App* cmd, PresetSource& src);
 // code after the reason has been printed.
 int LoadPresetFromSource(const PresetSource& src, Preset& p);
 
+// Reads a number of minutes with at most `digits` decimals ('.' or ','),
+// the whole text and nothing else ("1:30", "1e9" and "0.5e1" are refused);
+// -1 after printing why not. `positive`: 0 is refused too.
+int32_t ParseMinutesOption(const std::string& text, int digits, const char* option, bool positive);
+
 struct OutputFormat {
   int Rate = 44100, Bits = 16, BlockMs = 200;
   bool Invert = false, Strobe = false;

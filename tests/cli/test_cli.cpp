@@ -26,7 +26,8 @@ CliRun Cli(const std::string& args) {
   // ctest runs the cases in parallel: one stderr file per case.
   std::string errPath =
       Dir() + "cli_stderr_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
-  std::string cmd = std::string(SONAVEL_BIN_DIR) + "/sonavel-cli " + args + " 2>" + errPath;
+  // A command that hangs fails the test instead of stopping the run.
+  std::string cmd = "timeout 120 " + std::string(SONAVEL_BIN_DIR) + "/sonavel-cli " + args + " 2>" + errPath;
   CliRun r{-1, {}, {}};
   FILE* f = popen(cmd.c_str(), "r");
   if (!f) return r;
@@ -186,6 +187,36 @@ TEST(Cli, ListShowsLivePresetsUnlessAll) {
   // The built-in presets' store: "Creativity increase 2 (varying)" has three
   // segments.
   EXPECT_NE(fresh.Out.find("\t3\tBUILTIN: Creativity increase 2 (varying)\n"), std::string::npos) << fresh.Out;
+}
+
+// A number of minutes is read whole or refused, never read up to where it
+// stops making sense.
+TEST(Cli, MinutesAreReadWhole) {
+  std::string file = Dir() + "cli_minutes.tvk", wav = Dir() + "cli_minutes.wav";
+  ASSERT_EQ(Cli("new -o " + file).Code, 0);
+  struct Case {
+    const char* Args;
+    const char* Message;
+  } cases[] = {
+      {"render --minutes 1:30",
+       "--minutes: '1:30' is not a positive number of minutes (write 1.5 for a minute and a "
+       "half).\n"},
+      {"render --minutes 1e9", "--minutes: '1e9' is not a positive number of minutes"},
+      {"render --minutes 0.5e1", "--minutes: '0.5e1' is not a positive number of minutes"},
+      {"render --minutes 0.005", "--minutes: '0.005' has more than 2 decimals.\n"},
+      {"render --minutes 0", "--minutes: '0' is not a positive number of minutes.\n"},
+      {"render --minutes 99999999", "--minutes: '99999999' is too long.\n"},
+      {"play --device fake --delay 1:00", "--delay: '1:00' is not a number of minutes"},
+      {"play --device fake --minutes ,", "--minutes: ',' is not a number of minutes"},
+  };
+  for (const Case& c : cases) {
+    CliRun r = Cli(std::string(c.Args) + " " + file + " --index 0 -o " + wav);
+    if (std::string(c.Args).rfind("play", 0) == 0) r = Cli(std::string(c.Args) + " " + file + " --index 0");
+    EXPECT_EQ(r.Code, 2) << c.Args;
+    EXPECT_NE(r.Err.find(c.Message), std::string::npos) << c.Args << ": " << r.Err;
+  }
+  CliRun ok = Cli("render " + file + " --index 0 --minutes 0,02 -o " + wav);
+  EXPECT_EQ(ok.Code, 0) << ok.Err;
 }
 
 TEST(Cli, StringsEscapeControlCharacters) {
