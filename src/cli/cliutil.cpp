@@ -2,10 +2,11 @@
 
 #include <cstdio>
 
+#include "file/fileformat.h"
 #include "main/strtab.h"
 
 int ReportFileMessage(int id, const std::string& path) {
-  std::fprintf(stderr, "%s\n", FormatMsg(id, {path}).c_str());
+  std::fprintf(stderr, "%s\n", FileMessageText(id, path).c_str());
   return EXIT_REFUSED;
 }
 

@@ -11,7 +11,8 @@ constexpr int EXIT_OK = 0;
 constexpr int EXIT_REFUSED = 1;
 constexpr int EXIT_USAGE = 2;
 
-// Prints message id with the file name as %1 to stderr; returns EXIT_REFUSED.
+// Prints message id with the file name as %1 (and the system's reason when a
+// file could not be opened or written) to stderr; returns EXIT_REFUSED.
 int ReportFileMessage(int id, const std::string& path);
 // Prints a free text error to stderr; returns EXIT_REFUSED.
 int ReportError(const std::string& text);

@@ -1,9 +1,12 @@
 #include "cli/cmd_convert.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "cli/progress.h"
 #include "convold/convold.h"
+#include "file/fileformat.h"
 #include "main/strtab.h"
 
 namespace {
@@ -23,14 +26,29 @@ int CmdConvert(const std::string& in, const std::string& out) {
   ui.ShowProgress(ui.Ctx, kConvertingCaption, kProgressMax);
   ConvertProgress progress{&ui, ShowProgress};
   ConvertOutcome outcome;
-  int rc = ConvertOldFile(in.c_str(), out.c_str(), &progress, &outcome);
+  int rc;
+  if (out == "-") {
+    // Standard output: written as it comes.
+    ByteDev src, dst = DevFromFd(STDOUT_FILENO);
+    outcome.MessagePath = in.c_str();
+    if (!DevOpenFile(src, in.c_str(), DEV_OPEN_READ)) {
+      rc = FMSG_OPEN_FAILED;
+    } else {
+      bool outputFault = false;
+      rc = ConvertOldToDevice(src, dst, &progress, &outcome.Count, &outputFault);
+      if (outputFault) outcome.MessagePath = "-";
+      DevClose(src);
+    }
+  } else {
+    rc = ConvertOldFile(in.c_str(), out.c_str(), &progress, &outcome);
+  }
   FinishProgress();
   if (rc == CONVERT_ABORTED) {
     std::fprintf(stderr, "Conversion aborted; '%s' was not written.\n", out.c_str());
     return 1;
   }
   if (rc) {
-    std::fprintf(stderr, "%s\n", FormatMsg(rc, {outcome.MessagePath ? outcome.MessagePath : in.c_str()}).c_str());
+    std::fprintf(stderr, "%s\n", FileMessageText(rc, outcome.MessagePath ? outcome.MessagePath : in.c_str()).c_str());
     return 1;
   }
   std::fprintf(stderr, "%d preset%s converted from '%s' to '%s'.\n", outcome.Count, outcome.Count == 1 ? "" : "s",

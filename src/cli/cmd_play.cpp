@@ -272,6 +272,10 @@ int RunPlay() {
   int result = EXIT_OK;
   if (rc) {
     std::fprintf(stderr, "%s\n", FormatMsg(rc, {code}).c_str());
+    // The program looked at one ALSA device only.
+    if (rc == 1263)
+      std::fprintf(stderr, "No ALSA device '%s' could be opened: --device picks another one (aplay -L lists them).\n",
+                   a.Device.c_str());
     result = EXIT_REFUSED;
   } else {
     FreezeState.store(0);

@@ -1,4 +1,6 @@
 // Subcommands that drive the synthesis engine: render.
+#include <strings.h>
+
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <ctime>
@@ -37,8 +39,24 @@ int ReportPlayResult(int rc, const std::string& out, const std::string& backgrou
   return EXIT_REFUSED;
 }
 
+// The formats render writes: WAV only, so a name that says another format
+// is refused rather than filled with WAV data.
+bool WritableExtension(const std::string& out) {
+  if (out == "-") return true;
+  size_t slash = out.find_last_of('/');
+  size_t dot = out.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot + 1 == out.size() ||
+      dot == (slash == std::string::npos ? 0 : slash + 1))
+    return true;  // no extension (a dot file is a name, not a format)
+  return ::strcasecmp(out.c_str() + dot, ".wav") == 0;
+}
+
 int RunRender() {
   RenderArgs& a = gRender;
+  if (!WritableExtension(a.Out)) {
+    std::fprintf(stderr, "-o: '%s' names a format render cannot write; it writes WAV files (.wav).\n", a.Out.c_str());
+    return EXIT_USAGE;
+  }
   Preset p{};
   if (int rc = LoadPresetFromSource(a.Src, p)) return rc;
   int32_t minutes = PresetLength(p);

@@ -38,6 +38,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "file/fileio.h"
 #include "main/model.h"
@@ -54,6 +55,7 @@ enum FileMessage : int {
   FMSG_DISK_FULL = 1308,      // not enough disk space
   FMSG_OLD_VERSION = 1311,    // earlier format; also how an old file is reported
   FMSG_NOT_VALID = 1316,      // "The file '%1' is not a Sonavel file, or it is corrupt."
+  FMSG_CREATE_FAILED = 1450,  // "Unable to create file '%1'." (a new file, or one written anew)
 };
 
 constexpr int FILE_HEADER_SIZE = 136;
@@ -98,6 +100,11 @@ inline void PutLE32(unsigned char* p, int32_t v) {
 
 // 0, or the message for a failed write (1308 full disk, else 1297).
 int WriteMessage(DevWriteResult r);
+// The text of message id with the file's path as %1; when a file could not
+// be opened, created or written (1297, 1299, 1450), the system's reason
+// follows ("... No such file or directory."), so that a missing file, a
+// read-only folder and a folder named like the file read apart.
+std::string FileMessageText(int id, const std::string& path);
 
 // The header this version writes (text, store flag, version 3, 3.1.12).
 void MakeFileHeader(FileHeader& h, int storeFlag);

@@ -38,6 +38,16 @@ int WriteMessage(DevWriteResult r) {
   }
 }
 
+std::string FileMessageText(int id, const std::string& path) {
+  std::string text = FormatMsg(id, {path});
+  int err = FileOsError();
+  if (err && (id == FMSG_WRITE_FAILED || id == FMSG_OPEN_FAILED || id == FMSG_CREATE_FAILED)) {
+    std::string reason = std::strerror(err);
+    text += " " + reason + ".";
+  }
+  return text;
+}
+
 void MakeFileHeader(FileHeader& h, int storeFlag) {
   std::memset(&h, 0, sizeof h);
   std::string text = FormatPrintf(GetStr(kHeaderTextId), 3, 1);

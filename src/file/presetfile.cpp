@@ -1,5 +1,7 @@
 #include "file/presetfile.h"
 
+#include <unistd.h>
+
 #include "file/fileformat.h"
 #include "file/fileread.h"
 #include "file/filewalk.h"
@@ -78,5 +80,9 @@ int WriteExportFile(const std::string& path, Preset* presets, int n) {
   std::vector<unsigned char> image;
   ByteDev dev = DevFromBuffer(image);
   if (int rc = WritePresetFile(dev, 0, presets, n)) return rc;
+  if (path == "-") {
+    ByteDev out = DevFromFd(STDOUT_FILENO);
+    return WriteMessage(DevWrite(out, image.data(), image.size()));
+  }
   return ReplaceFileWith(path, image.data(), image.size());
 }

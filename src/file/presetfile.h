@@ -14,6 +14,7 @@ int ReadRecordList(const std::string& path, std::vector<PresetFixed>* list);
 // `name` when index < 0) into p, which must be empty. Returns 0 or a message
 // id; *notFound is set when the file has no such preset.
 int LoadPresetAt(const std::string& path, int index, const std::string& name, Preset& p, bool* notFound);
-// Writes presets as an export file (store flag 0) through a temporary file
-// beside `path`, renamed into place only when complete. 0 or a message id.
+// Writes presets as an export file (store flag 0) through the file layer's
+// safe output (storefile.h), or to standard output for "-". 0 or a message
+// id.
 int WriteExportFile(const std::string& path, Preset* presets, int n);

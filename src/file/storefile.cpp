@@ -32,6 +32,11 @@ int OpenFailed(int err) {
   return FMSG_OPEN_FAILED;
 }
 
+int CreateFailed(int err) {
+  SetFileOsError(err);
+  return FMSG_CREATE_FAILED;
+}
+
 int WriteFailed(int err) {
   SetFileOsError(err);
   return err == ENOSPC || err == EDQUOT ? FMSG_DISK_FULL : FMSG_WRITE_FAILED;
@@ -87,7 +92,7 @@ int BeginSafeOutput(SafeOutput& out, const std::string& path) {
     // link points.
     out.Target = ResolveLinks(path);
   } else if (S_ISDIR(st.st_mode)) {
-    return OpenFailed(EISDIR);
+    return CreateFailed(EISDIR);
   } else if (!S_ISREG(st.st_mode)) {
     // Devices, FIFOs and terminals take the data as it comes; they are never
     // renamed over or emptied first.
@@ -105,7 +110,7 @@ int BeginSafeOutput(SafeOutput& out, const std::string& path) {
     out.Gid = st.st_gid;
   }
   int fd = CreateTemp(out.Target, &out.Temp);
-  if (fd < 0) return OpenFailed(errno);
+  if (fd < 0) return CreateFailed(errno);
   out.Dev = DevFromFd(fd);
   return 0;
 }

@@ -9,7 +9,7 @@
 // The path is what the user named, so what it is survives: a symbolic link is
 // followed (its target is replaced, the link stays), and a target that is not
 // a regular file (a device such as /dev/null, a FIFO) is written in place,
-// since renaming over it would destroy it. A folder is refused (1299).
+// since renaming over it would destroy it. A folder is refused (1450).
 //
 // Main thread only (one writer per SafeOutput).
 #pragma once
@@ -31,7 +31,9 @@ struct SafeOutput {
   gid_t Gid = 0;
 };
 
-// Opens the output for `path`: 0, or 1299 (the reason in FileOsError()).
+// Opens the output for `path`: 0, 1299 (a device or FIFO that cannot be
+// opened) or 1450 (the file cannot be made there); the reason is in
+// FileOsError().
 int BeginSafeOutput(SafeOutput& out, const std::string& path);
 // Flushes what was written and puts it in place: 0, 1297 or 1308. The
 // temporary file is gone afterwards either way.
@@ -39,7 +41,8 @@ int FinishSafeOutput(SafeOutput& out);
 // Gives up: the temporary file is removed, the target stays as it was.
 void AbandonSafeOutput(SafeOutput& out);
 
-// Writes `path` anew from `size` bytes at `data`. 0, 1297, 1299 or 1308.
+// Writes `path` anew from `size` bytes at `data`. 0, 1297, 1299, 1308 or
+// 1450.
 int ReplaceFileWith(const std::string& path, const void* data, size_t size);
 // Rewrites `path` as: its bytes [0, cutStart), then `insert`, then its bytes
 // from cutEnd to the end. The tail is streamed, so a store of any size can be

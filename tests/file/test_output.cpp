@@ -154,7 +154,8 @@ TEST(Output, AFolderIsRefusedAndLeftAlone) {
   std::string dir = MakeTempDir();
   std::string sub = dir + "/sub";
   ASSERT_EQ(::mkdir(sub.c_str(), 0755), 0);
-  EXPECT_EQ(Replace(sub, "x"), FMSG_OPEN_FAILED);
+  EXPECT_EQ(Replace(sub, "x"), FMSG_CREATE_FAILED);
+  EXPECT_EQ(FileMessageText(FMSG_CREATE_FAILED, sub), "Unable to create file '" + sub + "'. Is a directory.");
   struct stat st;
   ASSERT_EQ(::stat(sub.c_str(), &st), 0);
   EXPECT_TRUE(S_ISDIR(st.st_mode));
