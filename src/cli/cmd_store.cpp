@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "cli/cliutil.h"
+#include "cli/jsonfile.h"
 #include "file/fileformat.h"
 #include "file/fileread.h"
 #include "file/filewalk.h"
@@ -26,12 +27,21 @@ struct StoreArgs {
   bool Json = false, Yes = false, No = false, All = false;
 } gStore;
 
-// Questions are answered by --yes/--no, else on the terminal, else No.
+bool gUnanswered = false;  // a question found no one to answer it
+
+// Questions are answered by --yes/--no, else on the terminal. Without a
+// terminal the question is shown with how to answer it, and the command
+// changes nothing.
 StoreAnswer Ask(void*, int captionId, const std::string& text, bool withCancel) {
   if (gStore.Yes) return STORE_YES;
-  if (gStore.No || !isatty(STDIN_FILENO)) return STORE_NO;
-  std::fprintf(stderr, "%s%s%s %s ", captionId ? GetStr(captionId) : "", captionId ? ": " : "", text.c_str(),
-               withCancel ? "[y/n/c]" : "[y/n]");
+  if (gStore.No) return STORE_NO;
+  std::string q = std::string(captionId ? GetStr(captionId) : "") + (captionId ? ": " : "") + text;
+  if (!isatty(STDIN_FILENO)) {
+    std::fprintf(stderr, "%s\nThere is no terminal to answer this on: give --yes or --no.\n", q.c_str());
+    gUnanswered = true;
+    return STORE_ABORT;
+  }
+  std::fprintf(stderr, "%s %s ", q.c_str(), withCancel ? "[y/n/c]" : "[y/n]");
   std::string line;
   if (!std::getline(std::cin, line) || line.empty()) return withCancel ? STORE_CANCEL : STORE_NO;
   char c = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
@@ -60,11 +70,11 @@ StoreUi CliUi() {
 
 // Messages of the store: 1302 carries the limit, the others the file name.
 int Report(int rc) {
+  if (gUnanswered) return EXIT_USAGE;  // the question said how to answer it
   if (rc == 0) return EXIT_OK;
   if (rc == -1) return EXIT_REFUSED;  // the user said No
-  std::string text = rc == 1302 ? FormatMsg(rc, {MAXPROGRAMS}) : FormatMsg(rc, {StoreMessagePath()});
-  std::fprintf(stderr, "%s\n", text.c_str());
-  return EXIT_REFUSED;
+  if (rc == 1302) return ReportError(FormatMsg(rc, {MAXPROGRAMS}));
+  return ReportFileMessage(rc, StoreMessagePath());
 }
 
 int Named(const std::string& name, int* index) {
@@ -73,54 +83,36 @@ int Named(const std::string& name, int* index) {
   return EXIT_OK;
 }
 
-// Presets to add from a JSON or preset file.
-struct AddSink {
-  StoreUi* Ui;
-  int Result = 0;
-  int Added = 0;
-};
-
+// Every preset of a JSON or preset file, saved under its name as one change.
 int AddFile(const std::string& file, StoreUi* ui) {
-  std::ifstream probe(file, std::ios::binary);
-  int first = probe.peek();
-  if (first == '{' || first == '[' || first == ' ' || first == '\n') {
-    nlohmann::json j;
-    try {
-      j = nlohmann::json::parse(probe);
-    } catch (const nlohmann::json::exception& e) {
-      return ReportError(file + ": " + e.what());
+  std::vector<Preset> presets;
+  int rc = 0;
+  if (LooksLikeJson(file)) {
+    std::string error;
+    if (!ReadJsonPresetFile(file, presets, &error)) rc = ReportError(error);
+  } else {
+    ByteDev dev;
+    int m = OpenPresetFile(dev, file.c_str(), DEV_OPEN_READ, -1, nullptr);
+    if (!m) {
+      m = ReadPresetFile(
+          dev,
+          [](void* ctx, int, const Preset& p) {
+            auto* list = static_cast<std::vector<Preset>*>(ctx);
+            list->emplace_back();
+            CopyPreset(list->back(), p);
+          },
+          &presets);
+      DevClose(dev);
     }
-    std::vector<const nlohmann::json*> items;
-    if (j.is_array())
-      for (const auto& e : j) items.push_back(&e);
-    else
-      items.push_back(&j);
-    for (const nlohmann::json* item : items) {
-      Preset p{};
-      std::string why;
-      if (!PresetFromJson(*item, p, &why)) return ReportError(file + ": " + why);
-      int index = -1;
-      int rc = AddPreset(p, ui, &index);
-      FreePreset(p);
-      if (rc) return Report(rc);
-    }
-    return EXIT_OK;
+    if (m) rc = ReportFileMessage(m, file);
   }
-  ByteDev dev;
-  if (int rc = OpenPresetFile(dev, file.c_str(), DEV_OPEN_READ, -1, nullptr)) return ReportFileMessage(rc, file);
-  AddSink sink{ui};
-  int rc = ReadPresetFile(
-      dev,
-      [](void* ctx, int, const Preset& p) {
-        auto* s = static_cast<AddSink*>(ctx);
-        if (s->Result) return;
-        int index;
-        s->Result = AddPreset(p, s->Ui, &index);
-      },
-      &sink);
-  DevClose(dev);
-  if (rc) return ReportFileMessage(rc, file);
-  return Report(sink.Result);
+  if (rc == 0) {
+    WarnAboutBackgrounds(presets);
+    std::vector<int> indexes(presets.size(), -1);
+    rc = Report(AddPresets(presets.data(), static_cast<int>(presets.size()), ui, indexes.data()));
+  }
+  for (Preset& p : presets) FreePreset(p);
+  return rc;
 }
 
 }  // namespace
@@ -151,7 +143,7 @@ void RegisterStoreCommand(CLI::App& app) {
   a.Import->add_option("FILE", a.File)->required();
   a.Export = a.Cmd->add_subcommand("export", "write one preset into a file of its own");
   a.Export->add_option("NAME", a.Name)->required();
-  a.Export->add_option("OUT", a.Out)->required();
+  a.Export->add_option("OUT", a.Out, "file to write, - for standard output")->required();
   a.Delete = a.Cmd->add_subcommand("delete", "delete a preset");
   a.Delete->add_option("NAME", a.Name)->required();
   a.Add = a.Cmd->add_subcommand("add", "save presets from a JSON or preset file under their names");
@@ -193,7 +185,14 @@ int RunStoreCommand() {
   }
   if (*a.Export) {
     if (int rc = Named(a.Name, &index)) return rc;
-    int rc = ExportPreset(index, a.Out);
+    int rc = 0;
+    if (a.Out == "-") {
+      // Standard output: the export file's bytes, for a pipe.
+      if (!(rc = EnsureLoaded(index, &ui))) rc = WriteExportFile(a.Out, &Program[index], 1);
+      if (rc) return rc == 1297 || rc == 1308 ? ReportFileMessage(rc, a.Out) : Report(rc);
+      return EXIT_OK;
+    }
+    rc = ExportPreset(index, a.Out);
     if (rc == 0) std::fprintf(stderr, "%s\n", GetStr(83));
     return Report(rc);
   }
@@ -203,9 +202,7 @@ int RunStoreCommand() {
   }
   if (*a.Add) return AddFile(a.File, &ui);
   if (*a.Compact) {
-    int rc = CompactStore();
-    if (rc == 0) rc = OpenStoreForCli(a.Dir);
-    return Report(rc);
+    return Report(CompactStore());
   }
   return EXIT_USAGE;
 }

@@ -11,8 +11,10 @@
 #include "cli/cliutil.h"
 #include "cli/cmd_backgrounds.h"
 #include "cli/cmd_convert.h"
+#include "cli/cmd_params.h"
 #include "cli/cmd_play.h"
 #include "cli/cmd_store.h"
+#include "cli/jsonfile.h"
 #include "engine/startup.h"
 #include "file/fileformat.h"
 #include "file/filewalk.h"
@@ -168,49 +170,15 @@ int CmdShow(const std::string& path, const Selection& sel, bool json) {
   return EXIT_OK;
 }
 
-// Reads presets from JSON files: each holds one preset object or an array.
-bool LoadJsonPresets(const std::vector<std::string>& files, std::vector<Preset>& out, std::string* error) {
-  for (const std::string& f : files) {
-    nlohmann::json j;
-    try {
-      std::ifstream in(f);
-      if (!in) {
-        *error = f + ": cannot be opened";
-        return false;
-      }
-      j = nlohmann::json::parse(in);
-    } catch (const nlohmann::json::exception& e) {
-      *error = f + ": " + e.what();
-      return false;
-    }
-    std::vector<const nlohmann::json*> items;
-    if (j.is_array()) {
-      for (const auto& e : j) items.push_back(&e);
-    } else {
-      items.push_back(&j);
-    }
-    for (size_t i = 0; i < items.size(); ++i) {
-      if (out.size() >= MAXPROGRAMS) {
-        *error = FormatMsg(1302, {MAXPROGRAMS});
-        return false;
-      }
-      Preset p{};
-      std::string why;
-      if (!PresetFromJson(*items[i], p, &why)) {
-        *error = f + (j.is_array() ? "[" + std::to_string(i) + "]" : "") + ": " + why;
-        return false;
-      }
-      out.push_back(p);
-    }
-  }
-  return true;
-}
-
 int CmdBuild(const std::vector<std::string>& files, const std::string& outPath) {
   std::vector<Preset> presets;
   std::string error;
   int rc = EXIT_OK;
-  if (!LoadJsonPresets(files, presets, &error)) {
+  bool read = true;
+  for (const std::string& f : files)
+    if (read) read = ReadJsonPresetFile(f, presets, &error);
+  if (read) WarnAboutBackgrounds(presets);
+  if (!read) {
     rc = ReportError(error);
   } else if (int m = WriteExportFile(outPath, presets.data(), static_cast<int>(presets.size()))) {
     rc = ReportFileMessage(m, outPath);
@@ -276,19 +244,20 @@ int RunCli(int argc, char** argv) {
   show->add_flag("--json", json, "print the preset as JSON");
   auto* build = app.add_subcommand("build", "write a preset file from JSON presets");
   build->add_option("JSON", inputs, "JSON files, each one preset or an array of presets")->required();
-  build->add_option("-o,--output", outPath, "preset file to write")->required();
+  build->add_option("-o,--output", outPath, "preset file to write, - for standard output")->required();
   auto* make = app.add_subcommand("new", "write a file holding one default new preset");
-  make->add_option("-o,--output", outPath, "preset file to write")->required();
+  make->add_option("-o,--output", outPath, "preset file to write, - for standard output")->required();
   auto* strings = app.add_subcommand("strings", "print the string table, one id<TAB>text line per entry");
   std::string libdir, oldPath;
   auto* convert = app.add_subcommand("convert", "convert a preset file of the earlier format to the current one");
   convert->add_option("OLD", oldPath, "file of the earlier format")->required();
-  convert->add_option("-o,--output", outPath, "preset file to write")->required();
+  convert->add_option("-o,--output", outPath, "preset file to write, - for standard output")->required();
   auto* backgrounds = app.add_subcommand("backgrounds", "list the background sounds of the libraries");
   backgrounds->add_option("--libdir", libdir, "folder of the background libraries (default: the program's folder)");
   RegisterEngineCommands(app);
   RegisterStoreCommand(app);
   RegisterPlayCommand(app);
+  RegisterParamsCommand(app);
 
   try {
     app.parse(argc, argv);
@@ -308,6 +277,7 @@ int RunCli(int argc, char** argv) {
   if (*convert) return CmdConvertChecked(oldPath, outPath);
   if (int rc = RunStoreCommand(); rc >= 0) return rc;
   if (int rc = RunPlayCommand(); rc >= 0) return rc;
+  if (int rc = RunParamsCommand(); rc >= 0) return rc;
   return RunEngineCommands(app);
 }
 

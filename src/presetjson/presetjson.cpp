@@ -154,10 +154,14 @@ int PidOfName(const std::string& name, int voice) {
 
 int EasyOfText(const json& j, const std::string& path, int row) {
   if (j.is_string()) {
-    std::string t = j.get<std::string>();
-    for (const EasyModeType& e : EasyMode)
-      if (e.Type == ParamDef[row].Easy && e.Type != 0 && HasStr(e.Text) && t == GetStr(e.Text)) return e.EasySel;
-    Fail(path, "'" + t + "' is not an easy choice of this parameter");
+    std::string t = j.get<std::string>(), choices;
+    for (const EasyModeType& e : EasyMode) {
+      if (e.Type != ParamDef[row].Easy || e.Type == 0 || !HasStr(e.Text)) continue;
+      if (SameTextNoCase(t, GetStr(e.Text))) return e.EasySel;
+      choices += std::string(choices.empty() ? "" : ", ") + "\"" + GetStr(e.Text) + "\"";
+    }
+    if (choices.empty()) Fail(path, "this parameter has no easy choices");
+    Fail(path, "'" + t + "' is not an easy choice of this parameter; its choices are " + choices);
   }
   int sel = static_cast<int>(GetInt(j, path, 1, 255));
   int idx = FindEasyEntry(sel);

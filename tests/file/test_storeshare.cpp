@@ -368,4 +368,41 @@ TEST_F(SharedStore, ARefreshKeepsUnsavedEditsAndRereadsTheRest) {
   EXPECT_STREQ(Program[1].Description, "mine, unsaved");
 }
 
+// Adding several presets is one change too: a refusal or a failed write
+// leaves the store as it was, a No skips only that preset.
+TEST_F(SharedStore, AddingSeveralIsOneChange) {
+  WriteFile(Path(), {"Mine", "Fixed"});
+  ASSERT_EQ(LoadAllPresets(nullptr), 0);
+  ASSERT_EQ(EnsureLoaded(1), 0);
+  Program[1].BuiltIn = 1;
+  SetBuiltIns = true;
+  ASSERT_EQ(SaveOverPreset(1), 0);
+  SetBuiltIns = false;
+  Bytes before = ReadBytes(Path());
+  Preset ps[3] = {};
+  MakeNamed(ps[0], "new one");
+  MakeNamed(ps[1], "MINE");
+  MakeNamed(ps[2], "fixed");
+  int indexes[3];
+  EXPECT_EQ(AddPresets(ps, 3, nullptr, indexes), 95);  // a built-in preset's name
+  EXPECT_EQ(ReadBytes(Path()), before);
+  EXPECT_EQ(NumPrograms, 2);
+  SafeOutputBudget = 0;
+  StoreUi yes = YesUi();
+  EXPECT_EQ(AddPresets(ps, 2, &yes, indexes), FMSG_DISK_FULL);
+  SafeOutputBudget = -1;
+  EXPECT_EQ(ReadBytes(Path()), before);
+  EXPECT_EQ(NumPrograms, 2);
+  EXPECT_STREQ(Program[0].Name, "Mine");
+  StoreUi no;
+  no.Ask = [](void*, int, const std::string&, bool) { return STORE_NO; };
+  ASSERT_EQ(AddPresets(ps, 2, &no, indexes), 0);
+  EXPECT_EQ(indexes[0], 2);
+  EXPECT_EQ(indexes[1], -1);
+  ASSERT_EQ(AddPresets(ps + 1, 1, &yes, indexes), 0);
+  EXPECT_EQ(indexes[0], 0);  // saved into the existing preset's record
+  EXPECT_EQ(StoredNames(), (std::vector<std::string>{"MINE", "Fixed", "new one"}));
+  for (Preset& p : ps) FreePreset(p);
+}
+
 }  // namespace
