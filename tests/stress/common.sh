@@ -29,22 +29,23 @@ build_file() {
 }
 
 # live_names DIR [OPTION...]: the live presets of the store in DIR, one name
-# a line (exit status of the listing kept).
+# a line (exit status of the listing kept). Options go before the subcommand
+# and the name is the last column, so that older builds can be measured too.
 live_names() {
   local d=$1
   shift
-  "$CLI" store list --dir "$d" "$@" </dev/null 2>/dev/null | cut -f5
+  "$CLI" store --dir "$d" "$@" list </dev/null 2>/dev/null | awk -F'\t' '$2 !~ /^D/ {print $NF}'
   return "${PIPESTATUS[0]}"
 }
 
 # description DIR NAME: the description of a stored preset.
 description() {
-  "$CLI" store show "$2" --json --dir "$1" 2>/dev/null | sed -n 's/^ "Description": "\(.*\)",$/\1/p'
+  "$CLI" store --dir "$1" show "$2" --json 2>/dev/null | sed -n 's/^ "Description": "\(.*\)",$/\1/p'
 }
 
 # whole_file_reads FILE: every record of the file parses (show reads them all).
 whole_file_reads() {
-  "$CLI" show "$1" --index "$("$CLI" list "$1" 2>/dev/null | head -1 | cut -f1)" >/dev/null 2>&1
+  "$CLI" show "$1" --index "$("$CLI" list "$1" 2>/dev/null | awk -F'\t' '$2 !~ /^D/ {print $1; exit}')" >/dev/null 2>&1
 }
 
 # ms_sleep MS: sleeps MS milliseconds.

@@ -71,7 +71,7 @@ for v in $(seq 1 "$VARIANTS"); do
   damage "$base" "$f" $((SEED * 100003 + v))
   rm -rf "$WORK/store" && cp -r "$WORK/store0" "$WORK/store"
   for cmd in "list $f" "show $f --index 0" "show $f --index 0 --json" \
-    "render $f --index 0 --minutes 0.01 -o $WORK/v.wav" "store import $f --yes --dir $WORK/store"; do
+    "render $f --index 0 --minutes 0.01 -o $WORK/v.wav" "store --dir $WORK/store --yes import $f"; do
     # shellcheck disable=SC2086
     timeout 60 "$CLI" $cmd </dev/null >/dev/null 2>"$WORK/err"
     rc=$?

@@ -20,9 +20,10 @@ mkdir -p "$WORK/plain" "$WORK/holes" "$WORK/old" "$WORK/in"
 build_file "$WORK/plain/Presets.tvk" base 0 199 base
 cp "$WORK/plain/Presets.tvk" "$WORK/holes/"
 build_file "$WORK/in/again.tvk" base 180 191 again
-"$CLI" store import "$WORK/in/again.tvk" --yes --dir "$WORK/holes" >/dev/null 2>&1  # 12 holes
+"$CLI" store --dir "$WORK/holes" --yes import "$WORK/in/again.tvk" >/dev/null 2>&1  # 12 holes
 cp "$OLDSTORE" "$WORK/old/Presets.tvk"
-OLDNAME=$("$CLI" store list --yes --dir "$(cp -r "$WORK/old" "$WORK/oldprobe" && echo "$WORK/oldprobe")" 2>/dev/null | cut -f5)
+cp -r "$WORK/old" "$WORK/oldprobe"
+OLDNAME=$(live_names "$WORK/oldprobe" --yes)
 json_presets add 0 0 add >"$WORK/in/add.json"
 json_presets base 30 30 over >"$WORK/in/over.json"
 {
@@ -33,16 +34,17 @@ json_presets base 30 30 over >"$WORK/in/over.json"
 "$CLI" build "$WORK/in/imp.json" -o "$WORK/in/imp.tvk" >/dev/null
 
 OPS="add import delete overwrite compact load-compaction export convert"
+# The command line of each operation, after `store --dir DIR`.
 args_of() {
   case $1 in
-    add) echo "store add $WORK/in/add.json" ;;
-    import) echo "store import $WORK/in/imp.tvk --yes" ;;
-    delete) echo "store delete base020 --yes" ;;
-    overwrite) echo "store add $WORK/in/over.json --yes" ;;
-    compact) echo "store compact" ;;
-    load-compaction) echo "store list" ;;
-    export) echo "store export base040 $WORK/out.tvk" ;;
-    convert) echo "store list --yes" ;;
+    add) echo "add $WORK/in/add.json" ;;
+    import) echo "--yes import $WORK/in/imp.tvk" ;;
+    delete) echo "--yes delete base020" ;;
+    overwrite) echo "--yes add $WORK/in/over.json" ;;
+    compact) echo "compact" ;;
+    load-compaction) echo "list" ;;
+    export) echo "export base040 $WORK/out.tvk" ;;
+    convert) echo "--yes list" ;;
   esac
 }
 start_of() {
@@ -108,7 +110,7 @@ for op in $OPS; do
   rm -rf "$WORK/s" && cp -r "$WORK/$(start_of $op)" "$WORK/s"
   t0=$(date +%s%N)
   # shellcheck disable=SC2046
-  "$CLI" $(args_of $op) --dir "$WORK/s" </dev/null >/dev/null 2>&1
+  "$CLI" store --dir "$WORK/s" $(args_of $op) </dev/null >/dev/null 2>&1
   DURATION[$op]=$((($(date +%s%N) - t0) / 1000000 + 1))
 done
 
@@ -121,7 +123,7 @@ while [ "$total" -lt "$KILLS" ]; do
     rm -rf "$WORK/s" "$WORK/out.tvk" && cp -r "$WORK/$(start_of $op)" "$WORK/s"
     delay=$((RANDOM % DURATION[$op]))
     # shellcheck disable=SC2046
-    "$CLI" $(args_of $op) --dir "$WORK/s" </dev/null >/dev/null 2>&1 &
+    "$CLI" store --dir "$WORK/s" $(args_of $op) </dev/null >/dev/null 2>&1 &
     pid=$!
     ms_sleep "$delay"
     kill -KILL "$pid" 2>/dev/null

@@ -20,7 +20,7 @@ trap 'rm -rf "$WORK"' EXIT
 mkdir -p "$WORK/base"
 build_file "$WORK/base/Presets.tvk" base 0 199 base
 build_file "$WORK/again.tvk" base 180 191 base
-"$CLI" store import "$WORK/again.tvk" --yes --dir "$WORK/base" >/dev/null 2>&1
+"$CLI" store --dir "$WORK/base" --yes import "$WORK/again.tvk" >/dev/null 2>&1
 
 lost=0 doubled=0 untrue=0 failed=0 unloadable=0
 for r in $(seq 1 "$ROUNDS"); do
@@ -40,17 +40,17 @@ for r in $(seq 1 "$ROUNDS"); do
   json_presets base $((150 + r % 50)) $((150 + r % 50)) over >"$WORK/r.over.json"
 
   # All six at once.
-  "$CLI" store add "$WORK/r.add0.json" --dir "$d" </dev/null >"$WORK/r.1.out" 2>&1 &
+  "$CLI" store --dir "$d" add "$WORK/r.add0.json" </dev/null >"$WORK/r.1.out" 2>&1 &
   p1=$!
-  "$CLI" store import "$WORK/r.imp.tvk" --yes --dir "$d" </dev/null >"$WORK/r.2.out" 2>&1 &
+  "$CLI" store --dir "$d" --yes import "$WORK/r.imp.tvk" </dev/null >"$WORK/r.2.out" 2>&1 &
   p2=$!
-  "$CLI" store delete "$del" --yes --dir "$d" </dev/null >"$WORK/r.3.out" 2>&1 &
+  "$CLI" store --dir "$d" --yes delete "$del" </dev/null >"$WORK/r.3.out" 2>&1 &
   p3=$!
-  "$CLI" store compact --dir "$d" </dev/null >"$WORK/r.4.out" 2>&1 &
+  "$CLI" store --dir "$d" compact </dev/null >"$WORK/r.4.out" 2>&1 &
   p4=$!
-  "$CLI" store add "$WORK/r.over.json" --yes --dir "$d" </dev/null >"$WORK/r.5.out" 2>&1 &
+  "$CLI" store --dir "$d" --yes add "$WORK/r.over.json" </dev/null >"$WORK/r.5.out" 2>&1 &
   p5=$!
-  "$CLI" store add "$WORK/r.add1.json" --dir "$d" </dev/null >"$WORK/r.6.out" 2>&1 &
+  "$CLI" store --dir "$d" add "$WORK/r.add1.json" </dev/null >"$WORK/r.6.out" 2>&1 &
   p6=$!
   k=0
   for p in $p1 $p2 $p3 $p4 $p5 $p6; do
