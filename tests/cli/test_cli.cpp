@@ -1,8 +1,10 @@
 // The command-line tool end to end: exit codes, messages, file round trips.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -20,7 +22,21 @@ struct CliRun {
   std::string Err;
 };
 
-std::string Dir() { return ::testing::TempDir(); }
+// A folder of this process's own: a store left by an earlier run, or by a
+// run in another checkout at the same time, must not change what a case sees.
+struct OwnDir {
+  std::string Path = ::testing::TempDir() + "sonavel_cli_" + std::to_string(::getpid()) + "/";
+  OwnDir() { std::filesystem::create_directories(Path); }
+  ~OwnDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(Path, ec);
+  }
+};
+
+std::string Dir() {
+  static OwnDir dir;
+  return dir.Path;
+}
 
 CliRun Cli(const std::string& args) {
   // ctest runs the cases in parallel: one stderr file per case.

@@ -117,7 +117,7 @@ TEST(ConvertFile, FailuresLeaveNothingBehind) {
 
   ASSERT_TRUE(WriteBytesFile(dir / "old.tvk", old));
   std::string nowhere = dir / "no/such/folder.tvk";
-  EXPECT_EQ(ConvertOldFile((dir / "old.tvk").c_str(), nowhere.c_str(), nullptr, &outcome), 1299);
+  EXPECT_EQ(ConvertOldFile((dir / "old.tvk").c_str(), nowhere.c_str(), nullptr, &outcome), 1450);
   EXPECT_EQ(outcome.MessagePath, nowhere.c_str());
 
   // A current file is not an old one.
