@@ -409,7 +409,7 @@ int DeletePreset(int i, StoreUi* ui, bool ask) {
   if (e.Deleted) return 0;
   if (LiveCount() <= 1) return 1303;
   if (ask && ui && ui->Ask) {
-    std::string text = FormatPrintf(GetStr(e.BuiltIn ? 96 : 66), e.Name);
+    std::string text = FormatPrintf(GetStr(e.BuiltIn ? 96 : 66), TextForLine(e.Name).c_str());
     StoreAnswer a = ui->Ask(ui->Ctx, 0, text, false);
     if (a != STORE_YES) return -1;
   }

@@ -1,11 +1,13 @@
 // The parts of the store that depend on modules above it: the earlier file
 // format (installed by the conversion module) and the background libraries
 // (installed by the program).
+#include <cstring>
 #include <string>
 
 #include "file/fileformat.h"
 #include "file/storeint.h"
 #include "main/strtab.h"
+#include "main/text.h"
 
 int (*StoreBackgroundProbe)(const char* file, int number) = nullptr;
 int (*StoreConvertOldStore)(StoreUi* ui) = nullptr;
@@ -21,6 +23,9 @@ void CheckPresetBackground(Preset& p, StoreUi* ui) {
   if (p.data.Background >= AMBIX_NONE || !StoreBackgroundProbe) return;
   int rc = StoreBackgroundProbe(p.data.BackgroundFile, p.data.Background);
   if (rc == 0) return;
-  if (ui && ui->Inform) ui->Inform(ui->Ctx, 0, FormatMsg(rc, {p.data.BackgroundFile, p.data.Background}));
+  if (ui && ui->Inform)
+    ui->Inform(ui->Ctx, 0,
+               FormatMsg(rc, {TextForLine({p.data.BackgroundFile, strnlen(p.data.BackgroundFile, NAMELEN)}),
+                              p.data.Background}));
   p.data.Background = AMBIX_NONE;
 }

@@ -71,8 +71,10 @@ bool SameName(const std::string& a, const char* b) { return SameTextNoCase(a, b)
 
 StoreAnswer Ask(StoreUi* ui, Mode mode, const std::string& name) {
   if (!ui || !ui->Ask) return STORE_NO;
-  if (mode == Mode::Import) return ui->Ask(ui->Ctx, 77, FormatPrintf(GetStr(78), name.c_str()), true);
-  return ui->Ask(ui->Ctx, 0, FormatPrintf(GetStr(80), name.c_str()), false);
+  // Names from files are shown by the text rule: UTF-8, on one line.
+  std::string shown = TextForLine(name);
+  if (mode == Mode::Import) return ui->Ask(ui->Ctx, 77, FormatPrintf(GetStr(78), shown.c_str()), true);
+  return ui->Ask(ui->Ctx, 0, FormatPrintf(GetStr(80), shown.c_str()), false);
 }
 
 // Plans the change on the index as it is now; answers given are reused, a

@@ -320,6 +320,23 @@ TEST_F(Store, NamesMatchByTheTextRule) {
   FreePreset(p);
 }
 
+// A question names a preset from a file by the text rule: UTF-8, on one line.
+TEST_F(Store, QuestionsShowNamesByTheTextRule) {
+  WriteStore(Dir, {"Caf\xE9\nbar", "tab\there"});
+  ASSERT_EQ(LoadAllPresets(nullptr), 0);
+  std::string other = MakeTempDir();
+  WriteStore(other, {"CAF\xC9\nBAR"});
+  Answers ans;
+  StoreUi ui = ans.Ui();
+  int first = -1;
+  ASSERT_EQ(ImportPresets(other + "/Presets.tvk", &ui, &first), 0);
+  ASSERT_EQ(DeletePreset(1, &ui), -1);
+  EXPECT_EQ(ans.Asked, (std::vector<std::string>{
+                           "The imported preset 'CAF\xC3\x89\\nBAR' already exists. Do you want to overwrite the "
+                           "existing preset?",
+                           "Are you sure you want to delete the preset 'tab\\there'?"}));
+}
+
 TEST_F(Store, NoMoreThanAThousandPresets) {
   std::vector<std::string> names;
   for (int i = 0; i < 1000; ++i) names.push_back("p" + std::to_string(i));
