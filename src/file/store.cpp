@@ -342,6 +342,24 @@ int WriteEntry(int i) {
   return CommitEdits(edits);
 }
 
+// Writes an image taken before the index was assigned anew: over the record
+// of the preset of that name, or appended when there is none any more. The
+// caller holds the lock.
+int WriteImageByName(const std::string& name, std::vector<unsigned char>& image) {
+  RecordEdit ed;
+  ed.Entry = EntryNamed(name);
+  if (ed.Entry < 0) {
+    if (int rc = AppendEntry(image.data(), image.size())) return rc;
+    ed.Entry = NumPrograms - 1;
+  }
+  ed.Append = EntryOf(ed.Entry).FileRec < 0;
+  ed.Image = std::move(image);
+  // What the file now holds is this image, not the curves in memory.
+  ReleasePreset(ed.Entry);
+  std::vector<RecordEdit> edits{std::move(ed)};
+  return CommitEdits(edits);
+}
+
 }  // namespace
 
 int SavePreset(int i) {
@@ -349,13 +367,27 @@ int SavePreset(int i) {
   Preset& e = Program[i];
   if (!e.Deleted && !e.Loaded)
     if (int rc = EnsureLoaded(i)) return rc;
+  // Taking the lock may assign every index anew and drop every preset's
+  // curves (see EntryNamed): the preset as it is now is kept to be written
+  // under its name then.
+  std::string name = e.Name;
+  bool deleted = e.Deleted != 0;
+  std::vector<unsigned char> image;
+  if (!deleted)
+    if (int rc = EntryImage(i, &image)) return rc;
+  uint64_t rebuilds = StoreRebuilds;
   gMessagePath = StorePath();
   if (int rc = AcquireStoreLock(nullptr)) return rc;
   int rc = 0;
-  // The refresh under the lock keeps unsaved edits; curves it released were
-  // unchanged here and are read again as the file now has them.
-  if (!e.Deleted && !e.Loaded) rc = EnsureLoaded(i);
-  if (!rc) rc = WriteEntry(i);
+  if (StoreRebuilds != rebuilds) {
+    // A hole of this process's own needs no writing: the file has none for it.
+    if (!deleted) rc = WriteImageByName(name, image);
+  } else {
+    // The refresh under the lock keeps unsaved edits; curves it released
+    // were unchanged here and are read again as the file now has them.
+    if (!e.Deleted && !e.Loaded) rc = EnsureLoaded(i);
+    if (!rc) rc = WriteEntry(i);
+  }
   ReleaseStoreLock();
   return rc;
 }
@@ -413,10 +445,14 @@ int DeletePreset(int i, StoreUi* ui, bool ask) {
     StoreAnswer a = ui->Ask(ui->Ctx, 0, text, false);
     if (a != STORE_YES) return -1;
   }
+  std::string name = e.Name;
+  uint64_t rebuilds = StoreRebuilds;
   gMessagePath = StorePath();
   if (int rc = AcquireStoreLock(ui)) return rc;
+  // Indexes assigned anew under the lock: i may be another preset now.
+  if (StoreRebuilds != rebuilds) i = EntryNamed(name);
   // Another process may have deleted it meanwhile, or all but it.
-  int rc = e.Deleted ? 0 : LiveCount() <= 1 ? 1303 : DeleteRecord(i);
+  int rc = i < 0 || Program[i].Deleted ? 0 : LiveCount() <= 1 ? 1303 : DeleteRecord(i);
   ReleaseStoreLock();
   return rc;
 }

@@ -78,6 +78,7 @@ bool HasUnsavedEdits(int i) {
 
 // Builds the index anew from the file (indexes assigned as the records lie).
 void Rebuild(const FileList& list) {
+  ++StoreRebuilds;
   for (int i = 0; i < NumPrograms; ++i) ReleasePreset(i);
   NumPrograms = 0;
   for (size_t r = 0; r < list.Records.size() && NumPrograms < MAXPROGRAMS; ++r) {
@@ -166,6 +167,14 @@ bool MapOnto(ByteDev& dev, const FileList& list) {
 int FileRecordOfEntry(int i) { return i >= 0 && i < static_cast<int>(gEntries.size()) ? gEntries[i].FileRec : -1; }
 
 }  // namespace
+
+uint64_t StoreRebuilds = 0;
+
+int EntryNamed(const std::string& name) {
+  for (int i = 0; i < NumPrograms; ++i)
+    if (!Program[i].Deleted && name == Program[i].Name) return i;
+  return -1;
+}
 
 uint64_t HashBytes(const void* data, size_t size, uint64_t h) {
   const unsigned char* p = static_cast<const unsigned char*>(data);

@@ -35,6 +35,12 @@ struct EntryState {
 EntryState& EntryOf(int i);
 // Entries 0..n-1 are records 0..n-1 with the names the walk put in Program.
 void ResetEntries(int n);
+// Counts the refreshes that assigned indexes anew (too many entries to keep
+// them): an operation that held an index from before must find its preset
+// again by name.
+extern uint64_t StoreRebuilds;
+// Index of the live entry whose name is exactly these bytes, or -1.
+int EntryNamed(const std::string& name);
 
 // The identity of one version of the store file: the change counter kept in
 // the lock file and the file's own identity (a replacement is a new inode;

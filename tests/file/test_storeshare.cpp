@@ -368,6 +368,48 @@ TEST_F(SharedStore, ARefreshKeepsUnsavedEditsAndRereadsTheRest) {
   EXPECT_STREQ(Program[1].Description, "mine, unsaved");
 }
 
+// A full index cannot take another process's additions beside its own holes
+// and is read anew, so indexes move under a delete or a save already asked
+// for: each still acts on its own preset, and the save keeps its edit.
+TEST_F(SharedStore, AChangeAsIndexesMoveActsOnItsOwnPreset) {
+  std::vector<std::string> names;
+  for (int i = 0; i < MAXPROGRAMS; ++i) names.push_back("p" + std::to_string(i));
+  WriteFile(Path(), names);
+  ASSERT_EQ(LoadAllPresets(nullptr), 0);
+  ASSERT_EQ(DeletePreset(0, nullptr, false), 0);  // a hole keeps its entry here
+  auto compactAndAdd = [&](const char* name) {
+    return InChild([&] {
+      UnloadAllPresets();
+      if (LoadAllPresets(nullptr) || CompactStore()) return 1;
+      Preset p{};
+      MakeNamed(p, name);
+      int index = -1;
+      int rc = AddPreset(p, nullptr, &index);
+      FreePreset(p);
+      UnloadAllPresets();
+      return rc ? 2 : 0;
+    });
+  };
+  ASSERT_TRUE(compactAndAdd("theirs1"));
+  ASSERT_EQ(DeletePreset(5, nullptr, false), 0);
+
+  int p20 = FindPresetByName("p20");
+  ASSERT_EQ(EnsureLoaded(p20), 0);
+  std::snprintf(Program[p20].Description, DESCLEN, "mine");
+  ASSERT_TRUE(compactAndAdd("theirs2"));
+  ASSERT_EQ(SavePreset(p20), 0);
+
+  std::vector<std::string> want(names.begin() + 1, names.end());
+  want.erase(want.begin() + 4);  // p5
+  want.push_back("theirs1");
+  want.push_back("theirs2");
+  EXPECT_EQ(StoredNames(), want);
+  ASSERT_EQ(EnsureLoaded(FindPresetByName("p20")), 0);
+  EXPECT_STREQ(Program[FindPresetByName("p20")].Description, "mine");
+  ASSERT_EQ(EnsureLoaded(FindPresetByName("p21")), 0);
+  EXPECT_STREQ(Program[FindPresetByName("p21")].Description, "");
+}
+
 // Adding several presets is one change too: a refusal or a failed write
 // leaves the store as it was, a No skips only that preset.
 TEST_F(SharedStore, AddingSeveralIsOneChange) {
