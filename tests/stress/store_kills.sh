@@ -74,13 +74,10 @@ check() {
     [ "$names" = "$OLDNAME" ] || { echo "converted store holds: $names"; return 1; }
     return 0
   fi
-  for n in $(seq -f 'base%03g' 0 199); do
-    if ! grep -qx "$n" <<<"$names"; then
-      [ "$op/$n" = delete/base020 ] && continue
-      echo "lost $n"
-      return 1
-    fi
-  done
+  local lost
+  lost=$(comm -23 <(seq -f 'base%03g' 0 199 | if [ "$op" = delete ]; then grep -vx base020; else cat; fi) \
+    <(echo "$names"))
+  [ -z "$lost" ] || { echo "lost" $lost; return 1; }
   case $op in
     import)
       n=$(grep -c '^new00' <<<"$names")
