@@ -109,8 +109,14 @@ int BeginSafeOutput(SafeOutput& out, const std::string& path) {
     out.Uid = st.st_uid;
     out.Gid = st.st_gid;
   }
+  if (int rc = LockOutputTarget(out.Target, &out.LockFd)) return rc;
   int fd = CreateTemp(out.Target, &out.Temp);
-  if (fd < 0) return CreateFailed(errno);
+  if (fd < 0) {
+    int err = errno;
+    UnlockOutputTarget(out.LockFd, false);
+    out.LockFd = -1;
+    return CreateFailed(err);
+  }
   out.Dev = DevFromFd(fd);
   return 0;
 }
@@ -119,6 +125,8 @@ void AbandonSafeOutput(SafeOutput& out) {
   DevClose(out.Dev);
   if (!out.Temp.empty()) ::unlink(out.Temp.c_str());
   out.Temp.clear();
+  UnlockOutputTarget(out.LockFd, false);
+  out.LockFd = -1;
 }
 
 int FinishSafeOutput(SafeOutput& out) {
@@ -154,6 +162,8 @@ int FinishSafeOutput(SafeOutput& out) {
   }
   out.Temp.clear();
   SyncFolderOf(out.Target);
+  UnlockOutputTarget(out.LockFd, true);
+  out.LockFd = -1;
   return 0;
 }
 

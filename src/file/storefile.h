@@ -11,6 +11,12 @@
 // a regular file (a device such as /dev/null, a FIFO) is written in place,
 // since renaming over it would destroy it. A folder is refused (1450).
 //
+// A file that is a store in use ("<file>.lock" beside it: sonavel-cli's
+// build, new or convert aimed at a store) is replaced under that store's lock
+// and counts as its change (storelock), so that no store operation of another
+// process works on the old file meanwhile, and a process holding the store
+// reads it again. The store's own operations hold the lock already.
+//
 // Main thread only (one writer per SafeOutput).
 #pragma once
 #include <sys/types.h>
@@ -29,11 +35,13 @@ struct SafeOutput {
   mode_t Mode = 0;
   uid_t Uid = 0;
   gid_t Gid = 0;
+  int LockFd = -1;  // the lock of the store being replaced, when held here
 };
 
 // Opens the output for `path`: 0, 1299 (a device or FIFO that cannot be
-// opened) or 1450 (the file cannot be made there); the reason is in
-// FileOsError().
+// opened, or a store's lock file), 1450 (the file cannot be made there; the
+// reason is in FileOsError()) or 1480 (a store another process is changing,
+// past StoreLockTimeoutMs).
 int BeginSafeOutput(SafeOutput& out, const std::string& path);
 // Flushes what was written and puts it in place: 0, 1297 or 1308. The
 // temporary file is gone afterwards either way.
@@ -63,6 +71,12 @@ void SyncFolderOf(const std::string& path);
 // Whether two paths name the same file (the same inode, or when either does
 // not exist, the same absolute path without regard to case).
 bool SameFile(const std::string& a, const std::string& b);
+
+// For a target that is a store in use: takes its lock (*fd; -1 when there
+// is none to take, or this process holds it). 0, 1299 or 1480. The unlock
+// bumps the store's change counter when the file was replaced.
+int LockOutputTarget(const std::string& target, int* fd);
+void UnlockOutputTarget(int fd, bool changed);
 
 // Fault injection for tests: the number of outputs that may still be finished
 // before one fails as a full disk (-1: no limit).

@@ -43,14 +43,13 @@ void SleepMs(int ms) {
   ::nanosleep(&t, nullptr);
 }
 
-// Opens (creating) the lock file and waits for the exclusive lock.
-int TakeLock(int* fdOut) {
-  std::string path = LockPath();
+// Opens (creating) the lock file at `path` and waits for the exclusive lock:
+// 0, FMSG_OPEN_FAILED (FileOsError says why) or STORE_BUSY.
+int TakeLock(const std::string& path, int* fdOut) {
   for (int waited = 0, pause = 1;;) {
     int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
       SetFileOsError(errno);
-      SetStoreMessagePath(path);
       return FMSG_OPEN_FAILED;
     }
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -59,12 +58,10 @@ int TakeLock(int* fdOut) {
         // refusing, because two writers would lose each other's changes.
         SetFileOsError(errno);
         ::close(fd);
-        SetStoreMessagePath(path);
         return FMSG_OPEN_FAILED;
       }
       if (waited >= StoreLockTimeoutMs) {
         ::close(fd);
-        SetStoreMessagePath(StorePath());
         return STORE_BUSY;
       }
       SleepMs(pause);
@@ -81,6 +78,16 @@ int TakeLock(int* fdOut) {
     }
     ::close(fd);
   }
+}
+
+uint64_t BumpCounter(int fd) {
+  uint64_t v = ReadCounter(fd) + 1;
+  unsigned char raw[8];
+  for (int i = 0; i < 8; ++i) raw[i] = static_cast<unsigned char>(v >> (8 * i));
+  // Only a hint of change: the file's own identity still tells a reader if
+  // this write is lost in a crash.
+  if (::pwrite(fd, raw, sizeof raw, 0) != static_cast<ssize_t>(sizeof raw)) return 0;
+  return v;
 }
 
 }  // namespace
@@ -110,13 +117,23 @@ StoreStamp ReadStoreStamp(int fd) {
 
 uint64_t BumpStoreCounter() {
   if (gLockFd < 0) return 0;  // a store that could not be locked is not written either
-  uint64_t v = ReadCounter(gLockFd) + 1;
-  unsigned char raw[8];
-  for (int i = 0; i < 8; ++i) raw[i] = static_cast<unsigned char>(v >> (8 * i));
-  // Only a hint of change: the file's own identity still tells a reader if
-  // this write is lost in a crash.
-  if (::pwrite(gLockFd, raw, sizeof raw, 0) != static_cast<ssize_t>(sizeof raw)) return 0;
-  return v;
+  return BumpCounter(gLockFd);
+}
+
+int LockOutputTarget(const std::string& target, int* fd) {
+  *fd = -1;
+  std::string path = target + ".lock";
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return 0;  // no store in use there
+  // This process's own store operation holds that lock already.
+  if (gLockFd >= 0 && SameFile(path, LockPath())) return 0;
+  return TakeLock(path, fd);
+}
+
+void UnlockOutputTarget(int fd, bool changed) {
+  if (fd < 0) return;
+  if (changed) BumpCounter(fd);
+  ::close(fd);
 }
 
 int AcquireStoreLock(StoreUi* ui) {
@@ -125,7 +142,10 @@ int AcquireStoreLock(StoreUi* ui) {
     return 0;
   }
   int fd = -1;
-  if (int rc = TakeLock(&fd)) return rc;
+  if (int rc = TakeLock(LockPath(), &fd)) {
+    SetStoreMessagePath(rc == STORE_BUSY ? StorePath() : LockPath());
+    return rc;
+  }
   gLockFd = fd;
   gLockDepth = 1;
   // Under the lock no writer is at work: a temporary file of the store is

@@ -16,6 +16,7 @@
 
 #include "file/fileformat.h"
 #include "file/filewrite.h"
+#include "file/presetfile.h"
 #include "file/store.h"
 #include "file/storefile.h"
 #include "main/preset.h"
@@ -312,17 +313,30 @@ TEST_F(SharedStore, ALockHeldTooLongIsReported) {
   Bytes before = ReadBytes(Path());
   StoreLockTimeoutMs = 150;
   EXPECT_EQ(DeletePreset(0, nullptr, false), STORE_BUSY);
-  StoreLockTimeoutMs = 10000;
   EXPECT_EQ(FormatMsg(STORE_BUSY, {StoreMessagePath()}),
             "The file '" + Path() + "' is being changed by another copy of Sonavel. Please try again in a moment.");
   EXPECT_EQ(ReadBytes(Path()), before);
   EXPECT_FALSE(Program[0].Deleted);
+  // A whole file written over the store (build, new, convert to its path)
+  // waits for the same lock.
+  Preset p{};
+  MakeNamed(p, "whole");
+  EXPECT_EQ(WriteExportFile(Path(), &p, 1), STORE_BUSY);
+  EXPECT_EQ(ReadBytes(Path()), before);
+  StoreLockTimeoutMs = 10000;
   ASSERT_EQ(write(release[1], &c, 1), 1);
   int status = 0;
   waitpid(pid, &status, 0);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(DeletePreset(0, nullptr, false), 0);
   EXPECT_EQ(StoredNames(), (std::vector<std::string>{"b"}));
+  // ... and counts as a change, so that a process holding the store reads
+  // it again even when the new file looks like the old one.
+  Bytes counter = ReadBytes(Path() + ".lock");
+  ASSERT_EQ(WriteExportFile(Path(), &p, 1), 0);
+  FreePreset(p);
+  EXPECT_NE(ReadBytes(Path() + ".lock"), counter);
+  EXPECT_EQ(StoredNames(), (std::vector<std::string>{"whole"}));
 }
 
 // A long-lived process refreshes: what it holds unchanged or edited stays,
