@@ -47,10 +47,18 @@ int ReadRecordList(const std::string& path, std::vector<PresetFixed>* list) {
 
 int LoadPresetAt(const std::string& path, int index, const std::string& name, Preset& p, bool* notFound) {
   *notFound = false;
+  // The list and the preset come from one open file: a file replaced between
+  // two opens (a store another process changed) would give the preset that
+  // the new file holds at the list's place.
+  ByteDev dev;
+  if (int rc = OpenPresetFile(dev, path.c_str(), DEV_OPEN_READ, -1, nullptr)) return rc;
   std::vector<PresetFixed> list;
-  if (int rc = ReadRecordList(path, &list)) return rc;
+  WalkHooks hooks;
+  hooks.Ctx = &list;
+  hooks.Entry = ListEntry;
+  int rc = WalkPresetList(dev, hooks, nullptr);
   int ordinal = -1, live = 0;
-  for (int i = 0; i < static_cast<int>(list.size()); ++i) {
+  for (int i = 0; !rc && i < static_cast<int>(list.size()); ++i) {
     if (list[static_cast<size_t>(i)].Deleted) continue;
     const char* n = list[static_cast<size_t>(i)].Name;
     if ((index >= 0 && i == index) || (index < 0 && (name == n || name == TextToUtf8(n)))) {
@@ -59,14 +67,9 @@ int LoadPresetAt(const std::string& path, int index, const std::string& name, Pr
     }
     ++live;
   }
-  if (ordinal < 0) {
-    *notFound = true;
-    return 0;
-  }
-  ByteDev dev;
-  if (int rc = OpenPresetFile(dev, path.c_str(), DEV_OPEN_READ, -1, nullptr)) return rc;
   Pick pick{ordinal, &p, false};
-  int rc = ReadPresetFile(dev, PickSink, &pick);
+  if (!rc && ordinal >= 0)
+    rc = DevSeek(dev, 0, SEEK_SET) == 0 ? ReadPresetFile(dev, PickSink, &pick) : FMSG_READ_FAILED;
   DevClose(dev);
   if (rc) {
     FreePreset(p);
