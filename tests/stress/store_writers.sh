@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Starts six sonavel-cli writers on one store at once, ROUNDS times: two adds,
 # an import that also overwrites a preset, a delete, an add that saves over a
-# preset, and a compaction. After each round the store must load, every record
-# read, nothing be lost or doubled, and each command's exit status and message
-# be true of the store.
+# preset, and a compaction; and a reader of the store file beside them. After
+# each round the store must load, every record read, nothing be lost or
+# doubled, and each command's exit status and message be true of the store.
 #
 #   tests/stress/store_writers.sh [ROUNDS]     (default 200)
 #   SONAVEL_CLI=path/to/sonavel-cli
@@ -52,14 +52,21 @@ for r in $(seq 1 "$ROUNDS"); do
   p5=$!
   "$CLI" store --dir "$d" add "$WORK/r.add1.json" </dev/null >"$WORK/r.6.out" 2>&1 &
   p6=$!
+  # A reader of the store file among them: it shows the preset it names.
+  "$CLI" show "$d/Presets.tvk" --name "$over" --json </dev/null >"$WORK/r.7.out" 2>&1 &
+  p7=$!
   k=0
-  for p in $p1 $p2 $p3 $p4 $p5 $p6; do
+  for p in $p1 $p2 $p3 $p4 $p5 $p6 $p7; do
     k=$((k + 1))
     if ! wait "$p"; then
       failed=$((failed + 1))
       echo "round $r: writer $k failed: $(cat "$WORK/r.$k.out")"
     fi
   done
+  if ! grep -qx " \"Name\": \"$over\"," "$WORK/r.7.out"; then
+    untrue=$((untrue + 1))
+    echo "round $r: the reader of $over showed: $(head -c 200 "$WORK/r.7.out")"
+  fi
   # The import's summary is its success message: four presets, all there.
   if [ "$(cat "$WORK/r.2.out")" != "4 presets were successfully imported." ]; then
     untrue=$((untrue + 1))
