@@ -4,13 +4,34 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "cli/cliutil.h"
 #include "cli/cmd_store.h"
+#include "data/bgprobe.h"
 #include "data/state.h"
 #include "file/store.h"
 #include "main/arith.h"
 #include "main/preset.h"
+#include "main/strtab.h"
+#include "main/text.h"
+
+namespace {
+
+void PrintNotice(void*, int, const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); }
+
+// A library background that is not here is told, and the preset plays
+// without it, as when the store reads a preset.
+void DropMissingBackground(Preset& p) {
+  if (p.data.Background >= AMBIX_NONE) return;
+  int rc = ProbeLibraryBackground(p.data.BackgroundFile, p.data.Background);
+  if (rc == 0) return;
+  std::string file = TextForLine({p.data.BackgroundFile, strnlen(p.data.BackgroundFile, NAMELEN)});
+  PrintNotice(nullptr, 0, FormatMsg(rc, {file, p.data.Background}));
+  p.data.Background = AMBIX_NONE;
+}
+
+}  // namespace
 
 void AddPresetSource(CLI::App* cmd, PresetSource& src) {
   cmd->add_option("FILE", src.File, "preset file");
@@ -30,7 +51,9 @@ int LoadPresetFromSource(const PresetSource& src, Preset& p) {
     if (int rc = OpenStoreForCli(src.StoreDir)) return ReportFileMessage(rc, StoreMessagePath());
     int i = src.Index >= 0 ? src.Index : FindPresetByName(src.Name);
     if (i < 0 || i >= NumPrograms || Program[i].Deleted) return ReportError("The store has no such preset.");
-    if (int rc = EnsureLoaded(i)) return ReportFileMessage(rc, StoreMessagePath());
+    StoreUi ui;
+    ui.Inform = PrintNotice;
+    if (int rc = EnsureLoaded(i, &ui)) return ReportFileMessage(rc, StoreMessagePath());
     CopyPreset(p, Program[i]);
     return EXIT_OK;
   }
@@ -44,6 +67,7 @@ int LoadPresetFromSource(const PresetSource& src, Preset& p) {
     FreePreset(p);
     return ReportError("The file '" + src.File + "' has no such preset.");
   }
+  DropMissingBackground(p);
   return EXIT_OK;
 }
 

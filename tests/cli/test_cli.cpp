@@ -287,6 +287,19 @@ TEST(Cli, AuthoringHelpAndJsonErrors) {
     EXPECT_NE(r.Err.find(c.Err), std::string::npos) << c.Json << ": " << r.Err;
     EXPECT_EQ(r.Err.find("json.exception"), std::string::npos) << r.Err;
   }
+  // ... and so it does, from a file or from the store, after the message.
+  std::string wav = Dir() + "cli_help.wav", store = Dir() + "cli_help_store";
+  ASSERT_EQ(Cli("store add " + out + " --dir " + store).Code, 0);
+  for (const std::string& from : {out + " --index 0", "--store " + store + " --name y"}) {
+    std::remove(wav.c_str());
+    CliRun r = Cli("render " + from + " --minutes 0.01 -o " + wav);
+    EXPECT_EQ(r.Code, 0) << from << ": " << r.Err;
+    EXPECT_NE(r.Err.find("The file 'Nowhere.dll' containing the background of this preset was not found.\n\nThe "
+                         "background is set to None.\n"),
+              std::string::npos)
+        << from << ": " << r.Err;
+    EXPECT_TRUE(Exists(wav)) << from;
+  }
 }
 
 // What went wrong is said: which file, and why it could not be opened;
