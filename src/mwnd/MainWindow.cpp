@@ -18,7 +18,9 @@
 #include "dialog/AboutDialog.h"
 #include "dialog/MessageBox.h"
 #include "dlggen/modal.h"
+#include "file/store.h"
 #include "main/strtab.h"
+#include "main/text.h"
 #include "mwnd/EngineLink.h"
 #include "mwnd/HelpWindow.h"
 #include "mwnd/PresetCombo.h"
@@ -161,6 +163,10 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
 MainWindow::~MainWindow() {
   TestPlayback::instance()->stop();
   TestPlayback::setHost(TestPlayback::Host());
+  if (StoreRefreshedCtx == this) {
+    StoreRefreshed = nullptr;
+    StoreRefreshedCtx = nullptr;
+  }
   if (Playing && Device) {
     // Destroyed without the stop having been confirmed.
     plat::WaveReset(Device);
@@ -259,6 +265,8 @@ void MainWindow::firstFill() {
     closeAtOnce(1);
     return;
   }
+  StoreRefreshedCtx = this;
+  StoreRefreshed = &MainWindow::storeRefreshed;
   List->presets()->fill();
   int pos = -1;
   if (Start.HasLoadName) {
@@ -387,7 +395,46 @@ void MainWindow::closeForSessionEnd() {
   QTimer::singleShot(0, this, [this] { close(); });
 }
 
-void MainWindow::changeEvent(QEvent* e) { QMainWindow::changeEvent(e); }
+void MainWindow::changeEvent(QEvent* e) {
+  QMainWindow::changeEvent(e);
+  // A command-line tool or another instance may have changed the store while
+  // this window was in the background.
+  if (e->type() == QEvent::ActivationChange && isActiveWindow() && Ready && ModalDepth == 0) {
+    StoreUi ui = storeUi();
+    RefreshStore(&ui, nullptr);
+  }
+}
+
+void MainWindow::storeRefreshed(void* ctx, bool rebuilt) {
+  auto* w = static_cast<MainWindow*>(ctx);
+  // Indexes built anew name other presets: the list, not yet refilled,
+  // still shows the selected one's name.
+  if (rebuilt && !w->RefillByName) {
+    w->RefillByName = true;
+    w->RefillName = w->List->currentText().toStdString();
+    if (!w->RefillName.empty() && w->RefillName[0] == ' ') w->RefillName.erase(0, 1);  // never saved
+  }
+  if (w->RefillQueued) return;
+  w->RefillQueued = true;
+  QTimer::singleShot(0, w, [w] {
+    w->RefillQueued = false;
+    int sel = SelProgram;
+    if (w->RefillByName) {
+      w->RefillByName = false;
+      sel = -1;
+      for (int i = 0; i < NumPrograms && sel < 0; ++i)
+        if (!Program[i].Deleted && TextForLine(Program[i].Name) == w->RefillName) sel = i;
+      if (IsNeverSaved(w->WaveOptChanged)) w->WaveOptChanged = WOC_NONE;  // a preset only in memory is gone
+    }
+    bool live = sel >= 0 && sel < NumPrograms && !Program[sel].Deleted;
+    w->refillList(live ? sel : -1);
+    // A preset not yet saved keeps the mark of its state.
+    if (IsNeverSaved(w->WaveOptChanged) && live) {
+      w->List->presets()->removeAt(w->currentPos());
+      w->List->selectQuietly(w->List->presets()->insert(" " + TextForLine(Program[SelProgram].Name), SelProgram));
+    }
+  });
+}
 
 // --- Notices of the audio thread ----------------------------------------------------
 

@@ -80,6 +80,12 @@ class MainWindow : public QMainWindow {
   void layoutCentral();
   void selectEntry(int pos);
   void refillList(int selectIndex);
+  // Another process changed the store: the list follows once the command
+  // that found it out has finished.
+  static void storeRefreshed(void* ctx, bool rebuilt);
+  bool RefillQueued = false;
+  bool RefillByName = false;
+  std::string RefillName;
   int currentPos() const;
   std::string selectedName() const;
   bool refuseInSecondInstance();

@@ -16,6 +16,7 @@
 #include "main/arith.h"
 #include "main/preset.h"
 #include "main/strtab.h"
+#include "main/text.h"
 #include "mwnd/MainWindow.h"
 #include "mwnd/ProgressLine.h"
 #include "mwnd/hooks.h"
@@ -218,7 +219,8 @@ void MainWindow::cmdPlayWav() {
   req.SamplesPerSec = Cfg.Advanced.SamplesPerSec;
   req.Bits16 = Cfg.Advanced.Bits16 != 0;
   if (!PlayWavDialog::askPlayIntoWav(this, &req)) return;
-  QString file = FileDialog::saveFile(this, 252, 239, QString::fromUtf8(p.Name) + ".wav", QStringLiteral("wav"));
+  QString file =
+      FileDialog::saveFile(this, 252, 239, QString::fromStdString(TextToUtf8(p.Name)) + ".wav", QStringLiteral("wav"));
   if (file.isEmpty()) return;
   AdvancedOptions options = Cfg.Advanced;
   options.MemoryBlocks = 2;

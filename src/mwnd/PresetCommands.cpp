@@ -13,6 +13,7 @@
 #include "dialog/WarningBox.h"
 #include "main/preset.h"
 #include "main/strtab.h"
+#include "main/text.h"
 #include "mwnd/MainWindow.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/hooks.h"
@@ -24,7 +25,7 @@ namespace {
 constexpr int UI_SAVE = 1;
 
 // The list text of a preset: a never-saved one sorts first.
-std::string EntryText(const Preset& p, int state) { return (IsNeverSaved(state) ? " " : "") + std::string(p.Name); }
+std::string EntryText(const Preset& p, int state) { return (IsNeverSaved(state) ? " " : "") + TextForLine(p.Name); }
 
 void SetName(Preset& p, const std::string& name) {
   std::memset(p.Name, 0, sizeof p.Name);
@@ -51,7 +52,7 @@ void MainWindow::revertCurrent() {
     SetName(Program[SelProgram], NameBeforeRename);
     int pos = currentPos();
     List->presets()->removeAt(pos);
-    List->presets()->insert(NameBeforeRename, SelProgram);
+    List->presets()->insert(TextForLine(NameBeforeRename), SelProgram);
   }
   ReleasePreset(SelProgram);
 }
@@ -182,7 +183,7 @@ void MainWindow::cmdSave() {
   WaveOptChanged = WOC_NONE;
   if (relist) {
     List->presets()->removeAt(currentPos());
-    List->selectQuietly(List->presets()->insert(Program[SelProgram].Name, SelProgram));
+    List->selectQuietly(List->presets()->insert(TextForLine(Program[SelProgram].Name), SelProgram));
   }
   updateUi(UI_SAVE);
 }
@@ -191,9 +192,13 @@ void MainWindow::cmdSaveAs() {
   if (refuseInSecondInstance()) return;
   int cur = SelProgram;
   int state = WaveOptChanged;
-  QString typed = QString::fromUtf8(Program[cur].Name);
+  QString typed = QString::fromStdString(TextToUtf8(Program[cur].Name));
   if (!PresetNameDialog::askPresetName(this, &typed)) return;
   std::string name = typed.toUtf8().toStdString();
+  if (int why = CheckEnteredName(name)) {
+    MessageBox::show(this, why);
+    return;
+  }
   name.erase(0, name.find_first_not_of(' ') == std::string::npos ? name.size() : name.find_first_not_of(' '));
   if (name.empty() || ::strcasecmp(name.c_str(), GetStr(72)) == 0) {
     MessageBox::show(this, 1275);
@@ -325,8 +330,8 @@ void MainWindow::cmdExport() {
     showStoreError(rc);
     return;
   }
-  QString file =
-      FileDialog::saveFile(this, 252, 251, QString::fromUtf8(Program[SelProgram].Name) + ".tvk", QStringLiteral("tvk"));
+  QString file = FileDialog::saveFile(
+      this, 252, 251, QString::fromStdString(TextToUtf8(Program[SelProgram].Name)) + ".tvk", QStringLiteral("tvk"));
   if (file.isEmpty()) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   int rc = ExportPreset(SelProgram, file.toStdString());

@@ -6,6 +6,7 @@
 
 #include "main/model.h"
 #include "main/startup.h"
+#include "main/text.h"
 
 bool ListLess(const std::string& a, const std::string& b) {
   size_t n = std::min(a.size(), b.size());
@@ -22,7 +23,7 @@ void FillPresetList(PresetList& l) {
   l.Entries.clear();
   l.Entries.reserve(static_cast<size_t>(NumPrograms));
   for (int i = 0; i < NumPrograms; ++i)
-    if (!Program[i].Deleted) l.Entries.push_back({Program[i].Name, i});
+    if (!Program[i].Deleted) l.Entries.push_back({TextForLine(Program[i].Name), i});
   std::stable_sort(l.Entries.begin(), l.Entries.end(),
                    [](const ListEntry& a, const ListEntry& b) { return ListLess(a.Text, b.Text); });
 }

@@ -29,6 +29,7 @@
 #include "main/preset.h"
 #include "main/presetedit.h"
 #include "main/strtab.h"
+#include "main/text.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
 #include "reg/settings.h"
@@ -195,10 +196,10 @@ bool GeneralPage::eventFilter(QObject* watched, QEvent* e) {
 
 void GeneralPage::fill() {
   const Preset& p = D->prg();
-  Name->setText(QString::fromUtf8(p.Name, int(strnlen(p.Name, NAMELEN))));
+  Name->setText(QString::fromStdString(TextToUtf8(std::string_view(p.Name, strnlen(p.Name, NAMELEN)))));
   {
     QSignalBlocker block(Description);
-    Description->setPlainText(QString::fromUtf8(p.Description ? p.Description : ""));
+    Description->setPlainText(QString::fromStdString(TextForBlock(p.Description ? p.Description : "")));
   }
   BuiltIn->setVisible(SetBuiltIns);
   BuiltIn->setEnabled(SetBuiltIns);

@@ -22,6 +22,7 @@
 #include "main/arith.h"
 #include "main/preset.h"
 #include "main/strtab.h"
+#include "main/text.h"
 #include "prgdlg/GeneralPage.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/TestPlayback.h"
@@ -348,18 +349,27 @@ void PresetOptionsDialog::accept() {
       if (!WarningBox::ask(this, 332, name, &Cfg.DoNotShowSegEndZeroWarning, false)) return;
     }
   }
+  // A name typed here goes into one-line listings; one kept from a file is
+  // left as it came.
+  if (General->nameEdit()->isModified()) {
+    if (int why = CheckEnteredName(General->nameEdit()->text().toStdString())) {
+      MessageBox::show(this, why);
+      Tabs->setCurrentIndex(0);
+      General->nameEdit()->setFocus(Qt::OtherFocusReason);
+      return;
+    }
+  }
   // Another preset of the same name.
-  const QString name = QString::fromUtf8(Prg.Name, int(strnlen(Prg.Name, NAMELEN)));
+  const std::string_view name(Prg.Name, strnlen(Prg.Name, NAMELEN));
   for (int i = 0; i < NumPrograms; ++i) {
     const Preset& other = Program[i];
-    if (i == Index || other.Deleted ||
-        QString::fromUtf8(other.Name, int(strnlen(other.Name, NAMELEN))).compare(name, Qt::CaseInsensitive) != 0)
+    if (i == Index || other.Deleted || !SameTextNoCase(std::string_view(other.Name, strnlen(other.Name, NAMELEN)), name))
       continue;
     if (other.BuiltIn) {
       MessageBox::show(this, 95);
       return;
     }
-    QString text = QString::fromStdString(FormatPrintf(GetStr(80), other.Name));
+    QString text = QString::fromStdString(FormatPrintf(GetStr(80), TextForLine(other.Name).c_str()));
     if (MessageBox::showText(this, text, MessageBox::YesNo, 0, MessageBox::Question) != MessageBox::AnsYes) return;
     if (int rc = DeletePreset(i, nullptr, false)) {
       MessageBox::show(this, rc, {StoreMessagePath(), 1000});

@@ -1,9 +1,13 @@
 // The preset commands and their rules: new, the editor's states, switching
 // with unsaved changes, save and save as with their refusals, delete,
 // export and import.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <cstring>
 
 #include "dialog/FileDialog.h"
 #include "dialog/MessageBox.h"
@@ -296,6 +300,54 @@ class Commands : public QObject {
     QCOMPARE(W->handOver(file), 0);
     QTRY_COMPARE(W->presetList()->currentText(), QString("Handed over"));
     QCOMPARE(MessageBox::lastText(), QString("1 preset was successfully imported."));
+  }
+  // Another process (a command-line tool, another copy of the program)
+  // changes the store while the window is in the background: on activation
+  // the list shows the store as it now is, names read by the text rule.
+  void anotherProcessesChangesAreListedOnActivation() {
+    Plan(2, "Mine");
+    W->actions().New->trigger();
+    W->actions().Save->trigger();
+    const int mine = SelProgram;
+    Choose(W, "BUILTIN: Study 1 (learning)");
+    const int study = SelProgram;
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    pid_t pid = fork();
+    if (pid == 0) {
+      // The child has its own lock and temporary file, as another program would.
+      int rc = EnsureLoaded(study);
+      Preset copy = Program[study];
+      std::memset(copy.Name, 0, sizeof copy.Name);
+      std::strcpy(copy.Name, "Caf\xe9 elsewhere");  // Windows-1252, as old files have it
+      if (!rc) rc = AddPreset(copy, nullptr, nullptr);
+      if (!rc) rc = DeletePreset(mine, nullptr, false);
+      if (!rc) rc = DeletePreset(study, nullptr, false);
+      _exit(rc ? 1 : 0);
+    }
+    QVERIFY(pid > 0);
+    int status = -1;
+    QCOMPARE(waitpid(pid, &status, 0), pid);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    QVERIFY(Entries(W).contains("Mine"));  // nothing is read while in the background
+    W->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(W));
+    QTRY_VERIFY(Entries(W).contains(QString::fromUtf8("Café elsewhere")));
+    QVERIFY(!Entries(W).contains("Mine"));
+    QVERIFY(!Entries(W).contains("BUILTIN: Study 1 (learning)"));
+    // The selected preset went: another is selected, and it is one that lives.
+    const int sel = W->presetList()->presetAt(W->presetList()->currentIndex());
+    QCOMPARE(sel, SelProgram);
+    QVERIFY(SelProgram >= 0 && !Program[SelProgram].Deleted);
+    // This process's next change keeps the other's.
+    MessageBox::setNextAnswer(MessageBox::AnsYes);
+    W->actions().Delete->trigger();
+    UnloadAllPresets();
+    QCOMPARE(LoadAllPresets(nullptr), 0);
+    QVERIFY(FindPresetByName("Caf\xe9 elsewhere") >= 0);
+    QCOMPARE(FindPresetByName("Mine"), -1);
   }
 };
 
