@@ -50,7 +50,7 @@ damage() {
       } elsif ($kind == 2) {     # a small field (count, flag) set to an edge value
         substr($b, int(rand($len)), 1) = chr((0, 1, 2, 10, 11, 25, 26, 100, 101, 176, 177, 255)[int(rand(12))]);
       } elsif ($kind == 3) {     # a name filled with arbitrary text
-        my $at = 141;  # the first record's name
+        my $at = 141;  # the name of the first record
         my @pick = (0x0A, 0x09, 0x0D, 0x1B, 0x80, 0x81, 0x9F, 0xC3, 0xA9, 0xE9, 0xF4, 0xFF, 0x41, 0x7F);
         my $n = 1 + int(rand(40));
         my $s = join("", map { chr($pick[int(rand(@pick))]) } 1 .. $n);
