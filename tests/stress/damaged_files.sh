@@ -79,7 +79,7 @@ for v in $(seq 1 "$VARIANTS"); do
       hangs=$((hangs + 1))
       echo "variant $v: hangs: $cmd"
       cp "$f" "$WORK/../damaged-hang-$v.tvk" 2>/dev/null
-    elif [ $rc -ge 128 ] || grep -qE 'Sanitizer|runtime error|terminate called|internal error' "$WORK/err"; then
+    elif [ $rc -ge 128 ] || grep -qE 'Sanitizer|runtime error|terminate called|Internal error' "$WORK/err"; then
       crashes=$((crashes + 1))
       echo "variant $v: exit $rc: $cmd: $(head -c 300 "$WORK/err")"
       cp "$f" "$WORK/../damaged-crash-$v.tvk" 2>/dev/null
