@@ -324,7 +324,7 @@ void RegisterPlayCommand(CLI::App& app) {
   AddPresetSource(r, a.Src);
   r->add_option("--device", a.Device, "ALSA PCM to play on (\"fake\": a silent real-time sink)");
   AddOutputFormat(r, a.Format, 8000);
-  r->add_option("--blocks", a.Blocks, "blocks queued on the device")->check(CLI::Range(2, MAXWAVEBLOCKS));
+  WholeNumber(r->add_option("--blocks", a.Blocks, "blocks queued on the device"), 2, MAXWAVEBLOCKS);
   r->add_flag("--immediate-pause,!--no-immediate-pause", a.ImmediatePause,
               "freezing takes effect at once by dropping the queued blocks (default on)");
   r->add_option("--delay", a.Delay, "wait this many minutes before playing");
@@ -332,8 +332,7 @@ void RegisterPlayCommand(CLI::App& app) {
   r->add_flag("--time-critical", a.TimeCritical, "real-time priority for the audio thread where permitted");
   r->add_flag("--stats", a.Stats, "print underruns and the worst block generation time at the end");
   // Soak runs: the loop that shows the statuses stalls like a busy window.
-  r->add_option("--stall-ms", a.StallMs, "sleep this long once a second in the loop (soak runs)")
-      ->check(CLI::Range(0, 900))
+  WholeNumber(r->add_option("--stall-ms", a.StallMs, "sleep this long once a second in the loop (soak runs)"), 0, 900)
       ->group("");
 }
 

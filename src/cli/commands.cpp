@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 
 #include <CLI/CLI.hpp>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "cli/cmd_play.h"
 #include "cli/cmd_store.h"
 #include "cli/jsonfile.h"
+#include "cli/playargs.h"
 #include "engine/startup.h"
 #include "file/fileformat.h"
 #include "file/filewalk.h"
@@ -33,7 +35,7 @@ struct Selection {
 };
 
 void AddSelection(CLI::App* cmd, Selection& sel) {
-  auto* idx = cmd->add_option("--index", sel.Index, "record index (as `list` shows it)")->check(CLI::NonNegativeNumber);
+  auto* idx = WholeNumber(cmd->add_option("--index", sel.Index, "record index (as `list` shows it)"), 0, INT_MAX);
   auto* name = cmd->add_option("--name", sel.Name, "preset name");
   idx->excludes(name);
   name->excludes(idx);

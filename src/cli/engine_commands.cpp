@@ -2,6 +2,8 @@
 #include <strings.h>
 
 #include <CLI/CLI.hpp>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 
@@ -103,12 +105,13 @@ void RegisterEngineCommands(CLI::App& app) {
   r->add_option("-o,--output", a.Out, "WAV file to write, - for standard output")->required();
   r->add_option("--minutes", a.Minutes, "length in minutes (default: the preset's length)");
   AddOutputFormat(r, a.Format, 10000);
-  r->add_option("--as-zero-level", a.ZeroLevel, "AudioStrobe zero level, percent")->check(CLI::Range(0, 100));
-  r->add_option("--as-max-level", a.MaxLevel, "AudioStrobe maximum level, percent")->check(CLI::Range(0, 100));
-  r->add_option("--as-waveform", a.Waveform, "AudioStrobe waveform (packed waveform value)");
-  r->add_option("--as-duty-cycle", a.Duty, "AudioStrobe duty cycle, percent")->check(CLI::Range(0, 100));
+  WholeNumber(r->add_option("--as-zero-level", a.ZeroLevel, "AudioStrobe zero level, percent"), 0, 100);
+  WholeNumber(r->add_option("--as-max-level", a.MaxLevel, "AudioStrobe maximum level, percent"), 0, 100);
+  WholeNumber(r->add_option("--as-waveform", a.Waveform, "AudioStrobe waveform (packed waveform value)"), INT32_MIN,
+              INT32_MAX);
+  WholeNumber(r->add_option("--as-duty-cycle", a.Duty, "AudioStrobe duty cycle, percent"), 0, 100);
   r->add_option("--background", a.Background, "a WAV file to play as the background instead of the preset's");
-  r->add_option("--seed", a.Seed, "seed of the noise generator (default: the time)")->check(CLI::NonNegativeNumber);
+  WholeNumber(r->add_option("--seed", a.Seed, "seed of the noise generator (default: the time)"), 0, LLONG_MAX);
 }
 
 int RunEngineCommands(CLI::App&) {

@@ -37,7 +37,7 @@ void AddPresetSource(CLI::App* cmd, PresetSource& src) {
   cmd->add_option("FILE", src.File, "preset file");
   src.Store =
       cmd->add_option("--store", src.StoreDir, "take the preset from the preset store (of folder DIR)")->expected(0, 1);
-  auto* idx = cmd->add_option("--index", src.Index, "record index")->check(CLI::NonNegativeNumber);
+  auto* idx = WholeNumber(cmd->add_option("--index", src.Index, "record index"), 0, INT_MAX);
   auto* name = cmd->add_option("--name", src.Name, "preset name");
   idx->excludes(name);
 }
@@ -69,6 +69,20 @@ int LoadPresetFromSource(const PresetSource& src, Preset& p) {
   }
   DropMissingBackground(p);
   return EXIT_OK;
+}
+
+CLI::Option* WholeNumber(CLI::Option* opt, long long lo, long long hi) {
+  return opt->check(CLI::Validator(
+      [lo, hi](std::string& text) -> std::string {
+        size_t digits = text.size() > 1 && text[0] == '-' ? 1 : 0;
+        if (digits == text.size() || text.find_first_not_of("0123456789", digits) != std::string::npos)
+          return "'" + text + "' is not a whole number.";
+        // More digits than any value in range cannot be read, nor is it in range.
+        long long v = text.size() - digits <= 18 ? std::stoll(text) : (digits ? LLONG_MIN : LLONG_MAX);
+        if (v < lo || v > hi) return "'" + text + "' is not in " + std::to_string(lo) + ".." + std::to_string(hi) + ".";
+        return "";
+      },
+      ""));
 }
 
 int32_t ParseMinutesOption(const std::string& text, int digits, const char* option, bool positive) {
@@ -105,9 +119,9 @@ int32_t ParseMinutesOption(const std::string& text, int digits, const char* opti
 }
 
 void AddOutputFormat(CLI::App* cmd, OutputFormat& f, int minRate) {
-  cmd->add_option("--rate", f.Rate, "samples per second")->check(CLI::Range(minRate, 100000));
-  cmd->add_option("--bits", f.Bits, "8 or 16 bits per sample")->check(CLI::IsMember({8, 16}));
-  cmd->add_option("--block-ms", f.BlockMs, "block length in milliseconds")->check(CLI::Range(10, 1000));
+  WholeNumber(cmd->add_option("--rate", f.Rate, "samples per second"), minRate, 100000);
+  WholeNumber(cmd->add_option("--bits", f.Bits, "8 or 16 bits per sample"), 8, 16)->check(CLI::IsMember({8, 16}));
+  WholeNumber(cmd->add_option("--block-ms", f.BlockMs, "block length in milliseconds"), 10, 1000);
   cmd->add_flag("--invert", f.Invert, "invert the sound");
   cmd->add_flag("--audiostrobe", f.Strobe, "include the AudioStrobe light signal");
 }

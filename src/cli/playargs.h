@@ -24,6 +24,10 @@ void AddPresetSource(CLI::App* cmd, PresetSource& src);
 // code after the reason has been printed.
 int LoadPresetFromSource(const PresetSource& src, Preset& p);
 
+// Refuses anything but a whole number in lo..hi on opt ("1e4", "0x1" and
+// "16.0" are not whole numbers), with the option's name and the reason.
+CLI::Option* WholeNumber(CLI::Option* opt, long long lo, long long hi);
+
 // Reads a number of minutes with at most `digits` decimals ('.' or ','),
 // the whole text and nothing else ("1:30", "1e9" and "0.5e1" are refused);
 // -1 after printing why not. `positive`: 0 is refused too.

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "file/fileformat.h"
@@ -204,9 +205,9 @@ TEST(Cli, ListShowsLivePresetsUnlessAll) {
   EXPECT_NE(fresh.Out.find("\t3\tBUILTIN: Creativity increase 2 (varying)\n"), std::string::npos) << fresh.Out;
 }
 
-// A number of minutes is read whole or refused, never read up to where it
-// stops making sense.
-TEST(Cli, MinutesAreReadWhole) {
+// A number is read whole or refused, never read up to where it stops making
+// sense.
+TEST(Cli, NumbersAreReadWhole) {
   std::string file = Dir() + "cli_minutes.tvk", wav = Dir() + "cli_minutes.wav";
   ASSERT_EQ(Cli("new -o " + file).Code, 0);
   struct Case {
@@ -232,6 +233,20 @@ TEST(Cli, MinutesAreReadWhole) {
   }
   CliRun ok = Cli("render " + file + " --index 0 --minutes 0,02 -o " + wav);
   EXPECT_EQ(ok.Code, 0) << ok.Err;
+  // Whole numbers: digits only, in range.
+  const std::pair<const char*, const char*> whole[] = {
+      {"--index 1e0", "--index: '1e0' is not a whole number.\n"},
+      {"--index 0x1", "--index: '0x1' is not a whole number.\n"},
+      {"--index 0 --rate 1e4", "--rate: '1e4' is not a whole number.\n"},
+      {"--index 0 --rate 500", "--rate: '500' is not in 10000..100000.\n"},
+      {"--index 0 --bits 16.0", "--bits: '16.0' is not a whole number.\n"},
+      {"--index 0 --seed 1.5", "--seed: '1.5' is not a whole number.\n"},
+  };
+  for (const auto& [args, message] : whole) {
+    CliRun r = Cli("render " + file + " " + args + " --minutes 0.01 -o " + wav);
+    EXPECT_EQ(r.Code, 2) << args;
+    EXPECT_NE(r.Err.find(message), std::string::npos) << args << ": " << r.Err;
+  }
 }
 
 // A question with no terminal to answer it says how to answer it, and the
