@@ -363,7 +363,8 @@ void PresetOptionsDialog::accept() {
   const std::string_view name(Prg.Name, strnlen(Prg.Name, NAMELEN));
   for (int i = 0; i < NumPrograms; ++i) {
     const Preset& other = Program[i];
-    if (i == Index || other.Deleted || !SameTextNoCase(std::string_view(other.Name, strnlen(other.Name, NAMELEN)), name))
+    if (i == Index || other.Deleted ||
+        !SameTextNoCase(std::string_view(other.Name, strnlen(other.Name, NAMELEN)), name))
       continue;
     if (other.BuiltIn) {
       MessageBox::show(this, 95);

@@ -4,7 +4,9 @@
 // accelerators, the colours, the test playback, the window's place, and a
 // preset no editor would make.
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -23,6 +25,7 @@
 #include "gui/guitest.h"
 #include "main/model.h"
 #include "main/preset.h"
+#include "main/strtab.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/hooks.h"
 #include "prgdlg/GeneralPage.h"
@@ -256,6 +259,17 @@ class EditorDialog : public QObject {
     QCOMPARE(W->presetList()->findText("Other", Qt::MatchExactly), -1);
     QVERIFY(Program[other].Deleted);
     QCOMPARE(W->presetList()->count(), builtIns + 1);
+    // A tab pasted into the name would break one-line listings: 1482, the dialog stays.
+    QGuiApplication::clipboard()->setText(QStringLiteral("Two\tcolumns"));
+    edit([](Dlg* d) {
+      d->generalPage()->nameEdit()->selectAll();
+      QTest::keySequence(d->generalPage()->nameEdit(), QKeySequence::Paste);
+      QCOMPARE(d->generalPage()->nameEdit()->text(), QStringLiteral("Two\tcolumns"));
+      WarningBox::setNextAnswer(WarningBox::Yes, false);
+      Click(d, "okButton");
+      QVERIFY(d->isVisible());
+      QCOMPARE(MessageBox::lastText(), QString::fromUtf8(GetStr(1482)));
+    });
   }
 
   void segmentsAndVoicesKeepTheirLimits() {
