@@ -1,5 +1,7 @@
 #include "assert/debugrec.h"
 
+#include <unistd.h>
+
 #include <bit>
 #include <chrono>
 #include <cstring>
@@ -7,7 +9,6 @@
 #include <mutex>
 #include <random>
 #include <string>
-#include <unistd.h>
 
 static_assert(std::endian::native == std::endian::little, "debug records are written as they lie in memory");
 
@@ -56,16 +57,30 @@ void SetDebugSources(const DebugSources& s) {
   gSources = s;
 }
 
-void AddDebugRecord(bool withPresets, const char* module, int line, const char* expr, int lastError,
-                    std::initializer_list<DebugPair> pairs) {
-  DebugSources src;
-  {
-    std::lock_guard<std::mutex> lock(gRingMutex);
-    if (gRunId == 0) gRunId = DrawRunId();
-    src = gSources;
-  }
+namespace {
+
+// Puts a record into the ring. The slot after the newest is always empty:
+// the oldest record goes.
+void Keep(std::string* rec) {
+  std::lock_guard<std::mutex> lock(gRingMutex);
+  delete gRing[gTop];
+  gRing[gTop] = rec;
+  gTop = (gTop + 1) % DEBUG_RING_SLOTS;
+  delete gRing[gTop];
+  gRing[gTop] = nullptr;
+}
+
+DebugSources TakeSources() {
+  std::lock_guard<std::mutex> lock(gRingMutex);
+  if (gRunId == 0) gRunId = DrawRunId();
+  return gSources;
+}
+
+DebugRecordHead MakeHead(const DebugSources& src, const char* module, int line, const char* expr, int lastError,
+                         std::initializer_list<DebugPair> pairs) {
   DebugRecordHead h;
   std::memset(&h, 0, sizeof h);
+  h.RunId = gRunId;
   FillTime(h.Time);
   h.Version[0] = 3;
   h.Version[1] = 1;
@@ -82,6 +97,23 @@ void AddDebugRecord(bool withPresets, const char* module, int line, const char* 
   CopyText(h.Module, sizeof h.Module, module);
   h.Line = line;
   if (src.State) src.State(&h);
+  return h;
+}
+
+}  // namespace
+
+DebugRecordHead MakeDebugHead(const char* module, int line, const char* expr, int lastError,
+                              std::initializer_list<DebugPair> pairs) {
+  DebugSources src = TakeSources();
+  return MakeHead(src, module, line, expr, lastError, pairs);
+}
+
+void AddRawDebugRecord(const std::string& record) { Keep(new std::string(record)); }
+
+void AddDebugRecord(bool withPresets, const char* module, int line, const char* expr, int lastError,
+                    std::initializer_list<DebugPair> pairs) {
+  DebugSources src = TakeSources();
+  DebugRecordHead h = MakeHead(src, module, line, expr, lastError, pairs);
   std::string selected, edited;
   if (withPresets && src.Images) src.Images(&selected, &edited);
   h.S1 = static_cast<int32_t>(selected.size());
@@ -96,15 +128,7 @@ void AddDebugRecord(bool withPresets, const char* module, int line, const char* 
   rec->append(selected);
   if (h.S2 > 0) rec->append(edited);
   rec->resize(static_cast<size_t>(DEBUG_RECORD_MIN + h.S1 + h.S2), '\0');
-
-  std::lock_guard<std::mutex> lock(gRingMutex);
-  std::memcpy(rec->data(), &gRunId, 4);
-  delete gRing[gTop];
-  gRing[gTop] = rec;
-  gTop = (gTop + 1) % DEBUG_RING_SLOTS;
-  // The slot after the newest is always empty: the oldest record goes.
-  delete gRing[gTop];
-  gRing[gTop] = nullptr;
+  Keep(rec);
 }
 
 int DebugRecordCount() {

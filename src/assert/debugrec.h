@@ -94,6 +94,13 @@ struct DebugPair {
 void AddDebugRecord(bool withPresets, const char* module, int line, const char* expr, int lastError,
                     std::initializer_list<DebugPair> pairs = {});
 
+// The head of a record made now, without presets: the run identifier, the
+// time, the version, the texts and the state. Any thread.
+DebugRecordHead MakeDebugHead(const char* module, int line, const char* expr, int lastError,
+                              std::initializer_list<DebugPair> pairs = {});
+// Adds a record made elsewhere (a crash of an earlier run) as it is.
+void AddRawDebugRecord(const std::string& record);
+
 // Number of kept records. Any thread.
 int DebugRecordCount();
 // Calls deliver with each kept record, newest first; a record delivered

@@ -71,10 +71,10 @@ TEST_F(DebugRecords, HeadBytesAndImageLengths) {
     size_t Len;
   };
   const Case cases[] = {
-      {"", "", 0, 0, 751},                          // nothing loaded
-      {"SELECTED", "SELECTED", 8, -1, 758},         // unchanged copy: left out
-      {"SELECTED", "EDITED!", 8, 7, 766},           // changed copy: both kept
-      {"SELECTED", "", 8, 0, 759},                  // no editor open
+      {"", "", 0, 0, 751},                   // nothing loaded
+      {"SELECTED", "SELECTED", 8, -1, 758},  // unchanged copy: left out
+      {"SELECTED", "EDITED!", 8, 7, 766},    // changed copy: both kept
+      {"SELECTED", "", 8, 0, 759},           // no editor open
   };
   for (const Case& c : cases) {
     gSelected = c.Sel;
@@ -224,8 +224,9 @@ class Server {
     }
     Heads.push_back(in.substr(0, headEnd));
     Bodies.push_back(in.substr(headEnd));
-    std::string out = "HTTP/1.0 " + std::to_string(Status) + " X\r\nContent-Type: text/plain\r\nContent-Length: " +
-                      std::to_string(Reply.size()) + "\r\n\r\n" + Reply;
+    std::string out = "HTTP/1.0 " + std::to_string(Status) +
+                      " X\r\nContent-Type: text/plain\r\nContent-Length: " + std::to_string(Reply.size()) + "\r\n\r\n" +
+                      Reply;
     ssize_t w = ::write(c, out.data(), out.size());
     (void)w;
     ::close(c);
