@@ -129,6 +129,10 @@ void LoadSettings(Settings& s, QSettings& st, bool (*directDraw)()) {
   QVariant dev = st.value("Device");
   if (dev.isValid() && dev.typeId() != QMetaType::QByteArray && !dev.toString().isEmpty())
     s.Device = dev.toString().toStdString();
+  QVariant server = st.value("ReportServer");
+  if (server.isValid() && server.typeId() != QMetaType::QByteArray && !server.toString().isEmpty())
+    s.ReportServer = server.toString().toStdString();
+  ReadInt(st, "ReportPort", &s.ReportPort);
   st.endGroup();
 }
 
@@ -150,6 +154,8 @@ bool SaveSettings(const Settings& s, const std::string* selected, QSettings& st)
   for (const AdvancedName& a : kAdvancedNames) st.setValue(a.Name, s.Advanced.*a.Field);
   st.setValue("CustColorTable", Bytes(s.CustColorTable, sizeof s.CustColorTable));
   st.setValue("Device", QString::fromStdString(s.Device));
+  st.setValue("ReportServer", QString::fromStdString(s.ReportServer));
+  st.setValue("ReportPort", s.ReportPort);
   st.endGroup();
   st.sync();
   return st.status() == QSettings::NoError;

@@ -15,6 +15,8 @@
 //   3/Advanced  the 19 advanced options             int32         options.h
 //   3/Advanced  CustColorTable                      64 bytes      16 colours
 //   3/Advanced  Device                              string        "default" (ALSA PCM for playback)
+//   3/Advanced  ReportServer                        string        "www.kelvadi.com" (debug data upload)
+//   3/Advanced  ReportPort                          int32         80
 //
 // Values are not range-checked when read: the dialogs that edit them do that.
 // Main thread only.
@@ -52,6 +54,8 @@ struct Settings {
   AdvancedOptions Advanced;
   uint32_t CustColorTable[16] = {};
   std::string Device = "default";
+  std::string ReportServer = "www.kelvadi.com";
+  int32_t ReportPort = 80;
 };
 
 // The values in effect before any setting is read. `directDraw` is the
