@@ -58,21 +58,15 @@ UploadResult PostRecord(Post& post, const std::string& rec) {
   curl_easy_cleanup(c);
 
   switch (rc) {
-    case CURLE_OK:
-      break;
+    case CURLE_OK: break;
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
-    case CURLE_COULDNT_CONNECT:
-      return {'q', rc};
-    case CURLE_SEND_ERROR:
-      return {'x', rc};
+    case CURLE_COULDNT_CONNECT: return {'q', rc};
+    case CURLE_SEND_ERROR: return {'x', rc};
     case CURLE_RECV_ERROR:
-    case CURLE_PARTIAL_FILE:
-      return status ? UploadResult{'{', rc} : UploadResult{'y', rc};
-    case CURLE_OPERATION_TIMEDOUT:
-      return status ? UploadResult{'{', rc} : UploadResult{'q', rc};
-    default:
-      return status ? UploadResult{'{', rc} : UploadResult{'x', rc};
+    case CURLE_PARTIAL_FILE: return status ? UploadResult{'{', rc} : UploadResult{'y', rc};
+    case CURLE_OPERATION_TIMEDOUT: return status ? UploadResult{'{', rc} : UploadResult{'q', rc};
+    default: return status ? UploadResult{'{', rc} : UploadResult{'x', rc};
   }
   if (status == 0) return {'y', 0};
   if (status != 200) return {'z', static_cast<int>(status)};
@@ -102,6 +96,7 @@ UploadResult SendDebugRecords(const std::string& host, int port) {
     post.Url = "http://" + host + ":" + std::to_string(port) + "/online/assert.php";
     if (DeliverDebugRecords(Deliver, &post) >= 0) r = post.Result;
   }
-  if (r.Code) AddDebugRecord(false, TVK_MODULE, __LINE__, "", r.Second, {{"ErrorCode", r.Code}, {"LastError", r.Second}});
+  if (r.Code)
+    AddDebugRecord(false, TVK_MODULE, __LINE__, "", r.Second, {{"ErrorCode", r.Code}, {"LastError", r.Second}});
   return r;
 }
