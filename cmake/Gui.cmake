@@ -18,7 +18,7 @@ foreach(m dlggen webstart dialog reg chart prgdlg mwnd)
 endforeach()
 # The hyperlink reports a failed launch through the message helper, and the
 # About box holds hyperlinks: the two libraries need each other.
-target_link_libraries(sonavel_dialog PUBLIC sonavel_dlggen sonavel_webstart)
+target_link_libraries(sonavel_dialog PUBLIC sonavel_dlggen sonavel_webstart sonavel_inet)
 target_link_libraries(sonavel_webstart PUBLIC sonavel_dialog)
 # The colour dialog keeps the custom colours in the settings.
 target_link_libraries(sonavel_dialog PUBLIC sonavel_reg)

@@ -436,6 +436,11 @@ void MainWindow::storeRefreshed(void* ctx, bool rebuilt) {
   });
 }
 
+void MainWindow::endProgram(int code) {
+  QuitCode = code;
+  closeForSessionEnd();
+}
+
 // --- Notices of the audio thread ----------------------------------------------------
 
 void MainWindow::playStatus(const PlayStatus& s) {

@@ -55,6 +55,9 @@ class MainWindow : public QMainWindow {
   // Closes as at the end of the session (no questions: unsaved changes are
   // dropped).
   void closeForSessionEnd();
+  // Ends the program with `code` (Exit Program of the internal error report):
+  // playback stops and the window closes as at the end of the session.
+  void endProgram(int code);
   // The program's exit code once the window has closed: 1 after a failed
   // start (the store could not be read, no audio thread).
   int quitCode() const { return QuitCode; }

@@ -14,11 +14,13 @@
 #include <csignal>
 #include <ctime>
 
+#include "assert/crash.h"
 #include "dialog/MessageBox.h"
 #include "dlggen/DynDialog.h"
 #include "engine/startup.h"
 #include "file/store.h"
 #include "main/startup.h"
+#include "mwnd/ErrorReport.h"
 #include "mwnd/HelpWindow.h"
 #include "mwnd/MainWindow.h"
 #include "platform/instance.h"
@@ -161,6 +163,15 @@ int RunProgram(int argc, char** argv) {
       window.setGeometry(place.X, place.Y, place.Width, place.Height);
     window.show();
 
+    // Failed checks open the report from now on; a crash of the last run
+    // is reported once the window shows.
+    InstallErrorReport(&window, [](QWidget* w, int code) { static_cast<MainWindow*>(w)->endProgram(code); });
+    std::string crashFolder = CrashFolder();
+    std::string crashSummary;
+    if (TakeCrashRecord(crashFolder, &crashSummary))
+      QTimer::singleShot(0, &window, [crashSummary] { ShowErrorReport(QString::fromUtf8(crashSummary.c_str())); });
+    InstallCrashHandlers(crashFolder);
+
     WatchSessionEnd(&window);
     if (first) ServeHandOver(server, &window);
 
@@ -174,6 +185,7 @@ int RunProgram(int argc, char** argv) {
 
     rc = app.exec();
     if (window.quitCode()) rc = window.quitCode();
+    UninstallErrorReport();
   }
   plat::ReleaseInstance(server);
   EngineShutdown();

@@ -35,24 +35,22 @@ void Crash(int how) {
       *p = 1;
       break;
     }
-    case SIGABRT:
-      std::abort();
+    case SIGABRT: std::abort();
     case 0:
       // On a thread of its own: the test framework catches around the body.
       std::thread([] { throw std::runtime_error("nobody catches this"); }).join();
       break;
-    default:
-      ::raise(how);
+    default: ::raise(how);
   }
 }
 
 TEST(Crash, EachFaultLeavesARecordForTheNextStart) {
   struct Case {
-    int How;       // what the child does (0: throws)
-    int DiesBy;    // the signal that ends it
-    int32_t Value; // "signal" in the record
+    int How;        // what the child does (0: throws)
+    int DiesBy;     // the signal that ends it
+    int32_t Value;  // "signal" in the record
   };
-  const Case cases[] = {{SIGSEGV, SIGSEGV, SIGSEGV}, {SIGBUS, SIGBUS, SIGBUS}, {SIGFPE, SIGFPE, SIGFPE},
+  const Case cases[] = {{SIGSEGV, SIGSEGV, SIGSEGV}, {SIGBUS, SIGBUS, SIGBUS},    {SIGFPE, SIGFPE, SIGFPE},
                         {SIGILL, SIGILL, SIGILL},    {SIGABRT, SIGABRT, SIGABRT}, {0, SIGABRT, 0}};
   auto dir = std::filesystem::temp_directory_path() / ("sonavel-crash-" + std::to_string(::getpid()));
   std::filesystem::remove_all(dir);

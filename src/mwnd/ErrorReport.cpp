@@ -1,0 +1,102 @@
+// The internal error report: reporter, state of the debug records, dialog.
+#include "mwnd/ErrorReport.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QThread>
+#include <atomic>
+#include <cstring>
+
+#include "assert/check.h"
+#include "assert/debugrec.h"
+#include "dialog/InternalErrorDialog.h"
+#include "file/filewrite.h"
+#include "main/model.h"
+#include "mwnd/Startup.h"
+#include "reg/settings.h"
+
+namespace {
+
+std::atomic<bool> gGuard{false};
+QPointer<QWidget> gOwner;
+void (*gExit)(QWidget*, int) = nullptr;
+CheckReporter gPrevious = nullptr;
+
+// Copied without locks: the values are words the GUI thread writes, and a
+// torn read only blurs a debug record.
+void FillState(DebugRecordHead* h) {
+  h->SelProgram = SelProgram;
+  h->NumPrograms = NumPrograms;
+  h->DirectDraw = SmoothFlashingAvailable() ? 1 : 0;
+  static_assert(sizeof Cfg.Advanced <= sizeof h->Options);
+  std::memcpy(h->Options, &Cfg.Advanced, sizeof Cfg.Advanced);
+  h->VisualMode[0] = Cfg.VisualOutput;
+  h->VisualMode[1] = Cfg.VisualOptions.NumColors;
+  static_assert(sizeof Cfg.VisualOptions == sizeof h->VisOpt);
+  std::memcpy(h->VisOpt, &Cfg.VisualOptions, sizeof h->VisOpt);
+}
+
+void FillImages(std::string* selected, std::string*) {
+  if (SelProgram < 0 || SelProgram >= NumPrograms || !Program[SelProgram].Loaded) return;
+  const unsigned char* image = nullptr;
+  if (SerialisePreset(Program[SelProgram], &image) != 0 || !image) return;
+  selected->assign(reinterpret_cast<const char*>(image), Program[SelProgram].RecordSize);
+}
+
+void ShowNow(const QString& summary) {
+  int r;
+  {
+    InternalErrorDialog d(gOwner, summary);
+    r = d.run();
+  }
+  gGuard = false;
+  if (r == InternalErrorDialog::ExitProgram) {
+    if (gExit)
+      gExit(gOwner, 2);
+    else
+      QCoreApplication::exit(2);
+  }
+}
+
+void Reporter(const CheckFailure& f) {
+  bool idle = false;
+  if (!gGuard.compare_exchange_strong(idle, true)) return;
+  QCoreApplication* app = QCoreApplication::instance();
+  bool gui = app && QThread::currentThread() == app->thread();
+  AddDebugRecord(gui, f.Module, f.Line, f.Expr, f.Err, {{f.VarName, f.Value}});
+  char buf[512];
+  FormatCheckSummary(f, buf, sizeof buf);
+  QString summary = QString::fromUtf8(buf);
+  if (gui)
+    ShowNow(summary);
+  else if (app)
+    QMetaObject::invokeMethod(app, [summary] { ShowNow(summary); }, Qt::QueuedConnection);
+  else
+    gGuard = false;
+}
+
+}  // namespace
+
+void InstallErrorReport(QWidget* owner, void (*exitProgram)(QWidget*, int)) {
+  gOwner = owner;
+  gExit = exitProgram;
+  InternalErrorDialog::setServer(Cfg.ReportServer, Cfg.ReportPort);
+  SetDebugSources({FillState, FillImages});
+  CheckReporter prev = SetCheckReporter(Reporter);
+  if (prev != Reporter) gPrevious = prev;
+}
+
+void UninstallErrorReport() {
+  SetCheckReporter(gPrevious);
+  gPrevious = nullptr;
+  SetDebugSources({});
+  gOwner = nullptr;
+}
+
+void ShowErrorReport(const QString& summary) {
+  bool idle = false;
+  if (!gGuard.compare_exchange_strong(idle, true)) return;
+  ShowNow(summary);
+}
+
+bool ErrorReportActive() { return gGuard.load(); }
