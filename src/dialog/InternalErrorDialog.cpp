@@ -25,7 +25,7 @@ void InternalErrorDialog::setServer(const std::string& host, int port) {
 }
 
 InternalErrorDialog::InternalErrorDialog(QWidget* owner, const QString& summary)
-    : DynDialog(owner, QSize(268, 112), QString()) {
+    : DynDialog(owner, QSize(290, 140), QString()) {
   setObjectName(QStringLiteral("internalErrorDialog"));
   setWindowTitle(tr("Internal error was detected"));
   DynLayout* l = dynLayout();
@@ -33,30 +33,32 @@ InternalErrorDialog::InternalErrorDialog(QWidget* owner, const QString& summary)
                            "Via Internet button if you have an Internet connection open."),
                         this);
   t1->setWordWrap(true);
-  l->addControl(t1, 7, 7, 1007, 18);
+  l->addControl(t1, 7, 7, 1007, 26);
   auto* t2 = new QLabel(tr("If you do not have an Internet connection, click the Save As File button to save the data "
                            "to a file, and send that file by e-mail to %1.")
                             .arg(QString::fromUtf8(SONAVEL_SUPPORT_MAIL)),
                         this);
   t2->setWordWrap(true);
-  l->addControl(t2, 7, 27, 1007, 18);
+  l->addControl(t2, 7, 35, 1007, 26);
   Summary = new QPlainTextEdit(summary, this);
   Summary->setObjectName(QStringLiteral("summaryEdit"));
   Summary->setReadOnly(true);
   Summary->setAccessibleName(tr("Error summary"));
-  l->addControl(Summary, 7, 48, 1007, 950);
+  l->addControl(Summary, 7, 64, 1007, 934);
 
   struct B {
     const char* Name;
     QString Text;
     int X;
   };
-  const B buttons[] = {{"sendButton", tr("&Send Via Internet"), 7},   {"saveButton", tr("Save As &File"), 66},
-                       {"cancelButton", tr("&Cancel"), 115},          {"exitButton", tr("&Exit Program"), 164},
-                       {"aboutButton", tr("&About"), 213}};
+  const B buttons[] = {{"sendButton", tr("&Send Via Internet"), 7},
+                       {"saveButton", tr("Save As &File"), 72},
+                       {"cancelButton", tr("&Cancel"), 125},
+                       {"exitButton", tr("&Exit Program"), 178},
+                       {"aboutButton", tr("&About"), 231}};
   QPushButton* made[5];
   for (int i = 0; i < 5; ++i) {
-    made[i] = addButton(buttons[i].Text, buttons[i].X, 1003, i == 0 ? 56 : 46, 14);
+    made[i] = addButton(buttons[i].Text, buttons[i].X, 1003, i == 0 ? 62 : 50, 14);
     made[i]->setObjectName(QString::fromLatin1(buttons[i].Name));
   }
   made[0]->setDefault(true);

@@ -70,7 +70,8 @@ void Reporter(const CheckFailure& f) {
   if (gui)
     ShowNow(summary);
   else if (app)
-    QMetaObject::invokeMethod(app, [summary] { ShowNow(summary); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [summary] { ShowNow(summary); }, Qt::QueuedConnection);
   else
     gGuard = false;
 }
