@@ -5,29 +5,23 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 #include "assert/debugrec.h"
+#include "platform/filesync.h"
 
 namespace {
 
-struct Writer {
-  int Fd;
-  int Err;
-};
-
-bool WriteRecord(const std::string& rec, void* ctx) {
-  auto* w = static_cast<Writer*>(ctx);
+// 0, or the errno of the failing write (ENOSPC when nothing more went).
+int WriteAll(int fd, const std::string& bytes) {
   size_t done = 0;
-  while (done < rec.size()) {
-    ssize_t n = ::write(w->Fd, rec.data() + done, rec.size() - done);
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      w->Err = n < 0 ? errno : ENOSPC;
-      return false;
-    }
+    if (n <= 0) return n < 0 ? errno : ENOSPC;
     done += static_cast<size_t>(n);
   }
-  return true;
+  return 0;
 }
 
 }  // namespace
@@ -46,12 +40,27 @@ BugFileResult SaveDebugRecords(const std::string& path) {
     AddDebugRecord(false, TVK_MODULE, 95, "", err);
     return {1450, err};
   }
-  Writer w{fd, 0};
-  int stopped = DeliverDebugRecords(WriteRecord, &w);
-  // A full device may only say so when the data reaches it.
-  if (stopped < 0 && ::fsync(fd) != 0 && errno != EINVAL && errno != EROFS) w.Err = errno;
-  if (::close(fd) != 0 && stopped < 0 && !w.Err) w.Err = errno;
-  if (stopped < 0 && !w.Err) return {0, 0};
-  AddDebugRecord(false, TVK_MODULE, 142, "", w.Err, {{"error", w.Err}, {"i", stopped}, {"TopData", DebugRingTop()}});
-  return {1451, w.Err};
+  std::vector<KeptDebugRecord> kept = KeptDebugRecords();
+  int err = 0;
+  int stopped = -1;
+  for (const KeptDebugRecord& r : kept) {
+    if ((err = WriteAll(fd, r.Bytes)) != 0) {
+      stopped = r.Slot;
+      break;
+    }
+  }
+  // A full device may only say so when the data reaches it: the records
+  // stay kept until the file is known written, so the user can try again
+  // or send them instead. (Devices that cannot sync, /dev/null, are fine.)
+  if (!err) {
+    err = plat::SyncFile(fd);
+    if (err == EINVAL || err == EROFS) err = 0;
+  }
+  if (::close(fd) != 0 && !err) err = errno;
+  if (!err) {
+    for (const KeptDebugRecord& r : kept) ReleaseDebugRecord(r);
+    return {0, 0};
+  }
+  AddDebugRecord(false, TVK_MODULE, 142, "", err, {{"error", err}, {"i", stopped}, {"TopData", DebugRingTop()}});
+  return {1451, err};
 }

@@ -13,7 +13,7 @@ struct BugFileResult {
   int Err;      // errno of the failing call
 };
 
-// Writes every kept record to `path`, freeing each once written. A failure
-// adds a record of its own (without presets) and leaves the unwritten
-// records kept.
+// Writes every kept record to `path` and frees them once the file is known
+// written (synced and closed). A failure keeps every record and adds one of
+// its own (without presets).
 BugFileResult SaveDebugRecords(const std::string& path);

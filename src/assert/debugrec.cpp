@@ -15,8 +15,13 @@ static_assert(std::endian::native == std::endian::little, "debug records are wri
 namespace {
 
 std::mutex gRingMutex;
-std::string* gRing[DEBUG_RING_SLOTS] = {};
+struct Slot {
+  std::string* Rec;
+  uint64_t Serial;
+};
+Slot gRing[DEBUG_RING_SLOTS] = {};
 int gTop = 0;
+uint64_t gSerial = 0;
 int32_t gRunId = 0;
 DebugSources gSources;
 
@@ -63,11 +68,11 @@ namespace {
 // the oldest record goes.
 void Keep(std::string* rec) {
   std::lock_guard<std::mutex> lock(gRingMutex);
-  delete gRing[gTop];
-  gRing[gTop] = rec;
+  delete gRing[gTop].Rec;
+  gRing[gTop] = {rec, ++gSerial};
   gTop = (gTop + 1) % DEBUG_RING_SLOTS;
-  delete gRing[gTop];
-  gRing[gTop] = nullptr;
+  delete gRing[gTop].Rec;
+  gRing[gTop] = {};
 }
 
 DebugSources TakeSources() {
@@ -134,7 +139,7 @@ void AddDebugRecord(bool withPresets, const char* module, int line, const char* 
 int DebugRecordCount() {
   std::lock_guard<std::mutex> lock(gRingMutex);
   int n = 0;
-  for (auto* r : gRing) n += r != nullptr;
+  for (const Slot& s : gRing) n += s.Rec != nullptr;
   return n;
 }
 
@@ -143,24 +148,31 @@ int DebugRingTop() {
   return gTop;
 }
 
-int DeliverDebugRecords(bool (*deliver)(const std::string& record, void* ctx), void* ctx) {
+std::vector<KeptDebugRecord> KeptDebugRecords() {
   std::lock_guard<std::mutex> lock(gRingMutex);
+  std::vector<KeptDebugRecord> kept;
   int slot = gTop;
   for (int n = 0; n < DEBUG_RING_SLOTS; ++n) {
     slot = slot == 0 ? DEBUG_RING_SLOTS - 1 : slot - 1;
-    if (!gRing[slot]) continue;
-    if (!deliver(*gRing[slot], ctx)) return slot;
-    delete gRing[slot];
-    gRing[slot] = nullptr;
+    if (gRing[slot].Rec) kept.push_back({slot, gRing[slot].Serial, *gRing[slot].Rec});
   }
-  return -1;
+  return kept;
+}
+
+void ReleaseDebugRecord(const KeptDebugRecord& r) {
+  std::lock_guard<std::mutex> lock(gRingMutex);
+  if (r.Slot < 0 || r.Slot >= DEBUG_RING_SLOTS) return;
+  Slot& s = gRing[r.Slot];
+  if (!s.Rec || s.Serial != r.Serial) return;
+  delete s.Rec;
+  s = {};
 }
 
 void ClearDebugRecords() {
   std::lock_guard<std::mutex> lock(gRingMutex);
-  for (auto*& r : gRing) {
-    delete r;
-    r = nullptr;
+  for (Slot& s : gRing) {
+    delete s.Rec;
+    s = {};
   }
   gTop = 0;
 }

@@ -41,6 +41,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 struct DebugRecordHead {
   int32_t RunId;
@@ -103,12 +104,19 @@ void AddRawDebugRecord(const std::string& record);
 
 // Number of kept records. Any thread.
 int DebugRecordCount();
-// Calls deliver with each kept record, newest first; a record delivered
-// (deliver returns true) is freed, and the first false stops the walk.
-// Returns the slot reached when the walk stopped, or -1 when every record was
-// delivered. The ring stays locked during the walk: deliver must not add
-// records. Any thread.
-int DeliverDebugRecords(bool (*deliver)(const std::string& record, void* ctx), void* ctx);
+
+// A copy of a kept record, delivered (sent or saved) outside the ring's lock
+// so that a slow network or disk never holds up a thread adding a record.
+struct KeptDebugRecord {
+  int Slot;         // its slot in the ring (the "i" of a failed save)
+  uint64_t Serial;  // tells the record from a later one in the same slot
+  std::string Bytes;
+};
+// The kept records, newest first. Any thread.
+std::vector<KeptDebugRecord> KeptDebugRecords();
+// Frees the kept record `r` is a copy of, once it has been delivered; nothing
+// when the ring has dropped it meanwhile. Any thread.
+void ReleaseDebugRecord(const KeptDebugRecord& r);
 // The ring's next slot (TopData). Any thread.
 int DebugRingTop();
 // Drops every record (tests).

@@ -78,12 +78,6 @@ UploadResult PostRecord(Post& post, const std::string& rec) {
   return {0, 0};
 }
 
-bool Deliver(const std::string& rec, void* ctx) {
-  auto* post = static_cast<Post*>(ctx);
-  post->Result = PostRecord(*post, rec);
-  return post->Result.Code == 0;
-}
-
 }  // namespace
 
 UploadResult SendDebugRecords(const std::string& host, int port) {
@@ -94,7 +88,13 @@ UploadResult SendDebugRecords(const std::string& host, int port) {
   } else {
     Post post;
     post.Url = "http://" + host + ":" + std::to_string(port) + "/online/assert.php";
-    if (DeliverDebugRecords(Deliver, &post) >= 0) r = post.Result;
+    // Each record received is freed at once: a later failure leaves only
+    // the unsent ones to try again.
+    for (const KeptDebugRecord& rec : KeptDebugRecords()) {
+      r = PostRecord(post, rec.Bytes);
+      if (r.Code) break;
+      ReleaseDebugRecord(rec);
+    }
   }
   if (r.Code)
     AddDebugRecord(false, TVK_MODULE, __LINE__, "", r.Second, {{"ErrorCode", r.Code}, {"LastError", r.Second}});

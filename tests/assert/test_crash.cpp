@@ -16,11 +16,6 @@
 
 namespace {
 
-bool Collect(const std::string& rec, void* ctx) {
-  static_cast<std::vector<std::string>*>(ctx)->push_back(rec);
-  return true;
-}
-
 int32_t Word(const std::string& r, size_t off) {
   int32_t v;
   std::memcpy(&v, r.data() + off, 4);
@@ -73,10 +68,9 @@ TEST(Crash, EachFaultLeavesARecordForTheNextStart) {
     ASSERT_TRUE(TakeCrashRecord(dir.string(), &summary)) << c.How;
     EXPECT_FALSE(std::filesystem::exists(dir / "crash.tvd"));
     EXPECT_NE(summary.find("main 3.1.12: 1361"), std::string::npos) << summary;
-    std::vector<std::string> recs;
-    DeliverDebugRecords(Collect, &recs);
+    std::vector<KeptDebugRecord> recs = KeptDebugRecords();
     ASSERT_EQ(recs.size(), 1u);
-    const std::string& r = recs[0];
+    const std::string& r = recs[0].Bytes;
     EXPECT_EQ(r.size(), 751u);
     EXPECT_NE(Word(r, 0), 0);  // the crashed run's identifier
     EXPECT_EQ(Word(r, 20), 3);

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include "assert/bugfile.h"
 #include "assert/debugrec.h"
 #include "inet/upload.h"
+#include "platform/filesync.h"
 
 namespace {
 
@@ -40,11 +42,6 @@ int32_t Word(const std::string& r, size_t off) {
   return v;
 }
 
-bool Collect(const std::string& rec, void* ctx) {
-  static_cast<std::vector<std::string>*>(ctx)->push_back(rec);
-  return true;
-}
-
 class DebugRecords : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -59,7 +56,10 @@ class DebugRecords : public ::testing::Test {
   }
   std::vector<std::string> Take() {
     std::vector<std::string> v;
-    DeliverDebugRecords(Collect, &v);
+    for (const KeptDebugRecord& r : KeptDebugRecords()) {
+      v.push_back(r.Bytes);
+      ReleaseDebugRecord(r);
+    }
     return v;
   }
 };
@@ -134,6 +134,17 @@ TEST_F(DebugRecords, RingKeepsTheNewest99) {
   EXPECT_EQ(DebugRecordCount(), 0);
 }
 
+// A record delivered while the ring went round once must not free the
+// newer record that took its slot.
+TEST_F(DebugRecords, ReleaseFreesOnlyTheRecordCopied) {
+  AddDebugRecord(false, "m", 1, "", 0);
+  std::vector<KeptDebugRecord> kept = KeptDebugRecords();
+  ASSERT_EQ(kept.size(), 1u);
+  for (int i = 0; i < DEBUG_RING_SLOTS; ++i) AddDebugRecord(false, "m", 2, "", 0);
+  ReleaseDebugRecord(kept[0]);
+  EXPECT_EQ(DebugRecordCount(), 99);
+}
+
 TEST_F(DebugRecords, BugFileHoldsTheRecordsNewestFirst) {
   auto dir = std::filesystem::temp_directory_path() / ("sonavel-bug-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
@@ -176,6 +187,32 @@ TEST_F(DebugRecords, BugFileFailuresKeepTheRecords) {
     EXPECT_EQ(Word(recs[0], 404), c.LineAdded);
     EXPECT_EQ(Word(recs[1], 404), 1);
   }
+}
+
+// The data of a full device may be refused only when it is synced: the
+// records written before must still be there to save again or send.
+TEST_F(DebugRecords, BugFileSyncFailureKeepsTheRecords) {
+  auto dir = std::filesystem::temp_directory_path() / ("sonavel-bugsync-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::string path = (dir / "Bug.tvd").string();
+  for (int i = 0; i < 3; ++i) AddDebugRecord(false, "m", i, "", 0);
+  plat::SetSyncFileFailure(ENOSPC);
+  BugFileResult r = SaveDebugRecords(path);
+  plat::SetSyncFileFailure(0);
+  EXPECT_EQ(r.Message, 1451);
+  EXPECT_EQ(r.Err, ENOSPC);
+  EXPECT_EQ(DebugRecordCount(), 4);  // the three and the failure's own
+
+  // Saved again once the device has room: every record, the failure's first.
+  r = SaveDebugRecords(path);
+  EXPECT_EQ(r.Message, 0);
+  EXPECT_EQ(DebugRecordCount(), 0);
+  std::ifstream in(path, std::ios::binary);
+  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(all.size(), 4u * 751u);
+  EXPECT_EQ(Word(all, 404), 142);
+  EXPECT_EQ(Word(all, 3 * 751 + 404), 0);
+  std::filesystem::remove_all(dir);
 }
 
 // A report server on the loopback address: answers each request with the

@@ -25,14 +25,12 @@
 
 namespace {
 
-bool Collect(const std::string& rec, void* ctx) {
-  static_cast<std::vector<std::string>*>(ctx)->push_back(rec);
-  return true;
-}
-
 std::vector<std::string> TakeRecords() {
   std::vector<std::string> v;
-  DeliverDebugRecords(Collect, &v);
+  for (const KeptDebugRecord& r : KeptDebugRecords()) {
+    v.push_back(r.Bytes);
+    ReleaseDebugRecord(r);
+  }
   return v;
 }
 
