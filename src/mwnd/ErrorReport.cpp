@@ -13,6 +13,7 @@
 #include "file/filewrite.h"
 #include "main/model.h"
 #include "mwnd/Startup.h"
+#include "prgdlg/PresetOptionsDialog.h"
 #include "reg/settings.h"
 
 namespace {
@@ -36,11 +37,16 @@ void FillState(DebugRecordHead* h) {
   std::memcpy(h->VisOpt, &Cfg.VisualOptions, sizeof h->VisOpt);
 }
 
-void FillImages(std::string* selected, std::string*) {
-  if (SelProgram < 0 || SelProgram >= NumPrograms || !Program[SelProgram].Loaded) return;
+// The selected preset and the editor's copy as the preset file holds them.
+// The serialiser's buffer is the GUI thread's: called there only.
+void FillImages(std::string* selected, std::string* edited) {
   const unsigned char* image = nullptr;
-  if (SerialisePreset(Program[SelProgram], &image) != 0 || !image) return;
-  selected->assign(reinterpret_cast<const char*>(image), Program[SelProgram].RecordSize);
+  if (SelProgram >= 0 && SelProgram < NumPrograms && Program[SelProgram].Loaded &&
+      SerialisePreset(Program[SelProgram], &image) == 0 && image)
+    selected->assign(reinterpret_cast<const char*>(image), static_cast<size_t>(Program[SelProgram].RecordSize));
+  Preset* copy = PresetOptionsDialog::openCopy();
+  if (copy && copy->data.NumSegments != 0 && SerialisePreset(*copy, &image) == 0 && image)
+    edited->assign(reinterpret_cast<const char*>(image), static_cast<size_t>(copy->RecordSize));
 }
 
 void ShowNow(const QString& summary) {

@@ -37,6 +37,9 @@ struct LastState {
 };
 LastState gLast;
 
+// The open dialog's working copy, for the internal error report.
+Preset* gOpenCopy = nullptr;
+
 const char* const kTabNames[6] = {
     QT_TRANSLATE_NOOP("PresetOptionsDialog", "General"),  QT_TRANSLATE_NOOP("PresetOptionsDialog", "Sound"),
     QT_TRANSLATE_NOOP("PresetOptionsDialog", "Waveform"), QT_TRANSLATE_NOOP("PresetOptionsDialog", "Background"),
@@ -71,6 +74,7 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
     Prg.data.NumSegments = 1;
     DeleteSegment(Prg, 0, rules(), &sel);
   }
+  gOpenCopy = &Prg;
   checkEasyChoices();
   if (keepSelection) {
     CurSegment = std::clamp(gLast.Segment, 0, Prg.data.NumSegments - 1);
@@ -138,10 +142,13 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
 }
 
 PresetOptionsDialog::~PresetOptionsDialog() {
+  if (gOpenCopy == &Prg) gOpenCopy = nullptr;
   qApp->removeEventFilter(this);
   ParamDef[PN_BGPARAM] = SavedBackgroundRow;
   FreePreset(Prg);
 }
+
+Preset* PresetOptionsDialog::openCopy() { return gOpenCopy; }
 
 int PresetOptionsDialog::presetOptions(QWidget* owner, int index, bool* renamed) {
   *renamed = false;

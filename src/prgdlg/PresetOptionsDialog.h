@@ -34,6 +34,9 @@ class PresetOptionsDialog : public DynDialog {
   // PresetOptions: runs the dialog; 0 cancelled, 1 OK without a change, 2 OK
   // with a change (*renamed when the name changed). The main window's hook.
   static int presetOptions(QWidget* owner, int index, bool* renamed);
+  // The working copy of the open dialog, null when none is open: the
+  // internal error report records it beside the selected preset.
+  static Preset* openCopy();
 
   // --- The editor's state ---------------------------------------------------
   Preset& prg() { return Prg; }

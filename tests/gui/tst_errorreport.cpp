@@ -22,6 +22,7 @@
 #include "gui/guitest.h"
 #include "main/model.h"
 #include "mwnd/ErrorReport.h"
+#include "prgdlg/PresetOptionsDialog.h"
 
 namespace {
 
@@ -119,6 +120,38 @@ class ErrorReportTest : public QObject {
     QCOMPARE(Word(recs[0], 740), 0);  // no preset images off the GUI thread
     QCOMPARE(W->quitCode(), 0);
     QVERIFY(W->isVisible());
+  }
+
+  void editorsCopyIsRecordedBesideTheSelectedPreset() {
+    QCOMPARE(EnsureLoaded(SelProgram), 0);
+    auto failAndTake = [] {
+      gui::OnDialog<InternalErrorDialog>([](InternalErrorDialog* d) {
+        QTest::mouseClick(d->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
+      });
+      FailOnce(3);
+      auto recs = TakeRecords();
+      return recs.size() == 1 ? recs[0] : std::string();
+    };
+    std::string r;
+    {
+      PresetOptionsDialog editor(W, SelProgram, false);
+      // An unchanged copy is left out.
+      r = failAndTake();
+      QVERIFY(Word(r, 740) > 0);
+      QCOMPARE(Word(r, 744), -1);
+      QCOMPARE(r.size(), size_t(750 + Word(r, 740)));
+      // A changed one is kept after the selected preset.
+      editor.prg().data.Segment[0].Length += 100;
+      r = failAndTake();
+      const int32_t s1 = Word(r, 740), s2 = Word(r, 744);
+      QCOMPARE(s2, s1);
+      QCOMPARE(r.size(), size_t(751 + s1 + s2));
+      QVERIFY(r.compare(748, size_t(s1), r, size_t(748 + s1), size_t(s2)) != 0);
+    }
+    // No editor open: no second image.
+    r = failAndTake();
+    QVERIFY(Word(r, 740) > 0);
+    QCOMPARE(Word(r, 744), 0);
   }
 
   void saveAndSendFromTheDialog() {
