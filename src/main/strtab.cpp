@@ -273,6 +273,10 @@ constexpr StrEntry kStrings[] = {
     {1449, "Unable to send the debug data via Internet (error code %1!d!/%2!d!)."},
     {1450, "Unable to create file '%1'."},
     {1451, "Unable to write to file '%1'. The disk may be full or write-protected."},
+    {1460, "The screen will now flash in the colours of this preset, several times a second.\n\nFlashing light "
+           "can trigger seizures in people with photosensitive epilepsy. Do not use it if you or anyone in your "
+           "family has had a seizure or epilepsy, and stop at once if you feel unwell or dizzy or your vision "
+           "changes.\n\nTo stop the flashing at once, press Esc or choose Stop.\n\nStart the flashing now?"},
     {1480, "The file '%1' is being changed by another copy of Sonavel. Please try again in a moment."},
     {1481, "The file '%1' could not be compacted. Its presets are used as they are."},
     {1482, "The entered name is not valid. The name may not contain line breaks, tabs or other control characters."},

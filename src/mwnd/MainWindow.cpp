@@ -22,6 +22,7 @@
 #include "main/strtab.h"
 #include "main/text.h"
 #include "mwnd/EngineLink.h"
+#include "mwnd/Flashing.h"
 #include "mwnd/HelpWindow.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/ProgressLine.h"
@@ -161,6 +162,7 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
 }
 
 MainWindow::~MainWindow() {
+  StopFlashing();  // its surfaces are this window's
   TestPlayback::instance()->stop();
   TestPlayback::setHost(TestPlayback::Host());
   if (StoreRefreshedCtx == this) {
@@ -183,6 +185,13 @@ void MainWindow::layoutCentral() {
   Status->setGeometry(4, 6, 640, StatusLines * LineHeight);
   QRect c = Central->geometry();
   Progress->setGeometry(c.x(), c.bottom() + 1 - progressHeight, c.width(), progressHeight);
+  QWidget* flash = FlashingSurface();
+  if (flash && flash->parentWidget() == Central) flash->setGeometry(flashArea());
+}
+
+QRect MainWindow::flashArea() const {
+  int top = Status->isVisible() ? Status->geometry().bottom() + 1 : 0;
+  return QRect(0, top, Central->width(), std::max(Central->height() - top, 0));
 }
 
 void MainWindow::resizeEvent(QResizeEvent* e) {

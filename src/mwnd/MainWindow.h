@@ -69,6 +69,15 @@ class MainWindow : public QMainWindow {
   void playEnded();
   void playStopped(plat::WaveDevice* dev);
 
+  // The screen flashing's view of the window: the mode, the toolbar it
+  // hides over the full screen, the area it fills in a window mode (the
+  // central area below the status text) and the Stop command.
+  int visualMode() const { return VisualMode; }
+  QToolBar* toolBar() const { return Tools; }
+  QWidget* centralArea() const { return Central; }
+  QRect flashArea() const;
+  void stopPlaying() { cmdStop(); }
+
  protected:
   void closeEvent(QCloseEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;

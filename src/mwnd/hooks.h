@@ -7,6 +7,7 @@
 #pragma once
 #include "dialog/VisualColorDialog.h"
 #include "main/model.h"
+#include "mwnd/Flashing.h"
 #include "prgdlg/PresetOptionsDialog.h"
 
 class QWidget;
@@ -23,8 +24,8 @@ struct GuiHooks {
   void (*ConfigWizard)(QWidget* owner) = nullptr;
   // Screen flashing with a playback in a flashing mode: 0 started, a
   // message id, or -1 when it cannot start for a reason not worth a message.
-  int (*StartVisual)(QWidget* window, const VisOpt& colours) = nullptr;
-  void (*StopVisual)() = nullptr;
+  int (*StartVisual)(QWidget* window, const VisOpt& colours) = StartFlashing;
+  void (*StopVisual)() = StopFlashing;
 };
 
 extern GuiHooks Hooks;

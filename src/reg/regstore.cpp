@@ -79,6 +79,7 @@ constexpr FlagName kFlags[] = {
     {"DoNotShowGlobalVisOptWarning", &Settings::DoNotShowGlobalVisOptWarning},
     {"DoNotShowSegEndZeroWarning", &Settings::DoNotShowSegEndZeroWarning},
     {"DoNotShowVisualLeftRightWarning", &Settings::DoNotShowVisualLeftRightWarning},
+    {"DoNotShowFlashingWarning", &Settings::DoNotShowFlashingWarning},
 };
 
 void ReadPlacement(QSettings& st, const PlacementNames& n, Placement* p) {

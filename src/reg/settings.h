@@ -7,7 +7,7 @@
 //   3           SelectedPreset                      string        "BUILTIN: Relaxation 1 (general)"
 //   3           ShowParams                          int32         1
 //   3           VisualOutput                        int32         0 (0, 1, 10, 11, 12)
-//   3           DoNotShow...Warning (six flags)     int32         0
+//   3           DoNotShow...Warning (seven flags)   int32         0
 //   3           SetBuiltIns                         int32         0 (read only)
 //   3           VisualOptions                       184 bytes     two colours, blue and green
 //   3/Windows   MainX, OptionsX, ModulationX        int32         CW_USEDEFAULT (0x80000000)
@@ -48,6 +48,7 @@ struct Settings {
   int32_t DoNotShowGlobalVisOptWarning = 0;
   int32_t DoNotShowSegEndZeroWarning = 0;
   int32_t DoNotShowVisualLeftRightWarning = 0;
+  int32_t DoNotShowFlashingWarning = 0;  // the seizure warning before flashing
   int32_t SetBuiltIns = 0;
   VisOpt VisualOptions{};
   Placement Main, Options, Modulation;

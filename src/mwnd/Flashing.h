@@ -1,0 +1,33 @@
+// Screen flashing in the desktop program: the colours of the playing preset
+// at the visual frequency, in the main window's area below its controls
+// (modes 10 and 11, 11 also on top) or over the whole screen the main
+// window is on (mode 12, a frameless window on top; the main window's menu
+// and toolbar are hidden meanwhile). The flashing thread (visual/) decides
+// what to show and when; it hands each colour to the GUI thread, which
+// fills the surface.
+//
+// The first flashing start of a run warns about photosensitive seizures
+// (1460, "DoNotShowFlashingWarning"); Esc on the full screen stops the
+// playback.
+//
+// Main thread only.
+#pragma once
+#include <QWidget>
+
+#include "main/model.h"
+
+class MainWindow;
+
+// The hooks of the main window (Hooks.StartVisual, Hooks.StopVisual): 0
+// when the flashing started; -1 when it did not (no colours: 1322 shown;
+// the warning declined), the playback going on without it.
+int StartFlashing(QWidget* window, const VisOpt& colours);
+void StopFlashing();
+
+// The surface that shows the flashing (for tests): the area of the main
+// window or the full-screen window; null when none flashes.
+QWidget* FlashingSurface();
+// The colour index and level drawn last.
+void FlashingShown(int* colour, int* level);
+// Makes the next flashing start warn again, as in a new run (tests).
+void ForgetFlashingWarning();

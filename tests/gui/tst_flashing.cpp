@@ -1,0 +1,172 @@
+// Screen flashing from the main window: the window's area and the full
+// screen in the colours of the colour options, the warning before the
+// first flashing of a run, no colours (1322), Esc on the full screen, and
+// the switch to AudioStrobe dropping the queued sound once.
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QToolBar>
+#include <cstring>
+#include <memory>
+
+#include "dialog/MessageBox.h"
+#include "dialog/WarningBox.h"
+#include "file/store.h"
+#include "gui/guitest.h"
+#include "main/model.h"
+#include "mwnd/Flashing.h"
+#include "mwnd/hooks.h"
+#include "reg/settings.h"
+
+namespace {
+
+constexpr uint32_t kRed = 0x000000FF, kBlue = 0x00FF0000;  // 0x00BBGGRR
+
+// The editor gives the preset a 10 Hz flashing at full brightness.
+int FlashingEditor(QWidget*, int index, bool* renamed) {
+  Preset& p = Program[index];
+  for (int s = 0; s < p.data.NumSegments; ++s) {
+    Param* params = SegParams(p, s);
+    for (int pid : {int(PID_VISFREQ), PID_VISFREQ + 1, int(PID_VISBRIGHT), PID_VISBRIGHT + 1}) {
+      Param& q = params[pid];
+      for (int n = 0; n < q.NumNodes; ++n) q.Node[n].Value = 10000;  // 10 Hz; 100 %
+      q.EasySel = 0;
+      q.Tracking = 0;
+    }
+  }
+  std::strcpy(p.Name, "Flashing");
+  *renamed = true;
+  return 2;
+}
+
+bool IsOneOf(const QColor& c, std::initializer_list<uint32_t> colours) {
+  for (uint32_t rgb : colours)
+    if (c == QColor(int(rgb & 0xFF), int(rgb >> 8 & 0xFF), int(rgb >> 16 & 0xFF))) return true;
+  return false;
+}
+
+}  // namespace
+
+class FlashingTest : public QObject {
+  Q_OBJECT
+  MainWindow* W = nullptr;
+  std::unique_ptr<gui::FakeDevice> Dev;
+
+  void openWithFlashingPreset(int mode, int colours = 2) {
+    Dev = std::make_unique<gui::FakeDevice>();
+    W = gui::OpenMainWindow();
+    Hooks.PresetEditor = FlashingEditor;
+    W->actions().New->trigger();
+    W->actions().Save->trigger();
+    Cfg.VisualOptions.Override = 1;
+    Cfg.VisualOptions.NumColors = static_cast<uint8_t>(colours);
+    Cfg.VisualOptions.Colors[0] = kRed;
+    Cfg.VisualOptions.Colors[1] = kBlue;
+    QAction* a = mode == VISUAL_FULLSCREEN ? W->actions().VisFullScreen : W->actions().VisWindow;
+    a->trigger();
+  }
+  void advance(int steps) {
+    for (int i = 0; i < steps; ++i) {
+      plat::FakeAdvance(Dev->Fake, 2205);
+      QTest::qWait(10);
+    }
+  }
+
+ private Q_SLOTS:
+  void init() {
+    gui::FreshStore();
+    gui::TakeCheckFailures();
+    ForgetFlashingWarning();
+    MessageBox::clearShown();
+  }
+  void cleanup() {
+    if (W && W->waveOptChanged()) MessageBox::setNextAnswer(MessageBox::AnsNo);
+    gui::CloseMainWindow(W);
+    Dev.reset();
+    Hooks = GuiHooks();
+    QCOMPARE(gui::TakeCheckFailures(), QStringList());
+  }
+
+  void windowAreaCyclesTheColoursAfterOneWarning() {
+    openWithFlashingPreset(VISUAL_WINDOW);
+    int warned = WarningBox::shownCount();
+    WarningBox::setNextAnswer(WarningBox::Yes, false);
+    W->actions().Play->trigger();
+    QVERIFY(W->playing());
+    QCOMPARE(WarningBox::shownCount(), warned + 1);
+    QWidget* area = FlashingSurface();
+    QVERIFY(area);
+    QCOMPARE(area->objectName(), QString("flashArea"));
+    QCOMPARE(area->parentWidget(), W->centralArea());
+    QCOMPARE(area->geometry(), W->flashArea());
+    QVERIFY(!area->geometry().intersects(W->statusText()->geometry()));
+    // Both colours show, at full brightness, within a second of 10 Hz.
+    bool seen[2] = {false, false};
+    for (int i = 0; i < 100 && !(seen[0] && seen[1]); ++i) {
+      advance(1);
+      int colour, level;
+      FlashingShown(&colour, &level);
+      if (colour < 2 && level == 0) seen[colour] = true;
+    }
+    QVERIFY(seen[0] && seen[1]);
+    QVERIFY(IsOneOf(area->grab().toImage().pixelColor(area->width() / 2, area->height() / 2), {kRed, kBlue}));
+
+    W->actions().Stop->trigger();
+    QTRY_VERIFY(!W->playing() || (advance(1), false));
+    QVERIFY(!FlashingSurface());
+    // Once a run: the next start does not ask again.
+    W->actions().Play->trigger();
+    QVERIFY(FlashingSurface());
+    QCOMPARE(WarningBox::shownCount(), warned + 1);
+  }
+
+  void fullScreenHidesTheMenuAndEscStops() {
+    openWithFlashingPreset(VISUAL_FULLSCREEN);
+    WarningBox::setNextAnswer(WarningBox::Yes, false);
+    W->actions().Play->trigger();
+    QWidget* screen = FlashingSurface();
+    QVERIFY(screen && screen->isWindow() && screen->isVisible());
+    QCOMPARE(screen->objectName(), QString("flashScreen"));
+    QCOMPARE(screen->geometry(), W->screen()->geometry());
+    QVERIFY(!W->menuBar()->isVisible() && !W->toolBar()->isVisible());
+    QTest::keyClick(screen, Qt::Key_Escape);
+    QTRY_VERIFY(!W->playing() || (advance(1), false));
+    QVERIFY(!FlashingSurface());
+    QVERIFY(W->menuBar()->isVisible() && W->toolBar()->isVisible());
+  }
+
+  void declinedOrColourlessFlashingPlaysWithoutIt_data() {
+    QTest::addColumn<int>("colours");
+    QTest::newRow("no colours") << 0;  // 1322, and no warning first
+    QTest::newRow("warning declined") << 2;
+  }
+  void declinedOrColourlessFlashingPlaysWithoutIt() {
+    QFETCH(int, colours);
+    openWithFlashingPreset(VISUAL_WINDOW, colours);
+    int warned = WarningBox::shownCount();
+    if (colours) WarningBox::setNextAnswer(WarningBox::No, false);
+    W->actions().Play->trigger();
+    QVERIFY(W->playing());
+    QVERIFY(!FlashingSurface());
+    QVERIFY(W->actions().VisNone->isChecked());
+    QCOMPARE(MessageBox::lastText().startsWith("This preset does not contain any visual color options."), colours == 0);
+    QCOMPARE(WarningBox::shownCount(), warned + (colours ? 1 : 0));
+  }
+
+  void switchToAudioStrobeDropsTheQueuedSoundOnce() {
+    openWithFlashingPreset(VISUAL_WINDOW);
+    WarningBox::setNextAnswer(WarningBox::Yes, false);
+    W->actions().Play->trigger();
+    advance(5);
+    int resets = plat::FakeResets(Dev->Fake);
+    W->actions().VisAudioStrobe->trigger();
+    QVERIFY(!FlashingSurface());
+    QCOMPARE(plat::FakeResets(Dev->Fake), resets + 1);
+    W->actions().VisWindow->trigger();  // and back: a screen mode again
+    QVERIFY(FlashingSurface());
+    QCOMPARE(plat::FakeResets(Dev->Fake), resets + 2);
+  }
+};
+
+GUI_TEST(FlashingTest);
+#include "tst_flashing.moc"
