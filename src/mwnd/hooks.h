@@ -5,6 +5,7 @@
 //
 // Main thread only.
 #pragma once
+#include "dialog/AdvancedDialog.h"
 #include "dialog/VisualColorDialog.h"
 #include "main/model.h"
 #include "prgdlg/PresetOptionsDialog.h"
@@ -16,7 +17,7 @@ struct GuiHooks {
   // EditorResult (main/presetedit.h) and sets *renamed when the name changed.
   int (*PresetEditor)(QWidget* owner, int index, bool* renamed) = PresetOptions;
   // Advanced Options (1010); true on OK.
-  bool (*AdvancedOptions)(QWidget* owner) = nullptr;
+  bool (*AdvancedOptions)(QWidget* owner) = AdvancedOptionsBox;
   // Visual Color Options (1023) on a colour record; true on OK.
   bool (*VisualColorOptions)(QWidget* owner, VisOpt* record) = ::VisualColorOptions;
   // Configuration Wizard (1024).
