@@ -1,12 +1,15 @@
 // The option dialogs: Advanced Options (the memory estimate, the order of
 // its refusals, what OK stores, the test tone through ALSA's file plugin,
-// the notice while playing).
+// the notice while playing) and the colour picker of Visual Color Options
+// with the custom colours kept in the settings.
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <cmath>
@@ -15,6 +18,7 @@
 
 #include "dialog/AdvancedDialog.h"
 #include "dialog/MessageBox.h"
+#include "dialog/VisualColorDialog.h"
 #include "gui/guitest.h"
 #include "main/strtab.h"
 #include "mwnd/hooks.h"
@@ -235,6 +239,31 @@ class OptionsDialogs : public QObject {
     W->actions().Advanced->trigger();
     QCOMPARE(MessageBox::lastText(),
              QString("NOTE: Changes to advanced options take effect only after restarting current playback."));
+  }
+
+  void colorPickerKeepsTheCustomColors() {
+    // Custom colours come from the settings (red in the low byte) and go
+    // back there; the picked colour replaces the selected one.
+    Cfg.CustColorTable[0] = 0x00336699;
+    VisOpt own{};
+    gui::OnDialog<VisualColorDialog>([](VisualColorDialog* d) {
+      d->colorList()->setCurrentRow(1);
+      gui::OnModal([](QWidget* w) {
+        auto* picker = qobject_cast<QColorDialog*>(w);
+        QVERIFY(picker);
+        QCOMPARE(picker->currentColor(), QColor(0, 255, 0));  // starts at the colour
+        QCOMPARE(QColorDialog::customColor(0), QColor(0x99, 0x66, 0x33));
+        QColorDialog::setCustomColor(5, QColor(1, 2, 3));
+        picker->setCurrentColor(QColor(10, 20, 30));
+        QTest::keyClick(picker, Qt::Key_Return);
+      });
+      QTest::mouseClick(d->modifyButton(), Qt::LeftButton);
+      QTest::mouseClick(d->okButton(), Qt::LeftButton);
+    });
+    QVERIFY(VisualColorDialog::editColors(nullptr, &own));
+    QCOMPARE(own.Colors[1], 0x001E140Au);
+    QCOMPARE(Cfg.CustColorTable[5], 0x00030201u);
+    QCOMPARE(Cfg.CustColorTable[0], 0x00336699u);
   }
 
  private:
