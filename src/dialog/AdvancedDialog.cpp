@@ -145,7 +145,7 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(QWidget* owner)
   }
   Waveform->setCurrentIndex(selected);
   label(tr("AudioStrobe signal waveform:"), 178, Waveform);
-  l->addControl(Waveform, 160, 176, 105, 60);
+  l->addControl(Waveform, 160, 176, 105, 13);
   Duty = NumberEdit(this, "dutyCycle", o.AudioStrobeDutyCycle);
   DutyLabel = label(tr("AudioStrobe signal duty cycle:"), 194, Duty);
   l->addControl(Duty, 160, 192, 30, 12);
@@ -171,7 +171,7 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(QWidget* owner)
   auto* deviceLabel = new QLabel(tr("&Device:"), this);
   deviceLabel->setBuddy(Device);
   l->addControl(deviceLabel, 15, 279, 35, 8);
-  l->addControl(Device, 52, 277, 158, 60);
+  l->addControl(Device, 52, 277, 158, 13);
   Test = new QPushButton(tr("&Test"), this);
   Test->setObjectName(QStringLiteral("testDevice"));
   Test->setAutoDefault(false);
