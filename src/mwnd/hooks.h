@@ -5,6 +5,7 @@
 //
 // Main thread only.
 #pragma once
+#include "cnfwiz/ConfigWizard.h"
 #include "dialog/AdvancedDialog.h"
 #include "dialog/VisualColorDialog.h"
 #include "main/model.h"
@@ -21,7 +22,7 @@ struct GuiHooks {
   // Visual Color Options (1023) on a colour record; true on OK.
   bool (*VisualColorOptions)(QWidget* owner, VisOpt* record) = ::VisualColorOptions;
   // Configuration Wizard (1024).
-  void (*ConfigWizard)(QWidget* owner) = nullptr;
+  void (*ConfigWizard)(QWidget* owner) = ConfigurationWizard;
   // Screen flashing with a playback in a flashing mode: 0 started, a
   // message id, or -1 when it cannot start for a reason not worth a message.
   int (*StartVisual)(QWidget* window, const VisOpt& colours) = nullptr;
