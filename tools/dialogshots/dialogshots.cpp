@@ -1,11 +1,15 @@
 // Screenshots of the option dialogs for looking at them: Advanced Options,
-// Visual Color Options on the global record and on a preset's.
+// Visual Color Options on the global record and on a preset's, and every
+// page of the configuration wizard.
 //
 //   dialogshots OUT_DIR        (scripts/dialog-screenshots.sh runs it under Xvfb)
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
+#include <QPushButton>
 #include <cstdio>
 
+#include "cnfwiz/ConfigWizard.h"
 #include "dialog/AdvancedDialog.h"
 #include "dialog/VisualColorDialog.h"
 #include "engine/startup.h"
@@ -57,6 +61,17 @@ int main(int argc, char** argv) {
     VisOpt own{};  // never edited: blue and green
     VisualColorDialog p(nullptr, own, false);
     ok &= Save(&p, out + "/visual-colors-preset.png");
+  }
+  {
+    ConfigWizard w(nullptr);
+    w.show();
+    for (int page = 0; page < ConfigWizard::PAGES; ++page) {
+      ok &= Save(&w, out + QStringLiteral("/wizard-page%1.png").arg(page));
+      w.show();
+      if (page == 4) w.findChild<QCheckBox*>(QStringLiteral("hasAudioStrobe"))->setChecked(true);
+      if (page < ConfigWizard::PAGES - 1) w.nextButton()->click();
+    }
+    w.hide();
   }
   EngineShutdown();
   return ok ? 0 : 1;
