@@ -103,9 +103,9 @@ class WizardTest : public QObject {
     };
     const int32_t full = 10000, keep = -1;
     const Row rows[] = {
-        {0, 40000, 0, 0, 360000, keep, keep},     {1, 40000, full, 0, keep, keep, keep},
-        {2, 40000, 0, full, keep, keep, keep},    {3, 41234, full, full, keep, keep, keep},
-        {4, 40000, 0, 0, keep, 5000, keep},       {5, 40000, 0, 0, keep, 0, 100},
+        {0, 40000, 0, 0, 360000, keep, keep},  {1, 40000, full, 0, keep, keep, keep},
+        {2, 40000, 0, full, keep, keep, keep}, {3, 41234, full, full, keep, keep, keep},
+        {4, 40000, 0, 0, keep, 5000, keep},    {5, 40000, 0, 0, keep, 0, 100},
     };
     for (const Row& r : rows) {
       const Param* q = SegParams(p, r.Seg);
@@ -280,6 +280,30 @@ class WizardTest : public QObject {
     });
     W->actions().ConfigWizard->trigger();
     QVERIFY(!W->playing());
+  }
+
+  void aTestWaitsForTheMainPlaybackToStop() {
+    Cfg.Device = "sonavel_capture";
+    W = gui::OpenMainWindow();
+    W->actions().ToolPlay->trigger();
+    QVERIFY(W->playing());
+    gui::OnDialog<ConfigWizard>([this](ConfigWizard* w) {
+      Click(w->nextButton());
+      Click(w->nextButton());
+      Click(Child<QPushButton>(w, "leftTest"));
+      // Not refused: the start is tried again until the window has stopped.
+      QVERIFY(MessageBox::shownTexts().isEmpty());
+      QCOMPARE(w->running(), ConfigWizard::T_NONE);
+      QVERIFY(Child<QPushButton>(w, "stopTest")->isEnabled());
+      QTest::qWait(300);
+      QCOMPARE(w->running(), ConfigWizard::T_NONE);
+      W->actions().Stop->trigger();
+      QTRY_COMPARE_WITH_TIMEOUT(w->running(), ConfigWizard::T_LEFT, 5000);
+      QVERIFY(!W->playing());
+      QTest::keyClick(w, Qt::Key_Escape);
+    });
+    W->actions().ConfigWizard->trigger();
+    QVERIFY(MessageBox::shownTexts().isEmpty());
   }
 
  private:
