@@ -197,8 +197,10 @@ QWidget* ConfigWizard::makePage(int n) {
     QLineEdit* e = *edit;
     auto step = [this, e](int dir) {
       int v = 0;
-      if (!levelValue(e, &v)) v = dir > 0 ? 0 : 100;
-      else v = std::clamp(v + 5 * dir, 0, 100);
+      if (!levelValue(e, &v))
+        v = dir > 0 ? 0 : 100;
+      else
+        v = std::clamp(v + 5 * dir, 0, 100);
       e->setText(QString::number(v));
     };
     connect(up, &QToolButton::clicked, this, [step] { step(1); });
