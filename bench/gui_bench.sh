@@ -19,8 +19,10 @@ trap 'rm -rf "$work"' EXIT
 # start) and a fresh user.
 cp "$bin/sonavel" "$bin/Ambix.dll" "$work/"
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/config XDG_DATA_HOME=$work/home/data XDG_RUNTIME_DIR=$work/run
-mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME/Kelvadi"
 chmod 700 "$XDG_RUNTIME_DIR"
+# The start without the configuration wizard of a first run.
+printf '[3]\nAdvanced\\RunConfigWizard=0\n' > "$XDG_CONFIG_HOME/Kelvadi/Sonavel.conf"
 
 ms=0
 pid=0

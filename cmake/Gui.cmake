@@ -13,7 +13,7 @@ function(sonavel_gui_module name)
   target_link_libraries(sonavel_${name} PUBLIC sonavel_engine Qt6::Widgets)
 endfunction()
 
-foreach(m dlggen webstart dialog reg chart prgdlg mwnd)
+foreach(m dlggen webstart dialog reg chart prgdlg cnfwiz mwnd)
   sonavel_gui_module(${m})
 endforeach()
 # The hyperlink reports a failed launch through the message helper, and the
@@ -24,7 +24,8 @@ target_link_libraries(sonavel_webstart PUBLIC sonavel_dialog)
 target_link_libraries(sonavel_dialog PUBLIC sonavel_reg)
 target_link_libraries(sonavel_chart PUBLIC sonavel_dialog)
 target_link_libraries(sonavel_prgdlg PUBLIC sonavel_chart sonavel_dialog sonavel_reg)
-target_link_libraries(sonavel_mwnd PUBLIC sonavel_prgdlg sonavel_dialog sonavel_reg sonavel_visual)
+target_link_libraries(sonavel_cnfwiz PUBLIC sonavel_prgdlg sonavel_dialog sonavel_reg)
+target_link_libraries(sonavel_mwnd PUBLIC sonavel_cnfwiz sonavel_prgdlg sonavel_dialog sonavel_reg sonavel_visual)
 
 # Icons and help pages, compiled into the main window's library.
 file(GLOB _icons CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/mwnd/icons/*.svg)
@@ -33,7 +34,7 @@ qt_add_resources(sonavel_mwnd "sonavel_resources" PREFIX "/" BASE ${PROJECT_SOUR
                  FILES ${_icons} ${_help})
 
 add_library(sonavel_gui INTERFACE)
-target_link_libraries(sonavel_gui INTERFACE sonavel_mwnd sonavel_prgdlg sonavel_chart sonavel_dialog sonavel_reg sonavel_webstart sonavel_dlggen)
+target_link_libraries(sonavel_gui INTERFACE sonavel_mwnd sonavel_cnfwiz sonavel_prgdlg sonavel_chart sonavel_dialog sonavel_reg sonavel_webstart sonavel_dlggen)
 
 add_executable(sonavel ${PROJECT_SOURCE_DIR}/src/sonavel/main.cpp)
 target_compile_definitions(sonavel PRIVATE TVK_MODULE="main")

@@ -78,6 +78,13 @@ bool BlocksFit() {
 }  // namespace
 
 int OpenWaveDevice(const plat::WaveTarget& target, int samplesPerSec, bool bits16, plat::WaveDevice** out, int* code) {
+  int rc = OpenWaveDeviceFor(target, samplesPerSec, bits16, &AudioQueue, out, code);
+  if (rc == 0) hWaveOut.store(nullptr);
+  return rc;
+}
+
+int OpenWaveDeviceFor(const plat::WaveTarget& target, int samplesPerSec, bool bits16, plat::MsgQueue* callback,
+                      plat::WaveDevice** out, int* code) {
   *out = nullptr;
   plat::WaveFormat f{2, samplesPerSec, bits16 ? 16 : 8};
   int fallback = 0;  // message of the last smaller format tried
@@ -85,11 +92,8 @@ int OpenWaveDevice(const plat::WaveTarget& target, int samplesPerSec, bool bits1
     int rc = plat::WaveQuery(target, f);
     if (rc == plat::WAVE_OK) {
       if (fallback) return fallback;
-      rc = plat::WaveOpen(out, target, f, &AudioQueue);
-      if (rc == plat::WAVE_OK) {
-        hWaveOut.store(nullptr);
-        return 0;
-      }
+      rc = plat::WaveOpen(out, target, f, callback);
+      if (rc == plat::WAVE_OK) return 0;
       return DeviceOpenMessage(rc, code);
     }
     if (rc != plat::WAVE_BADFORMAT) return DeviceOpenMessage(rc, code);

@@ -18,6 +18,10 @@
 // "%1!d!"), 1263 no device, 1264/1265/1266 when a smaller format would work
 // (the device is then not opened).
 int OpenWaveDevice(const plat::WaveTarget& target, int samplesPerSec, bool bits16, plat::WaveDevice** out, int* code);
+// The same diagnosis for a device whose notifications go to `callback`
+// instead of the audio thread (the options' test tone).
+int OpenWaveDeviceFor(const plat::WaveTarget& target, int samplesPerSec, bool bits16, plat::MsgQueue* callback,
+                      plat::WaveDevice** out, int* code);
 
 // A millisecond tick count (wraps); 0 is never returned, so it can mark a
 // delayed start.

@@ -169,6 +169,8 @@ QColor VisualColorDialog::pickColor(const QColor& initial) {
   for (int i = 0; i < 16; ++i) QColorDialog::setCustomColor(i, toColor(Cfg.CustColorTable[i]));
   QColorDialog d(initial, this);
   d.setObjectName(QStringLiteral("colorDialog"));
+  // A desktop's own picker would ignore the custom colours.
+  d.setOption(QColorDialog::DontUseNativeDialog);
   int r;
   {
     ModalScope scope;

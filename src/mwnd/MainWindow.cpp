@@ -121,7 +121,9 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
     if (Hooks.ConfigWizard) Hooks.ConfigWizard(this);
   });
   connect(Act.Advanced, &QAction::triggered, this, [this] {
-    if (Hooks.AdvancedOptions && Hooks.AdvancedOptions(this) && Playing) MessageBox::show(this, 81);
+    // A notice, not a warning: the new options wait for the next start.
+    if (Hooks.AdvancedOptions && Hooks.AdvancedOptions(this) && Playing)
+      MessageBox::showText(this, QString::fromUtf8(GetStr(81)), MessageBox::Ok, 0, MessageBox::Information);
   });
   connect(Act.Play, &QAction::triggered, this, &MainWindow::cmdPlay);
   connect(Act.ToolPlay, &QAction::triggered, this, &MainWindow::cmdPlay);

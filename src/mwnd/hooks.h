@@ -5,6 +5,8 @@
 //
 // Main thread only.
 #pragma once
+#include "cnfwiz/ConfigWizard.h"
+#include "dialog/AdvancedDialog.h"
 #include "dialog/VisualColorDialog.h"
 #include "main/model.h"
 #include "mwnd/Flashing.h"
@@ -17,11 +19,11 @@ struct GuiHooks {
   // EditorResult (main/presetedit.h) and sets *renamed when the name changed.
   int (*PresetEditor)(QWidget* owner, int index, bool* renamed) = PresetOptions;
   // Advanced Options (1010); true on OK.
-  bool (*AdvancedOptions)(QWidget* owner) = nullptr;
+  bool (*AdvancedOptions)(QWidget* owner) = AdvancedOptionsBox;
   // Visual Color Options (1023) on a colour record; true on OK.
   bool (*VisualColorOptions)(QWidget* owner, VisOpt* record) = ::VisualColorOptions;
   // Configuration Wizard (1024).
-  void (*ConfigWizard)(QWidget* owner) = nullptr;
+  void (*ConfigWizard)(QWidget* owner) = ConfigurationWizard;
   // Screen flashing with a playback in a flashing mode: 0 started, a
   // message id, or -1 when it cannot start for a reason not worth a message.
   int (*StartVisual)(QWidget* window, const VisOpt& colours) = StartFlashing;

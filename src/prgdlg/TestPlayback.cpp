@@ -25,6 +25,12 @@ TestPlayback* TestPlayback::instance() {
 }
 
 int TestPlayback::start(const Preset& p, int segment, int time, Failure* where, int* code) {
+  return start(p, segment, time, Cfg.Advanced, false, where, code);
+}
+
+int TestPlayback::start(const Preset& p, int segment, int time, const AdvancedOptions& given, bool adjust,
+                        Failure* where, int* code) {
+  AdvancedOptions options = given;
   *where = FAIL_NONE;
   *code = 0;
   if (Running) stop();
@@ -35,12 +41,20 @@ int TestPlayback::start(const Preset& p, int segment, int time, Failure* where, 
   else
     target.Pcm = Cfg.Device;
   plat::WaveDevice* dev = nullptr;
-  if (int rc = OpenWaveDevice(target, Cfg.Advanced.SamplesPerSec, Cfg.Advanced.Bits16 != 0, &dev, code)) {
-    *where = FAIL_DEVICE;
-    return rc;
+  for (;;) {
+    int rc = OpenWaveDevice(target, options.SamplesPerSec, options.Bits16 != 0, &dev, code);
+    if (rc == 0) break;
+    if (adjust && rc == 1264 && options.Bits16) {
+      options.Bits16 = 0;
+    } else if (adjust && rc == 1265 && options.SamplesPerSec != 40000) {
+      options.SamplesPerSec = 40000;
+    } else {
+      *where = FAIL_DEVICE;
+      return rc;
+    }
   }
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  int rc = StartTestPlayback(dev, p, segment, time, Cfg.Advanced);
+  int rc = StartTestPlayback(dev, p, segment, time, options);
   QApplication::restoreOverrideCursor();
   if (rc) {
     // The device may already hold blocks; the audio thread ignores those of

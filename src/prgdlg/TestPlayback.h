@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "data/options.h"
 #include "main/model.h"
 #include "platform/wavedev.h"
 
@@ -41,6 +42,12 @@ class TestPlayback : public QObject {
   // id (1333 while the main window plays). *code receives a device error
   // code for 1262.
   int start(const Preset& p, int segment, int time, Failure* where, int* code);
+  // The same with the given options instead of the settings (the
+  // configuration wizard's working copy). With `adjust`, a device that
+  // rejects 16 bits or the rate is tried again with 8 bits or 40000 samples
+  // per second.
+  int start(const Preset& p, int segment, int time, const AdvancedOptions& options, bool adjust, Failure* where,
+            int* code);
   // Plays `p` at another place, or the edited preset at the same place. 0 or
   // a message id (the old sound goes on).
   int update(const Preset& p, int segment, int time);

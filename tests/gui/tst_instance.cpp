@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSettings>
 
 #include "gui/guitest.h"
 
@@ -23,6 +24,10 @@ struct Install {
       QFile::copy(QStringLiteral(SONAVEL_BIN_DIR "/%1").arg(f), Dir + "/" + f);
     QDir().mkpath(Home + "/run");
     QFile::setPermissions(Home + "/run", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    // A first start would open the configuration wizard, and a hand-over
+    // is refused while a dialog is open.
+    QSettings s(Home + "/config/Kelvadi/Sonavel.conf", QSettings::IniFormat);
+    s.setValue("3/Advanced/RunConfigWizard", 0);
   }
   QProcessEnvironment Env(bool autoAnswer) const {
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();

@@ -1,0 +1,99 @@
+// The configuration wizard (dialog 62, pages 63-70): left/right
+// orientation, channel separation, bits and sample rate, and the AudioStrobe
+// device with its maximum and zero levels. Every page's test plays the
+// wizard's test preset (wizpreset.h) through the preset editor's test
+// playback with the wizard's working copy of the settings, so nothing in
+// effect changes before Finish.
+//
+// Pages are made on their first visit and kept until the wizard closes. A
+// page is asked to be left before Back, Next, Finish or Cancel: it stops its
+// test and, on Back and Next, may refuse (an invalid field).
+//
+// Main thread only.
+#pragma once
+#include "data/options.h"
+#include "dlggen/DynDialog.h"
+#include "main/model.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+
+class ConfigWizard : public DynDialog {
+  Q_OBJECT
+ public:
+  enum { PAGES = 8 };
+  // The tests, each with its button.
+  enum Test { T_NONE, T_ORIENT, T_LEFT, T_RIGHT, T_RATE, T_STROBE, T_MAX, T_ZSTART, T_ZERO };
+
+  explicit ConfigWizard(QWidget* owner);
+  ~ConfigWizard() override;
+
+  int activePage() const { return Active; }
+  QWidget* page(int n) const { return Pages[n]; }
+  QPushButton* backButton() const { return Back; }
+  QPushButton* nextButton() const { return Next; }
+  QPushButton* cancelButton() const { return Cancel; }
+  Test running() const { return Running; }
+  const AdvancedOptions& working() const { return Work; }
+  const Preset& testPreset() const { return TestPreset; }
+
+  void reject() override;
+
+  // ConfigurationWizard: true after Finish.
+  static bool runWizard(QWidget* owner);
+
+ private:
+  void showPage(int n);
+  // The page is left: its test stops; with `navigating` (Back, Next) it may
+  // refuse. true when it may be left.
+  bool leavePage(int n, bool navigating);
+  void goNext();
+  void goBack();
+  void finish();
+  QWidget* makePage(int n);
+  void updateButtons();
+
+  void toggleTest(Test t);
+  void startTest(Test t);
+  void stopTest();
+  void restartIfTesting();
+  // The page fields, when they hold valid values.
+  bool rateValue(int* hz) const;
+  bool levelValue(const QLineEdit* e, int* v) const;
+
+  AdvancedOptions Work;
+  Preset TestPreset{};
+  int SavedStrobe = 0;
+  int32_t SavedVisual = 0;
+  int Active = 0;
+  Test Running = T_NONE;
+  Test Pending = T_NONE;  // a start waiting for the main window's playback to stop
+  QWidget* Pages[PAGES] = {};
+  QLabel* Title = nullptr;
+  QPushButton *Back, *Next, *Cancel;
+
+  // Page controls (null until their page exists).
+  QCheckBox* Invert = nullptr;
+  QPushButton* Orient = nullptr;
+  QPushButton *Left = nullptr, *Right = nullptr, *StopLR = nullptr;
+  QRadioButton *Bits8 = nullptr, *Bits16 = nullptr;
+  QLineEdit* Rate = nullptr;
+  QPushButton* RateTest = nullptr;
+  QCheckBox* HasStrobe = nullptr;
+  QPushButton* StrobeTest = nullptr;
+  QLineEdit* MaxLevel = nullptr;
+  QComboBox* Waveform = nullptr;
+  QPushButton* MaxTest = nullptr;
+  QLineEdit* ZeroLevel = nullptr;
+  QPushButton *ZeroStart = nullptr, *ZeroTest = nullptr;
+
+  friend class WizardProbe;
+};
+
+// The main window's hook: runs the wizard.
+void ConfigurationWizard(QWidget* owner);
