@@ -178,16 +178,7 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(QWidget* owner)
   Test->setToolTip(tr("Plays one second of 440 Hz through this device in the format above"));
   l->addControl(Test, 215, 276, 50, 14);
 
-  QPushButton* ok = addButton(tr("OK"), 855, 1003);
-  ok->setObjectName(QStringLiteral("okButton"));
-  ok->setDefault(true);
-  QPushButton* cancel = addButton(tr("Cancel"), 911, 1003);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  QPushButton* help = addButton(tr("&Help"), 967, 1003);
-  help->setObjectName(QStringLiteral("helpButton"));
-  connect(ok, &QPushButton::clicked, this, &AdvancedOptionsDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &AdvancedOptionsDialog::reject);
-  connect(help, &QPushButton::clicked, this, [this] { showHelp(this, helpTopic()); });
+  addOkCancelHelp();
   for (QLineEdit* e : {Rate, Blocks, Length})
     connect(e, &QLineEdit::textChanged, this, &AdvancedOptionsDialog::updateMemory);
   connect(Bits16, &QRadioButton::toggled, this, &AdvancedOptionsDialog::updateMemory);

@@ -94,16 +94,7 @@ NodeDialog::NodeDialog(QWidget* owner, const Param& p, const ChartValueDef& d, i
   TimeFrom->setEnabled(Scope.StartTime);
   TimeTo->setEnabled(Scope.EndTime);
 
-  QPushButton* ok = addButton(tr("OK"), 855, 1003);
-  ok->setObjectName(QStringLiteral("okButton"));
-  ok->setDefault(true);
-  QPushButton* cancel = addButton(tr("Cancel"), 911, 1003);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  QPushButton* help = addButton(tr("&Help"), 967, 1003);
-  help->setObjectName(QStringLiteral("helpButton"));
-  connect(ok, &QPushButton::clicked, this, &NodeDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(help, &QPushButton::clicked, this, [this] { showHelp(this, helpTopic()); });
+  addOkCancelHelp();
   if (Constant) {
     connect(Constant, &QCheckBox::toggled, this, [this](bool on) {
       if (on) To->setText(From->text());

@@ -21,16 +21,7 @@ PlayDelayDialog::PlayDelayDialog(QWidget* owner, int32_t* delay)
   l->addControl(Edit, 145, 7, 45, 12);
   auto* unit = new QLabel(tr("minutes"), this);
   l->addControl(unit, 194, 9, 30, 8);
-  QPushButton* ok = addButton(tr("OK"), 855, 1003);
-  ok->setObjectName(QStringLiteral("okButton"));
-  ok->setDefault(true);
-  QPushButton* cancel = addButton(tr("Cancel"), 911, 1003);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  QPushButton* help = addButton(tr("&Help"), 967, 1003);
-  help->setObjectName(QStringLiteral("helpButton"));
-  connect(ok, &QPushButton::clicked, this, &PlayDelayDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(help, &QPushButton::clicked, this, [this] { showHelp(this, helpTopic()); });
+  addOkCancelHelp();
 }
 
 void PlayDelayDialog::accept() {

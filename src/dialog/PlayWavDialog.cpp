@@ -66,16 +66,7 @@ PlayWavDialog::PlayWavDialog(QWidget* owner, PlayWavRequest* request)
   AudioStrobe->setChecked(request->AudioStrobe);
   l->addControl(AudioStrobe, 7, 91, 981, 10);
 
-  QPushButton* ok = addButton(tr("OK"), 855, 1003);
-  ok->setObjectName(QStringLiteral("okButton"));
-  ok->setDefault(true);
-  QPushButton* cancel = addButton(tr("Cancel"), 911, 1003);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  QPushButton* help = addButton(tr("&Help"), 967, 1003);
-  help->setObjectName(QStringLiteral("helpButton"));
-  connect(ok, &QPushButton::clicked, this, &PlayWavDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(help, &QPushButton::clicked, this, [this] { showHelp(this, helpTopic()); });
+  addOkCancelHelp();
   connect(InFull, &QCheckBox::toggled, this, &PlayWavDialog::inFullChanged);
   connect(Cd, &QCheckBox::toggled, this, &PlayWavDialog::cdChanged);
 

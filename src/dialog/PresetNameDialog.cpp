@@ -18,16 +18,7 @@ PresetNameDialog::PresetNameDialog(QWidget* owner, const QString& name)
   Edit->selectAll();
   label->setBuddy(Edit);
   l->addControl(Edit, 70, 7, 947, 12);  // to 7 units short of the right edge
-  QPushButton* ok = addButton(tr("OK"), 855, 1003);
-  ok->setObjectName(QStringLiteral("okButton"));
-  ok->setDefault(true);
-  QPushButton* cancel = addButton(tr("Cancel"), 911, 1003);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  QPushButton* help = addButton(tr("&Help"), 967, 1003);
-  help->setObjectName(QStringLiteral("helpButton"));
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(help, &QPushButton::clicked, this, [this] { showHelp(this, helpTopic()); });
+  addOkCancelHelp();
 }
 
 QString CutToBytes(const QString& name, int maxBytes) {

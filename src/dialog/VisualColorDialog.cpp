@@ -108,16 +108,7 @@ VisualColorDialog::VisualColorDialog(QWidget* owner, const VisOpt& record, bool 
   Delete = button(tr("Dele&te"), "deleteColor", 58);
   Up = button(tr("Move &up"), "colorUp", 76);
   Down = button(tr("Move do&wn"), "colorDown", 94);
-  Ok = DynDialog::addButton(tr("OK"), 855, 1003);
-  Ok->setObjectName(QStringLiteral("okButton"));
-  Ok->setDefault(true);
-  QPushButton* cancel = DynDialog::addButton(tr("Cancel"), 911, 1003);
-  cancel->setObjectName(QStringLiteral("cancelButton"));
-  QPushButton* help = DynDialog::addButton(tr("&Help"), 967, 1003);
-  help->setObjectName(QStringLiteral("helpButton"));
-  connect(Ok, &QPushButton::clicked, this, &VisualColorDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-  connect(help, &QPushButton::clicked, this, [this] { showHelp(this, helpTopic()); });
+  Ok = addOkCancelHelp().Ok;
   connect(Modify, &QPushButton::clicked, this, &VisualColorDialog::modifyColor);
   connect(Add, &QPushButton::clicked, this, &VisualColorDialog::addColor);
   connect(Delete, &QPushButton::clicked, this, &VisualColorDialog::deleteColor);

@@ -30,6 +30,19 @@ QPushButton* DynDialog::addButton(const QString& text, int x, int y, int cx, int
   return b;
 }
 
+DynDialog::ButtonRow DynDialog::addOkCancelHelp() {
+  ButtonRow r{addButton(tr("OK"), 855, 1003), addButton(tr("Cancel"), 911, 1003), addButton(tr("&Help"), 967, 1003)};
+  r.Ok->setObjectName(QStringLiteral("okButton"));
+  r.Ok->setDefault(true);
+  r.Cancel->setObjectName(QStringLiteral("cancelButton"));
+  r.Help->setObjectName(QStringLiteral("helpButton"));
+  // accept() and reject() are virtual: a dialog's own checks run.
+  connect(r.Ok, &QPushButton::clicked, this, &QDialog::accept);
+  connect(r.Cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(r.Help, &QPushButton::clicked, this, [this] { showHelp(this, HelpTopic); });
+  return r;
+}
+
 void DynDialog::keyPressEvent(QKeyEvent* e) {
   if (e->key() == Qt::Key_F1) {
     showHelp(this, HelpTopic);

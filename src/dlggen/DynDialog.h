@@ -30,6 +30,12 @@ class DynDialog : public QDialog {
  protected:
   // A standard button placed at template coordinates.
   QPushButton* addButton(const QString& text, int x, int y, int cx = 50, int cy = 14);
+  // The OK, Cancel and Help row along the bottom edge, wired to accept(),
+  // reject() and this dialog's help topic; OK is the default button.
+  struct ButtonRow {
+    QPushButton *Ok, *Cancel, *Help;
+  };
+  ButtonRow addOkCancelHelp();
   void keyPressEvent(QKeyEvent* e) override;
   void showEvent(QShowEvent* e) override;
 

@@ -104,16 +104,10 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
   l->addControl(General, 8, 21, 1008, 978);
   Params = new ParamPage(this);
   l->addControl(Params, 8, 21, 1008, 978);
-  Ok = addButton(tr("OK"), 855, 1003);
-  Ok->setObjectName(QStringLiteral("okButton"));
-  Ok->setDefault(true);
-  Cancel = addButton(tr("Cancel"), 911, 1003);
-  Cancel->setObjectName(QStringLiteral("cancelButton"));
-  Help = addButton(tr("&Help"), 967, 1003);
-  Help->setObjectName(QStringLiteral("helpButton"));
-  connect(Ok, &QPushButton::clicked, this, &PresetOptionsDialog::accept);
-  connect(Cancel, &QPushButton::clicked, this, &PresetOptionsDialog::reject);
-  connect(Help, &QPushButton::clicked, this, [this] { showHelp(this, helpTopic()); });
+  ButtonRow buttons = addOkCancelHelp();
+  Ok = buttons.Ok;
+  Cancel = buttons.Cancel;
+  Help = buttons.Help;
 
   General->fill();
   Params->rebind(false);
