@@ -399,7 +399,7 @@ void ConfigWizard::finish() {
 
 void ConfigWizard::reject() {
   if (Cfg.Advanced.RunConfigWizard) {
-    int a = MessageBox::show(this, 397, {}, MessageBox::YesNoCancel);
+    int a = MessageBox::show(this, 397, {}, MessageBox::YesNoCancelDefaultNo);
     if (a == MessageBox::AnsCancel) return;
     if (a == MessageBox::AnsNo) Cfg.Advanced.RunConfigWizard = 0;
   }

@@ -58,11 +58,12 @@ int MessageBox::showText(QWidget* owner, const QString& text, Buttons buttons, i
     case OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
     case YesNo:
     case YesNoDefaultNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
-    case YesNoCancel: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel); break;
+    case YesNoCancel:
+    case YesNoCancelDefaultNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel); break;
   }
-  box.setDefaultButton(buttons == Ok || buttons == OkCancel ? QMessageBox::Ok
-                       : buttons == YesNoDefaultNo          ? QMessageBox::No
-                                                            : QMessageBox::Yes);
+  box.setDefaultButton(buttons == Ok || buttons == OkCancel                           ? QMessageBox::Ok
+                       : buttons == YesNoDefaultNo || buttons == YesNoCancelDefaultNo ? QMessageBox::No
+                                                                                      : QMessageBox::Yes);
   int r;
   {
     ModalScope scope;

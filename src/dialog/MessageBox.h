@@ -20,8 +20,9 @@ class QWidget;
 
 class MessageBox {
  public:
-  // YesNoDefaultNo: Yes and No with No as the default button.
-  enum Buttons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
+  // The DefaultNo forms make No the default button, for questions where
+  // Enter must not choose the change.
+  enum Buttons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo, YesNoCancelDefaultNo };
   enum Answer { AnsOk = 1, AnsCancel = 2, AnsYes = 6, AnsNo = 7 };
   enum Icon { Warning, Information, Question };
 

@@ -224,6 +224,33 @@ class Dialogs : public QObject {
     Hyperlink::setOpener(nullptr);
   }
 
+  void messageBoxesAnswerEnterAndEsc() {
+    // Enter takes the default button, Esc (or the close box) Cancel, or No
+    // where there is no Cancel. The boxes are shown for real here.
+    const struct {
+      MessageBox::Buttons B;
+      int Enter, Esc;
+    } cases[] = {
+        {MessageBox::Ok, MessageBox::AnsOk, MessageBox::AnsOk},
+        {MessageBox::OkCancel, MessageBox::AnsOk, MessageBox::AnsCancel},
+        {MessageBox::YesNo, MessageBox::AnsYes, MessageBox::AnsNo},
+        {MessageBox::YesNoCancel, MessageBox::AnsYes, MessageBox::AnsCancel},
+        {MessageBox::YesNoDefaultNo, MessageBox::AnsNo, MessageBox::AnsNo},
+        {MessageBox::YesNoCancelDefaultNo, MessageBox::AnsNo, MessageBox::AnsCancel},
+    };
+    MessageBox::setAutoAnswer(false);
+    struct Restore {
+      ~Restore() { MessageBox::setAutoAnswer(true); }
+    } restore;
+    for (const auto& c : cases) {
+      for (Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+        gui::OnModal([key](QWidget* box) { QTest::keyClick(box, key); });
+        int a = MessageBox::showText(nullptr, QStringLiteral("?"), c.B);
+        QCOMPARE(a, key == Qt::Key_Return ? c.Enter : c.Esc);
+      }
+    }
+  }
+
   void helpButtonsOpenTheirPages() {
     for (const char* topic : {"index", "intro", "about", "save_as", "play_wav", "play_delay", "preset_options", "new",
                               "play", "freeze", "import", "export", "chart", "node_dialog", "visual_colors"})
