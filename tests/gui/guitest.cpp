@@ -68,8 +68,7 @@ MainWindow* OpenMainWindow(const StartRequest& start) {
   w->resize(528, 150);
   w->show();
   if (!QTest::qWaitForWindowExposed(w)) qWarning("main window not exposed");
-  QTest::qWaitFor([w] { return w->listReady(); }, 5000);
-  if (!w->listReady()) qWarning("the preset list was not filled");
+  if (!QTest::qWaitFor([w] { return w->listReady(); }, 5000)) qWarning("the preset list was not filled");
   return w;
 }
 
@@ -77,7 +76,7 @@ void CloseMainWindow(MainWindow*& w) {
   if (!w) return;
   if (w->playing()) {
     w->close();
-    QTest::qWaitFor([w] { return !w->playing(); }, 10000);
+    if (!QTest::qWaitFor([w] { return !w->playing(); }, 10000)) qWarning("playback did not stop");
   }
   delete w;
   w = nullptr;

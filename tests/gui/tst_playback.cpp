@@ -331,7 +331,7 @@ class Playback : public QObject {
     plat::FakeWaveConfig c;
     c.MaxBits = 8;
     c.MaxRate = 40000;
-    gui::FakeDevice& dev = Device(c);
+    Device(c);
     W = gui::OpenMainWindow();
     Cfg.Advanced.Bits16 = 0;
     W->actions().Play->trigger();
@@ -378,7 +378,7 @@ class Playback : public QObject {
   }
 
   void playWithDelayShowsItsLineAndEscAborts() {
-    gui::FakeDevice& dev = Device();
+    Device();
     W = gui::OpenMainWindow();
     gui::OnDialog<PlayDelayDialog>([](PlayDelayDialog* d) {
       d->delayEdit()->setText("1");
