@@ -2,7 +2,7 @@
 # The start skew of synchronised playback: how long after the leader's
 # device restarted each follower's did, over TRIES tries (default 20), from
 # the processes' own log (SONAVEL_SYNCH_LOG). Every try starts FOLLOWERS
-# instances (default 2) and a leader that plays at once ("-p") and answers
+# instances (default 2) and then a leader that plays at once ("-p") and answers
 # the question with the synchronised start, all on the paced fake device
 # and the offscreen platform. Prints each try's worst follower and the
 # median over all followers.
@@ -33,9 +33,10 @@ folder="$work/run/sonavel"
 
 # Waits until `pattern` matches `want` lines of the log (at most 60 s).
 wait_lines() {
-  local want=$1 pattern=$2 i
+  local want=$1 pattern=$2 i n
   for i in $(seq 600); do
-    [ "$(grep -c -- "$pattern" "$SONAVEL_SYNCH_LOG" 2>/dev/null || true)" -ge "$want" ] && return 0
+    n=$(grep -c -- "$pattern" "$SONAVEL_SYNCH_LOG" 2>/dev/null || true)
+    [ "${n:-0}" -ge "$want" ] && return 0
     sleep 0.1
   done
   echo "timed out waiting for $want x '$pattern'" >&2
@@ -46,6 +47,12 @@ all=()
 for try in $(seq "$TRIES"); do
   export SONAVEL_SYNCH_LOG="$work/synch-$try.log"
   pids=()
+  # The leader plays at its start ("-p"), which only the first instance
+  # does: a keeper holds the instance lock while the followers start, and
+  # gives it up before the leader comes.
+  "$work/install/sonavel" 2>/dev/null &
+  keeper=$!
+  for i in $(seq 600); do [ -S "$folder/TAVIK.$keeper" ] && break; sleep 0.1; done
   for f in $(seq "$FOLLOWERS"); do
     "$work/install/sonavel" -anotherinstance 2>/dev/null &
     pids+=($!)
@@ -54,6 +61,8 @@ for try in $(seq "$TRIES"); do
   for p in "${pids[@]}"; do
     for i in $(seq 600); do [ -S "$folder/TAVIK.$p" ] && break; sleep 0.1; done
   done
+  kill "$keeper"
+  wait "$keeper" 2>/dev/null || true
   "$work/install/sonavel" -p "BUILTIN: Relaxation 1" 2>/dev/null &
   leader=$!
   pids+=($leader)
