@@ -49,6 +49,7 @@ PlaybackWindow EngineWindowFor(MainWindow* window) {
   PlaybackWindow w;
   w.Ctx = window;
   w.NewVisualValues = NewVisualValues;
+  w.SynchPoint = [](void* ctx, int which) { static_cast<MainWindow*>(ctx)->synchPoint(which); };
   return w;
 }
 

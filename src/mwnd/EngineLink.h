@@ -33,9 +33,9 @@ class EngineLink : public QObject {
   QTimer* Poll = nullptr;  // only when the system gave no descriptor
 };
 
-// The window interface for CreateAudioThread. Synchronised starts and the
-// screen flashing plug in here when they come; until then only the visual
-// values are kept (PublishedVisualValues).
+// The window interface for CreateAudioThread: the synchronisation points of
+// a start (MainWindow::synchPoint) and the visual values the screen flashing
+// reads (PublishedVisualValues).
 PlaybackWindow EngineWindowFor(MainWindow* window);
 
 // The left eye's visual values of the record that became current last, as

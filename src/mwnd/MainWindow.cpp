@@ -164,6 +164,7 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
 }
 
 MainWindow::~MainWindow() {
+  stopSynchServer();
   StopFlashing();  // its surfaces are this window's
   TestPlayback::instance()->stop();
   TestPlayback::setHost(TestPlayback::Host());
@@ -292,6 +293,8 @@ void MainWindow::firstFill() {
   if (List->count() > 0) selectEntry(pos);
   Ready = true;
   plat::SetEvent(hWaveEvent);  // the audio thread starts its work only now
+  // Other instances find this one once it can take their requests.
+  startSynchServer();
   QTimer::singleShot(0, this, &MainWindow::firstRunActions);
   if (!Start.ImportFile.empty()) {
     QString file = QString::fromStdString(Start.ImportFile);

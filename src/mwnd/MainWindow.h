@@ -18,8 +18,10 @@
 #include "file/store.h"
 #include "mwnd/Actions.h"
 #include "platform/wavedev.h"
+#include "synch/synch.h"
 
 class QLabel;
+class QSocketNotifier;
 class QToolBar;
 class PresetCombo;
 class ProgressLine;
@@ -78,6 +80,12 @@ class MainWindow : public QMainWindow {
   QRect flashArea() const;
   void stopPlaying() { cmdStop(); }
 
+  // Synchronised starts (Synchronize.cpp): the two points around the
+  // device's restart (the engine calls them inside StartPlayback), and the
+  // socket other instances ask this one through.
+  void synchPoint(int which);
+  const SynchServer& synchServer() const { return SynchSrv; }
+
  protected:
   void closeEvent(QCloseEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
@@ -133,7 +141,17 @@ class MainWindow : public QMainWindow {
   void cmdPlayWav();
   void cmdVisual(int mode);
   void cmdShowParams();
-  void startPlaying(uint32_t delayTick);
+  // 0 started, -1 not started (cancelled, aborted or already playing), or
+  // the message id already shown. `follower`: asked by a leader (1124).
+  int startPlaying(uint32_t delayTick, bool follower = false);
+  // --- Synchronised starts (Synchronize.cpp) ---------------------------------
+  void startSynchServer();
+  void stopSynchServer();
+  void synchRequests();
+  // Before Play: SynchMode, and the question when others take part. false
+  // when the user cancelled.
+  bool askSynchronize();
+  SynchUi synchUi();
   // The device the settings name (a test's target, the paced "fake"
   // device, or an ALSA PCM); the preset editor's test plays there too.
   plat::WaveTarget waveTarget();
@@ -164,4 +182,7 @@ class MainWindow : public QMainWindow {
   plat::WaveDevice* Device = nullptr;
   plat::FakeWave* PacedSink = nullptr;  // the "fake" device of the settings
   int VisualMode = 0;
+  SynchState Synch;
+  SynchServer SynchSrv;
+  QSocketNotifier* SynchNotifier = nullptr;
 };

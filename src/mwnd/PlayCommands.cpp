@@ -137,15 +137,20 @@ void MainWindow::cmdVisual(int mode) {
   update();
 }
 
-void MainWindow::startPlaying(uint32_t delayTick) {
-  if (Playing || SelProgram < 0 || SelProgram >= NumPrograms) return;
+int MainWindow::startPlaying(uint32_t delayTick, bool follower) {
+  if (Playing || SelProgram < 0 || SelProgram >= NumPrograms) return -1;
   StoreUi ui = storeUi();
   if (int rc = EnsureLoaded(SelProgram, &ui)) {
     showStoreError(rc);
-    return;
+    return rc;
+  }
+  if (follower) {
+    Synch.Mode = SYNCH_FOLLOWER;
+  } else if (!askSynchronize()) {
+    return -1;
   }
   const Preset& p = Program[SelProgram];
-  if (VisualMode != VISUAL_NONE && VisualMode != VISUAL_AUDIOSTROBE && HasLeftRightVisual(p))
+  if (!follower && VisualMode != VISUAL_NONE && VisualMode != VISUAL_AUDIOSTROBE && HasLeftRightVisual(p))
     WarningBox::ask(this, 369, QString(), &Cfg.DoNotShowVisualLeftRightWarning, true);
 
   AdvancedOptions options = Cfg.Advanced;
@@ -153,14 +158,14 @@ void MainWindow::startPlaying(uint32_t delayTick) {
   // keep the audio thread turning empty blocks.
   if (ComputeBlockBytes(options) <= 0) {
     MessageBox::show(this, 1258);
-    return;
+    return 1258;
   }
   plat::WaveTarget target = waveTarget();
   plat::WaveDevice* dev = nullptr;
   int code = 0;
   if (int rc = OpenWaveDevice(target, options.SamplesPerSec, options.Bits16 != 0, &dev, &code)) {
     MessageBox::show(this, rc, {code});
-    return;
+    return rc;
   }
   Device = dev;
   Playing = true;
@@ -174,7 +179,7 @@ void MainWindow::startPlaying(uint32_t delayTick) {
       Device = nullptr;
       Playing = false;
       MessageBox::show(this, v);
-      return;
+      return v;
     }
     if (v < 0) {
       VisualMode = VISUAL_NONE;
@@ -199,6 +204,7 @@ void MainWindow::startPlaying(uint32_t delayTick) {
     CloseRequested = false;
     close();
   }
+  return rc;
 }
 
 void MainWindow::cmdPlayWav() {
