@@ -1,0 +1,383 @@
+// The rules of the parameter pages: which parameters are in use and what a
+// pane shows, captions and name lines, every Easy choice's value and extra
+// effects, and separating and joining channels.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/checks.h"
+#include "main/arith.h"
+#include "main/paramrules.h"
+#include "main/preset.h"
+#include "main/presetedit.h"
+
+namespace {
+
+struct Built {
+  Preset p{};
+  explicit Built(int voices = 1) {
+    NewDefaultPreset(p);
+    for (int v = 1; v < voices; ++v) AddVoice(p, 0, 0, EditRules{false, 3});
+  }
+  ~Built() { FreePreset(p); }
+  Param* params() { return SegParams(p, 0); }
+  Segment& seg() { return p.data.Segment[0]; }
+  Param& At(int pid) { return params()[pid]; }
+  Param& Of(int voice, int n) { return params()[PARAMID(voice, n)]; }
+};
+
+int32_t Wave(int low, int high) { return static_cast<int32_t>((uint32_t(high) << 16) | uint32_t(low)); }
+
+TEST(ParamRules, WhichParametersAreInUse) {
+  struct Case {
+    const char* What;
+    std::function<void(Built&)> Set;
+    int ParamNum;
+    bool InUse;
+  };
+  const Case cases[] = {
+      {"filter of a sine wave", [](Built&) {}, PN_FILTER, false},
+      {"filter of a triangle", [](Built& b) { b.Of(0, PN_WAVEFORM).EasySel = 3; }, PN_FILTER, true},
+      {"filter of a drawn wave", [](Built& b) { b.Of(0, PN_WAVEFORM).EasySel = 0; }, PN_FILTER, true},
+      {"sound modulation period without depth", [](Built&) {}, PN_SNDMODPERIOD, false},
+      {"sound modulation phase, half depth", [](Built& b) { b.Of(0, PN_SNDMODDEPTH).EasySel = 17; },
+       PN_SNDMODPHASE, true},
+      {"background modulation phase without depth", [](Built&) {}, PN_BGMODPHASE, false},
+      {"visual modulation period without depth", [](Built&) {}, PN_VISMODPERIOD, false},
+      {"second colour's period, full depth", [](Built& b) { b.Of(0, PN_VISMOD2DEPTH).EasySel = 25; },
+       PN_VISMOD2PERIOD, true},
+      {"noise period without modulation", [](Built&) {}, PN_NOISEMODPERIOD, false},
+      {"noise period with ocean waves", [](Built& b) { b.Of(0, PN_NOISEMODDEPTH).EasySel = 21; },
+       PN_NOISEMODPERIOD, false},
+      {"noise phase, drawn depth", [](Built& b) { b.Of(0, PN_NOISEMODDEPTH).EasySel = 0; }, PN_NOISEMODPHASE,
+       true},
+      {"noise colour without noise", [](Built&) {}, PN_NOISESMOOTH, false},
+      {"noise colour with noise", [](Built& b) { b.Of(0, PN_NOISEVOL).EasySel = 45; }, PN_NOISESMOOTH, true},
+      {"background phase, no background", [](Built&) {}, PN_BGPHASE, false},
+      {"background phase, a file", [](Built& b) { b.p.data.Background = AMBIX_OTHER; }, PN_BGPHASE, true},
+      {"background parameter, no background", [](Built&) {}, PN_BGPARAM, false},
+      {"background interval of a file",
+       [](Built& b) {
+         b.p.data.Background = AMBIX_OTHER;
+         ParamDef[PN_BGPARAM] = ParamDefSpare[1];
+       },
+       PN_BGPARAM, true},
+      {"a library sound without a parameter",
+       [](Built& b) {
+         b.p.data.Background = 0;
+         ParamDef[PN_BGPARAM] = ParamDefSpare[0];
+       },
+       PN_BGPARAM, false},
+      {"background volume, no background", [](Built&) {}, PN_BGVOLUME, true},
+  };
+  for (const Case& c : cases) {
+    Built b;
+    c.Set(b);
+    EXPECT_EQ(ParamInUse(b.params(), b.p, 0, c.ParamNum), c.InUse) << c.What;
+    EXPECT_EQ(PaneContents(b.params(), b.p, 0, c.ParamNum).InUse, c.InUse) << c.What;
+    RestoreBackgroundParamDef();
+  }
+}
+
+TEST(ParamRules, WhatAPaneShows) {
+  Built b(2);
+  // An Easy choice: only the combo box.
+  PaneView v = PaneContents(b.params(), b.p, 1, PN_VOLUME);
+  EXPECT_TRUE(v.Easy && !v.Chart && !v.Separate && !v.Track);
+  EXPECT_TRUE(v.Modulation);
+  EXPECT_EQ(v.EasySel, 42);
+  EXPECT_EQ(v.Pid, VoicePidOf(1, VP_VOLUME));
+  // A choice the table does not know is shown as a curve.
+  b.Of(1, PN_VOLUME).EasySel = 99;
+  EXPECT_TRUE(PaneContents(b.params(), b.p, 1, PN_VOLUME).Chart);
+  // User-defined: the chart with every control but the radios.
+  b.Of(1, PN_VOLUME).EasySel = 0;
+  v = PaneContents(b.params(), b.p, 1, PN_VOLUME);
+  EXPECT_TRUE(v.Easy && v.Chart && v.Separate && v.Track && !v.Radios && !v.TrackList && !v.ReadOnly);
+  // Separate, right shown: the right record, the radios.
+  b.Of(1, PN_VOLUME).ChannelMode = 2;
+  v = PaneContents(b.params(), b.p, 1, PN_VOLUME);
+  EXPECT_TRUE(v.Radios);
+  EXPECT_EQ(v.Channel, 2);
+  EXPECT_EQ(v.Pid, VoicePidOf(1, VP_VOLUME) + 1);
+  // The pitch tracks the beat: read-only with its destination list; the
+  // beat has neither "Track:" nor Easy choices.
+  v = PaneContents(b.params(), b.p, 0, PN_PITCH);
+  EXPECT_TRUE(v.Chart && !v.Easy && v.Track && v.TrackList && v.ReadOnly && !v.Modulation);
+  v = PaneContents(b.params(), b.p, 0, PN_BEAT);
+  EXPECT_TRUE(v.Chart && !v.Track && !v.Separate && !v.ReadOnly && !v.Derived);
+  // Separate pitches make the beat their difference.
+  b.Of(0, PN_PITCH).ChannelMode = 1;
+  v = PaneContents(b.params(), b.p, 0, PN_BEAT);
+  EXPECT_TRUE(v.Derived && v.ReadOnly);
+  // Background Volume is there but disabled without a background.
+  EXPECT_FALSE(PaneContents(b.params(), b.p, 0, PN_BGVOLUME).Enabled);
+  b.p.data.Background = AMBIX_OTHER;
+  EXPECT_TRUE(PaneContents(b.params(), b.p, 0, PN_BGVOLUME).Enabled);
+  // The Visual tab's bottom pane opens the second colour's modulation.
+  EXPECT_EQ(ModulationOfPane(PN_VISPHASE), PN_VISMOD2DEPTH);
+  EXPECT_EQ(ModulationOfPane(PN_VISFREQ), -1);
+}
+
+TEST(ParamRules, ModulationButtonFollowsTheDepth) {
+  Built b;
+  EXPECT_FALSE(ModulationOn(b.params(), 0, PN_SNDMODDEPTH));
+  EXPECT_EQ(ModulationButtonText(0, false), "Mo&dulation (OFF)...");
+  // One node of one channel is enough.
+  b.Of(0, PN_SNDMODDEPTH).ChannelMode = 1;
+  b.At(PARAMID(0, PN_SNDMODDEPTH) + 1).Node[2].Value = 1;
+  EXPECT_TRUE(ModulationOn(b.params(), 0, PN_SNDMODDEPTH));
+  EXPECT_EQ(ModulationButtonText(1, true), "&Modulation (ON)...");
+  EXPECT_EQ(ModulationButtonText(2, true), "M&odulation (ON)...");
+}
+
+TEST(ParamRules, TabCaptionsAndNameLines) {
+  struct Caption {
+    int Tab, Segments, Voices;
+    const char* Text;
+  };
+  const Caption captions[] = {
+      {1, 2, 2, "B(2): Sound"}, {2, 1, 2, "2: Waveform"},  {1, 2, 1, "B: Sound"},  {1, 1, 1, "Sound"},
+      {3, 2, 2, "B: Background"}, {4, 1, 3, "Noise"},    {5, 3, 1, "B: Visual"}, {0, 3, 3, "General"},
+  };
+  const char* const names[] = {"General", "Sound", "Waveform", "Background", "Noise", "Visual"};
+  for (const Caption& c : captions)
+    EXPECT_EQ(TabCaption(c.Tab, names[c.Tab], "B", "2", c.Segments, c.Voices), c.Text) << c.Text;
+
+  struct Line {
+    int ParamNum, Voice, Voices, Channel;
+    const char* Text;
+  };
+  const Line lines[] = {
+      {PN_PITCH, 0, 1, 0, "Name"},
+      {PN_PITCH, 2, 3, 0, "Name (Voice 3)"},
+      {PN_PITCH, 0, 1, 2, "Name: Right"},
+      {PN_PITCH, 1, 2, 1, "Name (Voice 2): Left"},
+      {PN_NOISEVOL, 1, 2, 1, "Name: Left"},  // a segment parameter belongs to no voice
+  };
+  for (const Line& l : lines) EXPECT_EQ(PaneNameLine("Name", l.ParamNum, l.Voice, l.Voices, l.Channel), l.Text);
+}
+
+TEST(ParamRules, EasyListsKeepTheTableOrder) {
+  EXPECT_EQ(EasyChoices(9), (std::vector<int>{32, 33, 35, 34, 36, 0}));
+  EXPECT_EQ(EasyChoices(12), (std::vector<int>{46, 44, 45, 0}));
+  EXPECT_EQ(EasyChoices(1), (std::vector<int>{1, 2, 31, 3, 4, 5, 6, 7, 0}));
+  EXPECT_TRUE(EasyChoices(0).empty());
+}
+
+// Every choice gives a constant curve of its value on joined channels.
+TEST(ParamRules, EveryEasyChoiceSetsItsValue) {
+  struct Case {
+    int ParamNum, EasySel;
+    int32_t Stored;  // the value every node takes
+  };
+  // Stored units: display value x 10^Digits.
+  const Case cases[] = {
+      {PN_WAVEFORM, 1, Wave(500, 500)},  {PN_WAVEFORM, 2, Wave(500, 250)},   {PN_WAVEFORM, 31, Wave(500, 0)},
+      {PN_WAVEFORM, 3, Wave(0, 500)},    {PN_WAVEFORM, 4, Wave(0, 500)},     {PN_WAVEFORM, 5, Wave(1000, 500)},
+      {PN_WAVEFORM, 6, Wave(870, 500)},  {PN_WAVEFORM, 7, Wave(750, 500)},   {PN_FILTER, 8, 2000},
+      {PN_FILTER, 9, 120},               {PN_FILTER, 10, 220},               {PN_FILTER, 11, 320},
+      {PN_VISPHASE, 12, 0},              {PN_VISPHASE, 13, 9000},            {PN_SNDMODPHASE, 14, -9000},
+      {PN_BGMODPHASE, 15, 18000},        {PN_SNDMODDEPTH, 16, 0},            {PN_SNDMODDEPTH, 18, 10000},
+      {PN_BGMODDEPTH, 17, 5000},         {PN_NOISEMODDEPTH, 19, 0},          {PN_NOISEMODDEPTH, 20, 9000},
+      {PN_NOISEMODDEPTH, 21, 9000},      {PN_NOISEMODDEPTH, 22, 9000},       {PN_VISMODDEPTH, 23, 0},
+      {PN_VISMOD2DEPTH, 25, 10000},      {PN_VISMODDEPTH, 24, 5000},         {PN_NOISESMOOTH, 26, 0},
+      {PN_NOISESMOOTH, 27, 5000},        {PN_NOISESMOOTH, 28, 8000},         {PN_BGPHASE, 32, 0},
+      {PN_BGPHASE, 33, 10000},           {PN_BGPHASE, 34, -10000},           {PN_BGPHASE, 35, 25000},
+      {PN_BGPHASE, 36, -25000},          {PN_BGPARAM, 37, 0},                {PN_BGPARAM, 38, 500},
+      {PN_BGPARAM, 39, 1000},            {PN_BGPARAM, 40, 1500},             {PN_BGPARAM, 41, 2000},
+      {PN_VOLUME, 42, 10000},            {PN_BGVOLUME, 43, 5000},            {PN_VOLUME, 50, 0},
+      {PN_NOISEVOL, 44, 10000},          {PN_NOISEVOL, 45, 5000},            {PN_NOISEVOL, 46, 0},
+      {PN_VISBRIGHT, 47, 10000},         {PN_VISBRIGHT2, 48, 5000},          {PN_VISBRIGHT, 49, 0},
+  };
+  for (int nodes : {2, 3}) {
+    for (const Case& c : cases) {
+      Built b(2);
+      ParamDef[PN_BGPARAM] = ParamDefSpare[1];  // "Background Interval", group 10
+      const int pid = PARAMID(1, c.ParamNum);
+      // A drawn, separated, tracking curve before the choice.
+      Param& q = b.At(pid);
+      q.EasySel = 0;
+      q.NumNodes = 4;
+      q.Tracking = 1;
+      q.ChannelMode = 2;
+      ApplyEasyChoice(b.params(), b.seg(), 1, c.ParamNum, c.EasySel, nodes);
+      EXPECT_EQ(q.EasySel, c.EasySel) << c.EasySel;
+      EXPECT_EQ(q.Tracking, 0) << c.EasySel;
+      EXPECT_EQ(q.ChannelMode, 0) << c.EasySel;
+      ASSERT_EQ(q.NumNodes, nodes) << c.EasySel;
+      for (int i = 0; i < nodes; ++i) {
+        EXPECT_EQ(q.Node[i].Value, c.Stored) << c.EasySel << " node " << i;
+        EXPECT_EQ(q.Node[i].SweepTime, 10000 / (nodes - 1) * i);
+        EXPECT_EQ(q.Node[i].Weight, 10);
+        EXPECT_EQ(q.Node[i].Symmetric, 1);
+      }
+      if (ParamDef[c.ParamNum].Channels == 2) {
+        // The right channel follows one to one.
+        const Param& r = b.At(pid + 1);
+        EXPECT_EQ(r.Tracking, 1) << c.EasySel;
+        EXPECT_EQ(r.TrackSource, pid);
+        EXPECT_EQ(r.Slope, 1000);
+        EXPECT_EQ(r.Node[nodes - 1].Value, c.Stored) << c.EasySel;
+      }
+      RestoreBackgroundParamDef();
+    }
+  }
+}
+
+TEST(ParamRules, TheWaveformRuleSetsTheFilter) {
+  struct Case {
+    int FilterBefore;  // the filter's EasySel before (0: drawn)
+    int Choice;
+    int FilterAfter;  // -1: untouched
+  };
+  const Case cases[] = {
+      {0, 4, 11},   // filtered triangle: three harmonics, even over a drawn filter
+      {0, 1, 8},    // sine: no filtering
+      {0, 3, -1},   // a drawn filter stays for other waves
+      {9, 3, 8},    // a filter from the list goes back to no filtering
+      {10, 31, 8},  //
+      {8, 4, 11},   //
+  };
+  for (const Case& c : cases) {
+    Built b;
+    Param& filter = b.Of(0, PN_FILTER);
+    filter.EasySel = static_cast<uint8_t>(c.FilterBefore);
+    filter.Node[0].Value = 777;
+    std::vector<int> changed = ApplyEasyChoice(b.params(), b.seg(), 0, PN_WAVEFORM, c.Choice, 3);
+    if (c.FilterAfter < 0) {
+      EXPECT_EQ(filter.Node[0].Value, 777) << c.Choice;
+      EXPECT_EQ(changed, std::vector<int>{PARAMID(0, PN_WAVEFORM)});
+      continue;
+    }
+    EXPECT_EQ(filter.EasySel, c.FilterAfter) << c.Choice;
+    EXPECT_EQ(filter.Node[1].Value, c.FilterAfter == 11 ? 320 : 2000) << c.Choice;
+    // The waveform is propagated before the filter.
+    EXPECT_EQ(changed, (std::vector<int>{PARAMID(0, PN_WAVEFORM), PARAMID(0, PN_FILTER)}));
+  }
+  // "Sine wave" takes the filter out of use; "Filtered triangular wave" shows it.
+  Built b;
+  ApplyEasyChoice(b.params(), b.seg(), 0, PN_WAVEFORM, 4, 3);
+  EXPECT_TRUE(ParamInUse(b.params(), b.p, 0, PN_FILTER));
+  ApplyEasyChoice(b.params(), b.seg(), 0, PN_WAVEFORM, 1, 3);
+  EXPECT_FALSE(ParamInUse(b.params(), b.p, 0, PN_FILTER));
+}
+
+TEST(ParamRules, OceanWavesSetPeriodAndPhase) {
+  const int32_t periods[3] = {3000000, 2000000, 1250000};  // 3000 / 2000 / 1250 ms
+  for (int sel = 20; sel <= 22; ++sel) {
+    Built b;
+    Param& period = b.At(PID_NOISEMODPERIOD);
+    Param& phase = b.At(PID_NOISEMODPHASE);
+    period.ChannelMode = 1;
+    b.At(PID_NOISEMODPERIOD + 1).Tracking = 0;
+    b.At(PID_NOISEMODPERIOD + 1).Node[0].Value = 5;
+    phase.EasySel = 15;
+    std::vector<int> changed = ApplyEasyChoice(b.params(), b.seg(), 0, PN_NOISEMODDEPTH, sel, 3);
+    EXPECT_EQ(changed, (std::vector<int>{PID_NOISEMODDEPTH, PID_NOISEMODPERIOD, PID_NOISEMODPHASE}));
+    EXPECT_EQ(b.At(PID_NOISEMODDEPTH).Node[1].Value, 9000);
+    EXPECT_EQ(period.EasySel, 0);
+    EXPECT_EQ(period.ChannelMode, 0);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(period.Node[i].Value, periods[sel - 20]) << sel;
+      EXPECT_EQ(b.At(PID_NOISEMODPERIOD + 1).Node[i].Value, periods[sel - 20]) << sel;  // both ears
+      EXPECT_EQ(phase.Node[i].Value, 0);
+    }
+    EXPECT_EQ(phase.EasySel, 12);
+    EXPECT_FALSE(ParamInUse(b.params(), b.p, 0, PN_NOISEMODPERIOD));
+    EXPECT_FALSE(ParamInUse(b.params(), b.p, 0, PN_NOISEMODPHASE));
+  }
+  // "No modulation" leaves period and phase as they are but propagates them.
+  Built b;
+  b.At(PID_NOISEMODPHASE).EasySel = 15;
+  EXPECT_EQ(ApplyEasyChoice(b.params(), b.seg(), 0, PN_NOISEMODDEPTH, 19, 3),
+            (std::vector<int>{PID_NOISEMODDEPTH, PID_NOISEMODPERIOD, PID_NOISEMODPHASE}));
+  EXPECT_EQ(b.At(PID_NOISEMODPHASE).EasySel, 15);
+}
+
+TEST(ParamRules, UserDefinedKeepsTheConstantCurve) {
+  Built b;
+  ApplyEasyChoice(b.params(), b.seg(), 0, PN_VOLUME, 43, 3);
+  EXPECT_TRUE(ApplyEasyChoice(b.params(), b.seg(), 0, PN_VOLUME, 0, 3).empty());
+  const Param& q = b.Of(0, PN_VOLUME);
+  EXPECT_EQ(q.EasySel, 0);
+  EXPECT_EQ(q.Node[0].Value, 5000);
+  EXPECT_EQ(q.Node[2].Value, 5000);
+  EXPECT_TRUE(PaneContents(b.params(), b.p, 0, PN_VOLUME).Chart);
+}
+
+TEST(ParamRules, AChoiceOutsideTheGroupIsRefused) {
+  Built b;
+  ExpectCheckFailures cap;
+  EXPECT_TRUE(ApplyEasyChoice(b.params(), b.seg(), 0, PN_VOLUME, 44, 3).empty());  // a noise-volume row
+  EXPECT_EQ(b.Of(0, PN_VOLUME).EasySel, 42);
+  EXPECT_TRUE(cap.Saw("EasySel"));
+}
+
+TEST(ParamRules, SeparatingThePitchEndsTrackingOfTheBeat) {
+  Built b(2);
+  const int beat = PARAMID(0, PN_BEAT), pitch = PARAMID(0, PN_PITCH);
+  // Voice 0's volume and the visual frequency follow voice 0's beat; voice
+  // 1's pitch follows its own beat and stays.
+  b.At(pitch + 1).Node[1].Value = 12345;  // the right pitch as it was computed
+  b.Of(0, PN_VOLUME).Tracking = 1;
+  b.Of(0, PN_VOLUME).TrackSource = static_cast<uint8_t>(beat);
+  std::vector<int> stopped = SeparateChannels(b.params(), b.seg(), 0, PN_PITCH);
+  EXPECT_EQ(stopped, (std::vector<int>{PID_VISFREQ, pitch, PARAMID(0, PN_VOLUME)}));
+  EXPECT_EQ(b.At(pitch).ChannelMode, 1);
+  EXPECT_EQ(b.At(pitch + 1).Tracking, 0);
+  EXPECT_EQ(b.At(pitch + 1).Node[1].Value, 12345);  // keeps its values
+  EXPECT_EQ(b.Of(1, PN_PITCH).Tracking, 1);
+  // A destination chain through the beat now runs through both pitches.
+  EXPECT_TRUE(ChainReaches(b.params(), b.seg(), pitch + 1, beat));
+}
+
+TEST(ParamRules, JoiningMakesTheRightChannelFollowTheLeft) {
+  struct Case {
+    const char* What;
+    bool LeftTracksRight;  // the left channel followed the right one (a loop once joined)
+  };
+  for (const Case& c : {Case{"plain", false}, Case{"left followed right", true}}) {
+    Built b;
+    const int vol = PARAMID(0, PN_VOLUME);
+    SeparateChannels(b.params(), b.seg(), 0, PN_VOLUME);
+    ShowChannel(b.params(), 0, PN_VOLUME, 2);
+    b.At(vol).Node[0].Value = 2500;
+    b.At(vol + 1).Node[0].Value = 7000;
+    b.At(vol + 1).Intercept = 77;
+    if (c.LeftTracksRight) {
+      b.At(vol).Tracking = 1;
+      b.At(vol).TrackSource = static_cast<uint8_t>(vol + 1);
+    }
+    // Something following the right channel follows it still.
+    b.At(PID_BGVOLUME).Tracking = 1;
+    b.At(PID_BGVOLUME).TrackSource = static_cast<uint8_t>(vol + 1);
+    b.At(PID_BGVOLUME).Slope = 1000;
+    JoinChannels(b.params(), b.seg(), 0, PN_VOLUME);
+    const Param& r = b.At(vol + 1);
+    EXPECT_EQ(b.At(vol).ChannelMode, 0) << c.What;
+    EXPECT_EQ(b.At(vol).Tracking, 0) << c.What;
+    EXPECT_EQ(r.Tracking, 1);
+    EXPECT_EQ(r.TrackSource, vol);
+    EXPECT_EQ(r.Intercept, 0);
+    EXPECT_EQ(r.Slope, 1000);
+    EXPECT_EQ(r.MinLimit, ParamDef[PN_VOLUME].Min);
+    EXPECT_EQ(r.MaxLimit, ParamDef[PN_VOLUME].Max);
+    const int32_t left0 = b.At(vol).Node[0].Value;
+    EXPECT_EQ(r.Node[0].Value, left0) << c.What;
+    EXPECT_EQ(b.At(PID_BGVOLUME).Node[0].Value, left0) << c.What;
+  }
+}
+
+TEST(ParamRules, SeparateNoiseColoursLeaveTheHead) {
+  Built b;
+  b.seg().NoiseInsideHead = 1;
+  SeparateChannels(b.params(), b.seg(), 0, PN_VOLUME);
+  EXPECT_EQ(b.seg().NoiseInsideHead, 1);
+  SeparateChannels(b.params(), b.seg(), 0, PN_NOISESMOOTH);
+  EXPECT_EQ(b.seg().NoiseInsideHead, 0);
+}
+
+}  // namespace
