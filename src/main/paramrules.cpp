@@ -26,49 +26,34 @@ void SetConstantCurve(Param* params, const Segment& seg, int pid, int32_t value,
 bool ParamInUse(const Param* params, const PresetFixed& p, int voice, int paramNum) {
   const bool none = p.data.Background == AMBIX_NONE;
   switch (paramNum) {
-    case PN_FILTER:
-      return EasyOf(params, voice, PN_WAVEFORM) != 1;  // a sine wave has nothing to filter
+    case PN_FILTER: return EasyOf(params, voice, PN_WAVEFORM) != 1;  // a sine wave has nothing to filter
     case PN_SNDMODPERIOD:
-    case PN_SNDMODPHASE:
-      return EasyOf(params, voice, PN_SNDMODDEPTH) != 16;
+    case PN_SNDMODPHASE: return EasyOf(params, voice, PN_SNDMODDEPTH) != 16;
     case PN_BGMODPERIOD:
-    case PN_BGMODPHASE:
-      return EasyOf(params, voice, PN_BGMODDEPTH) != 16;
+    case PN_BGMODPHASE: return EasyOf(params, voice, PN_BGMODDEPTH) != 16;
     case PN_VISMODPERIOD:
-    case PN_VISMODPHASE:
-      return EasyOf(params, voice, PN_VISMODDEPTH) != 23;
+    case PN_VISMODPHASE: return EasyOf(params, voice, PN_VISMODDEPTH) != 23;
     case PN_VISMOD2PERIOD:
-    case PN_VISMOD2PHASE:
-      return EasyOf(params, voice, PN_VISMOD2DEPTH) != 23;
+    case PN_VISMOD2PHASE: return EasyOf(params, voice, PN_VISMOD2DEPTH) != 23;
     case PN_NOISEMODPERIOD:
     case PN_NOISEMODPHASE:
       // The ocean waves set period and phase themselves.
       return EasyOf(params, voice, PN_NOISEMODDEPTH) == 0;
-    case PN_NOISESMOOTH:
-      return EasyOf(params, voice, PN_NOISEVOL) != 46;
-    case PN_BGPARAM:
-      return !none && ParamDef[PN_BGPARAM].Name != ParamDefSpare[0].Name;
-    case PN_BGPHASE:
-      return !none;
-    default:
-      return true;
+    case PN_NOISESMOOTH: return EasyOf(params, voice, PN_NOISEVOL) != 46;
+    case PN_BGPARAM: return !none && ParamDef[PN_BGPARAM].Name != ParamDefSpare[0].Name;
+    case PN_BGPHASE: return !none;
+    default: return true;
   }
 }
 
 int ModulationOfPane(int paramNum) {
   switch (paramNum) {
-    case PN_VOLUME:
-      return PN_SNDMODDEPTH;
-    case PN_BGVOLUME:
-      return PN_BGMODDEPTH;
-    case PN_NOISEVOL:
-      return PN_NOISEMODDEPTH;
-    case PN_VISBRIGHT:
-      return PN_VISMODDEPTH;
-    case PN_VISPHASE:
-      return PN_VISMOD2DEPTH;
-    default:
-      return -1;
+    case PN_VOLUME: return PN_SNDMODDEPTH;
+    case PN_BGVOLUME: return PN_BGMODDEPTH;
+    case PN_NOISEVOL: return PN_NOISEMODDEPTH;
+    case PN_VISBRIGHT: return PN_VISMODDEPTH;
+    case PN_VISPHASE: return PN_VISMOD2DEPTH;
+    default: return -1;
   }
 }
 
@@ -149,8 +134,7 @@ std::vector<int> EasyChoices(int group) {
   return rows;
 }
 
-std::vector<int> ApplyEasyChoice(Param* params, const Segment& seg, int voice, int paramNum, int easySel,
-                                 int nodes) {
+std::vector<int> ApplyEasyChoice(Param* params, const Segment& seg, int voice, int paramNum, int easySel, int nodes) {
   const int first = PARAMID(voice, paramNum);
   Param& f = params[first];
   if (easySel == 0) {

@@ -73,8 +73,7 @@ std::vector<int> EasyChoices(int group);
 // effects (the Waveform rule, the ocean waves' period and phase). Returns
 // the first pids of the parameters changed, in the order they are to be
 // propagated; empty when nothing but EasySel changed (user-defined).
-std::vector<int> ApplyEasyChoice(Param* params, const Segment& seg, int voice, int paramNum, int easySel,
-                                 int nodes);
+std::vector<int> ApplyEasyChoice(Param* params, const Segment& seg, int voice, int paramNum, int easySel, int nodes);
 
 // --- Channels ---------------------------------------------------------------------
 // Sets the channels of a two-channel parameter apart: ChannelMode 1 (left

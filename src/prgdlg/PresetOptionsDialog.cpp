@@ -20,6 +20,7 @@
 #include "dialog/placement.h"
 #include "file/store.h"
 #include "main/arith.h"
+#include "main/paramrules.h"
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "main/text.h"
@@ -185,21 +186,9 @@ EditRules PresetOptionsDialog::rules() const {
 void PresetOptionsDialog::updateTabCaptions() {
   const int segs = Prg.data.NumSegments, voices = segment().NumVoices;
   const QString id = SegmentId(segment()), voice = QString::fromStdString(VoiceRow(CurVoice));
-  for (int t = 0; t < 6; ++t) {
-    QString name = tr(kTabNames[t]);
-    if (t == 1 || t == 2) {
-      // The sound and the waveform belong to a voice of the segment.
-      if (segs >= 2 && voices >= 2)
-        name = tr("%1(%2): %3").arg(id, voice, name);
-      else if (voices >= 2)
-        name = tr("%1: %2").arg(voice, name);
-      else if (segs >= 2)
-        name = tr("%1: %2").arg(id, name);
-    } else if (t >= 3 && segs >= 2) {
-      name = tr("%1: %2").arg(id, name);
-    }
-    Tabs->setTabText(t, name);
-  }
+  for (int t = 0; t < 6; ++t)
+    Tabs->setTabText(t, QString::fromStdString(TabCaption(t, tr(kTabNames[t]).toStdString(), id.toStdString(),
+                                                          voice.toStdString(), segs, voices)));
 }
 
 // --- Selection ----------------------------------------------------------------------------
@@ -252,6 +241,14 @@ void PresetOptionsDialog::voicesChanged(int select) {
 
 void PresetOptionsDialog::parameterChanged(int pid, quint32 code) {
   if (!TVK_CHECK_AS(pid >= 0 && pid < SegParamCount(segment()), "pid>=0 && pid<NSPAR+NVPAR*MAXVOICES", pid)) return;
+  // Edited by hand, the curve is no longer the Easy choice it came from.
+  Param& q = segmentParams()[pid];
+  if (q.Tracking != 1) q.EasySel = 0;
+  propagateChange(pid, code);
+}
+
+void PresetOptionsDialog::propagateChange(int pid, quint32 code) {
+  if (!TVK_CHECK_AS(pid >= 0 && pid < SegParamCount(segment()), "pid>=0 && pid<NSPAR+NVPAR*MAXVOICES", pid)) return;
   const NodesChanged c = DecodeNodesChanged(code);
   Param* params = segmentParams();
   Param& q = params[pid];
@@ -262,8 +259,6 @@ void PresetOptionsDialog::parameterChanged(int pid, quint32 code) {
     RecomputeTracked(params, segment(), pid, q.TrackSource);
     r = NodeRange();
   } else {
-    // Edited by hand, the curve is no longer the Easy choice it came from.
-    q.EasySel = 0;
     if (rules().Link) {
       LinkResult lr =
           LinkAdjacent(Prg, CurSegment, pid, c.All() ? NODES_ALL : c.First, c.All() ? NODES_ALL : c.Last, c.Moved);

@@ -72,6 +72,9 @@ class PresetOptionsDialog : public DynDialog {
   // bit layout): tracking or linking, the charts, warning 264, the
   // parameters tracking it, and the test playback.
   void parameterChanged(int pid, quint32 code);
+  // The same after a rule changed the curve (an Easy choice, joined
+  // channels): its Easy choice stays.
+  void propagateChange(int pid, quint32 code);
   // Something of the preset changed outside the curves (segment fields,
   // background, colours): the test playback hears it.
   void presetEdited();
