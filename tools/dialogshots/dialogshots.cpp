@@ -1,22 +1,63 @@
 // Screenshots of the option dialogs for looking at them: Advanced Options,
-// Visual Color Options on the global record and on a preset's, and every
-// page of the configuration wizard.
+// Visual Color Options on the global record and on a preset's, every page
+// of the configuration wizard, and the five parameter tabs of the preset
+// options with a built-in preset (and the Background tab once more with a
+// file background).
 //
 //   dialogshots OUT_DIR        (scripts/dialog-screenshots.sh runs it under Xvfb)
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QPushButton>
+#include <QTabBar>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 
 #include "cnfwiz/ConfigWizard.h"
 #include "dialog/AdvancedDialog.h"
 #include "dialog/VisualColorDialog.h"
 #include "engine/startup.h"
+#include "main/preset.h"
 #include "platform/numfmt.h"
+#include "presetjson/presetjson.h"
+#include "prgdlg/PresetOptionsDialog.h"
 #include "reg/settings.h"
 
 namespace {
+
+// A built-in preset from its source file, appended to Program; -1 on failure.
+int LoadPreset(const char* file) {
+  std::ifstream in(std::string(SONAVEL_SOURCE_DIR "/presets/builtin/") + file);
+  std::string error;
+  const int n = NumPrograms;
+  if (!in || !CommitProgramRecord(n)) return -1;
+  if (!PresetFromJson(nlohmann::json::parse(in, nullptr, false), Program[n], &error)) {
+    std::fprintf(stderr, "%s: %s\n", file, error.c_str());
+    return -1;
+  }
+  NumPrograms = n + 1;
+  return n;
+}
+
+// The parameter tabs of the preset options for Program[index].
+bool ShootTabs(int index, const QString& prefix, std::initializer_list<int> tabs) {
+  static const char* const kNames[6] = {"general", "sound", "waveform", "background", "noise", "visual"};
+  PresetOptionsDialog d(nullptr, index, false);
+  d.resize(720, 600);
+  d.show();
+  bool ok = true;
+  for (int t : tabs) {
+    d.tabs()->setCurrentIndex(t);
+    QApplication::processEvents();
+    const QString path = prefix + kNames[t] + ".png";
+    const bool saved = d.grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    ok &= saved;
+  }
+  d.hide();
+  return ok;
+}
 
 bool Save(QWidget* w, const QString& path) {
   w->show();
@@ -72,6 +113,17 @@ int main(int argc, char** argv) {
       if (page < ConfigWizard::PAGES - 1) w.nextButton()->click();
     }
     w.hide();
+  }
+  {
+    const int ocean = LoadPreset("10-sleep-3-ocean-waves.json");
+    ok &= ocean >= 0;
+    if (ocean >= 0) {
+      ok &= ShootTabs(ocean, out + "/preset-options-", {1, 2, 3, 4, 5});
+      // A file background: its phase shift and interval come into use.
+      Program[ocean].data.Background = AMBIX_OTHER;
+      std::strcpy(Program[ocean].data.BackgroundFile, "surf.wav");
+      ok &= ShootTabs(ocean, out + "/preset-options-file-", {3});
+    }
   }
   EngineShutdown();
   return ok ? 0 : 1;
