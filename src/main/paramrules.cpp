@@ -1,10 +1,15 @@
 // The rules of the parameter pages.
 #include "main/paramrules.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
 #include "assert/check.h"
 #include "main/arith.h"
 #include "main/curveedit.h"
 #include "main/preset.h"
+#include "main/strtab.h"
 
 namespace {
 
@@ -212,4 +217,127 @@ void JoinChannels(Param* params, const Segment& seg, int voice, int paramNum) {
 void ShowChannel(Param* params, int voice, int paramNum, int channel) {
   if (!TVK_CHECK(channel == 1 || channel == 2, channel)) return;
   params[PARAMID(voice, paramNum)].ChannelMode = static_cast<uint8_t>(channel);
+}
+
+// --- Tracking ---------------------------------------------------------------------
+
+namespace {
+
+int VoiceOfPid(int pid) { return pid >= NSPAR ? (pid - NSPAR) / NVPAR : 0; }
+
+// Thousandths of the display unit of a stored value.
+int64_t Thousandths(int paramNum, int32_t stored) {
+  const int digits = ParamDef[paramNum].Digits;
+  return digits <= 3 ? int64_t{stored} * PowerOfTen[3 - digits] : int64_t{stored} / PowerOfTen[digits - 3];
+}
+
+int32_t Clamp32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+}  // namespace
+
+std::vector<int> TrackDestinations(const Param* params, int voice, int paramNum) {
+  std::vector<int> rows = {PN_BEAT, PN_PITCH, PN_VOLUME};
+  switch (paramNum) {
+    case PN_WAVEFORM: rows.push_back(PN_FILTER); break;
+    case PN_FILTER: rows.push_back(PN_WAVEFORM); break;
+    case PN_BGPARAM: rows.insert(rows.end(), {PN_BGVOLUME, PN_BGPHASE}); break;
+    case PN_BGPHASE: rows.push_back(PN_BGVOLUME); break;
+    case PN_VISFREQ: rows.insert(rows.end(), {PN_VISBRIGHT, PN_VISBRIGHT2}); break;
+    case PN_VISBRIGHT: rows.insert(rows.end(), {PN_VISFREQ, PN_VISBRIGHT2}); break;
+    case PN_VISBRIGHT2: rows.insert(rows.end(), {PN_VISFREQ, PN_VISBRIGHT}); break;
+    default: break;
+  }
+  const bool pitchSeparate = params[PARAMID(voice, PN_PITCH)].ChannelMode != 0;
+  std::vector<int> pids;
+  for (int n : rows) {
+    if (n == paramNum || n == PN_BGPARAM || (n == PN_BEAT && pitchSeparate)) continue;
+    const int first = PARAMID(voice, n);
+    pids.push_back(first);
+    if (ParamDef[n].Channels == 2 && params[first].ChannelMode != 0) pids.push_back(first + 1);
+  }
+  return pids;
+}
+
+std::string DestinationName(const Param* params, int pid, int voice) {
+  const int n = ParamNumOfPid(pid);
+  const int first = PARAMID(VoiceOfPid(pid), n);
+  std::string name = GetStr(ParamDef[n].Name);
+  if (pid >= NSPAR && VoiceOfPid(pid) != voice) name += " (Voice " + std::to_string(VoiceOfPid(pid) + 1) + ")";
+  if (ParamDef[n].Channels == 2 && params[first].ChannelMode != 0) name += pid == first ? ": Left" : ": Right";
+  return name;
+}
+
+bool TrackingCycle(const Param* params, const Segment& seg, int pid, int dest) {
+  return ChainReaches(params, seg, pid, dest);
+}
+
+int StartTracking(Param* params, const Segment& seg, int voice, int pid) {
+  Param& q = params[pid];
+  const int count = SegParamCount(seg);
+  const bool pitchSeparate = params[PARAMID(voice, PN_PITCH)].ChannelMode != 0;
+  // A derived beat has no curve of its own to follow.
+  auto isBeat = [](int d) { return d >= NSPAR && (d - NSPAR) % NVPAR == 0; };
+  int dest = q.TrackSource;
+  if (dest >= count || TrackingCycle(params, seg, pid, dest) || (pitchSeparate && isBeat(dest))) {
+    dest = -1;
+    for (int d = NSPAR; d < count && dest < 0; ++d) {
+      const int n = ParamNumOfPid(d);
+      const int first = PARAMID(VoiceOfPid(d), n);
+      if (n == PN_WAVEFORM) continue;
+      if (d == first + 1 && params[first].ChannelMode == 0) continue;  // follows its left channel
+      if (pitchSeparate && isBeat(d)) continue;
+      if (TrackingCycle(params, seg, pid, d)) continue;
+      dest = d;
+    }
+    if (dest < 0) return 1326;
+  }
+  q.Tracking = 1;
+  q.TrackSource = static_cast<uint8_t>(dest);
+  RecomputeTracked(params, seg, pid, dest);
+  return 0;
+}
+
+int ChooseDestination(Param* params, const Segment& seg, int pid, int dest) {
+  Param& q = params[pid];
+  if (dest < 0 || dest >= SegParamCount(seg)) {
+    q.Tracking = 0;
+    return 1327;
+  }
+  if (TrackingCycle(params, seg, pid, dest)) return 1280;
+  if (dest != q.TrackSource) {
+    const int n = ParamNumOfPid(pid), dn = ParamNumOfPid(dest);
+    int32_t a1, a2, b1, b2;
+    NodeRangeOf(q, n, &a1, &a2);
+    NodeRangeOf(params[dest], dn, &b1, &b2);
+    const TrackCoefficients c = RangeCoefficients(n, a1, a2, dn, b1, b2);
+    q.Intercept = c.Intercept;
+    q.Slope = c.Slope;
+    q.TrackSource = static_cast<uint8_t>(dest);
+  }
+  q.Tracking = 1;
+  RecomputeTracked(params, seg, pid, dest);
+  return 0;
+}
+
+TrackCoefficients RangeCoefficients(int paramNum, int32_t a1, int32_t a2, int destParamNum, int32_t b1, int32_t b2) {
+  // In thousandths of each display unit, so a range of 1.5..7 Hz keeps its
+  // fractions.
+  const int64_t A1 = Thousandths(paramNum, a1), A2 = Thousandths(paramNum, a2);
+  const int64_t B1 = Thousandths(destParamNum, b1), B2 = Thousandths(destParamNum, b2);
+  TrackCoefficients c;
+  const int64_t slope = B2 == B1 ? 0 : 1000 * (A2 - A1) / (B2 - B1);
+  c.Slope = Clamp32(slope);
+  c.Intercept = Clamp32(A1 - slope * B1 / 1000);
+  return c;
+}
+
+void NodeRangeOf(const Param& p, int paramNum, int32_t* lo, int32_t* hi) {
+  *lo = INT32_MAX;
+  *hi = INT32_MIN;
+  for (int i = 0; i < CurveNodes(p); ++i) {
+    const int32_t v = paramNum == PN_WAVEFORM ? (p.Node[i].Value & 0xFFFF) : p.Node[i].Value;
+    *lo = std::min(*lo, v);
+    *hi = std::max(*hi, v);
+  }
+  if (*lo > *hi) *lo = *hi = 0;
 }

@@ -9,6 +9,7 @@
 //
 // Main thread only (the preset editor's copy).
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -89,3 +90,40 @@ std::vector<int> SeparateChannels(Param* params, Segment& seg, int voice, int pa
 void JoinChannels(Param* params, const Segment& seg, int voice, int paramNum);
 // Shows channel 1 (left) or 2 (right) of a separated parameter.
 void ShowChannel(Param* params, int voice, int paramNum, int channel);
+
+// --- Tracking ---------------------------------------------------------------------
+// The destinations the Track list offers for parameter `paramNum` of
+// `voice`, as pids: the current voice's beat (not while its pitch channels
+// are separate), pitch and sound volume, then those of the parameter's own
+// row (the filter for the waveform and so on). The parameter itself and the
+// background's parameter are never offered; a destination with separate
+// channels appears once per channel.
+std::vector<int> TrackDestinations(const Param* params, int voice, int paramNum);
+// The name a destination is listed under: the parameter's name, "(Voice n)"
+// for a parameter of a voice other than `voice`, ": Left" / ": Right" for
+// one channel of a separated one.
+std::string DestinationName(const Param* params, int pid, int voice);
+
+// Whether `dest` depends on `pid`: the walk along the tracking links from
+// `dest`, through both pitches of a derived beat, arrives at `pid`.
+bool TrackingCycle(const Param* params, const Segment& seg, int pid, int dest);
+// "Track:" checked for record `pid` (the channel shown) of `voice`: keeps the
+// stored destination when it is still possible, else takes the first
+// possible per-voice pid. 0, or 1326 when there is none (nothing changes).
+int StartTracking(Param* params, const Segment& seg, int voice, int pid);
+// A destination chosen in the list: 0 (tracking it, the coefficients mapping
+// its range onto this parameter's when it is a new one), 1327 for a voice
+// the segment does not have (tracking ends), 1280 when the destination
+// already depends on this parameter (nothing changes).
+int ChooseDestination(Param* params, const Segment& seg, int pid, int dest);
+// The coefficients that map the destination's range b1..b2 onto a1..a2
+// (stored units of their parameters): Slope = 1000 x (a2 - a1) / (b2 - b1)
+// (0 for an empty range) and Intercept = A1 - Slope x B1 / 1000, with A1
+// and B1 in thousandths of their display units.
+struct TrackCoefficients {
+  int32_t Intercept = 0, Slope = 0;
+};
+TrackCoefficients RangeCoefficients(int paramNum, int32_t a1, int32_t a2, int destParamNum, int32_t b1, int32_t b2);
+// The smallest and largest node values of a record (the low half of the
+// Waveform's).
+void NodeRangeOf(const Param& p, int paramNum, int32_t* lo, int32_t* hi);

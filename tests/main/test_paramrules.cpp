@@ -410,3 +410,175 @@ TEST(ParamRules, SeparateNoiseColoursLeaveTheHead) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ParamTracking, TheTrackListOffers) {
+  struct Case {
+    const char* What;
+    int ParamNum;
+    std::function<void(Built&)> Set;
+    std::vector<int> Pids;  // voice 1's (base 50)
+  };
+  const int B = VoicePidOf(1, 0);
+  const Case cases[] = {
+      {"sound volume", PN_VOLUME, [](Built&) {}, {B, B + 1}},
+      {"waveform", PN_WAVEFORM, [](Built&) {}, {B, B + 1, B + 3, B + 7}},
+      {"filter", PN_FILTER, [](Built&) {}, {B, B + 1, B + 3, B + 5}},
+      {"beat", PN_BEAT, [](Built&) {}, {B + 1, B + 3}},
+      {"background parameter", PN_BGPARAM, [](Built&) {}, {B, B + 1, B + 3, PID_BGVOLUME, PID_BGPHASE}},
+      {"background phase", PN_BGPHASE, [](Built&) {}, {B, B + 1, B + 3, PID_BGVOLUME}},
+      {"visual frequency", PN_VISFREQ, [](Built&) {}, {B, B + 1, B + 3, PID_VISBRIGHT, PID_VISBRIGHT2}},
+      {"second brightness", PN_VISBRIGHT2, [](Built&) {}, {B, B + 1, B + 3, PID_VISFREQ, PID_VISBRIGHT}},
+      {"separate pitches: no beat, both pitches",
+       PN_VISPHASE,
+       [](Built& b) { b.Of(1, PN_PITCH).ChannelMode = 1; },
+       {B + 1, B + 2, B + 3}},
+      {"separate volumes", PN_NOISEVOL, [](Built& b) { b.Of(1, PN_VOLUME).ChannelMode = 2; }, {B, B + 1, B + 3, B + 4}},
+  };
+  for (const Case& c : cases) {
+    Built b(2);
+    c.Set(b);
+    EXPECT_EQ(TrackDestinations(b.params(), 1, c.ParamNum), c.Pids) << c.What;
+  }
+  Built b(2);
+  b.Of(0, PN_VOLUME).ChannelMode = 1;
+  EXPECT_EQ(DestinationName(b.params(), VoicePidOf(0, VP_VOLUME) + 1, 1), "Sound Volume (Voice 1): Right");
+  EXPECT_EQ(DestinationName(b.params(), B + 1, 1), "Audible Pitch");
+}
+
+TEST(ParamTracking, TrackBoxKeepsOrFindsADestination) {
+  const int vol = PARAMID(0, PN_VOLUME), beat = PARAMID(0, PN_BEAT);
+  struct Case {
+    const char* What;
+    int Pid;
+    std::function<void(Built&)> Set;
+    int Result, Dest;
+  };
+  const Case cases[] = {
+      {"the stored destination", vol, [](Built&) {}, 0, beat},
+      {"a stored one that depends on it: the first possible", vol,
+       [=](Built& b) {
+         b.At(beat).Tracking = 1;  // the beat follows the volume; the pitch the beat
+         b.At(beat).TrackSource = static_cast<uint8_t>(vol);
+       },
+       0, PARAMID(0, PN_FILTER)},
+      {"a beat while the pitches are separate", PID_BGVOLUME,
+       [](Built& b) {
+         b.Of(0, PN_PITCH).ChannelMode = 1;
+         b.At(PID_BGVOLUME).TrackSource = 36;
+       },
+       0, 37},
+      {"a voice the segment lacks", PID_NOISEVOL, [](Built& b) { b.At(PID_NOISEVOL).TrackSource = 64; }, 0, 36},
+      {"everything depends on it", PID_BGVOLUME,
+       [](Built& b) {
+         for (int pid = NSPAR; pid < NSPAR + NVPAR; ++pid) {
+           b.At(pid).Tracking = 1;
+           b.At(pid).TrackSource = PID_BGVOLUME;
+         }
+       },
+       1326, -1},
+  };
+  for (const Case& c : cases) {
+    Built b;
+    c.Set(b);
+    const Param before = b.At(c.Pid);
+    EXPECT_EQ(StartTracking(b.params(), b.seg(), 0, c.Pid), c.Result) << c.What;
+    if (c.Result == 0) {
+      EXPECT_EQ(b.At(c.Pid).Tracking, 1) << c.What;
+      EXPECT_EQ(b.At(c.Pid).TrackSource, c.Dest) << c.What;
+    } else {
+      EXPECT_EQ(b.At(c.Pid).Tracking, before.Tracking) << c.What;
+      EXPECT_EQ(b.At(c.Pid).TrackSource, before.TrackSource) << c.What;
+    }
+  }
+}
+
+TEST(ParamTracking, ChoosingADestination) {
+  const int beat = PARAMID(0, PN_BEAT), pitch = PARAMID(0, PN_PITCH);
+  struct Case {
+    const char* What;
+    int Pid, Dest;
+    std::function<void(Built&)> Set;
+    int Result;
+  };
+  const Case cases[] = {
+      {"a deleted voice", PID_NOISEVOL, VoicePidOf(3, 0), [](Built&) {}, 1327},
+      {"directly back", beat, PID_VISFREQ, [](Built&) {}, 1280},  // the visual frequency tracks the beat
+      {"itself", PID_VISFREQ, PID_VISFREQ, [](Built&) {}, 1280},
+      {"through a chain", PID_BGVOLUME, PID_VISFREQ,
+       [=](Built& b) {
+         b.At(beat).Tracking = 1;
+         b.At(beat).TrackSource = PID_BGVOLUME;
+       },
+       1280},
+      {"through the pitches of a derived beat", PID_BGVOLUME, beat,
+       [=](Built& b) {
+         b.At(pitch).ChannelMode = 1;
+         b.At(pitch + 1).Tracking = 1;  // the right pitch follows the background volume
+         b.At(pitch + 1).TrackSource = PID_BGVOLUME;
+       },
+       1280},
+      {"a free one", PID_BGVOLUME, pitch, [](Built&) {}, 0},
+  };
+  for (const Case& c : cases) {
+    Built b;
+    c.Set(b);
+    b.At(c.Pid).Tracking = 1;
+    const uint8_t old = b.At(c.Pid).TrackSource;
+    EXPECT_EQ(ChooseDestination(b.params(), b.seg(), c.Pid, c.Dest), c.Result) << c.What;
+    EXPECT_EQ(b.At(c.Pid).TrackSource, c.Result == 0 ? c.Dest : old) << c.What;
+    EXPECT_EQ(b.At(c.Pid).Tracking, c.Result == 1327 ? 0 : 1) << c.What;
+  }
+}
+
+TEST(ParamTracking, ANewDestinationMapsItsRangeOntoThisOne) {
+  struct Case {
+    int ParamNum;
+    int32_t A1, A2;
+    int DestNum;
+    int32_t B1, B2;
+    int32_t Intercept, Slope;
+  };
+  const Case cases[] = {
+      {PN_VOLUME, 2000, 8000, PN_NOISEVOL, 0, 10000, 20000, 600},  // 20..80 % from 0..100 %
+      {PN_VOLUME, 0, 10000, PN_BEAT, 1500, 7000, -27271, 18181},   // 0..100 % from 1.5..7 Hz
+      {PN_PITCH, 14000, 14000, PN_BEAT, 5000, 5000, 140000, 0},    // an empty range: flat at a1
+      {PN_FILTER, 120, 320, PN_WAVEFORM, 0, 1000, 1200, 20},       // 1.2..3.2 from 0..100 %
+      {PN_BGPHASE, -10000, 10000, PN_BGVOLUME, 0, 10000, -100000, 2000},
+  };
+  for (const Case& c : cases) {
+    const TrackCoefficients k = RangeCoefficients(c.ParamNum, c.A1, c.A2, c.DestNum, c.B1, c.B2);
+    EXPECT_EQ(k.Slope, c.Slope) << c.ParamNum << " from " << c.DestNum;
+    EXPECT_EQ(k.Intercept, c.Intercept) << c.ParamNum << " from " << c.DestNum;
+  }
+  // Chosen in the list: the volume then spans what it spanned before.
+  Built b;
+  const int vol = PARAMID(0, PN_VOLUME);
+  b.At(vol).EasySel = 0;
+  b.At(vol).Node[0].Value = 2000;
+  b.At(vol).Node[1].Value = 5000;
+  b.At(vol).Node[2].Value = 8000;
+  // The stored destination (the beat) keeps its coefficients.
+  ASSERT_EQ(ChooseDestination(b.params(), b.seg(), vol, PARAMID(0, PN_BEAT)), 0);
+  EXPECT_EQ(b.At(vol).Slope, 6666);
+  b.At(vol).Node[0].Value = 2000;
+  b.At(vol).Node[1].Value = 5000;
+  b.At(vol).Node[2].Value = 8000;
+  // The pitch (750, 500, 250 Hz) is a new one.
+  ASSERT_EQ(ChooseDestination(b.params(), b.seg(), vol, PARAMID(0, PN_PITCH)), 0);
+  EXPECT_EQ(b.At(vol).Node[0].Value, 8000);  // 750 Hz, the top of its range
+  EXPECT_EQ(b.At(vol).Node[1].Value, 5000);
+  EXPECT_EQ(b.At(vol).Node[2].Value, 2000);
+  // The waveform's Z half takes no part in the range.
+  int32_t lo, hi;
+  Param w{};
+  w.NumNodes = 2;
+  w.Node[0].Value = Wave(100, 900);
+  w.Node[1].Value = Wave(300, 0);
+  NodeRangeOf(w, PN_WAVEFORM, &lo, &hi);
+  EXPECT_EQ(lo, 100);
+  EXPECT_EQ(hi, 300);
+}
+
+}  // namespace
