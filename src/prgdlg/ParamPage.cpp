@@ -6,9 +6,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 
 #include "chart/ParameterChart.h"
 #include "data/bglib.h"
+#include "dialog/MessageBox.h"
 #include "dialog/WarningBox.h"
 #include "dlggen/DynLayout.h"
 #include "main/paramrules.h"
@@ -100,6 +102,19 @@ void ParamPage::createControls(int s) {
     connect(p.Separate, &QCheckBox::clicked, this, [this, s](bool on) { separateToggled(s, on); });
     p.Separate->hide();
   }
+  if (p.ParamNum != PN_BEAT) {
+    p.Track = new QCheckBox(tr("Track:"), this);
+    p.Track->setObjectName(QStringLiteral("track%1").arg(s));
+    L->addControl(p.Track, 278, top + 15, 34, 10);
+    connect(p.Track, &QCheckBox::clicked, this, [this, s](bool on) { trackToggled(s, on); });
+    p.Track->hide();
+    p.TrackList = new QComboBox(this);
+    p.TrackList->setObjectName(QStringLiteral("trackList%1").arg(s));
+    L->addControl(p.TrackList, 314, top + 14, 1024 - 6 - 314, 13);
+    connect(p.TrackList, &QComboBox::activated, this,
+            [this, s](int row) { destinationChosen(s, Panes[s].TrackList->itemData(row).toInt()); });
+    p.TrackList->hide();
+  }
   if (ModulationOfPane(p.ParamNum) >= 0) {
     p.Modulation = new QPushButton(this);
     p.Modulation->setObjectName(QStringLiteral("modulation%1").arg(s));
@@ -143,6 +158,10 @@ QRadioButton* ParamPage::channelRadio(int position, int channel) const {
 
 QCheckBox* ParamPage::trackBox(int position) const {
   return position >= 0 && position < PAGE_POSITIONS ? Panes[position].Track : nullptr;
+}
+
+QComboBox* ParamPage::trackList(int position) const {
+  return position >= 0 && position < PAGE_POSITIONS ? Panes[position].TrackList : nullptr;
 }
 
 QPushButton* ParamPage::modulationButton(int position) const {
@@ -202,13 +221,32 @@ void ParamPage::updatePane(int s) {
     p.Separate->setChecked(v.Channel != 0);
     p.Separate->setAccessibleName(tr("%1: set left/right separately").arg(name));
   }
+  if (p.Track) {
+    p.Track->setVisible(on && v.Track);
+    p.Track->setChecked(v.TrackList);
+    p.Track->setAccessibleName(tr("%1: track another parameter").arg(name));
+    // The destinations of the current voice, and the stored one when it
+    // lies elsewhere.
+    const QSignalBlocker block(p.TrackList);
+    p.TrackList->clear();
+    std::vector<int> dests = TrackDestinations(params, voice, p.ParamNum);
+    const int source = params[v.Pid].TrackSource;
+    if (v.TrackList && std::find(dests.begin(), dests.end(), source) == dests.end() &&
+        source < SegParamCount(D->segment()))
+      dests.push_back(source);
+    for (int d : dests) p.TrackList->addItem(QString::fromStdString(DestinationName(params, d, voice)), d);
+    p.TrackList->setCurrentIndex(p.TrackList->findData(source));
+    p.TrackList->setVisible(on && v.TrackList);
+    p.TrackList->setAccessibleName(tr("%1: tracking destination").arg(name));
+  }
   if (p.Modulation) {
     const int depth = ModulationOfPane(p.ParamNum);
     p.Modulation->setText(QString::fromStdString(ModulationButtonText(s % 3, ModulationOn(params, voice, depth))));
     p.Modulation->setVisible(on && v.InUse);
     p.Modulation->setAccessibleName(QString::fromUtf8(GetStr(ParamDef[depth].Name)));
   }
-  for (QWidget* w : std::initializer_list<QWidget*>{p.Name, p.Chart, p.Left, p.Right, p.Easy, p.Separate, p.Modulation})
+  for (QWidget* w : std::initializer_list<QWidget*>{p.Name, p.Chart, p.Left, p.Right, p.Easy, p.Separate, p.Track,
+                                                    p.TrackList, p.Modulation})
     if (w) w->setEnabled(v.Enabled);
 }
 
@@ -254,6 +292,48 @@ void ParamPage::channelChosen(int s, int channel) {
   ShowChannel(params, D->currentVoice(), p.ParamNum, channel);
   rebind(true);
   if (p.Chart->isVisible()) p.Chart->setFocus();
+}
+
+int ParamPage::shownPid(int s) const {
+  return PaneContents(D->segmentParams(), D->prg(), D->currentVoice(), Panes[s].ParamNum).Pid;
+}
+
+void ParamPage::trackToggled(int s, bool on) {
+  Param* params = D->segmentParams();
+  const int pid = shownPid(s);
+  if (!params || pid < 0) return;
+  if (on) {
+    if (int rc = StartTracking(params, D->segment(), D->currentVoice(), pid)) {
+      MessageBox::show(D, rc);
+      rebind(false);
+      return;
+    }
+    D->propagateChange(pid, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
+  } else {
+    // The curve keeps the values it followed last.
+    params[pid].Tracking = 0;
+    D->presetEdited();
+  }
+  rebind(true);
+}
+
+void ParamPage::destinationChosen(int s, int dest) {
+  Param* params = D->segmentParams();
+  const int pid = shownPid(s);
+  if (!params || pid < 0) return;
+  const int voice = D->currentVoice();
+  const int rc = ChooseDestination(params, D->segment(), pid, dest);
+  if (rc == 1280) {
+    const std::string self = DestinationName(params, pid, voice), other = DestinationName(params, dest, voice);
+    MessageBox::show(D, 1280, {self.c_str(), other.c_str()});
+  } else if (rc != 0) {
+    MessageBox::show(D, rc);
+    D->presetEdited();
+  } else {
+    D->propagateChange(pid, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
+  }
+  // The list shows the destination in force again.
+  rebind(true);
 }
 
 void ParamPage::noiseInsideHeadToggled(bool on) {

@@ -66,6 +66,7 @@ class ParamPage : public QWidget {
   QCheckBox* separateBox(int position) const;
   QRadioButton* channelRadio(int position, int channel) const;  // 1 left, 2 right
   QCheckBox* trackBox(int position) const;
+  QComboBox* trackList(int position) const;
   QPushButton* modulationButton(int position) const;
   QCheckBox* noiseInsideHeadBox() const { return NoiseInsideHead; }
 
@@ -99,6 +100,9 @@ class ParamPage : public QWidget {
   void easyChosen(int position, int easySel);
   void separateToggled(int position, bool on);
   void channelChosen(int position, int channel);
+  void trackToggled(int position, bool on);
+  void destinationChosen(int position, int dest);
+  int shownPid(int position) const;
   void noiseInsideHeadToggled(bool on);
 
   PresetOptionsDialog* D;

@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "chart/ParameterChart.h"
+#include "dialog/MessageBox.h"
 #include "dialog/WarningBox.h"
 #include "gui/guitest.h"
 #include "main/model.h"
@@ -27,8 +28,9 @@ using Dlg = PresetOptionsDialog;
 constexpr int BEAT = 0, PITCH = 1, VOLUME = 2, WAVE = 3, FILTER = 4, BGVOL = 6, BGPHASE = 7, BGPARAM = 8;
 
 // Picks the row showing `text` in a pane's combo box with the keyboard, as
-// a user does: F4 opens the list, arrows move in it, Return chooses.
-void Choose(QComboBox* c, const QString& text) {
+// a user does: F4 opens the list, arrows move in it, Return chooses. With
+// `refused` the box is to show its old row again.
+void Choose(QComboBox* c, const QString& text, bool refused = false) {
   QVERIFY(c->isVisible());
   c->setFocus(Qt::TabFocusReason);
   QTest::keyClick(c, Qt::Key_F4);
@@ -37,8 +39,9 @@ void Choose(QComboBox* c, const QString& text) {
   QTest::keyClick(list, Qt::Key_Home);
   for (int i = 0; i < c->count() && list->currentIndex().data().toString() != text; ++i)
     QTest::keyClick(list, Qt::Key_Down);
+  QCOMPARE(list->currentIndex().data().toString(), text);
   QTest::keyClick(list, Qt::Key_Return);
-  QCOMPARE(c->currentText(), text);
+  if (!refused) QCOMPARE(c->currentText(), text);
 }
 
 bool Shown(QWidget* w) { return w && w->isVisible(); }
@@ -185,6 +188,51 @@ class ParamPages : public QObject {
         QVERIFY(!Shown(page->easyBox(s)));
         QVERIFY(!Shown(page->chart(s)));
       }
+    });
+  }
+
+  // "Track:" and its list: the visual frequency follows the beat; a
+  // destination that already follows it is refused with 1280 and the old
+  // one shown again; unchecking keeps the values.
+  void trackingThroughTheList() {
+    edit(5, [](Dlg* d, ParamPage* page) {
+      constexpr int FREQ = 12, BRIGHT = 13;
+      Param* params = SegParams(d->prg(), 0);
+      QVERIFY(Shown(page->trackBox(FREQ)));
+      QVERIFY(page->trackBox(FREQ)->isChecked());
+      QVERIFY(Shown(page->trackList(FREQ)));
+      QCOMPARE(page->trackList(FREQ)->currentText(), QStringLiteral("Binaural Beat Frequency"));
+      QVERIFY(page->chart(FREQ)->readOnly());
+
+      // The brightness follows the visual frequency.
+      Choose(page->easyBox(BRIGHT), QStringLiteral("User-defined..."));
+      QVERIFY(Shown(page->trackBox(BRIGHT)));
+      QVERIFY(!Shown(page->trackList(BRIGHT)));
+      QTest::mouseClick(page->trackBox(BRIGHT), Qt::LeftButton, Qt::NoModifier, QPoint(6, 6));
+      QCOMPARE(int(params[PID_VISBRIGHT].Tracking), 1);
+      QVERIFY(Shown(page->trackList(BRIGHT)));
+      QVERIFY(page->chart(BRIGHT)->readOnly());
+      Choose(page->trackList(BRIGHT), QStringLiteral("Visual Frequency"));
+      QCOMPARE(int(params[PID_VISBRIGHT].TrackSource), int(PID_VISFREQ));
+
+      // So the visual frequency cannot follow the brightness.
+      MessageBox::clearShown();
+      MessageBox::setNextAnswer(MessageBox::AnsOk);
+      Choose(page->trackList(FREQ), QStringLiteral("Visual Brightness"), true);
+      QCOMPARE(MessageBox::shownTexts().size(), 1);
+      QVERIFY(MessageBox::shownTexts().first().contains(
+          QStringLiteral("You can not set Visual Frequency to track Visual Brightness, because Visual Brightness "
+                         "already tracks Visual Frequency.")));
+      QCOMPARE(int(params[PID_VISFREQ].TrackSource), 36);
+      QCOMPARE(page->trackList(FREQ)->currentText(), QStringLiteral("Binaural Beat Frequency"));
+
+      // Unchecked: the chart is the user's, with the values it had.
+      const int32_t last = params[PID_VISFREQ].Node[1].Value;
+      QTest::mouseClick(page->trackBox(FREQ), Qt::LeftButton, Qt::NoModifier, QPoint(6, 6));
+      QCOMPARE(int(params[PID_VISFREQ].Tracking), 0);
+      QCOMPARE(params[PID_VISFREQ].Node[1].Value, last);
+      QVERIFY(!Shown(page->trackList(FREQ)));
+      QVERIFY(!page->chart(FREQ)->readOnly());
     });
   }
 
