@@ -341,3 +341,9 @@ void NodeRangeOf(const Param& p, int paramNum, int32_t* lo, int32_t* hi) {
   }
   if (*lo > *hi) *lo = *hi = 0;
 }
+
+int32_t MapThroughCoefficients(const TrackCoefficients& c, int paramNum, int destParamNum, int32_t b) {
+  const int64_t a = int64_t{c.Intercept} + int64_t{c.Slope} * Thousandths(destParamNum, b) / 1000;
+  const int digits = ParamDef[paramNum].Digits;
+  return Clamp32(digits <= 3 ? a / PowerOfTen[3 - digits] : a * PowerOfTen[digits - 3]);
+}

@@ -127,3 +127,7 @@ TrackCoefficients RangeCoefficients(int paramNum, int32_t a1, int32_t a2, int de
 // The smallest and largest node values of a record (the low half of the
 // Waveform's).
 void NodeRangeOf(const Param& p, int paramNum, int32_t* lo, int32_t* hi);
+// The value, in stored units of parameter `paramNum`, that coefficients `c`
+// give for the destination's stored value `b` (the Tracking Options' "from"
+// and "to" fields in the direct mode).
+int32_t MapThroughCoefficients(const TrackCoefficients& c, int paramNum, int destParamNum, int32_t b);

@@ -17,6 +17,7 @@
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "prgdlg/PresetOptionsDialog.h"
+#include "prgdlg/TrackingOptionsDialog.h"
 #include "reg/settings.h"
 
 namespace {
@@ -110,7 +111,12 @@ void ParamPage::createControls(int s) {
     p.Track->hide();
     p.TrackList = new QComboBox(this);
     p.TrackList->setObjectName(QStringLiteral("trackList%1").arg(s));
-    L->addControl(p.TrackList, 314, top + 14, 1024 - 6 - 314, 13);
+    L->addControl(p.TrackList, 314, top + 14, 1024 - 6 - 314 - 20, 13);
+    p.TrackOptions = new QPushButton(tr("..."), this);
+    p.TrackOptions->setObjectName(QStringLiteral("trackOptions%1").arg(s));
+    L->addControl(p.TrackOptions, 1024 - 6 - 18, top + 14, 18, 13);
+    connect(p.TrackOptions, &QPushButton::clicked, this, [this, s] { trackOptions(s); });
+    p.TrackOptions->hide();
     connect(p.TrackList, &QComboBox::activated, this,
             [this, s](int row) { destinationChosen(s, Panes[s].TrackList->itemData(row).toInt()); });
     p.TrackList->hide();
@@ -162,6 +168,10 @@ QCheckBox* ParamPage::trackBox(int position) const {
 
 QComboBox* ParamPage::trackList(int position) const {
   return position >= 0 && position < PAGE_POSITIONS ? Panes[position].TrackList : nullptr;
+}
+
+QPushButton* ParamPage::trackOptionsButton(int position) const {
+  return position >= 0 && position < PAGE_POSITIONS ? Panes[position].TrackOptions : nullptr;
 }
 
 QPushButton* ParamPage::modulationButton(int position) const {
@@ -238,6 +248,8 @@ void ParamPage::updatePane(int s) {
     p.TrackList->setCurrentIndex(p.TrackList->findData(source));
     p.TrackList->setVisible(on && v.TrackList);
     p.TrackList->setAccessibleName(tr("%1: tracking destination").arg(name));
+    p.TrackOptions->setVisible(on && v.TrackList);
+    p.TrackOptions->setAccessibleName(tr("%1: tracking options").arg(name));
   }
   if (p.Modulation) {
     const int depth = ModulationOfPane(p.ParamNum);
@@ -246,7 +258,7 @@ void ParamPage::updatePane(int s) {
     p.Modulation->setAccessibleName(QString::fromUtf8(GetStr(ParamDef[depth].Name)));
   }
   for (QWidget* w : std::initializer_list<QWidget*>{p.Name, p.Chart, p.Left, p.Right, p.Easy, p.Separate, p.Track,
-                                                    p.TrackList, p.Modulation})
+                                                    p.TrackList, p.TrackOptions, p.Modulation})
     if (w) w->setEnabled(v.Enabled);
 }
 
@@ -333,6 +345,24 @@ void ParamPage::destinationChosen(int s, int dest) {
     D->propagateChange(pid, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
   }
   // The list shows the destination in force again.
+  rebind(true);
+}
+
+void ParamPage::trackOptions(int s) {
+  Param* params = D->segmentParams();
+  const int pid = shownPid(s);
+  if (!params || pid < 0) return;
+  if (params[pid].TrackSource >= SegParamCount(D->segment())) {
+    // A deleted voice's parameter: no range to map.
+    params[pid].Tracking = 0;
+    MessageBox::show(D, 1327);
+    D->presetEdited();
+    rebind(true);
+    return;
+  }
+  TrackingOptionsDialog d(D, params, pid);
+  if (d.run() != QDialog::Accepted) return;
+  D->propagateChange(pid, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
   rebind(true);
 }
 

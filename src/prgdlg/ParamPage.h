@@ -67,6 +67,7 @@ class ParamPage : public QWidget {
   QRadioButton* channelRadio(int position, int channel) const;  // 1 left, 2 right
   QCheckBox* trackBox(int position) const;
   QComboBox* trackList(int position) const;
+  QPushButton* trackOptionsButton(int position) const;
   QPushButton* modulationButton(int position) const;
   QCheckBox* noiseInsideHeadBox() const { return NoiseInsideHead; }
 
@@ -102,6 +103,7 @@ class ParamPage : public QWidget {
   void channelChosen(int position, int channel);
   void trackToggled(int position, bool on);
   void destinationChosen(int position, int dest);
+  void trackOptions(int position);
   int shownPid(int position) const;
   void noiseInsideHeadToggled(bool on);
 

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
@@ -14,11 +15,13 @@
 #include "dialog/MessageBox.h"
 #include "dialog/WarningBox.h"
 #include "gui/guitest.h"
+#include "main/arith.h"
 #include "main/model.h"
 #include "main/preset.h"
 #include "mwnd/hooks.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
+#include "prgdlg/TrackingOptionsDialog.h"
 
 namespace {
 
@@ -45,6 +48,19 @@ void Choose(QComboBox* c, const QString& text, bool refused = false) {
 }
 
 bool Shown(QWidget* w) { return w && w->isVisible(); }
+
+// Types into a line edit as the user does.
+void Type(QLineEdit* e, const QString& text) {
+  e->setFocus(Qt::TabFocusReason);
+  e->selectAll();
+  QTest::keyClicks(e, text);
+}
+
+int32_t Value(const QLineEdit* e, int digits) {
+  bool error = false;
+  const int32_t v = ParseNumber(e->text().toUtf8().constData(), digits, false, &error);
+  return error ? INT32_MIN : v;
+}
 
 }  // namespace
 
@@ -233,6 +249,48 @@ class ParamPages : public QObject {
       QCOMPARE(params[PID_VISFREQ].Node[1].Value, last);
       QVERIFY(!Shown(page->trackList(FREQ)));
       QVERIFY(!page->chart(FREQ)->readOnly());
+    });
+  }
+
+  // Tracking Options: the ranges give the coefficients as they are typed,
+  // the direct mode the ranges; a limit out of range is refused with 237
+  // and nothing is stored until every field is valid.
+  void trackingOptionsMapRangesAndValidate() {
+    edit(5, [](Dlg* d, ParamPage* page) {
+      constexpr int FREQ = 12;
+      const Param& freq = SegParams(d->prg(), 0)[PID_VISFREQ];  // follows the beat, 15 -> 5 Hz, one to one
+      bool ran = false;
+      gui::OnDialog<TrackingOptionsDialog>([&](TrackingOptionsDialog* t) {
+        ran = true;
+        QVERIFY(t->rangesMode()->isChecked());
+        QCOMPARE(Value(t->field("destFrom"), 3), 5000);
+        QCOMPARE(Value(t->field("to"), 3), 15000);
+        QVERIFY(t->field("slope")->isReadOnly());
+        Type(t->field("to"), QStringLiteral("25"));  // 5..15 Hz -> 5..25 Hz
+        QCOMPARE(Value(t->field("slope"), 3), 2000);
+        QCOMPARE(Value(t->field("intercept"), 3), -5000);
+        MessageBox::clearShown();
+        MessageBox::setNextAnswer(MessageBox::AnsOk);
+        Type(t->field("minLimit"), QStringLiteral("200"));
+        QTest::mouseClick(t->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+        QCOMPARE(MessageBox::shownTexts(), QStringList{QStringLiteral("The minimum limit must be in range 0-100.")});
+        QVERIFY(t->isVisible());
+        QCOMPARE(t->focusWidget(), t->field("minLimit"));
+        QCOMPARE(freq.Slope, 1000);  // nothing stored yet
+        Type(t->field("minLimit"), QStringLiteral("0"));
+        // The direct mode: a typed slope moves this parameter's range.
+        QTest::mouseClick(t->directMode(), Qt::LeftButton, Qt::NoModifier, QPoint(6, 6));
+        QVERIFY(!t->field("slope")->isReadOnly());
+        Type(t->field("slope"), QStringLiteral("3"));
+        QCOMPARE(Value(t->field("to"), 3), 40000);  // 15 x 3 - 5
+        QTest::mouseClick(t->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+      });
+      QTest::mouseClick(page->trackOptionsButton(FREQ), Qt::LeftButton);
+      QVERIFY(ran);
+      QCOMPARE(freq.Slope, 3000);
+      QCOMPARE(freq.Intercept, -5000);
+      QCOMPARE(int(freq.TrackingMode), 1);
+      QCOMPARE(freq.Node[0].Value, 40000);  // recomputed: beat 15 Hz -> 40 Hz
     });
   }
 

@@ -551,6 +551,12 @@ TEST(ParamTracking, ANewDestinationMapsItsRangeOntoThisOne) {
     const TrackCoefficients k = RangeCoefficients(c.ParamNum, c.A1, c.A2, c.DestNum, c.B1, c.B2);
     EXPECT_EQ(k.Slope, c.Slope) << c.ParamNum << " from " << c.DestNum;
     EXPECT_EQ(k.Intercept, c.Intercept) << c.ParamNum << " from " << c.DestNum;
+    // And back: the destination's range gives this one's (the direct mode's
+    // "from" and "to"), to the rounding of the slope.
+    EXPECT_NEAR(MapThroughCoefficients(k, c.ParamNum, c.DestNum, c.B1), c.A1, 1) << c.ParamNum;
+    if (c.B1 != c.B2) {
+      EXPECT_NEAR(MapThroughCoefficients(k, c.ParamNum, c.DestNum, c.B2), c.A2, 1) << c.ParamNum;
+    }
   }
   // Chosen in the list: the volume then spans what it spanned before.
   Built b;
