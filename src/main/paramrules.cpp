@@ -347,3 +347,52 @@ int32_t MapThroughCoefficients(const TrackCoefficients& c, int paramNum, int des
   const int digits = ParamDef[paramNum].Digits;
   return Clamp32(digits <= 3 ? a / PowerOfTen[3 - digits] : a * PowerOfTen[digits - 3]);
 }
+
+namespace {
+
+// A parameter of the tree: itself, or Left and Right under it when its
+// channels are separate, and its modulation's three parameters; the edited
+// parameter stays only as the group of a modulation branch.
+void AddTreeParam(std::vector<DestinationItem>& to, const Param* params, int voice, int paramNum, int editedNum,
+                  int editedVoice) {
+  const int first = PARAMID(voice, paramNum);
+  const bool edited = paramNum == editedNum && (first < NSPAR || voice == editedVoice);
+  const int modulation = paramNum == PN_VISPHASE ? -1 : ModulationOfPane(paramNum);
+  DestinationItem item;
+  item.Text = GetStr(ParamDef[paramNum].Name);
+  const bool split = ParamDef[paramNum].Channels == 2 && params[first].ChannelMode != 0;
+  if (!edited) {
+    if (split) {
+      item.Children.push_back({"Left", first, {}});
+      item.Children.push_back({"Right", first + 1, {}});
+    } else {
+      item.Pid = first;
+    }
+  }
+  if (modulation >= 0)
+    for (int m = modulation; m < modulation + 3; ++m)
+      AddTreeParam(item.Children, params, voice, m, editedNum, editedVoice);
+  if (edited && modulation < 0) return;
+  to.push_back(item);
+}
+
+}  // namespace
+
+std::vector<DestinationItem> DestinationTree(const Param* params, const Segment& seg, int pid) {
+  const int editedNum = ParamNumOfPid(pid), editedVoice = VoiceOfPid(pid);
+  std::vector<DestinationItem> tree;
+  for (int v = 0; v < seg.NumVoices; ++v) {
+    DestinationItem branch{"Voice " + std::to_string(v + 1) + " Parameters", -1, {}};
+    const bool pitchSeparate = params[PARAMID(v, PN_PITCH)].ChannelMode != 0;
+    for (int n : {PN_BEAT, PN_PITCH, PN_VOLUME, PN_FILTER}) {
+      if (n == PN_BEAT && pitchSeparate) continue;  // the beat is the pitches' difference
+      AddTreeParam(branch.Children, params, v, n, editedNum, editedVoice);
+    }
+    tree.push_back(branch);
+  }
+  DestinationItem segment{"Segment Parameters", -1, {}};
+  for (int n : {PN_BGVOLUME, PN_BGPHASE, PN_NOISEVOL, PN_NOISESMOOTH, PN_VISFREQ, PN_VISBRIGHT, PN_VISPHASE})
+    AddTreeParam(segment.Children, params, 0, n, editedNum, editedVoice);
+  tree.push_back(segment);
+  return tree;
+}

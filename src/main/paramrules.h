@@ -131,3 +131,15 @@ void NodeRangeOf(const Param& p, int paramNum, int32_t* lo, int32_t* hi);
 // give for the destination's stored value `b` (the Tracking Options' "from"
 // and "to" fields in the direct mode).
 int32_t MapThroughCoefficients(const TrackCoefficients& c, int paramNum, int destParamNum, int32_t b);
+
+// The Tracking Destination tree: a branch "Voice n Parameters" per voice of
+// the segment and "Segment Parameters". Items with a pid are destinations;
+// the others (voices, the segment, a parameter split into Left and Right,
+// the parameter being edited where it keeps its modulation branch) only
+// group. The parameter of record `pid` is never offered.
+struct DestinationItem {
+  std::string Text;
+  int Pid = -1;  // -1: a group item
+  std::vector<DestinationItem> Children;
+};
+std::vector<DestinationItem> DestinationTree(const Param* params, const Segment& seg, int pid);

@@ -17,6 +17,7 @@
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "prgdlg/PresetOptionsDialog.h"
+#include "prgdlg/TrackingDestinationDialog.h"
 #include "prgdlg/TrackingOptionsDialog.h"
 #include "reg/settings.h"
 
@@ -27,6 +28,9 @@ QString PaneName(int paramNum, int voice, int voices, int channel) {
   const char* name = paramNum == PN_BGPARAM ? BackgroundParamName() : GetStr(ParamDef[paramNum].Name);
   return QString::fromStdString(PaneNameLine(name, paramNum, voice, voices, channel));
 }
+
+// The Track list's row that opens the Tracking Destination window.
+constexpr int kOtherDestination = -2;
 
 // Pane tops: the top, middle and bottom third of the page.
 constexpr int kTop[3] = {0, 3 * 1024, 4 * 1024};
@@ -245,6 +249,7 @@ void ParamPage::updatePane(int s) {
         source < SegParamCount(D->segment()))
       dests.push_back(source);
     for (int d : dests) p.TrackList->addItem(QString::fromStdString(DestinationName(params, d, voice)), d);
+    p.TrackList->addItem(tr("Other..."), kOtherDestination);
     p.TrackList->setCurrentIndex(p.TrackList->findData(source));
     p.TrackList->setVisible(on && v.TrackList);
     p.TrackList->setAccessibleName(tr("%1: tracking destination").arg(name));
@@ -334,6 +339,18 @@ void ParamPage::destinationChosen(int s, int dest) {
   const int pid = shownPid(s);
   if (!params || pid < 0) return;
   const int voice = D->currentVoice();
+  if (dest == kOtherDestination) {
+    // Any parameter of the segment, from the tree under the list; Cancel
+    // shows the old destination again.
+    TrackingDestinationDialog t(D, params, D->segment(), pid);
+    QWidget* list = Panes[s].TrackList;
+    t.move(list->mapToGlobal(QPoint(0, list->height())));
+    if (t.run() != QDialog::Accepted) {
+      rebind(false);
+      return;
+    }
+    dest = t.destination();
+  }
   const int rc = ChooseDestination(params, D->segment(), pid, dest);
   if (rc == 1280) {
     const std::string self = DestinationName(params, pid, voice), other = DestinationName(params, dest, voice);

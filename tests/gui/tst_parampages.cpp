@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
+#include <QTreeWidget>
 #include <functional>
 
 #include "chart/ParameterChart.h"
@@ -21,6 +22,7 @@
 #include "mwnd/hooks.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
+#include "prgdlg/TrackingDestinationDialog.h"
 #include "prgdlg/TrackingOptionsDialog.h"
 
 namespace {
@@ -291,6 +293,47 @@ class ParamPages : public QObject {
       QCOMPARE(freq.Intercept, -5000);
       QCOMPARE(int(freq.TrackingMode), 1);
       QCOMPARE(freq.Node[0].Value, 40000);  // recomputed: beat 15 Hz -> 40 Hz
+    });
+  }
+
+  // "Other..." opens the destination tree: Cancel keeps the old
+  // destination, OK on a group item asks for a destination (1324), OK on a
+  // bold item tracks it.
+  void otherDestinationsFromTheTree() {
+    edit(5, [](Dlg* d, ParamPage* page) {
+      constexpr int FREQ = 12;
+      const Param& freq = SegParams(d->prg(), 0)[PID_VISFREQ];
+      auto click = [](TrackingDestinationDialog* t, const QString& text) {
+        QTreeWidget* tree = t->tree();
+        const QList<QTreeWidgetItem*> found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        QVERIFY(!found.isEmpty());
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          tree->visualItemRect(found.first()).center());
+        QCOMPARE(tree->currentItem(), found.first());
+      };
+      gui::OnDialog<TrackingDestinationDialog>([](TrackingDestinationDialog* t) {
+        QTest::mouseClick(t->findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+      });
+      Choose(page->trackList(FREQ), QStringLiteral("Other..."), true);
+      QCOMPARE(page->trackList(FREQ)->currentText(), QStringLiteral("Binaural Beat Frequency"));
+      QCOMPARE(int(freq.TrackSource), 36);
+
+      bool ran = false;
+      gui::OnDialog<TrackingDestinationDialog>([&](TrackingDestinationDialog* t) {
+        ran = true;
+        click(t, QStringLiteral("Segment Parameters"));
+        MessageBox::clearShown();
+        MessageBox::setNextAnswer(MessageBox::AnsOk);
+        QTest::mouseClick(t->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+        QCOMPARE(MessageBox::shownTexts(), QStringList{QStringLiteral("You must select a tracking destination.")});
+        QVERIFY(t->isVisible());
+        click(t, QStringLiteral("Noise Volume"));
+        QTest::mouseClick(t->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+      });
+      Choose(page->trackList(FREQ), QStringLiteral("Other..."), true);
+      QVERIFY(ran);
+      QCOMPARE(int(freq.TrackSource), int(PID_NOISEVOL));
+      QCOMPARE(page->trackList(FREQ)->currentText(), QStringLiteral("Noise Volume"));
     });
   }
 

@@ -3,6 +3,7 @@
 // effects, and separating and joining channels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -585,6 +586,72 @@ TEST(ParamTracking, ANewDestinationMapsItsRangeOntoThisOne) {
   NodeRangeOf(w, PN_WAVEFORM, &lo, &hi);
   EXPECT_EQ(lo, 100);
   EXPECT_EQ(hi, 300);
+}
+
+}  // namespace
+
+namespace {
+
+// The tree as lines: two spaces per level, "*" before a destination's text
+// and its pid after it.
+void Lines(const std::vector<DestinationItem>& items, int depth, std::vector<std::string>& out) {
+  for (const DestinationItem& i : items) {
+    std::string line(static_cast<size_t>(2 * depth), ' ');
+    line += i.Pid >= 0 ? "*" + i.Text + " " + std::to_string(i.Pid) : i.Text;
+    out.push_back(line);
+    Lines(i.Children, depth + 1, out);
+  }
+}
+
+TEST(ParamTracking, TheDestinationTree) {
+  Built b(2);
+  b.Of(1, PN_PITCH).ChannelMode = 1;  // voice 2: no beat, pitch in two
+  b.At(PID_NOISEVOL).ChannelMode = 1;
+  std::vector<std::string> lines;
+  Lines(DestinationTree(b.params(), b.seg(), PARAMID(0, PN_VOLUME) + 1), 0, lines);  // editing voice 1's volume
+  const std::vector<std::string> expected = {
+      "Voice 1 Parameters",
+      "  *Binaural Beat Frequency 36",
+      "  *Audible Pitch 37",
+      "  Sound Volume",  // edited: kept only for its modulation
+      "    *Sound Modulation Depth 45",
+      "    *Sound Modulation Period 47",
+      "    *Sound Modulation Phase 49",
+      "  *Waveform Filter 43",
+      "Voice 2 Parameters",
+      "  Audible Pitch",
+      "    *Left 51",
+      "    *Right 52",
+      "  *Sound Volume 53",
+      "    *Sound Modulation Depth 59",
+      "    *Sound Modulation Period 61",
+      "    *Sound Modulation Phase 63",
+      "  *Waveform Filter 57",
+      "Segment Parameters",
+      "  *Background Volume 0",
+      "    *Background Modulation Depth 9",
+      "    *Background Modulation Period 11",
+      "    *Background Modulation Phase 13",
+      "  *Background Phase Shift 4",
+      "  Noise Volume",
+      "    *Left 5",
+      "    *Right 6",
+      "    *Noise Modulation Depth 30",
+      "    *Noise Modulation Period 32",
+      "    *Noise Modulation Phase 34",
+      "  *Noise Smoothness 7",
+      "  *Visual Frequency 14",
+      "  *Visual Brightness 16",
+      "    *Visual Modulation Depth 20",
+      "    *Visual Modulation Period 22",
+      "    *Visual Modulation Phase 24",
+      "  *Visual Phase Difference 35",
+  };
+  EXPECT_EQ(lines, expected);
+  // A parameter without a modulation is left out when edited.
+  lines.clear();
+  Lines(DestinationTree(b.params(), b.seg(), PID_NOISESMOOTH), 0, lines);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "  *Noise Smoothness 7"), 0);
 }
 
 }  // namespace
