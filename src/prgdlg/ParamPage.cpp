@@ -244,7 +244,8 @@ void ParamPage::updatePane(int s) {
     const QSignalBlocker block(p.TrackList);
     p.TrackList->clear();
     std::vector<int> dests = TrackDestinations(params, voice, p.ParamNum);
-    const int source = params[v.Pid].TrackSource;
+    // A parameter not in use shows no record.
+    const int source = v.Pid >= 0 ? params[v.Pid].TrackSource : -1;
     if (v.TrackList && std::find(dests.begin(), dests.end(), source) == dests.end() &&
         source < SegParamCount(D->segment()))
       dests.push_back(source);
