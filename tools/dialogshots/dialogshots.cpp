@@ -2,7 +2,7 @@
 // Visual Color Options on the global record and on a preset's, every page
 // of the configuration wizard, and the five parameter tabs of the preset
 // options with a built-in preset (and the Background tab once more with a
-// file background).
+// file background), and the two tracking windows.
 //
 //   dialogshots OUT_DIR        (scripts/dialog-screenshots.sh runs it under Xvfb)
 #include <QApplication>
@@ -22,6 +22,8 @@
 #include "platform/numfmt.h"
 #include "presetjson/presetjson.h"
 #include "prgdlg/PresetOptionsDialog.h"
+#include "prgdlg/TrackingDestinationDialog.h"
+#include "prgdlg/TrackingOptionsDialog.h"
 #include "reg/settings.h"
 
 namespace {
@@ -123,6 +125,18 @@ int main(int argc, char** argv) {
       Program[ocean].data.Background = AMBIX_OTHER;
       std::strcpy(Program[ocean].data.BackgroundFile, "surf.wav");
       ok &= ShootTabs(ocean, out + "/preset-options-file-", {3});
+      // Both tracking windows for the visual frequency, which follows the
+      // first voice's beat.
+      Param* params = SegParams(Program[ocean], 0);
+      {
+        TrackingOptionsDialog t(nullptr, params, PID_VISFREQ);
+        ok &= Save(&t, out + "/tracking-options.png");
+      }
+      {
+        TrackingDestinationDialog t(nullptr, params, Program[ocean].data.Segment[0], PID_VISFREQ);
+        t.resize(320, 480);
+        ok &= Save(&t, out + "/tracking-destination.png");
+      }
     }
   }
   EngineShutdown();
