@@ -34,8 +34,10 @@ constexpr int BEAT = 0, PITCH = 1, VOLUME = 2, WAVE = 3, FILTER = 4, BGVOL = 6, 
 
 // Picks the row showing `text` in a pane's combo box with the keyboard, as
 // a user does: F4 opens the list, arrows move in it, Return chooses. With
-// `refused` the box is to show its old row again.
-void Choose(QComboBox* c, const QString& text, bool refused = false) {
+// `refused` the box is to show its old row again. `arm` runs just before
+// Return (a handler for the window the row opens: armed earlier, it would
+// meet the dialog that is open already).
+void Choose(QComboBox* c, const QString& text, bool refused = false, const std::function<void()>& arm = nullptr) {
   QVERIFY(c->isVisible());
   c->setFocus(Qt::TabFocusReason);
   QTest::keyClick(c, Qt::Key_F4);
@@ -45,6 +47,7 @@ void Choose(QComboBox* c, const QString& text, bool refused = false) {
   for (int i = 0; i < c->count() && list->currentIndex().data().toString() != text; ++i)
     QTest::keyClick(list, Qt::Key_Down);
   QCOMPARE(list->currentIndex().data().toString(), text);
+  if (arm) arm();
   QTest::keyClick(list, Qt::Key_Return);
   if (!refused) QCOMPARE(c->currentText(), text);
 }
@@ -311,15 +314,16 @@ class ParamPages : public QObject {
                           tree->visualItemRect(found.first()).center());
         QCOMPARE(tree->currentItem(), found.first());
       };
-      gui::OnDialog<TrackingDestinationDialog>([](TrackingDestinationDialog* t) {
-        QTest::mouseClick(t->findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+      Choose(page->trackList(FREQ), QStringLiteral("Other..."), true, [] {
+        gui::OnDialog<TrackingDestinationDialog>([](TrackingDestinationDialog* t) {
+          QTest::mouseClick(t->findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+        });
       });
-      Choose(page->trackList(FREQ), QStringLiteral("Other..."), true);
       QCOMPARE(page->trackList(FREQ)->currentText(), QStringLiteral("Binaural Beat Frequency"));
       QCOMPARE(int(freq.TrackSource), 36);
 
       bool ran = false;
-      gui::OnDialog<TrackingDestinationDialog>([&](TrackingDestinationDialog* t) {
+      auto pick = [&](TrackingDestinationDialog* t) {
         ran = true;
         click(t, QStringLiteral("Segment Parameters"));
         MessageBox::clearShown();
@@ -329,8 +333,9 @@ class ParamPages : public QObject {
         QVERIFY(t->isVisible());
         click(t, QStringLiteral("Noise Volume"));
         QTest::mouseClick(t->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
-      });
-      Choose(page->trackList(FREQ), QStringLiteral("Other..."), true);
+      };
+      Choose(page->trackList(FREQ), QStringLiteral("Other..."), true,
+             [&] { gui::OnDialog<TrackingDestinationDialog>(pick); });
       QVERIFY(ran);
       QCOMPARE(int(freq.TrackSource), int(PID_NOISEVOL));
       QCOMPARE(page->trackList(FREQ)->currentText(), QStringLiteral("Noise Volume"));
