@@ -68,7 +68,7 @@ ModulationWindow::ModulationWindow(PresetOptionsDialog* dialog, int base)
       for (const EasyModeType& e : EasyMode)
         if (e.Type == group) p.Easy->addItem(QString::fromUtf8(GetStr(e.Text)), e.EasySel);
       p.Easy->addItem(QString::fromUtf8(GetStr(kUserDefined)), 0);
-      l->addControl(p.Easy, 6, kTop[i] + 13, 160, 100);
+      l->addControl(p.Easy, 6, kTop[i] + 13, 160, 12);
       connect(p.Easy, &QComboBox::activated, this, [this, i] { easyChosen(i); });
     }
     p.Chart = new ParameterChart(this);
