@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "main/arith.h"
 #include "data/wavetab.h"
+#include "main/arith.h"
 
 void PreviewWave(const Param& waveform, int position, WaveformPreviewData* d) {
   d->Position = std::clamp(position, 0, 10000);

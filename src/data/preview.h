@@ -18,9 +18,9 @@ constexpr int PREVIEW_MINLEVEL = -32767;
 // What the two displays show. Levels are in 1/327.67 dB relative to the
 // first harmonic: 0 = 0 dB, -16384 = -50 dB, -32767 = -100 dB or less.
 struct WaveformPreviewData {
-  int Position = 0;           // 0..10000 of the segment
-  int32_t Waveform = 0;       // the packed Waveform value at the position
-  int32_t Filter = 0;         // the Waveform Filter value (hundredths)
+  int Position = 0;      // 0..10000 of the segment
+  int32_t Waveform = 0;  // the packed Waveform value at the position
+  int32_t Filter = 0;    // the Waveform Filter value (hundredths)
   int16_t Samples[PREVIEW_SAMPLES] = {};
   int Unfiltered[PREVIEW_HARMONICS] = {};
   int Filtered[PREVIEW_HARMONICS] = {};

@@ -73,8 +73,7 @@ bool ApplyOceanWaves(Param* params, const Segment& seg, int easySel, int nodes) 
   q.ChannelMode = 0;
   q.EasySel = 0;
   q.NumNodes = static_cast<uint8_t>(nodes);
-  for (int i = 0; i < nodes; ++i)
-    q.Node[i] = Node{value, static_cast<int16_t>(10000 / (nodes - 1) * i), 10, 1};
+  for (int i = 0; i < nodes; ++i) q.Node[i] = Node{value, static_cast<int16_t>(10000 / (nodes - 1) * i), 10, 1};
   q.Node[nodes - 1].SweepTime = 10000;
   JoinRight(params, seg, period, PN_NOISEMODPERIOD);
   return true;

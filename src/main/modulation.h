@@ -13,11 +13,11 @@
 
 #include "main/model.h"
 
-constexpr int MOD_SOUND = PN_SNDMODDEPTH;          // 14
-constexpr int MOD_BACKGROUND = PN_BGMODDEPTH;      // 17
-constexpr int MOD_VISUAL = PN_VISMODDEPTH;         // 20
-constexpr int MOD_VISUAL2 = PN_VISMOD2DEPTH;       // 23
-constexpr int MOD_NOISE = PN_NOISEMODDEPTH;        // 26
+constexpr int MOD_SOUND = PN_SNDMODDEPTH;      // 14
+constexpr int MOD_BACKGROUND = PN_BGMODDEPTH;  // 17
+constexpr int MOD_VISUAL = PN_VISMODDEPTH;     // 20
+constexpr int MOD_VISUAL2 = PN_VISMOD2DEPTH;   // 23
+constexpr int MOD_NOISE = PN_NOISEMODDEPTH;    // 26
 
 // The modulation a pane's button opens, for the pane's ParamNum (the Visual
 // tab's bottom pane, Visual Phase Difference, opens the second colour's);

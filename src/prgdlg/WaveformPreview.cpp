@@ -72,8 +72,7 @@ void WaveformDisplay::paintEvent(QPaintEvent* e) {
 
 // --- The preview -------------------------------------------------------------------
 
-WaveformPreview::WaveformPreview(PresetOptionsDialog* dialog, ParamPage* page)
-    : QWidget(page), D(dialog), Page(page) {
+WaveformPreview::WaveformPreview(PresetOptionsDialog* dialog, ParamPage* page) : QWidget(page), D(dialog), Page(page) {
   setObjectName(QStringLiteral("waveformPreview"));
   Label = new QLabel(this);
   Label->setObjectName(QStringLiteral("previewLabel"));

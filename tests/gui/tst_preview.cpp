@@ -8,13 +8,13 @@
 #include <functional>
 
 #include "chart/ParameterChart.h"
+#include "data/wavetab.h"
 #include "gui/guitest.h"
 #include "main/model.h"
 #include "main/preset.h"
 #include "mwnd/hooks.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
-#include "data/wavetab.h"
 #include "prgdlg/WaveformPreview.h"
 
 namespace {

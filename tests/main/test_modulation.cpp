@@ -20,10 +20,9 @@ struct Mod : ::testing::Test {
 };
 
 TEST_F(Mod, PanesOpenTheirModulation) {
-  const std::pair<int, int> cases[] = {{PN_VOLUME, MOD_SOUND},       {PN_BGVOLUME, MOD_BACKGROUND},
-                                       {PN_NOISEVOL, MOD_NOISE},      {PN_VISBRIGHT, MOD_VISUAL},
-                                       {PN_VISPHASE, MOD_VISUAL2},    {PN_VISBRIGHT2, MOD_VISUAL2},
-                                       {PN_PITCH, -1},                {PN_NOISESMOOTH, -1}};
+  const std::pair<int, int> cases[] = {
+      {PN_VOLUME, MOD_SOUND},     {PN_BGVOLUME, MOD_BACKGROUND}, {PN_NOISEVOL, MOD_NOISE}, {PN_VISBRIGHT, MOD_VISUAL},
+      {PN_VISPHASE, MOD_VISUAL2}, {PN_VISBRIGHT2, MOD_VISUAL2},  {PN_PITCH, -1},           {PN_NOISESMOOTH, -1}};
   for (auto [n, base] : cases) EXPECT_EQ(ModulationBaseFor(n), base) << n;
 }
 
@@ -49,9 +48,9 @@ TEST_F(Mod, PeriodAndPhaseInUseFollowTheDepthChoice) {
   struct Case {
     int Base, DepthSel;
     bool InUse;
-  } cases[] = {{MOD_SOUND, 16, false},  {MOD_SOUND, 17, true},       {MOD_SOUND, 0, true},
+  } cases[] = {{MOD_SOUND, 16, false},      {MOD_SOUND, 17, true},   {MOD_SOUND, 0, true},
                {MOD_BACKGROUND, 16, false}, {MOD_VISUAL, 23, false}, {MOD_VISUAL2, 24, true},
-               {MOD_NOISE, 0, true},    {MOD_NOISE, 19, false},      {MOD_NOISE, 21, false}};
+               {MOD_NOISE, 0, true},        {MOD_NOISE, 19, false},  {MOD_NOISE, 21, false}};
   for (const Case& c : cases) {
     params()[PARAMID(1, c.Base)].EasySel = static_cast<uint8_t>(c.DepthSel);
     EXPECT_TRUE(ModulationParamInUse(params(), 1, c.Base, c.Base));
