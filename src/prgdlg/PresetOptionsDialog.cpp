@@ -27,6 +27,7 @@
 #include "prgdlg/GeneralPage.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/TestPlayback.h"
+#include "prgdlg/WaveformPreview.h"
 #include "reg/settings.h"
 
 namespace {
@@ -104,6 +105,7 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
   General = new GeneralPage(this);
   l->addControl(General, 8, 21, 1008, 978);
   Params = new ParamPage(this);
+  new WaveformPreview(this, Params);
   l->addControl(Params, 8, 21, 1008, 978);
   Ok = addButton(tr("OK"), 855, 1003);
   Ok->setObjectName(QStringLiteral("okButton"));
@@ -270,6 +272,7 @@ void PresetOptionsDialog::propagateChange(int pid, quint32 code) {
   Params->refreshCharts(pid, r, (c.Flags & NODES_FLAG_RANGE) != 0 || q.Tracking == 1);
   if (restored) WarningBox::ask(this, 264, QString(), &Cfg.DoNotShowVolumeZeroWarning, true);
   presetEdited();
+  emit parameterEdited(pid);
 }
 
 void PresetOptionsDialog::presetEdited() {

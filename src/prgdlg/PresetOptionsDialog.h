@@ -90,6 +90,8 @@ class PresetOptionsDialog : public DynDialog {
   void segmentSelected(int s);
   void voiceSelected(int v);
   void testStateChanged(bool running);
+  // Parameter `pid` of the current segment was edited and propagated.
+  void parameterEdited(int pid);
 
  protected:
   void accept() override;

@@ -1,8 +1,9 @@
 // Screenshots of the option dialogs for looking at them: Advanced Options,
 // Visual Color Options on the global record and on a preset's, every page
-// of the configuration wizard, and the five parameter tabs of the preset
+// of the configuration wizard, the five parameter tabs of the preset
 // options with a built-in preset (and the Background tab once more with a
-// file background), and the two tracking windows.
+// file background), the two tracking windows, and the waveform preview of
+// a "Triangular wave" with "First harmonic" and the sound modulation window.
 //
 //   dialogshots OUT_DIR        (scripts/dialog-screenshots.sh runs it under Xvfb)
 #include <QApplication>
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTimer>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -18,12 +20,15 @@
 #include "dialog/AdvancedDialog.h"
 #include "dialog/VisualColorDialog.h"
 #include "engine/startup.h"
+#include "main/modulation.h"
 #include "main/preset.h"
 #include "platform/numfmt.h"
 #include "presetjson/presetjson.h"
+#include "prgdlg/ModulationWindow.h"
 #include "prgdlg/PresetOptionsDialog.h"
 #include "prgdlg/TrackingDestinationDialog.h"
 #include "prgdlg/TrackingOptionsDialog.h"
+#include "prgdlg/WaveformPreview.h"
 #include "reg/settings.h"
 
 namespace {
@@ -68,6 +73,27 @@ bool Save(QWidget* w, const QString& path) {
   std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
   w->hide();
   return ok;
+}
+
+// A preset whose voice plays a "Triangular wave" through "First harmonic",
+// with a sound modulation of half the volume range that deepens.
+int MakePreset() {
+  const int n = NumPrograms;
+  CommitProgramRecord(n);
+  Preset& p = Program[n];
+  NewDefaultPreset(p);
+  std::strcpy(p.Name, "Triangle");
+  Param* params = SegParams(p, 0);
+  const Segment& seg = p.data.Segment[0];
+  SetFromEasySelection(params, seg, PARAMID(0, PN_WAVEFORM), 3, 0, 3);
+  SetFromEasySelection(params, seg, PARAMID(0, PN_FILTER), 9, 0, 3);
+  SetFromEasySelection(params, seg, PARAMID(0, PN_SNDMODDEPTH), 17, 0, 3);
+  Param& depth = params[PARAMID(0, PN_SNDMODDEPTH)];
+  depth.EasySel = 0;
+  depth.Node[2].Value = 9000;
+  RecomputeDependents(params, seg, PARAMID(0, PN_SNDMODDEPTH));
+  NumPrograms = n + 1;
+  return n;
 }
 
 }  // namespace
@@ -138,6 +164,30 @@ int main(int argc, char** argv) {
         ok &= Save(&t, out + "/tracking-destination.png");
       }
     }
+  }
+  {
+    const int index = MakePreset();
+    PresetOptionsDialog d(nullptr, index, false);
+    d.resize(720, 600);
+    d.show();
+    d.tabs()->setCurrentIndex(2);
+    QApplication::processEvents();
+    auto* preview = d.findChild<WaveformPreview*>(QStringLiteral("waveformPreview"));
+    ok &= Save(&d, out + "/preset-options-waveform.png");
+    d.show();
+    ok &= Save(preview, out + "/waveform-preview.png");
+    d.show();
+    // The modulation window is modal: it is grabbed once it shows.
+    QTimer::singleShot(0, [&] {
+      QWidget* m = QApplication::activeModalWidget();
+      if (!m) return;
+      QApplication::processEvents();
+      ok &= m->grab().save(out + "/modulation-window.png");
+      std::printf("wrote %s\n", qPrintable(out + "/modulation-window.png"));
+      m->close();
+    });
+    ModulationWindow::open(&d, MOD_SOUND);
+    d.hide();
   }
   EngineShutdown();
   return ok ? 0 : 1;
