@@ -10,7 +10,7 @@
 #include "chart/ParameterChart.h"
 #include "dialog/placement.h"
 #include "main/chartmath.h"
-#include "main/modulation.h"
+#include "main/paramrules.h"
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "prgdlg/PresetOptionsDialog.h"
@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr quint32 kWholeCurve = NODES_ALL | NODES_ALL << 8;
 constexpr int kUserDefined = 314;  // "User-defined..."
 
 // Pane tops: a third of the height each, above the button row.
@@ -26,26 +25,15 @@ constexpr int kTop[3] = {0, 3 * 1024 - 6, 4 * 1024 - 12};
 
 QString Title(int base) {
   switch (base) {
-    case MOD_SOUND: return ModulationWindow::tr("Sound Modulation");
-    case MOD_BACKGROUND: return ModulationWindow::tr("Background Modulation");
-    case MOD_VISUAL: return ModulationWindow::tr("Visual Modulation");
-    case MOD_VISUAL2: return ModulationWindow::tr("Visual Modulation, Color 2");
+    case PN_SNDMODDEPTH: return ModulationWindow::tr("Sound Modulation");
+    case PN_BGMODDEPTH: return ModulationWindow::tr("Background Modulation");
+    case PN_VISMODDEPTH: return ModulationWindow::tr("Visual Modulation");
+    case PN_VISMOD2DEPTH: return ModulationWindow::tr("Visual Modulation, Color 2");
     default: return ModulationWindow::tr("Noise Modulation");
   }
 }
 
 }  // namespace
-
-QString ModulationButtonText(int pane, bool on) {
-  static const char* const kOn[3] = {QT_TRANSLATE_NOOP("ModulationWindow", "Mo&dulation (ON)..."),
-                                     QT_TRANSLATE_NOOP("ModulationWindow", "&Modulation (ON)..."),
-                                     QT_TRANSLATE_NOOP("ModulationWindow", "M&odulation (ON)...")};
-  static const char* const kOff[3] = {QT_TRANSLATE_NOOP("ModulationWindow", "Mo&dulation (OFF)..."),
-                                      QT_TRANSLATE_NOOP("ModulationWindow", "&Modulation (OFF)..."),
-                                      QT_TRANSLATE_NOOP("ModulationWindow", "M&odulation (OFF)...")};
-  pane = std::clamp(pane, 0, 2);
-  return ModulationWindow::tr(on ? kOn[pane] : kOff[pane]);
-}
 
 ModulationWindow::ModulationWindow(PresetOptionsDialog* dialog, int base)
     : DynDialog(dialog, QSize(480, 262), QStringLiteral("modulation")), D(dialog), Base(base) {
@@ -118,7 +106,7 @@ void ModulationWindow::bindPane(int i) {
   if (channel > 0) name = tr("%1: %2").arg(name, channel == 1 ? tr("Left") : tr("Right"));
   p.Name->setText(name);
   p.Chart->setAccessibleName(name);
-  const bool inUse = ModulationParamInUse(params, voice, Base, n);
+  const bool inUse = ParamInUse(params, D->prg(), voice, n);
   const int sel = params[PARAMID(voice, n)].EasySel;
   const bool easy = p.Easy && sel != 0;
   p.Name->setVisible(inUse);
@@ -134,33 +122,14 @@ void ModulationWindow::bindPane(int i) {
   }
 }
 
-void ModulationWindow::propagate(int pid) {
-  // The dialog's propagation takes a curve as edited by hand; an Easy
-  // choice stays what it is.
-  Param& q = D->segmentParams()[pid];
-  const uint8_t sel = q.EasySel;
-  D->parameterChanged(pid, kWholeCurve | NODES_FLAG_RANGE << 24);
-  q.EasySel = sel;
-}
-
 void ModulationWindow::easyChosen(int i) {
   Pane& p = Panes[i];
   Param* params = D->segmentParams();
-  const int n = Base + i, first = PARAMID(D->currentVoice(), n);
+  const int n = Base + i;
   const int sel = p.Easy->currentData().toInt();
-  if (sel == 0) {
-    // "User-defined...": the chart with the curve the choice left.
-    params[first].EasySel = 0;
-  } else {
-    const int nodes = D->rules().Nodes;
-    const bool ocean = Base == MOD_NOISE && i == 0 && ApplyOceanWaves(params, D->segment(), sel, nodes);
-    SetFromEasySelection(params, D->segment(), first, sel, params[first].TrackSource, nodes);
-    propagate(first);
-    if (ocean) {
-      propagate(PARAMID(0, PN_NOISEMODPERIOD));
-      propagate(PARAMID(0, PN_NOISEMODPHASE));
-    }
-  }
+  const std::vector<int> changed = ApplyEasyChoice(params, D->segment(), D->currentVoice(), n, sel, D->rules().Nodes);
+  for (int pid : changed) D->propagateChange(pid, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
+  if (changed.empty()) D->presetEdited();
   rebuild();
   // The chart or the box that replaced it keeps the keyboard.
   (p.Chart->isVisible() ? static_cast<QWidget*>(p.Chart) : p.Easy)->setFocus();

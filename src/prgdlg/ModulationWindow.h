@@ -4,12 +4,13 @@
 // Modulation", "Visual Modulation", "Visual Modulation, Color 2", "Noise
 // Modulation"). Each pane shows its parameter's Easy choice, or the chart
 // with the Easy box on "User-defined..."; period and phase show nothing
-// while the depth leaves them unused (main/modulation.h). Edits go to the
+// while the depth leaves them unused (ParamInUse). Edits go to the
 // dialog's copy through its change propagation, so a running test playback
 // hears them at once.
 //
 // A pane's "Modulation..." button opens it modally over the parameter page
-// (ModulationWindow::open); its text comes from ModulationButtonText.
+// (ModulationWindow::open); its text comes from ModulationButtonText
+// (main/paramrules.h).
 //
 // Main thread only.
 #pragma once
@@ -20,14 +21,11 @@ class ParameterChart;
 class QComboBox;
 class QLabel;
 
-// The "Modulation..." button's text for pane 0 (top), 1 or 2 (bottom),
-// each with its own mnemonic: "Mo&dulation (ON)..." and so on.
-QString ModulationButtonText(int pane, bool on);
-
 class ModulationWindow : public DynDialog {
   Q_OBJECT
  public:
-  // `base`: the ParamNum of the modulation's depth (main/modulation.h).
+  // `base`: the ParamNum of the modulation's depth (ModulationOfPane); its
+  // period and phase follow at base + 1 and base + 2.
   ModulationWindow(PresetOptionsDialog* dialog, int base);
 
   // Runs the window for modulation `base` until it is closed; the caller
@@ -56,7 +54,6 @@ class ModulationWindow : public DynDialog {
   void bindPane(int i);
   void easyChosen(int i);
   void nodesChanged(int i, quint32 code);
-  void propagate(int pid);
   void place();
 
   PresetOptionsDialog* D;

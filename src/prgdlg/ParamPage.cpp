@@ -16,6 +16,7 @@
 #include "main/paramrules.h"
 #include "main/preset.h"
 #include "main/strtab.h"
+#include "prgdlg/ModulationWindow.h"
 #include "prgdlg/PresetOptionsDialog.h"
 #include "prgdlg/TrackingDestinationDialog.h"
 #include "prgdlg/TrackingOptionsDialog.h"
@@ -390,8 +391,14 @@ void ParamPage::noiseInsideHeadToggled(bool on) {
 }
 
 void ParamPage::openModulation(int position) {
-  // The modulation window fills this in.
-  (void)position;
+  if (position < 0 || position >= PAGE_POSITIONS) return;
+  const int base = ModulationOfPane(Panes[position].ParamNum);
+  if (base < 0) return;
+  ModulationWindow::open(D, base);
+  // Its edits may have changed what the panes show (a tracked parameter,
+  // the button's ON/OFF).
+  rebind(true);
+  if (Panes[position].Modulation->isVisible()) Panes[position].Modulation->setFocus();
 }
 
 void ParamPage::bindPane(int s, bool ranges) {

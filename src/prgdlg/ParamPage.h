@@ -75,7 +75,8 @@ class ParamPage : public QWidget {
   // parameter, its choice, its channels, the background or the tab).
   void updatePanes();
   // "Modulation..." of the pane at page position `position`: the modulation
-  // window (built beside this page) hooks in here.
+  // window for the pane's modulation, modal; the panes (and the button's
+  // ON/OFF) are rebuilt when it closes.
   void openModulation(int position);
 
  protected:

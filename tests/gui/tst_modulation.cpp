@@ -1,9 +1,10 @@
 // The modulation window over the preset options dialog: its title and
 // panes for each modulation, the Easy choices of the depth deciding which
 // of period and phase are in use, the ocean waves, chart edits reaching the
-// copy, and the button texts.
+// copy, and the page's button opening it and following its ON/OFF.
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTimer>
 #include <functional>
@@ -11,11 +12,12 @@
 #include "chart/ParameterChart.h"
 #include "gui/guitest.h"
 #include "main/model.h"
-#include "main/modulation.h"
+#include "main/paramrules.h"
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "mwnd/hooks.h"
 #include "prgdlg/ModulationWindow.h"
+#include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
 #include "reg/settings.h"
 
@@ -70,20 +72,19 @@ class ModulationWindowTest : public QObject {
   }
 
   void depthDecidesWhatPeriodAndPhaseShow() {
-    inWindow(MOD_SOUND, [](Dlg* d, ModulationWindow* m) {
+    inWindow(PN_SNDMODDEPTH, [](Dlg* d, ModulationWindow* m) {
       QCOMPARE(m->windowTitle(), QStringLiteral("Sound Modulation"));
       QCOMPARE(m->paneName(0)->text(), QStringLiteral("Sound Modulation Depth"));
       Param* params = d->segmentParams();
-      const int depth = PARAMID(0, MOD_SOUND);
+      const int depth = PARAMID(0, PN_SNDMODDEPTH);
       Choose(m->easyBox(0), QStringLiteral("No modulation"));
       QVERIFY(!m->chart(0)->isVisible() && !m->chart(1)->isVisible() && !m->easyBox(2)->isVisible());
-      QVERIFY(!ModulationIsOn(params, 0, MOD_SOUND));
-      QCOMPARE(ModulationButtonText(0, false), QStringLiteral("Mo&dulation (OFF)..."));
+      QVERIFY(!ModulationOn(params, 0, PN_SNDMODDEPTH));
       Choose(m->easyBox(0), QStringLiteral("Full volume range"));
       QCOMPARE(int(params[depth].EasySel), 18);
       QCOMPARE(params[depth].Node[0].Value, 10000);
       QCOMPARE(params[depth + 1].Node[0].Value, 10000);  // both channels
-      QVERIFY(ModulationIsOn(params, 0, MOD_SOUND));
+      QVERIFY(ModulationOn(params, 0, PN_SNDMODDEPTH));
       QVERIFY(m->chart(1)->isVisible() && m->easyBox(2)->isVisible() && !m->chart(2)->isVisible());
       // "User-defined..." shows the chart with the curve the choice left,
       // and a node moved there reaches the copy.
@@ -101,7 +102,7 @@ class ModulationWindowTest : public QObject {
   }
 
   void oceanWavesSetPeriodAndPhase() {
-    inWindow(MOD_NOISE, [](Dlg* d, ModulationWindow* m) {
+    inWindow(PN_NOISEMODDEPTH, [](Dlg* d, ModulationWindow* m) {
       QCOMPARE(m->windowTitle(), QStringLiteral("Noise Modulation"));
       Param* params = d->segmentParams();
       Choose(m->easyBox(0), QStringLiteral("Normal ocean waves"));
@@ -115,22 +116,45 @@ class ModulationWindowTest : public QObject {
     });
   }
 
-  void titlesAndButtonTexts_data() {
+  // The Sound tab's "Modulation..." opens the sound modulation of the
+  // current voice; closed, the button reads ON once a depth is chosen.
+  void pageButtonOpensItsModulation() {
+    bool ran = false;
+    gui::OnDialog<Dlg>([&](Dlg* d) {
+      QVERIFY(QTest::qWaitForWindowActive(d));
+      QTest::mouseClick(d->tabs(), Qt::LeftButton, Qt::NoModifier, d->tabs()->tabRect(1).center());
+      QPushButton* button = d->paramPage()->modulationButton(2);
+      QVERIFY(button && button->isVisible());
+      QCOMPARE(button->text(), QStringLiteral("M&odulation (OFF)..."));
+      gui::OnDialog<ModulationWindow>([&](ModulationWindow* m) {
+        ran = true;
+        QCOMPARE(m->base(), int(PN_SNDMODDEPTH));
+        Choose(m->easyBox(0), QStringLiteral("Half of volume range"));
+        QTest::mouseClick(m->findChild<QWidget*>(QStringLiteral("closeButton")), Qt::LeftButton);
+      });
+      QTest::mouseClick(button, Qt::LeftButton);
+      QCOMPARE(button->text(), QStringLiteral("M&odulation (ON)..."));
+      QCOMPARE(int(d->segmentParams()[PARAMID(0, PN_SNDMODDEPTH)].EasySel), 17);
+      static_cast<QDialog*>(d)->done(EDITOR_CANCELLED);
+    });
+    W->actions().PresetOptions->trigger();
+    QVERIFY(ran);
+  }
+
+  void titlesAndPlace_data() {
     QTest::addColumn<int>("base");
     QTest::addColumn<QString>("title");
-    QTest::newRow("background") << MOD_BACKGROUND << "Background Modulation";
-    QTest::newRow("visual") << MOD_VISUAL << "Visual Modulation";
-    QTest::newRow("visual 2") << MOD_VISUAL2 << "Visual Modulation, Color 2";
+    QTest::newRow("background") << int(PN_BGMODDEPTH) << "Background Modulation";
+    QTest::newRow("visual") << int(PN_VISMODDEPTH) << "Visual Modulation";
+    QTest::newRow("visual 2") << int(PN_VISMOD2DEPTH) << "Visual Modulation, Color 2";
   }
-  void titlesAndButtonTexts() {
+  void titlesAndPlace() {
     QFETCH(int, base);
     QFETCH(QString, title);
     inWindow(base, [&](Dlg*, ModulationWindow* m) {
       QCOMPARE(m->windowTitle(), title);
       QCOMPARE(m->paneName(1)->text(), QString::fromUtf8(GetStr(ParamDef[base + 1].Name)));
     });
-    QCOMPARE(ModulationButtonText(1, true), QStringLiteral("&Modulation (ON)..."));
-    QCOMPARE(ModulationButtonText(2, false), QStringLiteral("M&odulation (OFF)..."));
     QVERIFY(Cfg.Modulation.Width > 0);  // the place is remembered
   }
 };

@@ -122,13 +122,22 @@ TEST(ParamRules, WhatAPaneShows) {
 }
 
 TEST(ParamRules, ModulationButtonFollowsTheDepth) {
-  Built b;
-  EXPECT_FALSE(ModulationOn(b.params(), 0, PN_SNDMODDEPTH));
+  for (int depth : {PN_SNDMODDEPTH, PN_BGMODDEPTH, PN_VISMODDEPTH, PN_VISMOD2DEPTH, PN_NOISEMODDEPTH}) {
+    Built b(2);
+    for (int v = 0; v < 2; ++v)
+      for (int c = 0; c < 2; ++c) {
+        Param& q = b.At(PARAMID(v, depth) + c);
+        for (int i = 0; i < q.NumNodes; ++i) q.Node[i].Value = 0;
+      }
+    EXPECT_FALSE(ModulationOn(b.params(), 1, depth)) << depth;
+    // The right channel's last node alone, in voice 2, is enough.
+    Param& right = b.At(PARAMID(1, depth) + 1);
+    right.Node[right.NumNodes - 1].Value = 1;
+    EXPECT_TRUE(ModulationOn(b.params(), 1, depth)) << depth;
+    // The sound modulation is the voice's own; the others the segment's.
+    EXPECT_EQ(ModulationOn(b.params(), 0, depth), depth != PN_SNDMODDEPTH) << depth;
+  }
   EXPECT_EQ(ModulationButtonText(0, false), "Mo&dulation (OFF)...");
-  // One node of one channel is enough.
-  b.Of(0, PN_SNDMODDEPTH).ChannelMode = 1;
-  b.At(PARAMID(0, PN_SNDMODDEPTH) + 1).Node[2].Value = 1;
-  EXPECT_TRUE(ModulationOn(b.params(), 0, PN_SNDMODDEPTH));
   EXPECT_EQ(ModulationButtonText(1, true), "&Modulation (ON)...");
   EXPECT_EQ(ModulationButtonText(2, true), "M&odulation (ON)...");
 }

@@ -20,7 +20,6 @@
 #include "dialog/AdvancedDialog.h"
 #include "dialog/VisualColorDialog.h"
 #include "engine/startup.h"
-#include "main/modulation.h"
 #include "main/preset.h"
 #include "platform/numfmt.h"
 #include "presetjson/presetjson.h"
@@ -186,7 +185,7 @@ int main(int argc, char** argv) {
       std::printf("wrote %s\n", qPrintable(out + "/modulation-window.png"));
       m->close();
     });
-    ModulationWindow::open(&d, MOD_SOUND);
+    ModulationWindow::open(&d, PN_SNDMODDEPTH);
     d.hide();
   }
   EngineShutdown();
