@@ -161,6 +161,8 @@ void ModulationWindow::easyChosen(int i) {
       propagate(PARAMID(0, PN_NOISEMODPHASE));
     }
   }
+  // One undo step for the choice, the kept Easy choices included.
+  D->presetEdited(true);
   rebuild();
   // The chart or the box that replaced it keeps the keyboard.
   (p.Chart->isVisible() ? static_cast<QWidget*>(p.Chart) : p.Easy)->setFocus();
