@@ -128,7 +128,9 @@ void ModulationWindow::easyChosen(int i) {
   const int n = Base + i;
   const int sel = p.Easy->currentData().toInt();
   const std::vector<int> changed = ApplyEasyChoice(params, D->segment(), D->currentVoice(), n, sel, D->rules().Nodes);
-  for (int pid : changed) D->propagateChange(pid, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
+  // One undo step for the choice and everything it set.
+  for (size_t k = 0; k < changed.size(); ++k)
+    D->propagateChange(changed[k], NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE), k > 0);
   if (changed.empty()) D->presetEdited();
   rebuild();
   // The chart or the box that replaced it keeps the keyboard.

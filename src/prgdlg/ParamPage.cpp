@@ -277,7 +277,9 @@ void ParamPage::easyChosen(int s, int easySel) {
   if (!params) return;
   const std::vector<int> changed =
       ApplyEasyChoice(params, D->segment(), D->currentVoice(), p.ParamNum, easySel, D->rules().Nodes);
-  for (int pid : changed) D->propagateChange(pid, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
+  // One undo step for the choice and everything it set.
+  for (size_t k = 0; k < changed.size(); ++k)
+    D->propagateChange(changed[k], NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE), k > 0);
   if (changed.empty()) D->presetEdited();
   rebind(true);
   if (easySel == 0 && p.Chart->isVisible()) p.Chart->setFocus();

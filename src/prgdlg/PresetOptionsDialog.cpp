@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
@@ -20,6 +21,7 @@
 #include "dialog/placement.h"
 #include "file/store.h"
 #include "main/arith.h"
+#include "main/history.h"
 #include "main/paramrules.h"
 #include "main/preset.h"
 #include "main/strtab.h"
@@ -77,6 +79,7 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
     DeleteSegment(Prg, 0, rules(), &sel);
   }
   gOpenCopy = &Prg;
+  History = std::make_unique<PresetHistory>(Prg);
   checkEasyChoices();
   if (keepSelection) {
     CurSegment = std::clamp(gLast.Segment, 0, Prg.data.NumSegments - 1);
@@ -249,7 +252,7 @@ void PresetOptionsDialog::parameterChanged(int pid, quint32 code) {
   propagateChange(pid, code);
 }
 
-void PresetOptionsDialog::propagateChange(int pid, quint32 code) {
+void PresetOptionsDialog::propagateChange(int pid, quint32 code, bool mergeUndo) {
   if (!TVK_CHECK_AS(pid >= 0 && pid < SegParamCount(segment()), "pid>=0 && pid<NSPAR+NVPAR*MAXVOICES", pid)) return;
   const NodesChanged c = DecodeNodesChanged(code);
   Param* params = segmentParams();
@@ -271,16 +274,49 @@ void PresetOptionsDialog::propagateChange(int pid, quint32 code) {
   RecomputeDependents(params, segment(), pid);
   Params->refreshCharts(pid, r, (c.Flags & NODES_FLAG_RANGE) != 0 || q.Tracking == 1);
   if (restored) WarningBox::ask(this, 264, QString(), &Cfg.DoNotShowVolumeZeroWarning, true);
-  presetEdited();
+  presetEdited(mergeUndo);
   emit parameterEdited(pid);
 }
 
-void PresetOptionsDialog::presetEdited() {
+void PresetOptionsDialog::presetEdited(bool merge) {
+  History->Record(Prg, merge);
   TestPlayback* t = TestPlayback::instance();
   if (!t->running()) return;
   int seg = std::min(t->segment(), Prg.data.NumSegments - 1);
   if (int rc = t->update(Prg, seg, t->time())) testFailed(rc, TestPlayback::FAIL_START, 0);
   syncPlayPosition();
+}
+
+// --- Undo and redo ---------------------------------------------------------------------------
+
+bool PresetOptionsDialog::undo() {
+  General->commitEdits();
+  History->Record(Prg);  // a name or description typed since the last edit
+  if (!History->Undo(Prg)) return false;
+  historyApplied();
+  return true;
+}
+
+bool PresetOptionsDialog::redo() {
+  General->commitEdits();
+  if (History->Record(Prg)) return false;  // a new edit: nothing left to redo
+  if (!History->Redo(Prg)) return false;
+  historyApplied();
+  return true;
+}
+
+void PresetOptionsDialog::historyApplied() {
+  char file[NAMELEN + 1] = {};
+  std::memcpy(file, Prg.data.BackgroundFile, NAMELEN);
+  SetEditorBackgroundParamDef(Prg.data.Background, file);
+  CurSegment = std::clamp(CurSegment, 0, Prg.data.NumSegments - 1);
+  if (CurVoice >= segment().NumVoices) CurVoice = 0;
+  General->fill();
+  updateTabCaptions();
+  Params->rebind(true);
+  presetEdited();  // records nothing new; the test playback hears it
+  emit segmentSelected(CurSegment);
+  emit voiceSelected(CurVoice);
 }
 
 // --- Test playback ---------------------------------------------------------------------------
@@ -439,11 +475,22 @@ bool PresetOptionsDialog::acceleratorKey(QKeyEvent* e) {
         if (std::toupper(static_cast<unsigned char>(Prg.data.Segment[s].Name[0])) == 'A' + (key - Qt::Key_A)) found = s;
       return go(found >= 0, [&] { selectSegment(found); });
     }
-    if (key == Qt::Key_Z) return true;
+    if (key == Qt::Key_Z) return true;  // not redo: Ctrl+Y is
     if (key == Qt::Key_Right) return go(CurSegment + 1 < segs, [&] { selectSegment(CurSegment + 1); });
     if (key == Qt::Key_Left) return go(CurSegment > 0, [&] { selectSegment(CurSegment - 1); });
     if (key == Qt::Key_Down) return go(CurVoice + 1 < voices, [&] { selectVoice(CurVoice + 1); });
     if (key == Qt::Key_Up) return go(CurVoice > 0, [&] { selectVoice(CurVoice - 1); });
+  }
+  if (mods == Qt::ControlModifier && (key == Qt::Key_Z || key == Qt::Key_Y)) {
+    // A text field with its own undo keeps the keys for its text.
+    QWidget* f = QApplication::focusWidget();
+    if (auto* e = qobject_cast<QLineEdit*>(f); e && (key == Qt::Key_Z ? e->isUndoAvailable() : e->isRedoAvailable()))
+      return false;
+    if (auto* e = qobject_cast<QPlainTextEdit*>(f);
+        e && (key == Qt::Key_Z ? e->document()->isUndoAvailable() : e->document()->isRedoAvailable()))
+      return false;
+    if (!(key == Qt::Key_Z ? undo() : redo())) QApplication::beep();
+    return true;
   }
   // The tabs from the keyboard, as in any tabbed dialog.
   if ((mods & Qt::ControlModifier) &&
