@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the option dialogs under Xvfb: Advanced Options, Visual Color
-# Options in both forms and the configuration wizard's pages.
+# Options in both forms, the configuration wizard's pages, the waveform
+# preview and the modulation window.
 #
 #   scripts/dialog-screenshots.sh [OUT_DIR]     (default /tmp/dialog-shots; needs a build)
 set -euo pipefail

@@ -133,6 +133,7 @@ void ParameterChart::setTestPlaying(bool playing, int time) {
   TestPlaying = playing;
   PlayTime = playing ? time : -1;
   if (old == PlayTime) return;
+  updatePlayValue();
   QRectF plot = plotRect();
   for (int t : {old, PlayTime})
     if (t >= 0) update(QRectF(xOf(t) - 2, plot.top() - 1, 4, plot.height() + 2).toAlignedRect());
@@ -375,6 +376,26 @@ QString ParameterChart::statusText() const {
   return nodeText(SelectedArea);
 }
 
+QString ParameterChart::playValueText() const {
+  if (!Hovered || PlayTime < 0 || !Pa) return QString();
+  const int64_t v = ShownValueAt(Def, *Pa, Pa2, ParamDef[PN_PITCH].Digits, PlayTime);
+  return tr("Now: %1%2").arg(valueText(v), QString::fromUtf8(GetStr(UnitId)));
+}
+
+void ParameterChart::updatePlayValue() { update(QRect(0, 0, width(), FontH + 4)); }
+
+void ParameterChart::enterEvent(QEnterEvent* e) {
+  Hovered = true;
+  updatePlayValue();
+  QWidget::enterEvent(e);
+}
+
+void ParameterChart::leaveEvent(QEvent* e) {
+  Hovered = false;
+  updatePlayValue();
+  QWidget::leaveEvent(e);
+}
+
 QString ParameterChart::nodeText(int i) const {
   if (!Pa || i < 0 || i >= nodeCount()) return QString();
   const Node& nd = Pa->Node[i];
@@ -437,6 +458,15 @@ void ParameterChart::paintEvent(QPaintEvent* e) {
     p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
   }
   if (HasFocus && !ReadOnly) paintStatus(p);
+  const QString now = playValueText();
+  if (!now.isEmpty()) {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const int w = fontMetrics().horizontalAdvance(now) + 8;
+    QRect r(width() - w - 2, 1, w, FontH + 2);
+    p.fillRect(r, palette().color(QPalette::ToolTipBase));
+    p.setPen(palette().color(QPalette::ToolTipText));
+    p.drawText(r, Qt::AlignCenter, now);
+  }
 }
 
 void ParameterChart::paintGrid(QPainter& p, const QRect& area) {

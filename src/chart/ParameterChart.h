@@ -79,6 +79,10 @@ class ParameterChart : public QWidget {
   bool scrolling() const;
   // The status line's text ("" when it is not shown).
   QString statusText() const;
+  // While a test playback runs in this segment and the pointer is over the
+  // chart: the curve's value at the play position, shown at the top right
+  // so the user can hear what a value sounds like ("" otherwise).
+  QString playValueText() const;
   // Widget coordinates of a node, its Z point and the focused node's handles
   // (0 incoming, 1 outgoing); the plot rectangle.
   QPointF nodePoint(int i) const;
@@ -114,6 +118,8 @@ class ParameterChart : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* e) override;
+  void enterEvent(QEnterEvent* e) override;
+  void leaveEvent(QEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void changeEvent(QEvent* e) override;
   bool event(QEvent* e) override;
@@ -211,6 +217,8 @@ class ParameterChart : public QWidget {
   // --- Test playback ---
   bool TestPlaying = false;
   int PlayTime = -1;
+  bool Hovered = false;
+  void updatePlayValue();
   int MenuTime = 0;
 
   QMenu* NodeMenu = nullptr;

@@ -195,3 +195,11 @@ std::vector<DerivedPoint> DerivedCurve(const Param& first, const Param& second, 
   }
   return out;
 }
+
+int64_t ShownValueAt(const ChartValueDef& d, const Param& first, const Param* second, int fromDigits, int t) {
+  t = std::clamp(t, 0, CHART_WIDTH);
+  if (!second) return NodeLow(d, d.Z ? CurveValuePacked(first, t) : CurveValue(first, t));
+  const int64_t diff = int64_t(CurveValue(*second, t)) - CurveValue(first, t);
+  if (d.Digits >= fromDigits) return diff * Pow10(d.Digits - fromDigits);
+  return diff / Pow10(fromDigits - d.Digits);
+}

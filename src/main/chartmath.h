@@ -108,3 +108,7 @@ struct DerivedPoint {
   int64_t Value;
 };
 std::vector<DerivedPoint> DerivedCurve(const Param& first, const Param& second, int fromDigits, int toDigits);
+// The value a chart shows at segment time t: the curve's own value (the low
+// half of a Z parameter), or with `second` the derived `second - first`
+// converted as DerivedCurve does.
+int64_t ShownValueAt(const ChartValueDef& d, const Param& first, const Param* second, int fromDigits, int t);

@@ -1,25 +1,40 @@
 // The parameter page of the preset options dialog.
 #include "prgdlg/ParamPage.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <algorithm>
 
 #include "chart/ParameterChart.h"
 #include "data/bglib.h"
+#include "dialog/MessageBox.h"
+#include "dialog/WarningBox.h"
 #include "dlggen/DynLayout.h"
+#include "main/paramrules.h"
 #include "main/preset.h"
 #include "main/strtab.h"
+#include "prgdlg/ModulationWindow.h"
 #include "prgdlg/PresetOptionsDialog.h"
+#include "prgdlg/TrackingDestinationDialog.h"
+#include "prgdlg/TrackingOptionsDialog.h"
+#include "reg/settings.h"
 
 namespace {
 
 // The name line of a pane.
 QString PaneName(int paramNum, int voice, int voices, int channel) {
-  QString name = paramNum == PN_BGPARAM ? QString::fromUtf8(BackgroundParamName())
-                                        : QString::fromUtf8(GetStr(ParamDef[paramNum].Name));
-  if (ParamDef[paramNum].FirstPid >= NSPAR && voices > 1) name = QObject::tr("%1 (Voice %2)").arg(name).arg(voice + 1);
-  if (channel > 0) name = QObject::tr("%1: %2").arg(name, channel == 1 ? QObject::tr("Left") : QObject::tr("Right"));
-  return name;
+  const char* name = paramNum == PN_BGPARAM ? BackgroundParamName() : GetStr(ParamDef[paramNum].Name);
+  return QString::fromStdString(PaneNameLine(name, paramNum, voice, voices, channel));
 }
+
+// The Track list's row that opens the Tracking Destination window.
+constexpr int kOtherDestination = -2;
+
+// Pane tops: the top, middle and bottom third of the page.
+constexpr int kTop[3] = {0, 3 * 1024, 4 * 1024};
 
 }  // namespace
 
@@ -27,7 +42,6 @@ ParamPage::ParamPage(PresetOptionsDialog* dialog) : QWidget(dialog), D(dialog) {
   setObjectName(QStringLiteral("paramPage"));
   L = new DynLayout(this, QSize(480, 246));
   // Each display tab has three panes, a third of the page's height each.
-  static constexpr int kTop[3] = {0, 3 * 1024, 4 * 1024};
   for (int s = 0; s < PAGE_POSITIONS; ++s) {
     int n = PagePosition(s);
     if (n < 0) continue;
@@ -38,10 +52,11 @@ ParamPage::ParamPage(PresetOptionsDialog* dialog) : QWidget(dialog), D(dialog) {
     QFont bold = p.Name->font();
     bold.setBold(true);
     p.Name->setFont(bold);
-    L->addControl(p.Name, 6, kTop[s % 3] + 3, 1012, 8);
+    L->addControl(p.Name, 6, kTop[s % 3] + 3, 200, 9);
+    createControls(s);
     p.Chart = new ParameterChart(this);
     p.Chart->setObjectName(QStringLiteral("chart%1").arg(s));
-    L->addControl(p.Chart, 6, kTop[s % 3] + 14, 1012, 3 * 1024 - 17);
+    L->addControl(p.Chart, 6, kTop[s % 3] + 30, 1012, 3 * 1024 - 32);
     ParameterChart* c = p.Chart;
     connect(c, &ParameterChart::nodesChanged, this, [this, s](quint32 code) {
       if (Panes[s].Pid >= 0) D->parameterChanged(Panes[s].Pid, code);
@@ -51,6 +66,72 @@ ParamPage::ParamPage(PresetOptionsDialog* dialog) : QWidget(dialog), D(dialog) {
     connect(c, &ParameterChart::helpRequested, this, [this] { DynDialog::showHelp(D, QStringLiteral("chart")); });
     p.Name->hide();
     c->hide();
+  }
+  // The Noise tab's bottom pane.
+  NoiseInsideHead = new QCheckBox(tr("Noise source inside the head (invert right/left)"), this);
+  NoiseInsideHead->setObjectName(QStringLiteral("noiseInsideHead"));
+  L->addControl(NoiseInsideHead, 6, kTop[2] + 5, 240, 10);
+  connect(NoiseInsideHead, &QCheckBox::clicked, this, &ParamPage::noiseInsideHeadToggled);
+  NoiseInsideHead->hide();
+}
+
+void ParamPage::createControls(int s) {
+  Pane& p = Panes[s];
+  const int top = kTop[s % 3];
+  QFont bold = p.Name->font();
+  bold.setBold(true);
+  p.Left = new QRadioButton(tr("Left"), this);
+  p.Right = new QRadioButton(tr("Right"), this);
+  p.Left->setObjectName(QStringLiteral("left%1").arg(s));
+  p.Right->setObjectName(QStringLiteral("right%1").arg(s));
+  for (QRadioButton* r : {p.Left, p.Right}) {
+    r->setFont(bold);
+    r->setAutoExclusive(false);  // the pair of each pane is exclusive by the copy's ChannelMode
+    r->hide();
+  }
+  L->addControl(p.Left, 210, top + 2, 36, 10);
+  L->addControl(p.Right, 248, top + 2, 40, 10);
+  connect(p.Left, &QRadioButton::clicked, this, [this, s] { channelChosen(s, 1); });
+  connect(p.Right, &QRadioButton::clicked, this, [this, s] { channelChosen(s, 2); });
+
+  p.Easy = new QComboBox(this);
+  p.Easy->setObjectName(QStringLiteral("easy%1").arg(s));
+  L->addControl(p.Easy, 6, top + 14, 150, 13);
+  connect(p.Easy, &QComboBox::activated, this,
+          [this, s](int row) { easyChosen(s, Panes[s].Easy->itemData(row).toInt()); });
+  p.Easy->hide();
+
+  if (ParamDef[p.ParamNum].Channels == 2) {
+    p.Separate = new QCheckBox(tr("Set left/right separately"), this);
+    p.Separate->setObjectName(QStringLiteral("separate%1").arg(s));
+    L->addControl(p.Separate, 162, top + 15, 110, 10);
+    connect(p.Separate, &QCheckBox::clicked, this, [this, s](bool on) { separateToggled(s, on); });
+    p.Separate->hide();
+  }
+  if (p.ParamNum != PN_BEAT) {
+    p.Track = new QCheckBox(tr("Track:"), this);
+    p.Track->setObjectName(QStringLiteral("track%1").arg(s));
+    L->addControl(p.Track, 278, top + 15, 34, 10);
+    connect(p.Track, &QCheckBox::clicked, this, [this, s](bool on) { trackToggled(s, on); });
+    p.Track->hide();
+    p.TrackList = new QComboBox(this);
+    p.TrackList->setObjectName(QStringLiteral("trackList%1").arg(s));
+    L->addControl(p.TrackList, 314, top + 14, 1024 - 6 - 314 - 20, 13);
+    p.TrackOptions = new QPushButton(tr("..."), this);
+    p.TrackOptions->setObjectName(QStringLiteral("trackOptions%1").arg(s));
+    L->addControl(p.TrackOptions, 1024 - 6 - 18, top + 14, 18, 13);
+    connect(p.TrackOptions, &QPushButton::clicked, this, [this, s] { trackOptions(s); });
+    p.TrackOptions->hide();
+    connect(p.TrackList, &QComboBox::activated, this,
+            [this, s](int row) { destinationChosen(s, Panes[s].TrackList->itemData(row).toInt()); });
+    p.TrackList->hide();
+  }
+  if (ModulationOfPane(p.ParamNum) >= 0) {
+    p.Modulation = new QPushButton(this);
+    p.Modulation->setObjectName(QStringLiteral("modulation%1").arg(s));
+    L->addControl(p.Modulation, 1024 - 6 - 84, top + 1, 84, 13);
+    connect(p.Modulation, &QPushButton::clicked, this, [this, s] { openModulation(s); });
+    p.Modulation->hide();
   }
 }
 
@@ -73,47 +154,280 @@ QLabel* ParamPage::paneName(int position) const {
   return position >= 0 && position < PAGE_POSITIONS ? Panes[position].Name : nullptr;
 }
 
+QComboBox* ParamPage::easyBox(int position) const {
+  return position >= 0 && position < PAGE_POSITIONS ? Panes[position].Easy : nullptr;
+}
+
+QCheckBox* ParamPage::separateBox(int position) const {
+  return position >= 0 && position < PAGE_POSITIONS ? Panes[position].Separate : nullptr;
+}
+
+QRadioButton* ParamPage::channelRadio(int position, int channel) const {
+  if (position < 0 || position >= PAGE_POSITIONS) return nullptr;
+  return channel == 2 ? Panes[position].Right : Panes[position].Left;
+}
+
+QCheckBox* ParamPage::trackBox(int position) const {
+  return position >= 0 && position < PAGE_POSITIONS ? Panes[position].Track : nullptr;
+}
+
+QComboBox* ParamPage::trackList(int position) const {
+  return position >= 0 && position < PAGE_POSITIONS ? Panes[position].TrackList : nullptr;
+}
+
+QPushButton* ParamPage::trackOptionsButton(int position) const {
+  return position >= 0 && position < PAGE_POSITIONS ? Panes[position].TrackOptions : nullptr;
+}
+
+QPushButton* ParamPage::modulationButton(int position) const {
+  return position >= 0 && position < PAGE_POSITIONS ? Panes[position].Modulation : nullptr;
+}
+
 void ParamPage::setDisplayTab(int t) {
   Tab = std::clamp(t, 1, 5);
   QWidget* focus = focusWidget();
-  for (int s = 0; s < PAGE_POSITIONS; ++s) {
-    if (!Panes[s].Chart) continue;
-    bool on = s / 3 == Tab - 1;
-    Panes[s].Name->setVisible(on);
-    Panes[s].Chart->setVisible(on);
-  }
+  updatePanes();
   if (focus && !focus->isVisible()) setFocus();
+}
+
+void ParamPage::updatePanes() {
+  for (int s = 0; s < PAGE_POSITIONS; ++s) updatePane(s);
+  const Param* params = D->segmentParams();
+  const bool noiseTab = Tab == 4 && params;
+  // The noise turned inwards needs noise, and one colour for both ears.
+  NoiseInsideHead->setVisible(noiseTab && params[PID_NOISEVOL].EasySel != 46);
+  NoiseInsideHead->setEnabled(noiseTab && params[PID_NOISESMOOTH].ChannelMode == 0);
+  NoiseInsideHead->setChecked(D->segment().NoiseInsideHead != 0);
+}
+
+void ParamPage::updatePane(int s) {
+  Pane& p = Panes[s];
+  const Param* params = D->segmentParams();
+  if (!p.Chart || !params) return;
+  const int voice = D->currentVoice();
+  const PaneView v = PaneContents(params, D->prg(), voice, p.ParamNum);
+  const bool on = s / 3 == Tab - 1;
+  const QString name = PaneName(p.ParamNum, voice, D->segment().NumVoices, v.Channel);
+  p.Name->setText(name);
+  p.Name->setVisible(on && v.InUse);
+  p.Chart->setVisible(on && v.Chart);
+  p.Chart->setAccessibleName(name);
+
+  p.Left->setVisible(on && v.Radios);
+  p.Right->setVisible(on && v.Radios);
+  p.Left->setChecked(v.Channel == 1);
+  p.Right->setChecked(v.Channel == 2);
+  p.Left->setAccessibleName(tr("%1: show the left channel").arg(name));
+  p.Right->setAccessibleName(tr("%1: show the right channel").arg(name));
+
+  // The rows of the parameter's group (the background's changes with the
+  // background), then "User-defined...".
+  {
+    const QSignalBlocker block(p.Easy);
+    p.Easy->clear();
+    for (int sel : EasyChoices(ParamDef[p.ParamNum].Easy))
+      p.Easy->addItem(QString::fromUtf8(GetStr(EasyMode[FindEasyEntry(sel)].Text)), sel);
+    p.Easy->setCurrentIndex(std::max(p.Easy->findData(v.Chart ? 0 : v.EasySel), 0));
+  }
+  p.Easy->setVisible(on && v.Easy);
+  p.Easy->setAccessibleName(tr("%1: choice").arg(name));
+  if (p.Separate) {
+    p.Separate->setVisible(on && v.Separate);
+    p.Separate->setChecked(v.Channel != 0);
+    p.Separate->setAccessibleName(tr("%1: set left/right separately").arg(name));
+  }
+  if (p.Track) {
+    p.Track->setVisible(on && v.Track);
+    p.Track->setChecked(v.TrackList);
+    p.Track->setAccessibleName(tr("%1: track another parameter").arg(name));
+    // The destinations of the current voice, and the stored one when it
+    // lies elsewhere.
+    const QSignalBlocker block(p.TrackList);
+    p.TrackList->clear();
+    std::vector<int> dests = TrackDestinations(params, voice, p.ParamNum);
+    // A parameter not in use shows no record.
+    const int source = v.Pid >= 0 ? params[v.Pid].TrackSource : -1;
+    if (v.TrackList && std::find(dests.begin(), dests.end(), source) == dests.end() &&
+        source < SegParamCount(D->segment()))
+      dests.push_back(source);
+    for (int d : dests) p.TrackList->addItem(QString::fromStdString(DestinationName(params, d, voice)), d);
+    p.TrackList->addItem(tr("Other..."), kOtherDestination);
+    p.TrackList->setCurrentIndex(p.TrackList->findData(source));
+    p.TrackList->setVisible(on && v.TrackList);
+    p.TrackList->setAccessibleName(tr("%1: tracking destination").arg(name));
+    p.TrackOptions->setVisible(on && v.TrackList);
+    p.TrackOptions->setAccessibleName(tr("%1: tracking options").arg(name));
+  }
+  if (p.Modulation) {
+    const int depth = ModulationOfPane(p.ParamNum);
+    p.Modulation->setText(QString::fromStdString(ModulationButtonText(s % 3, ModulationOn(params, voice, depth))));
+    p.Modulation->setVisible(on && v.InUse);
+    p.Modulation->setAccessibleName(QString::fromUtf8(GetStr(ParamDef[depth].Name)));
+  }
+  for (QWidget* w : std::initializer_list<QWidget*>{p.Name, p.Chart, p.Left, p.Right, p.Easy, p.Separate, p.Track,
+                                                    p.TrackList, p.TrackOptions, p.Modulation})
+    if (w) w->setEnabled(v.Enabled);
+}
+
+// --- Edits -------------------------------------------------------------------------------
+
+void ParamPage::easyChosen(int s, int easySel) {
+  Pane& p = Panes[s];
+  Param* params = D->segmentParams();
+  if (!params) return;
+  const std::vector<int> changed =
+      ApplyEasyChoice(params, D->segment(), D->currentVoice(), p.ParamNum, easySel, D->rules().Nodes);
+  // One undo step for the choice and everything it set.
+  for (size_t k = 0; k < changed.size(); ++k)
+    D->propagateChange(changed[k], NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE), k > 0);
+  if (changed.empty()) D->presetEdited();
+  rebind(true);
+  if (easySel == 0 && p.Chart->isVisible()) p.Chart->setFocus();
+}
+
+void ParamPage::separateToggled(int s, bool on) {
+  Pane& p = Panes[s];
+  Param* params = D->segmentParams();
+  if (!params) return;
+  const int voice = D->currentVoice();
+  const int first = PARAMID(voice, p.ParamNum);
+  if (on) {
+    // Separate pitches turn the beat into their difference: ask first.
+    if (p.ParamNum == PN_PITCH && !WarningBox::ask(D, 330, QString(), &Cfg.DoNotShowPitchRight, false)) {
+      p.Separate->setChecked(false);
+      return;
+    }
+    SeparateChannels(params, D->prg().data.Segment[D->currentSegment()], voice, p.ParamNum);
+    D->presetEdited();
+  } else {
+    JoinChannels(params, D->segment(), voice, p.ParamNum);
+    D->propagateChange(first + 1, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
+  }
+  rebind(true);
+}
+
+void ParamPage::channelChosen(int s, int channel) {
+  Pane& p = Panes[s];
+  Param* params = D->segmentParams();
+  if (!params) return;
+  ShowChannel(params, D->currentVoice(), p.ParamNum, channel);
+  rebind(true);
+  if (p.Chart->isVisible()) p.Chart->setFocus();
+}
+
+int ParamPage::shownPid(int s) const {
+  return PaneContents(D->segmentParams(), D->prg(), D->currentVoice(), Panes[s].ParamNum).Pid;
+}
+
+void ParamPage::trackToggled(int s, bool on) {
+  Param* params = D->segmentParams();
+  const int pid = shownPid(s);
+  if (!params || pid < 0) return;
+  if (on) {
+    if (int rc = StartTracking(params, D->segment(), D->currentVoice(), pid)) {
+      MessageBox::show(D, rc);
+      rebind(false);
+      return;
+    }
+    D->propagateChange(pid, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
+  } else {
+    // The curve keeps the values it followed last.
+    params[pid].Tracking = 0;
+    D->presetEdited();
+  }
+  rebind(true);
+}
+
+void ParamPage::destinationChosen(int s, int dest) {
+  Param* params = D->segmentParams();
+  const int pid = shownPid(s);
+  if (!params || pid < 0) return;
+  const int voice = D->currentVoice();
+  if (dest == kOtherDestination) {
+    // Any parameter of the segment, from the tree under the list; Cancel
+    // shows the old destination again.
+    TrackingDestinationDialog t(D, params, D->segment(), pid);
+    QWidget* list = Panes[s].TrackList;
+    t.move(list->mapToGlobal(QPoint(0, list->height())));
+    if (t.run() != QDialog::Accepted) {
+      rebind(false);
+      return;
+    }
+    dest = t.destination();
+  }
+  const int rc = ChooseDestination(params, D->segment(), pid, dest);
+  if (rc == 1280) {
+    const std::string self = DestinationName(params, pid, voice), other = DestinationName(params, dest, voice);
+    MessageBox::show(D, 1280, {self.c_str(), other.c_str()});
+  } else if (rc != 0) {
+    MessageBox::show(D, rc);
+    D->presetEdited();
+  } else {
+    D->propagateChange(pid, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
+  }
+  // The list shows the destination in force again.
+  rebind(true);
+}
+
+void ParamPage::trackOptions(int s) {
+  Param* params = D->segmentParams();
+  const int pid = shownPid(s);
+  if (!params || pid < 0) return;
+  if (params[pid].TrackSource >= SegParamCount(D->segment())) {
+    // A deleted voice's parameter: no range to map.
+    params[pid].Tracking = 0;
+    MessageBox::show(D, 1327);
+    D->presetEdited();
+    rebind(true);
+    return;
+  }
+  TrackingOptionsDialog d(D, params, pid);
+  if (d.run() != QDialog::Accepted) return;
+  D->propagateChange(pid, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
+  rebind(true);
+}
+
+void ParamPage::noiseInsideHeadToggled(bool on) {
+  D->prg().data.Segment[D->currentSegment()].NoiseInsideHead = on ? 1 : 0;
+  D->presetEdited();
+}
+
+void ParamPage::openModulation(int position) {
+  if (position < 0 || position >= PAGE_POSITIONS) return;
+  const int base = ModulationOfPane(Panes[position].ParamNum);
+  if (base < 0) return;
+  ModulationWindow::open(D, base);
+  // Its edits may have changed what the panes show (a tracked parameter,
+  // the button's ON/OFF).
+  rebind(true);
+  if (Panes[position].Modulation->isVisible()) Panes[position].Modulation->setFocus();
 }
 
 void ParamPage::bindPane(int s, bool ranges) {
   Pane& p = Panes[s];
   Param* params = D->segmentParams();
   if (!p.Chart || !params) return;
-  const int voice = D->currentVoice(), voices = D->segment().NumVoices;
+  const int voice = D->currentVoice();
   const int n = p.ParamNum;
+  const PaneView v = PaneContents(params, D->prg(), voice, n);
   int pid = PARAMID(voice, n);
-  int channel = 0;
-  if (ParamDef[n].Channels == 2 && params[pid].ChannelMode != 0) {
-    channel = params[pid].ChannelMode == 2 ? 2 : 1;
-    if (channel == 2) ++pid;
-  }
+  if (v.Channel == 2) ++pid;
   const int32_t length = D->segment().Length;
   const int pitch = PARAMID(voice, PN_PITCH);
-  if (n == PN_BEAT && params[pitch].ChannelMode != 0) {
+  if (v.Derived) {
     // The beat is the difference of the two pitch channels.
     p.Pid = -1;
     p.Chart->bind(n, &params[pitch], &params[pitch + 1], true, length);
   } else {
     p.Pid = pid;
-    p.Chart->bind(n, &params[pid], nullptr, params[pid].Tracking == 1, length);
+    p.Chart->bind(n, &params[pid], nullptr, v.ReadOnly, length);
   }
   if (ranges && p.Chart->recomputeRange()) p.Chart->recomputeLayout(true);
-  p.Name->setText(PaneName(n, voice, voices, channel));
-  p.Chart->setAccessibleName(p.Name->text());
 }
 
 void ParamPage::rebind(bool ranges) {
   for (int s = 0; s < PAGE_POSITIONS; ++s) bindPane(s, ranges);
+  updatePanes();
 }
 
 void ParamPage::lengthChanged() {

@@ -8,8 +8,13 @@
 // read-only while the parameter tracks another, and for the beat frequency
 // of a voice whose pitch channels are separate the derived curve (right
 // pitch minus left pitch). Their edits go to the dialog's change
-// propagation. The Easy choices, channels, tracking and modulation controls
-// of each pane build on this page.
+// propagation.
+//
+// Each pane also holds its name line, the Left / Right radios, the Easy
+// combo box, "Set left/right separately", "Track:" with its destination
+// list and "...", and "Modulation..." where the parameter has one; which of
+// them show is main/paramrules.h's PaneContents. The Noise tab's bottom
+// pane holds "Noise source inside the head (invert right/left)".
 //
 // Main thread only.
 #pragma once
@@ -21,6 +26,10 @@ class PresetOptionsDialog;
 class ParameterChart;
 class DynLayout;
 class QLabel;
+class QComboBox;
+class QCheckBox;
+class QRadioButton;
+class QPushButton;
 
 constexpr int PAGE_POSITIONS = 15;  // page positions 0..14 (5 and 11 hold no chart)
 
@@ -52,6 +61,23 @@ class ParamPage : public QWidget {
   // The chart of a display tab's pane (0 top, 1 middle, 2 bottom).
   ParameterChart* paneChart(int pane) const;
   QLabel* paneName(int position) const;
+  // The pane controls of a page position (null where it has none).
+  QComboBox* easyBox(int position) const;
+  QCheckBox* separateBox(int position) const;
+  QRadioButton* channelRadio(int position, int channel) const;  // 1 left, 2 right
+  QCheckBox* trackBox(int position) const;
+  QComboBox* trackList(int position) const;
+  QPushButton* trackOptionsButton(int position) const;
+  QPushButton* modulationButton(int position) const;
+  QCheckBox* noiseInsideHeadBox() const { return NoiseInsideHead; }
+
+  // Rebuilds the panes' controls from the copy (after a change of the
+  // parameter, its choice, its channels, the background or the tab).
+  void updatePanes();
+  // "Modulation..." of the pane at page position `position`: the modulation
+  // window for the pane's modulation, modal; the panes (and the button's
+  // ON/OFF) are rebuilt when it closes.
+  void openModulation(int position);
 
  protected:
   void showEvent(QShowEvent* e) override;
@@ -60,13 +86,31 @@ class ParamPage : public QWidget {
   struct Pane {
     QLabel* Name = nullptr;
     ParameterChart* Chart = nullptr;
+    QRadioButton *Left = nullptr, *Right = nullptr;
+    QComboBox* Easy = nullptr;
+    QCheckBox* Separate = nullptr;
+    QCheckBox* Track = nullptr;
+    QComboBox* TrackList = nullptr;
+    QPushButton* TrackOptions = nullptr;
+    QPushButton* Modulation = nullptr;
     int ParamNum = -1;
     int Pid = -1;
   };
+  void createControls(int position);
   void bindPane(int position, bool ranges);
+  void updatePane(int position);
+  void easyChosen(int position, int easySel);
+  void separateToggled(int position, bool on);
+  void channelChosen(int position, int channel);
+  void trackToggled(int position, bool on);
+  void destinationChosen(int position, int dest);
+  void trackOptions(int position);
+  int shownPid(int position) const;
+  void noiseInsideHeadToggled(bool on);
 
   PresetOptionsDialog* D;
   DynLayout* L;
   Pane Panes[PAGE_POSITIONS];
+  QCheckBox* NoiseInsideHead = nullptr;
   int Tab = 1;
 };

@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
@@ -20,12 +21,15 @@
 #include "dialog/placement.h"
 #include "file/store.h"
 #include "main/arith.h"
+#include "main/history.h"
+#include "main/paramrules.h"
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "main/text.h"
 #include "prgdlg/GeneralPage.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/TestPlayback.h"
+#include "prgdlg/WaveformPreview.h"
 #include "reg/settings.h"
 
 namespace {
@@ -75,6 +79,7 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
     DeleteSegment(Prg, 0, rules(), &sel);
   }
   gOpenCopy = &Prg;
+  History = std::make_unique<PresetHistory>(Prg);
   checkEasyChoices();
   if (keepSelection) {
     CurSegment = std::clamp(gLast.Segment, 0, Prg.data.NumSegments - 1);
@@ -103,6 +108,7 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
   General = new GeneralPage(this);
   l->addControl(General, 8, 21, 1008, 978);
   Params = new ParamPage(this);
+  new WaveformPreview(this, Params);
   l->addControl(Params, 8, 21, 1008, 978);
   ButtonRow buttons = addOkCancelHelp();
   Ok = buttons.Ok;
@@ -179,21 +185,9 @@ EditRules PresetOptionsDialog::rules() const {
 void PresetOptionsDialog::updateTabCaptions() {
   const int segs = Prg.data.NumSegments, voices = segment().NumVoices;
   const QString id = SegmentId(segment()), voice = QString::fromStdString(VoiceRow(CurVoice));
-  for (int t = 0; t < 6; ++t) {
-    QString name = tr(kTabNames[t]);
-    if (t == 1 || t == 2) {
-      // The sound and the waveform belong to a voice of the segment.
-      if (segs >= 2 && voices >= 2)
-        name = tr("%1(%2): %3").arg(id, voice, name);
-      else if (voices >= 2)
-        name = tr("%1: %2").arg(voice, name);
-      else if (segs >= 2)
-        name = tr("%1: %2").arg(id, name);
-    } else if (t >= 3 && segs >= 2) {
-      name = tr("%1: %2").arg(id, name);
-    }
-    Tabs->setTabText(t, name);
-  }
+  for (int t = 0; t < 6; ++t)
+    Tabs->setTabText(t, QString::fromStdString(TabCaption(t, tr(kTabNames[t]).toStdString(), id.toStdString(),
+                                                          voice.toStdString(), segs, voices)));
 }
 
 // --- Selection ----------------------------------------------------------------------------
@@ -246,6 +240,14 @@ void PresetOptionsDialog::voicesChanged(int select) {
 
 void PresetOptionsDialog::parameterChanged(int pid, quint32 code) {
   if (!TVK_CHECK_AS(pid >= 0 && pid < SegParamCount(segment()), "pid>=0 && pid<NSPAR+NVPAR*MAXVOICES", pid)) return;
+  // Edited by hand, the curve is no longer the Easy choice it came from.
+  Param& q = segmentParams()[pid];
+  if (q.Tracking != 1) q.EasySel = 0;
+  propagateChange(pid, code);
+}
+
+void PresetOptionsDialog::propagateChange(int pid, quint32 code, bool mergeUndo) {
+  if (!TVK_CHECK_AS(pid >= 0 && pid < SegParamCount(segment()), "pid>=0 && pid<NSPAR+NVPAR*MAXVOICES", pid)) return;
   const NodesChanged c = DecodeNodesChanged(code);
   Param* params = segmentParams();
   Param& q = params[pid];
@@ -256,8 +258,6 @@ void PresetOptionsDialog::parameterChanged(int pid, quint32 code) {
     RecomputeTracked(params, segment(), pid, q.TrackSource);
     r = NodeRange();
   } else {
-    // Edited by hand, the curve is no longer the Easy choice it came from.
-    q.EasySel = 0;
     if (rules().Link) {
       LinkResult lr =
           LinkAdjacent(Prg, CurSegment, pid, c.All() ? NODES_ALL : c.First, c.All() ? NODES_ALL : c.Last, c.Moved);
@@ -268,15 +268,49 @@ void PresetOptionsDialog::parameterChanged(int pid, quint32 code) {
   RecomputeDependents(params, segment(), pid);
   Params->refreshCharts(pid, r, (c.Flags & NODES_FLAG_RANGE) != 0 || q.Tracking == 1);
   if (restored) WarningBox::ask(this, 264, QString(), &Cfg.DoNotShowVolumeZeroWarning, true);
-  presetEdited();
+  presetEdited(mergeUndo);
+  emit parameterEdited(pid);
 }
 
-void PresetOptionsDialog::presetEdited() {
+void PresetOptionsDialog::presetEdited(bool merge) {
+  History->Record(Prg, merge);
   TestPlayback* t = TestPlayback::instance();
   if (!t->running()) return;
   int seg = std::min(t->segment(), Prg.data.NumSegments - 1);
   if (int rc = t->update(Prg, seg, t->time())) testFailed(rc, TestPlayback::FAIL_START, 0);
   syncPlayPosition();
+}
+
+// --- Undo and redo ---------------------------------------------------------------------------
+
+bool PresetOptionsDialog::undo() {
+  General->commitEdits();
+  History->Record(Prg);  // a name or description typed since the last edit
+  if (!History->Undo(Prg)) return false;
+  historyApplied();
+  return true;
+}
+
+bool PresetOptionsDialog::redo() {
+  General->commitEdits();
+  if (History->Record(Prg)) return false;  // a new edit: nothing left to redo
+  if (!History->Redo(Prg)) return false;
+  historyApplied();
+  return true;
+}
+
+void PresetOptionsDialog::historyApplied() {
+  char file[NAMELEN + 1] = {};
+  std::memcpy(file, Prg.data.BackgroundFile, NAMELEN);
+  SetEditorBackgroundParamDef(Prg.data.Background, file);
+  CurSegment = std::clamp(CurSegment, 0, Prg.data.NumSegments - 1);
+  if (CurVoice >= segment().NumVoices) CurVoice = 0;
+  General->fill();
+  updateTabCaptions();
+  Params->rebind(true);
+  presetEdited();  // records nothing new; the test playback hears it
+  emit segmentSelected(CurSegment);
+  emit voiceSelected(CurVoice);
 }
 
 // --- Test playback ---------------------------------------------------------------------------
@@ -435,11 +469,22 @@ bool PresetOptionsDialog::acceleratorKey(QKeyEvent* e) {
         if (std::toupper(static_cast<unsigned char>(Prg.data.Segment[s].Name[0])) == 'A' + (key - Qt::Key_A)) found = s;
       return go(found >= 0, [&] { selectSegment(found); });
     }
-    if (key == Qt::Key_Z) return true;
+    if (key == Qt::Key_Z) return true;  // not redo: Ctrl+Y is
     if (key == Qt::Key_Right) return go(CurSegment + 1 < segs, [&] { selectSegment(CurSegment + 1); });
     if (key == Qt::Key_Left) return go(CurSegment > 0, [&] { selectSegment(CurSegment - 1); });
     if (key == Qt::Key_Down) return go(CurVoice + 1 < voices, [&] { selectVoice(CurVoice + 1); });
     if (key == Qt::Key_Up) return go(CurVoice > 0, [&] { selectVoice(CurVoice - 1); });
+  }
+  if (mods == Qt::ControlModifier && (key == Qt::Key_Z || key == Qt::Key_Y)) {
+    // A text field with its own undo keeps the keys for its text.
+    QWidget* f = QApplication::focusWidget();
+    if (auto* e = qobject_cast<QLineEdit*>(f); e && (key == Qt::Key_Z ? e->isUndoAvailable() : e->isRedoAvailable()))
+      return false;
+    if (auto* e = qobject_cast<QPlainTextEdit*>(f);
+        e && (key == Qt::Key_Z ? e->document()->isUndoAvailable() : e->document()->isRedoAvailable()))
+      return false;
+    if (!(key == Qt::Key_Z ? undo() : redo())) QApplication::beep();
+    return true;
   }
   // The tabs from the keyboard, as in any tabbed dialog.
   if ((mods & Qt::ControlModifier) &&

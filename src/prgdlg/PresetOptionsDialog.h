@@ -13,6 +13,7 @@
 // Main thread only.
 #pragma once
 #include <QPointer>
+#include <memory>
 
 #include "dlggen/DynDialog.h"
 #include "main/model.h"
@@ -22,6 +23,7 @@ class QPushButton;
 class QTabBar;
 class GeneralPage;
 class ParamPage;
+class PresetHistory;
 
 class PresetOptionsDialog : public DynDialog {
   Q_OBJECT
@@ -72,9 +74,21 @@ class PresetOptionsDialog : public DynDialog {
   // bit layout): tracking or linking, the charts, warning 264, the
   // parameters tracking it, and the test playback.
   void parameterChanged(int pid, quint32 code);
+  // The same after a rule changed the curve (an Easy choice, joined
+  // channels): its Easy choice stays. With `mergeUndo` the change joins the
+  // last undo step (the other curves one choice set).
+  void propagateChange(int pid, quint32 code, bool mergeUndo = false);
   // Something of the preset changed outside the curves (segment fields,
-  // background, colours): the test playback hears it.
-  void presetEdited();
+  // background, colours): the test playback hears it. Every edit passes
+  // here, and the copy's state becomes an undo step (with `merge`, part of
+  // the last one).
+  void presetEdited(bool merge = false);
+
+  // --- Undo and redo (Ctrl+Z, Ctrl+Y) -------------------------------------------
+  // Steps the copy back or forth, edits typed but not confirmed first; the
+  // pages show the result. False when there is nothing to undo or redo.
+  bool undo();
+  bool redo();
 
   // --- Test playback ----------------------------------------------------------------
   // Starts at segment and segment time, or moves a running test there.
@@ -87,6 +101,8 @@ class PresetOptionsDialog : public DynDialog {
   void segmentSelected(int s);
   void voiceSelected(int v);
   void testStateChanged(bool running);
+  // Parameter `pid` of the current segment was edited and propagated.
+  void parameterEdited(int pid);
 
  protected:
   void accept() override;
@@ -101,8 +117,10 @@ class PresetOptionsDialog : public DynDialog {
   void placeFirst(QWidget* owner);
   void testFailed(int rc, int failure, int code);
   void syncPlayPosition();
+  void historyApplied();
 
   Preset Prg{};
+  std::unique_ptr<PresetHistory> History;
   ParamDefType SavedBackgroundRow{};
   int Index = 0;
   int CurSegment = 0, CurVoice = 0;

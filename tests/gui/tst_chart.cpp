@@ -4,7 +4,9 @@
 // dialog, the play position, the derived read-only curve, the accessible
 // description, and curves no editor would make.
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
+#include <QEnterEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -364,6 +366,44 @@ class Chart : public QObject {
     QVERIFY(redAt(2500));
     C->setTestPlaying(true, -1);  // playing in another segment
     QVERIFY(!redAt(2500));
+  }
+
+  void playValueFollowsThePlayPositionUnderThePointer() {
+    // A ramp from 0 % to 100 % and the derived beat of 200 Hz and 207.50 Hz.
+    Param left{}, right{};
+    for (Param* q : {&left, &right}) q->NumNodes = 2;
+    left.Node[0] = N(20000, 0);
+    left.Node[1] = N(20000, 10000);
+    right.Node[0] = N(20750, 0);
+    right.Node[1] = N(20750, 10000);
+    const struct {
+      int ParamNum;
+      Param* Second;
+      int Time;
+      const char* Shown;
+    } cases[] = {
+        {PN_VOLUME, nullptr, 0, "Now: 0%"},
+        {PN_VOLUME, nullptr, 10000, "Now: 100%"},
+        {PN_BEAT, &right, 5000, "Now: 7.5Hz"},
+    };
+    for (const auto& c : cases) {
+      open(c.ParamNum, {N(0, 0), N(10000, 10000)}, c.Second != nullptr, c.Second);
+      if (c.Second) C->bind(c.ParamNum, &left, c.Second, true, 1000);
+      C->setTestPlaying(true, c.Time);
+      // The pointer leaves and comes back (the offscreen platform keeps no
+      // pointer of its own to move).
+      QEvent leave(QEvent::Leave);
+      QApplication::sendEvent(C.get(), &leave);
+      QCOMPARE(C->playValueText(), QString());
+      const QPointF at = C->plotRect().center();
+      QEnterEvent enter(at, at, C->mapToGlobal(at));
+      QApplication::sendEvent(C.get(), &enter);
+      QCOMPARE(C->playValueText(), QString(c.Shown));
+      C->setTestPlaying(true, -1);  // another segment plays
+      QCOMPARE(C->playValueText(), QString());
+      C->setTestPlaying(false, -1);
+      QCOMPARE(C->playValueText(), QString());
+    }
   }
 
   void derivedCurveIsReadOnly() {

@@ -1,22 +1,69 @@
 // Screenshots of the option dialogs for looking at them: Advanced Options,
-// Visual Color Options on the global record and on a preset's, and every
-// page of the configuration wizard.
+// Visual Color Options on the global record and on a preset's, every page
+// of the configuration wizard, the five parameter tabs of the preset
+// options with a built-in preset (and the Background tab once more with a
+// file background), the two tracking windows, and the waveform preview of
+// a "Triangular wave" with "First harmonic" and the sound modulation window.
 //
 //   dialogshots OUT_DIR        (scripts/dialog-screenshots.sh runs it under Xvfb)
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTimer>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
 
 #include "cnfwiz/ConfigWizard.h"
 #include "dialog/AdvancedDialog.h"
 #include "dialog/VisualColorDialog.h"
 #include "engine/startup.h"
+#include "main/preset.h"
 #include "platform/numfmt.h"
+#include "presetjson/presetjson.h"
+#include "prgdlg/ModulationWindow.h"
+#include "prgdlg/PresetOptionsDialog.h"
+#include "prgdlg/TrackingDestinationDialog.h"
+#include "prgdlg/TrackingOptionsDialog.h"
+#include "prgdlg/WaveformPreview.h"
 #include "reg/settings.h"
 
 namespace {
+
+// A built-in preset from its source file, appended to Program; -1 on failure.
+int LoadPreset(const char* file) {
+  std::ifstream in(std::string(SONAVEL_SOURCE_DIR "/presets/builtin/") + file);
+  std::string error;
+  const int n = NumPrograms;
+  if (!in || !CommitProgramRecord(n)) return -1;
+  if (!PresetFromJson(nlohmann::json::parse(in, nullptr, false), Program[n], &error)) {
+    std::fprintf(stderr, "%s: %s\n", file, error.c_str());
+    return -1;
+  }
+  NumPrograms = n + 1;
+  return n;
+}
+
+// The parameter tabs of the preset options for Program[index].
+bool ShootTabs(int index, const QString& prefix, std::initializer_list<int> tabs) {
+  static const char* const kNames[6] = {"general", "sound", "waveform", "background", "noise", "visual"};
+  PresetOptionsDialog d(nullptr, index, false);
+  d.resize(720, 600);
+  d.show();
+  bool ok = true;
+  for (int t : tabs) {
+    d.tabs()->setCurrentIndex(t);
+    QApplication::processEvents();
+    const QString path = prefix + kNames[t] + ".png";
+    const bool saved = d.grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    ok &= saved;
+  }
+  d.hide();
+  return ok;
+}
 
 bool Save(QWidget* w, const QString& path) {
   w->show();
@@ -25,6 +72,27 @@ bool Save(QWidget* w, const QString& path) {
   std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
   w->hide();
   return ok;
+}
+
+// A preset whose voice plays a "Triangular wave" through "First harmonic",
+// with a sound modulation of half the volume range that deepens.
+int MakePreset() {
+  const int n = NumPrograms;
+  CommitProgramRecord(n);
+  Preset& p = Program[n];
+  NewDefaultPreset(p);
+  std::strcpy(p.Name, "Triangle");
+  Param* params = SegParams(p, 0);
+  const Segment& seg = p.data.Segment[0];
+  SetFromEasySelection(params, seg, PARAMID(0, PN_WAVEFORM), 3, 0, 3);
+  SetFromEasySelection(params, seg, PARAMID(0, PN_FILTER), 9, 0, 3);
+  SetFromEasySelection(params, seg, PARAMID(0, PN_SNDMODDEPTH), 17, 0, 3);
+  Param& depth = params[PARAMID(0, PN_SNDMODDEPTH)];
+  depth.EasySel = 0;
+  depth.Node[2].Value = 9000;
+  RecomputeDependents(params, seg, PARAMID(0, PN_SNDMODDEPTH));
+  NumPrograms = n + 1;
+  return n;
 }
 
 }  // namespace
@@ -72,6 +140,53 @@ int main(int argc, char** argv) {
       if (page < ConfigWizard::PAGES - 1) w.nextButton()->click();
     }
     w.hide();
+  }
+  {
+    const int ocean = LoadPreset("10-sleep-3-ocean-waves.json");
+    ok &= ocean >= 0;
+    if (ocean >= 0) {
+      ok &= ShootTabs(ocean, out + "/preset-options-", {1, 2, 3, 4, 5});
+      // A file background: its phase shift and interval come into use.
+      Program[ocean].data.Background = AMBIX_OTHER;
+      std::strcpy(Program[ocean].data.BackgroundFile, "surf.wav");
+      ok &= ShootTabs(ocean, out + "/preset-options-file-", {3});
+      // Both tracking windows for the visual frequency, which follows the
+      // first voice's beat.
+      Param* params = SegParams(Program[ocean], 0);
+      {
+        TrackingOptionsDialog t(nullptr, params, PID_VISFREQ);
+        ok &= Save(&t, out + "/tracking-options.png");
+      }
+      {
+        TrackingDestinationDialog t(nullptr, params, Program[ocean].data.Segment[0], PID_VISFREQ);
+        t.resize(320, 480);
+        ok &= Save(&t, out + "/tracking-destination.png");
+      }
+    }
+  }
+  {
+    const int index = MakePreset();
+    PresetOptionsDialog d(nullptr, index, false);
+    d.resize(720, 600);
+    d.show();
+    d.tabs()->setCurrentIndex(2);
+    QApplication::processEvents();
+    auto* preview = d.findChild<WaveformPreview*>(QStringLiteral("waveformPreview"));
+    ok &= Save(&d, out + "/preset-options-waveform.png");
+    d.show();
+    ok &= Save(preview, out + "/waveform-preview.png");
+    d.show();
+    // The modulation window is modal: it is grabbed once it shows.
+    QTimer::singleShot(0, [&] {
+      QWidget* m = QApplication::activeModalWidget();
+      if (!m) return;
+      QApplication::processEvents();
+      ok &= m->grab().save(out + "/modulation-window.png");
+      std::printf("wrote %s\n", qPrintable(out + "/modulation-window.png"));
+      m->close();
+    });
+    ModulationWindow::open(&d, PN_SNDMODDEPTH);
+    d.hide();
   }
   EngineShutdown();
   return ok ? 0 : 1;
