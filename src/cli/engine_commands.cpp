@@ -36,7 +36,7 @@ int ReportPlayResult(int rc, const std::string& out, const std::string& backgrou
   // Background messages name the background's file as %1, the WAV-file
   // messages the output file as %2; %3 is the most minutes a WAV file takes.
   std::string most = FormatNumber(MaxWavMinutes(ComputeBlockBytes(o), o.LenOfBlocks), 2, 2, 0, true);
-  std::fprintf(stderr, "%s\n", FormatMsg(rc, {background, out, most}).c_str());
+  std::fprintf(stderr, "%s\n", PlayResultText(rc, background, out, most).c_str());
   return EXIT_REFUSED;
 }
 
@@ -103,15 +103,10 @@ int RunRender() {
     return EXIT_USAGE;
   }
 
-  if (!a.Background.empty()) {
-    // A quick try of a user's sound: it replaces the preset's background as a
-    // looped wave file.
-    if (a.Background.size() >= NAMELEN) {
-      FreePreset(p);
-      return ReportError("--background: the path is too long.");
-    }
-    p.data.Background = AMBIX_OTHER;
-    std::snprintf(p.data.BackgroundFile, NAMELEN, "%s", a.Background.c_str());
+  // A quick try of a user's sound: it replaces the preset's background.
+  if (int rc = ApplyBackgroundOption(a.Background, p)) {
+    FreePreset(p);
+    return rc;
   }
   std::string background = p.data.BackgroundFile;
   AdvancedOptions o;
@@ -165,7 +160,8 @@ void RegisterEngineCommands(CLI::App& app) {
   WholeNumber(r->add_option("--as-waveform", a.Waveform, "AudioStrobe waveform (packed waveform value)"), INT32_MIN,
               INT32_MAX);
   WholeNumber(r->add_option("--as-duty-cycle", a.Duty, "AudioStrobe duty cycle, percent"), 0, 100);
-  r->add_option("--background", a.Background, "a WAV file to play as the background instead of the preset's");
+  r->add_option("--background", a.Background,
+                "a sound file (WAV, FLAC, Ogg Vorbis, Opus, MP3) to play as the background instead of the preset's");
   WholeNumber(r->add_option("--seed", a.Seed, "seed of the noise generator (default: the time)"), 0, LLONG_MAX);
 }
 

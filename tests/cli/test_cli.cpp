@@ -371,6 +371,19 @@ TEST(Cli, MessagesSayWhatWentWrong) {
       << opus.Err;
   std::vector<unsigned char> ogg = ReadBytes(Dir() + "cli_msg.opus");
   EXPECT_EQ(std::string(ogg.begin(), ogg.begin() + std::min<size_t>(4, ogg.size())), "OggS");
+  // Any sound file is a background, for render and play alike; one the codec
+  // library cannot read is named with the library's reason.
+  CliRun bg = Cli("render " + file + " --index 0 --minutes 0.01 --background " + Dir() + "cli_msg.opus -o " + Dir() +
+                  "cli_msg_bg.wav");
+  EXPECT_EQ(bg.Code, 0) << bg.Err;
+  const std::string unreadable = "Unable to read the background file '" + file + "'.\n\nFormat not recognised.\n";
+  for (const std::string& cmd :
+       {"render " + file + " --index 0 --minutes 0.01 --background " + file + " -o " + Dir() + "cli_msg_bg.wav",
+        "play " + file + " --index 0 --minutes 0.01 --device fake --background " + file}) {
+    CliRun bad = Cli(cmd);
+    EXPECT_EQ(bad.Code, 1) << cmd << ": " << bad.Err;
+    EXPECT_NE(bad.Err.find(unreadable), std::string::npos) << cmd << ": " << bad.Err;
+  }
 }
 
 TEST(Cli, StringsEscapeControlCharacters) {
