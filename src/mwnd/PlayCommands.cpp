@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/audiothread.h"
+#include "data/bgload.h"
 #include "data/devplay.h"
 #include "data/state.h"
 #include "dialog/FileDialog.h"
@@ -21,6 +22,7 @@
 #include "mwnd/ProgressLine.h"
 #include "mwnd/hooks.h"
 #include "platform/riff.h"
+#include "platform/soundfile.h"
 #include "reg/settings.h"
 
 const plat::WaveTarget* TestWaveTarget();
@@ -42,8 +44,21 @@ bool HasLeftRightVisual(const Preset& p) {
   return false;
 }
 
-// Length of a WAV file in hundredths of a minute (rounded up), or 0 when it
-// cannot be read.
+// Length of a file the codec library reads, in hundredths of a minute
+// (rounded up), or 0.
+int32_t DecodedFileMinutes(const char* path) {
+  plat::DecodedSound info;
+  std::string reason;
+  plat::SoundReader* r = plat::DecoderOpen(path, &info, &reason);
+  if (!r) return 0;
+  plat::DecoderClose(r);
+  if (info.Frames <= 0 || info.Rate <= 0) return 0;
+  int64_t hundredths = (info.Frames * 100 + int64_t(info.Rate) * 60 - 1) / (int64_t(info.Rate) * 60);
+  return static_cast<int32_t>(std::min<int64_t>(hundredths, 60000));
+}
+
+// Length of a background file in hundredths of a minute (rounded up), or 0
+// when it cannot be read: a WAV file by its header, others decoded.
 int32_t WavFileMinutes(const char* path) {
   std::FILE* f = std::fopen(path, "rb");
   if (!f) return 0;
@@ -51,7 +66,7 @@ int32_t WavFileMinutes(const char* path) {
   size_t n = std::fread(head.data(), 1, head.size(), f);
   std::fclose(f);
   plat::RiffChunk riff, fmt, data;
-  if (n < 12 || !plat::RiffFind(head.data(), n, "RIFF", &riff) || riff.Size < 4) return 0;
+  if (n < 12 || !plat::RiffFind(head.data(), n, "RIFF", &riff) || riff.Size < 4) return DecodedFileMinutes(path);
   const unsigned char* body = riff.Data + 4;
   size_t size = riff.Size - 4;
   if (!plat::RiffFind(body, size, "fmt ", &fmt) || fmt.Size < 16 || !plat::RiffFind(body, size, "data", &data))
@@ -192,7 +207,7 @@ void MainWindow::startPlaying(uint32_t delayTick) {
     plat::WaveClose(dev);
     Device = nullptr;
     if (Hooks.StopVisual) Hooks.StopVisual();
-    if (rc != -1) MessageBox::show(this, rc, {backgroundName(p), ""});
+    if (rc != -1) MessageBox::show(this, rc, {backgroundName(p), "", "", BackgroundReadReason()});
     updateUi(UI_PLAYING | UI_FROZEN);
   }
   if (CloseRequested) {
@@ -239,7 +254,7 @@ void MainWindow::cmdPlayWav() {
     MessageBox::showText(this, QString::fromStdString(FormatPrintf(GetStr(82), FormatNumber(minutes, 2, 2, 2, true))),
                          MessageBox::Ok, 0, MessageBox::Information);
   } else if (rc != -1) {
-    MessageBox::show(this, rc, {backgroundName(p), path});
+    MessageBox::show(this, rc, {backgroundName(p), path, "", BackgroundReadReason()});
   }
   if (CloseRequested) {
     CloseRequested = false;
