@@ -42,8 +42,10 @@ struct FormatRow {
   const char* Extension;
 };
 const FormatRow kFormats[] = {
-    {SOUND_WAV, "wav", "WAV", ".wav"},       {SOUND_FLAC, "flac", "FLAC", ".flac"},
-    {SOUND_VORBIS, "vorbis", "Ogg Vorbis", ".ogg"}, {SOUND_OPUS, "opus", "Opus", ".opus"},
+    {SOUND_WAV, "wav", "WAV", ".wav"},
+    {SOUND_FLAC, "flac", "FLAC", ".flac"},
+    {SOUND_VORBIS, "vorbis", "Ogg Vorbis", ".ogg"},
+    {SOUND_OPUS, "opus", "Opus", ".opus"},
     {SOUND_MP3, "mp3", "MP3", ".mp3"},
 };
 

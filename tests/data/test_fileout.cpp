@@ -193,10 +193,10 @@ TEST(FileOutput, FormatsByNameAndRates) {
   struct Case {
     const char* Name;
     plat::SoundFormat Format;
-  } names[] = {{"a.wav", plat::SOUND_WAV},      {"a.FLAC", plat::SOUND_FLAC}, {"dir.x/a.ogg", plat::SOUND_VORBIS},
-               {"a.oga", plat::SOUND_VORBIS},   {"a.opus", plat::SOUND_OPUS}, {"a.Mp3", plat::SOUND_MP3},
-               {"a", plat::SOUND_WAV},          {"dir.mp3/a", plat::SOUND_WAV}, {".mp3", plat::SOUND_WAV},
-               {"a.aac", plat::SOUND_UNKNOWN},  {"a.", plat::SOUND_WAV}};
+  } names[] = {{"a.wav", plat::SOUND_WAV},     {"a.FLAC", plat::SOUND_FLAC},   {"dir.x/a.ogg", plat::SOUND_VORBIS},
+               {"a.oga", plat::SOUND_VORBIS},  {"a.opus", plat::SOUND_OPUS},   {"a.Mp3", plat::SOUND_MP3},
+               {"a", plat::SOUND_WAV},         {"dir.mp3/a", plat::SOUND_WAV}, {".mp3", plat::SOUND_WAV},
+               {"a.aac", plat::SOUND_UNKNOWN}, {"a.", plat::SOUND_WAV}};
   for (const Case& c : names) EXPECT_EQ(plat::SoundFormatOfName(c.Name), c.Format) << c.Name;
   EXPECT_EQ(plat::EncoderRate(plat::SOUND_OPUS, 44100), 48000);
   EXPECT_EQ(plat::EncoderRate(plat::SOUND_OPUS, 11025), 12000);
