@@ -129,8 +129,8 @@ TEST(DecodedBackground, DamagedFilesGiveMessages) {
     Bytes b = ReadAll(dir / name);
     ASSERT_GT(b.size(), 1000u);
     for (size_t cut : {size_t{0}, size_t{3}, size_t{40}, size_t{200}, b.size() / 2, b.size() - 1})
-      check(Bytes(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(cut)), name + std::string(" cut at ") +
-                                                                                std::to_string(cut));
+      check(Bytes(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(cut)),
+            name + std::string(" cut at ") + std::to_string(cut));
     uint32_t x = 12345;
     for (int flip = 0; flip < 60; ++flip) {
       Bytes d = b;
