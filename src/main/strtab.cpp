@@ -102,6 +102,7 @@ constexpr StrEntry kStrings[] = {
     {238, "The maximum limit must be in range %1-%2."},
     {239, "Wave Files|*.wav|All Files|*.*|"},
     {240, "Sound Files|*.wav;*.flac;*.ogg;*.oga;*.opus;*.mp3|Wave Files|*.wav|All Files|*.*|"},
+    {241, "Wave Files|*.wav|FLAC Files|*.flac|Ogg Vorbis Files|*.ogg|Opus Files|*.opus|MP3 Files|*.mp3|"},
     {251, "Sonavel Files|*.tvk|All Files|*.*|"},
     {252, "Select Export File"},
     {253, "Select Import File"},

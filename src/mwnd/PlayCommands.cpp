@@ -234,9 +234,20 @@ void MainWindow::cmdPlayWav() {
   req.SamplesPerSec = Cfg.Advanced.SamplesPerSec;
   req.Bits16 = Cfg.Advanced.Bits16 != 0;
   if (!PlayWavDialog::askPlayIntoWav(this, &req)) return;
-  QString file =
-      FileDialog::saveFile(this, 252, 239, QString::fromStdString(TextToUtf8(p.Name)) + ".wav", QStringLiteral("wav"));
+  // The formats are offered as filters: a name that ends in one of their
+  // extensions is that format, any other takes the filter chosen.
+  int filter = -1;
+  QString file = FileDialog::saveFile(this, 252, 241, QString::fromStdString(TextToUtf8(p.Name)) + ".wav",
+                                      QStringLiteral("wav"), &filter);
   if (file.isEmpty()) return;
+  static const plat::SoundFormat kFilterFormats[] = {plat::SOUND_WAV, plat::SOUND_FLAC, plat::SOUND_VORBIS,
+                                                     plat::SOUND_OPUS, plat::SOUND_MP3};
+  FileOutput out;
+  out.Format = plat::SoundFormatOfName(file.toUtf8().constData());
+  bool hasExtension = !QFileInfo(file).suffix().isEmpty();
+  if ((out.Format == plat::SOUND_UNKNOWN || !hasExtension) && filter >= 0 && filter < 5)
+    out.Format = kFilterFormats[filter];
+  if (out.Format == plat::SOUND_UNKNOWN) out.Format = plat::SOUND_WAV;
   AdvancedOptions options = Cfg.Advanced;
   options.MemoryBlocks = 2;
   options.LenOfBlocks = 10;
@@ -247,7 +258,7 @@ void MainWindow::cmdPlayWav() {
   AudioStrobeOn.store(req.AudioStrobe ? 1 : 0);
   PlaybackUi pui = playbackUi();
   std::string path = file.toStdString();
-  int rc = StartPlayback(nullptr, p, options, path.c_str(), minutes, 0, &pui);
+  int rc = StartPlayback(nullptr, p, options, path.c_str(), minutes, 0, &pui, out);
   AudioStrobeOn.store(savedStrobe);
   Progress->finish();
   if (rc == 0) {
