@@ -43,15 +43,4 @@ target_link_libraries(sonavel PRIVATE sonavel_gui sonavel_builtins_res)
 # command-line tool has them.
 cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL sonavel_embed_own_background sonavel)
 
-# Installation: the program with its background library, the desktop entry,
-# the preset file type and the icon.
-include(GNUInstallDirs)
-install(TARGETS sonavel sonavel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_LIBDIR}/sonavel)
-install(TARGETS Ambix LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/sonavel)
-install(CODE "file(MAKE_DIRECTORY \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR})
-  execute_process(COMMAND ${CMAKE_COMMAND} -E create_symlink ../${CMAKE_INSTALL_LIBDIR}/sonavel/sonavel
-                  \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/sonavel)")
-install(FILES ${PROJECT_SOURCE_DIR}/src/sonavel/sonavel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/src/sonavel/sonavel.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages)
-install(FILES ${PROJECT_SOURCE_DIR}/src/mwnd/icons/sonavel.svg
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+# Installation: cmake/Install.cmake.

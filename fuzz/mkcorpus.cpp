@@ -5,16 +5,22 @@
 //   json/         the built-in JSON files, the full form of the extreme
 //                 presets, small authoring forms
 //   wave/         WAV images of every accepted and every refused kind
+//   sound/        short FLAC, Ogg Vorbis, Opus, MP3 and 24-bit and float WAV
+//                 files, whole, cut short and bit-flipped
 //   bgrecord/     background library records, sound and broken
 //   oldformat/    files of the earlier format (tests/convold's writer)
 // The render target replays preset_file/.
 //
 // Usage: mkcorpus OUTDIR BUILTIN.json...
+#include <sndfile.h>
+
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -459,6 +465,48 @@ void SaveRecords(const std::string& name, std::initializer_list<AmbixRecord> rec
   Save("bgrecord", name, b);
 }
 
+// A tenth of a second of two tones in each format the codec library reads.
+void WriteSounds() {
+  struct Kind {
+    const char* Name;
+    int Format, Rate;
+  } kinds[] = {{"tone.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 22050},
+               {"tone8.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_S8, 8000},
+               {"tone.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 22050},
+               {"tone.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS, 16000},
+               {"tone.mp3", SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 22050},
+               {"tone24.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 22050},
+               {"tonefloat.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 11025}};
+  fs::create_directories(gOut / "sound");
+  for (const Kind& k : kinds) {
+    std::string path = (gOut / "sound" / k.Name).string();
+    SF_INFO info{};
+    info.samplerate = k.Rate;
+    info.channels = 2;
+    info.format = k.Format;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!f) {
+      std::fprintf(stderr, "mkcorpus: %s: %s\n", k.Name, sf_strerror(nullptr));
+      continue;
+    }
+    std::vector<short> s;
+    for (int i = 0; i < k.Rate / 10; ++i) {
+      s.push_back(static_cast<short>(8000 * std::sin(2 * M_PI * 440 * i / k.Rate)));
+      s.push_back(static_cast<short>(8000 * std::sin(2 * M_PI * 330 * i / k.Rate)));
+    }
+    sf_write_short(f, s.data(), static_cast<sf_count_t>(s.size()));
+    sf_close(f);
+    // Damaged copies: cut in half, and a few bits flipped past the header.
+    std::ifstream in(path, std::ios::binary);
+    Bytes b{std::istreambuf_iterator<char>(in), {}};
+    Save("sound", std::string("cut-") + k.Name,
+         Bytes(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(b.size() / 2)));
+    for (size_t at = 64; at < b.size(); at += b.size() / 5 + 1) b[at] ^= 0x21;
+    Save("sound", std::string("flipped-") + k.Name, b);
+  }
+  SaveText("sound", "text.mp3", "no sound in here");
+}
+
 void WriteRecords() {
   SaveRecords("plain.bin", {Record(1, "Rain", false)});
   SaveRecords("with-param.bin", {Record(2, "Bell", true)});
@@ -504,6 +552,7 @@ int main(int argc, char** argv) {
   fs::create_directories(gOut);
   WritePresets(std::vector<std::string>(argv + 2, argv + argc));
   WriteWaves();
+  WriteSounds();
   WriteRecords();
   WriteOldFiles();
   return 0;

@@ -39,7 +39,7 @@ constexpr uint32_t WM_KEY = 0x8001;
 
 struct PlayArgs {
   PresetSource Src;
-  std::string Device = "default", Delay, Minutes;
+  std::string Device = "default", Delay, Minutes, Background;
   OutputFormat Format;
   int Blocks = 4;
   int StallMs = 0;  // soak runs: the loop sleeps this long once a second
@@ -241,6 +241,10 @@ int RunPlay() {
     FreePreset(p);
     return EXIT_USAGE;
   }
+  if (int rc = ApplyBackgroundOption(a.Background, p)) {
+    FreePreset(p);
+    return rc;
+  }
   std::string background = p.data.BackgroundFile;
 
   gTty = isatty(STDERR_FILENO) != 0;
@@ -300,7 +304,7 @@ int RunPlay() {
       plat::WaveClose(dev);
       // Stopped by the user before the sound began: not a failure.
       if (rc != -1 && rc != 85) {
-        std::fprintf(stderr, "%s\n", FormatMsg(rc, {background, ""}).c_str());
+        std::fprintf(stderr, "%s\n", PlayResultText(rc, background, "", "").c_str());
         result = EXIT_REFUSED;
       }
     }
@@ -329,6 +333,8 @@ void RegisterPlayCommand(CLI::App& app) {
               "freezing takes effect at once by dropping the queued blocks (default on)");
   r->add_option("--delay", a.Delay, "wait this many minutes before playing");
   r->add_option("--minutes", a.Minutes, "stop after this many minutes");
+  r->add_option("--background", a.Background,
+                "a sound file (WAV, FLAC, Ogg Vorbis, Opus, MP3) to play as the background instead of the preset's");
   r->add_flag("--time-critical", a.TimeCritical, "real-time priority for the audio thread where permitted");
   r->add_flag("--stats", a.Stats, "print underruns and the worst block generation time at the end");
   // Soak runs: the loop that shows the statuses stalls like a busy window.

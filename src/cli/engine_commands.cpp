@@ -1,6 +1,4 @@
 // Subcommands that drive the synthesis engine: render.
-#include <strings.h>
-
 #include <CLI/CLI.hpp>
 #include <climits>
 #include <cstdint>
@@ -23,7 +21,8 @@ namespace {
 
 struct RenderArgs {
   PresetSource Src;
-  std::string Out, Minutes, Background;
+  std::string Out, Minutes, Background, FormatWord;
+  int Quality = plat::SOUND_QUALITY_DEFAULT;
   OutputFormat Format;
   int ZeroLevel = 50, MaxLevel = 100, Duty = 50;
   int32_t Waveform = 32769000;
@@ -37,28 +36,65 @@ int ReportPlayResult(int rc, const std::string& out, const std::string& backgrou
   // Background messages name the background's file as %1, the WAV-file
   // messages the output file as %2; %3 is the most minutes a WAV file takes.
   std::string most = FormatNumber(MaxWavMinutes(ComputeBlockBytes(o), o.LenOfBlocks), 2, 2, 0, true);
-  std::fprintf(stderr, "%s\n", FormatMsg(rc, {background, out, most}).c_str());
+  std::fprintf(stderr, "%s\n", PlayResultText(rc, background, out, most).c_str());
   return EXIT_REFUSED;
 }
 
-// The formats render writes: WAV only, so a name that says another format
-// is refused rather than filled with WAV data.
-bool WritableExtension(const std::string& out) {
-  if (out == "-") return true;
-  size_t slash = out.find_last_of('/');
-  size_t dot = out.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot + 1 == out.size() ||
-      dot == (slash == std::string::npos ? 0 : slash + 1))
-    return true;  // no extension (a dot file is a name, not a format)
-  return ::strcasecmp(out.c_str() + dot, ".wav") == 0;
+bool HasExtension(const std::string& name) {
+  size_t slash = name.find_last_of('/');
+  size_t base = slash == std::string::npos ? 0 : slash + 1;
+  size_t dot = name.find_last_of('.');
+  return dot != std::string::npos && dot > base && dot + 1 < name.size();
+}
+
+// The file format: --format, else the name's extension, else WAV. A name
+// whose extension says another format than --format, or a format render
+// cannot write, is refused before anything is written. SOUND_UNKNOWN after
+// the reason has been printed.
+plat::SoundFormat ChooseFormat(const RenderArgs& a) {
+  plat::SoundFormat named = a.Out == "-" ? plat::SOUND_WAV : plat::SoundFormatOfName(a.Out.c_str());
+  if (a.FormatWord.empty()) {
+    if (named == plat::SOUND_UNKNOWN)
+      std::fprintf(stderr,
+                   "-o: '%s' names a format render cannot write; it writes .wav, .flac, .ogg, .opus and .mp3 files "
+                   "(or --format).\n",
+                   a.Out.c_str());
+    return named;
+  }
+  plat::SoundFormat f = plat::SoundFormatOfKeyword(a.FormatWord);
+  if (f == plat::SOUND_UNKNOWN) {
+    std::fprintf(stderr, "--format: '%s' is not one of wav, flac, vorbis, opus, mp3.\n", a.FormatWord.c_str());
+    return f;
+  }
+  // "-o -", names without an extension and unknown extensions take --format.
+  if (HasExtension(a.Out) && named != plat::SOUND_UNKNOWN && named != f) {
+    std::fprintf(stderr, "-o: '%s' names a %s file, but --format says %s.\n", a.Out.c_str(),
+                 plat::SoundFormatTitle(named), plat::SoundFormatTitle(f));
+    return plat::SOUND_UNKNOWN;
+  }
+  return f;
+}
+
+// --quality within the format's range; false after printing why not.
+bool QualityFits(plat::SoundFormat f, int quality) {
+  if (quality == plat::SOUND_QUALITY_DEFAULT) return true;
+  if (plat::MaxQuality(f) == 0) {
+    std::fprintf(stderr, "--quality: %s files have no quality setting.\n", plat::SoundFormatTitle(f));
+    return false;
+  }
+  if (quality > plat::MaxQuality(f)) {
+    std::fprintf(stderr, "--quality: %s takes 0 to %d.\n", plat::SoundFormatTitle(f), plat::MaxQuality(f));
+    return false;
+  }
+  return true;
 }
 
 int RunRender() {
   RenderArgs& a = gRender;
-  if (!WritableExtension(a.Out)) {
-    std::fprintf(stderr, "-o: '%s' names a format render cannot write; it writes WAV files (.wav).\n", a.Out.c_str());
-    return EXIT_USAGE;
-  }
+  FileOutput out;
+  out.Format = ChooseFormat(a);
+  out.Quality = a.Quality;
+  if (out.Format == plat::SOUND_UNKNOWN || !QualityFits(out.Format, out.Quality)) return EXIT_USAGE;
   Preset p{};
   if (int rc = LoadPresetFromSource(a.Src, p)) return rc;
   int32_t minutes = PresetLength(p);
@@ -67,15 +103,10 @@ int RunRender() {
     return EXIT_USAGE;
   }
 
-  if (!a.Background.empty()) {
-    // A quick try of a user's sound: it replaces the preset's background as a
-    // looped wave file.
-    if (a.Background.size() >= NAMELEN) {
-      FreePreset(p);
-      return ReportError("--background: the path is too long.");
-    }
-    p.data.Background = AMBIX_OTHER;
-    std::snprintf(p.data.BackgroundFile, NAMELEN, "%s", a.Background.c_str());
+  // A quick try of a user's sound: it replaces the preset's background.
+  if (int rc = ApplyBackgroundOption(a.Background, p)) {
+    FreePreset(p);
+    return rc;
   }
   std::string background = p.data.BackgroundFile;
   AdvancedOptions o;
@@ -86,12 +117,23 @@ int RunRender() {
   o.AudioStrobeDutyCycle = a.Duty;
   plat::SeedRandom(a.Seed >= 0 ? static_cast<uint32_t>(a.Seed) : static_cast<uint32_t>(std::time(nullptr)));
 
+  int rate = plat::EncoderRate(out.Format, o.SamplesPerSec);
+  if (rate != o.SamplesPerSec)
+    std::fprintf(stderr, "%s files take other sample rates: rendering at %d samples per second.\n",
+                 plat::SoundFormatTitle(out.Format), rate);
+
   PlaybackUi ui = TerminalProgress();
-  int rc = StartPlaybackToFile(p, o, a.Out.c_str(), minutes, &ui);
+  int rc = StartPlaybackToFile(p, o, a.Out.c_str(), minutes, &ui, out);
   FinishProgress();
   FreePreset(p);
-  if (rc == 0 && a.Out != "-")
-    std::fprintf(stderr, "%s\n", FormatPrintf(GetStr(82), FormatNumber(minutes, 2, 2, 0, true)).c_str());
+  if (rc == 0 && a.Out != "-") {
+    std::string done = FormatNumber(minutes, 2, 2, 0, true);
+    if (out.Format == plat::SOUND_WAV)
+      std::fprintf(stderr, "%s\n", FormatPrintf(GetStr(82), done.c_str()).c_str());
+    else
+      std::fprintf(stderr, "%s minutes of output were written to the %s file '%s'.\n", done.c_str(),
+                   plat::SoundFormatTitle(out.Format), a.Out.c_str());
+  }
   return ReportPlayResult(rc, a.Out, background, o);
 }
 
@@ -99,10 +141,18 @@ int RunRender() {
 
 void RegisterEngineCommands(CLI::App& app) {
   RenderArgs& a = gRender;
-  CLI::App* r = app.add_subcommand("render", "write a preset into a WAV file");
+  CLI::App* r = app.add_subcommand("render", "write a preset into a sound file (WAV, FLAC, Ogg Vorbis, Opus, MP3)");
   a.Cmd = r;
   AddPresetSource(r, a.Src);
-  r->add_option("-o,--output", a.Out, "WAV file to write, - for standard output")->required();
+  r->add_option("-o,--output", a.Out,
+                "file to write, its format by the extension (.wav, .flac, .ogg, .opus, .mp3); - for standard output "
+                "(WAV unless --format)")
+      ->required();
+  r->add_option("--format", a.FormatWord, "file format: wav, flac, vorbis, opus or mp3 (default: by the extension)");
+  WholeNumber(
+      r->add_option("--quality", a.Quality,
+                    "FLAC: compression level 0-8 (default 5); Vorbis, Opus, MP3: quality 0-10 (defaults 5, 3, 4)"),
+      0, 10);
   r->add_option("--minutes", a.Minutes, "length in minutes (default: the preset's length)");
   AddOutputFormat(r, a.Format, 10000);
   WholeNumber(r->add_option("--as-zero-level", a.ZeroLevel, "AudioStrobe zero level, percent"), 0, 100);
@@ -110,7 +160,8 @@ void RegisterEngineCommands(CLI::App& app) {
   WholeNumber(r->add_option("--as-waveform", a.Waveform, "AudioStrobe waveform (packed waveform value)"), INT32_MIN,
               INT32_MAX);
   WholeNumber(r->add_option("--as-duty-cycle", a.Duty, "AudioStrobe duty cycle, percent"), 0, 100);
-  r->add_option("--background", a.Background, "a WAV file to play as the background instead of the preset's");
+  r->add_option("--background", a.Background,
+                "a sound file (WAV, FLAC, Ogg Vorbis, Opus, MP3) to play as the background instead of the preset's");
   WholeNumber(r->add_option("--seed", a.Seed, "seed of the noise generator (default: the time)"), 0, LLONG_MAX);
 }
 

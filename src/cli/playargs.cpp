@@ -8,6 +8,7 @@
 
 #include "cli/cliutil.h"
 #include "cli/cmd_store.h"
+#include "data/bgload.h"
 #include "data/bgprobe.h"
 #include "data/state.h"
 #include "file/store.h"
@@ -40,6 +41,18 @@ void AddPresetSource(CLI::App* cmd, PresetSource& src) {
   auto* idx = WholeNumber(cmd->add_option("--index", src.Index, "record index"), 0, INT_MAX);
   auto* name = cmd->add_option("--name", src.Name, "preset name");
   idx->excludes(name);
+}
+
+int ApplyBackgroundOption(const std::string& file, Preset& p) {
+  if (file.empty()) return EXIT_OK;
+  if (file.size() >= NAMELEN) return ReportError("--background: the path is too long.");
+  p.data.Background = AMBIX_OTHER;
+  std::snprintf(p.data.BackgroundFile, NAMELEN, "%s", file.c_str());
+  return EXIT_OK;
+}
+
+std::string PlayResultText(int rc, const std::string& background, const std::string& out, const std::string& most) {
+  return FormatMsg(rc, {background, out, most, BackgroundReadReason()});
 }
 
 int LoadPresetFromSource(const PresetSource& src, Preset& p) {

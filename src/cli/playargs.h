@@ -33,6 +33,15 @@ CLI::Option* WholeNumber(CLI::Option* opt, long long lo, long long hi);
 // -1 after printing why not. `positive`: 0 is refused too.
 int32_t ParseMinutesOption(const std::string& text, int digits, const char* option, bool positive);
 
+// --background FILE: the file replaces the preset's background as a looped
+// sound file (any format the background loader reads). EXIT_OK, or the exit
+// code after the reason has been printed.
+int ApplyBackgroundOption(const std::string& file, Preset& p);
+// The message of a playback's result id, with the background's name (%1),
+// the output file (%2), the most minutes of a WAV file (%3) and why a
+// background file could not be read (%4).
+std::string PlayResultText(int rc, const std::string& background, const std::string& out, const std::string& most);
+
 struct OutputFormat {
   int Rate = 44100, Bits = 16, BlockMs = 200;
   bool Invert = false, Strobe = false;

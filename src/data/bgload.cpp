@@ -8,12 +8,14 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "data/bglib.h"
 #include "data/options.h"
 #include "data/state.h"
 #include "platform/resource.h"
 #include "platform/riff.h"
+#include "platform/soundfile.h"
 
 namespace {
 
@@ -152,7 +154,84 @@ int ReadFromLibrary(int number, const AmbixRecord& entry, int32_t* frames) {
   return rc;
 }
 
+std::string gReadReason;
+
+// Commits `bytes` of BackgroundData for the converted frames; 1444 when the
+// memory is not there.
+bool CommitOutput(int64_t bytes) {
+  return plat::RegionReserve(BackgroundData, BACKGROUNDDATA_BYTES) &&
+         plat::RegionEnsure(BackgroundData, static_cast<size_t>(bytes));
+}
+
 }  // namespace
+
+const char* BackgroundReadReason() { return gReadReason.c_str(); }
+
+int ReadDecoded(const unsigned char* image, size_t size, int32_t* frames) {
+  *frames = 0;
+  gReadReason.clear();
+  plat::DecodedSound info;
+  plat::SoundReader* r = plat::DecoderOpenMemory(image, size, &info, &gReadReason);
+  if (!r) return BG_UNREADABLE;
+  const int64_t S = EngineOptions.SamplesPerSec;
+  const bool out16 = EngineOptions.Bits16 != 0;
+  const int E = out16 ? 4 : 2;
+  // Mono stays mono; of more channels the first two (front left and right)
+  // are kept.
+  const int channels = info.Channels == 1 ? 1 : 2;
+  // The decoded frames are counted as they come, not taken from the header,
+  // and stop once their conversion would not fit BackgroundData.
+  std::vector<int16_t> source;
+  if (info.Frames > 0 && S > 0 &&
+      ConvertedFrames(info.Frames, info.Rate, S) * E <= static_cast<int64_t>(BACKGROUNDDATA_BYTES))
+    source.reserve(static_cast<size_t>(info.Frames * channels));
+  std::vector<int16_t> chunk(4096 * static_cast<size_t>(info.Channels));
+  int rc = 0;
+  for (;;) {
+    int64_t n = plat::DecoderRead(r, chunk.data(), 4096, &gReadReason);
+    if (n < 0) {
+      rc = BG_UNREADABLE;
+      break;
+    }
+    if (n == 0) break;
+    for (int64_t i = 0; i < n; ++i)
+      for (int c = 0; c < channels; ++c) source.push_back(chunk[static_cast<size_t>(i * info.Channels + c)]);
+    const int64_t have = static_cast<int64_t>(source.size()) / channels;
+    if (S <= 0 || ConvertedFrames(have, info.Rate, S) * E > static_cast<int64_t>(BACKGROUNDDATA_BYTES)) {
+      rc = 1295;
+      break;
+    }
+  }
+  plat::DecoderClose(r);
+  if (rc) return rc;
+  const int64_t sourceFrames = static_cast<int64_t>(source.size()) / channels;
+  if (sourceFrames == 0) {
+    gReadReason = "The file holds no sound.";
+    return BG_UNREADABLE;
+  }
+  if (!CommitOutput(ConvertedFrames(sourceFrames, info.Rate, S) * E)) return 1444;
+  // The samples are in memory order; the conversion reads them little-endian.
+  for (int16_t& v : source) {
+    unsigned char le[2];
+    plat::PutLE16(le, static_cast<uint16_t>(v));
+    std::memcpy(&v, le, 2);
+  }
+  WaveFormat f{1, channels, 16, static_cast<uint32_t>(info.Rate)};
+  *frames =
+      Convert(reinterpret_cast<const unsigned char*>(source.data()), sourceFrames, f, S, out16, BackgroundData.Base);
+  return 0;
+}
+
+int ReadSoundFile(const unsigned char* image, size_t size, int32_t* frames) {
+  gReadReason.clear();
+  int rc = ReadWave(image, size, frames);
+  // What the WAV reader takes, or refuses for damage, keeps its own message;
+  // other files, and WAV files of other sample formats, go to the decoder.
+  if (rc != 1289 && rc != 1292) return rc;
+  int decoded = ReadDecoded(image, size, frames);
+  if (decoded == BG_UNREADABLE && rc == 1292) return 1292;
+  return decoded;
+}
 
 int64_t ConvertedFrames(int64_t sourceFrames, int64_t sourceRate, int64_t rate) {
   if (sourceFrames <= 1 || sourceRate <= 0 || rate <= 0) return 0;
@@ -223,7 +302,7 @@ int LoadBackground(const BackgroundChoice& choice) {
       case BGSRC_FILE: {
         MappedFile f;
         if (!OpenWaveFile(choice.File, f)) return 1287;
-        rc = ReadWave(f.Data, f.Size, &frames);
+        rc = ReadSoundFile(f.Data, f.Size, &frames);
         break;
       }
       case BGSRC_OWN: {

@@ -22,7 +22,8 @@ constexpr size_t BACKGROUND_MAX_DATA = 50000000;
 // (PlayBackground), resets the oscillator and background play states. Skips
 // the reading when background, file name, rate and width are those of the
 // last successful load. Returns 0 or a string id to show with the
-// background's file name: 1287, 1288, 1289-1296, 1331, 1444. On failure the
+// background's file name: 1286 (with BackgroundReadReason), 1287, 1288,
+// 1289-1296, 1331, 1444. On failure the
 // loaded background and PlayBackground stay as they were.
 int LoadBackground(const BackgroundChoice& choice);
 // ResolveBackground, then LoadBackground: also 1446 for a library background
@@ -39,6 +40,21 @@ bool OpenBackgroundResource(void* module, int number, const unsigned char** data
 // and converts it into BackgroundData. 0 and the number of frames, or a
 // string id (1289-1296, 1444). Reads only inside [image, image + size).
 int ReadWave(const unsigned char* image, size_t size, int32_t* frames);
+
+// A background file that is no WAV file the WAV reader takes, and that the
+// codec library cannot read either (1286: %1 the file, %4 the reason).
+constexpr int BG_UNREADABLE = 1286;
+
+// A user's background file: WAV files through ReadWave with all its checks
+// and messages; other files (FLAC, Ogg Vorbis, Opus, MP3, WAV with 24-bit or
+// float samples) through the codec library into the same conversion, bounded
+// by the size of BackgroundData (1295). 0 and the number of frames, or a
+// string id: ReadWave's, 1286 with BackgroundReadReason(), 1295, 1444.
+int ReadSoundFile(const unsigned char* image, size_t size, int32_t* frames);
+// The codec library's part of ReadSoundFile.
+int ReadDecoded(const unsigned char* image, size_t size, int32_t* frames);
+// Why the last file failed with 1286, in the codec library's words.
+const char* BackgroundReadReason();
 
 // Upper bound of the frames ReadWave writes for `sourceFrames` frames at
 // `sourceRate` converted to `rate`.

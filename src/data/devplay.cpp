@@ -118,8 +118,9 @@ uint32_t PlayTickCount() {
 }
 
 int StartPlayback(plat::WaveDevice* device, const Preset& preset, const AdvancedOptions& options,
-                  const char* wavFileName, int32_t minutes, uint32_t requestTick, PlaybackUi* ui) {
-  if (!device) return StartPlaybackToFile(preset, options, wavFileName, minutes, ui);
+                  const char* wavFileName, int32_t minutes, uint32_t requestTick, PlaybackUi* ui,
+                  const FileOutput& out) {
+  if (!device) return StartPlaybackToFile(preset, options, wavFileName, minutes, ui, out);
   if (int rc = PreparePlayback(preset, options, true, ui)) return rc;
   if (!BlocksFit()) return PLAY_NO_BLOCK_MEMORY;
   TakeStatusNumberFormat();

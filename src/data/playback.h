@@ -8,6 +8,7 @@
 
 #include "data/options.h"
 #include "main/model.h"
+#include "platform/soundfile.h"
 
 // Progress bar and message pumping of the caller (the main window, or the
 // command-line tool). Positions are in the range last shown.
@@ -43,9 +44,18 @@ constexpr int PLAY_NO_MEMORY = 1444;
 // 87). Makes the first record current. 0 or a result id.
 int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool toDevice, PlaybackUi* ui);
 
-// Writes `minutes` (hundredths of a minute) of the preset into a RIFF/WAVE
-// file at `wavFileName` ("-" writes to standard output). After the preset has
-// ended the remaining blocks are silence. The file is complete and valid
-// also when the user aborts (84).
+// The kind of file written: the engine's own RIFF/WAVE, or an encoded format
+// with its quality setting (plat::MaxQuality).
+struct FileOutput {
+  plat::SoundFormat Format = plat::SOUND_WAV;
+  int Quality = plat::SOUND_QUALITY_DEFAULT;
+};
+
+// Writes `minutes` (hundredths of a minute) of the preset into a file at
+// `wavFileName` ("-" writes to standard output): a RIFF/WAVE file, or the
+// encoded format of `out`, which is rendered at the format's own rate
+// (plat::EncoderRate). After the preset has ended the remaining blocks are
+// silence. The file is complete and valid also when the user aborts (84).
+// Only WAV files have a largest length (1318).
 int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, const char* wavFileName, int32_t minutes,
-                        PlaybackUi* ui);
+                        PlaybackUi* ui, const FileOutput& out = {});

@@ -75,20 +75,31 @@ int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool t
   return 0;
 }
 
-int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, const char* wavFileName, int32_t minutes,
-                        PlaybackUi* ui) {
-  // Refused before the calculation and the first byte: the sizes would not
-  // fit the header, and gigabytes written only to fail at the end help nobody.
-  if (minutes > MaxWavMinutes(ComputeBlockBytes(options), options.LenOfBlocks)) return PLAY_WAV_TOO_LONG;
-  if (int rc = PreparePlayback(preset, options, false, ui)) return rc;
-  if (Poll(ui, 1000)) return 85;
-  int64_t blocks = OutputBlockCount(minutes, EngineOptions.LenOfBlocks);
+namespace {
 
-  plat::RiffWriter w;
-  bool toStdout = std::strcmp(wavFileName, "-") == 0;
+// Where the blocks go: the RIFF writer's "data" chunk, or an encoder.
+struct BlockSink {
+  plat::RiffWriter Riff;
+  plat::SoundWriter* Encoder = nullptr;
+  plat::RiffResult Write(const unsigned char* block, size_t bytes) {
+    return Encoder ? plat::EncoderWrite(Encoder, block, bytes) : plat::RiffWrite(Riff, block, bytes);
+  }
+  // Ends the file; its first failure.
+  plat::RiffResult Finish() {
+    if (Encoder) return plat::EncoderClose(Encoder);
+    plat::RiffResult ar = plat::RiffAscend(Riff);
+    if (!ar) ar = plat::RiffAscend(Riff);
+    plat::RiffResult cr = plat::RiffClose(Riff);
+    return ar ? ar : cr;
+  }
+};
+
+// Opens the RIFF/WAVE file with its header up to the "data" chunk. 0 or a
+// result id.
+int StartWave(BlockSink& s, const char* name, bool toStdout, int64_t blocks) {
   if (toStdout)
-    plat::RiffAttach(w, STDOUT_FILENO);
-  else if (!plat::RiffCreate(w, wavFileName))
+    plat::RiffAttach(s.Riff, STDOUT_FILENO);
+  else if (!plat::RiffCreate(s.Riff, name))
     return PLAY_WAV_CREATE;
 
   uint32_t dataBytes = static_cast<uint32_t>(static_cast<int64_t>(blocks) * BlockBytes);
@@ -97,17 +108,51 @@ int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, co
   // the actual sizes when the chunks are closed.
   unsigned char fmt[18];
   MakeFormat(fmt, EngineOptions);
-  plat::RiffResult r = plat::RiffCreateChunk(w, "RIFF", "WAVE", 4 + 8 + 18 + 8 + dataBytes);
-  if (!r) r = plat::RiffCreateChunk(w, "fmt ", nullptr, 18);
-  if (!r) r = plat::RiffWrite(w, fmt, sizeof fmt);
-  if (!r) r = plat::RiffAscend(w);
-  if (!r) r = plat::RiffCreateChunk(w, "data", nullptr, dataBytes);
+  plat::RiffResult r = plat::RiffCreateChunk(s.Riff, "RIFF", "WAVE", 4 + 8 + 18 + 8 + dataBytes);
+  if (!r) r = plat::RiffCreateChunk(s.Riff, "fmt ", nullptr, 18);
+  if (!r) r = plat::RiffWrite(s.Riff, fmt, sizeof fmt);
+  if (!r) r = plat::RiffAscend(s.Riff);
+  if (!r) r = plat::RiffCreateChunk(s.Riff, "data", nullptr, dataBytes);
   if (r) {
-    plat::RiffClose(w);
+    plat::RiffClose(s.Riff);
     return PLAY_WAV_WRITE;
   }
+  return 0;
+}
+
+int StartEncoder(BlockSink& s, const char* name, bool toStdout, const FileOutput& out) {
+  s.Encoder = toStdout ? plat::EncoderAttach(STDOUT_FILENO) : plat::EncoderCreate(name);
+  if (!s.Encoder) return PLAY_WAV_CREATE;
+  if (plat::RiffResult r = plat::EncoderStart(s.Encoder, out.Format, EngineOptions.SamplesPerSec,
+                                              EngineOptions.Bits16 != 0, out.Quality)) {
+    plat::EncoderClose(s.Encoder);
+    s.Encoder = nullptr;
+    return WriteFailure(r);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, const char* wavFileName, int32_t minutes,
+                        PlaybackUi* ui, const FileOutput& out) {
+  const bool wave = out.Format == plat::SOUND_WAV;
+  // Refused before the calculation and the first byte: the sizes would not
+  // fit the header, and gigabytes written only to fail at the end help nobody.
+  if (wave && minutes > MaxWavMinutes(ComputeBlockBytes(options), options.LenOfBlocks)) return PLAY_WAV_TOO_LONG;
+  // Encoders that know only some rates get the preset rendered at one of them.
+  AdvancedOptions o = options;
+  if (!wave) o.SamplesPerSec = plat::EncoderRate(out.Format, o.SamplesPerSec);
+  if (int rc = PreparePlayback(preset, o, false, ui)) return rc;
+  if (Poll(ui, 1000)) return 85;
+  int64_t blocks = OutputBlockCount(minutes, EngineOptions.LenOfBlocks);
+
+  BlockSink sink;
+  bool toStdout = std::strcmp(wavFileName, "-") == 0;
+  if (int rc = wave ? StartWave(sink, wavFileName, toStdout, blocks) : StartEncoder(sink, wavFileName, toStdout, out))
+    return rc;
   if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(BlockBytes))) {
-    plat::RiffClose(w);
+    sink.Finish();
     return PLAY_NO_MEMORY;
   }
 
@@ -121,7 +166,7 @@ int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, co
       ended = true;
       std::memset(block, EngineOptions.Bits16 ? 0 : 128, static_cast<size_t>(BlockBytes));
     }
-    if (plat::RiffResult wr = plat::RiffWrite(w, block, static_cast<size_t>(BlockBytes))) {
+    if (plat::RiffResult wr = sink.Write(block, static_cast<size_t>(BlockBytes))) {
       result = WriteFailure(wr);
       break;
     }
@@ -131,10 +176,8 @@ int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, co
       break;
     }
   }
-  plat::RiffResult ar = plat::RiffAscend(w);
-  if (!ar) ar = plat::RiffAscend(w);
-  plat::RiffResult cr = plat::RiffClose(w);
-  if (!result && (ar || cr)) result = WriteFailure(ar ? ar : cr);
+  plat::RiffResult fr = sink.Finish();
+  if (!result && fr) result = WriteFailure(fr);
   plat::RegionReset(DataBlockMem);
   if (result) return result;
   Poll(ui, static_cast<int>(blocks / 100));

@@ -26,8 +26,20 @@ QString QtFilter(int filterId) {
   return parts.join(QStringLiteral(";;"));
 }
 
+// The first extension of a Qt filter, "FLAC Files (*.flac)" -> "flac"; ""
+// for "*.*".
+QString FirstSuffix(const QString& filter) {
+  int star = filter.indexOf(QStringLiteral("*."));
+  if (star < 0) return QString();
+  QString rest = filter.mid(star + 2);
+  int end = 0;
+  while (end < rest.size() && (rest[end].isLetterOrNumber())) ++end;
+  return rest.left(end);
+}
+
 QString Run(QWidget* owner, QFileDialog::AcceptMode mode, int titleId, int filterId, const QString& initialName,
-            const QString& suffix) {
+            const QString& suffix, int* chosenFilter = nullptr) {
+  if (chosenFilter) *chosenFilter = -1;
   if (!gNextNames.empty()) {
     QString n = gNextNames.front();
     gNextNames.pop_front();
@@ -40,6 +52,11 @@ QString Run(QWidget* owner, QFileDialog::AcceptMode mode, int titleId, int filte
   d.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   d.setDefaultSuffix(suffix);
   if (!initialName.isEmpty() && IsValidFileName(initialName)) d.selectFile(initialName);
+  if (mode == QFileDialog::AcceptSave)
+    QObject::connect(&d, &QFileDialog::filterSelected, &d, [&d](const QString& filter) {
+      QString s = FirstSuffix(filter);
+      if (!s.isEmpty()) d.setDefaultSuffix(s);
+    });
   int r;
   {
     ModalScope scope;
@@ -48,6 +65,7 @@ QString Run(QWidget* owner, QFileDialog::AcceptMode mode, int titleId, int filte
   if (r != QDialog::Accepted || d.selectedFiles().isEmpty()) return QString();
   QString file = d.selectedFiles().first();
   gLastFolder = QFileInfo(file).absolutePath();
+  if (chosenFilter) *chosenFilter = d.nameFilters().indexOf(d.selectedNameFilter());
   return file;
 }
 
@@ -63,8 +81,8 @@ QString FileDialog::openFile(QWidget* owner, int titleId, int filterId, const QS
 }
 
 QString FileDialog::saveFile(QWidget* owner, int titleId, int filterId, const QString& initialName,
-                             const QString& defaultSuffix) {
-  return Run(owner, QFileDialog::AcceptSave, titleId, filterId, initialName, defaultSuffix);
+                             const QString& defaultSuffix, int* chosenFilter) {
+  return Run(owner, QFileDialog::AcceptSave, titleId, filterId, initialName, defaultSuffix, chosenFilter);
 }
 
 void FileDialog::setNextFileName(const QString& name) { gNextNames.push_back(name); }

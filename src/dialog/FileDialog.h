@@ -14,8 +14,11 @@ class FileDialog {
   static QString openFile(QWidget* owner, int titleId, int filterId, const QString& defaultSuffix);
   // A file to write, asking before an existing file is replaced; "" when
   // cancelled. An initial name that cannot be a file name is not offered.
+  // Choosing a filter makes its first extension the default one; the filter
+  // chosen (0 the first) goes to *chosenFilter, -1 when not known (a name
+  // pre-answered by a test).
   static QString saveFile(QWidget* owner, int titleId, int filterId, const QString& initialName,
-                          const QString& defaultSuffix);
+                          const QString& defaultSuffix, int* chosenFilter = nullptr);
 
   // --- Tests ---------------------------------------------------------------
   static void setNextFileName(const QString& name);

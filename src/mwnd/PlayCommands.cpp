@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "data/audiothread.h"
+#include "data/bgload.h"
 #include "data/devplay.h"
 #include "data/state.h"
 #include "dialog/FileDialog.h"
@@ -21,6 +22,7 @@
 #include "mwnd/ProgressLine.h"
 #include "mwnd/hooks.h"
 #include "platform/riff.h"
+#include "platform/soundfile.h"
 #include "reg/settings.h"
 
 const plat::WaveTarget* TestWaveTarget();
@@ -42,8 +44,21 @@ bool HasLeftRightVisual(const Preset& p) {
   return false;
 }
 
-// Length of a WAV file in hundredths of a minute (rounded up), or 0 when it
-// cannot be read.
+// Length of a file the codec library reads, in hundredths of a minute
+// (rounded up), or 0.
+int32_t DecodedFileMinutes(const char* path) {
+  plat::DecodedSound info;
+  std::string reason;
+  plat::SoundReader* r = plat::DecoderOpen(path, &info, &reason);
+  if (!r) return 0;
+  plat::DecoderClose(r);
+  if (info.Frames <= 0 || info.Rate <= 0) return 0;
+  int64_t hundredths = (info.Frames * 100 + int64_t(info.Rate) * 60 - 1) / (int64_t(info.Rate) * 60);
+  return static_cast<int32_t>(std::min<int64_t>(hundredths, 60000));
+}
+
+// Length of a background file in hundredths of a minute (rounded up), or 0
+// when it cannot be read: a WAV file by its header, others decoded.
 int32_t WavFileMinutes(const char* path) {
   std::FILE* f = std::fopen(path, "rb");
   if (!f) return 0;
@@ -51,7 +66,7 @@ int32_t WavFileMinutes(const char* path) {
   size_t n = std::fread(head.data(), 1, head.size(), f);
   std::fclose(f);
   plat::RiffChunk riff, fmt, data;
-  if (n < 12 || !plat::RiffFind(head.data(), n, "RIFF", &riff) || riff.Size < 4) return 0;
+  if (n < 12 || !plat::RiffFind(head.data(), n, "RIFF", &riff) || riff.Size < 4) return DecodedFileMinutes(path);
   const unsigned char* body = riff.Data + 4;
   size_t size = riff.Size - 4;
   if (!plat::RiffFind(body, size, "fmt ", &fmt) || fmt.Size < 16 || !plat::RiffFind(body, size, "data", &data))
@@ -197,7 +212,7 @@ int MainWindow::startPlaying(uint32_t delayTick, bool follower) {
     plat::WaveClose(dev);
     Device = nullptr;
     if (Hooks.StopVisual) Hooks.StopVisual();
-    if (rc != -1) MessageBox::show(this, rc, {backgroundName(p), ""});
+    if (rc != -1) MessageBox::show(this, rc, {backgroundName(p), "", "", BackgroundReadReason()});
     updateUi(UI_PLAYING | UI_FROZEN);
   }
   if (CloseRequested) {
@@ -225,9 +240,20 @@ void MainWindow::cmdPlayWav() {
   req.SamplesPerSec = Cfg.Advanced.SamplesPerSec;
   req.Bits16 = Cfg.Advanced.Bits16 != 0;
   if (!PlayWavDialog::askPlayIntoWav(this, &req)) return;
-  QString file =
-      FileDialog::saveFile(this, 252, 239, QString::fromStdString(TextToUtf8(p.Name)) + ".wav", QStringLiteral("wav"));
+  // The formats are offered as filters: a name that ends in one of their
+  // extensions is that format, any other takes the filter chosen.
+  int filter = -1;
+  QString file = FileDialog::saveFile(this, 252, 241, QString::fromStdString(TextToUtf8(p.Name)) + ".wav",
+                                      QStringLiteral("wav"), &filter);
   if (file.isEmpty()) return;
+  static const plat::SoundFormat kFilterFormats[] = {plat::SOUND_WAV, plat::SOUND_FLAC, plat::SOUND_VORBIS,
+                                                     plat::SOUND_OPUS, plat::SOUND_MP3};
+  FileOutput out;
+  out.Format = plat::SoundFormatOfName(file.toUtf8().constData());
+  bool hasExtension = !QFileInfo(file).suffix().isEmpty();
+  if ((out.Format == plat::SOUND_UNKNOWN || !hasExtension) && filter >= 0 && filter < 5)
+    out.Format = kFilterFormats[filter];
+  if (out.Format == plat::SOUND_UNKNOWN) out.Format = plat::SOUND_WAV;
   AdvancedOptions options = Cfg.Advanced;
   options.MemoryBlocks = 2;
   options.LenOfBlocks = 10;
@@ -238,14 +264,14 @@ void MainWindow::cmdPlayWav() {
   AudioStrobeOn.store(req.AudioStrobe ? 1 : 0);
   PlaybackUi pui = playbackUi();
   std::string path = file.toStdString();
-  int rc = StartPlayback(nullptr, p, options, path.c_str(), minutes, 0, &pui);
+  int rc = StartPlayback(nullptr, p, options, path.c_str(), minutes, 0, &pui, out);
   AudioStrobeOn.store(savedStrobe);
   Progress->finish();
   if (rc == 0) {
     MessageBox::showText(this, QString::fromStdString(FormatPrintf(GetStr(82), FormatNumber(minutes, 2, 2, 2, true))),
                          MessageBox::Ok, 0, MessageBox::Information);
   } else if (rc != -1) {
-    MessageBox::show(this, rc, {backgroundName(p), path});
+    MessageBox::show(this, rc, {backgroundName(p), path, "", BackgroundReadReason()});
   }
   if (CloseRequested) {
     CloseRequested = false;

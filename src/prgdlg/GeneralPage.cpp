@@ -395,7 +395,7 @@ void GeneralPage::backgroundChosen(int row) {
   const bool file = choice == AMBIX_OTHER || choice == AMBIX_LONG;
   QString stored, title;
   if (file) {
-    QString path = FileDialog::openFile(this, 254, 239, QStringLiteral("wav"));
+    QString path = FileDialog::openFile(this, 254, 240, QStringLiteral("wav"));
     if (path.isEmpty()) {
       Background->setCurrentIndex(BackgroundRow);
       return;

@@ -16,6 +16,7 @@
 
 #include "assert/check.h"
 #include "data/bglib.h"
+#include "data/bgload.h"
 #include "dialog/MessageBox.h"
 #include "dialog/WarningBox.h"
 #include "dialog/placement.h"
@@ -355,7 +356,7 @@ void PresetOptionsDialog::testFailed(int rc, int failure, int code) {
     bg = file;
   else
     bg = FormatPrintf(GetStr(1304), file, n);
-  MessageBox::show(this, rc, {bg, std::string()});
+  MessageBox::show(this, rc, {bg, std::string(), std::string(), BackgroundReadReason()});
 }
 
 void PresetOptionsDialog::syncPlayPosition() {

@@ -330,8 +330,17 @@ TEST(Cli, MessagesSayWhatWentWrong) {
       {"list " + Dir() + "cli_none.tvk", 1,
        "Unable to open file '" + Dir() + "cli_none.tvk'. No such file or directory.\n"},
       {"new -o " + file + "/x.tvk", 1, "Unable to create file '" + file + "/x.tvk'. Not a directory.\n"},
-      {"render " + file + " --index 0 -o " + Dir() + "cli_msg.flac", 2,
-       "-o: '" + Dir() + "cli_msg.flac' names a format render cannot write; it writes WAV files (.wav).\n"},
+      {"render " + file + " --index 0 -o " + Dir() + "cli_msg.aac", 2,
+       "-o: '" + Dir() +
+           "cli_msg.aac' names a format render cannot write; it writes .wav, .flac, .ogg, .opus and "
+           ".mp3 files (or --format).\n"},
+      {"render " + file + " --index 0 -o " + Dir() + "cli_msg.mp3 --format flac", 2,
+       "-o: '" + Dir() + "cli_msg.mp3' names a MP3 file, but --format says FLAC.\n"},
+      {"render " + file + " --index 0 -o " + Dir() + "cli_msg.aac --format aac", 2,
+       "--format: 'aac' is not one of wav, flac, vorbis, opus, mp3.\n"},
+      {"render " + file + " --index 0 -o " + Dir() + "cli_msg.wav --quality 3", 2,
+       "--quality: WAV files have no quality setting.\n"},
+      {"render " + file + " --index 0 -o " + Dir() + "cli_msg.flac --quality 9", 2, "--quality: FLAC takes 0 to 8.\n"},
       {"play " + file + " --index 0 --device cli-no-such-device", 1,
        "No ALSA device 'cli-no-such-device' could be opened: --device picks another one (aplay -L lists them).\n"},
   };
@@ -340,10 +349,41 @@ TEST(Cli, MessagesSayWhatWentWrong) {
     EXPECT_EQ(r.Code, c.Code) << c.Args;
     EXPECT_NE(r.Err.find(c.Err), std::string::npos) << c.Args << ": " << r.Err;
   }
-  EXPECT_FALSE(Exists(Dir() + "cli_msg.flac"));
+  for (const char* refused : {"cli_msg.aac", "cli_msg.mp3", "cli_msg.wav", "cli_msg.flac"})
+    EXPECT_FALSE(Exists(Dir() + refused)) << refused;
   CliRun piped = Cli("new -o -");
   EXPECT_EQ(piped.Code, 0);
   EXPECT_EQ(std::vector<unsigned char>(piped.Out.begin(), piped.Out.end()), ReadBytes(file));
+  // Standard output is WAV unless --format says otherwise; the extension or
+  // --format choose the encoder, which may take another rate.
+  CliRun wav = Cli("render " + file + " --index 0 --minutes 0.01 -o -");
+  EXPECT_EQ(wav.Out.substr(0, 4), "RIFF");
+  CliRun flac = Cli("render " + file + " --index 0 --minutes 0.01 -o - --format flac");
+  EXPECT_EQ(flac.Code, 0) << flac.Err;
+  EXPECT_EQ(flac.Out.substr(0, 4), "fLaC");
+  CliRun opus = Cli("render " + file + " --index 0 --minutes 0.01 --quality 2 -o " + Dir() + "cli_msg.opus");
+  EXPECT_EQ(opus.Code, 0) << opus.Err;
+  EXPECT_NE(opus.Err.find("Opus files take other sample rates: rendering at 48000 samples per second.\n"),
+            std::string::npos)
+      << opus.Err;
+  EXPECT_NE(opus.Err.find("0.01 minutes of output were written to the Opus file '" + Dir() + "cli_msg.opus'.\n"),
+            std::string::npos)
+      << opus.Err;
+  std::vector<unsigned char> ogg = ReadBytes(Dir() + "cli_msg.opus");
+  EXPECT_EQ(std::string(ogg.begin(), ogg.begin() + std::min<size_t>(4, ogg.size())), "OggS");
+  // Any sound file is a background, for render and play alike; one the codec
+  // library cannot read is named with the library's reason.
+  CliRun bg = Cli("render " + file + " --index 0 --minutes 0.01 --background " + Dir() + "cli_msg.opus -o " + Dir() +
+                  "cli_msg_bg.wav");
+  EXPECT_EQ(bg.Code, 0) << bg.Err;
+  const std::string unreadable = "Unable to read the background file '" + file + "'.\n\nFormat not recognised.\n";
+  for (const std::string& cmd :
+       {"render " + file + " --index 0 --minutes 0.01 --background " + file + " -o " + Dir() + "cli_msg_bg.wav",
+        "play " + file + " --index 0 --minutes 0.01 --device fake --background " + file}) {
+    CliRun bad = Cli(cmd);
+    EXPECT_EQ(bad.Code, 1) << cmd << ": " << bad.Err;
+    EXPECT_NE(bad.Err.find(unreadable), std::string::npos) << cmd << ": " << bad.Err;
+  }
 }
 
 TEST(Cli, StringsEscapeControlCharacters) {

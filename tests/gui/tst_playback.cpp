@@ -31,6 +31,7 @@
 #include "mwnd/PresetCombo.h"
 #include "mwnd/ProgressLine.h"
 #include "mwnd/hooks.h"
+#include "platform/soundfile.h"
 #include "reg/settings.h"
 
 namespace {
@@ -375,6 +376,27 @@ class Playback : public QObject {
     QByteArray mine = ReadFile(wav), theirs = ReadFile(cliWav);
     QCOMPARE(mine.size(), 44 + 2 + 300 * 1764);  // 300 blocks of 10 ms
     QCOMPARE(mine, theirs);
+
+    // The same into FLAC, chosen by the name: it decodes to those samples.
+    QString flac = gui::NewFolder("flac") + "/short.flac";
+    gui::OnDialog<PlayWavDialog>([](PlayWavDialog* d) {
+      d->minutesEdit()->setText("0.05");
+      QTest::keyClick(d, Qt::Key_Return);
+    });
+    FileDialog::setNextFileName(flac);
+    W->actions().PlayWav->trigger();
+    QCOMPARE(MessageBox::lastText(), QString("0.05 minutes of output was successfully played to a .wav file."));
+    QCOMPARE(ReadFile(flac).left(4), QByteArray("fLaC"));
+    plat::DecodedSound info;
+    std::string reason;
+    plat::SoundReader* r = plat::DecoderOpen(flac.toUtf8().constData(), &info, &reason);
+    QVERIFY2(r, reason.c_str());
+    std::vector<int16_t> samples(static_cast<size_t>(info.Frames) * 2);
+    int64_t n = plat::DecoderRead(r, samples.data(), info.Frames, &reason);
+    plat::DecoderClose(r);
+    QCOMPARE(n, int64_t(300 * 441));
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(samples.data()), static_cast<int>(samples.size() * 2)),
+             theirs.mid(46));
   }
 
   void playWithDelayShowsItsLineAndEscAborts() {
