@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QToolBar>
 #include <atomic>
+#include <cmath>
 
 #include "dialog/MessageBox.h"
 #include "dialog/WarningBox.h"
@@ -40,6 +41,7 @@ struct Flashing {
   std::atomic<uint32_t> Shown{0};
   std::atomic<bool> RepaintPosted{false};
   bool MenuVisible = true, ToolsVisible = true;
+  int32_t RefreshMilliHz = 0;
 };
 Flashing* gFlash = nullptr;
 bool gWarned = false;  // once a run
@@ -134,6 +136,7 @@ int StartFlashing(QWidget* window, const VisOpt& colours) {
     fl->Surface->showFullScreen();
     fl->Surface->activateWindow();
     fl->Surface->setFocus();
+    fl->RefreshMilliHz = static_cast<int32_t>(std::lround(screen->refreshRate() * 1000));
   } else {
     if (fl->Mode == VISUAL_WINDOW_TOP) {
       w->setWindowFlag(Qt::WindowStaysOnTopHint, true);
@@ -142,6 +145,8 @@ int StartFlashing(QWidget* window, const VisOpt& colours) {
     fl->Surface = new FlashSurface(w->centralArea(), false);
     fl->Surface->setGeometry(w->flashArea());
     fl->Surface->show();
+    if (QScreen* screen = w->screen())
+      fl->RefreshMilliHz = static_cast<int32_t>(std::lround(screen->refreshRate() * 1000));
   }
 
   FlashHooks h;
@@ -173,6 +178,8 @@ void StopFlashing() {
 }
 
 QWidget* FlashingSurface() { return gFlash ? gFlash->Surface.data() : nullptr; }
+
+int32_t FlashingRefreshMilliHz() { return gFlash ? std::max(gFlash->RefreshMilliHz, 0) : 0; }
 
 void FlashingShown(int* colour, int* level) {
   uint32_t s = gFlash ? gFlash->Shown.load() : 0;

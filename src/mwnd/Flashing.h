@@ -27,6 +27,9 @@ void StopFlashing();
 // The surface that shows the flashing (for tests): the area of the main
 // window or the full-screen window; null when none flashes.
 QWidget* FlashingSurface();
+// The refresh rate of the display that flashes, in mHz; 0 when none flashes
+// or the rate is unknown.
+int32_t FlashingRefreshMilliHz();
 // The colour index and level drawn last.
 void FlashingShown(int* colour, int* level);
 // Makes the next flashing start warn again, as in a new run (tests).

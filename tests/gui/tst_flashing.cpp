@@ -1,7 +1,8 @@
 // Screen flashing from the main window: the window's area and the full
 // screen in the colours of the colour options, the warning before the
 // first flashing of a run, no colours (1322), Esc on the full screen, and
-// the switch to AudioStrobe dropping the queued sound once.
+// the switch to AudioStrobe dropping the queued sound once, and the note of
+// a frequency beyond the display's refresh rate.
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
@@ -22,14 +23,17 @@ namespace {
 
 constexpr uint32_t kRed = 0x000000FF, kBlue = 0x00FF0000;  // 0x00BBGGRR
 
-// The editor gives the preset a 10 Hz flashing at full brightness.
+int32_t gVisFreq = 10000;  // mHz
+
+// The editor gives the preset a 10 Hz (gVisFreq) flashing at full brightness.
 int FlashingEditor(QWidget*, int index, bool* renamed) {
   Preset& p = Program[index];
   for (int s = 0; s < p.data.NumSegments; ++s) {
     Param* params = SegParams(p, s);
     for (int pid : {int(PID_VISFREQ), PID_VISFREQ + 1, int(PID_VISBRIGHT), PID_VISBRIGHT + 1}) {
       Param& q = params[pid];
-      for (int n = 0; n < q.NumNodes; ++n) q.Node[n].Value = 10000;  // 10 Hz; 100 %
+      bool freq = pid == PID_VISFREQ || pid == PID_VISFREQ + 1;
+      for (int n = 0; n < q.NumNodes; ++n) q.Node[n].Value = freq ? gVisFreq : 10000;  // 100 %
       q.EasySel = 0;
       q.Tracking = 0;
     }
@@ -84,6 +88,7 @@ class FlashingTest : public QObject {
     gui::CloseMainWindow(W);
     Dev.reset();
     Hooks = GuiHooks();
+    gVisFreq = 10000;
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
   }
 
@@ -151,6 +156,30 @@ class FlashingTest : public QObject {
     QVERIFY(W->actions().VisNone->isChecked());
     QCOMPARE(MessageBox::lastText().startsWith("This preset does not contain any visual color options."), colours == 0);
     QCOMPARE(WarningBox::shownCount(), warned + (colours ? 1 : 0));
+  }
+
+  void frequencyBeyondTheRefreshIsNotedOnce() {
+    gVisFreq = 40000;  // the offscreen display refreshes at 60 Hz
+    openWithFlashingPreset(VISUAL_WINDOW);
+    WarningBox::setNextAnswer(WarningBox::Yes, false);
+    W->actions().Play->trigger();
+    QVERIFY(FlashingRefreshMilliHz() > 0 && FlashingRefreshMilliHz() < 80000);
+    const QString note = "Note: this display cannot show flashing faster than";
+    for (int i = 0; i < 50 && !W->statusText()->text().contains(note); ++i) advance(1);
+    QCOMPARE(W->statusText()->text().count(note), 1);
+    advance(3);  // later statuses keep it
+    QCOMPARE(W->statusText()->text().count(note), 1);
+    // Back within the rate the note goes, and a later record beyond it
+    // again does not bring it back.
+    PlayStatus next{};
+    next.Forced = 1;
+    next.Voices = 1;
+    next.Lines = 2;
+    for (int32_t f : {20000, 45000}) {
+      next.VisualFrequency[0] = next.VisualFrequency[1] = f;
+      W->playStatus(next);
+      QVERIFY(!W->statusText()->text().contains(note));
+    }
   }
 
   void switchToAudioStrobeDropsTheQueuedSoundOnce() {
