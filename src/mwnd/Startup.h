@@ -13,6 +13,6 @@ int RunProgram(int argc, char** argv);
 // code 100). Returns only when that fails.
 void RestartProgram();
 
-// Whether smooth full-screen flashing can be had (an OpenGL library is
-// installed): the default of the UseDirectDraw setting.
+// Whether smooth full-screen flashing can be had (an OpenGL context can be
+// created; probed once a run): the default of the UseDirectDraw setting.
 bool SmoothFlashingAvailable();

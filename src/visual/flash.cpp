@@ -84,6 +84,10 @@ bool FlashApplyWaiting(FlashState& s) {
   return true;
 }
 
+bool FlashSmoothPath(bool fullScreen, bool available, int32_t useOption) {
+  return fullScreen && available && useOption != 0;
+}
+
 bool FlashBeyondRefresh(int32_t frequency, int32_t refreshMilliHz) {
   if (refreshMilliHz <= 0) return false;
   return 2LL * frequency > refreshMilliHz;

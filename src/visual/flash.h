@@ -83,6 +83,10 @@ FlashFrame FlashDraw(FlashState& s, bool hold);
 // interval is -1).
 bool FlashApplyWaiting(FlashState& s);
 
+// Whether a flashing takes the smooth (OpenGL) path: only full screen, only
+// when the machine offers it, and only with the option (UseDirectDraw) on.
+bool FlashSmoothPath(bool fullScreen, bool available, int32_t useOption);
+
 // A display shows a new colour at most once a frame: a visual frequency (mHz)
 // above half its refresh rate (mHz) cannot be shown faithfully. An unknown
 // rate (0 or less) limits nothing.

@@ -2,11 +2,13 @@
 // screen in the colours of the colour options, the warning before the
 // first flashing of a run, no colours (1322), Esc on the full screen, and
 // the switch to AudioStrobe dropping the queued sound once, and the note of
-// a frequency beyond the display's refresh rate.
+// a frequency beyond the display's refresh rate; the smooth (OpenGL) full
+// screen where the machine has it.
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
 #include <QToolBar>
+#include <QWindow>
 #include <cstring>
 #include <memory>
 
@@ -16,6 +18,7 @@
 #include "gui/guitest.h"
 #include "main/model.h"
 #include "mwnd/Flashing.h"
+#include "mwnd/Startup.h"
 #include "mwnd/hooks.h"
 #include "reg/settings.h"
 
@@ -138,6 +141,36 @@ class FlashingTest : public QObject {
     QTRY_VERIFY(!W->playing() || (advance(1), false));
     QVERIFY(!FlashingSurface());
     QVERIFY(W->menuBar()->isVisible() && W->toolBar()->isVisible());
+  }
+
+  void fullScreenPathFollowsTheOptionAndTheMachine_data() {
+    QTest::addColumn<int>("option");
+    QTest::newRow("UseDirectDraw on") << 1;
+    QTest::newRow("UseDirectDraw off") << 0;
+  }
+  void fullScreenPathFollowsTheOptionAndTheMachine() {
+    QFETCH(int, option);
+    // Without OpenGL here (the offscreen platform usually has none) the
+    // plain path must be the one chosen.
+    bool smooth = option && SmoothFlashingAvailable();
+    openWithFlashingPreset(VISUAL_FULLSCREEN);
+    Cfg.Advanced.UseDirectDraw = option;
+    WarningBox::setNextAnswer(WarningBox::Yes, false);
+    W->actions().Play->trigger();
+    QVERIFY(W->playing());
+    QCOMPARE(FlashingSmoothWindow() != nullptr, smooth);
+    QCOMPARE(FlashingSurface() != nullptr, !smooth);
+    if (QWindow* g = FlashingSmoothWindow()) {
+      QCOMPARE(g->geometry(), W->screen()->geometry());
+      QVERIFY(g->flags() & Qt::FramelessWindowHint && g->flags() & Qt::WindowStaysOnTopHint);
+      QCOMPARE(g->requestedFormat().swapInterval(), 1);
+      advance(5);
+    }
+    QVERIFY(!W->menuBar()->isVisible());
+    W->actions().Stop->trigger();
+    QTRY_VERIFY(!W->playing() || (advance(1), false));
+    QVERIFY(!FlashingSmoothWindow() && !FlashingSurface());
+    QVERIFY(W->menuBar()->isVisible());
   }
 
   void declinedOrColourlessFlashingPlaysWithoutIt_data() {

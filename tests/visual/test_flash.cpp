@@ -277,6 +277,22 @@ TEST_F(Flash, StopEndsALongSleepAtOnce) {
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
 }
 
+TEST_F(Flash, SmoothPathOnlyFullScreenAvailableAndChosen) {
+  struct Case {
+    bool FullScreen, Available;
+    int32_t Option;
+    bool Smooth;
+  };
+  const Case cases[] = {
+      {true, true, 1, true},   {true, true, 0, false},    // an explicit 0 wins
+      {true, false, 1, false}, {false, true, 1, false},   // no OpenGL; a window mode
+      {true, true, -1, true},  {false, false, 0, false},  // any non-zero value is on
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FlashSmoothPath(c.FullScreen, c.Available, c.Option), c.Smooth)
+        << c.FullScreen << c.Available << c.Option;
+}
+
 TEST_F(Flash, BeyondHalfTheRefreshRate) {
   struct Case {
     int32_t MilliHz, RefreshMilliHz;
