@@ -89,6 +89,8 @@ bool SmoothFlashingAvailable() {
   return gSmoothFlashing == 1;
 }
 
+void SetSmoothFlashingAvailable(int available) { gSmoothFlashing = available; }
+
 void RestartProgram() {
   char path[4096];
   ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);

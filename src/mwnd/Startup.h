@@ -16,3 +16,5 @@ void RestartProgram();
 // Whether smooth full-screen flashing can be had (an OpenGL context can be
 // created; probed once a run): the default of the UseDirectDraw setting.
 bool SmoothFlashingAvailable();
+// Takes `available` (0 or 1) as the probe's answer; -1 probes again (tests).
+void SetSmoothFlashingAvailable(int available);

@@ -92,6 +92,7 @@ class FlashingTest : public QObject {
     Dev.reset();
     Hooks = GuiHooks();
     gVisFreq = 10000;
+    SetSmoothFlashingAvailable(-1);
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
   }
 
@@ -171,6 +172,21 @@ class FlashingTest : public QObject {
     QTRY_VERIFY(!W->playing() || (advance(1), false));
     QVERIFY(!FlashingSmoothWindow() && !FlashingSurface());
     QVERIFY(W->menuBar()->isVisible());
+  }
+
+  void failedContextIsAnInternalErrorThenThePlainPath() {
+    if (ProbeSmoothFlashing()) QSKIP("OpenGL works here: no context creation fails");
+    SetSmoothFlashingAvailable(1);  // as if the start-up had found it
+    openWithFlashingPreset(VISUAL_FULLSCREEN);
+    Cfg.Advanced.UseDirectDraw = 1;
+    WarningBox::setNextAnswer(WarningBox::Yes, false);
+    W->actions().Play->trigger();
+    QVERIFY(W->playing());
+    QVERIFY(!FlashingSmoothWindow());
+    QVERIFY(FlashingSurface() && FlashingSurface()->isVisible());
+    QStringList checks = gui::TakeCheckFailures();
+    QCOMPARE(checks.size(), 1);
+    QVERIFY2(checks[0].contains("err==DD_OK"), qPrintable(checks[0]));
   }
 
   void declinedOrColourlessFlashingPlaysWithoutIt_data() {
