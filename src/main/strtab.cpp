@@ -280,6 +280,7 @@ constexpr StrEntry kStrings[] = {
            "can trigger seizures in people with photosensitive epilepsy. Do not use it if you or anyone in your "
            "family has had a seizure or epilepsy, and stop at once if you feel unwell or dizzy or your vision "
            "changes.\n\nTo stop the flashing at once, press Esc or choose Stop.\n\nStart the flashing now?"},
+    {1461, "Note: this display cannot show flashing faster than %sHz faithfully (half its refresh rate)."},
     {1480, "The file '%1' is being changed by another copy of Sonavel. Please try again in a moment."},
     {1481, "The file '%1' could not be compacted. Its presets are used as they are."},
     {1482, "The entered name is not valid. The name may not contain line breaks, tabs or other control characters."},

@@ -4,16 +4,23 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenuBar>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
 #include <QToolBar>
+#include <QWindow>
 #include <atomic>
+#include <cmath>
 
+#include "assert/check.h"
 #include "dialog/MessageBox.h"
 #include "dialog/WarningBox.h"
 #include "mwnd/EngineLink.h"
 #include "mwnd/MainWindow.h"
+#include "mwnd/Startup.h"
 #include "reg/settings.h"
 #include "visual/flash.h"
 #include "visual/flashthread.h"
@@ -30,16 +37,44 @@ class FlashSurface : public QWidget {
   void keyPressEvent(QKeyEvent* e) override;
 };
 
+// The smooth full-screen path: a frameless OpenGL window on top, cleared to
+// the colour drawn last, whose buffer swaps wait for the display's refresh
+// (swap interval 1), so a colour never changes in the middle of a frame. It
+// keeps its own context: context creation and makeCurrent report failure,
+// and a failure takes the flashing to the plain path.
+class SmoothFlashWindow : public QWindow {
+ public:
+  explicit SmoothFlashWindow(QScreen* screen);
+  bool createContext() { return Context.create(); }
+  // Clears to the colour drawn last and swaps.
+  void render();
+
+ protected:
+  void exposeEvent(QExposeEvent*) override { render(); }
+  void keyPressEvent(QKeyEvent* e) override;
+
+ private:
+  QOpenGLContext Context;
+  bool Failed = false;
+};
+
+// The steps whose failure the internal error reports (its value "err").
+enum SmoothError { SMOOTH_OK = 0, SMOOTH_CONTEXT = 1, SMOOTH_MAKECURRENT = 2 };
+
 struct Flashing {
   MainWindow* Window = nullptr;
   int Mode = 0;
   QColor Table[FLASH_MAXCOLORS][FLASH_LEVELS];
   QPointer<FlashSurface> Surface;
+  QPointer<SmoothFlashWindow> Smooth;  // instead of Surface on the smooth path
   FlashThread Thread;
+  FlashHooks ThreadHooks;
+  int NumColours = 0;
   // colour << 8 | level, written by the flashing thread.
   std::atomic<uint32_t> Shown{0};
   std::atomic<bool> RepaintPosted{false};
   bool MenuVisible = true, ToolsVisible = true;
+  int32_t RefreshMilliHz = 0;
 };
 Flashing* gFlash = nullptr;
 bool gWarned = false;  // once a run
@@ -69,6 +104,52 @@ void FlashSurface::keyPressEvent(QKeyEvent* e) {
   QWidget::keyPressEvent(e);
 }
 
+QSurfaceFormat SmoothFormat() {
+  QSurfaceFormat f = QSurfaceFormat::defaultFormat();
+  f.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
+  f.setSwapInterval(1);
+  return f;
+}
+
+SmoothFlashWindow::SmoothFlashWindow(QScreen* screen) {
+  setObjectName(QStringLiteral("flashScreenSmooth"));
+  setSurfaceType(QSurface::OpenGLSurface);
+  setFormat(SmoothFormat());
+  setFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+  setScreen(screen);
+  setGeometry(screen->geometry());
+  setCursor(Qt::BlankCursor);
+  Context.setFormat(requestedFormat());
+  Context.setScreen(screen);
+}
+
+void FallBackToPlain(int err);
+
+void SmoothFlashWindow::render() {
+  if (Failed || !isExposed() || !gFlash) return;
+  if (!Context.isValid() || !Context.makeCurrent(this)) {
+    // Never from inside this window's own event: the fallback deletes it.
+    Failed = true;
+    QMetaObject::invokeMethod(
+        gFlash->Window, [] { FallBackToPlain(SMOOTH_MAKECURRENT); }, Qt::QueuedConnection);
+    return;
+  }
+  uint32_t s = gFlash->Shown.load(std::memory_order_relaxed);
+  const QColor& c = gFlash->Table[(s >> 8) % FLASH_MAXCOLORS][s & 63];
+  QOpenGLFunctions* gl = Context.functions();
+  gl->glClearColor(static_cast<float>(c.redF()), static_cast<float>(c.greenF()), static_cast<float>(c.blueF()), 1.0f);
+  gl->glClear(GL_COLOR_BUFFER_BIT);
+  Context.swapBuffers(this);
+}
+
+void SmoothFlashWindow::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Escape && gFlash && gFlash->Window) {
+    gFlash->Window->stopPlaying();
+    return;
+  }
+  QWindow::keyPressEvent(e);
+}
+
 uint32_t TakeValues(void*, FlashValues* out) {
   VisualValues v;
   uint32_t n = PublishedVisualValues(&v);
@@ -82,6 +163,17 @@ void Draw(void* ctx, FlashFrame f, int64_t) {
   auto* fl = static_cast<Flashing*>(ctx);
   fl->Shown.store(static_cast<uint32_t>(f.Colour) << 8 | static_cast<uint32_t>(f.Level), std::memory_order_relaxed);
   if (fl->RepaintPosted.exchange(true)) return;
+  // The surfaces change only while this thread is stopped.
+  if (SmoothFlashWindow* g = fl->Smooth.data()) {
+    QMetaObject::invokeMethod(
+        g,
+        [fl, g] {
+          fl->RepaintPosted = false;
+          g->render();
+        },
+        Qt::QueuedConnection);
+    return;
+  }
   FlashSurface* s = fl->Surface.data();
   if (!s) return;
   QMetaObject::invokeMethod(
@@ -91,6 +183,30 @@ void Draw(void* ctx, FlashFrame f, int64_t) {
         s->update();
       },
       Qt::QueuedConnection);
+}
+
+void ShowPlainFullScreen(Flashing* fl, QScreen* screen) {
+  fl->Surface = new FlashSurface(fl->Window, true);
+  fl->Surface->setGeometry(screen->geometry());
+  fl->Surface->showFullScreen();
+  fl->Surface->activateWindow();
+  fl->Surface->setFocus();
+}
+
+// A failed OpenGL step while flashing: the internal error, then the plain
+// full screen from the colour the flashing thread starts again with.
+void FallBackToPlain(int err) {
+  Flashing* fl = gFlash;
+  if (!fl || !fl->Smooth) return;
+  fl->Thread.Stop();
+  QScreen* screen = fl->Smooth->screen();
+  delete fl->Smooth.data();
+  fl->RepaintPosted = false;  // a repaint queued to the window went with it
+  TVK_CHECK_AS(err == SMOOTH_OK, "err==DD_OK", err);
+  // The report's dialog may have run while playback stopped.
+  if (gFlash != fl) return;
+  ShowPlainFullScreen(fl, screen ? screen : QGuiApplication::primaryScreen());
+  fl->Thread.Start(fl->NumColours, fl->ThreadHooks);
 }
 
 bool AskOnce(QWidget* window) {
@@ -128,12 +244,21 @@ int StartFlashing(QWidget* window, const VisOpt& colours) {
     fl->ToolsVisible = w->toolBar()->isVisible();
     w->menuBar()->hide();
     w->toolBar()->hide();
-    fl->Surface = new FlashSurface(w, true);
     QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
-    fl->Surface->setGeometry(screen->geometry());
-    fl->Surface->showFullScreen();
-    fl->Surface->activateWindow();
-    fl->Surface->setFocus();
+    if (FlashSmoothPath(true, SmoothFlashingAvailable(), Cfg.Advanced.UseDirectDraw)) {
+      auto* g = new SmoothFlashWindow(screen);
+      if (g->createContext()) {
+        fl->Smooth = g;
+        g->showFullScreen();
+        g->requestActivate();
+      } else {
+        delete g;
+        int err = SMOOTH_CONTEXT;
+        TVK_CHECK_AS(err == SMOOTH_OK, "err==DD_OK", err);
+      }
+    }
+    if (!fl->Smooth) ShowPlainFullScreen(fl, screen);
+    fl->RefreshMilliHz = static_cast<int32_t>(std::lround(screen->refreshRate() * 1000));
   } else {
     if (fl->Mode == VISUAL_WINDOW_TOP) {
       w->setWindowFlag(Qt::WindowStaysOnTopHint, true);
@@ -142,12 +267,16 @@ int StartFlashing(QWidget* window, const VisOpt& colours) {
     fl->Surface = new FlashSurface(w->centralArea(), false);
     fl->Surface->setGeometry(w->flashArea());
     fl->Surface->show();
+    if (QScreen* screen = w->screen())
+      fl->RefreshMilliHz = static_cast<int32_t>(std::lround(screen->refreshRate() * 1000));
   }
 
   FlashHooks h;
   h.Ctx = fl;
   h.Take = TakeValues;
   h.Draw = Draw;
+  fl->ThreadHooks = h;
+  fl->NumColours = n;
   fl->Thread.Start(n, h);
   return 0;
 }
@@ -159,6 +288,7 @@ void StopFlashing() {
   fl->Thread.Stop();
   MainWindow* w = fl->Window;
   delete fl->Surface.data();
+  delete fl->Smooth.data();
   if (fl->Mode == VISUAL_FULLSCREEN) {
     w->menuBar()->setVisible(fl->MenuVisible);
     w->toolBar()->setVisible(fl->ToolsVisible);
@@ -173,6 +303,23 @@ void StopFlashing() {
 }
 
 QWidget* FlashingSurface() { return gFlash ? gFlash->Surface.data() : nullptr; }
+
+QWindow* FlashingSmoothWindow() { return gFlash ? gFlash->Smooth.data() : nullptr; }
+
+bool ProbeSmoothFlashing() {
+  if (!QGuiApplication::instance()) return false;
+  QOpenGLContext context;
+  context.setFormat(SmoothFormat());
+  if (!context.create()) return false;
+  QOffscreenSurface surface;
+  surface.setFormat(context.format());
+  surface.create();
+  bool ok = surface.isValid() && context.makeCurrent(&surface);
+  if (ok) context.doneCurrent();
+  return ok;
+}
+
+int32_t FlashingRefreshMilliHz() { return gFlash ? std::max(gFlash->RefreshMilliHz, 0) : 0; }
 
 void FlashingShown(int* colour, int* level) {
   uint32_t s = gFlash ? gFlash->Shown.load() : 0;

@@ -460,17 +460,32 @@ void MainWindow::endProgram(int code) {
 void MainWindow::playStatus(const PlayStatus& s) {
   if (!Playing) return;  // "Not playing" stays
   char text[1024];
-  FormatPlayStatus(s, text, sizeof text);
-  // The text is fitted at a start, a record change and a freeze change;
-  // the statuses in between only tick the time on.
-  if (s.Forced && s.Lines > 0) {
-    StatusLines = s.Lines;
+  int lines = FormatPlayStatus(s, text, sizeof text);
+  // A visual frequency the display cannot follow is noted once a playback,
+  // on a line of its own below the others.
+  int32_t refresh = FlashingRefreshMilliHz();
+  bool noted = RefreshNotice.Phase == 1;
+  bool note = FlashRefreshNoticeStep(RefreshNotice, FlashBeyondRefresh(s.VisualFrequency[0], refresh));
+  QString shown = QString::fromUtf8(text);
+  if (note) {
+    char half[32];
+    FormatStatusNumber(refresh / 2, 3, half, sizeof half);
+    if (!shown.endsWith('\n')) shown += '\n';
+    shown += QString::asprintf(GetStr(1461), half);
+  }
+  // The text is fitted at a start, a record change and a freeze change, and
+  // when the note comes or goes; the statuses in between only tick the time
+  // on.
+  int want = (s.Lines > 0 ? s.Lines : lines) + (note ? 1 : 0);
+  if ((s.Forced && s.Lines > 0) || note != noted) {
+    StatusLines = want;
     Status->resize(640, StatusLines * LineHeight);
     int need = Central->mapTo(this, QPoint(0, Status->geometry().bottom())).y() + 1;
     if (VisualMode == VISUAL_WINDOW || VisualMode == VISUAL_WINDOW_TOP) need += 4 * LineHeight;
     if (Cfg.ShowParams && need > height()) resize(width(), need);
+    layoutCentral();
   }
-  Status->setText(QString::fromUtf8(text));
+  Status->setText(shown);
 }
 
 void MainWindow::playEnded() { cmdStop(); }

@@ -19,6 +19,7 @@
 #include "mwnd/Actions.h"
 #include "platform/wavedev.h"
 #include "synch/synch.h"
+#include "visual/flash.h"
 
 class QLabel;
 class QSocketNotifier;
@@ -166,6 +167,7 @@ class MainWindow : public QMainWindow {
   ProgressLine* Progress = nullptr;
   int LineHeight = 0;
   int StatusLines = 4;
+  FlashRefreshNotice RefreshNotice;  // once a playback
 
   // --- State ------------------------------------------------------------------
   StartRequest Start;

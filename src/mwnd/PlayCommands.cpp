@@ -184,6 +184,7 @@ int MainWindow::startPlaying(uint32_t delayTick, bool follower) {
   }
   Device = dev;
   Playing = true;
+  RefreshNotice = FlashRefreshNotice{};
   FreezeState.store(0);
   AudioStrobeOn.store(VisualMode == VISUAL_AUDIOSTROBE ? 1 : 0);
   if (VisualMode >= VISUAL_WINDOW && Hooks.StartVisual) {

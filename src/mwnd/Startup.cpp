@@ -1,7 +1,6 @@
 // Start-up, instances, the event loop and the end of the session.
 #include "mwnd/Startup.h"
 
-#include <dlfcn.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -15,12 +14,14 @@
 #include <ctime>
 
 #include "assert/crash.h"
+#include "dialog/AdvancedDialog.h"
 #include "dialog/MessageBox.h"
 #include "dlggen/DynDialog.h"
 #include "engine/startup.h"
 #include "file/store.h"
 #include "main/startup.h"
 #include "mwnd/ErrorReport.h"
+#include "mwnd/Flashing.h"
 #include "mwnd/HelpWindow.h"
 #include "mwnd/MainWindow.h"
 #include "platform/instance.h"
@@ -83,13 +84,12 @@ int gSmoothFlashing = -1;
 }  // namespace
 
 bool SmoothFlashingAvailable() {
-  if (gSmoothFlashing < 0) {
-    void* h = ::dlopen("libGL.so.1", RTLD_LAZY | RTLD_LOCAL);
-    gSmoothFlashing = h ? 1 : 0;
-    if (h) ::dlclose(h);
-  }
+  // Asked once a run: the machine's OpenGL does not come and go.
+  if (gSmoothFlashing < 0) gSmoothFlashing = ProbeSmoothFlashing() ? 1 : 0;
   return gSmoothFlashing == 1;
 }
+
+void SetSmoothFlashingAvailable(int available) { gSmoothFlashing = available; }
 
 void RestartProgram() {
   char path[4096];
@@ -140,6 +140,7 @@ int RunProgram(int argc, char** argv) {
     auto store = OpenSettingsStore();
     LoadSettings(Cfg, *store, SmoothFlashingAvailable);
   }
+  AdvancedOptionsDialog::setSmoothFlashingAvailable(SmoothFlashingAvailable());
   SetBuiltIns = Cfg.SetBuiltIns != 0;
   if (Cfg.Advanced.DecommitThreshold >= 1) DecommitThreshold = Cfg.Advanced.DecommitThreshold;
   DynDialog::setHelpHandler([](QWidget* owner, const QString& topic) { HelpWindow::showTopic(owner, topic); });

@@ -13,6 +13,8 @@ int RunProgram(int argc, char** argv);
 // code 100). Returns only when that fails.
 void RestartProgram();
 
-// Whether smooth full-screen flashing can be had (an OpenGL library is
-// installed): the default of the UseDirectDraw setting.
+// Whether smooth full-screen flashing can be had (an OpenGL context can be
+// created; probed once a run): the default of the UseDirectDraw setting.
 bool SmoothFlashingAvailable();
+// Takes `available` (0 or 1) as the probe's answer; -1 probes again (tests).
+void SetSmoothFlashingAvailable(int available);

@@ -83,3 +83,18 @@ bool FlashApplyWaiting(FlashState& s) {
   s.Waiting = 0;
   return true;
 }
+
+bool FlashSmoothPath(bool fullScreen, bool available, int32_t useOption) {
+  return fullScreen && available && useOption != 0;
+}
+
+bool FlashBeyondRefresh(int32_t frequency, int32_t refreshMilliHz) {
+  if (refreshMilliHz <= 0) return false;
+  return 2LL * frequency > refreshMilliHz;
+}
+
+bool FlashRefreshNoticeStep(FlashRefreshNotice& n, bool beyond) {
+  if (n.Phase == 1 && !beyond) n.Phase = 2;
+  if (n.Phase == 0 && beyond) n.Phase = 1;
+  return n.Phase == 1;
+}

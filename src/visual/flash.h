@@ -82,3 +82,21 @@ FlashFrame FlashDraw(FlashState& s, bool hold);
 // did (the caller re-arms from this drawing's time, or stops when the
 // interval is -1).
 bool FlashApplyWaiting(FlashState& s);
+
+// Whether a flashing takes the smooth (OpenGL) path: only full screen, only
+// when the machine offers it, and only with the option (UseDirectDraw) on.
+bool FlashSmoothPath(bool fullScreen, bool available, int32_t useOption);
+
+// A display shows a new colour at most once a frame: a visual frequency (mHz)
+// above half its refresh rate (mHz) cannot be shown faithfully. An unknown
+// rate (0 or less) limits nothing.
+bool FlashBeyondRefresh(int32_t frequency, int32_t refreshMilliHz);
+
+// The refresh-rate notice of one playback, stepped with each status: it shows
+// from the first status whose frequency is beyond the refresh for as long as
+// the frequency stays beyond it, and not again in that playback (a preset
+// whose frequency swings around the limit would otherwise blink it).
+struct FlashRefreshNotice {
+  int Phase = 0;  // 0 not yet, 1 showing, 2 shown
+};
+bool FlashRefreshNoticeStep(FlashRefreshNotice& n, bool beyond);

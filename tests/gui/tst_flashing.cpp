@@ -1,11 +1,14 @@
 // Screen flashing from the main window: the window's area and the full
 // screen in the colours of the colour options, the warning before the
 // first flashing of a run, no colours (1322), Esc on the full screen, and
-// the switch to AudioStrobe dropping the queued sound once.
+// the switch to AudioStrobe dropping the queued sound once, and the note of
+// a frequency beyond the display's refresh rate; the smooth (OpenGL) full
+// screen where the machine has it.
 #include <QLabel>
 #include <QMenuBar>
 #include <QScreen>
 #include <QToolBar>
+#include <QWindow>
 #include <cstring>
 #include <memory>
 
@@ -15,6 +18,7 @@
 #include "gui/guitest.h"
 #include "main/model.h"
 #include "mwnd/Flashing.h"
+#include "mwnd/Startup.h"
 #include "mwnd/hooks.h"
 #include "reg/settings.h"
 
@@ -22,14 +26,17 @@ namespace {
 
 constexpr uint32_t kRed = 0x000000FF, kBlue = 0x00FF0000;  // 0x00BBGGRR
 
-// The editor gives the preset a 10 Hz flashing at full brightness.
+int32_t gVisFreq = 10000;  // mHz
+
+// The editor gives the preset a 10 Hz (gVisFreq) flashing at full brightness.
 int FlashingEditor(QWidget*, int index, bool* renamed) {
   Preset& p = Program[index];
   for (int s = 0; s < p.data.NumSegments; ++s) {
     Param* params = SegParams(p, s);
     for (int pid : {int(PID_VISFREQ), PID_VISFREQ + 1, int(PID_VISBRIGHT), PID_VISBRIGHT + 1}) {
       Param& q = params[pid];
-      for (int n = 0; n < q.NumNodes; ++n) q.Node[n].Value = 10000;  // 10 Hz; 100 %
+      bool freq = pid == PID_VISFREQ || pid == PID_VISFREQ + 1;
+      for (int n = 0; n < q.NumNodes; ++n) q.Node[n].Value = freq ? gVisFreq : 10000;  // 100 %
       q.EasySel = 0;
       q.Tracking = 0;
     }
@@ -84,6 +91,8 @@ class FlashingTest : public QObject {
     gui::CloseMainWindow(W);
     Dev.reset();
     Hooks = GuiHooks();
+    gVisFreq = 10000;
+    SetSmoothFlashingAvailable(-1);
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
   }
 
@@ -135,6 +144,51 @@ class FlashingTest : public QObject {
     QVERIFY(W->menuBar()->isVisible() && W->toolBar()->isVisible());
   }
 
+  void fullScreenPathFollowsTheOptionAndTheMachine_data() {
+    QTest::addColumn<int>("option");
+    QTest::newRow("UseDirectDraw on") << 1;
+    QTest::newRow("UseDirectDraw off") << 0;
+  }
+  void fullScreenPathFollowsTheOptionAndTheMachine() {
+    QFETCH(int, option);
+    // Without OpenGL here (the offscreen platform usually has none) the
+    // plain path must be the one chosen.
+    bool smooth = option && SmoothFlashingAvailable();
+    openWithFlashingPreset(VISUAL_FULLSCREEN);
+    Cfg.Advanced.UseDirectDraw = option;
+    WarningBox::setNextAnswer(WarningBox::Yes, false);
+    W->actions().Play->trigger();
+    QVERIFY(W->playing());
+    QCOMPARE(FlashingSmoothWindow() != nullptr, smooth);
+    QCOMPARE(FlashingSurface() != nullptr, !smooth);
+    if (QWindow* g = FlashingSmoothWindow()) {
+      QCOMPARE(g->geometry(), W->screen()->geometry());
+      QVERIFY(g->flags() & Qt::FramelessWindowHint && g->flags() & Qt::WindowStaysOnTopHint);
+      QCOMPARE(g->requestedFormat().swapInterval(), 1);
+      advance(5);
+    }
+    QVERIFY(!W->menuBar()->isVisible());
+    W->actions().Stop->trigger();
+    QTRY_VERIFY(!W->playing() || (advance(1), false));
+    QVERIFY(!FlashingSmoothWindow() && !FlashingSurface());
+    QVERIFY(W->menuBar()->isVisible());
+  }
+
+  void failedContextIsAnInternalErrorThenThePlainPath() {
+    if (ProbeSmoothFlashing()) QSKIP("OpenGL works here: no context creation fails");
+    SetSmoothFlashingAvailable(1);  // as if the start-up had found it
+    openWithFlashingPreset(VISUAL_FULLSCREEN);
+    Cfg.Advanced.UseDirectDraw = 1;
+    WarningBox::setNextAnswer(WarningBox::Yes, false);
+    W->actions().Play->trigger();
+    QVERIFY(W->playing());
+    QVERIFY(!FlashingSmoothWindow());
+    QVERIFY(FlashingSurface() && FlashingSurface()->isVisible());
+    QStringList checks = gui::TakeCheckFailures();
+    QCOMPARE(checks.size(), 1);
+    QVERIFY2(checks[0].contains("err==DD_OK"), qPrintable(checks[0]));
+  }
+
   void declinedOrColourlessFlashingPlaysWithoutIt_data() {
     QTest::addColumn<int>("colours");
     QTest::newRow("no colours") << 0;  // 1322, and no warning first
@@ -151,6 +205,30 @@ class FlashingTest : public QObject {
     QVERIFY(W->actions().VisNone->isChecked());
     QCOMPARE(MessageBox::lastText().startsWith("This preset does not contain any visual color options."), colours == 0);
     QCOMPARE(WarningBox::shownCount(), warned + (colours ? 1 : 0));
+  }
+
+  void frequencyBeyondTheRefreshIsNotedOnce() {
+    gVisFreq = 40000;  // the offscreen display refreshes at 60 Hz
+    openWithFlashingPreset(VISUAL_WINDOW);
+    WarningBox::setNextAnswer(WarningBox::Yes, false);
+    W->actions().Play->trigger();
+    QVERIFY(FlashingRefreshMilliHz() > 0 && FlashingRefreshMilliHz() < 80000);
+    const QString note = "Note: this display cannot show flashing faster than";
+    for (int i = 0; i < 50 && !W->statusText()->text().contains(note); ++i) advance(1);
+    QCOMPARE(W->statusText()->text().count(note), 1);
+    advance(3);  // later statuses keep it
+    QCOMPARE(W->statusText()->text().count(note), 1);
+    // Back within the rate the note goes, and a later record beyond it
+    // again does not bring it back.
+    PlayStatus next{};
+    next.Forced = 1;
+    next.Voices = 1;
+    next.Lines = 2;
+    for (int32_t f : {20000, 45000}) {
+      next.VisualFrequency[0] = next.VisualFrequency[1] = f;
+      W->playStatus(next);
+      QVERIFY(!W->statusText()->text().contains(note));
+    }
   }
 
   void switchToAudioStrobeDropsTheQueuedSoundOnce() {

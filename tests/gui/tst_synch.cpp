@@ -78,7 +78,8 @@ class SynchTest : public QObject {
     if (!f.open(QIODevice::ReadOnly)) return out;
     for (const QByteArray& l : f.readAll().split('\n')) {
       QList<QByteArray> w = l.split(' ');
-      if (w.size() == 4 && w[1] == what.toUtf8()) out.append({w[0].toLongLong(), w[1], w[2].toInt(), w[3].toLongLong()});
+      if (w.size() == 4 && w[1] == what.toUtf8())
+        out.append({w[0].toLongLong(), w[1], w[2].toInt(), w[3].toLongLong()});
     }
     return out;
   }
@@ -207,9 +208,10 @@ class SynchTest : public QObject {
     Choose(true);
     W->actions().Play->trigger();
     QVERIFY(W->playing());
-    QVERIFY(MessageBox::shownTexts().contains("Another instance of Sonavel is trying to synchronize at the same time, "
-                                              "or previous synchronization failed. Synchronization cannot be "
-                                              "completed."));
+    QVERIFY(
+        MessageBox::shownTexts().contains("Another instance of Sonavel is trying to synchronize at the same time, "
+                                          "or previous synchronization failed. Synchronization cannot be "
+                                          "completed."));
     QVERIFY(RestartNs(QCoreApplication::applicationPid(), SYNCH_LEADER) > 0);
     // It asked nobody: neither the pending leader nor the companion.
     QCOMPARE(Requests(first->processId()), 0);

@@ -69,8 +69,8 @@ TEST(SynchNames, InstancesAndCompanionsAreKnownByTheirSocketNames) {
     const char* Name;
     int Kind;
   } cases[] = {
-      {"TAVIK.4711", 1},          {"TAVIK.", -1},        {"TAVIK", -1},           {"TAVIK.47a", -1},
-      {"player_TAVIK_Synch", 0},  {"_TAVIK_Synch", 0},   {"TAVIK_Synch", -1},     {"x_TAVIK_Synch.old", -1},
+      {"TAVIK.4711", 1},          {"TAVIK.", -1},        {"TAVIK", -1},         {"TAVIK.47a", -1},
+      {"player_TAVIK_Synch", 0},  {"_TAVIK_Synch", 0},   {"TAVIK_Synch", -1},   {"x_TAVIK_Synch.old", -1},
       {"TAVIK_SynchGoEvent", -1}, {"instance.sock", -1}, {"instance.lock", -1},
   };
   for (const Case& c : cases) EXPECT_EQ(SynchParticipantKind(c.Name), c.Kind) << c.Name;

@@ -277,4 +277,53 @@ TEST_F(Flash, StopEndsALongSleepAtOnce) {
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
 }
 
+TEST_F(Flash, SmoothPathOnlyFullScreenAvailableAndChosen) {
+  struct Case {
+    bool FullScreen, Available;
+    int32_t Option;
+    bool Smooth;
+  };
+  const Case cases[] = {
+      {true, true, 1, true},   {true, true, 0, false},    // an explicit 0 wins
+      {true, false, 1, false}, {false, true, 1, false},   // no OpenGL; a window mode
+      {true, true, -1, true},  {false, false, 0, false},  // any non-zero value is on
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FlashSmoothPath(c.FullScreen, c.Available, c.Option), c.Smooth)
+        << c.FullScreen << c.Available << c.Option;
+}
+
+TEST_F(Flash, BeyondHalfTheRefreshRate) {
+  struct Case {
+    int32_t MilliHz, RefreshMilliHz;
+    bool Beyond;
+  };
+  const Case cases[] = {
+      {30000, 60000, false},   // exactly half: one colour every second frame
+      {30001, 60000, true},    //
+      {29975, 59950, false},   // a 59.95 Hz display
+      {30000, 59950, true},    //
+      {72000, 144000, false},  // a fast display
+      {40000, 0, false},       // rate unknown: no notice
+      {INT32_MAX, 60000, true}, {0, 60000, false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FlashBeyondRefresh(c.MilliHz, c.RefreshMilliHz), c.Beyond) << c.MilliHz;
+}
+
+TEST_F(Flash, RefreshNoticeShowsOncePerPlayback) {
+  // Whether each status of one playback is beyond the refresh, and whether
+  // the notice shows with it: from the first that is, while they are, and
+  // not again after the frequency came back within the rate.
+  struct Status {
+    bool Beyond, Shown;
+  };
+  const Status statuses[] = {{false, false}, {false, false}, {true, true},  {true, true},
+                             {true, true},   {false, false}, {true, false}, {true, false}};
+  FlashRefreshNotice n;
+  int i = 0;
+  for (const Status& s : statuses) EXPECT_EQ(FlashRefreshNoticeStep(n, s.Beyond), s.Shown) << i++;
+  FlashRefreshNotice fresh;  // the next playback
+  EXPECT_TRUE(FlashRefreshNoticeStep(fresh, true));
+}
+
 }  // namespace
