@@ -18,4 +18,5 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSONAVEL_SANITIZE=ON -DSONAVEL_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
