@@ -18,6 +18,7 @@
 #include "dialog/MessageBox.h"
 #include "engine/startup.h"
 #include "file/store.h"
+#include "main/presetedit.h"
 #include "platform/numfmt.h"
 #include "reg/settings.h"
 
@@ -120,6 +121,18 @@ FakeDevice::~FakeDevice() {
 }
 
 void RegisterTest(const char* name, QObject* (*make)()) { Registry()[name] = make; }
+
+bool InPresetOptions(QAction* command, std::function<void(PresetOptionsDialog*)> f) {
+  bool ran = false;
+  OnDialog<PresetOptionsDialog>([&](PresetOptionsDialog* d) {
+    ran = true;
+    QVERIFY(QTest::qWaitForWindowActive(d));
+    f(d);
+    if (d->isVisible()) static_cast<QDialog*>(d)->done(EDITOR_CANCELLED);
+  });
+  command->trigger();
+  return ran;
+}
 
 }  // namespace gui
 

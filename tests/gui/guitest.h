@@ -14,6 +14,7 @@
 #include "mwnd/MainWindow.h"
 #include "platform/clock.h"
 #include "platform/wavedev.h"
+#include "prgdlg/PresetOptionsDialog.h"
 
 namespace gui {
 
@@ -41,6 +42,11 @@ void OnDialog(std::function<void(T* dialog)> action) {
     action(d);
   });
 }
+
+// Opens the preset options dialog through `command` (Preset Options,
+// New...) and runs `f` in it once it is active; a dialog `f` leaves open is
+// cancelled. False when the dialog did not open.
+bool InPresetOptions(QAction* command, std::function<void(PresetOptionsDialog*)> f);
 
 // Internal errors seen since the last call (tests that expect none check
 // that the list is empty).

@@ -45,8 +45,7 @@ class ModulationWindowTest : public QObject {
   // there; the window is closed with its button.
   void inWindow(int base, std::function<void(Dlg*, ModulationWindow*)> f) {
     bool ran = false;
-    gui::OnDialog<Dlg>([&](Dlg* d) {
-      QVERIFY(QTest::qWaitForWindowActive(d));
+    QVERIFY(gui::InPresetOptions(W->actions().PresetOptions, [&](Dlg* d) {
       gui::OnDialog<ModulationWindow>([&](ModulationWindow* m) {
         ran = true;
         QVERIFY(QTest::qWaitForWindowActive(m));
@@ -54,9 +53,7 @@ class ModulationWindowTest : public QObject {
         QTest::mouseClick(m->findChild<QWidget*>(QStringLiteral("closeButton")), Qt::LeftButton);
       });
       ModulationWindow::open(d, base);
-      static_cast<QDialog*>(d)->done(EDITOR_CANCELLED);
-    });
-    W->actions().PresetOptions->trigger();
+    }));
     QVERIFY(ran);
   }
 

@@ -76,17 +76,11 @@ class ParamPages : public QObject {
   // Opens the preset options of the selected preset (a new default one) on
   // tab `tab` and runs `f` in it; the dialog is cancelled afterwards.
   void edit(int tab, std::function<void(Dlg*, ParamPage*)> f) {
-    bool ran = false;
-    gui::OnDialog<Dlg>([&](Dlg* d) {
-      ran = true;
-      QVERIFY(QTest::qWaitForWindowActive(d));
+    QVERIFY(gui::InPresetOptions(W->actions().New, [&](Dlg* d) {
       QTest::mouseClick(d->tabs(), Qt::LeftButton, Qt::NoModifier, d->tabs()->tabRect(tab).center());
       QCOMPARE(d->displayTab(), tab);
       f(d, d->paramPage());
-      if (d->isVisible()) static_cast<QDialog*>(d)->done(EDITOR_CANCELLED);
-    });
-    W->actions().New->trigger();
-    QVERIFY(ran);
+    }));
   }
 
  private Q_SLOTS:

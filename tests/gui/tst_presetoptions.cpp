@@ -83,17 +83,7 @@ class EditorDialog : public QObject {
 
   // Opens the preset options of the selected preset and runs `f` in it; the
   // dialog's result (-1 when it did not close).
-  void edit(std::function<void(Dlg*)> f) {
-    bool ran = false;
-    gui::OnDialog<Dlg>([&](Dlg* d) {
-      ran = true;
-      QVERIFY(QTest::qWaitForWindowActive(d));
-      f(d);
-      if (d->isVisible()) static_cast<QDialog*>(d)->done(EDITOR_CANCELLED);
-    });
-    W->actions().PresetOptions->trigger();
-    QVERIFY(ran);
-  }
+  void edit(std::function<void(Dlg*)> f) { QVERIFY(gui::InPresetOptions(W->actions().PresetOptions, f)); }
   // A new preset, saved under `name`, selected.
   void newPreset(const char* name, std::function<void(Dlg*)> f = nullptr) {
     gui::OnDialog<Dlg>([&](Dlg* d) {

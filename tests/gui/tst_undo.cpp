@@ -37,17 +37,7 @@ class UndoTest : public QObject {
   Q_OBJECT
   MainWindow* W = nullptr;
 
-  void edit(std::function<void(Dlg*)> f) {
-    bool ran = false;
-    gui::OnDialog<Dlg>([&](Dlg* d) {
-      ran = true;
-      QVERIFY(QTest::qWaitForWindowActive(d));
-      f(d);
-      if (d->isVisible()) static_cast<QDialog*>(d)->done(EDITOR_CANCELLED);
-    });
-    W->actions().PresetOptions->trigger();
-    QVERIFY(ran);
-  }
+  void edit(std::function<void(Dlg*)> f) { QVERIFY(gui::InPresetOptions(W->actions().PresetOptions, f)); }
 
  private Q_SLOTS:
   void init() {
