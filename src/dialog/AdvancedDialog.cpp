@@ -1,7 +1,6 @@
 // Advanced Options.
 #include "dialog/AdvancedDialog.h"
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -93,18 +92,9 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(QWidget* owner)
   label(tr("&Samples per second:"), 18, Rate);
   l->addControl(Rate, 160, 16, 50, 12);
   label(tr("Bits per sample:"), 34, nullptr);
-  Bits8 = new QRadioButton(tr("8"), this);
-  Bits8->setObjectName(QStringLiteral("bits8"));
-  Bits8->setAccessibleName(tr("8 bits per sample"));
-  Bits16 = new QRadioButton(tr("16"), this);
-  Bits16->setObjectName(QStringLiteral("bits16"));
-  Bits16->setAccessibleName(tr("16 bits per sample"));
-  auto* bits = new QButtonGroup(this);
-  bits->addButton(Bits8);
-  bits->addButton(Bits16);
-  (o.Bits16 ? Bits16 : Bits8)->setChecked(true);
-  l->addControl(Bits8, 160, 33, 30, 10);
-  l->addControl(Bits16, 195, 33, 30, 10);
+  const BitsChoice bits = addBitsChoice(o.Bits16 != 0, 160, 33);
+  Bits8 = bits.Bits8;
+  Bits16 = bits.Bits16;
   Blocks = NumberEdit(this, "memoryBlocks", o.MemoryBlocks);
   label(tr("&Number of memory blocks:"), 50, Blocks);
   l->addControl(Blocks, 160, 48, 50, 12);

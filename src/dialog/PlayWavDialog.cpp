@@ -1,7 +1,6 @@
 // Play into .wav file.
 #include "dialog/PlayWavDialog.h"
 
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,18 +47,9 @@ PlayWavDialog::PlayWavDialog(QWidget* owner, PlayWavRequest* request)
 
   auto* bl = new QLabel(tr("Bits per sample:"), this);
   l->addControl(bl, 7, 74, 100, 8);
-  Bits8 = new QRadioButton(tr("8"), this);
-  Bits8->setObjectName(QStringLiteral("bits8"));
-  Bits8->setAccessibleName(tr("8 bits per sample"));
-  Bits16 = new QRadioButton(tr("16"), this);
-  Bits16->setObjectName(QStringLiteral("bits16"));
-  Bits16->setAccessibleName(tr("16 bits per sample"));
-  auto* group = new QButtonGroup(this);
-  group->addButton(Bits8);
-  group->addButton(Bits16);
-  (request->Bits16 ? Bits16 : Bits8)->setChecked(true);
-  l->addControl(Bits8, 110, 73, 30, 10);
-  l->addControl(Bits16, 145, 73, 30, 10);
+  const BitsChoice bits = addBitsChoice(request->Bits16 != 0, 110, 73);
+  Bits8 = bits.Bits8;
+  Bits16 = bits.Bits16;
 
   AudioStrobe = new QCheckBox(tr("&Include AudioStrobe signals into output"), this);
   AudioStrobe->setObjectName(QStringLiteral("audioStrobe"));

@@ -1,8 +1,10 @@
 // The dialogs' common base.
 #include "dlggen/DynDialog.h"
 
+#include <QButtonGroup>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include "dlggen/modal.h"
 
@@ -41,6 +43,21 @@ DynDialog::ButtonRow DynDialog::addOkCancelHelp() {
   connect(r.Cancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(r.Help, &QPushButton::clicked, this, [this] { showHelp(this, HelpTopic); });
   return r;
+}
+
+DynDialog::BitsChoice DynDialog::addBitsChoice(bool bits16, int x, int y) {
+  BitsChoice c{new QRadioButton(tr("8"), this), new QRadioButton(tr("16"), this)};
+  c.Bits8->setObjectName(QStringLiteral("bits8"));
+  c.Bits8->setAccessibleName(tr("8 bits per sample"));
+  c.Bits16->setObjectName(QStringLiteral("bits16"));
+  c.Bits16->setAccessibleName(tr("16 bits per sample"));
+  auto* group = new QButtonGroup(this);
+  group->addButton(c.Bits8);
+  group->addButton(c.Bits16);
+  (bits16 ? c.Bits16 : c.Bits8)->setChecked(true);
+  Layout->addControl(c.Bits8, x, y, 30, 10);
+  Layout->addControl(c.Bits16, x + 35, y, 30, 10);
+  return c;
 }
 
 void DynDialog::keyPressEvent(QKeyEvent* e) {

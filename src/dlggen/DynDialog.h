@@ -9,6 +9,7 @@
 #include "dlggen/DynLayout.h"
 
 class QPushButton;
+class QRadioButton;
 
 class DynDialog : public QDialog {
   Q_OBJECT
@@ -36,6 +37,12 @@ class DynDialog : public QDialog {
     QPushButton *Ok, *Cancel, *Help;
   };
   ButtonRow addOkCancelHelp();
+  // The "8" / "16" bits-per-sample pair at template (x, y), one of them
+  // checked; objectNames "bits8" and "bits16".
+  struct BitsChoice {
+    QRadioButton *Bits8, *Bits16;
+  };
+  BitsChoice addBitsChoice(bool bits16, int x, int y);
   void keyPressEvent(QKeyEvent* e) override;
   void showEvent(QShowEvent* e) override;
 

@@ -69,16 +69,12 @@ bool MainWindow::askSynchronize() {
 }
 
 SynchUi MainWindow::synchUi() {
+  // The same progress line as the playback's.
+  const PlaybackUi shown = playbackUi();
   SynchUi ui;
   ui.Ctx = this;
-  ui.ShowProgress = [](void* ctx, int captionId, int max) {
-    static_cast<MainWindow*>(ctx)->Progress->start(captionId, max);
-  };
-  ui.Progress = [](void* ctx, int position) {
-    auto* w = static_cast<MainWindow*>(ctx);
-    w->Progress->setPosition(position);
-    return w->Progress->pump();
-  };
+  ui.ShowProgress = shown.ShowProgress;
+  ui.Progress = shown.Progress;
   ui.SetPosition = [](void* ctx, int position) { static_cast<MainWindow*>(ctx)->Progress->setPosition(position); };
   ui.Message = [](void* ctx, int id) { MessageBox::show(static_cast<MainWindow*>(ctx), id); };
   ui.Foreground = [](void* ctx) {

@@ -479,10 +479,11 @@ bool PresetOptionsDialog::acceleratorKey(QKeyEvent* e) {
   if (mods == Qt::ControlModifier && (key == Qt::Key_Z || key == Qt::Key_Y)) {
     // A text field with its own undo keeps the keys for its text.
     QWidget* f = QApplication::focusWidget();
-    if (auto* e = qobject_cast<QLineEdit*>(f); e && (key == Qt::Key_Z ? e->isUndoAvailable() : e->isRedoAvailable()))
+    if (auto* line = qobject_cast<QLineEdit*>(f);
+        line && (key == Qt::Key_Z ? line->isUndoAvailable() : line->isRedoAvailable()))
       return false;
-    if (auto* e = qobject_cast<QPlainTextEdit*>(f);
-        e && (key == Qt::Key_Z ? e->document()->isUndoAvailable() : e->document()->isRedoAvailable()))
+    if (auto* text = qobject_cast<QPlainTextEdit*>(f);
+        text && (key == Qt::Key_Z ? text->document()->isUndoAvailable() : text->document()->isRedoAvailable()))
       return false;
     if (!(key == Qt::Key_Z ? undo() : redo())) QApplication::beep();
     return true;
