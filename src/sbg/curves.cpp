@@ -66,7 +66,13 @@ double ValueBefore(const Curve& c, double t) {
 void Simplify(Curve& c) {
   Curve out;
   for (const GNode& n : c) {
-    if (!out.empty() && out.back().T == n.T && out.back().V == n.V) continue;
+    // Of several nodes at one time only the first and the last count; a
+    // repeated node hands on its weight, the course after it.
+    if (out.size() >= 2 && out[out.size() - 2].T == n.T && out.back().T == n.T) out.pop_back();
+    if (!out.empty() && out.back().T == n.T && out.back().V == n.V) {
+      out.back().W = n.W;
+      continue;
+    }
     while (out.size() >= 2) {
       const GNode& a = out[out.size() - 2];
       const GNode& b = out.back();

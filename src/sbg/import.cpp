@@ -18,6 +18,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <map>
 #include <string>
 
 #include "main/preset.h"
@@ -96,6 +98,7 @@ class Mapper {
   std::vector<Target> Targets;
   std::vector<int> VoiceOfTarget;  // -1 segment-wide
   bool ClampWarned = false;
+  std::map<std::pair<double, double>, Curve> FadeShapes;
 
   double Limit(double v, double lo, double hi, const Piece& p, const char* what) {
     if (v >= lo && v <= hi) return v;
@@ -123,18 +126,58 @@ void Mapper::Levels() {
   K = most > 0 ? TopGain() / most : 0;
 }
 
-// Volume nodes of a piece: gain linear in time, as the generators fade, which
-// the volume curve follows with a fitted weight per interval.
-void Mapper::VolumeKeys(Curve& c, const Piece& p, double per) {
-  for (size_t i = 0; i < p.Keys.size(); ++i) {
-    double g0 = std::min(1.0, p.Keys[i].Amp * per);
-    int w = 10;
-    if (i + 1 < p.Keys.size()) {
-      double g1 = std::min(1.0, p.Keys[i + 1].Amp * per);
-      w = FitWeight(VolumeOfGain(g0), VolumeOfGain(g1), [&](double x) { return VolumeOfGain(g0 + (g1 - g0) * x); });
-    }
-    c.push_back({p.Keys[i].T, VolumeOfGain(g0), w});
+// Nodes from t0 to t1 (the last one left to the caller) that follow
+// ideal(x), x the fraction of the way, with a fitted weight per interval:
+// the interval is cut in up to four until close(got, want) holds all along.
+void AppendFitted(Curve& c, double t0, double t1, const std::function<double(double)>& ideal,
+                  const std::function<bool(double, double)>& close) {
+  if (t1 <= t0 || ideal(0) == ideal(1)) {
+    c.push_back({t0, ideal(0), 10});
+    return;
   }
+  for (int n = 1; n <= 4; ++n) {
+    Curve part;
+    bool fits = true;
+    for (int k = 0; k < n; ++k) {
+      double x0 = static_cast<double>(k) / n, x1 = static_cast<double>(k + 1) / n;
+      auto sub = [&](double x) { return ideal(x0 + (x1 - x0) * x); };
+      double v0 = sub(0), v1 = sub(1);
+      int w = FitWeight(v0, v1, sub);
+      for (int s = 1; s < 16 && fits; ++s) fits = close(WeightedValue(v0, v1, w, s / 16.0), sub(s / 16.0));
+      part.push_back({t0 + (t1 - t0) * x0, v0, w});
+    }
+    if (fits || n == 4) {
+      c.insert(c.end(), part.begin(), part.end());
+      return;
+    }
+  }
+}
+
+// Volume nodes of a piece: gain linear in time, as the generators fade,
+// within 1 % of the loudest source's gain.
+void Mapper::VolumeKeys(Curve& c, const Piece& p, double per) {
+  const double tol = TopGain() / 100;
+  for (size_t i = 0; i + 1 < p.Keys.size(); ++i) {
+    double g0 = std::min(1.0, p.Keys[i].Amp * per), g1 = std::min(1.0, p.Keys[i + 1].Amp * per);
+    double t0 = p.Keys[i].T, t1 = p.Keys[i + 1].T;
+    // Sessions fade between the same levels again and again: the fitted
+    // course of a fade, at times 0-1, is kept.
+    auto key = std::make_pair(g0, g1);
+    auto it = FadeShapes.find(key);
+    if (it == FadeShapes.end()) {
+      Curve shape;
+      AppendFitted(
+          shape, 0, 1, [&](double x) { return VolumeOfGain(g0 + (g1 - g0) * x); },
+          [&](double got, double want) { return std::fabs(GainOfVolume(got) - GainOfVolume(want)) <= tol; });
+      it = FadeShapes.emplace(key, std::move(shape)).first;
+    }
+    if (t1 <= t0) {
+      c.push_back({t0, it->second.front().V, 10});
+      continue;
+    }
+    for (const GNode& n : it->second) c.push_back({t0 + (t1 - t0) * n.T, n.V, n.W});
+  }
+  c.push_back({p.Keys.back().T, VolumeOfGain(std::min(1.0, p.Keys.back().Amp * per)), 10});
 }
 
 void Mapper::VoiceCurves(int v) {
@@ -158,14 +201,17 @@ void Mapper::VoiceCurves(int v) {
       c[VC_BEAT].push_back({k.T, std::round(beat * 1000), 10});
       c[VC_PITCH].push_back({k.T, std::round(Limit(k.Carrier, 0, 20000, p, "carrier") * 100), 10});
       if (iso) {
-        double pulse = Limit(k.Beat, 0.02, 1e6, p, "pulse rate");
-        int w = 10;
+        // The period follows the pulse rate's straight course within 0.2 %.
+        double f0 = Limit(k.Beat, 0.02, 1e6, p, "pulse rate");
+        period = 1e6 / f0;
         if (i + 1 < p.Keys.size()) {
-          double f0 = pulse, f1 = Clamp(p.Keys[i + 1].Beat, 0.02, 1e6);
-          w = FitWeight(1e6 / f0, 1e6 / f1, [&](double x) { return 1e6 / (f0 + (f1 - f0) * x); });
+          double f1 = Clamp(p.Keys[i + 1].Beat, 0.02, 1e6);
+          AppendFitted(
+              c[VC_PERIOD], k.T, p.Keys[i + 1].T, [&](double x) { return 1e6 / (f0 + (f1 - f0) * x); },
+              [](double got, double want) { return std::fabs(want / got - 1) <= 0.002; });
+        } else {
+          c[VC_PERIOD].push_back({k.T, period, 10});
         }
-        period = std::round(1e6 / pulse);
-        c[VC_PERIOD].push_back({k.T, period, w});
       }
     }
     if (!iso) {

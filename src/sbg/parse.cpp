@@ -310,6 +310,9 @@ Tone Reader::ToneSpec(const Tok& t, int line) {
     Fail(line, at(i), "a tone (carrier+beat/amp, carrier@pulse/amp, pink/amp, ...) expected, not " + Quote(s));
   if (j >= s.size()) Fail(line, at(j), "'/amplitude' expected after " + Quote(s));
   char op = s[j];
+  if (op != '/' && op != '+' && op != '-' && op != '@' && op != '~' && op != 'M')
+    Fail(line, at(j),
+         "'+beat', '-beat', '@pulse' or '/amplitude' expected after the carrier " + Quote(s.substr(i, j - i)));
   if (op == '/') {
     tone.Kind = ToneKind::Binaural;
     tone.Amp = amplitude(j);
@@ -327,7 +330,8 @@ Tone Reader::ToneSpec(const Tok& t, int line) {
   } else if (op == '@') {
     tone.Kind = ToneKind::Isochronic;
     tone.Beat = b;
-  } else {
+  } else if (op == '~' || op == 'M') {
+    // Amplitude-modulated and monaural beats of later generators.
     tone.Amp = amplitude(k);
     tone.Kind = ToneKind::LeftOut;
     Warn(line, t.Col,
@@ -468,6 +472,13 @@ void Reader::Place(const SrcLine& l, size_t first, double ms, int callLine, doub
     return;
   }
   auto it = SetIndex.find(name);
+  if (it == SetIndex.end() && name == "alloff") {
+    // Silence, when the session does not define it otherwise.
+    ToneSet off;
+    off.Name = "alloff";
+    it = SetIndex.emplace("alloff", static_cast<int>(S->Sets.size())).first;
+    S->Sets.push_back(off);
+  }
   if (it == SetIndex.end())
     Fail(l.No, nameTok.Col, "a defined tone-set or block expected: " + Quote(name) + " is not defined");
   if (S->Lines.size() >= MAX_EXPANDED)

@@ -178,8 +178,8 @@ bool Clip(Piece& p, double length) {
   for (const Key& k : p.Keys)
     if (k.T >= 0 && k.T <= length) out.push_back(k);
   if (p.End() > length) out.push_back(at(length));
-  if (out.empty()) return false;
-  // A piece that is silent from end to end plays nothing.
+  // A piece that lasts no time, or is silent from end to end, plays nothing.
+  if (out.empty() || out.back().T <= out.front().T) return false;
   bool audible = false;
   for (const Key& k : out) audible = audible || k.Amp > 0;
   p.Keys = std::move(out);
