@@ -5,8 +5,8 @@
 // (frequencies, amplitudes and pulse rates change linearly) keeps every
 // parameter within 1 % of the range it covers.
 //
-// Voices keep their channel in every set; noise takes one channel per colour
-// it plays; a sound file background is the mix. Amplitudes are the sources'
+// Voices keep their channel in every set, the noise one after them; a sound
+// file background is the mix. Amplitudes are the sources'
 // shares of full scale as the engine mixes them, so the session plays at the
 // preset's level.
 #include <algorithm>
@@ -83,12 +83,12 @@ class Writer {
   int Sources = 1;
   bool HasNoise = false, HasMix = false;
   std::set<std::string> Notes;
-  double Tol[4] = {0, 0, 0, 0};  // Hz for frequencies, gain, Hz for pulses, gain of the noise
+  double Tol[4] = {0, 0, 0, 0};  // Hz of a tone, volume units, Hz of a pulse, gain
 
   State At(double sec);
   void Scan();
   double Error(const State& a, const State& b, const State& mid, double f);
-  std::string SetText(const State& s, const std::vector<bool>& colors);
+  std::string SetText(const State& s);
 };
 
 State Writer::At(double sec) {
@@ -151,19 +151,24 @@ double Writer::Error(const State& a, const State& b, const State& mid, double f)
   double worst = 0;
   auto lin = [f](double x, double y) { return x + (y - x) * f; };
   auto rate = [&](double err, double tol) { worst = std::max(worst, tol > 0 ? err / tol : (err > 1e-9 ? 1e9 : 0)); };
+  // A level: within 1 % of the volume range and 0.5 % of the loudest gain.
+  auto level = [&](double straight, double want) {
+    rate(std::fabs(VolumeOfGain(straight) - VolumeOfGain(want)), Tol[1]);
+    rate(std::fabs(straight - want), Tol[3]);
+  };
   for (size_t v = 0; v < mid.Voices.size(); ++v) {
     const VoiceState &x = a.Voices[v], &y = b.Voices[v], &m = mid.Voices[v];
-    rate(std::fabs(VolumeOfGain(lin(x.Gain, y.Gain)) - VolumeOfGain(m.Gain)), Tol[1]);
+    level(lin(x.Gain, y.Gain), m.Gain);
     if (m.Gain <= 0 && x.Gain <= 0 && y.Gain <= 0) continue;
     rate(std::fabs(lin(x.Left, y.Left) - m.Left), Tol[0]);
     rate(std::fabs(lin(x.Right, y.Right) - m.Right), Tol[0]);
     if (m.Iso && x.Iso && y.Iso) rate(std::fabs(lin(x.Pulse, y.Pulse) - m.Pulse), Tol[2]);
     if (m.Iso != x.Iso || m.Iso != y.Iso || m.Shape != x.Shape || m.Shape != y.Shape) worst = std::max(worst, 1e9);
   }
-  rate(std::fabs(VolumeOfGain(lin(a.NoiseGain, b.NoiseGain)) - VolumeOfGain(mid.NoiseGain)), Tol[1]);
+  level(lin(a.NoiseGain, b.NoiseGain), mid.NoiseGain);
   if (mid.NoiseGain > 0 && (ColorOf(a.Smooth) != ColorOf(mid.Smooth) || ColorOf(b.Smooth) != ColorOf(mid.Smooth)))
     worst = std::max(worst, 1e9);
-  rate(std::fabs(VolumeOfGain(lin(a.MixGain, b.MixGain)) - VolumeOfGain(mid.MixGain)), Tol[1]);
+  level(lin(a.MixGain, b.MixGain), mid.MixGain);
   return worst;
 }
 
@@ -227,7 +232,7 @@ std::string Time(long sec) {
   return buf;
 }
 
-std::string Writer::SetText(const State& s, const std::vector<bool>& colors) {
+std::string Writer::SetText(const State& s) {
   std::string out;
   auto amp = [&](double g) { return Num(100 * g / Sources, 4); };
   for (const VoiceState& v : s.Voices) {
@@ -243,12 +248,12 @@ std::string Writer::SetText(const State& s, const std::vector<bool>& colors) {
     }
     out += "/" + amp(v.Gain);
   }
+  // One noise channel: a change of colour fades through silence within the
+  // second the samples leave it.
   static const char* const kColor[] = {"white", "pink", "brown"};
-  for (int c = 0; c < 3; ++c) {
-    if (!colors[static_cast<size_t>(c)]) continue;
-    bool mine = static_cast<int>(ColorOf(s.Smooth)) == c;
+  if (HasNoise) {
     double peak = NoiseTable[std::clamp(s.Smooth, 0, 100)].Peak;
-    out += std::string(" ") + kColor[c] + "/" + (mine ? amp(s.NoiseGain * peak) : "0");
+    out += std::string(" ") + kColor[static_cast<int>(ColorOf(s.Smooth))] + "/" + amp(s.NoiseGain * peak);
   }
   if (HasMix) out += " mix/" + amp(s.MixGain);
   return out;
@@ -260,10 +265,13 @@ std::string Writer::Text() {
   // Tolerances: 1 % of the span each kind of parameter covers.
   {
     double lo[3] = {1e300, 1e300, 1e300}, hi[3] = {-1e300, -1e300, -1e300};
+    double loudest = 0;
     for (const Pass& ps : Passes) {
       for (int k = 0; k <= 64; ++k) {
         State s = At(ps.Start + ps.Len * k / 64);
+        loudest = std::max({loudest, s.NoiseGain, s.MixGain});
         for (const VoiceState& v : s.Voices) {
+          loudest = std::max(loudest, v.Gain);
           for (double f : {v.Left, v.Right}) lo[0] = std::min(lo[0], f), hi[0] = std::max(hi[0], f);
           if (v.Iso) lo[2] = std::min(lo[2], v.Pulse), hi[2] = std::max(hi[2], v.Pulse);
         }
@@ -272,6 +280,7 @@ std::string Writer::Text() {
     Tol[0] = std::clamp((hi[0] - lo[0]) / 100, 0.01, 200.0);
     Tol[1] = 100;  // 1 % volume
     Tol[2] = std::clamp((hi[2] - lo[2]) / 100, 0.001, 10.0);
+    Tol[3] = std::max(loudest, 1e-3) / 200;
   }
   // Sample times: every node, then halves until the course fits.
   std::set<long> times{0, static_cast<long>(std::llround(total))};
@@ -316,12 +325,7 @@ std::string Writer::Text() {
   done.erase(std::unique(done.begin(), done.end()), done.end());
 
   std::vector<State> states;
-  std::vector<bool> colors(3, false);
-  for (long t : done) {
-    states.push_back(At(static_cast<double>(t)));
-    if (HasNoise && states.back().NoiseGain > 0) colors[static_cast<size_t>(ColorOf(states.back().Smooth))] = true;
-  }
-  if (HasNoise && !colors[0] && !colors[1] && !colors[2]) colors[1] = true;
+  for (long t : done) states.push_back(At(static_cast<double>(t)));
 
   std::string out;
   if (P.Description && P.Description[0]) {
@@ -346,7 +350,7 @@ std::string Writer::Text() {
   std::vector<std::string> lineNames;
   std::string defs;
   for (const State& s : states) {
-    std::string text = SetText(s, colors);
+    std::string text = SetText(s);
     auto it = names.find(text);
     if (it == names.end()) {
       char name[16];

@@ -186,6 +186,32 @@ bool Clip(Piece& p, double length) {
   return audible;
 }
 
+// The audible runs of a piece: where it stays silent for a while (two
+// keyframes at 0 in a row) it ends, and a new piece begins where it rises.
+std::vector<Piece> SplitAtSilence(const Piece& p) {
+  std::vector<Piece> out;
+  Piece cur = p;
+  cur.Keys.clear();
+  for (size_t i = 0; i < p.Keys.size(); ++i) {
+    const Key& k = p.Keys[i];
+    bool quietRun = k.Amp == 0 && !cur.Keys.empty() && cur.Keys.back().Amp == 0;
+    if (quietRun) {
+      if (cur.Keys.size() >= 2) out.push_back(cur);
+      cur.Keys.clear();
+    }
+    cur.Keys.push_back(k);
+  }
+  if (cur.Keys.size() >= 2) out.push_back(cur);
+  // Runs with nothing audible in them are dropped.
+  std::vector<Piece> audible;
+  for (Piece& q : out) {
+    bool any = false;
+    for (const Key& k : q.Keys) any = any || k.Amp > 0;
+    if (any && q.End() > q.Start()) audible.push_back(std::move(q));
+  }
+  return audible;
+}
+
 }  // namespace
 
 int Score::LineOfTime(double ms) const {
@@ -253,14 +279,16 @@ void BuildScore(const Session& s, Score* out, std::vector<SbgMessage>* w) {
   }
 
   for (auto& channel : bd.Done)
-    for (Piece& p : channel) {
-      if (!Clip(p, out->LengthMs)) continue;
-      if (p.Kind == ToneKind::Noise)
-        out->Noise.push_back(std::move(p));
-      else if (p.Kind == ToneKind::Mix)
-        out->Mix.push_back(std::move(p));
-      else
-        out->Tones.push_back(std::move(p));
+    for (Piece& whole : channel) {
+      if (!Clip(whole, out->LengthMs)) continue;
+      for (Piece& p : SplitAtSilence(whole)) {
+        if (p.Kind == ToneKind::Noise)
+          out->Noise.push_back(std::move(p));
+        else if (p.Kind == ToneKind::Mix)
+          out->Mix.push_back(std::move(p));
+        else
+          out->Tones.push_back(std::move(p));
+      }
     }
   auto byStart = [](const Piece& a, const Piece& b) {
     return a.Start() < b.Start() || (a.Start() == b.Start() && a.Channel < b.Channel);
