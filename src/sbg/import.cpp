@@ -111,7 +111,7 @@ class Mapper {
   void VoiceCurves(int v);
   void PiecesToCurve(const std::vector<Piece>& pieces, int volPid, int smoothPid, bool noise);
   void VolumeKeys(Curve& c, const Piece& p, double per);
-  std::vector<std::pair<int, int>> Pack(bool timing, int* failLine);
+  std::vector<std::pair<int, int>> Pack(double timingMs, int* failLine);
   void Fill(Preset& p, const std::vector<std::pair<int, int>>& segs);
 };
 
@@ -251,9 +251,10 @@ void Mapper::PiecesToCurve(const std::vector<Piece>& pieces, int volPid, int smo
   }
 }
 
-// Segments as [first, last) in 0.6 s units; empty when more than 25 are
-// needed (*failLine: the time line where they run out).
-std::vector<std::pair<int, int>> Mapper::Pack(bool timing, int* failLine) {
+// Segments as [first, last) in 0.6 s units, every node within timingMs of its
+// time (0: no limit); empty when more than 25 are needed (*failLine: the time
+// line where they run out).
+std::vector<std::pair<int, int>> Mapper::Pack(double timingMs, int* failLine) {
   const int total = std::max(1, static_cast<int>(std::ceil(Sc.LengthMs / UNIT_MS - 1e-9)));
   std::vector<std::pair<int, int>> segs;
   auto nodesFit = [&](int s, int e) {
@@ -268,7 +269,7 @@ std::vector<std::pair<int, int>> Mapper::Pack(bool timing, int* failLine) {
       for (auto it = lo; it != t.C.end() && it->T < a + len; ++it) {
         double rel = it->T - a;
         double q = std::round(rel * 10000 / len) * len / 10000;
-        if (std::fabs(q - rel) > TIMING_MS) return false;
+        if (std::fabs(q - rel) > timingMs) return false;
       }
     }
     return true;
@@ -288,9 +289,10 @@ std::vector<std::pair<int, int>> Mapper::Pack(bool timing, int* failLine) {
         hi = mid - 1;
     }
     int e = lo;
-    if (timing && !timingFits(s, e)) {
-      // Within 1000 s every node is within 50 ms; try the longest first.
-      int safe = s + static_cast<int>(2 * 10000 * TIMING_MS / UNIT_MS);
+    if (timingMs > 0 && !timingFits(s, e)) {
+      // A segment of 20000 x timingMs holds every node within the limit; a
+      // longer one may, depending on where its nodes fall.
+      int safe = s + static_cast<int>(2 * 10000 * timingMs / UNIT_MS);
       int cand = e;
       while (cand > s + 1 && cand > safe && !timingFits(s, cand))
         cand = std::max(safe, s + 1 + (cand - s - 1) * 9 / 10);
@@ -348,13 +350,19 @@ void Mapper::Build(Preset& p, const std::string& name, const std::string& folder
   PiecesToCurve(Sc.Noise, PID_NOISEVOL, PID_NOISESMOOTH, true);
   PiecesToCurve(Sc.Mix, PID_BGVOLUME, -1, false);
 
+  // The 50 ms of the session's times, else the least slack that fits.
   int failLine = 0;
-  std::vector<std::pair<int, int>> segs = Pack(true, &failLine);
-  if (segs.empty()) {
-    segs = Pack(false, &failLine);
-    if (segs.empty())
-      throw Failure{
-          {failLine, 1, "a session that fits into 25 segments of 100 nodes per curve expected: it stops fitting here"}};
+  bool relaxed = false;
+  std::vector<std::pair<int, int>> segs;
+  for (double ms : {TIMING_MS, 75.0, 100.0, 150.0, 200.0, 300.0, 500.0, 1000.0, 0.0}) {
+    segs = Pack(ms, &failLine);
+    if (!segs.empty()) break;
+    relaxed = true;
+  }
+  if (segs.empty())
+    throw Failure{
+        {failLine, 1, "a session that fits into 25 segments of 100 nodes per curve expected: it stops fitting here"}};
+  if (relaxed) {
     // How far off the node times are now.
     double worst = 0;
     for (auto [a, b] : segs)
