@@ -62,6 +62,7 @@ struct VoiceState {
   bool Iso = false;
   double Pulse = 0;  // Hz
   Wave Shape = Wave::Sine;
+  bool Present = false;  // its segment has the voice
 };
 
 struct State {
@@ -105,6 +106,7 @@ State Writer::At(double sec) {
   double t = std::clamp((sec - ps->Start) / ps->Len * 10000, 0.0, 10000.0);
   for (int v = 0; v < seg.NumVoices && v < MaxVoices; ++v) {
     VoiceState& vs = st.Voices[static_cast<size_t>(v)];
+    vs.Present = true;
     const Param* pitch = &q[VoicePidOf(v, VP_PITCH)];
     double beat = ValueAt(q[VoicePidOf(v, VP_BEAT)], t) / 1000;
     if (pitch->ChannelMode != 0) {
@@ -326,6 +328,27 @@ std::string Writer::Text() {
 
   std::vector<State> states;
   for (long t : done) states.push_back(At(static_cast<double>(t)));
+  // A voice its segment does not have takes the pitch of the sound it
+  // follows, or of the one it fades in to, instead of sliding from 0 Hz.
+  for (int v = 0; v < MaxVoices; ++v) {
+    auto at = [&](size_t i) -> VoiceState& { return states[i].Voices[static_cast<size_t>(v)]; };
+    for (size_t i = 0; i < states.size(); ++i) {
+      if (at(i).Present) continue;
+      bool afterSound = i > 0 && at(i - 1).Gain > 0;
+      size_t from = i;
+      if (afterSound) {
+        from = i - 1;
+      } else {
+        for (size_t j = i + 1; j < states.size() && from == i; ++j)
+          if (at(j).Gain > 0) from = j;
+      }
+      if (from == i) continue;
+      VoiceState keep = at(from);
+      keep.Gain = 0;
+      keep.Present = false;
+      at(i) = keep;
+    }
+  }
 
   std::string out;
   if (P.Description && P.Description[0]) {

@@ -38,12 +38,14 @@ bool ImportSessionFile(const std::string& path, Preset& p, SbgImport* out) {
   size_t slash = path.find_last_of('/');
   std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
   std::string name = IsSequenceFileName(base) ? base.substr(0, base.size() - 4) : base;
-  std::string folder = slash == std::string::npos ? "" : path.substr(0, slash);
-  if (folder.empty() && slash == std::string::npos) {
+  // The folder a -m file is found in, made absolute so that the preset
+  // finds it from anywhere.
+  std::string folder = slash == std::string::npos ? "" : slash == 0 ? "/" : path.substr(0, slash);
+  if (folder.empty() || folder[0] != '/') {
     char cwd[4096];
-    if (getcwd(cwd, sizeof cwd)) folder = cwd;
+    if (getcwd(cwd, sizeof cwd)) folder = folder.empty() ? std::string(cwd) : std::string(cwd) + "/" + folder;
   }
-  return ImportSessionText(text, name, slash == 0 ? "/" : folder, p, out);
+  return ImportSessionText(text, name, folder, p, out);
 }
 
 int ExportSessionFile(const Preset& p, const std::string& path) {
