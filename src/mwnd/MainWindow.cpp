@@ -19,6 +19,7 @@
 #include "dialog/MessageBox.h"
 #include "dlggen/modal.h"
 #include "file/store.h"
+#include "main/startup.h"
 #include "main/strtab.h"
 #include "main/text.h"
 #include "mwnd/EngineLink.h"
@@ -322,14 +323,44 @@ int MainWindow::handOver(const QString& cmdLine) {
   raise();
   activateWindow();
   if (cmdLine.isEmpty()) return 0;
+  // The line is read by the rule of a start's own command line: "-p NAME"
+  // asks to play a preset, anything else names a file to import.
+  CmdLine cmd = ParseCommandLine(cmdLine.toStdString());
   // The sender is answered before the import asks anything.
-  QTimer::singleShot(0, this, [this, cmdLine] {
+  QTimer::singleShot(0, this, [this, cmdLine, cmd] {
     if (!plat::WaitEvent(hWaveEvent2, 2000)) TVK_CHECK_AS(false, "error==WAIT_OBJECT_0", 0);
+    if (cmd.HasLoadName) {
+      playHandedOver(cmd.LoadName);
+      return;
+    }
     bool moved = false;
     if (WaveOptChanged != 0 && !askUnsaved(currentPos(), &moved)) return;
     importFile(cmdLine);
   });
   return 0;
+}
+
+void MainWindow::playHandedOver(const std::string& name) {
+  int pos = ListFindPrefix(List->presets()->list(), name);
+  if (pos < 0) {
+    MessageBox::show(this, 1447, {name});
+    return;
+  }
+  bool moved = false;
+  if (pos != currentPos()) {
+    if (WaveOptChanged == 0)
+      selectEntry(pos);
+    else if (!askUnsaved(pos, &moved) || moved)
+      return;
+  }
+  // What plays stops first; the stop's notice starts the new preset. Unlike
+  // a start with "-p", the window stays when it ends: it was running before.
+  if (Playing) {
+    PlayAfterStop = true;
+    cmdStop();
+    return;
+  }
+  startPlaying(0);
 }
 
 // --- Closing -------------------------------------------------------------------------
@@ -517,6 +548,11 @@ void MainWindow::playStopped(plat::WaveDevice* dev) {
   if (Closing) {
     finishClose();
     closeAtOnce(0);
+    return;
+  }
+  if (PlayAfterStop) {
+    PlayAfterStop = false;
+    startPlaying(0);
   }
 }
 

@@ -54,6 +54,7 @@ class MainWindow : public QMainWindow {
   static void setWaveTarget(const plat::WaveTarget* target);
 
   // A second start's command line: 0 taken, 1 refused (a dialog is open).
+  // A file is imported; "-p NAME" selects that preset and plays it.
   int handOver(const QString& cmdLine);
   // Closes as at the end of the session (no questions: unsaved changes are
   // dropped).
@@ -131,6 +132,9 @@ class MainWindow : public QMainWindow {
   // *moved when the selection could not stay on the wanted preset.
   bool askUnsaved(int wantPos, bool* moved);
   void importFile(const QString& path);
+  // A second start's "-p NAME": select the preset and play it (after what
+  // plays has stopped).
+  void playHandedOver(const std::string& name);
   void removeNewPreset();
   void revertCurrent();
 
@@ -177,6 +181,7 @@ class MainWindow : public QMainWindow {
   bool Playing = false;
   bool Closing = false;
   bool CloseAfterPlay = false;  // playback started with "-p"
+  bool PlayAfterStop = false;   // a handed-over "-p" waits for the stop
   bool CloseRequested = false;  // a close arrived while busy
   bool SessionEnd = false;
   bool CloseNow = false;  // the close is decided: accept it

@@ -11,6 +11,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
 #include <ctime>
 
 #include "assert/crash.h"
@@ -72,9 +73,11 @@ void ServeHandOver(plat::InstanceServer& server, MainWindow* window) {
 }
 
 // What a second start hands over: a file by its full path (the first
-// instance runs elsewhere); "-p" asks only to come to the front.
+// instance runs elsewhere), or "-p NAME" as given, for the first instance to
+// play; nothing asks only to come to the front.
 std::string HandOverText(const CmdLine& cmd) {
-  if (cmd.HasLoadName || cmd.ImportFile.empty()) return "";
+  if (cmd.HasLoadName) return cmd.Text;
+  if (cmd.ImportFile.empty()) return "";
   QFileInfo f(QString::fromUtf8(cmd.ImportFile.c_str()));
   return f.exists() ? f.absoluteFilePath().toUtf8().toStdString() : cmd.ImportFile;
 }
@@ -100,6 +103,21 @@ void RestartProgram() {
 }
 
 int RunProgram(int argc, char** argv) {
+  // Help, the version and unknown options are answered before Qt needs a
+  // display, and without a window.
+  ArgsCheck asked = CheckArguments(argc, argv);
+  if (asked.Verdict == ARGS_HELP) {
+    std::fputs(DesktopUsage().c_str(), stdout);
+    return 0;
+  }
+  if (asked.Verdict == ARGS_VERSION) {
+    std::printf("sonavel %s\n", PROGRAM_VERSION_TEXT);
+    return 0;
+  }
+  if (asked.Verdict == ARGS_UNKNOWN) {
+    std::fprintf(stderr, "sonavel: unknown option '%s'\n%s", asked.Option.c_str(), DesktopUsage().c_str());
+    return 2;
+  }
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Kelvadi"));
   QApplication::setApplicationName(QStringLiteral("Sonavel"));
