@@ -442,6 +442,18 @@ void MainWindow::closeForSessionEnd() {
 
 void MainWindow::changeEvent(QEvent* e) {
   QMainWindow::changeEvent(e);
+  // The first activation gives the preset list the focus as a Tab would, so
+  // that its focus frame shows where typing goes (styles draw the frame only
+  // after the keyboard moved the focus).
+  if (e->type() == QEvent::ActivationChange && isActiveWindow() && !FocusShown) {
+    FocusShown = true;
+    QWidget* f = QApplication::focusWidget();
+    if (!f || f == List || f == this) {
+      setAttribute(Qt::WA_KeyboardFocusChange);
+      List->setFocus(Qt::TabFocusReason);
+      List->update();
+    }
+  }
   // A command-line tool or another instance may have changed the store while
   // this window was in the background.
   if (e->type() == QEvent::ActivationChange && isActiveWindow() && Ready && ModalDepth == 0) {

@@ -182,6 +182,7 @@ class MainWindow : public QMainWindow {
   bool Closing = false;
   bool CloseAfterPlay = false;  // playback started with "-p"
   bool PlayAfterStop = false;   // a handed-over "-p" waits for the stop
+  bool FocusShown = false;      // the list got its focus frame once
   bool CloseRequested = false;  // a close arrived while busy
   bool SessionEnd = false;
   bool CloseNow = false;  // the close is decided: accept it

@@ -15,8 +15,10 @@
 #include <ctime>
 
 #include "assert/crash.h"
+#include "chart/ChartAccessible.h"
 #include "dialog/AdvancedDialog.h"
 #include "dialog/MessageBox.h"
+#include "dlggen/Accessible.h"
 #include "dlggen/DynDialog.h"
 #include "engine/startup.h"
 #include "file/store.h"
@@ -119,6 +121,9 @@ int RunProgram(int argc, char** argv) {
     return 2;
   }
   QApplication app(argc, argv);
+  // Before any window: what screen readers hear of combo boxes and charts.
+  InstallComboAccessible();
+  InstallChartAccessible();
   QApplication::setOrganizationName(QStringLiteral("Kelvadi"));
   QApplication::setApplicationName(QStringLiteral("Sonavel"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/sonavel.svg")));
