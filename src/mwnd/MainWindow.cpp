@@ -27,6 +27,7 @@
 #include "mwnd/HelpWindow.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/ProgressLine.h"
+#include "mwnd/Startup.h"
 #include "mwnd/hooks.h"
 #include "mwnd/wavestate.h"
 #include "platform/msgqueue.h"
@@ -119,10 +120,12 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
   });
   connect(Act.ShowParams, &QAction::triggered, this, &MainWindow::cmdShowParams);
   connect(Act.ConfigWizard, &QAction::triggered, this, [this] {
+    ResolveSmoothFlashingDefault();  // the wizard edits the advanced options
     if (Hooks.ConfigWizard) Hooks.ConfigWizard(this);
   });
   connect(Act.Advanced, &QAction::triggered, this, [this] {
     // A notice, not a warning: the new options wait for the next start.
+    ResolveSmoothFlashingDefault();
     if (Hooks.AdvancedOptions && Hooks.AdvancedOptions(this) && Playing)
       MessageBox::showText(this, QString::fromUtf8(GetStr(81)), MessageBox::Ok, 0, MessageBox::Information);
   });
@@ -311,7 +314,10 @@ void MainWindow::firstFill() {
 
 void MainWindow::firstRunActions() {
   TVK_CHECK_AS(plat::WaitEvent(hWaveEvent2, 6000), "error==WAIT_OBJECT_0", 0);
-  if (Cfg.Advanced.RunConfigWizard && Hooks.ConfigWizard) Hooks.ConfigWizard(this);
+  if (Cfg.Advanced.RunConfigWizard && Hooks.ConfigWizard) {
+    ResolveSmoothFlashingDefault();
+    Hooks.ConfigWizard(this);
+  }
 }
 
 // --- Hand-over ---------------------------------------------------------------------
@@ -366,6 +372,7 @@ void MainWindow::playHandedOver(const std::string& name) {
 // --- Closing -------------------------------------------------------------------------
 
 void MainWindow::saveSettingsNow(bool writeSelected) {
+  ResolveSmoothFlashingDefault();  // the machine's default is what is saved
   QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
   Cfg.Main = Placement{g.x(), g.y(), g.width(), g.height()};
   Cfg.VisualOutput = VisualMode;

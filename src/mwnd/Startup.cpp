@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 
 #include "assert/crash.h"
 #include "chart/ChartAccessible.h"
@@ -85,8 +86,39 @@ std::string HandOverText(const CmdLine& cmd) {
 }
 
 int gSmoothFlashing = -1;
+// UseDirectDraw was not in the settings: its default waits for the probe.
+bool gDirectDrawDefaultPending = false;
+
+// Runs `work` once `window` has painted for the first time, after the paint
+// has reached the screen: what the first paint does not need waits for it.
+class AfterFirstPaint : public QObject {
+ public:
+  AfterFirstPaint(QWidget* window, std::function<void()> work)
+      : QObject(window), Window(window), Work(std::move(work)) {
+    window->installEventFilter(this);
+  }
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (o == Window && e->type() == QEvent::Paint) {
+      Window->removeEventFilter(this);
+      // The paint is flushed before the event loop runs the timer.
+      QTimer::singleShot(0, Window, Work);
+      deleteLater();
+    }
+    return false;
+  }
+
+ private:
+  QWidget* Window;
+  std::function<void()> Work;
+};
 
 }  // namespace
+
+void ResolveSmoothFlashingDefault() {
+  if (!gDirectDrawDefaultPending) return;
+  gDirectDrawDefaultPending = false;
+  Cfg.Advanced.UseDirectDraw = SmoothFlashingAvailable() ? 1 : 0;
+}
 
 bool SmoothFlashingAvailable() {
   // Asked once a run: the machine's OpenGL does not come and go.
@@ -160,10 +192,16 @@ int RunProgram(int argc, char** argv) {
   }
   DefaultSettings(Cfg, false);
   {
+    // Whether OpenGL can flash the full screen smoothly is asked once the
+    // window shows, or when first needed: the probe loads the GL driver and
+    // its compiler, most of a start.
     auto store = OpenSettingsStore();
-    LoadSettings(Cfg, *store, SmoothFlashingAvailable);
+    LoadSettings(Cfg, *store, [] {
+      gDirectDrawDefaultPending = true;
+      return false;
+    });
   }
-  AdvancedOptionsDialog::setSmoothFlashingAvailable(SmoothFlashingAvailable());
+  AdvancedOptionsDialog::setSmoothFlashingProbe(SmoothFlashingAvailable);
   SetBuiltIns = Cfg.SetBuiltIns != 0;
   if (Cfg.Advanced.DecommitThreshold >= 1) DecommitThreshold = Cfg.Advanced.DecommitThreshold;
   DynDialog::setHelpHandler([](QWidget* owner, const QString& topic) { HelpWindow::showTopic(owner, topic); });
@@ -199,9 +237,10 @@ int RunProgram(int argc, char** argv) {
     WatchSessionEnd(&window);
     if (first) ServeHandOver(server, &window);
 
-    // The file type is registered for the user once the window shows, so the
-    // start is not held up by it.
-    QTimer::singleShot(0, &window, [] {
+    // The file type is registered for the user, and the OpenGL probe made,
+    // once the window has painted, so the start is not held up by them.
+    new AfterFirstPaint(&window, [] {
+      ResolveSmoothFlashingDefault();
       QFile icon(QStringLiteral(":/icons/sonavel.svg"));
       std::string svg = icon.open(QIODevice::ReadOnly) ? icon.readAll().toStdString() : std::string();
       RegisterFileType(QCoreApplication::applicationFilePath().toStdString(), svg, UserDataHome(), SystemDataDirs());

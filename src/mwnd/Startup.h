@@ -18,3 +18,8 @@ void RestartProgram();
 bool SmoothFlashingAvailable();
 // Takes `available` (0 or 1) as the probe's answer; -1 probes again (tests).
 void SetSmoothFlashingAvailable(int available);
+// When the settings did not hold UseDirectDraw, its default (the probe's
+// answer) is taken now; it is taken once the window has painted, and before
+// anything reads or writes the option (the flashing, the option dialogs,
+// the settings saved).
+void ResolveSmoothFlashingDefault();
