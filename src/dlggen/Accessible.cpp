@@ -6,14 +6,24 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
 
 namespace {
 
-class ComboAccessible : public QAccessibleWidget {
+// The value reaches AT-SPI as the box's text (read-only): the bridge
+// carries no value text for a combo box, and the toolkit's own interface
+// carried it as the name.
+class ComboAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
  public:
   explicit ComboAccessible(QComboBox* c) : QAccessibleWidget(c, QAccessible::ComboBox) {}
 
   QComboBox* combo() const { return static_cast<QComboBox*>(object()); }
+
+  void* interface_cast(QAccessible::InterfaceType t) override {
+    // An editable box's text is its line edit's, a child of its own.
+    if (t == QAccessible::TextInterface && !combo()->lineEdit()) return static_cast<QAccessibleTextInterface*>(this);
+    return QAccessibleWidget::interface_cast(t);
+  }
 
   QString text(QAccessible::Text t) const override {
     if (t == QAccessible::Name) {
@@ -58,6 +68,30 @@ class ComboAccessible : public QAccessibleWidget {
       else
         combo()->showPopup();
     }
+  }
+
+  // The text: the current value, read-only, without a caret or selection.
+  QString text(int start, int end) const override {
+    const QString v = value();
+    if (end < 0 || end > v.size()) end = int(v.size());
+    start = std::clamp(start, 0, end);
+    return v.mid(start, end - start);
+  }
+  int characterCount() const override { return int(value().size()); }
+  void selection(int, int* start, int* end) const override { *start = *end = 0; }
+  int selectionCount() const override { return 0; }
+  void addSelection(int, int) override {}
+  void removeSelection(int) override {}
+  void setSelection(int, int, int) override {}
+  int cursorPosition() const override { return 0; }
+  void setCursorPosition(int) override {}
+  QRect characterRect(int) const override { return QRect(); }
+  int offsetAtPoint(const QPoint&) const override { return -1; }
+  void scrollToSubstring(int, int) override {}
+  QString attributes(int, int* start, int* end) const override {
+    *start = 0;
+    *end = characterCount();
+    return QString();
   }
 
  private:

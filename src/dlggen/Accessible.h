@@ -2,7 +2,8 @@
 // interface names a combo box there by its current text and leaves the name
 // the code gives (or its label) unsaid; this one names it by its accessible
 // name, else by the label whose buddy it is, and keeps the current text as
-// its value. The popup list and the line edit stay its children.
+// its value, which AT-SPI carries as the box's (read-only) text. The popup
+// list and the line edit stay its children.
 //
 // Main thread only.
 #pragma once

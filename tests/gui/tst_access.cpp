@@ -33,6 +33,12 @@ void CheckCombos(QWidget* w, QStringList* names) {
     QCOMPARE(a->role(), QAccessible::ComboBox);
     QCOMPARE(a->text(QAccessible::Name), want);
     QCOMPARE(a->text(QAccessible::Value), c->currentText());
+    // AT-SPI carries the value as the text (an editable box's is its line
+    // edit's).
+    if (!c->isEditable()) {
+      QVERIFY2(a->textInterface(), where.constData());
+      QCOMPARE(a->textInterface()->text(0, a->textInterface()->characterCount()), c->currentText());
+    }
     QVERIFY2(a->child(0) && a->child(0)->object() == c->view(), where.constData());
     *names << want;
   }
@@ -87,10 +93,10 @@ class AccessTest : public QObject {
   void labelsLoseTheirMnemonics_data() {
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("name");
-    QTest::newRow("mnemonic") << "Tim&e:" << "Time:";
-    QTest::newRow("doubled") << "Salt && &Pepper" << "Salt & Pepper";
-    QTest::newRow("last") << "Odd&" << "Odd";
-    QTest::newRow("none") << "Plain" << "Plain";
+    QTest::newRow("mnemonic") << QString("Tim&e:") << QString("Time:");
+    QTest::newRow("doubled") << QString("Salt && &Pepper") << QString("Salt & Pepper");
+    QTest::newRow("last") << QString("Odd&") << QString("Odd");
+    QTest::newRow("none") << QString("Plain") << QString("Plain");
   }
   void labelsLoseTheirMnemonics() {
     QFETCH(QString, label);
