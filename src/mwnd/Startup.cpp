@@ -126,6 +126,8 @@ bool SmoothFlashingAvailable() {
   return gSmoothFlashing == 1;
 }
 
+bool SmoothFlashingKnown() { return gSmoothFlashing == 1; }
+
 void SetSmoothFlashingAvailable(int available) { gSmoothFlashing = available; }
 
 void RestartProgram() {
