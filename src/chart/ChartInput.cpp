@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 #include "assert/check.h"
 #include "chart/ParameterChart.h"
@@ -285,11 +286,7 @@ void ParameterChart::keyPressEvent(QKeyEvent* e) {
       const int64_t step = int64_t(Range.Max - Range.Min) * Pow10(Def.Digits) / 20;
       const int32_t before = Pa->Node[i].Value;
       const int64_t cur = zHalf ? NodeZ(before) : NodeLow(Def, before);
-      SetNodeValue(*Pa, Def, i, zHalf, cur + dir * step);
-      if (Pa->Node[i].Value == before) return;
-      const int64_t s = Pow10(Def.Digits), v = zHalf ? NodeZ(Pa->Node[i].Value) : NodeLow(Def, Pa->Node[i].Value);
-      const bool outside = !Def.FixedRange && (v < int64_t(Range.Min) * s || v > int64_t(Range.Max) * s);
-      afterKeyEdit(std::max(i - 1, 0), i, outside);
+      setFocusedStored(cur + dir * step, zHalf);
       return;
     }
     case Qt::Key_Insert: insertNode(); return;
@@ -297,6 +294,31 @@ void ParameterChart::keyPressEvent(QKeyEvent* e) {
 
     default: QWidget::keyPressEvent(e); return;
   }
+}
+
+void ParameterChart::setFocusedStored(int64_t value, bool zHalf) {
+  const int i = std::clamp(SelectedArea, 0, nodeCount() - 1);
+  const int32_t before = Pa->Node[i].Value;
+  SetNodeValue(*Pa, Def, i, zHalf, value);
+  if (Pa->Node[i].Value == before) return;
+  const int64_t s = Pow10(Def.Digits), v = zHalf ? NodeZ(Pa->Node[i].Value) : NodeLow(Def, Pa->Node[i].Value);
+  const bool outside = !Def.FixedRange && (v < int64_t(Range.Min) * s || v > int64_t(Range.Max) * s);
+  afterKeyEdit(std::max(i - 1, 0), i, outside);
+}
+
+bool ParameterChart::focusedValue(double* value) const {
+  if (ReadOnly || !Pa || Pa2 || nodeCount() == 0) return false;
+  const int i = std::clamp(SelectedArea, 0, nodeCount() - 1);
+  *value = double(NodeLow(Def, Pa->Node[i].Value)) / double(Pow10(Def.Digits));
+  return true;
+}
+
+void ParameterChart::setFocusedValue(double value) {
+  double unused = 0;
+  if (!focusedValue(&unused) || !std::isfinite(value)) return;
+  // Far outside any range still lands on its limit, without overflow.
+  value = std::clamp(value, double(Def.Min) - 1, double(Def.Max) + 1);
+  setFocusedStored(std::llround(value * double(Pow10(Def.Digits))), false);
 }
 
 void ParameterChart::afterKeyEdit(int first, int last, bool outOfRange) {

@@ -97,6 +97,15 @@ class ParameterChart : public QWidget {
   QMenu* nodeMenu() const { return NodeMenu; }
   QMenu* axisMenu() const { return AxisMenu; }
 
+  // --- The value a screen reader reads and sets ------------------------------
+  // The focused node's value in display units; false when no node can be
+  // edited (read-only, derived curve, nothing bound).
+  bool focusedValue(double* value) const;
+  // Sets it as the Up and Down keys do (kept within the definition's limits;
+  // the parent is told). Nothing happens when no node can be edited.
+  void setFocusedValue(double value);
+  ChartValueDef valueDefinition() const { return Def; }
+
   // --- Commands (menu 31, 32 and the keys) -----------------------------------
   void editNode();
   void deleteNode();
@@ -177,6 +186,9 @@ class ParameterChart : public QWidget {
   void scrollTick();
   void notifyChanged(int first, int last, int moved, int flags);
   void afterKeyEdit(int first, int last, bool outOfRange);
+  // The focused node's value (or Z value) set to a stored value, and the
+  // edit announced as a key's.
+  void setFocusedStored(int64_t value, bool zHalf);
   void showNodeMenu(QPoint global);
   void createMenus();
   ChartValueDef valueDef() const { return Def; }

@@ -19,6 +19,7 @@
 #include "dialog/MessageBox.h"
 #include "dlggen/modal.h"
 #include "file/store.h"
+#include "main/startup.h"
 #include "main/strtab.h"
 #include "main/text.h"
 #include "mwnd/EngineLink.h"
@@ -26,6 +27,7 @@
 #include "mwnd/HelpWindow.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/ProgressLine.h"
+#include "mwnd/Startup.h"
 #include "mwnd/hooks.h"
 #include "mwnd/wavestate.h"
 #include "platform/msgqueue.h"
@@ -118,10 +120,12 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
   });
   connect(Act.ShowParams, &QAction::triggered, this, &MainWindow::cmdShowParams);
   connect(Act.ConfigWizard, &QAction::triggered, this, [this] {
+    ResolveSmoothFlashingDefault();  // the wizard edits the advanced options
     if (Hooks.ConfigWizard) Hooks.ConfigWizard(this);
   });
   connect(Act.Advanced, &QAction::triggered, this, [this] {
     // A notice, not a warning: the new options wait for the next start.
+    ResolveSmoothFlashingDefault();
     if (Hooks.AdvancedOptions && Hooks.AdvancedOptions(this) && Playing)
       MessageBox::showText(this, QString::fromUtf8(GetStr(81)), MessageBox::Ok, 0, MessageBox::Information);
   });
@@ -310,7 +314,10 @@ void MainWindow::firstFill() {
 
 void MainWindow::firstRunActions() {
   TVK_CHECK_AS(plat::WaitEvent(hWaveEvent2, 6000), "error==WAIT_OBJECT_0", 0);
-  if (Cfg.Advanced.RunConfigWizard && Hooks.ConfigWizard) Hooks.ConfigWizard(this);
+  if (Cfg.Advanced.RunConfigWizard && Hooks.ConfigWizard) {
+    ResolveSmoothFlashingDefault();
+    Hooks.ConfigWizard(this);
+  }
 }
 
 // --- Hand-over ---------------------------------------------------------------------
@@ -322,9 +329,16 @@ int MainWindow::handOver(const QString& cmdLine) {
   raise();
   activateWindow();
   if (cmdLine.isEmpty()) return 0;
+  // The line is read by the rule of a start's own command line: "-p NAME"
+  // asks to play a preset, anything else names a file to import.
+  CmdLine cmd = ParseCommandLine(cmdLine.toStdString());
   // The sender is answered before the import asks anything.
-  QTimer::singleShot(0, this, [this, cmdLine] {
+  QTimer::singleShot(0, this, [this, cmdLine, cmd] {
     if (!plat::WaitEvent(hWaveEvent2, 2000)) TVK_CHECK_AS(false, "error==WAIT_OBJECT_0", 0);
+    if (cmd.HasLoadName) {
+      playHandedOver(cmd.LoadName);
+      return;
+    }
     bool moved = false;
     if (WaveOptChanged != 0 && !askUnsaved(currentPos(), &moved)) return;
     importFile(cmdLine);
@@ -332,9 +346,33 @@ int MainWindow::handOver(const QString& cmdLine) {
   return 0;
 }
 
+void MainWindow::playHandedOver(const std::string& name) {
+  int pos = ListFindPrefix(List->presets()->list(), name);
+  if (pos < 0) {
+    MessageBox::show(this, 1447, {name});
+    return;
+  }
+  bool moved = false;
+  if (pos != currentPos()) {
+    if (WaveOptChanged == 0)
+      selectEntry(pos);
+    else if (!askUnsaved(pos, &moved) || moved)
+      return;
+  }
+  // What plays stops first; the stop's notice starts the new preset. Unlike
+  // a start with "-p", the window stays when it ends: it was running before.
+  if (Playing) {
+    PlayAfterStop = true;
+    cmdStop();
+    return;
+  }
+  startPlaying(0);
+}
+
 // --- Closing -------------------------------------------------------------------------
 
 void MainWindow::saveSettingsNow(bool writeSelected) {
+  ResolveSmoothFlashingDefault();  // the machine's default is what is saved
   QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
   Cfg.Main = Placement{g.x(), g.y(), g.width(), g.height()};
   Cfg.VisualOutput = VisualMode;
@@ -411,6 +449,18 @@ void MainWindow::closeForSessionEnd() {
 
 void MainWindow::changeEvent(QEvent* e) {
   QMainWindow::changeEvent(e);
+  // The first activation gives the preset list the focus as a Tab would, so
+  // that its focus frame shows where typing goes (styles draw the frame only
+  // after the keyboard moved the focus).
+  if (e->type() == QEvent::ActivationChange && isActiveWindow() && !FocusShown) {
+    FocusShown = true;
+    QWidget* f = QApplication::focusWidget();
+    if (!f || f == List || f == this) {
+      setAttribute(Qt::WA_KeyboardFocusChange);
+      List->setFocus(Qt::TabFocusReason);
+      List->update();
+    }
+  }
   // A command-line tool or another instance may have changed the store while
   // this window was in the background.
   if (e->type() == QEvent::ActivationChange && isActiveWindow() && Ready && ModalDepth == 0) {
@@ -517,6 +567,11 @@ void MainWindow::playStopped(plat::WaveDevice* dev) {
   if (Closing) {
     finishClose();
     closeAtOnce(0);
+    return;
+  }
+  if (PlayAfterStop) {
+    PlayAfterStop = false;
+    startPlaying(0);
   }
 }
 

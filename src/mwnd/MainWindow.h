@@ -54,6 +54,7 @@ class MainWindow : public QMainWindow {
   static void setWaveTarget(const plat::WaveTarget* target);
 
   // A second start's command line: 0 taken, 1 refused (a dialog is open).
+  // A file is imported; "-p NAME" selects that preset and plays it.
   int handOver(const QString& cmdLine);
   // Closes as at the end of the session (no questions: unsaved changes are
   // dropped).
@@ -132,6 +133,9 @@ class MainWindow : public QMainWindow {
   bool askUnsaved(int wantPos, bool* moved);
   void importFile(const QString& path);
   void importSession(const QString& path);
+  // A second start's "-p NAME": select the preset and play it (after what
+  // plays has stopped).
+  void playHandedOver(const std::string& name);
   void removeNewPreset();
   void revertCurrent();
 
@@ -178,6 +182,8 @@ class MainWindow : public QMainWindow {
   bool Playing = false;
   bool Closing = false;
   bool CloseAfterPlay = false;  // playback started with "-p"
+  bool PlayAfterStop = false;   // a handed-over "-p" waits for the stop
+  bool FocusShown = false;      // the list got its focus frame once
   bool CloseRequested = false;  // a close arrived while busy
   bool SessionEnd = false;
   bool CloseNow = false;  // the close is decided: accept it

@@ -1,6 +1,7 @@
 #include "presetjson/presetjson.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -14,10 +15,16 @@ using nlohmann::ordered_json;
 
 namespace {
 
+// Colours are written as a person names them, "#RRGGBB"; a stored value
+// with bits above the 24 of a colour keeps its exact stored form,
+// "0x" and the blue-green-red word, as older files wrote every colour.
 std::string ColorText(uint32_t c) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%08X", c);
-  return buf;
+  if (c >> 24) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08X", c);
+    return buf;
+  }
+  return ColorRgbText(c);
 }
 
 ordered_json ParamToJson(const Param& p) {
@@ -87,18 +94,26 @@ void GetText(const json& j, const std::string& path, char* dest, size_t size, si
   std::memcpy(dest, s.data(), s.size());
 }
 
+// "#RRGGBB" is red, green, blue as a person writes them; "0x00BBGGRR" and
+// numbers are the stored blue-green-red value (as older files have them).
 uint32_t GetColor(const json& j, const std::string& path) {
   if (j.is_string()) {
     std::string s = j.get<std::string>();
+    const bool rgb = !s.empty() && s[0] == '#';
     const char* t = s.c_str();
-    if (*t == '#')
+    if (rgb)
       ++t;
     else if (t[0] == '0' && (t[1] == 'x' || t[1] == 'X'))
       t += 2;
+    else
+      t = "";
     char* end = nullptr;
     unsigned long v = std::strtoul(t, &end, 16);
-    if (*t == 0 || *end != 0 || v > 0xFFFFFFFFul) Fail(path, "is not a colour (0x00BBGGRR)");
-    return static_cast<uint32_t>(v);
+    const bool digits = std::strspn(t, "0123456789abcdefABCDEF") == std::strlen(t);
+    if (*t == 0 || *end != 0 || !digits || v > 0xFFFFFFFFul || (rgb && std::strlen(t) != 6))
+      Fail(path, "is not a colour (#RRGGBB, or the stored 0x00BBGGRR)");
+    if (!rgb) return static_cast<uint32_t>(v);
+    return static_cast<uint32_t>(((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF));
   }
   return static_cast<uint32_t>(GetInt(j, path, 0, 0xFFFFFFFFll));
 }
@@ -379,6 +394,12 @@ void ReadPreset(const json& j, Preset& p) {
 }
 
 }  // namespace
+
+std::string ColorRgbText(uint32_t stored) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", stored & 0xFF, (stored >> 8) & 0xFF, (stored >> 16) & 0xFF);
+  return buf;
+}
 
 ordered_json PresetToJson(const Preset& p) {
   ordered_json j;

@@ -9,7 +9,13 @@
 
 #include "main/model.h"
 
+// Colours (VisOpt.Colors) are written "#RRGGBB", red first as a person
+// names them; read are "#RRGGBB" and, as older files have them, the stored
+// blue-green-red value "0x00BBGGRR" or a number.
 nlohmann::ordered_json PresetToJson(const Preset& p);
+
+// A stored colour (0x00BBGGRR) as a person names it: "#RRGGBB".
+std::string ColorRgbText(uint32_t stored);
 
 // Fills an empty preset from JSON (full or authoring form). On failure returns
 // false with a message naming the field, and leaves p released.

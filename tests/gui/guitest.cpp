@@ -14,8 +14,10 @@
 #include <mutex>
 
 #include "assert/check.h"
+#include "chart/ChartAccessible.h"
 #include "dialog/FileDialog.h"
 #include "dialog/MessageBox.h"
+#include "dlggen/Accessible.h"
 #include "engine/startup.h"
 #include "file/store.h"
 #include "main/presetedit.h"
@@ -155,6 +157,8 @@ int main(int argc, char** argv) {
   ::setenv("HOME", root.constData(), 1);
   if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
+  InstallComboAccessible();
+  InstallChartAccessible();
   SetCheckReporter(gui::RecordCheck);
   // The background libraries next to the test program (the build's bin
   // folder), as the program finds its own.
