@@ -582,9 +582,9 @@ TEST(Cli, ColoursAreShownAsAPersonNamesThem) {
   ASSERT_EQ(Cli("build " + j + " -o " + out).Code, 0);
   EXPECT_NE(Cli("show " + out + " --index 0 --json").Out.find("\"0x01FF0000\""), std::string::npos);
   for (const char* bad : {"\"#00FF\"", "\"#00GG00\"", "\"blue\"", "\"0x\""}) {
-    std::string j = Dir() + "cli_colbad.json";
-    WriteText(j, std::string(R"({"VisOpt": {"Colors": [)") + bad + "]}}");
-    CliRun r = Cli("build " + j + " -o " + Dir() + "cli_colbad.tvk");
+    std::string badJson = Dir() + "cli_colbad.json";
+    WriteText(badJson, std::string(R"({"VisOpt": {"Colors": [)") + bad + "]}}");
+    CliRun r = Cli("build " + badJson + " -o " + Dir() + "cli_colbad.tvk");
     EXPECT_EQ(r.Code, 1) << bad;
     EXPECT_NE(r.Err.find("VisOpt.Colors[0]: is not a colour (#RRGGBB"), std::string::npos) << r.Err;
   }

@@ -73,7 +73,9 @@ TEST(CommandLine, HelpVersionAndUnknownOptionsAreToldBeforeTheWindow) {
     ArgsCheck a = CheckArguments(static_cast<int>(argv.size()), argv.data());
     std::string line = JoinArguments(static_cast<int>(argv.size()), argv.data());
     EXPECT_EQ(a.Verdict, c.Verdict) << line;
-    if (c.Verdict != ARGS_RUN) EXPECT_EQ(a.Option, c.Option) << line;
+    if (c.Verdict != ARGS_RUN) {
+      EXPECT_EQ(a.Option, c.Option) << line;
+    }
   }
 }
 
