@@ -284,6 +284,12 @@ constexpr StrEntry kStrings[] = {
     {1480, "The file '%1' is being changed by another copy of Sonavel. Please try again in a moment."},
     {1481, "The file '%1' could not be compacted. Its presets are used as they are."},
     {1482, "The entered name is not valid. The name may not contain line breaks, tabs or other control characters."},
+    {1520, "The curve on the clipboard belongs to %2 and cannot be pasted into %1. A curve can be pasted only into a "
+           "parameter with the same unit."},
+    {1521, "The text on the clipboard is not a curve that can be pasted here:\n\n%1"},
+    {1522, "The text on the clipboard is not a segment that can be pasted here:\n\n%1"},
+    {1525, "Preset Files|*.tvk;*.json|Sonavel Files|*.tvk|JSON Presets|*.json|All Files|*.*|"},
+    {1526, "Sonavel Files|*.tvk|JSON Presets|*.json|All Files|*.*|"},
     {4001, "Sine wave"},
     {4002, "Sine^2 wave"},
     {4003, "Sine^3 wave"},
