@@ -17,6 +17,7 @@
 #include "mwnd/MainWindow.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/hooks.h"
+#include "mwnd/presetformats.h"
 #include "mwnd/wavestate.h"
 #include "reg/settings.h"
 
@@ -330,11 +331,12 @@ void MainWindow::cmdExport() {
     showStoreError(rc);
     return;
   }
-  QString file = FileDialog::saveFile(
-      this, 252, 251, QString::fromStdString(TextToUtf8(Program[SelProgram].Name)) + ".tvk", QStringLiteral("tvk"));
+  QString file = FileDialog::saveFile(this, 252, ExportFilterId(),
+                                      QString::fromStdString(TextToUtf8(Program[SelProgram].Name)) + ".tvk",
+                                      QStringLiteral("tvk"));
   if (file.isEmpty()) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  int rc = ExportPreset(SelProgram, file.toStdString());
+  int rc = ExportPresetFile(SelProgram, file.toStdString());
   QApplication::restoreOverrideCursor();
   if (rc) {
     showStoreError(rc);
@@ -347,7 +349,7 @@ void MainWindow::cmdImport() {
   if (refuseInSecondInstance()) return;
   bool moved = false;
   if (WaveOptChanged != 0 && !askUnsaved(currentPos(), &moved)) return;
-  QString file = FileDialog::openFile(this, 253, 251, QStringLiteral("tvk"));
+  QString file = FileDialog::openFile(this, 253, ImportFilterId(), QStringLiteral("tvk"));
   if (file.isEmpty()) return;
   importFile(file);
 }
@@ -359,7 +361,8 @@ void MainWindow::importFile(const QString& path) {
   }
   StoreUi ui = storeUi();
   ImportReport report;
-  int rc = ImportPresets(path.toStdString(), &ui, &report);
+  std::string error;
+  int rc = ImportPresetFile(path.toStdString(), &ui, &report, &error);
   // The first imported preset; with none (the import stopped early), the
   // selection stays, on the replacement when the import replaced it.
   int sel = report.First >= 0 ? report.First : SelectionAfterImport(report, SelProgram);
@@ -370,4 +373,5 @@ void MainWindow::importFile(const QString& path) {
   }
   refillList(sel);
   if (rc) showStoreError(rc);
+  if (!error.empty()) MessageBox::showText(this, QString::fromStdString(error));
 }
