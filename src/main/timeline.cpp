@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "main/arith.h"
 #include "main/preset.h"
@@ -79,7 +80,7 @@ class Walker {
 
 // The curves of parameter tp in segment s: [0] left or both ears, [1] the
 // right ear while the channels are separate.
-void SegmentCurves(const Preset& p, int s, const TimelineParam& tp, SegCurve out[2], bool corners) {
+void SegmentCurves(const Preset& p, int s, const TimelineParam& tp, SegCurve out[2]) {
   const Segment& seg = p.data.Segment[s];
   const Param* params = SegParams(p, s);
   const int n = tp.ParamNum;
@@ -100,20 +101,23 @@ void SegmentCurves(const Preset& p, int s, const TimelineParam& tp, SegCurve out
     out[1].Present = true;
     out[1].First = &params[pid + 1];
   }
-  if (!corners) return;
-  for (int c = 0; c < 2; ++c) {
-    SegCurve& k = out[c];
-    if (!k.Present) continue;
-    AddCorners(*k.First, k.Times);
-    if (k.Second) AddCorners(*k.Second, k.Times);
-    std::sort(k.Times.begin(), k.Times.end());
-    k.Times.erase(std::unique(k.Times.begin(), k.Times.end()), k.Times.end());
-    Walker w(k);
-    k.Values.reserve(k.Times.size());
-    for (int t : k.Times) {
-      k.Values.push_back(w.At(t));
-      k.Whole.Add(k.Values.back());
-    }
+}
+
+// The corners of a curve and its values there, and its extremes over the
+// whole segment.
+void BuildCorners(SegCurve& k) {
+  k.Times.clear();
+  k.Values.clear();
+  k.Whole = TimelineSpan();
+  AddCorners(*k.First, k.Times);
+  if (k.Second) AddCorners(*k.Second, k.Times);
+  std::sort(k.Times.begin(), k.Times.end());
+  k.Times.erase(std::unique(k.Times.begin(), k.Times.end()), k.Times.end());
+  Walker w(k);
+  k.Values.reserve(k.Times.size());
+  for (int t : k.Times) {
+    k.Values.push_back(w.At(t));
+    k.Whole.Add(k.Values.back());
   }
 }
 
@@ -184,16 +188,61 @@ ChartValueDef RowValueDef(int paramNum) {
   return d;
 }
 
+// A curve as worked out last, with the records it came from.
+struct TimelineSampler::Curve {
+  SegCurve K;
+  Param A{}, B{};
+  bool Valid = false;
+};
+
+TimelineSampler::TimelineSampler() = default;
+TimelineSampler::~TimelineSampler() = default;
+
 std::vector<TimelineColumn> SampleTimeline(const Preset& p, const TimelineParam& tp, int columns) {
+  TimelineSampler s;
+  return s.Sample(p, tp, columns);
+}
+
+std::vector<TimelineColumn> TimelineSampler::Sample(const Preset& p, const TimelineParam& tp, int columns) {
+  Rebuilt = 0;
   std::vector<TimelineColumn> out(static_cast<size_t>(std::max(columns, 0)));
   const std::vector<TimelineSegment> segs = TimelineSegments(p);
   const int64_t total = TimelineLength(segs);
   if (columns <= 0 || total <= 0 || tp.ParamNum < 0 || tp.ParamNum >= PDBK) return out;
-  std::vector<SegCurve> curves(segs.size() * 2);
-  for (size_t s = 0; s < segs.size(); ++s) SegmentCurves(p, int(s), tp, &curves[2 * s], true);
+  // The corners of a curve depend on its records alone: they are worked out
+  // again only where the records differ from those of the last call.
+  Curves.resize(segs.size() * 2);
+  for (size_t s = 0; s < segs.size(); ++s) {
+    SegCurve fresh[2];
+    SegmentCurves(p, int(s), tp, fresh);
+    for (size_t ch = 0; ch < 2; ++ch) {
+      Curve& c = Curves[2 * s + ch];
+      const SegCurve& f = fresh[ch];
+      if (!f.Present) {
+        c.K = SegCurve();
+        c.Valid = false;
+        continue;
+      }
+      const bool same = c.Valid && (c.K.Second != nullptr) == (f.Second != nullptr) && c.K.Def.Z == f.Def.Z &&
+                        c.K.Def.Digits == f.Def.Digits && c.K.FromDigits == f.FromDigits &&
+                        std::memcmp(&c.A, f.First, sizeof(Param)) == 0 &&
+                        (!f.Second || std::memcmp(&c.B, f.Second, sizeof(Param)) == 0);
+      c.K.First = f.First;
+      c.K.Second = f.Second;
+      if (same) continue;
+      c.K.Present = true;
+      c.K.Def = f.Def;
+      c.K.FromDigits = f.FromDigits;
+      BuildCorners(c.K);
+      c.A = *f.First;
+      if (f.Second) c.B = *f.Second;
+      c.Valid = true;
+      ++Rebuilt;
+    }
+  }
   std::vector<Walker> walkers;
-  walkers.reserve(curves.size());
-  for (const SegCurve& k : curves) walkers.emplace_back(k);
+  walkers.reserve(Curves.size());
+  for (const Curve& c : Curves) walkers.emplace_back(c.K);
 
   size_t first = 0;  // the first segment that may reach the column
   for (int c = 0; c < columns; ++c) {
@@ -205,7 +254,7 @@ std::vector<TimelineColumn> SampleTimeline(const Preset& p, const TimelineParam&
       const int64_t a = std::max(t0, g.Start), b = std::min(t1, g.End());
       if (b < a) continue;
       for (int ch = 0; ch < 2; ++ch) {
-        const SegCurve& k = curves[2 * s + size_t(ch)];
+        const SegCurve& k = Curves[2 * s + size_t(ch)].K;
         if (!k.Present) continue;
         Walker& w = walkers[2 * s + size_t(ch)];
         TimelineSpan* span = &col.Curve[ch];
@@ -238,7 +287,7 @@ TimelineColumn TimelineValueAt(const Preset& p, const TimelineParam& tp, int64_t
   const TimelinePlace at = LocateTimeline(TimelineSegments(p), t);
   if (at.Segment < 0) return col;
   SegCurve curves[2];
-  SegmentCurves(p, at.Segment, tp, curves, false);
+  SegmentCurves(p, at.Segment, tp, curves);
   for (int ch = 0; ch < 2; ++ch)
     if (curves[ch].Present) col.Curve[ch].Add(Walker(curves[ch]).At(at.Time));
   return col;

@@ -87,6 +87,25 @@ struct TimelineColumn {
 // covering [c x T / columns, (c + 1) x T / columns]: the extremes of the curve
 // within each, so that a change shorter than a column still shows.
 std::vector<TimelineColumn> SampleTimeline(const Preset& p, const TimelineParam& tp, int columns);
+// The same, keeping what it worked out of each segment's curve between
+// calls: a segment whose records did not change since the last call is not
+// worked out again (an edit touches one or two segments, and the timeline
+// redraws after every edit).
+class TimelineSampler {
+ public:
+  TimelineSampler();
+  ~TimelineSampler();
+  TimelineSampler(const TimelineSampler&) = delete;
+  TimelineSampler& operator=(const TimelineSampler&) = delete;
+  std::vector<TimelineColumn> Sample(const Preset& p, const TimelineParam& tp, int columns);
+  // The curves the last call worked out again.
+  int Reworked() const { return Rebuilt; }
+
+ private:
+  struct Curve;
+  std::vector<Curve> Curves;
+  int Rebuilt = 0;
+};
 // The values at one preset time.
 TimelineColumn TimelineValueAt(const Preset& p, const TimelineParam& tp, int64_t t);
 

@@ -117,7 +117,7 @@ void PresetTimeline::resample() {
   const QRectF plot = plotRect();
   // One column per device pixel.
   const int columns = std::max(1, int(plot.width() * devicePixelRatioF()));
-  Cols = SampleTimeline(D->prg(), {Row, D->currentVoice()}, columns);
+  Cols = Sampler.Sample(D->prg(), {Row, D->currentVoice()}, columns);
   int64_t lo = 0, hi = 0;
   bool any = false;
   for (const TimelineColumn& c : Cols)

@@ -13,7 +13,8 @@
 // where the user clicked).
 //
 // The curve is sampled (main/timeline.h) only when something changed or the
-// width did; a paint otherwise draws what it has.
+// width did, working out again only the segments whose records changed; a
+// paint otherwise draws what it has.
 //
 // Main thread only.
 #pragma once
@@ -85,6 +86,7 @@ class PresetTimeline : public QWidget {
   int SampledWidth = -1;
   std::vector<TimelineSegment> Segs;
   std::vector<TimelineColumn> Cols;
+  TimelineSampler Sampler;
   ChartRange Range;
   int Samplings = 0;
   bool Playing = false;

@@ -175,6 +175,32 @@ TEST(Timeline, WhatEachColumnShows) {
   }
 }
 
+TEST(Timeline, ASamplerKeptBetweenEditsDrawsAsAFreshOne) {
+  Built b({{1000, 1}, {400, 3}, {600, 1}});
+  EditRules off{false, 3};
+  AddVoice(b.p, 1, 0, off);
+  TimelineSampler kept;
+  auto expectFresh = [&](const TimelineParam& tp, int reworked) {
+    const auto got = kept.Sample(b.p, tp, 500), want = SampleTimeline(b.p, tp, 500);
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t c = 0; c < got.size(); ++c)
+      for (int ch = 0; ch < 2; ++ch) {
+        EXPECT_EQ(got[c].Curve[ch].Present, want[c].Curve[ch].Present) << c;
+        EXPECT_EQ(got[c].Curve[ch].Min, want[c].Curve[ch].Min) << c;
+        EXPECT_EQ(got[c].Curve[ch].Max, want[c].Curve[ch].Max) << c;
+      }
+    EXPECT_EQ(kept.Reworked(), reworked);
+  };
+  expectFresh({PN_VOLUME, 0}, 3);
+  expectFresh({PN_VOLUME, 0}, 0);  // nothing changed
+  b.Set(1, VOL, {{0, 0, 2, 0}, {9000, 7000, 10, 0}, {0, 10000, 10, 1}});
+  expectFresh({PN_VOLUME, 0}, 1);  // the one segment edited
+  b.At(2, VOL).ChannelMode = 1;    // the right ear apart: a curve more
+  expectFresh({PN_VOLUME, 0}, 2);
+  expectFresh({PN_VOLUME, 1}, 1);  // voice 2, in the middle segment only
+  expectFresh({PN_PITCH, 0}, 3);
+}
+
 TEST(Timeline, ValueAtATimeIsTheCurvesOwn) {
   Built b({{1000, 1}, {500, 2}});
   b.Set(1, VOL, {{0, 0, 4, 0}, {10000, 10000, 10, 1}});
