@@ -59,8 +59,8 @@ QString SegmentId(const Segment& s) {
 
 // The whole-preset timeline above the tabs, in dialog units (its height and
 // the gap below it); the pages keep their size.
-constexpr int kTimelineUnits = 41;
-constexpr int kTimelineHeight = 38;
+constexpr int kTimelineUnits = 51;
+constexpr int kTimelineHeight = 48;
 
 // The digit of Ctrl+0..9, also with Shift (which on most layouts turns the
 // digit into a symbol); -1 for other keys.

@@ -73,6 +73,11 @@ void PresetTimeline::followChart(const ParameterChart* chart) {
 }
 
 void PresetTimeline::presetChanged() {
+  // The cursor stays in the current segment (chosen here or elsewhere).
+  const auto segs = TimelineSegments(D->prg());
+  const int cur = D->currentSegment();
+  if (cur >= 0 && cur < int(segs.size()) && LocateTimeline(segs, Cursor).Segment != cur)
+    Cursor = segs[size_t(cur)].Start;
   Dirty = true;
   update();
   updateDescription();
@@ -175,13 +180,13 @@ void PresetTimeline::paintEvent(QPaintEvent*) {
   // The current segment, all its passes.
   if (cur >= 0 && cur < int(Segs.size())) {
     QColor band = pal.color(QPalette::Highlight);
-    band.setAlpha(50);
+    band.setAlpha(60);
     p.fillRect(
         QRectF(QPointF(xOf(Segs[size_t(cur)].Start), plot.top()), QPointF(xOf(Segs[size_t(cur)].End()), plot.bottom())),
         band);
   }
   // Passes of repeated segments (dotted) where there is room to tell them
-  // apart, the boundaries (solid) and the IDs.
+  // apart, and the boundaries (solid).
   p.setPen(QPen(mid, 1, Qt::DotLine));
   for (const TimelineSegment& g : Segs) {
     const double pass = plot.width() * double(g.Length) / double(std::max<int64_t>(total, 1));
@@ -192,18 +197,9 @@ void PresetTimeline::paintEvent(QPaintEvent*) {
     }
   }
   p.setPen(QPen(mid, 1));
-  for (size_t s = 0; s < Segs.size(); ++s) {
-    const double x0 = xOf(Segs[s].Start), x1 = xOf(Segs[s].End());
-    if (s > 0) p.drawLine(QPointF(x0, plot.top()), QPointF(x0, plot.bottom()));
-    // The ID, with the repeat count where there is room for it.
-    const QString id = SegmentId(prg.data.Segment[s]);
-    QString label = id + (Segs[s].Repeat > 1 ? QStringLiteral(" \u00d7%1").arg(Segs[s].Repeat) : QString());
-    if (fm.horizontalAdvance(label) + 4 > x1 - x0) label = id;
-    if (fm.horizontalAdvance(label) + 4 <= x1 - x0) {
-      p.setPen(text);
-      p.drawText(QPointF(x0 + 3, plot.top() + fm.ascent() + 1), label);
-      p.setPen(QPen(mid, 1));
-    }
+  for (size_t s = 1; s < Segs.size(); ++s) {
+    const double x = xOf(Segs[s].Start);
+    p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
   }
 
   // The curves: each column a stroke from its smallest to its largest value,
@@ -238,6 +234,22 @@ void PresetTimeline::paintEvent(QPaintEvent*) {
     }
     p.setPen(QPen(ears[ch], 1.5));
     p.drawLines(lines.data(), int(lines.size()));
+  }
+
+  // The IDs, with the repeat count where there is room for it, on a veil of
+  // the plot's colour so that a curve running through stays readable.
+  QColor veil = pal.color(QPalette::Base);
+  veil.setAlpha(190);
+  p.setPen(text);
+  for (size_t s = 0; s < Segs.size(); ++s) {
+    const double x0 = xOf(Segs[s].Start), x1 = xOf(Segs[s].End());
+    const QString id = SegmentId(prg.data.Segment[s]);
+    QString label = id + (Segs[s].Repeat > 1 ? QStringLiteral(" \u00d7%1").arg(Segs[s].Repeat) : QString());
+    if (fm.horizontalAdvance(label) + 4 > x1 - x0) label = id;
+    if (fm.horizontalAdvance(label) + 4 > x1 - x0) continue;
+    const QRectF box(x0 + 1, plot.top() + 1, fm.horizontalAdvance(label) + 4, fm.height());
+    p.fillRect(box, veil);
+    p.drawText(QPointF(box.left() + 2, box.top() + fm.ascent()), label);
   }
 
   // The play position, the cursor.

@@ -28,10 +28,10 @@
 #include "main/preset.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/hooks.h"
+#include "presetjson/presetjson.h"
 #include "prgdlg/GeneralPage.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
-#include "presetjson/presetjson.h"
 
 namespace {
 
@@ -195,7 +195,8 @@ class ClipboardTest : public QObject {
       // Text that is not a curve says where it goes wrong.
       QApplication::clipboard()->setText(QStringLiteral("{\"Segment\": [\n  {\"Voice\": [}]}"));
       QTest::keyClick(FocusedChart(d, 0), Qt::Key_V, Qt::ControlModifier);
-      QVERIFY2(MessageBox::lastText().contains(QStringLiteral("line 2, column 14")), qPrintable(MessageBox::lastText()));
+      QVERIFY2(MessageBox::lastText().contains(QStringLiteral("line 2, column 14")),
+               qPrintable(MessageBox::lastText()));
 
       // Hertz do not go into a volume.
       QTest::keyClick(FocusedChart(d, 0), Qt::Key_C, Qt::ControlModifier);
