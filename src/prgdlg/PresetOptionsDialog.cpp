@@ -103,9 +103,6 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
   }
 
   DynLayout* l = dynLayout();
-  // The whole preset above the pages, seen from every tab while editing.
-  Timeline = new PresetTimeline(this);
-  l->addControl(Timeline, 7, 7, 1010, kTimelineHeight);
   const int y = kTimelineUnits;
   Tabs = new QTabBar(this);
   Tabs->setObjectName(QStringLiteral("tabs"));
@@ -113,6 +110,10 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
   Tabs->setDrawBase(false);
   for (const char* name : kTabNames) Tabs->addTab(tr(name));
   l->addControl(Tabs, 7, 7 + y, 1010, 14);
+  // The whole preset above the pages, seen from every tab while editing;
+  // after the tabs in the focus chain, so the dialog still opens on them.
+  Timeline = new PresetTimeline(this);
+  l->addControl(Timeline, 7, 7, 1010, kTimelineHeight);
   auto* frame = new QFrame(this);
   frame->setObjectName(QStringLiteral("tabFrame"));
   frame->setFrameShape(QFrame::StyledPanel);
