@@ -23,6 +23,10 @@ target_link_libraries(sonavel_webstart PUBLIC sonavel_dialog)
 # The colour dialog keeps the custom colours in the settings.
 target_link_libraries(sonavel_dialog PUBLIC sonavel_reg)
 target_link_libraries(sonavel_chart PUBLIC sonavel_dialog)
+# Copied curves go on the clipboard as JSON text too; the main window
+# imports and exports JSON presets.
+target_link_libraries(sonavel_chart PUBLIC sonavel_presetjson)
+target_link_libraries(sonavel_mwnd PUBLIC sonavel_presetjson)
 target_link_libraries(sonavel_prgdlg PUBLIC sonavel_chart sonavel_dialog sonavel_reg)
 target_link_libraries(sonavel_cnfwiz PUBLIC sonavel_prgdlg sonavel_dialog sonavel_reg)
 target_link_libraries(sonavel_mwnd PUBLIC sonavel_cnfwiz sonavel_prgdlg sonavel_dialog sonavel_reg sonavel_visual sonavel_synch

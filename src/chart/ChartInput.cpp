@@ -2,6 +2,7 @@
 // weight handles with the 5-pixel threshold, auto-scrolling past the plot's
 // edge), the keyboard, the context menus and the editing commands.
 #include <QAction>
+#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMenu>
@@ -11,9 +12,13 @@
 #include <cmath>
 
 #include "assert/check.h"
+#include "chart/CurveClipboard.h"
 #include "chart/ParameterChart.h"
+#include "data/bglib.h"
 #include "dialog/MessageBox.h"
 #include "dialog/NodeDialog.h"
+#include "main/preset.h"
+#include "main/strtab.h"
 
 namespace {
 
@@ -252,6 +257,14 @@ void ParameterChart::keyPressEvent(QKeyEvent* e) {
     emit helpRequested();
     return;
   }
+  if (e->matches(QKeySequence::Copy)) {
+    copyCurve();
+    return;
+  }
+  if (e->matches(QKeySequence::Paste)) {
+    pasteCurve();
+    return;
+  }
   if (ReadOnly || !Pa || nodeCount() == 0) {
     QWidget::keyPressEvent(e);
     return;
@@ -366,6 +379,12 @@ void ParameterChart::createMenus() {
   SymmetricAct = add(NodeMenu, tr("Sy&mmetric"), "chartSymmetric");
   SymmetricAct->setCheckable(true);
   NodeMenu->addSeparator();
+  CopyAct = add(NodeMenu, tr("&Copy Curve"), "chartCopyCurve");
+  PasteAct = add(NodeMenu, tr("P&aste Curve"), "chartPasteCurve");
+  // Shown in the menu; the keys themselves reach keyPressEvent.
+  CopyAct->setShortcut(QKeySequence::Copy);
+  PasteAct->setShortcut(QKeySequence::Paste);
+  NodeMenu->addSeparator();
   PlayHereAct = add(NodeMenu, tr("&Play Here"), "chartPlayHere");
   StopAct = add(NodeMenu, tr("&Stop Playing"), "chartStopPlaying");
   NodeMenu->setDefaultAction(EditAct);
@@ -379,6 +398,8 @@ void ParameterChart::createMenus() {
   connect(PlayHereAct, &QAction::triggered, this, [this] { emit playHere(MenuTime); });
   connect(StopAct, &QAction::triggered, this, &ParameterChart::stopPlaying);
   connect(RefreshAct, &QAction::triggered, this, &ParameterChart::refreshRange);
+  connect(CopyAct, &QAction::triggered, this, &ParameterChart::copyCurve);
+  connect(PasteAct, &QAction::triggered, this, &ParameterChart::pasteCurve);
 }
 
 void ParameterChart::showNodeMenu(QPoint global) {
@@ -389,6 +410,8 @@ void ParameterChart::showNodeMenu(QPoint global) {
   InsertAct->setEnabled(edit && i < n - 1);
   SymmetricAct->setEnabled(edit);
   SymmetricAct->setChecked(Pa && !Pa2 && i >= 0 && i < n && Pa->Node[i].Symmetric != 0);
+  CopyAct->setEnabled(Pa && !Pa2);
+  PasteAct->setEnabled(edit && CurveClipboard::offers());
   PlayHereAct->setEnabled(!ReadOnly);
   StopAct->setVisible(TestPlaying);
   NodeMenu->exec(global);
@@ -447,4 +470,39 @@ void ParameterChart::toggleSymmetric() {
 void ParameterChart::refreshRange() {
   if (!Pa) return;
   if (recomputeRange(true, true, true)) recomputeLayout(true);
+}
+
+void ParameterChart::copyCurve() {
+  // A derived curve has no nodes of its own to copy.
+  if (!Pa || Pa2) {
+    QApplication::beep();
+    return;
+  }
+  CurveClipboard::put(CopyCurve(*Pa, Def.ParamNum, Length));
+}
+
+void ParameterChart::pasteCurve() {
+  if (ReadOnly || !Pa || Pa2) {
+    QApplication::beep();
+    return;
+  }
+  CurveClip clip;
+  QString why;
+  switch (CurveClipboard::take(&clip, &why)) {
+    case CurveClipboard::CLIP_NONE: QApplication::beep(); return;
+    case CurveClipboard::CLIP_BAD_TEXT: MessageBox::show(this, 1521, {why.toStdString()}); return;
+    case CurveClipboard::CLIP_CURVE: break;
+  }
+  if (PasteCurve(clip, *Pa, Def.ParamNum) != 0) {
+    auto name = [](int row) {
+      return std::string(row == PN_BGPARAM ? BackgroundParamName() : GetStr(ParamDef[row].Name));
+    };
+    MessageBox::show(this, 1520, {name(Def.ParamNum), name(clip.ParamNum)});
+    return;
+  }
+  SelectedArea = std::clamp(SelectedArea, 0, nodeCount() - 1);
+  computeHandles();
+  invalidateNodes(-1, 0, true);
+  emit nodeFocused(SelectedArea);
+  notifyChanged(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE);
 }

@@ -112,6 +112,11 @@ class ParameterChart : public QWidget {
   void insertNode();
   void toggleSymmetric();
   void refreshRange();
+  // Copy Curve (Ctrl+C): the curve onto the clipboard. Paste Curve (Ctrl+V):
+  // a curve from the clipboard replaces this one, stretched to this
+  // segment's length; the parent is told that the whole curve changed.
+  void copyCurve();
+  void pasteCurve();
 
  Q_SIGNALS:
   // A node got the focus.
@@ -236,5 +241,5 @@ class ParameterChart : public QWidget {
   QMenu* NodeMenu = nullptr;
   QMenu* AxisMenu = nullptr;
   QAction *EditAct = nullptr, *SymmetricAct = nullptr, *DeleteAct = nullptr, *InsertAct = nullptr,
-          *PlayHereAct = nullptr, *StopAct = nullptr, *RefreshAct = nullptr;
+          *PlayHereAct = nullptr, *StopAct = nullptr, *RefreshAct = nullptr, *CopyAct = nullptr, *PasteAct = nullptr;
 };
