@@ -75,8 +75,8 @@ int64_t ParseDuration(std::string_view text, int64_t unitMs) {
       int64_t Ms;
     };
     // Longer names first, so "min" and "ms" are not taken for "m".
-    static constexpr Unit kUnits[] = {{"h", 3600000}, {"min", 60000}, {"ms", 1}, {"m", 60000}, {"sec", 1000},
-                                      {"s", 1000}};
+    static constexpr Unit kUnits[] = {{"h", 3600000}, {"min", 60000}, {"ms", 1},
+                                      {"m", 60000},   {"sec", 1000},  {"s", 1000}};
     i = 0;
     total = 0;
     int64_t lastUnit = INT64_MAX;
