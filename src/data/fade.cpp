@@ -50,11 +50,12 @@ void GainFrame(void* block, int64_t k, bool wide, int32_t g) {
   }
 }
 
-// The gain at frame f of a fade-out ending at `end` over `len` frames.
+// The gain at frame f of a fade-out over the `len` frames before `end`: the
+// first of them at full level, the last one silent.
 int32_t FadeOutGain(int64_t f, int64_t end, int64_t len) {
   if (f >= end) return 0;
   if (f < end - len) return FADE_UNITY;
-  return FadeCurve(end - f, len);
+  return len > 1 ? FadeCurve(end - 1 - f, len - 1) : 0;
 }
 
 PlaybackFades gSet;
@@ -200,10 +201,7 @@ bool EditStopFade(void* ctx, unsigned char* data, uint32_t bytes, int64_t queued
   const int frameBytes = s.Wide ? 4 : 2;
   if (s.Done == 0 && s.Length == 0) s.Length = std::min(s.Frames, queuedBytes / frameBytes);
   const int64_t frames = static_cast<int64_t>(bytes) / frameBytes;
-  for (int64_t k = 0; k < frames; ++k) {
-    int64_t pos = s.Done + k;
-    GainFrame(data, k, s.Wide, pos >= s.Length ? 0 : FadeCurve(s.Length - pos, s.Length));
-  }
+  for (int64_t k = 0; k < frames; ++k) GainFrame(data, k, s.Wide, FadeOutGain(s.Done + k, s.Length, s.Length));
   s.Done += frames;
   return s.Done < s.Length;
 }

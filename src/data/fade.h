@@ -31,9 +31,10 @@ inline uint8_t FadeSample8(uint8_t s, int32_t g) {
 }
 
 // Fades the last `fadeFrames` frames before frame `endFrame` of a stream out
-// to silence, on the block of `frames` stereo frames that starts at frame
-// `first`: frames from endFrame on become silence, earlier ones outside the
-// fade stay as they are. 16-bit or 8-bit samples (`wide`). Any thread.
+// to silence (the first of them keeps its level, the last one is silent), on
+// the block of `frames` stereo frames that starts at frame `first`: frames
+// from endFrame on become silence, earlier ones outside the fade stay as
+// they are. 16-bit or 8-bit samples (`wide`). Any thread.
 void FadeOutBlock(void* block, int64_t frames, bool wide, int64_t first, int64_t endFrame, int64_t fadeFrames);
 
 // --- A playback on the device ------------------------------------------------
