@@ -27,6 +27,7 @@ for scale in 1 2; do
     QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR=$scale build/tools/listenshots/listenshots "${args[@]}" >"$work/log" 2>&1 &
     pid=$!
     until grep -q ready "$work/log"; do sleep 0.1; done
+    sleep 1  # the window manager maps and draws the windows
     shot="$out/listening-scale$scale-$theme.png"
     import -window root "$shot"
     kill "$pid"

@@ -27,14 +27,14 @@ QString MinutesText(int minutes) {
 }  // namespace
 
 SleepTimerDialog::SleepTimerDialog(QWidget* owner, ListeningSettings* settings)
-    : DynDialog(owner, QSize(250, 142), QStringLiteral("sleep_timer")), Settings(settings) {
+    : DynDialog(owner, QSize(260, 142), QStringLiteral("sleep_timer")), Settings(settings) {
   setObjectName(QStringLiteral("sleepTimerDialog"));
   setWindowTitle(tr("Sleep Timer"));
   DynLayout* l = dynLayout();
 
   Off = new QRadioButton(tr("&Off"), this);
   Off->setObjectName(QStringLiteral("sleepOff"));
-  l->addControl(Off, 7, 7, 981, 10);
+  l->addControl(Off, 7, 7, 1010, 10);
 
   After = new QRadioButton(tr("&Stop after:"), this);
   After->setObjectName(QStringLiteral("sleepAfter"));
@@ -52,7 +52,7 @@ SleepTimerDialog::SleepTimerDialog(QWidget* owner, ListeningSettings* settings)
 
   AtEnd = new QRadioButton(tr("Fade out at the &end of the preset"), this);
   AtEnd->setObjectName(QStringLiteral("sleepAtEnd"));
-  l->addControl(AtEnd, 7, 39, 981, 10);
+  l->addControl(AtEnd, 7, 39, 1010, 10);
 
   auto* group = new QButtonGroup(this);
   group->addButton(Off);
@@ -73,12 +73,12 @@ SleepTimerDialog::SleepTimerDialog(QWidget* owner, ListeningSettings* settings)
   SoftStop = new QCheckBox(tr("Fade in at the start and out when s&topped"), this);
   SoftStop->setObjectName(QStringLiteral("softStop"));
   SoftStop->setChecked(settings->SoftStartStop != 0);
-  l->addControl(SoftStop, 7, 80, 981, 10);
+  l->addControl(SoftStop, 7, 80, 1010, 10);
 
   KeepAwake = new QCheckBox(tr("&Keep the screen on and the computer awake while playing"), this);
   KeepAwake->setObjectName(QStringLiteral("keepAwake"));
   KeepAwake->setChecked(settings->KeepAwake != 0);
-  l->addControl(KeepAwake, 7, 95, 981, 10);
+  l->addControl(KeepAwake, 7, 95, 1010, 10);
 
   addOkCancelHelp();
   connect(group, &QButtonGroup::buttonToggled, this, [this](QAbstractButton*, bool on) {
