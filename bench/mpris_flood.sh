@@ -4,12 +4,14 @@
 # preset on the paced fake device (offscreen), and sonavel_mpris_flood
 # timing a property read every 20 ms before and during the flood.
 #
-#   bench/mpris_flood.sh [SECONDS] [FLOODERS]      (default 10 s, 4 clients)
+#   bench/mpris_flood.sh [SECONDS] [FLOODERS] [BURST]
+#                        (default 10 s, 4 clients, 100 calls in flight each)
 #   SONAVEL_BIN=build/bin (sonavel and sonavel_mpris_flood)
 set -eu
 BIN=${SONAVEL_BIN:-build/bin}
 SECS=${1:-10}
 FLOODERS=${2:-4}
+BURST=${3:-100}
 tmp=$(mktemp -d /tmp/sonavel-mpris-flood.XXXXXX)
 trap 'rm -rf "$tmp"' EXIT INT TERM
 mkdir -p "$tmp/prog" "$tmp/config/Kelvadi" "$tmp/run"
@@ -31,8 +33,8 @@ FLOOD=$(cd "$BIN" && pwd)/sonavel_mpris_flood
 dbus-run-session -- sh -c '
   "$1/prog/sonavel" -p BUILTIN >"$1/sonavel.log" 2>&1 &
   pid=$!
-  "$2" "$3" "$4"
+  "$2" "$3" "$4" "$5"
   rc=$?
   kill $pid 2>/dev/null
   wait $pid 2>/dev/null
-  exit $rc' sh "$tmp" "$FLOOD" "$SECS" "$FLOODERS"
+  exit $rc' sh "$tmp" "$FLOOD" "$SECS" "$FLOODERS" "$BURST"

@@ -15,9 +15,9 @@ const QString kWhy = QStringLiteral("Sonavel is playing");
 constexpr uint kPortalFlags = 4 | 8;
 
 QDBusMessage PortalInhibit() {
-  QDBusMessage m =
-      QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-                                     QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
+  QDBusMessage m = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
+      QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
   m << QString() << kPortalFlags << QVariantMap{{QStringLiteral("reason"), kWhy}};
   return m;
 }
@@ -34,8 +34,9 @@ QDBusMessage ScreenSaver(const QString& method) {
 }
 
 QDBusMessage LogindInhibit() {
-  QDBusMessage m = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-                                                  QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
+  QDBusMessage m = QDBusMessage::createMethodCall(
+      QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+      QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
   m << QStringLiteral("idle:sleep") << QStringLiteral("Sonavel") << kWhy << QStringLiteral("block");
   return m;
 }

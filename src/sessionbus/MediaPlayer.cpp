@@ -4,7 +4,9 @@
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QMutexLocker>
 #include <QTimer>
+#include <chrono>
 
 #include "sessionbus/Adaptors.h"
 #include "sessionbus/note.h"
@@ -27,6 +29,11 @@ const Changed kChanged[] = {
     {"CanGoNext", [](const PlayerState& s) { return QVariant(s.CanGoNext); }},
     {"CanGoPrevious", [](const PlayerState& s) { return QVariant(s.CanGoPrevious); }},
 };
+
+qint64 NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 }  // namespace
 
@@ -51,6 +58,8 @@ QVariantMap MetadataOf(const PlayerState& s) {
   return m;
 }
 
+// --- The window's side ----------------------------------------------------------
+
 MediaPlayer::MediaPlayer(PlayerControl* control, const QDBusConnection& bus, QObject* parent)
     : QObject(parent), Control(control), Bus(bus) {
   Shown = Control->playerState();
@@ -58,9 +67,15 @@ MediaPlayer::MediaPlayer(PlayerControl* control, const QDBusConnection& bus, QOb
     NoteOnce(QStringLiteral("no session bus: media keys, desktop controls and keeping the screen on are off"));
     return;
   }
-  new RootAdaptor(this);
-  new PlayerAdaptor(this);
-  if (!Bus.registerObject(kPath, this, QDBusConnection::ExportAdaptors)) {
+  Answers = new MediaService(Bus);
+  Answers->Wake = this;
+  Answers->setState(Shown, Control->playerPositionUs());
+  new RootAdaptor(Answers);
+  new PlayerAdaptor(Answers);
+  Answers->moveToThread(&Thread);
+  Thread.setObjectName(QStringLiteral("media player"));
+  Thread.start();
+  if (!Bus.registerObject(kPath, Answers, QDBusConnection::ExportAdaptors)) {
     NoteOnce(QStringLiteral("the media player object could not be registered on the session bus"));
     return;
   }
@@ -78,13 +93,17 @@ MediaPlayer::MediaPlayer(PlayerControl* control, const QDBusConnection& bus, QOb
 }
 
 MediaPlayer::~MediaPlayer() {
-  if (Service.isEmpty()) return;
-  Bus.unregisterService(Service);
+  if (!Service.isEmpty()) Bus.unregisterService(Service);
+  if (!Answers) return;
   Bus.unregisterObject(kPath);
+  Thread.quit();
+  Thread.wait();
+  delete Answers;
 }
 
 void MediaPlayer::stateChanged() {
   PlayerState now = Control->playerState();
+  if (Answers) Answers->setState(now, Control->playerPositionUs());
   if (now == Shown) return;
   PlayerState was = Shown;
   Shown = now;
@@ -95,61 +114,93 @@ void MediaPlayer::stateChanged() {
     if (v != c.Value(was)) changed.insert(QString::fromLatin1(c.Name), v);
   }
   if (changed.isEmpty()) return;
-  QDBusMessage signal =
-      QDBusMessage::createSignal(kPath, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
+  QDBusMessage signal = QDBusMessage::createSignal(kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                   QStringLiteral("PropertiesChanged"));
   signal << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
   Bus.send(signal);
 }
 
-void MediaPlayer::queue(PlayerControl::Command c) {
-  if (Count == QUEUE) return;  // a flood: the rest is dropped
-  Pending[(First + Count++) % QUEUE] = c;
-  if (Scheduled) return;
-  Scheduled = true;
-  QTimer::singleShot(0, this, &MediaPlayer::runQueued);
-}
-
 void MediaPlayer::runQueued() {
-  Scheduled = false;
+  Waiting = false;
   // A command may run a loop of its own (a start's calculation pumps
   // events): what comes meanwhile waits for it.
-  if (Running || Count == 0) return;
-  PlayerControl::Command c = Pending[First];
-  First = (First + 1) % QUEUE;
-  Count--;
+  if (Running || !Answers) return;
+  PlayerControl::Command c;
+  if (!Answers->takeCommand(&c)) return;
   Running = true;
   Control->playerCommand(c);
   Running = false;
   stateChanged();
-  if (Count > 0 && !Scheduled) {
-    Scheduled = true;
-    QTimer::singleShot(0, this, &MediaPlayer::runQueued);
-  }
+  // The next one, if any, after a pause.
+  Waiting = true;
+  QTimer::singleShot(COMMAND_SPACING_MS, this, &MediaPlayer::runQueued);
 }
 
-// --- The interfaces ---------------------------------------------------------------
+// --- The answers' side ------------------------------------------------------------
 
-RootAdaptor::RootAdaptor(MediaPlayer* player) : QDBusAbstractAdaptor(player), Player(player) {}
-void RootAdaptor::Raise() { Player->queue(PlayerControl::Raise); }
-void RootAdaptor::Quit() { Player->queue(PlayerControl::Quit); }
+MediaService::MediaService(const QDBusConnection& bus) : Bus(bus) {}
 
-PlayerAdaptor::PlayerAdaptor(MediaPlayer* player) : QDBusAbstractAdaptor(player), Player(player) {}
-QString PlayerAdaptor::playbackStatus() const { return PlaybackStatusText(Player->state().Playback); }
-QVariantMap PlayerAdaptor::metadata() const { return MetadataOf(Player->state()); }
-qlonglong PlayerAdaptor::position() const { return Player->positionUs(); }
-bool PlayerAdaptor::canGoNext() const { return Player->state().CanGoNext; }
-bool PlayerAdaptor::canGoPrevious() const { return Player->state().CanGoPrevious; }
-bool PlayerAdaptor::canPlay() const { return Player->state().CanPlay; }
-bool PlayerAdaptor::canPause() const { return Player->state().CanPause; }
-void PlayerAdaptor::Next() { Player->queue(PlayerControl::Next); }
-void PlayerAdaptor::Previous() { Player->queue(PlayerControl::Previous); }
-void PlayerAdaptor::Pause() { Player->queue(PlayerControl::Pause); }
-void PlayerAdaptor::PlayPause() { Player->queue(PlayerControl::PlayPause); }
-void PlayerAdaptor::Stop() { Player->queue(PlayerControl::Stop); }
-void PlayerAdaptor::Play() { Player->queue(PlayerControl::Play); }
+void MediaService::setState(const PlayerState& s, qint64 positionUs) {
+  QVariantMap m = MetadataOf(s);
+  QMutexLocker g(&Lock);
+  State = s;
+  Metadata = std::move(m);
+  PositionUs = positionUs;
+  PositionAtMs = NowMs();
+}
+
+PlayerState MediaService::state() const {
+  QMutexLocker g(&Lock);
+  return State;
+}
+
+QVariantMap MediaService::metadata() const {
+  QMutexLocker g(&Lock);
+  return Metadata;
+}
+
+qint64 MediaService::positionUs() const {
+  QMutexLocker g(&Lock);
+  // The window's time runs on while it plays, frozen or not.
+  return State.Playback == PlayerState::Stopped ? PositionUs : PositionUs + (NowMs() - PositionAtMs) * 1000;
+}
+
+void MediaService::queue(PlayerControl::Command c) {
+  bool wake = false;
+  {
+    QMutexLocker g(&Lock);
+    if (Count == QUEUE) return;  // a flood: the rest is dropped
+    Pending[(First + Count++) % QUEUE] = c;
+    wake = Count == 1;
+  }
+  if (wake && Wake) QMetaObject::invokeMethod(Wake, "wake", Qt::QueuedConnection);
+}
+
+bool MediaService::takeCommand(PlayerControl::Command* c) {
+  QMutexLocker g(&Lock);
+  if (Count == 0) return false;
+  *c = Pending[First];
+  First = (First + 1) % QUEUE;
+  Count--;
+  return true;
+}
+
+RootAdaptor::RootAdaptor(MediaService* service) : QDBusAbstractAdaptor(service), Service(service) {}
+void RootAdaptor::Raise() { Service->queue(PlayerControl::Raise); }
+void RootAdaptor::Quit() { Service->queue(PlayerControl::Quit); }
+
+PlayerAdaptor::PlayerAdaptor(MediaService* service) : QDBusAbstractAdaptor(service), Service(service) {}
+QString PlayerAdaptor::playbackStatus() const { return PlaybackStatusText(Service->state().Playback); }
+void PlayerAdaptor::Next() { Service->queue(PlayerControl::Next); }
+void PlayerAdaptor::Previous() { Service->queue(PlayerControl::Previous); }
+void PlayerAdaptor::Pause() { Service->queue(PlayerControl::Pause); }
+void PlayerAdaptor::PlayPause() { Service->queue(PlayerControl::PlayPause); }
+void PlayerAdaptor::Stop() { Service->queue(PlayerControl::Stop); }
+void PlayerAdaptor::Play() { Service->queue(PlayerControl::Play); }
 void PlayerAdaptor::Seek(qlonglong) {}
 void PlayerAdaptor::SetPosition(const QDBusObjectPath&, qlonglong) {}
 void PlayerAdaptor::OpenUri(const QString&, const QDBusMessage& call) {
   call.setDelayedReply(true);
-  Player->bus().send(call.createErrorReply(QDBusError::NotSupported, QStringLiteral("Sonavel plays its own presets only.")));
+  Service->bus().send(
+      call.createErrorReply(QDBusError::NotSupported, QStringLiteral("Sonavel plays its own presets only.")));
 }

@@ -3,18 +3,22 @@
 // desktop's sound applet and the lock screen play, pause (freeze), stop and
 // step through the presets without further work.
 //
-// Calls are answered at once from a copy of the window's state; commands
-// are queued (at most 16 waiting, more are dropped) and carried out one at
-// a time from the event loop, so a client that floods calls or passes
-// wrong arguments delays nothing but its own answers. The window tells the
-// service whenever its state changes (stateChanged), and the service
-// signals the properties that changed.
+// The calls are answered on a thread of their own, from a copy of the
+// window's state, so a busy window (a preset being calculated, a dialog)
+// delays no answer and a client that floods calls or passes wrong
+// arguments keeps only that thread busy, never the window. Commands go into
+// a queue of 16 (more are dropped) that the window's event loop carries out
+// one at a time, at most one every COMMAND_SPACING_MS: a flood of Pause
+// and Play cannot keep the audio thread remaking its queued blocks. The
+// window tells the service whenever its state changes (stateChanged), and
+// the service signals the properties that changed.
 //
-// Main thread only.
+// Main thread, except where said.
 #pragma once
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
+#include <QThread>
 
 // What the service shows of the window.
 struct PlayerState {
@@ -33,11 +37,13 @@ class PlayerControl {
   enum Command { Play, Pause, PlayPause, Stop, Next, Previous, Raise, Quit };
   virtual ~PlayerControl() = default;
   virtual PlayerState playerState() const = 0;
-  // Microseconds played.
+  // Microseconds played, now.
   virtual qint64 playerPositionUs() const = 0;
   // Carries out a command from the event loop (never inside a bus call).
   virtual void playerCommand(Command c) = 0;
 };
+
+class MediaService;
 
 class MediaPlayer : public QObject {
   Q_OBJECT
@@ -52,11 +58,13 @@ class MediaPlayer : public QObject {
   // The window's state may have changed: changed properties are signalled.
   void stateChanged();
 
-  // --- The adaptors' side ------------------------------------------------------
-  const PlayerState& state() const { return Shown; }
-  qint64 positionUs() const { return Control->playerPositionUs(); }
-  const QDBusConnection& bus() const { return Bus; }
-  void queue(PlayerControl::Command c);
+  static constexpr int COMMAND_SPACING_MS = 50;
+
+ private slots:
+  // A command came while none waited (queued from the answers' thread).
+  void wake() {
+    if (!Waiting) runQueued();
+  }
 
  private:
   void runQueued();
@@ -65,11 +73,10 @@ class MediaPlayer : public QObject {
   QDBusConnection Bus;
   QString Service;
   PlayerState Shown;
-  static constexpr int QUEUE = 16;
-  PlayerControl::Command Pending[QUEUE] = {};
-  int First = 0, Count = 0;
-  bool Scheduled = false, Running = false;
+  QThread Thread;
+  MediaService* Answers = nullptr;  // lives on Thread
+  bool Running = false, Waiting = false;
 };
 
-// The track id the metadata gives preset `index` (-1: none).
+// The track id the metadata gives preset `index` (-1: none). Any thread.
 QString TrackPath(int index);
