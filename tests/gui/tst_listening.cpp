@@ -106,7 +106,8 @@ class ListeningTest : public QObject {
 
     W->actions().Play->trigger();
     QRegularExpression left("\nSleep timer: 1:(30:00|29:5\\d) left$");
-    QVERIFY2(AdvanceUntil(Dev->Fake, [&] { return W->statusText()->text().contains(left); }, &clock),
+    QVERIFY2(AdvanceUntil(
+                 Dev->Fake, [&] { return W->statusText()->text().contains(left); }, &clock),
              qPrintable(W->statusText()->text()));
 
     // Changed while playing: the end of the preset fades out instead.
@@ -115,14 +116,16 @@ class ListeningTest : public QObject {
       QVERIFY(!Child<QComboBox>(d, "sleepMinutes")->isEnabled());
       QTest::keyClick(d, Qt::Key_Return);
     });
-    QVERIFY2(AdvanceUntil(Dev->Fake, [&] { return W->statusText()->text().contains("\nFade-out at the end of the preset: "); },
-                          &clock),
+    QVERIFY2(AdvanceUntil(
+                 Dev->Fake, [&] { return W->statusText()->text().contains("\nFade-out at the end of the preset: "); },
+                 &clock),
              qPrintable(W->statusText()->text()));
     InSleepTimer(W, [](SleepTimerDialog* d) {
       Pick(Child<QRadioButton>(d, "sleepOff"));
       QTest::keyClick(d, Qt::Key_Return);
     });
-    QVERIFY2(AdvanceUntil(Dev->Fake, [&] { return !W->statusText()->text().contains("end of the preset"); }, &clock),
+    QVERIFY2(AdvanceUntil(
+                 Dev->Fake, [&] { return !W->statusText()->text().contains("end of the preset"); }, &clock),
              qPrintable(W->statusText()->text()));
     QVERIFY(W->statusText()->text().startsWith("Time "));
     QCOMPARE(Cfg.Listening.SleepTimer, int(SLEEP_OFF));
@@ -132,12 +135,18 @@ class ListeningTest : public QObject {
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("message");
-    QTest::newRow("no time") << "sleepMinutes" << "0" << 1494;
-    QTest::newRow("beyond a day") << "sleepMinutes" << "25:00" << 1494;
-    QTest::newRow("minutes past 59") << "sleepMinutes" << "1:75" << 1494;
-    QTest::newRow("words") << "sleepMinutes" << "soon" << 1494;
-    QTest::newRow("fade beyond an hour") << "sleepFade" << "2h" << 1495;
-    QTest::newRow("fade not a number") << "sleepFade" << "-5" << 1495;
+    QTest::newRow("no time") << "sleepMinutes"
+                             << "0" << 1494;
+    QTest::newRow("beyond a day") << "sleepMinutes"
+                                  << "25:00" << 1494;
+    QTest::newRow("minutes past 59") << "sleepMinutes"
+                                     << "1:75" << 1494;
+    QTest::newRow("words") << "sleepMinutes"
+                           << "soon" << 1494;
+    QTest::newRow("fade beyond an hour") << "sleepFade"
+                                         << "2h" << 1495;
+    QTest::newRow("fade not a number") << "sleepFade"
+                                       << "-5" << 1495;
   }
   void badTimesAreRefusedWithTheirMessage() {
     QFETCH(QString, field);
@@ -181,8 +190,8 @@ class ListeningTest : public QObject {
     QCOMPARE(sample(0), int16_t(0));
     int full = peak(4410, 8820);
     QVERIFY(full > 1000);
-    QVERIFY(peak(0, 100) < full / 10);                  // rising from silence
-    QVERIFY(peak(frames - 400, frames) < full / 10);    // fallen back to it
+    QVERIFY(peak(0, 100) < full / 10);                // rising from silence
+    QVERIFY(peak(frames - 400, frames) < full / 10);  // fallen back to it
   }
 
   // No session bus: the window plays as ever; one line says why the desktop

@@ -286,7 +286,8 @@ class SessionBusTest : public QObject {
     QCOMPARE(d.Status(), QString("Stopped"));
     QTRY_VERIFY(d.Said("PlaybackStatus", "Stopped"));
     int64_t heard = plat::FakePlayedBytes(Dev->Fake);
-    AdvanceUntil(Dev->Fake, [] { return false; }, nullptr, 10);
+    AdvanceUntil(
+        Dev->Fake, [] { return false; }, nullptr, 10);
     QCOMPARE(plat::FakePlayedBytes(Dev->Fake), heard);
   }
 
@@ -307,18 +308,20 @@ class SessionBusTest : public QObject {
     QTRY_COMPARE(W->desktopLink()->keepAwake()->held(), int(KeepAwake::PORTAL));
     // A freeze of more than a minute lets the computer sleep again.
     W->actions().Freeze->trigger();
-    QVERIFY(AdvanceUntil(Dev->Fake, [&] { return W->statusText()->text().startsWith("(Parameters frozen)"); }, &clock));
+    QVERIFY(AdvanceUntil(
+        Dev->Fake, [&] { return W->statusText()->text().startsWith("(Parameters frozen)"); }, &clock));
     QCOMPARE(gLog.size(), 1);
     clock.Now += DesktopLink::FREEZE_RELEASE_MS;
-    QVERIFY(AdvanceUntil(Dev->Fake, [&] { return gLog.size() == 2; }, &clock));
+    QVERIFY(AdvanceUntil(
+        Dev->Fake, [&] { return gLog.size() == 2; }, &clock));
     QCOMPARE(gLog[1], QString("release /org/freedesktop/portal/desktop/request/1"));
     W->actions().Freeze->trigger();
     QTRY_COMPARE(gLog.size(), 3);
     W->actions().Stop->trigger();
     QVERIFY(AdvanceUntil(Dev->Fake, [&] { return !W->playing(); }));
-    QTRY_COMPARE(gLog, (QStringList{"inhibit 12 Sonavel is playing", "release /org/freedesktop/portal/desktop/request/1",
-                                    "inhibit 12 Sonavel is playing",
-                                    "release /org/freedesktop/portal/desktop/request/2"}));
+    QTRY_COMPARE(gLog,
+                 (QStringList{"inhibit 12 Sonavel is playing", "release /org/freedesktop/portal/desktop/request/1",
+                              "inhibit 12 Sonavel is playing", "release /org/freedesktop/portal/desktop/request/2"}));
     QCOMPARE(W->desktopLink()->keepAwake()->held(), int(KeepAwake::NONE));
   }
 
@@ -359,7 +362,8 @@ class SessionBusTest : public QObject {
   void aKilledProgramLetsGo() {
     Fakes fakes(false, true);
     QString dir = gui::NewFolder("killed");
-    for (const char* f : {"sonavel", "Ambix.dll"}) QFile::copy(QStringLiteral(SONAVEL_BIN_DIR "/%1").arg(f), dir + "/" + f);
+    for (const char* f : {"sonavel", "Ambix.dll"})
+      QFile::copy(QStringLiteral(SONAVEL_BIN_DIR "/%1").arg(f), dir + "/" + f);
     QSettings s(dir + "/config/Kelvadi/Sonavel.conf", QSettings::IniFormat);
     s.setValue("3/Advanced/RunConfigWizard", 0);
     s.setValue("3/Advanced/Device", "fake");
