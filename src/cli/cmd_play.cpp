@@ -259,9 +259,10 @@ int RunPlay() {
     // --sleep alone fades over a minute; --fade alone fades the preset's end.
     int64_t after = a.Sleep.empty() ? 0 : ParseDuration(a.Sleep, 60000);
     int64_t fade = a.Fade.empty() ? 60000 : ParseDuration(a.Fade, 1000);
-    if (after < 0 || fade < 0 || fade > INT32_MAX) {
+    if (after < 0 || (after == 0 && !a.Sleep.empty()) || fade < 0 || fade > INT32_MAX) {
+      bool sleep = after <= 0 && !a.Sleep.empty();
       std::fprintf(stderr, "%s: '%s' is not a length of time (write 30m, 90s or 1h30m).\n",
-                   after < 0 ? "--sleep" : "--fade", after < 0 ? a.Sleep.c_str() : a.Fade.c_str());
+                   sleep ? "--sleep" : "--fade", sleep ? a.Sleep.c_str() : a.Fade.c_str());
       FreePreset(p);
       return EXIT_USAGE;
     }

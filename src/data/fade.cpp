@@ -139,6 +139,12 @@ void StartPlaybackFades(const PlaybackFades& f) {
   gRun.Rise = std::max(2 * FADE_UNITY / gRun.Rate, 1);
   gRun.EndStep = WalkEndStep(FirstSweepRecord());
   SetSleep(f.Sleep, f.SleepAfterMs, f.SleepFadeMs);
+  // A start writes at least one block, or the device would never hand one
+  // back to end the playback with.
+  if (gRun.Mode == SLEEP_AFTER && gRun.EndFrame < gRun.BlockFrames) {
+    gRun.EndFrame = gRun.BlockFrames;
+    gRun.OutFrames = std::min(gRun.OutFrames, gRun.EndFrame);
+  }
 }
 
 int GeneratePlaybackBlock(void* buffer) {
