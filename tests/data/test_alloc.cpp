@@ -131,7 +131,8 @@ TEST_F(PlayTest, AReturnedBlocksWholePathDoesNotAllocate) {
   playBlocks(200);
   int queued = plat::FakeQueued(fake);
   RequestStop();
-  playBlocks(2);
+  Barrier();  // the fade is in place: 40 ms, two blocks, then the reset
+  playBlocks(3);
   gWatchingAll = false;
   EXPECT_EQ(gAllocations.load(), 0);
   EXPECT_EQ(gFrees.load(), 0);
