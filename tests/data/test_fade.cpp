@@ -77,7 +77,7 @@ TEST(Fade, AFilesEndFadesOutAndTheBytesBeforeItStay) {
     std::vector<int32_t> plain = Render(t.P, o, 5, 0);
     std::vector<int32_t> faded = Render(t.P, o, 5, c.FadeMs);
     ASSERT_EQ(plain.size(), faded.size());
-    size_t frames = plain.size() / 2, len = std::min<size_t>(frames, c.FadeMs * 44100 / 1000);
+    size_t frames = plain.size() / 2, len = std::min<size_t>(frames, static_cast<size_t>(c.FadeMs) * 44100 / 1000);
     ExpectFadeOut(faded, plain, frames - len, len, c.What);
   }
 }
