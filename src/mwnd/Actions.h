@@ -22,6 +22,7 @@ struct MainActions {
   QAction *VisualColors, *ShowParams, *ConfigWizard, *Advanced;
   // Wave
   QAction *Play, *PlayDelay, *Stop, *Freeze, *PlayWav, *PresetOptions;
+  QAction* SleepTimer;
   // Help
   QAction *Help, *About;
   // Toolbar

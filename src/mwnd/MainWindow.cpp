@@ -22,6 +22,7 @@
 #include "main/startup.h"
 #include "main/strtab.h"
 #include "main/text.h"
+#include "mwnd/DesktopLink.h"
 #include "mwnd/EngineLink.h"
 #include "mwnd/Flashing.h"
 #include "mwnd/HelpWindow.h"
@@ -137,6 +138,7 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
   connect(Act.Freeze, &QAction::triggered, this, &MainWindow::cmdFreeze);
   connect(Act.ToolFreeze, &QAction::triggered, this, &MainWindow::cmdFreeze);
   connect(Act.PlayWav, &QAction::triggered, this, &MainWindow::cmdPlayWav);
+  connect(Act.SleepTimer, &QAction::triggered, this, &MainWindow::cmdSleepTimer);
   connect(Act.PresetOptions, &QAction::triggered, this, &MainWindow::cmdPresetOptions);
   connect(Act.ToolOptions, &QAction::triggered, this, &MainWindow::cmdPresetOptions);
   connect(Act.Help, &QAction::triggered, this, [this] { HelpWindow::showTopic(this, QStringLiteral("index")); });
@@ -249,6 +251,7 @@ void MainWindow::updateUi(int flags) {
   }
   List->presets()->setSelectionState(SelProgram, WaveOptChanged);
   List->update();
+  if (Desktop) Desktop->stateChanged();
 }
 
 // --- The list -------------------------------------------------------------------
@@ -304,6 +307,10 @@ void MainWindow::firstFill() {
     QString file = QString::fromStdString(Start.ImportFile);
     QTimer::singleShot(0, this, [this, file] { importFile(file); });
   }
+  // The desktop's bus once the window shows and its list is filled.
+  QTimer::singleShot(0, this, [this] {
+    if (!Desktop) Desktop = new DesktopLink(this);
+  });
   if (Start.HasLoadName) {
     Start.HasLoadName = false;
     CloseAfterPlay = true;
@@ -523,11 +530,19 @@ void MainWindow::playStatus(const PlayStatus& s) {
     if (!shown.endsWith('\n')) shown += '\n';
     shown += QString::asprintf(GetStr(1461), half);
   }
+  // The sleep timer's time left, on a line of its own.
+  char sleep[128];
+  bool sleeping = FormatSleepLine(s, sleep, sizeof sleep);
+  if (sleeping) {
+    if (!shown.endsWith('\n')) shown += '\n';
+    shown += QString::fromUtf8(sleep);
+  }
   // The text is fitted at a start, a record change and a freeze change, and
-  // when the note comes or goes; the statuses in between only tick the time
+  // when a note comes or goes; the statuses in between only tick the time
   // on.
-  int want = (s.Lines > 0 ? s.Lines : lines) + (note ? 1 : 0);
-  if ((s.Forced && s.Lines > 0) || note != noted) {
+  int want = (s.Lines > 0 ? s.Lines : lines) + (note ? 1 : 0) + (sleeping ? 1 : 0);
+  if ((s.Forced && s.Lines > 0) || note != noted || sleeping != SleepLineShown) {
+    SleepLineShown = sleeping;
     StatusLines = want;
     Status->resize(640, StatusLines * LineHeight);
     int need = Central->mapTo(this, QPoint(0, Status->geometry().bottom())).y() + 1;
@@ -536,6 +551,7 @@ void MainWindow::playStatus(const PlayStatus& s) {
     layoutCentral();
   }
   Status->setText(shown);
+  if (Desktop) Desktop->stateChanged();
 }
 
 void MainWindow::playEnded() { cmdStop(); }

@@ -21,6 +21,7 @@
 #include "synch/synch.h"
 #include "visual/flash.h"
 
+class DesktopLink;
 class QLabel;
 class QSocketNotifier;
 class QToolBar;
@@ -88,6 +89,10 @@ class MainWindow : public QMainWindow {
   void synchPoint(int which);
   const SynchServer& synchServer() const { return SynchSrv; }
 
+  // The desktop's media controls and keeping the computer awake (made once
+  // the window shows; null before).
+  DesktopLink* desktopLink() const { return Desktop; }
+
  protected:
   void closeEvent(QCloseEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
@@ -147,6 +152,12 @@ class MainWindow : public QMainWindow {
   void cmdPlayWav();
   void cmdVisual(int mode);
   void cmdShowParams();
+  void cmdSleepTimer();
+  // The fades and the sleep timer of the next start, from the settings.
+  void applyListening();
+  friend class DesktopLink;
+  DesktopLink* Desktop = nullptr;
+  bool SleepLineShown = false;  // the status's sleep timer line
   // 0 started, -1 not started (cancelled, aborted or already playing), or
   // the message id already shown. `follower`: asked by a leader (1124).
   int startPlaying(uint32_t delayTick, bool follower = false);

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -342,6 +343,10 @@ TEST(Cli, MessagesSayWhatWentWrong) {
       {"render " + file + " --index 0 -o " + Dir() + "cli_msg.wav --quality 3", 2,
        "--quality: WAV files have no quality setting.\n"},
       {"render " + file + " --index 0 -o " + Dir() + "cli_msg.flac --quality 9", 2, "--quality: FLAC takes 0 to 8.\n"},
+      {"render " + file + " --index 0 -o " + Dir() + "cli_msg.wav --fade-out soon", 2,
+       "--fade-out: 'soon' is not a length of time (write 60s, 2m or 90 for seconds).\n"},
+      {"play " + file + " --index 0 --device fake --sleep 1h30", 2,
+       "--sleep: '1h30' is not a length of time (write 30m, 90s or 1h30m).\n"},
       {"play " + file + " --index 0 --device cli-no-such-device", 1,
        "No ALSA device 'cli-no-such-device' could be opened: --device picks another one (aplay -L lists them).\n"},
   };
@@ -430,6 +435,23 @@ TEST(Cli, RenderAndPlayTakeThePresetFromAFileOrTheStore) {
   EXPECT_EQ(DataBytes(ReadBytes(wav2)), 6u * 8820 * 4);
   CliRun p = Cli("play --device fake --store " + store + " --index 0 --minutes 0.01");
   EXPECT_EQ(p.Code, 0) << p.Err;
+
+  // The sleep timer ends a preset of minutes after a second and a half,
+  // and a render's end fades to silence with what came before unchanged.
+  auto started = std::chrono::steady_clock::now();
+  CliRun sleep = Cli("play --device fake " + file + " --index 0 --sleep 1.5s --fade 500ms");
+  EXPECT_EQ(sleep.Code, 0) << sleep.Err;
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+  std::string plain = Dir() + "cli_plain.wav", faded = Dir() + "cli_faded.wav";
+  ASSERT_EQ(Cli("render " + file + " --index 0 --minutes 0.05 -o " + plain).Code, 0);
+  ASSERT_EQ(Cli("render " + file + " --index 0 --minutes 0.05 --fade-out 1s -o " + faded).Code, 0);
+  std::vector<unsigned char> a = ReadBytes(plain), b = ReadBytes(faded);
+  ASSERT_EQ(a.size(), b.size());
+  size_t fadeBytes = 44100 * 4;
+  EXPECT_TRUE(std::equal(a.begin(), a.end() - static_cast<ptrdiff_t>(fadeBytes), b.begin()));
+  EXPECT_FALSE(
+      std::equal(a.end() - static_cast<ptrdiff_t>(fadeBytes), a.end(), b.end() - static_cast<ptrdiff_t>(fadeBytes)));
+  EXPECT_EQ(b[b.size() - 1] | b[b.size() - 2] | b[b.size() - 3] | b[b.size() - 4], 0);
 
   // What is missing is told apart from what is not there.
   CliRun noSel = Cli("render " + file + " -o " + wav);
