@@ -1,0 +1,177 @@
+#include "cli/cmd_lightcheck.h"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cmath>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "cli/cliutil.h"
+#include "cli/playargs.h"
+#include "cli/progress.h"
+
+namespace {
+
+struct LightArgs {
+  std::string File;
+  bool Json = false;
+  LightLevels Levels;
+  CLI::App* Cmd = nullptr;
+} gLight;
+
+struct Bar {
+  bool Tty = false;
+  int Shown = -1;
+};
+
+bool ShowCheckProgress(void* ctx, int pos) {
+  auto* b = static_cast<Bar*>(ctx);
+  int pct = pos / 100;
+  if (b->Tty && pct != b->Shown) {
+    b->Shown = pct;
+    std::fprintf(stderr, "\rChecking the light signal %3d%%", pct);
+  }
+  return AbortRequested();
+}
+
+double Round(double v, double unit) { return std::round(v / unit) * unit; }
+
+nlohmann::ordered_json EyeJson(const LightEye& e) {
+  nlohmann::ordered_json j;
+  j["carrier"] = e.Carrier;
+  j["brightness"] = e.Carrier ? static_cast<int>(std::lround(e.Brightness)) : 0;
+  j["frequency"] = e.Carrier ? Round(e.Frequency, 0.01) : 0.0;
+  j["depth"] = e.Carrier ? static_cast<int>(std::lround(e.Depth)) : 0;
+  if (e.Carrier)
+    j["level"] = Round(e.Level, 0.1);
+  else
+    j["level"] = nullptr;
+  return j;
+}
+
+void PrintJson(const LightArgs& a, const LightReport& r, const std::string& error) {
+  nlohmann::ordered_json j;
+  j["file"] = a.File;
+  j["rate"] = r.Rate;
+  j["channels"] = r.Channels;
+  j["duration"] = r.Rate > 0 ? Round(static_cast<double>(r.Frames) / r.Rate, 0.01) : 0.0;
+  j["zero_level"] = a.Levels.ZeroLevel;
+  j["max_level"] = a.Levels.MaxLevel;
+  j["carrier"] = r.Carrier;
+  if (r.Carrier) {
+    j["from"] = Round(r.From, 0.05);
+    j["to"] = Round(r.To, 0.05);
+    j["lowest_level"] = Round(r.LowestLevel, 0.1);
+  }
+  auto gaps = nlohmann::ordered_json::array();
+  for (const LightGap& g : r.Gaps) gaps.push_back({{"from", Round(g.From, 0.05)}, {"to", Round(g.To, 0.05)}});
+  j["gaps"] = gaps;
+  auto secs = nlohmann::ordered_json::array();
+  for (const LightSecond& s : r.Seconds)
+    secs.push_back({{"t", s.T}, {"left", EyeJson(s.Eye[0])}, {"right", EyeJson(s.Eye[1])}});
+  j["seconds"] = secs;
+  if (r.Cut) j["checked_seconds"] = LIGHT_MAX_SECONDS;
+  if (!error.empty()) j["error"] = error;
+  std::printf("%s\n", j.dump(2).c_str());
+}
+
+std::string EyeCells(const LightEye& e) {
+  char buf[64];
+  if (!e.Carrier) return "          no carrier";
+  if (e.Frequency > 0)
+    std::snprintf(buf, sizeof buf, "%9.0f %%  %6.2f Hz", static_cast<double>(e.Brightness),
+                  static_cast<double>(e.Frequency));
+  else
+    std::snprintf(buf, sizeof buf, "%9.0f %%    steady", static_cast<double>(e.Brightness));
+  return buf;
+}
+
+void PrintTable(const LightArgs& a, const LightReport& r) {
+  std::printf(
+      "Light signal of '%s' (%d Hz, %d channel%s, %s), read against the zero level %d %% and the "
+      "maximum level %d %%:\n\n",
+      a.File.c_str(), r.Rate, r.Channels, r.Channels == 1 ? "" : "s",
+      LightTimeText(r.Rate > 0 ? static_cast<double>(r.Frames) / r.Rate : 0).c_str(), a.Levels.ZeroLevel,
+      a.Levels.MaxLevel);
+  std::printf("    time   left: brightness     flash  right: brightness     flash\n");
+  for (const LightSecond& s : r.Seconds)
+    std::printf("%8s %22s %22s\n", LightTimeText(s.T).c_str(), EyeCells(s.Eye[0]).c_str(), EyeCells(s.Eye[1]).c_str());
+  std::printf("\n%s\n", LightSummaryText(r).c_str());
+}
+
+int RunLightCheck() {
+  LightArgs& a = gLight;
+  TerminalProgress();  // Ctrl+C stops the check
+  Bar bar;
+  bar.Tty = isatty(STDERR_FILENO) != 0;
+  ProgressSink sink{ShowCheckProgress, &bar};
+  LightReport r;
+  std::string reason;
+  int rc = CheckLightFile(a.File.c_str(), a.Levels, &sink, &r, &reason);
+  if (bar.Shown >= 0) std::fprintf(stderr, "\r%40s\r", "");
+  if (rc == LIGHT_ABORTED) {
+    std::fprintf(stderr, "The check of '%s' was stopped.\n", a.File.c_str());
+    return EXIT_USAGE;
+  }
+  if (rc == LIGHT_UNREADABLE) {
+    std::string text = "The file '" + a.File + "' cannot be read: " + reason;
+    std::fprintf(stderr, "%s\n", text.c_str());
+    if (a.Json) PrintJson(a, r, reason);
+    return EXIT_USAGE;
+  }
+  if (a.Json)
+    PrintJson(a, r, r.Error);
+  else
+    PrintTable(a, r);
+  if (!r.Error.empty()) {
+    std::fprintf(stderr, "The file '%s' cannot be read to its end (%s): the check covers the first %s.\n",
+                 a.File.c_str(), r.Error.c_str(), LightTimeText(static_cast<double>(r.Frames) / r.Rate).c_str());
+    return EXIT_USAGE;
+  }
+  return r.Carrier ? EXIT_OK : EXIT_REFUSED;
+}
+
+}  // namespace
+
+std::string LightSummaryText(const LightReport& r) {
+  if (!r.Carrier) {
+    if (r.Rate > 0 && r.Rate < LIGHT_MIN_RATE)
+      return "No light signal: " + std::to_string(r.Rate) +
+             " samples per second cannot carry the 19.2 kHz carrier (it takes at least " +
+             std::to_string(LIGHT_MIN_RATE) + ").";
+    return "No light signal: the file has no 19.2 kHz carrier.";
+  }
+  char level[32];
+  std::snprintf(level, sizeof level, "%.1f", static_cast<double>(r.LowestLevel));
+  std::string s = "Carrier from " + LightTimeText(r.From) + " to " + LightTimeText(r.To) + ", lowest carrier level " +
+                  level + " dBFS, ";
+  if (r.Gaps.empty()) return s + "no gaps.";
+  s += std::to_string(r.Gaps.size()) + (r.Gaps.size() == 1 ? " gap: " : " gaps: ");
+  for (size_t i = 0; i < r.Gaps.size(); ++i) {
+    if (i == 10) {
+      s += ", ...";
+      break;
+    }
+    s += (i ? ", " : "") + LightTimeText(r.Gaps[i].From) + "-" + LightTimeText(r.Gaps[i].To);
+  }
+  return s + ".";
+}
+
+void RegisterLightCheckCommand(CLI::App& app) {
+  LightArgs& a = gLight;
+  CLI::App* c = app.add_subcommand(
+      "lightcheck", "the light signal (AudioStrobe carrier) of a sound file; exit 0 found, 1 none, 2 unreadable");
+  a.Cmd = c;
+  c->add_option("FILE", a.File, "sound file (WAV, FLAC, Ogg Vorbis, Opus, MP3)")->required();
+  c->add_flag("--json", a.Json, "print one JSON object");
+  WholeNumber(c->add_option("--zero-level", a.Levels.ZeroLevel, "AudioStrobe zero level to read against, percent"), 0,
+              100);
+  WholeNumber(c->add_option("--max-level", a.Levels.MaxLevel, "AudioStrobe maximum level to read against, percent"), 0,
+              100);
+}
+
+int RunLightCheckCommand() {
+  if (!gLight.Cmd || !*gLight.Cmd) return -1;
+  return RunLightCheck();
+}
