@@ -264,14 +264,16 @@ void Thresholds(Eye& y, int64_t j) {
   y.ThresholdTile = j;
 }
 
-// Envelope samples either side that the detection averages where the noise
-// floor is more than 2 % of the swing: 2.5 % of the flash period, which
-// calms the noise and rounds off the peak of a triangular flash by about 3 %
-// of its swing (a clean one is not averaged).
+// Envelope samples either side that the detection averages: up to 2 ms,
+// at most 2.5 % of the flash period, and the whole 2.5 % where the noise
+// floor is more than 2 % of the swing. It evens out the ripple lossy codecs
+// leave on a carrier (about 1 dB, which goggles do not follow) and the
+// noise, and rounds off the top of a triangular flash by 2 % of its swing
+// at most.
 int Smoothing(const LightDecoder* d, const Eye& y) {
-  if (!y.Noisy) return 0;
   double period = y.Period > 0 ? y.Period : 0.1;
-  return std::clamp(static_cast<int>(0.025 * period / d->EnvStep + 0.5), 0, kMaxSmoothing);
+  double each = y.Noisy ? 0.025 * period : std::min(0.002, 0.025 * period);
+  return std::clamp(static_cast<int>(each / d->EnvStep + 0.5), 0, kMaxSmoothing);
 }
 
 // Runs envelope sample k through the flash detection: rising and falling
