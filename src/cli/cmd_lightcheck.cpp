@@ -15,7 +15,7 @@ namespace {
 
 struct LightArgs {
   std::string File;
-  bool Json = false;
+  bool Json = false, Blocks = false;
   LightLevels Levels;
   CLI::App* Cmd = nullptr;
 } gLight;
@@ -95,8 +95,16 @@ void PrintTable(const LightArgs& a, const LightReport& r) {
       LightTimeText(r.Rate > 0 ? static_cast<double>(r.Frames) / r.Rate : 0).c_str(), a.Levels.ZeroLevel,
       a.Levels.MaxLevel);
   std::printf("    time   left: brightness     flash  right: brightness     flash\n");
-  for (const LightSecond& s : r.Seconds)
-    std::printf("%8s %22s %22s\n", LightTimeText(s.T).c_str(), EyeCells(s.Eye[0]).c_str(), EyeCells(s.Eye[1]).c_str());
+  if (a.Blocks) {
+    for (size_t b = 0; b < r.Blocks.size(); ++b)
+      std::printf("%8.2f %22s %22s %6.1f %6.1f\n", static_cast<double>(b) / LIGHT_BLOCKS_PER_SECOND,
+                  EyeCells(r.Blocks[b].Eye[0]).c_str(), EyeCells(r.Blocks[b].Eye[1]).c_str(),
+                  static_cast<double>(r.Blocks[b].Eye[0].Level), static_cast<double>(r.Blocks[b].Eye[1].Level));
+  } else {
+    for (const LightSecond& s : r.Seconds)
+      std::printf("%8s %22s %22s\n", LightTimeText(s.T).c_str(), EyeCells(s.Eye[0]).c_str(),
+                  EyeCells(s.Eye[1]).c_str());
+  }
   std::printf("\n%s\n", LightSummaryText(r).c_str());
 }
 
@@ -169,6 +177,8 @@ void RegisterLightCheckCommand(CLI::App& app) {
               100);
   WholeNumber(c->add_option("--max-level", a.Levels.MaxLevel, "AudioStrobe maximum level to read against, percent"), 0,
               100);
+  // Every 50 ms block with its levels, for a close look at a file.
+  c->add_flag("--blocks", a.Blocks, "print every 50 ms block with the levels in dBFS")->group("");
 }
 
 int RunLightCheckCommand() {
