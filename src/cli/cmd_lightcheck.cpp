@@ -142,6 +142,32 @@ int RunLightCheck() {
 
 }  // namespace
 
+int CheckRenderedLight(const std::string& file, plat::SoundFormat format, LightDecoder* written,
+                       const LightLevels& levels) {
+  LightDecoderFinish(written);
+  LightReport before;
+  SummarizeLight(written, &before);
+  Bar bar;
+  bar.Tty = isatty(STDERR_FILENO) != 0;
+  ProgressSink sink{ShowCheckProgress, &bar};
+  LightReport after;
+  std::string reason;
+  int rc = CheckLightFile(file.c_str(), levels, &sink, &after, &reason);
+  if (bar.Shown >= 0) std::fprintf(stderr, "\r%40s\r", "");
+  if (rc == LIGHT_ABORTED) {
+    std::fprintf(stderr, "The check of the light signal in '%s' was stopped.\n", file.c_str());
+    return EXIT_REFUSED;
+  }
+  if (rc != 0) {
+    std::fprintf(stderr, "The file '%s' cannot be read back to check its light signal: %s\n", file.c_str(),
+                 reason.c_str());
+    return EXIT_REFUSED;
+  }
+  LightSurvival s = CompareLight(before, after);
+  std::fprintf(stderr, "%s\n", LightSurvivalText(s, format).c_str());
+  return s.Survived ? EXIT_OK : EXIT_REFUSED;
+}
+
 std::string LightSummaryText(const LightReport& r) {
   if (!r.Carrier) {
     if (r.Rate > 0 && r.Rate < LIGHT_MIN_RATE)

@@ -4,6 +4,7 @@
 #pragma once
 #include <string>
 
+#include "lightchk/lightcmp.h"
 #include "lightchk/lightfile.h"
 
 namespace CLI {
@@ -17,3 +18,10 @@ int RunLightCheckCommand();
 // The first line of the summary: where the carrier is, its lowest level and
 // the gaps; or that there is none (and why, for a rate that cannot carry it).
 std::string LightSummaryText(const LightReport& r);
+
+// After a render with AudioStrobe into a lossy format: reads the written
+// file back and compares its light with the blocks fed into `written`
+// (finished here). Prints the outcome; EXIT_OK when the light survived,
+// EXIT_REFUSED when not (or the file cannot be read back).
+int CheckRenderedLight(const std::string& file, plat::SoundFormat format, LightDecoder* written,
+                       const LightLevels& levels);
