@@ -85,7 +85,6 @@ struct Eye {
   bool HaveCross = false;
   double LastCross = 0;
   double LastFall = -1;  // the last falling crossing
-  double RunFall = -1;   // a falling crossing before the first cycle of a run
   float CycleMax = 0, CycleMin = 0;
   double Period = 0;    // the last accepted cycle's length, 0 when none
   Interval Last{};      // and that cycle
@@ -179,16 +178,11 @@ void SettleFront(LightDecoder* d, int e, double next) {
   }
   if (ok) {
     double q = c.F > c.A ? (c.F - c.A) / len : 0.5;
-    // The first cycle of a flash also counts the part of a cycle from a
-    // falling crossing just before it.
-    if (prev == 0 && y.RunFall >= 0 && c.F > c.A && c.A > y.RunFall && c.A - y.RunFall < 1.5 * (1 - q) * len)
-      LayCycle(d, e, {y.RunFall, c.A, c.Peak, c.Trough, -1}, (c.A - y.RunFall) / (1 - q));
     LayCycle(d, e, c, len);
     y.Period = len;
     y.Last = c;
     y.Duty = q;
   }
-  y.RunFall = -1;
   y.LastOk = ok;
   y.PrevLen = len;
   y.Settled = c.B;
@@ -220,7 +214,6 @@ void Crossing(LightDecoder* d, int e, double t) {
     while (y.Open.size() >= 2) SettleFront(d, e, y.Open[1].B - y.Open[1].A);
   } else {
     SettleAll(d, e, t);
-    y.RunFall = y.LastFall >= 0 && t - y.LastFall < kMaxPeriod ? y.LastFall : -1;
   }
   y.HaveCross = true;
   y.LastCross = t;
@@ -470,7 +463,7 @@ float LightBrightnessOf(float levelDb, const LightLevels& levels) {
   double maxLevel = std::clamp(levels.MaxLevel, 0, 100);
   double m = std::min(maxLevel, static_cast<double>(std::clamp(levels.ZeroLevel, 0, 100)));
   double v = LightVolumeOf(levelDb) / 100.0;
-  if (maxLevel <= m) return v >= m && v > 0 ? 100.0f : 0.0f;
+  if (maxLevel <= m) return v > 0 && v >= m - 0.5 ? 100.0f : 0.0f;
   return static_cast<float>(std::clamp((v - m) * 100.0 / (maxLevel - m), 0.0, 100.0));
 }
 
