@@ -496,10 +496,16 @@ void LightDecoderFree(LightDecoder* d) { delete d; }
 
 int64_t LightDecoderFrames(const LightDecoder* d) { return d->Frames; }
 
+int64_t LightDecoderCovered(const LightDecoder* d) {
+  return d->Rate < 1 ? 0 : std::min(d->Frames, LIGHT_MAX_SECONDS * d->Rate);
+}
+
 void LightDecoderFeed(LightDecoder* d, const int16_t* samples, int64_t frames) {
   if (d->Finished || frames <= 0) return;
+  int64_t room = d->Rate < 1 ? 0 : std::max<int64_t>(0, LIGHT_MAX_SECONDS * d->Rate - d->Frames);
   d->Frames += frames;
-  if (!d->Carries) return;
+  frames = std::min(frames, room);
+  if (!d->Carries || frames == 0) return;
   const int ch = d->Channels;
   // At most a second at a time, so the buffers stay small.
   while (frames > 0) {
@@ -520,7 +526,7 @@ void LightDecoderFeed(LightDecoder* d, const int16_t* samples, int64_t frames) {
 void LightDecoderFinish(LightDecoder* d) {
   if (d->Finished) return;
   d->Finished = true;
-  double end = static_cast<double>(d->Frames) / std::max(d->Rate, 1);
+  double end = d->Rate < 1 ? 0.0 : static_cast<double>(LightDecoderCovered(d)) / d->Rate;
   int64_t blocks = static_cast<int64_t>(std::ceil(end / kBlockSeconds - 1e-9));
   for (int e = 0; e < d->Eyes && d->Carries; ++e) {
     Eye& y = d->E[e];

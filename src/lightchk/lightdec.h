@@ -32,6 +32,9 @@ constexpr int LIGHT_MIN_RATE = 40000;
 constexpr float LIGHT_FLOOR_DB = -60.0f;
 // Levels of blocks and seconds without a carrier.
 constexpr float LIGHT_NO_LEVEL = -200.0f;
+// Sound is read up to this length (the longest render is 10 hours); what
+// comes after it is counted, not decoded.
+constexpr int64_t LIGHT_MAX_SECONDS = 12 * 3600;
 
 // The AudioStrobe levels brightness is read against, percent 0..100
 // (the settings' defaults unless the user says otherwise).
@@ -63,13 +66,15 @@ struct LightDecoder;
 // A decoder for interleaved frames of `channels` channels at `rate` samples
 // per second. The first two channels are the left and the right eye; a mono
 // sound lights both eyes alike. A rate below LIGHT_MIN_RATE cannot carry the
-// signal: such a decoder finds none.
+// signal: such a decoder finds none; a rate below 1 has no blocks at all.
 LightDecoder* LightDecoderCreate(int rate, int channels, const LightLevels& levels);
 void LightDecoderFree(LightDecoder* d);
 // Feeds `frames` frames of 16-bit samples.
 void LightDecoderFeed(LightDecoder* d, const int16_t* samples, int64_t frames);
-// Frames fed so far.
+// Frames fed so far, and the frames of them that the blocks cover (at
+// most LIGHT_MAX_SECONDS).
 int64_t LightDecoderFrames(const LightDecoder* d);
+int64_t LightDecoderCovered(const LightDecoder* d);
 // Ends the sound: every block fed is complete afterwards.
 void LightDecoderFinish(LightDecoder* d);
 // The blocks complete so far, from the start of the sound.

@@ -17,8 +17,6 @@
 // Results of CheckLightFile.
 constexpr int LIGHT_UNREADABLE = 2;  // nothing could be decoded; the reason says why
 constexpr int LIGHT_ABORTED = -1;    // the sink asked to stop; the report holds what was read
-// Files are checked up to this length (the longest render is 10 hours).
-constexpr int64_t LIGHT_MAX_SECONDS = 12 * 3600;
 // Gaps shorter than this are not listed.
 constexpr double LIGHT_MIN_GAP = 1.0;
 
