@@ -168,30 +168,6 @@ int CheckRenderedLight(const std::string& file, plat::SoundFormat format, LightD
   return s.Survived ? EXIT_OK : EXIT_REFUSED;
 }
 
-std::string LightSummaryText(const LightReport& r) {
-  if (!r.Carrier) {
-    if (r.Rate > 0 && r.Rate < LIGHT_MIN_RATE)
-      return "No light signal: " + std::to_string(r.Rate) +
-             " samples per second cannot carry the 19.2 kHz carrier (it takes at least " +
-             std::to_string(LIGHT_MIN_RATE) + ").";
-    return "No light signal: the file has no 19.2 kHz carrier.";
-  }
-  char level[32];
-  std::snprintf(level, sizeof level, "%.1f", static_cast<double>(r.LowestLevel));
-  std::string s = "Carrier from " + LightTimeText(r.From) + " to " + LightTimeText(r.To) + ", lowest carrier level " +
-                  level + " dBFS, ";
-  if (r.Gaps.empty()) return s + "no gaps.";
-  s += std::to_string(r.Gaps.size()) + (r.Gaps.size() == 1 ? " gap: " : " gaps: ");
-  for (size_t i = 0; i < r.Gaps.size(); ++i) {
-    if (i == 10) {
-      s += ", ...";
-      break;
-    }
-    s += (i ? ", " : "") + LightTimeText(r.Gaps[i].From) + "-" + LightTimeText(r.Gaps[i].To);
-  }
-  return s + ".";
-}
-
 void RegisterLightCheckCommand(CLI::App& app) {
   LightArgs& a = gLight;
   CLI::App* c = app.add_subcommand(

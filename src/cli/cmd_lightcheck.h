@@ -15,10 +15,6 @@ void RegisterLightCheckCommand(CLI::App& app);
 // -1 when the command was not chosen, else its exit code.
 int RunLightCheckCommand();
 
-// The first line of the summary: where the carrier is, its lowest level and
-// the gaps; or that there is none (and why, for a rate that cannot carry it).
-std::string LightSummaryText(const LightReport& r);
-
 // After a render with AudioStrobe into a lossy format: reads the written
 // file back and compares its light with the blocks fed into `written`
 // (finished here). Prints the outcome; EXIT_OK when the light survived,

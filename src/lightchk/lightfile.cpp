@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "platform/soundfile.h"
 
@@ -131,6 +132,30 @@ void SummarizeLight(const LightDecoder* d, LightReport* out) {
     if (g.To - g.From >= LIGHT_MIN_GAP - 1e-9) out->Gaps.push_back(g);
     b = e;
   }
+}
+
+std::string LightSummaryText(const LightReport& r) {
+  if (!r.Carrier) {
+    if (r.Rate > 0 && r.Rate < LIGHT_MIN_RATE)
+      return "No light signal: " + std::to_string(r.Rate) +
+             " samples per second cannot carry the 19.2 kHz carrier (it takes at least " +
+             std::to_string(LIGHT_MIN_RATE) + ").";
+    return "No light signal: the file has no 19.2 kHz carrier.";
+  }
+  char level[32];
+  std::snprintf(level, sizeof level, "%.1f", static_cast<double>(r.LowestLevel));
+  std::string s = "Carrier from " + LightTimeText(r.From) + " to " + LightTimeText(r.To) + ", lowest carrier level " +
+                  level + " dBFS, ";
+  if (r.Gaps.empty()) return s + "no gaps.";
+  s += std::to_string(r.Gaps.size()) + (r.Gaps.size() == 1 ? " gap: " : " gaps: ");
+  for (size_t i = 0; i < r.Gaps.size(); ++i) {
+    if (i == 10) {
+      s += ", ...";
+      break;
+    }
+    s += (i ? ", " : "") + LightTimeText(r.Gaps[i].From) + "-" + LightTimeText(r.Gaps[i].To);
+  }
+  return s + ".";
 }
 
 std::string LightTimeText(double seconds) {

@@ -52,5 +52,9 @@ int CheckLightMemory(const unsigned char* data, size_t size, const LightLevels& 
 // finished decoder's blocks.
 void SummarizeLight(const LightDecoder* d, LightReport* out);
 
+// The summary in one sentence: where the carrier is, its lowest level and
+// the gaps; or that there is none (and why, for a rate that cannot carry it).
+std::string LightSummaryText(const LightReport& r);
+
 // "m:ss" or "h:mm:ss" of whole seconds.
 std::string LightTimeText(double seconds);
