@@ -140,6 +140,7 @@ class MainWindow : public QMainWindow {
   void cmdStop();
   void cmdFreeze();
   void cmdPlayWav();
+  void cmdCheckLight();
   void cmdVisual(int mode);
   void cmdShowParams();
   // 0 started, -1 not started (cancelled, aborted or already playing), or
