@@ -315,6 +315,8 @@ void MainWindow::cmdPlayWav() {
     } else if (check == LIGHT_UNREADABLE) {
       light = tr("The file cannot be read back to check its light signal: %1").arg(QString::fromStdString(reason));
       lost = true;
+    } else {
+      light = tr("The check of the AudioStrobe light signal in the file was stopped.");
     }
   }
   if (written) LightDecoderFree(written);
