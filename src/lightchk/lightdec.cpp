@@ -358,20 +358,22 @@ void RefSample(LightDecoder* d, int e, double t, float ref) {
 LightEye Judge(const LightDecoder* d, const OpenBlock& o) {
   LightEye r;
   double refAmp = o.RefN > 0 ? o.RefSum / o.RefN : 0.0;
-  double on, trough = 0;
+  double mean = o.EnvN > 0 ? o.EnvSum / o.EnvN : 0.0, on = mean, trough = 0;
   bool flashing = o.Covered >= 0.5 * kBlockSeconds;
   if (flashing) {
     on = o.PeakSum / o.Covered;
     trough = o.TroughSum / o.Covered;
-  } else {
+  } else if (o.EnvMax > 1.25 * mean) {
     // A steady carrier reads its mean (noise averages out); a block that
     // swings without counted cycles (a flash starting or ending) its
     // highest.
-    on = o.EnvN > 0 ? o.EnvSum / o.EnvN : 0.0;
-    if (o.EnvMax > 1.25 * on) on = o.EnvMax;
+    on = o.EnvMax;
   }
   float level = Db(on);
-  r.Carrier = o.EnvN > 0 && level >= LIGHT_FLOOR_DB && level >= Db(refAmp) + kAboveNoiseDb;
+  // Whether there is a carrier at all is judged on the cycles or the mean:
+  // the highest envelope of noise alone stands well above its mean.
+  float judged = Db(flashing ? on : mean);
+  r.Carrier = o.EnvN > 0 && level >= LIGHT_FLOOR_DB && judged >= Db(refAmp) + kAboveNoiseDb;
   if (!r.Carrier) return r;
   r.Level = level;
   r.Brightness = LightBrightnessOf(level, d->Levels);
@@ -569,7 +571,8 @@ std::vector<LightSecond> LightSeconds(const LightDecoder* d) {
         onWeight += c;
       }
       LightEye& r = s.Eye[e];
-      if (present == 0) continue;
+      // A carrier lasts longer than one block: a single one is a noise.
+      if (present < std::min<int>(2, static_cast<int>(last - first))) continue;
       r.Carrier = true;
       double span = static_cast<double>(last - first) * kBlockSeconds;
       if (covered >= 0.5 * span && onWeight > 0) {

@@ -28,8 +28,10 @@ constexpr double LIGHT_CARRIER_HZ = 19200.0;
 constexpr int LIGHT_BLOCKS_PER_SECOND = 20;  // 50 ms blocks
 // The lowest rate whose band still holds the carrier and its flash.
 constexpr int LIGHT_MIN_RATE = 40000;
-// A carrier quieter than this (volume index 1 %) is no carrier.
-constexpr float LIGHT_FLOOR_DB = -60.0f;
+// A carrier quieter than this (a volume of about 9 %, far below any zero
+// level goggles are set up with) is no carrier: sounds of nature reach
+// -60 dBFS at 19.2 kHz.
+constexpr float LIGHT_FLOOR_DB = -40.0f;
 // Levels of blocks and seconds without a carrier.
 constexpr float LIGHT_NO_LEVEL = -200.0f;
 // Sound is read up to this length (the longest render is 10 hours); what

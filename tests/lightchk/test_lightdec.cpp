@@ -159,6 +159,17 @@ TEST(LightDecoder, ReadsTheGeneratorsLight) {
   }
 }
 
+// Three seconds of a steady 19.2 kHz tone at -50 dBFS in both ears.
+std::vector<int16_t> Faint() {
+  std::vector<int16_t> s;
+  for (int n = 0; n < 3 * 44100; ++n) {
+    auto v = static_cast<int16_t>(104 * std::sin(2 * M_PI * LIGHT_CARRIER_HZ * n / 44100));
+    s.push_back(v);
+    s.push_back(v);
+  }
+  return s;
+}
+
 TEST(LightDecoder, FindsNoLightWhereThereIsNone) {
   LightPreset dark({10000, 10000}, {10000, 10000});
   // Three voices up to 6.4 kHz and white noise at full volume, without the
@@ -180,6 +191,8 @@ TEST(LightDecoder, FindsNoLightWhereThereIsNone) {
       {"silence", std::vector<int16_t>(2 * 44100 * 3), 44100},
       {"voices and white noise", Render(loud.P, off), 44100},
       {"a rate that cannot carry it", Render(dark.P, low), 32000},
+      // Sounds of nature reach -60 dBFS at 19.2 kHz.
+      {"a faint tone at 19.2 kHz", Faint(), 44100},
   };
   for (const Case& c : cases) {
     LightReport r = Decode(c.Pcm, c.Rate, 2, LightLevels());
