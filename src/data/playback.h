@@ -55,6 +55,7 @@ struct FileOutput {
   // went into it. Null: nobody watches.
   void (*BlockWritten)(void* ctx, const unsigned char* block, size_t bytes, bool bits16) = nullptr;
   void* BlockCtx = nullptr;
+  int32_t FadeOutMs = 0;  // the file's last milliseconds fade out to silence (fade.h)
 };
 
 // Writes `minutes` (hundredths of a minute) of the preset into a file at
