@@ -158,6 +158,14 @@ std::string LightSummaryText(const LightReport& r) {
   return s + ".";
 }
 
+std::string LightEndsEarlyText(const LightReport& r, bool stopped) {
+  if (stopped || r.Cut || !r.Error.empty() || r.Rate <= 0) return "";
+  const int64_t missing = r.DeclaredFrames - r.Frames;
+  if (missing < r.Rate || missing < r.DeclaredFrames / 20) return "";
+  return "The file ends after " + LightTimeText(static_cast<double>(r.Frames) / r.Rate) + " of the " +
+         LightTimeText(static_cast<double>(r.DeclaredFrames) / r.Rate) + " its header declares; it may be cut short.";
+}
+
 std::string LightTimeText(double seconds) {
   long long s = static_cast<long long>(std::floor(std::max(0.0, seconds) + 1e-6));
   char buf[32];

@@ -56,5 +56,11 @@ void SummarizeLight(const LightDecoder* d, LightReport* out);
 // the gaps; or that there is none (and why, for a rate that cannot carry it).
 std::string LightSummaryText(const LightReport& r);
 
+// A file that ends well before the length its header declares (a second
+// and a twentieth of it at least, so an encoder's estimate does not count):
+// "The file ends after 0:12 of the 3:00 its header declares; it may be cut
+// short." Empty when it does not, was stopped, or was checked only in part.
+std::string LightEndsEarlyText(const LightReport& r, bool stopped);
+
 // "m:ss" or "h:mm:ss" of whole seconds.
 std::string LightTimeText(double seconds);

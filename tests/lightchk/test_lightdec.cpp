@@ -300,6 +300,7 @@ TEST(LightFile, DamagedAndHostileFiles) {
   std::vector<unsigned char> wav = Image(Carrier(44100, 2, 2.0), 44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
   std::vector<unsigned char> flac = Image(Carrier(48000, 2, 2.0), 48000, 2, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
   std::vector<unsigned char> cut(wav.begin(), wav.begin() + static_cast<std::ptrdiff_t>(wav.size() / 2));
+  std::vector<unsigned char> cutFlac(flac.begin(), flac.begin() + static_cast<std::ptrdiff_t>(flac.size() / 3));
   std::vector<unsigned char> flipped = flac;
   for (size_t at = 100; at < flipped.size(); at += flipped.size() / 7) flipped[at] ^= 0x5A;
   struct Case {
@@ -308,10 +309,13 @@ TEST(LightFile, DamagedAndHostileFiles) {
     int Rc;
     int Carrier;  // 1 found, 0 none, -1 either
     int Channels;
+    const char* EndsEarly = "";  // what is said of a file shorter than it declares
   } cases[] = {
       {"text", {'n', 'o', ' ', 's', 'o', 'u', 'n', 'd'}, LIGHT_UNREADABLE, 0, 0},
       {"whole", wav, 0, 1, 2},
       {"cut in half", cut, 0, 1, 2},
+      {"FLAC cut to a third", cutFlac, 0, 1, 2,
+       "The file ends after 0:00 of the 0:02 its header declares; it may be cut short."},
       {"bit-flipped FLAC", flipped, -1, -1, 2},
       {"1 Hz", Image(std::vector<int16_t>(20), 1, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16), 0, 0, 2},
       {"768 kHz, 8 channels", Image(Carrier(768000, 8, 0.5), 768000, 8, SF_FORMAT_WAV | SF_FORMAT_PCM_16), 0, 1, 8},
@@ -329,6 +333,9 @@ TEST(LightFile, DamagedAndHostileFiles) {
       continue;
     }
     EXPECT_EQ(r.Channels, c.Channels) << c.Name;
+    if (c.Rc >= 0) {
+      EXPECT_EQ(LightEndsEarlyText(r, false), c.EndsEarly) << c.Name;
+    }
     if (c.Carrier >= 0) {
       EXPECT_EQ(r.Carrier, c.Carrier == 1) << c.Name;
     }
