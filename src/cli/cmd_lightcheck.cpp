@@ -35,16 +35,18 @@ bool ShowCheckProgress(void* ctx, int pos) {
   return AbortRequested();
 }
 
-double Round(double v, double unit) { return std::round(v / unit) * unit; }
+// To `per` steps of a unit; the division leaves the nearest double, so
+// 0.3 prints as 0.3.
+double Round(double v, int per) { return std::round(v * per) / per; }
 
 nlohmann::ordered_json EyeJson(const LightEye& e) {
   nlohmann::ordered_json j;
   j["carrier"] = e.Carrier;
   j["brightness"] = e.Carrier ? static_cast<int>(std::lround(e.Brightness)) : 0;
-  j["frequency"] = e.Carrier ? Round(e.Frequency, 0.01) : 0.0;
+  j["frequency"] = e.Carrier ? Round(e.Frequency, 100) : 0.0;
   j["depth"] = e.Carrier ? static_cast<int>(std::lround(e.Depth)) : 0;
   if (e.Carrier)
-    j["level"] = Round(e.Level, 0.1);
+    j["level"] = Round(e.Level, 10);
   else
     j["level"] = nullptr;
   return j;
@@ -55,23 +57,25 @@ void PrintJson(const LightArgs& a, const LightReport& r, const std::string& erro
   j["file"] = a.File;
   j["rate"] = r.Rate;
   j["channels"] = r.Channels;
-  j["duration"] = r.Rate > 0 ? Round(static_cast<double>(r.Frames) / r.Rate, 0.01) : 0.0;
+  j["duration"] = r.Rate > 0 ? Round(static_cast<double>(r.Frames) / r.Rate, 100) : 0.0;
   j["zero_level"] = a.Levels.ZeroLevel;
   j["max_level"] = a.Levels.MaxLevel;
   j["carrier"] = r.Carrier;
   if (r.Carrier) {
-    j["from"] = Round(r.From, 0.05);
-    j["to"] = Round(r.To, 0.05);
-    j["lowest_level"] = Round(r.LowestLevel, 0.1);
+    j["from"] = Round(r.From, 20);
+    j["to"] = Round(r.To, 20);
+    j["lowest_level"] = Round(r.LowestLevel, 10);
   }
   auto gaps = nlohmann::ordered_json::array();
-  for (const LightGap& g : r.Gaps) gaps.push_back({{"from", Round(g.From, 0.05)}, {"to", Round(g.To, 0.05)}});
+  for (const LightGap& g : r.Gaps) gaps.push_back({{"from", Round(g.From, 20)}, {"to", Round(g.To, 20)}});
   j["gaps"] = gaps;
   auto secs = nlohmann::ordered_json::array();
   for (const LightSecond& s : r.Seconds)
     secs.push_back({{"t", s.T}, {"left", EyeJson(s.Eye[0])}, {"right", EyeJson(s.Eye[1])}});
   j["seconds"] = secs;
   if (r.Cut) j["checked_seconds"] = LIGHT_MAX_SECONDS;
+  if (!LightEndsEarlyText(r, false).empty())
+    j["declared_duration"] = Round(static_cast<double>(r.DeclaredFrames) / r.Rate, 100);
   if (!error.empty()) j["error"] = error;
   std::printf("%s\n", j.dump(2).c_str());
 }
@@ -132,6 +136,8 @@ int RunLightCheck() {
     PrintJson(a, r, r.Error);
   else
     PrintTable(a, r);
+  if (std::string early = LightEndsEarlyText(r, false); !early.empty())
+    std::fprintf(stderr, "'%s': %s\n", a.File.c_str(), early.c_str());
   if (!r.Error.empty()) {
     std::fprintf(stderr, "The file '%s' cannot be read to its end (%s): the check covers the first %s.\n",
                  a.File.c_str(), r.Error.c_str(), LightTimeText(static_cast<double>(r.Frames) / r.Rate).c_str());
