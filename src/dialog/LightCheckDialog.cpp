@@ -76,7 +76,11 @@ LightCheckDialog::LightCheckDialog(QWidget* owner, const QString& path, const Li
   ShowPreset->setEnabled(false);
   connect(ShowPreset, &QCheckBox::toggled, this,
           [this](bool on) { Chart->setCurve(on && !Curve.empty() ? &Curve : nullptr); });
-  connect(Chart, &LightChart::cursorMoved, this, [this] { Readout->setText(Chart->readout()); });
+  // A screen reader on the chart hears the values at the cursor.
+  connect(Chart, &LightChart::cursorMoved, this, [this] {
+    Readout->setText(Chart->readout());
+    Chart->setAccessibleDescription(Chart->readout());
+  });
   Chart->setEnabled(false);
   resize(sizeHint());
 }
@@ -130,12 +134,14 @@ void LightCheckDialog::showOutcome(int rc, const std::string& reason) {
   if (!Report.Error.empty())
     text += tr(" The file cannot be read past %1: %2")
                 .arg(QString::fromStdString(LightTimeText(seconds)), QString::fromStdString(Report.Error));
+  if (std::string early = LightEndsEarlyText(Report, rc == LIGHT_ABORTED); !early.empty())
+    text += " " + QString::fromStdString(early);
   Summary->setText(text);
   Summary->show();
-  Chart->setAccessibleDescription(text);
   Chart->setLight(&Report.Blocks, static_cast<double>(Report.Blocks.size()) / LIGHT_BLOCKS_PER_SECOND);
   Chart->setEnabled(true);
   Readout->setText(Chart->readout());
+  Chart->setAccessibleDescription(Chart->readout());
   if (!Curve.empty()) {
     ShowPreset->setEnabled(true);
     // A file rendered from the preset: it carries the preset's name (as

@@ -1,5 +1,6 @@
 // Check Light Signal, and the light check of Play Into .WAV File with
 // AudioStrobe into lossy formats.
+#include <QAccessible>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -117,6 +118,14 @@ class LightCheckTest : public QObject {
         QCOMPARE(
             d->readout()->text(),
             QString("0:02   left: 60 %, 10.00 Hz   right: 60 %, 10.00 Hz   preset: 60 % / 60 %, 10.00 / 10.00 Hz"));
+        // A screen reader hears the values at the cursor, and every control
+        // the keyboard reaches has a name.
+        QCOMPARE(QAccessible::queryAccessibleInterface(d->chart())->text(QAccessible::Description),
+                 d->readout()->text());
+        for (QWidget* c : d->findChildren<QWidget*>())
+          if (c->isVisible() && (c->focusPolicy() & Qt::TabFocus))
+            QVERIFY2(!QAccessible::queryAccessibleInterface(c)->text(QAccessible::Name).isEmpty(),
+                     qPrintable(c->objectName()));
         QTest::keyClick(d->chart(), Qt::Key_End);
         QCOMPARE(d->chart()->cursorTime(), 3.0);
         seen = true;
