@@ -4,7 +4,8 @@
 // options with a built-in preset (and the Background tab once more with a
 // file background), the two tracking windows, and the waveform preview of
 // a "Triangular wave" with "First harmonic" and the sound modulation window,
-// and the light check of a file rendered from a preset with AudioStrobe.
+// and the light check of a file rendered from a preset with AudioStrobe
+// (while it is read, and done).
 //
 //   dialogshots OUT_DIR        (scripts/dialog-screenshots.sh runs it under Xvfb)
 //   SHOT_DARK=1                a dark palette (Fusion style)
@@ -251,6 +252,10 @@ int main(int argc, char** argv) {
       d.resize(std::min(d.sizeHint().width() * 2, std::min(room.width(), 1100)),
                std::min(d.sizeHint().height() * 2, std::min(room.height(), 720)));
       d.show();
+      // The progress line, grabbed at the first events the reading lets by.
+      QTimer::singleShot(0, &d, [&] {
+        if (d.checking()) ok &= Save(&d, out + "/light-check-reading.png");
+      });
       d.runCheck();
       d.chart()->setCursorTime(40);
       if (int hold = qEnvironmentVariableIntValue("SHOT_HOLD_MS")) {
