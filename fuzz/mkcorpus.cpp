@@ -7,6 +7,9 @@
 //   wave/         WAV images of every accepted and every refused kind
 //   sound/        short FLAC, Ogg Vorbis, Opus, MP3 and 24-bit and float WAV
 //                 files, whole, cut short and bit-flipped
+//   light/        sounds with a 19.2 kHz carrier keyed at 10 Hz (WAV, FLAC,
+//                 Ogg Vorbis; stereo, mono, 8 channels, 96 kHz, 1 Hz), whole,
+//                 cut short and bit-flipped, and raw decoder inputs
 //   bgrecord/     background library records, sound and broken
 //   oldformat/    files of the earlier format (tests/convold's writer)
 // The render target replays preset_file/.
@@ -524,6 +527,59 @@ void WriteSounds() {
   SaveText("sound", "text.mp3", "no sound in here");
 }
 
+// Frames whose first two channels carry the light carrier at half full
+// scale, keyed down to a tenth at 10 Hz; any further channel a low tone.
+std::vector<short> CarrierFrames(int rate, int channels, double seconds) {
+  std::vector<short> s;
+  for (int64_t n = 0; n < static_cast<int64_t>(seconds * rate); ++n) {
+    double t = static_cast<double>(n) / rate;
+    double v = (std::fmod(t * 10, 1.0) < 0.5 ? 16000 : 1600) * std::sin(2 * M_PI * 19200 * t);
+    for (int c = 0; c < channels; ++c) s.push_back(static_cast<short>(c < 2 ? v : 3000 * std::sin(t * 2000)));
+  }
+  return s;
+}
+
+void WriteLightSounds() {
+  struct Kind {
+    const char* Name;
+    int Format, Rate, Channels;
+    double Seconds;
+  } kinds[] = {{"carrier.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, 0.6},
+               {"carrier.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 2, 0.6},
+               {"carrier.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100, 2, 0.6},
+               {"mono.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, 0.4},
+               {"eight-96k.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 96000, 8, 0.3},
+               {"one-hertz.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 2, 20}};
+  fs::create_directories(gOut / "light");
+  for (const Kind& k : kinds) {
+    std::string path = (gOut / "light" / k.Name).string();
+    SF_INFO info{};
+    info.samplerate = k.Rate;
+    info.channels = k.Channels;
+    info.format = k.Format;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!f) {
+      std::fprintf(stderr, "mkcorpus: %s: %s\n", k.Name, sf_strerror(nullptr));
+      continue;
+    }
+    std::vector<short> s = CarrierFrames(k.Rate, k.Channels, k.Seconds);
+    sf_write_short(f, s.data(), static_cast<sf_count_t>(s.size()));
+    sf_close(f);
+    std::ifstream in(path, std::ios::binary);
+    Bytes b{std::istreambuf_iterator<char>(in), {}};
+    Save("light", std::string("cut-") + k.Name,
+         Bytes(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(b.size() / 2)));
+    for (size_t at = 64; at < b.size(); at += b.size() / 5 + 1) b[at] ^= 0x21;
+    Save("light", std::string("flipped-") + k.Name, b);
+  }
+  // Raw decoder inputs: "LDEC", rate and channel bytes, then samples.
+  std::vector<short> s = CarrierFrames(44100, 2, 0.3);
+  Bytes raw = {'L', 'D', 'E', 'C', 0x44, 0xAC, 0, 2};
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  raw.insert(raw.end(), p, p + s.size() * sizeof(short));
+  Save("light", "raw-44100.bin", raw);
+}
+
 void WriteRecords() {
   SaveRecords("plain.bin", {Record(1, "Rain", false)});
   SaveRecords("with-param.bin", {Record(2, "Bell", true)});
@@ -570,6 +626,7 @@ int main(int argc, char** argv) {
   WritePresets(std::vector<std::string>(argv + 2, argv + argc));
   WriteWaves();
   WriteSounds();
+  WriteLightSounds();
   WriteRecords();
   WriteOldFiles();
   return 0;

@@ -12,6 +12,7 @@
 #include "cli/cliutil.h"
 #include "cli/cmd_backgrounds.h"
 #include "cli/cmd_convert.h"
+#include "cli/cmd_lightcheck.h"
 #include "cli/cmd_params.h"
 #include "cli/cmd_play.h"
 #include "cli/cmd_store.h"
@@ -296,6 +297,7 @@ int RunCli(int argc, char** argv) {
   RegisterStoreCommand(app);
   RegisterPlayCommand(app);
   RegisterParamsCommand(app);
+  RegisterLightCheckCommand(app);
 
   try {
     app.parse(argc, argv);
@@ -316,6 +318,7 @@ int RunCli(int argc, char** argv) {
   if (int rc = RunStoreCommand(); rc >= 0) return rc;
   if (int rc = RunPlayCommand(); rc >= 0) return rc;
   if (int rc = RunParamsCommand(); rc >= 0) return rc;
+  if (int rc = RunLightCheckCommand(); rc >= 0) return rc;
   return RunEngineCommands(app);
 }
 

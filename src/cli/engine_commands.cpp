@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "cli/cliutil.h"
+#include "cli/cmd_lightcheck.h"
 #include "cli/commands.h"
 #include "cli/playargs.h"
 #include "cli/progress.h"
@@ -136,6 +137,24 @@ int RunRender() {
     std::fprintf(stderr, "%s files take other sample rates: rendering at %d samples per second.\n",
                  plat::SoundFormatTitle(out.Format), rate);
 
+  // A lossy encoder may cut the 19.2 kHz carrier: it gets the settings
+  // that keep it, unless --quality says otherwise, and the written file is
+  // read back and compared with what went into it.
+  LightDecoder* written = nullptr;
+  const LightLevels levels{a.ZeroLevel, a.MaxLevel};
+  if (a.Format.Strobe && LosesCarrier(out.Format)) {
+    if (out.Quality == plat::SOUND_QUALITY_DEFAULT) {
+      out.Quality = CarrierQuality(out.Format);
+      std::fprintf(stderr, "With AudioStrobe, %s files are written at quality %d.\n",
+                   plat::SoundFormatTitle(out.Format), out.Quality);
+    }
+    if (a.Out != "-") {
+      written = LightDecoderCreate(rate, 2, levels);
+      out.BlockWritten = LightFeedBlock;
+      out.BlockCtx = written;
+    }
+  }
+
   PlaybackUi ui = TerminalProgress();
   int rc = StartPlaybackToFile(p, o, a.Out.c_str(), minutes, &ui, out);
   FinishProgress();
@@ -148,7 +167,12 @@ int RunRender() {
       std::fprintf(stderr, "%s minutes of output were written to the %s file '%s'.\n", done.c_str(),
                    plat::SoundFormatTitle(out.Format), a.Out.c_str());
   }
-  return ReportPlayResult(rc, a.Out, background, o);
+  int result = ReportPlayResult(rc, a.Out, background, o);
+  if (written) {
+    if (rc == 0) result = CheckRenderedLight(a.Out, out.Format, written, levels);
+    LightDecoderFree(written);
+  }
+  return result;
 }
 
 }  // namespace

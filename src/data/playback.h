@@ -4,6 +4,7 @@
 //
 // Main thread only.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "data/options.h"
@@ -49,6 +50,11 @@ int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool t
 struct FileOutput {
   plat::SoundFormat Format = plat::SOUND_WAV;
   int Quality = plat::SOUND_QUALITY_DEFAULT;
+  // Called with every block once it is written (interleaved stereo, 16-bit
+  // signed or 8-bit unsigned), so the caller can compare the file with what
+  // went into it. Null: nobody watches.
+  void (*BlockWritten)(void* ctx, const unsigned char* block, size_t bytes, bool bits16) = nullptr;
+  void* BlockCtx = nullptr;
   int32_t FadeOutMs = 0;  // the file's last milliseconds fade out to silence (fade.h)
 };
 

@@ -178,6 +178,8 @@ int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, co
       result = WriteFailure(wr);
       break;
     }
+    if (out.BlockWritten)
+      out.BlockWritten(out.BlockCtx, block, static_cast<size_t>(BlockBytes), EngineOptions.Bits16 != 0);
     // Messages are processed after every block; the bar moves every 100.
     if (Poll(ui, static_cast<int>(i / 100))) {
       aborted = true;

@@ -37,16 +37,15 @@ QString FirstSuffix(const QString& filter) {
   return rest.left(end);
 }
 
-QString Run(QWidget* owner, QFileDialog::AcceptMode mode, int titleId, int filterId, const QString& initialName,
-            const QString& suffix, int* chosenFilter = nullptr) {
+QString Run(QWidget* owner, QFileDialog::AcceptMode mode, const QString& title, int filterId,
+            const QString& initialName, const QString& suffix, int* chosenFilter = nullptr) {
   if (chosenFilter) *chosenFilter = -1;
   if (!gNextNames.empty()) {
     QString n = gNextNames.front();
     gNextNames.pop_front();
     return n;
   }
-  QFileDialog d(owner, QString::fromUtf8(GetStr(titleId)), gLastFolder.isEmpty() ? QDir::homePath() : gLastFolder,
-                QtFilter(filterId));
+  QFileDialog d(owner, title, gLastFolder.isEmpty() ? QDir::homePath() : gLastFolder, QtFilter(filterId));
   d.setObjectName(QStringLiteral("fileDialog"));
   d.setAcceptMode(mode);
   d.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
@@ -77,12 +76,17 @@ bool IsValidFileName(const QString& name) {
 }
 
 QString FileDialog::openFile(QWidget* owner, int titleId, int filterId, const QString& defaultSuffix) {
-  return Run(owner, QFileDialog::AcceptOpen, titleId, filterId, QString(), defaultSuffix);
+  return openFile(owner, QString::fromUtf8(GetStr(titleId)), filterId, defaultSuffix);
+}
+
+QString FileDialog::openFile(QWidget* owner, const QString& title, int filterId, const QString& defaultSuffix) {
+  return Run(owner, QFileDialog::AcceptOpen, title, filterId, QString(), defaultSuffix);
 }
 
 QString FileDialog::saveFile(QWidget* owner, int titleId, int filterId, const QString& initialName,
                              const QString& defaultSuffix, int* chosenFilter) {
-  return Run(owner, QFileDialog::AcceptSave, titleId, filterId, initialName, defaultSuffix, chosenFilter);
+  return Run(owner, QFileDialog::AcceptSave, QString::fromUtf8(GetStr(titleId)), filterId, initialName, defaultSuffix,
+             chosenFilter);
 }
 
 void FileDialog::setNextFileName(const QString& name) { gNextNames.push_back(name); }

@@ -12,6 +12,8 @@ class FileDialog {
  public:
   // An existing file to open; "" when cancelled.
   static QString openFile(QWidget* owner, int titleId, int filterId, const QString& defaultSuffix);
+  // The same with a title of its own.
+  static QString openFile(QWidget* owner, const QString& title, int filterId, const QString& defaultSuffix);
   // A file to write, asking before an existing file is replaced; "" when
   // cancelled. An initial name that cannot be a file name is not offered.
   // Choosing a filter makes its first extension the default one; the filter

@@ -74,6 +74,7 @@ void CreateActions(MainActions& a, QWidget* o) {
   a.Stop->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_S), QKeySequence(Qt::Key_Escape)});
   a.Freeze = Make(o, "actionFreeze", QObject::tr("&Freeze/Restart\tAlt+F"), QKeySequence(Qt::ALT | Qt::Key_F));
   a.PlayWav = Make(o, "actionPlayWav", QObject::tr("Play Into .&WAV File..."));
+  a.CheckLight = Make(o, "actionCheckLight", QObject::tr("Check &Light Signal..."));
   a.SleepTimer = Make(o, "actionSleepTimer", QObject::tr("Sleep &Timer..."));
   a.PresetOptions = Make(o, "actionPresetOptions", QObject::tr("Preset &Options...\tCtrl+O"), QKeySequence(Qt::CTRL | Qt::Key_O));
 
@@ -112,7 +113,7 @@ void BuildMenus(const MainActions& a, QMenuBar* bar) {
 
   m = bar->addMenu(QObject::tr("&Wave"));
   m->setObjectName(QStringLiteral("menuWave"));
-  m->addActions({a.Play, a.PlayDelay, a.Stop, a.Freeze, a.PlayWav});
+  m->addActions({a.Play, a.PlayDelay, a.Stop, a.Freeze, a.PlayWav, a.CheckLight});
   m->addSeparator();
   m->addAction(a.SleepTimer);
   m->addSeparator();

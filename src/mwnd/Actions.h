@@ -21,7 +21,7 @@ struct MainActions {
   QActionGroup* Visual;
   QAction *VisualColors, *ShowParams, *ConfigWizard, *Advanced;
   // Wave
-  QAction *Play, *PlayDelay, *Stop, *Freeze, *PlayWav, *PresetOptions;
+  QAction *Play, *PlayDelay, *Stop, *Freeze, *PlayWav, *CheckLight, *PresetOptions;
   QAction* SleepTimer;
   // Help
   QAction *Help, *About;

@@ -138,6 +138,7 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
   connect(Act.Freeze, &QAction::triggered, this, &MainWindow::cmdFreeze);
   connect(Act.ToolFreeze, &QAction::triggered, this, &MainWindow::cmdFreeze);
   connect(Act.PlayWav, &QAction::triggered, this, &MainWindow::cmdPlayWav);
+  connect(Act.CheckLight, &QAction::triggered, this, &MainWindow::cmdCheckLight);
   connect(Act.SleepTimer, &QAction::triggered, this, &MainWindow::cmdSleepTimer);
   connect(Act.PresetOptions, &QAction::triggered, this, &MainWindow::cmdPresetOptions);
   connect(Act.ToolOptions, &QAction::triggered, this, &MainWindow::cmdPresetOptions);

@@ -150,6 +150,7 @@ class MainWindow : public QMainWindow {
   void cmdStop();
   void cmdFreeze();
   void cmdPlayWav();
+  void cmdCheckLight();
   void cmdVisual(int mode);
   void cmdShowParams();
   void cmdSleepTimer();

@@ -12,11 +12,13 @@
 #include "data/fade.h"
 #include "data/state.h"
 #include "dialog/FileDialog.h"
+#include "dialog/LightCheckDialog.h"
 #include "dialog/MessageBox.h"
 #include "dialog/PlayDelayDialog.h"
 #include "dialog/PlayWavDialog.h"
 #include "dialog/SleepTimerDialog.h"
 #include "dialog/WarningBox.h"
+#include "lightchk/lightcmp.h"
 #include "main/arith.h"
 #include "main/preset.h"
 #include "main/strtab.h"
@@ -81,6 +83,19 @@ int32_t WavFileMinutes(const char* path) {
 }
 
 }  // namespace
+
+void MainWindow::cmdCheckLight() {
+  QString file = FileDialog::openFile(this, tr("Select Sound File to Check"), 240, QStringLiteral("wav"));
+  if (file.isEmpty()) return;
+  // The selected preset's curves are offered to lay over the light.
+  const Preset* preset = nullptr;
+  if (SelProgram >= 0 && SelProgram < NumPrograms) {
+    StoreUi ui = storeUi();
+    if (EnsureLoaded(SelProgram, &ui) == 0) preset = &Program[SelProgram];
+  }
+  LightLevels levels{Cfg.Advanced.AudioStrobeZeroLevel, Cfg.Advanced.AudioStrobeMaxLevel};
+  LightCheckDialog::checkFile(this, file, levels, preset);
+}
 
 plat::WaveTarget MainWindow::waveTarget() {
   plat::WaveTarget target;
@@ -287,16 +302,55 @@ void MainWindow::cmdPlayWav() {
   options.SamplesPerSec = req.SamplesPerSec;
   options.Bits16 = req.Bits16 ? 1 : 0;
   int32_t minutes = req.Minutes < 0 ? req.LongFileMinutes : req.Minutes;
+  // A lossy encoder may cut the AudioStrobe carrier: it gets the setting
+  // that keeps it, and the file is read back and compared with the blocks
+  // that went into it.
+  const LightLevels levels{options.AudioStrobeZeroLevel, options.AudioStrobeMaxLevel};
+  LightDecoder* written = nullptr;
+  if (req.AudioStrobe && LosesCarrier(out.Format)) {
+    out.Quality = CarrierQuality(out.Format);
+    written = LightDecoderCreate(plat::EncoderRate(out.Format, options.SamplesPerSec), 2, levels);
+    out.BlockWritten = LightFeedBlock;
+    out.BlockCtx = written;
+  }
   int savedStrobe = AudioStrobeOn.load();
   AudioStrobeOn.store(req.AudioStrobe ? 1 : 0);
   PlaybackUi pui = playbackUi();
   std::string path = file.toStdString();
   int rc = StartPlayback(nullptr, p, options, path.c_str(), minutes, 0, &pui, out);
   AudioStrobeOn.store(savedStrobe);
+  QString light;
+  bool lost = false;
+  if (rc == 0 && written) {
+    LightDecoderFinish(written);
+    LightReport before, after;
+    SummarizeLight(written, &before);
+    Progress->start(tr("Checking the light signal"), 10000);
+    ProgressSink sink{[](void* ctx, int pos) {
+                        auto* line = static_cast<ProgressLine*>(ctx);
+                        line->setPosition(pos);
+                        return line->pump();
+                      },
+                      Progress};
+    std::string reason;
+    int check = CheckLightFile(path.c_str(), levels, &sink, &after, &reason);
+    if (check == 0) {
+      LightSurvival s = CompareLight(before, after);
+      light = QString::fromStdString(LightSurvivalText(s, out.Format));
+      lost = !s.Survived;
+    } else if (check == LIGHT_UNREADABLE) {
+      light = tr("The file cannot be read back to check its light signal: %1").arg(QString::fromStdString(reason));
+      lost = true;
+    } else {
+      light = tr("The check of the AudioStrobe light signal in the file was stopped.");
+    }
+  }
+  if (written) LightDecoderFree(written);
   Progress->finish();
   if (rc == 0) {
-    MessageBox::showText(this, QString::fromStdString(FormatPrintf(GetStr(82), FormatNumber(minutes, 2, 2, 2, true))),
-                         MessageBox::Ok, 0, MessageBox::Information);
+    QString done = QString::fromStdString(FormatPrintf(GetStr(82), FormatNumber(minutes, 2, 2, 2, true)));
+    MessageBox::showText(this, light.isEmpty() ? done : done + "\n\n" + light, MessageBox::Ok, 0,
+                         lost ? MessageBox::Warning : MessageBox::Information);
   } else if (rc != -1) {
     MessageBox::show(this, rc, {backgroundName(p), path, "", BackgroundReadReason()});
   }

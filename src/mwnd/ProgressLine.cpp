@@ -35,6 +35,10 @@ void ProgressLine::start(int captionId, int max) {
   if (text.contains('%'))
     text = QString::fromStdString(
         FormatPrintf(GetStr(captionId), FormatNumber(Cfg.Advanced.PlayDelayTime, 3, 3, 0, true)));
+  start(text, max);
+}
+
+void ProgressLine::start(const QString& text, int max) {
   Caption->setText(text);
   Bar->setAccessibleName(text);
   Bar->setRange(0, max > 0 ? max : 1);

@@ -22,6 +22,8 @@ class ProgressLine : public QWidget {
   // Shows the caption (string id; one holding "%s" gets the play delay in
   // minutes) and the bar for 0..max.
   void start(int captionId, int max);
+  // The same with a caption of its own.
+  void start(const QString& caption, int max);
   void setPosition(int pos);
   // Processes pending events; true when the user asked to abort.
   bool pump();

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <utility>
 #include <vector>
@@ -463,6 +464,80 @@ TEST(Cli, RenderAndPlayTakeThePresetFromAFileOrTheStore) {
   CliRun noStored = Cli("play --device fake --store " + store + " --name nobody");
   EXPECT_EQ(noStored.Code, 1);
   EXPECT_NE(noStored.Err.find("The store has no such preset."), std::string::npos);
+}
+
+namespace {
+
+// A 3-second preset whose light flashes at 10 Hz with 60 % brightness.
+std::string LightPresetFile() {
+  std::string json = Dir() + "cli_light.json", file = Dir() + "cli_light.tvk";
+  WriteText(json, R"({"Name": "Light", "ContinuePlaying": 0, "Segment": [{"Length": 5, "Param": {
+      "Visual Frequency": {"Value": 10}, "Visual Brightness": {"Value": 60}}}]})");
+  EXPECT_EQ(Cli("build " + json + " -o " + file).Code, 0);
+  return file;
+}
+
+}  // namespace
+
+// lightcheck: 0 when a light signal is found, 1 when none, 2 when the file
+// cannot be read; --json gives each whole second per eye.
+TEST(Cli, LightcheckTellsFoundNoneAndUnreadable) {
+  std::string preset = LightPresetFile(), lit = Dir() + "cli_lit.wav", dark = Dir() + "cli_dark.wav",
+              junk = Dir() + "cli_junk.wav";
+  ASSERT_EQ(Cli("render " + preset + " --index 0 --audiostrobe -o " + lit).Code, 0);
+  ASSERT_EQ(Cli("render " + preset + " --index 0 -o " + dark).Code, 0);
+  WriteText(junk, "no sound in here");
+  struct Case {
+    std::string Args;
+    int Code;
+    std::string Out, Err;
+  } cases[] = {
+      {lit, 0, "Carrier from 0:00 to 0:03, lowest carrier level -15.4 dBFS, no gaps.\n", ""},
+      {dark, 1, "No light signal: the file has no 19.2 kHz carrier.\n", ""},
+      {junk, 2, "", "The file '" + junk + "' cannot be read: "},
+      {lit + " --zero-level 101", 2, "", "--zero-level"},
+  };
+  for (const Case& c : cases) {
+    CliRun r = Cli("lightcheck " + c.Args);
+    EXPECT_EQ(r.Code, c.Code) << c.Args << ": " << r.Err;
+    EXPECT_NE(r.Out.find(c.Out), std::string::npos) << c.Args << ": " << r.Out;
+    EXPECT_NE(r.Err.find(c.Err), std::string::npos) << c.Args << ": " << r.Err;
+  }
+  CliRun json = Cli("lightcheck --json " + lit);
+  ASSERT_EQ(json.Code, 0) << json.Err;
+  nlohmann::json j = nlohmann::json::parse(json.Out);
+  EXPECT_EQ(j["carrier"], true);
+  ASSERT_EQ(j["seconds"].size(), 3u);
+  for (int t = 0; t < 3; ++t) {
+    const nlohmann::json& s = j["seconds"][t];
+    EXPECT_EQ(s["t"], t);
+    for (const char* eye : {"left", "right"}) {
+      EXPECT_NEAR(s[eye]["frequency"].get<double>(), 10.0, 0.1) << t << eye;
+      EXPECT_NEAR(s[eye]["brightness"].get<double>(), 60, 5) << t << eye;
+    }
+  }
+}
+
+// A render with AudioStrobe into a lossy format reads the file back: the
+// light came through, or the render says plainly that it did not and fails.
+TEST(Cli, RenderChecksTheLightOfLossyFiles) {
+  std::string preset = LightPresetFile();
+  struct Case {
+    const char* File;
+    const char* Args;
+    int Code;
+    const char* Err;
+  } cases[] = {
+      {"cli_light.ogg", "", 0, "The AudioStrobe light signal came through the Ogg Vorbis encoding"},
+      {"cli_light.opus", "", 0, "The AudioStrobe light signal came through the Opus encoding"},
+      {"cli_light.mp3", "", 1, "The AudioStrobe light signal did not survive the MP3 encoding: "},
+      {"cli_light_q0.ogg", "--quality 0", 1, "write a FLAC or WAV file to keep it."},
+  };
+  for (const Case& c : cases) {
+    CliRun r = Cli("render " + preset + " --index 0 --audiostrobe " + c.Args + " -o " + Dir() + c.File);
+    EXPECT_EQ(r.Code, c.Code) << c.File << ": " << r.Err;
+    EXPECT_NE(r.Err.find(c.Err), std::string::npos) << c.File << ": " << r.Err;
+  }
 }
 
 namespace {

@@ -3,21 +3,36 @@
 // of the configuration wizard, the five parameter tabs of the preset
 // options with a built-in preset (and the Background tab once more with a
 // file background), the two tracking windows, and the waveform preview of
-// a "Triangular wave" with "First harmonic" and the sound modulation window.
+// a "Triangular wave" with "First harmonic" and the sound modulation window,
+// and the light check of a file rendered from a preset with AudioStrobe
+// (while it is read, and done).
 //
 //   dialogshots OUT_DIR        (scripts/dialog-screenshots.sh runs it under Xvfb)
+//   SHOT_DARK=1                a dark palette (Fusion style)
+//   SHOT_HOLD_MS=N             keeps the light check on the screen N ms
+//                              before it is grabbed (for a screenshot of
+//                              the whole screen meanwhile)
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyleFactory>
 #include <QTabBar>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 
 #include "cnfwiz/ConfigWizard.h"
+#include "data/playback.h"
+#include "data/state.h"
 #include "dialog/AdvancedDialog.h"
+#include "dialog/LightChart.h"
+#include "dialog/LightCheckDialog.h"
 #include "dialog/VisualColorDialog.h"
 #include "engine/startup.h"
 #include "main/preset.h"
@@ -95,10 +110,44 @@ int MakePreset() {
   return n;
 }
 
+// A preset whose eyes flash apart, sweeping, with a dark stretch.
+int MakeLightPreset() {
+  const char* json = R"js({"Name": "Light check", "ContinuePlaying": 0, "Segment": [
+    {"Length": 100, "Param": {
+      "Visual Frequency": {"ChannelMode": 1, "Curve": [[0, 4], [100, 30]]},
+      "Visual Frequency (Right)": {"Curve": [[0, 12], [100, 8]]},
+      "Visual Brightness": {"ChannelMode": 1, "Curve": [[0, 30], [100, 100]]},
+      "Visual Brightness (Right)": {"Curve": [[0, 90], [100, 40]]}}},
+    {"Length": 10, "Param": {"Visual Brightness": {"Value": 0}}},
+    {"Length": 60, "Param": {"Visual Frequency": {"Value": 18}, "Visual Brightness": {"Value": 60}}}]})js";
+  const int n = NumPrograms;
+  std::string error;
+  if (!CommitProgramRecord(n) || !PresetFromJson(nlohmann::json::parse(json), Program[n], &error)) return -1;
+  NumPrograms = n + 1;
+  return n;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  if (qEnvironmentVariableIntValue("SHOT_DARK")) {
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Base, QColor(30, 30, 32));
+    dark.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Button, QColor(55, 55, 60));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::Mid, QColor(100, 100, 105));
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(130, 130, 130));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(130, 130, 130));
+    QApplication::setPalette(dark);
+  }
   if (argc < 2) {
     std::fprintf(stderr, "usage: dialogshots OUT_DIR\n");
     return 2;
@@ -187,6 +236,38 @@ int main(int argc, char** argv) {
     });
     ModulationWindow::open(&d, PN_SNDMODDEPTH);
     d.hide();
+  }
+  {
+    const int light = MakeLightPreset();
+    ok &= light >= 0;
+    if (light >= 0) {
+      const QString wav = QDir::tempPath() + QStringLiteral("/Light check.wav");
+      AdvancedOptions o;
+      AudioStrobeOn.store(1);
+      ok &=
+          StartPlaybackToFile(Program[light], o, wav.toUtf8().constData(), PresetLength(Program[light]), nullptr) == 0;
+      AudioStrobeOn.store(0);
+      LightCheckDialog d(nullptr, wav, LightLevels(), &Program[light]);
+      const QSize room = QGuiApplication::primaryScreen()->availableSize() * 0.85;
+      d.resize(std::min(d.sizeHint().width() * 2, std::min(room.width(), 1100)),
+               std::min(d.sizeHint().height() * 2, std::min(room.height(), 720)));
+      d.show();
+      // The progress line, grabbed at the first events the reading lets by.
+      QTimer::singleShot(0, &d, [&] {
+        if (d.checking()) ok &= Save(&d, out + "/light-check-reading.png");
+      });
+      d.runCheck();
+      d.chart()->setCursorTime(40);
+      if (int hold = qEnvironmentVariableIntValue("SHOT_HOLD_MS")) {
+        std::printf("holding the light check for %d ms\n", hold);
+        std::fflush(stdout);
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < hold) QApplication::processEvents(QEventLoop::AllEvents, 50);
+      }
+      ok &= Save(&d, out + "/light-check.png");
+      QFile::remove(wav);
+    }
   }
   EngineShutdown();
   return ok ? 0 : 1;
