@@ -111,7 +111,7 @@ void ParamPage::createControls(int s) {
   if (p.ParamNum != PN_BEAT) {
     p.Track = new QCheckBox(tr("Track:"), this);
     p.Track->setObjectName(QStringLiteral("track%1").arg(s));
-    L->addControl(p.Track, 278, top + 15, 34, 10);
+    L->addControl(p.Track, 274, top + 15, 38, 10);
     connect(p.Track, &QCheckBox::clicked, this, [this, s](bool on) { trackToggled(s, on); });
     p.Track->hide();
     p.TrackList = new QComboBox(this);
