@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <thread>
@@ -208,16 +209,21 @@ class ErrorReportTest : public QObject {
     QCOMPARE(::waitpid(pid, &status, 0), pid);
     QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS);
     std::string summary;
-    QVERIFY(TakeCrashRecord(folder, &summary));
+    int signal = 0;
+    QVERIFY(TakeCrashRecord(folder, &summary, &signal));
     bool sawDialog = false;
     gui::OnDialog<InternalErrorDialog>([&](InternalErrorDialog* d) {
       sawDialog = true;
       QString text = d->findChild<QPlainTextEdit*>("summaryEdit")->toPlainText();
       QVERIFY2(text.startsWith("main 3.1.12: 1361, Err=") && text.endsWith(QString(", signal=%1, 0").arg(SIGBUS)),
                qPrintable(text));
+      // Above the developer's line, what happened in words.
+      QCOMPARE(
+          d->findChild<QLabel*>("causeText")->text(),
+          QString("The last time it ran, Sonavel stopped because of a memory access fault (signal %1).").arg(SIGBUS));
       QTest::mouseClick(d->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
     });
-    ShowErrorReport(QString::fromStdString(summary));
+    ShowErrorReport(QString::fromStdString(summary), signal);
     QVERIFY(sawDialog);
     QCOMPARE(DebugRecordCount(), 1);
   }

@@ -28,6 +28,7 @@
 #include "dialog/WarningBox.h"
 #include "engine/startup.h"
 #include "main/presetedit.h"
+#include "main/strtab.h"
 #include "mwnd/MainWindow.h"
 #include "mwnd/ProgressLine.h"
 #include "prgdlg/ParamPage.h"
@@ -175,7 +176,8 @@ int main(int argc, char** argv) {
     SynchronizePlayback(&w);
     ShootModal("internal-error", "cancelButton");
     {
-      InternalErrorDialog d(&w, QStringLiteral("main 3.1.12: 1361, Err=0, signal=11, 0"));
+      InternalErrorDialog d(&w, QStringLiteral("main 3.1.12: 1361, Err=0, signal=11, 0"),
+                            QString::fromStdString(FormatPrintf(GetStr(1452), GetStr(1453), 11)));
       d.run();
     }
     Editor(w);
