@@ -76,7 +76,7 @@ InternalErrorDialog::InternalErrorDialog(QWidget* owner, const QString& summary,
   connect(made[1], &QPushButton::clicked, this, &InternalErrorDialog::save);
   connect(made[2], &QPushButton::clicked, this, [this] { done(Continue); });
   connect(made[3], &QPushButton::clicked, this, [this] { done(ExitProgram); });
-  connect(made[4], &QPushButton::clicked, this, [this] { MessageBox::show(this, 390, {}); });
+  connect(made[4], &QPushButton::clicked, this, [this] { MessageBox::inform(this, 390); });
 }
 
 void InternalErrorDialog::closeEvent(QCloseEvent* e) { e->ignore(); }
@@ -94,7 +94,7 @@ void InternalErrorDialog::send() {
     MessageBox::show(this, 1449, {r.Code, r.Second});
     return;
   }
-  MessageBox::show(this, 389, {});
+  MessageBox::inform(this, 389);
   done(Continue);
 }
 
@@ -105,6 +105,6 @@ void InternalErrorDialog::save() {
     MessageBox::show(this, r.Message, {path});
     return;
   }
-  MessageBox::show(this, 391, {path, std::string(SONAVEL_SUPPORT_MAIL)});
+  MessageBox::inform(this, 391, {path, std::string(SONAVEL_SUPPORT_MAIL)});
   done(Continue);
 }

@@ -340,7 +340,7 @@ void MainWindow::cmdExport() {
     showStoreError(rc);
     return;
   }
-  MessageBox::show(this, 83);
+  MessageBox::inform(this, 83);
 }
 
 void MainWindow::cmdImport() {

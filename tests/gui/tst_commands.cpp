@@ -237,12 +237,14 @@ class Commands : public QObject {
     W->actions().Export->trigger();
     QCOMPARE(MessageBox::lastText(),
              QString("You can not export a preset which has not been saved. Save the preset and try again."));
+    QCOMPARE(MessageBox::lastIcon(), MessageBox::Warning);
     MessageBox::setNextAnswer(MessageBox::AnsNo);
     Choose(W, "BUILTIN: Study 1 (learning)");
     QString file = gui::NewFolder("export") + "/study.tvk";
     FileDialog::setNextFileName(file);
     W->actions().Export->trigger();
     QCOMPARE(MessageBox::lastText(), QString("The preset was successfully exported to a file."));
+    QCOMPARE(MessageBox::lastIcon(), MessageBox::Information);  // news, not a warning
     QVERIFY(QFile::exists(file));
     // Importing it again: the name exists (a built-in), so the store asks;
     // No imports nothing.

@@ -174,10 +174,12 @@ class ErrorReportTest : public QObject {
       QTest::mouseClick(d->findChild<QPushButton*>("sendButton"), Qt::LeftButton);
       QVERIFY2(MessageBox::lastText().startsWith("Unable to send the debug data via Internet (error code 113/"),
                qPrintable(MessageBox::lastText()));
+      QCOMPARE(MessageBox::lastIcon(), MessageBox::Warning);
       QVERIFY(d->isVisible());
       QTest::mouseClick(d->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
       QVERIFY2(MessageBox::lastText().startsWith("The debug data was saved to the file '" + dir + "/Bug.tvd'"),
                qPrintable(MessageBox::lastText()));
+      QCOMPARE(MessageBox::lastIcon(), MessageBox::Information);
     });
     QCOMPARE(EnsureLoaded(SelProgram), 0);
     FailOnce(3);
