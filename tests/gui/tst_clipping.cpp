@@ -79,8 +79,7 @@ QStringList Clipped(QWidget* top) {
       const int m = l->margin() + std::max(l->indent(), 0);
       const QRect room = l->contentsRect().adjusted(m, m, -m, -m);
       const QSize need = LabelTextSize(l, room.width());
-      if (need.width() > room.width() || need.height() > room.height())
-        out << Need(w, l->text(), need, room.size());
+      if (need.width() > room.width() || need.height() > room.height()) out << Need(w, l->text(), need, room.size());
     } else if (auto* b = qobject_cast<QPushButton*>(w)) {
       if (b->text().isEmpty()) continue;
       const int frame = 2 * st->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b);
@@ -111,8 +110,7 @@ QList<int> MessageIds() {
   QList<int> ids;
   for (const StrEntry& e : StringTable()) {
     const QString t = QString::fromUtf8(e.Text).trimmed();
-    if (t.size() > 25 && t.contains(' ') && (t.endsWith('.') || t.endsWith('?') || t.endsWith('!')))
-      ids << e.Id;
+    if (t.size() > 25 && t.contains(' ') && (t.endsWith('.') || t.endsWith('?') || t.endsWith('!'))) ids << e.Id;
   }
   return ids;
 }
