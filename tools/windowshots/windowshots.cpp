@@ -109,6 +109,12 @@ void Editor(MainWindow& w) {
     Shot("editor-general");
     d->tabs()->setCurrentIndex(1);
     Shot("editor-sound");
+    // Taller: the charts take the height.
+    const QRect before = d->geometry();
+    d->resize(d->width(), d->screen()->availableGeometry().height() - 60);
+    d->move(d->x(), d->screen()->availableGeometry().top());
+    Shot("editor-sound-tall");
+    d->setGeometry(before);
     // The waveform preview: "User-defined..." on the Waveform's Easy box.
     d->tabs()->setCurrentIndex(2);
     Wait(100);
@@ -121,7 +127,18 @@ void Editor(MainWindow& w) {
     // The sound modulation window, from the Sound tab's volume pane.
     d->tabs()->setCurrentIndex(1);
     Wait(100);
-    ShootModal("modulation", "closeButton");
+    // The modulation window as it opens (the depth's Easy box alone), then
+    // with the depth's chart.
+    WhenModal([](QWidget* m) {
+      Shot("modulation");
+      if (auto* easy = m->findChild<QComboBox*>(QStringLiteral("modEasy0"))) {
+        const int row = easy->count() - 1;
+        easy->setCurrentIndex(row);
+        emit easy->activated(row);
+      }
+      Shot("modulation-charts");
+      Click(m, "closeButton");
+    });
     for (QAbstractButton* b : d->findChildren<QAbstractButton*>())
       if (b->objectName().startsWith(QStringLiteral("modulation")) && b->isVisible()) {
         b->click();
@@ -207,6 +224,9 @@ int main(int argc, char** argv) {
     w.actions().PlayDelay->trigger();
     Wait(300);
     Shot("after-play-delay");
+    // A playback the delay let through stops before the window goes.
+    w.actions().Stop->trigger();
+    for (int i = 0; i < 100 && w.playing(); ++i) Wait(50);
     w.close();
   }
   EngineShutdown();
