@@ -280,7 +280,12 @@ void ParamPage::easyChosen(int s, int easySel) {
   // One undo step for the choice and everything it set.
   for (size_t k = 0; k < changed.size(); ++k)
     D->propagateChange(changed[k], NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE), k > 0);
-  if (changed.empty()) D->presetEdited();
+  if (changed.empty()) {
+    // Only the choice changed ("User-defined..." keeps the curve): what
+    // follows the parameter, such as the waveform preview, hears it too.
+    D->presetEdited();
+    emit D->parameterEdited(PARAMID(D->currentVoice(), p.ParamNum));
+  }
   rebind(true);
   if (easySel == 0 && p.Chart->isVisible()) p.Chart->setFocus();
 }
