@@ -74,6 +74,7 @@ constexpr StrEntry kStrings[] = {
          "presets."},
     {96, "Are you sure you want to delete the built-in preset '%s'?"},
     {104, "Delaying for %s minutes"},
+    {105, "Press Esc or choose Stop to cancel."},
     {150, "The number of memory blocks must be in range %1-%2."},
     {151, "The length of memory blocks must be in range %1-%2."},
     {152, "The number of samples per second must be in range %1-%2."},

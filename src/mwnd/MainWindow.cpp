@@ -39,6 +39,9 @@ namespace {
 
 const plat::WaveTarget* gTestTarget = nullptr;
 
+// The play delay's caption (104) and what it says about cancelling (105).
+constexpr int kDelayCaption = 104, kDelayHint = 105;
+
 // UI update flags.
 constexpr int UI_SAVE = 1, UI_PLAYING = 2, UI_FROZEN = 4, UI_SHOWPARAMS = 8, UI_VISUAL = 16, UI_ALL = 31;
 
@@ -553,7 +556,15 @@ PlaybackUi MainWindow::playbackUi() {
   PlaybackUi ui;
   ui.Ctx = this;
   ui.ShowProgress = [](void* ctx, int captionId, int max) {
-    static_cast<MainWindow*>(ctx)->Progress->start(captionId, max);
+    auto* w = static_cast<MainWindow*>(ctx);
+    if (captionId != kDelayCaption) {
+      w->Progress->start(captionId, max);
+      return;
+    }
+    // The play delay: Stop stays at hand, and the line says how to cancel.
+    w->Act.Stop->setEnabled(true);
+    w->Act.ToolStop->setEnabled(true);
+    w->Progress->start(captionId, max, kDelayHint, {w->Tools->widgetForAction(w->Act.ToolStop)});
   };
   ui.Progress = [](void* ctx, int position) {
     auto* w = static_cast<MainWindow*>(ctx);
