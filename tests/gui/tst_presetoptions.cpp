@@ -294,7 +294,7 @@ class EditorDialog : public QObject {
       QCOMPARE(MessageBox::lastText(),
                QString("You have deleted the last segment from the preset. A new segment with default settings was "
                        "created."));
-      QCOMPARE(Rows(g->segmentList()), QStringList({"A 10 1"}));
+      QCOMPARE(Rows(g->segmentList()), QStringList({"A 10.00 1"}));  // as the Length field shows it
       QCOMPARE(g->voiceList()->count(), 1);
       // Voices: ten at most, one at least.
       for (int i = 1; i < MAXVOICES; ++i) Click(d, "addVoice");
