@@ -24,6 +24,7 @@
 #include "mwnd/EngineLink.h"
 #include "mwnd/Flashing.h"
 #include "mwnd/HelpWindow.h"
+#include "mwnd/MenuHelp.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/ProgressLine.h"
 #include "mwnd/hooks.h"
@@ -78,6 +79,7 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
 
   CreateActions(Act, this);
   BuildMenus(Act, menuBar());
+  InstallMenuHelp(menuBar());
   Tools = addToolBar(tr("Toolbar"));
   Tools->setObjectName(QStringLiteral("toolBar"));
   Tools->setMovable(false);
