@@ -13,6 +13,7 @@
 #include "main/preset.h"
 #include "main/startup.h"
 #include "main/strtab.h"
+#include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
 #include "reg/settings.h"
 
@@ -37,7 +38,7 @@ QString Title(int base) {
 }  // namespace
 
 ModulationWindow::ModulationWindow(PresetOptionsDialog* dialog, int base)
-    : DynDialog(dialog, QSize(kEasyWidth + 12, 60), QStringLiteral("modulation")), D(dialog), Base(base) {
+    : DynDialog(dialog, QSize(kEasyWidth + 12, 60), ParamHelpTopic(base)), D(dialog), Base(base) {
   setObjectName(QStringLiteral("modulationWindow"));
   setWindowTitle(Title(base));
   DynLayout* l = dynLayout();

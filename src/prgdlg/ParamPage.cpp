@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -63,7 +64,8 @@ ParamPage::ParamPage(PresetOptionsDialog* dialog) : QWidget(dialog), D(dialog) {
     });
     connect(c, &ParameterChart::playHere, this, [this](int time) { D->playAt(D->currentSegment(), time); });
     connect(c, &ParameterChart::stopPlaying, D, &PresetOptionsDialog::stopTest);
-    connect(c, &ParameterChart::helpRequested, this, [this] { DynDialog::showHelp(D, QStringLiteral("chart")); });
+    connect(c, &ParameterChart::helpRequested, this,
+            [this, s] { DynDialog::showHelp(D, ParamHelpTopic(Panes[s].ParamNum)); });
     p.Name->hide();
     c->hide();
   }
@@ -133,6 +135,61 @@ void ParamPage::createControls(int s) {
     connect(p.Modulation, &QPushButton::clicked, this, [this, s] { openModulation(s); });
     p.Modulation->hide();
   }
+}
+
+QString ParamHelpTopic(int paramNum) {
+  static const char* const kTopics[PDBK] = {"beat",
+                                            "pitch",
+                                            "volume",
+                                            "waveform",
+                                            "filter",
+                                            "background_volume",
+                                            "background_interval",
+                                            "background_phase",
+                                            "noise_volume",
+                                            "noise_smoothness",
+                                            "visual_frequency",
+                                            "visual_brightness",
+                                            "visual_brightness",
+                                            "visual_phase",
+                                            "sound_modulation",
+                                            "sound_modulation",
+                                            "sound_modulation",
+                                            "background_modulation",
+                                            "background_modulation",
+                                            "background_modulation",
+                                            "visual_modulation",
+                                            "visual_modulation",
+                                            "visual_modulation",
+                                            "visual_modulation",
+                                            "visual_modulation",
+                                            "visual_modulation",
+                                            "noise_modulation",
+                                            "noise_modulation",
+                                            "noise_modulation"};
+  if (paramNum < 0 || paramNum >= PDBK) return QStringLiteral("chart");
+  return QStringLiteral("param_") + QLatin1String(kTopics[paramNum]);
+}
+
+int ParamPage::paneOf(const QWidget* w) const {
+  for (int s = 0; s < PAGE_POSITIONS; ++s) {
+    const Pane& p = Panes[s];
+    if (p.ParamNum < 0) continue;
+    const QWidget* controls[] = {p.Name,     p.Chart, p.Left,      p.Right,        p.Easy,
+                                 p.Separate, p.Track, p.TrackList, p.TrackOptions, p.Modulation};
+    for (const QWidget* c : controls)
+      if (c && (c == w || c->isAncestorOf(w))) return s;
+  }
+  return -1;
+}
+
+void ParamPage::keyPressEvent(QKeyEvent* e) {
+  const int s = e->key() == Qt::Key_F1 ? paneOf(focusWidget()) : -1;
+  if (s < 0) {
+    QWidget::keyPressEvent(e);  // the dialog's own page
+    return;
+  }
+  DynDialog::showHelp(D, ParamHelpTopic(Panes[s].ParamNum));
 }
 
 void ParamPage::showEvent(QShowEvent* e) {
