@@ -129,15 +129,15 @@ void Editor(MainWindow& w) {
     Wait(100);
     // The modulation window as it opens (the depth's Easy box alone), then
     // with the depth's chart.
-    WhenModal([](QWidget* m) {
+    WhenModal([](QWidget* modulation) {
       Shot("modulation");
-      if (auto* easy = m->findChild<QComboBox*>(QStringLiteral("modEasy0"))) {
+      if (auto* easy = modulation->findChild<QComboBox*>(QStringLiteral("modEasy0"))) {
         const int row = easy->count() - 1;
         easy->setCurrentIndex(row);
         emit easy->activated(row);
       }
       Shot("modulation-charts");
-      Click(m, "closeButton");
+      Click(modulation, "closeButton");
     });
     for (QAbstractButton* b : d->findChildren<QAbstractButton*>())
       if (b->objectName().startsWith(QStringLiteral("modulation")) && b->isVisible()) {
@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
     ShootModal("warning-flashing", "noButton");
     WarningBox::ask(&w, 1460, QString(), nullptr, false);
     ShootModal("message-export-done", "");
-    MessageBox::show(&w, 83);
+    MessageBox::inform(&w, 83);
     ShootModal("synchronize", "cancelButton");
     SynchronizePlayback(&w);
     ShootModal("internal-error", "cancelButton");
