@@ -25,7 +25,8 @@ target_link_libraries(sonavel_dialog PUBLIC sonavel_reg)
 target_link_libraries(sonavel_chart PUBLIC sonavel_dialog)
 target_link_libraries(sonavel_prgdlg PUBLIC sonavel_chart sonavel_dialog sonavel_reg)
 target_link_libraries(sonavel_cnfwiz PUBLIC sonavel_prgdlg sonavel_dialog sonavel_reg)
-target_link_libraries(sonavel_mwnd PUBLIC sonavel_cnfwiz sonavel_prgdlg sonavel_dialog sonavel_reg sonavel_visual sonavel_synch)
+target_link_libraries(sonavel_mwnd PUBLIC sonavel_cnfwiz sonavel_prgdlg sonavel_dialog sonavel_reg sonavel_visual sonavel_synch
+                      sonavel_sbg)
 
 # Icons and help pages, compiled into the main window's library.
 file(GLOB _icons CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/mwnd/icons/*.svg)

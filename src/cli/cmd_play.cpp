@@ -221,8 +221,12 @@ int PlayLoop(plat::WaveDevice* dev, plat::FakeWave* fake, const AdvancedOptions&
 int RunPlay() {
   PlayArgs& a = gPlay;
   Preset p{};
-  if (int rc = LoadPresetFromSource(gPlay.Src, p)) return rc;
+  int sessionRate = 0;
+  if (int rc = LoadPresetFromSource(gPlay.Src, p, &sessionRate)) return rc;
   AdvancedOptions o;
+  // A session's own rate (-r) unless --rate says otherwise.
+  if (sessionRate >= 8000 && sessionRate <= 100000 && a.Cmd->get_option("--rate")->count() == 0)
+    a.Format.Rate = sessionRate;
   ApplyOutputFormat(a.Format, o);
   o.MemoryBlocks = a.Blocks;
   o.ImmediatePause = a.ImmediatePause;

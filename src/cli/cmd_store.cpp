@@ -10,6 +10,7 @@
 
 #include "cli/cliutil.h"
 #include "cli/jsonfile.h"
+#include "cli/playargs.h"
 #include "file/fileformat.h"
 #include "file/fileread.h"
 #include "file/filewalk.h"
@@ -17,6 +18,7 @@
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "presetjson/presetjson.h"
+#include "sbg/sbg.h"
 
 namespace {
 
@@ -139,7 +141,7 @@ void RegisterStoreCommand(CLI::App& app) {
   a.Show = a.Cmd->add_subcommand("show", "print a preset of the store");
   a.Show->add_option("NAME", a.Name)->required();
   a.Show->add_flag("--json", a.Json, "print the preset as JSON");
-  a.Import = a.Cmd->add_subcommand("import", "import the presets of a preset file");
+  a.Import = a.Cmd->add_subcommand("import", "import the presets of a preset file, or a .sbg session");
   a.Import->add_option("FILE", a.File)->required();
   a.Export = a.Cmd->add_subcommand("export", "write one preset into a file of its own");
   a.Export->add_option("NAME", a.Name)->required();
@@ -180,6 +182,15 @@ int RunStoreCommand() {
     return EXIT_OK;
   }
   if (*a.Import) {
+    if (IsSequenceFileName(a.File)) {
+      // A session is one preset, saved under its name with the store's rules.
+      Preset p{};
+      if (int rc = ImportSessionForCli(a.File, p)) return rc;
+      int rc = AddPresets(&p, 1, &ui, nullptr);
+      FreePreset(p);
+      if (rc == 0) std::fprintf(stderr, "%s\n", GetStr(76));
+      return Report(rc);
+    }
     int first = -1;
     return Report(ImportPresets(a.File, &ui, &first));
   }

@@ -26,6 +26,7 @@
 #include "main/strtab.h"
 #include "main/text.h"
 #include "presetjson/presetjson.h"
+#include "sbg/sbg.h"
 
 namespace {
 
@@ -197,9 +198,35 @@ int CmdNew(const std::string& outPath) {
   return m ? ReportFileMessage(m, outPath) : EXIT_OK;
 }
 
+// A session file in, a preset file out.
+int CmdConvertSession(const std::string& in, const std::string& out) {
+  Preset p{};
+  if (int rc = ImportSessionForCli(in, p)) return rc;
+  int m = WriteExportFile(out, &p, 1);
+  FreePreset(p);
+  if (m) return ReportFileMessage(m, out);
+  if (out != "-")
+    std::fprintf(stderr, "The session '%s' was converted to the preset file '%s'.\n", in.c_str(), out.c_str());
+  return EXIT_OK;
+}
+
+// A preset of a preset file out as a session.
+int CmdWriteSession(const std::string& in, const Selection& sel, const std::string& out) {
+  if (int rc = RequireSelection(sel)) return rc;
+  Preset p{};
+  if (int rc = LoadSelected(in, sel, p)) return rc;
+  int m = ExportSessionFile(p, out);
+  FreePreset(p);
+  if (m) return ReportFileMessage(m, out);
+  if (out != "-") std::fprintf(stderr, "The preset was written as the session '%s'.\n", out.c_str());
+  return EXIT_OK;
+}
+
 // A file already in the current format needs no conversion; say so rather
 // than report it as written by a newer version.
-int CmdConvertChecked(const std::string& in, const std::string& out) {
+int CmdConvertChecked(const std::string& in, const Selection& sel, const std::string& out) {
+  if (IsSequenceFileName(in)) return CmdConvertSession(in, out);
+  if (IsSequenceFileName(out)) return CmdWriteSession(in, sel, out);
   ByteDev dev;
   FileHeader h;
   if (DevOpenFile(dev, in.c_str(), DEV_OPEN_READ)) {
@@ -251,9 +278,12 @@ int RunCli(int argc, char** argv) {
   make->add_option("-o,--output", outPath, "preset file to write, - for standard output")->required();
   auto* strings = app.add_subcommand("strings", "print the string table, one id<TAB>text line per entry");
   std::string libdir, oldPath;
-  auto* convert = app.add_subcommand("convert", "convert a preset file of the earlier format to the current one");
-  convert->add_option("OLD", oldPath, "file of the earlier format")->required();
-  convert->add_option("-o,--output", outPath, "preset file to write, - for standard output")->required();
+  auto* convert = app.add_subcommand("convert",
+                                     "convert a preset file of the earlier format or a .sbg session to a preset file, "
+                                     "or a preset to a .sbg session (-o SESSION.sbg with --index or --name)");
+  convert->add_option("OLD", oldPath, "file of the earlier format, a .sbg session, or a preset file")->required();
+  convert->add_option("-o,--output", outPath, "file to write (.sbg: a session), - for standard output")->required();
+  AddSelection(convert, sel);
   auto* backgrounds = app.add_subcommand("backgrounds", "list the background sounds of the libraries");
   backgrounds->add_option("--libdir", libdir, "folder of the background libraries (default: the program's folder)");
   RegisterEngineCommands(app);
@@ -276,7 +306,7 @@ int RunCli(int argc, char** argv) {
     return EXIT_OK;
   }
   if (*backgrounds) return CmdBackgrounds(libdir);
-  if (*convert) return CmdConvertChecked(oldPath, outPath);
+  if (*convert) return CmdConvertChecked(oldPath, sel, outPath);
   if (int rc = RunStoreCommand(); rc >= 0) return rc;
   if (int rc = RunPlayCommand(); rc >= 0) return rc;
   if (int rc = RunParamsCommand(); rc >= 0) return rc;

@@ -96,7 +96,8 @@ int RunRender() {
   out.Quality = a.Quality;
   if (out.Format == plat::SOUND_UNKNOWN || !QualityFits(out.Format, out.Quality)) return EXIT_USAGE;
   Preset p{};
-  if (int rc = LoadPresetFromSource(a.Src, p)) return rc;
+  int sessionRate = 0;
+  if (int rc = LoadPresetFromSource(a.Src, p, &sessionRate)) return rc;
   int32_t minutes = PresetLength(p);
   if (!a.Minutes.empty() && (minutes = ParseMinutesOption(a.Minutes, 2, "--minutes", true)) < 0) {
     FreePreset(p);
@@ -110,6 +111,9 @@ int RunRender() {
   }
   std::string background = p.data.BackgroundFile;
   AdvancedOptions o;
+  // A session's own rate (-r) unless --rate says otherwise.
+  if (sessionRate >= 10000 && sessionRate <= 100000 && a.Cmd->get_option("--rate")->count() == 0)
+    a.Format.Rate = sessionRate;
   ApplyOutputFormat(a.Format, o);
   o.AudioStrobeZeroLevel = a.ZeroLevel;
   o.AudioStrobeMaxLevel = a.MaxLevel;

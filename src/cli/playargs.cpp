@@ -16,6 +16,7 @@
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "main/text.h"
+#include "sbg/sbg.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ void DropMissingBackground(Preset& p) {
 }  // namespace
 
 void AddPresetSource(CLI::App* cmd, PresetSource& src) {
-  cmd->add_option("FILE", src.File, "preset file");
+  cmd->add_option("FILE", src.File, "preset file, or a .sbg session (one preset)");
   src.Store =
       cmd->add_option("--store", src.StoreDir, "take the preset from the preset store (of folder DIR)")->expected(0, 1);
   auto* idx = WholeNumber(cmd->add_option("--index", src.Index, "record index"), 0, INT_MAX);
@@ -55,7 +56,18 @@ std::string PlayResultText(int rc, const std::string& background, const std::str
   return FormatMsg(rc, {background, out, most, BackgroundReadReason()});
 }
 
-int LoadPresetFromSource(const PresetSource& src, Preset& p) {
+int ImportSessionForCli(const std::string& file, Preset& p, int* sessionRate) {
+  SbgImport info;
+  bool ok = ImportSessionFile(file, p, &info);
+  for (const SbgMessage& w : info.Warnings) std::fprintf(stderr, "%s\n", SbgMessageText(file, w, true).c_str());
+  if (!ok) return ReportError(SbgMessageText(file, info.Error));
+  if (sessionRate) *sessionRate = info.Rate;
+  return EXIT_OK;
+}
+
+int LoadPresetFromSource(const PresetSource& src, Preset& p, int* sessionRate) {
+  bool fromStore = src.Store && src.Store->count() > 0;
+  if (!fromStore && IsSequenceFileName(src.File)) return ImportSessionForCli(src.File, p, sessionRate);
   if (src.Index < 0 && src.Name.empty()) {
     std::fprintf(stderr, "Give --index N or --name NAME.\n");
     return EXIT_USAGE;

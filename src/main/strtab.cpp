@@ -292,6 +292,12 @@ constexpr StrEntry kStrings[] = {
            "family has had a seizure or epilepsy, and stop at once if you feel unwell or dizzy or your vision "
            "changes.\n\nTo stop the flashing at once, press Esc or choose Stop.\n\nStart the flashing now?"},
     {1461, "Note: this display cannot show flashing faster than %sHz faithfully (half its refresh rate)."},
+    {1470, "Sonavel and Sequence Files|*.tvk;*.sbg|Sonavel Files|*.tvk|Sequence Files|*.sbg|All Files|*.*|"},
+    {1471, "Sonavel Files|*.tvk|Sequence Files|*.sbg|All Files|*.*|"},
+    {1472, "1 preset was successfully imported. What the session has and a preset has not:\n\n%1"},
+    {1473, "The session could not be imported:\n\n%1"},
+    {1474, "The preset was written as a session file. What a session cannot hold is named in comments at its "
+           "top."},
     {1480, "The file '%1' is being changed by another copy of Sonavel. Please try again in a moment."},
     {1481, "The file '%1' could not be compacted. Its presets are used as they are."},
     {1482, "The entered name is not valid. The name may not contain line breaks, tabs or other control characters."},

@@ -131,6 +131,7 @@ class MainWindow : public QMainWindow {
   // *moved when the selection could not stay on the wanted preset.
   bool askUnsaved(int wantPos, bool* moved);
   void importFile(const QString& path);
+  void importSession(const QString& path);
   void removeNewPreset();
   void revertCurrent();
 

@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <cstring>
 
@@ -19,6 +20,7 @@
 #include "mwnd/hooks.h"
 #include "mwnd/wavestate.h"
 #include "reg/settings.h"
+#include "sbg/sbg.h"
 
 namespace {
 
@@ -331,23 +333,29 @@ void MainWindow::cmdExport() {
     return;
   }
   QString file = FileDialog::saveFile(
-      this, 252, 251, QString::fromStdString(TextToUtf8(Program[SelProgram].Name)) + ".tvk", QStringLiteral("tvk"));
+      this, 252, 1471, QString::fromStdString(TextToUtf8(Program[SelProgram].Name)) + ".tvk", QStringLiteral("tvk"));
   if (file.isEmpty()) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  int rc = ExportPreset(SelProgram, file.toStdString());
+  // The writer by the file's extension: a .sbg session, else a preset file.
+  bool session = IsSequenceFileName(file.toStdString());
+  int rc = session ? ExportSessionFile(Program[SelProgram], file.toStdString())
+                   : ExportPreset(SelProgram, file.toStdString());
   QApplication::restoreOverrideCursor();
   if (rc) {
-    showStoreError(rc);
+    if (session)
+      MessageBox::show(this, rc, {file.toStdString(), 1000});
+    else
+      showStoreError(rc);
     return;
   }
-  MessageBox::inform(this, 83);
+  MessageBox::inform(this, session ? 1474 : 83);
 }
 
 void MainWindow::cmdImport() {
   if (refuseInSecondInstance()) return;
   bool moved = false;
   if (WaveOptChanged != 0 && !askUnsaved(currentPos(), &moved)) return;
-  QString file = FileDialog::openFile(this, 253, 251, QStringLiteral("tvk"));
+  QString file = FileDialog::openFile(this, 253, 1470, QStringLiteral("tvk"));
   if (file.isEmpty()) return;
   importFile(file);
 }
@@ -355,6 +363,12 @@ void MainWindow::cmdImport() {
 void MainWindow::importFile(const QString& path) {
   if (Start.AnotherInstance) {
     MessageBox::show(this, 1339);
+    return;
+  }
+  // The importer by the file's extension: a .sbg session is one preset;
+  // anything else is a preset file (or one of the earlier format).
+  if (IsSequenceFileName(path.toStdString())) {
+    importSession(path);
     return;
   }
   StoreUi ui = storeUi();
@@ -370,4 +384,45 @@ void MainWindow::importFile(const QString& path) {
   }
   refillList(sel);
   if (rc) showStoreError(rc);
+}
+
+// A session: read into one preset, saved under its name with the store's
+// rules, and selected; its warnings shown together in one message.
+void MainWindow::importSession(const QString& path) {
+  std::string file = path.toStdString();
+  std::string shown = QFileInfo(path).fileName().toStdString();
+  Preset p{};
+  SbgImport info;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  bool ok = ImportSessionFile(file, p, &info);
+  QApplication::restoreOverrideCursor();
+  if (!ok) {
+    MessageBox::show(this, 1473, {SbgMessageText(shown, info.Error)});
+    return;
+  }
+  StoreUi ui = storeUi();
+  int index = -1;
+  int rc = AddPresets(&p, 1, &ui, &index);
+  FreePreset(p);
+  int sel = index >= 0 ? index : SelProgram;
+  if (sel < 0 || sel >= NumPrograms || Program[sel].Deleted) {
+    sel = -1;
+    for (int i = 0; i < NumPrograms && sel < 0; ++i)
+      if (!Program[i].Deleted) sel = i;
+  }
+  refillList(sel);
+  auto inform = [this](const std::string& text) {
+    MessageBox::showText(this, QString::fromStdString(text), MessageBox::Ok, 77, MessageBox::Information);
+  };
+  if (rc > 0) {
+    showStoreError(rc);
+  } else if (rc < 0) {
+    inform(GetStr(75));
+  } else if (info.Warnings.empty()) {
+    inform(GetStr(76));
+  } else {
+    std::string notes;
+    for (const SbgMessage& w : info.Warnings) notes += (notes.empty() ? "" : "\n") + SbgMessageText(shown, w);
+    inform(FormatMsg(1472, {notes}));
+  }
 }

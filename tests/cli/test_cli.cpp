@@ -444,3 +444,69 @@ TEST(Cli, RenderAndPlayTakeThePresetFromAFileOrTheStore) {
   EXPECT_EQ(noStored.Code, 1);
   EXPECT_NE(noStored.Err.find("The store has no such preset."), std::string::npos);
 }
+
+namespace {
+
+std::string Session(const std::string& file) { return std::string(SONAVEL_SOURCE_DIR) + "/tests/data/sbg/" + file; }
+
+}  // namespace
+
+// A .sbg session is one preset: rendered (at its own -r unless --rate says
+// otherwise), converted both ways and imported into the store, warnings on
+// stderr in the FILE:LINE:COLUMN form.
+TEST(Cli, SessionsRenderConvertAndImport) {
+  std::string wav = Dir() + "cli_sbg.wav", tvk = Dir() + "cli_sbg.tvk", back = Dir() + "cli_sbg_back.sbg";
+  std::string store = Dir() + "cli_sbg_store";
+  CliRun r = Cli("render " + Session("options.sbg") + " --minutes 0.02 -o " + wav);
+  ASSERT_EQ(r.Code, 0) << r.Err;
+  std::vector<unsigned char> bytes = ReadBytes(wav);
+  ASSERT_GT(bytes.size(), 28u);
+  EXPECT_EQ(GetLE32(bytes.data() + 24), 22050u);
+  EXPECT_NE(r.Err.find("options.sbg:2:6: warning: the option -Q has no counterpart in a preset; ignored\n"),
+            std::string::npos)
+      << r.Err;
+  ASSERT_EQ(Cli("render " + Session("options.sbg") + " --rate 11025 --minutes 0.02 -o " + wav).Code, 0);
+  EXPECT_EQ(GetLE32(ReadBytes(wav).data() + 24), 11025u);
+
+  CliRun c = Cli("convert " + Session("basic.sbg") + " -o " + tvk);
+  ASSERT_EQ(c.Code, 0) << c.Err;
+  EXPECT_NE(Cli("list " + tvk).Out.find("\tbasic\n"), std::string::npos);
+  CliRun e = Cli("convert " + tvk + " --index 0 -o " + back);
+  ASSERT_EQ(e.Code, 0) << e.Err;
+  std::ifstream in(back);
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first, "## Basic session: pink noise under one binaural tone that steps from");
+
+  CliRun s = Cli("store import " + Session("leftout.sbg") + " --dir " + store);
+  ASSERT_EQ(s.Code, 0) << s.Err;
+  EXPECT_NE(s.Err.find("leftout.sbg:3:8: warning: the bell 'bell+880/20'"), std::string::npos) << s.Err;
+  EXPECT_NE(s.Err.find("1 preset was successfully imported."), std::string::npos) << s.Err;
+  EXPECT_NE(Cli("store list --dir " + store).Out.find("\tleftout\n"), std::string::npos);
+}
+
+// A malformed session: exit code 1, the place and what was expected, no
+// output file and nothing in the store.
+TEST(Cli, MalformedSessionsLeaveNothingBehind) {
+  std::string store = Dir() + "cli_sbg_bad_store";
+  ASSERT_EQ(Cli("store list --dir " + store).Code, 0);
+  std::vector<unsigned char> before = ReadBytes(store + "/Presets.tvk");
+  const std::pair<const char*, const char*> cases[] = {
+      {"bad/undefined.sbg", ":3:8: a defined tone-set or block expected"},
+      {"bad/bad-time.sbg", ":4:5: minutes 0-59 expected"},
+      {"bad/eleven-tones.sbg", ":1:87: the end of the tone-set expected"},
+      {"bad/unterminated.sbg", ":3:1: '}' expected"},
+  };
+  for (auto [file, place] : cases) {
+    std::string path = Session(file), out = Dir() + "cli_sbg_bad.wav", tvk = Dir() + "cli_sbg_bad.tvk";
+    for (const std::string& cmd : {"render " + path + " -o " + out, "convert " + path + " -o " + tvk,
+                                   "store import " + path + " --dir " + store}) {
+      CliRun r = Cli(cmd);
+      EXPECT_EQ(r.Code, 1) << cmd;
+      EXPECT_EQ(r.Err.rfind(path + place, 0), 0u) << cmd << ": " << r.Err;
+    }
+    EXPECT_FALSE(Exists(out)) << file;
+    EXPECT_FALSE(Exists(tvk)) << file;
+    EXPECT_EQ(ReadBytes(store + "/Presets.tvk"), before) << file;
+  }
+}
