@@ -23,6 +23,7 @@
 #include "file/store.h"
 #include "main/arith.h"
 #include "main/preset.h"
+#include "main/startup.h"
 #include "main/strtab.h"
 #include "main/text.h"
 #include "presetjson/presetjson.h"
@@ -59,6 +60,7 @@ std::string Flags(const PresetFixed& r) {
 }
 
 int CmdList(const std::string& path, bool all) {
+  if (path.empty()) return ListStore("", all);  // the user's own store
   std::vector<PresetFixed> list;
   if (int rc = ReadRecordSummaries(path.c_str(), &list)) return ReportFileMessage(rc, path);
   PrintListing(list, all);
@@ -130,7 +132,9 @@ void PrintPresetText(const Preset& p) {
                 TextForLine(p.data.BackgroundFile).c_str());
   std::printf("After the last segment: %s\n", p.data.ContinuePlaying ? "continue" : "stop");
   std::printf("Colors:");
-  for (int i = 0; i < p.data.VisOpt.NumColors && i < MAXCOLORS; ++i) std::printf(" #%06X", p.data.VisOpt.Colors[i]);
+  // Stored blue-green-red; shown as a person names the colour (#RRGGBB).
+  for (int i = 0; i < p.data.VisOpt.NumColors && i < MAXCOLORS; ++i)
+    std::printf(" %s", ColorRgbText(p.data.VisOpt.Colors[i]).c_str());
   std::printf("\n");
   if (p.Description && p.Description[0])
     std::printf("Description:\n%s\n", TextForBlock({p.Description, strnlen(p.Description, DESCLEN)}).c_str());
@@ -163,6 +167,7 @@ namespace {
 
 int CmdShow(const std::string& path, const Selection& sel, bool json) {
   if (int rc = RequireSelection(sel)) return rc;
+  if (path.empty()) return ShowStorePreset("", sel.Index, sel.Name, json);  // the user's own store
   Preset p{};
   if (int rc = LoadSelected(path, sel, p)) return rc;
   if (json)
@@ -256,6 +261,7 @@ namespace {
 
 int RunCli(int argc, char** argv) {
   CLI::App app{"Sonavel command-line tool"};
+  app.set_version_flag("--version", std::string("sonavel-cli ") + PROGRAM_VERSION_TEXT, "print the version and exit");
   app.require_subcommand(1);
   std::string path, outPath;
   Selection sel;
@@ -265,10 +271,10 @@ int RunCli(int argc, char** argv) {
   bool all = false;
   auto* list = app.add_subcommand(
       "list", "one line per preset: index, flags (D deleted, B built-in, S schedule), minutes, segments, name");
-  list->add_option("FILE", path, "preset file")->required();
+  list->add_option("FILE", path, "preset file (default: the preset store the desktop program uses)");
   list->add_flag("--all", all, "also list the deleted records");
   auto* show = app.add_subcommand("show", "print a preset");
-  show->add_option("FILE", path, "preset file")->required();
+  show->add_option("FILE", path, "preset file (default: the preset store the desktop program uses)");
   AddSelection(show, sel);
   show->add_flag("--json", json, "print the preset as JSON");
   auto* build = app.add_subcommand("build", "write a preset file from JSON presets");

@@ -36,7 +36,8 @@ void DropMissingBackground(Preset& p) {
 }  // namespace
 
 void AddPresetSource(CLI::App* cmd, PresetSource& src) {
-  cmd->add_option("FILE", src.File, "preset file, or a .sbg session (one preset)");
+  cmd->add_option("FILE", src.File,
+                  "preset file, or a .sbg session (default: the preset store the desktop program uses)");
   src.Store =
       cmd->add_option("--store", src.StoreDir, "take the preset from the preset store (of folder DIR)")->expected(0, 1);
   auto* idx = WholeNumber(cmd->add_option("--index", src.Index, "record index"), 0, INT_MAX);
@@ -72,7 +73,9 @@ int LoadPresetFromSource(const PresetSource& src, Preset& p, int* sessionRate) {
     std::fprintf(stderr, "Give --index N or --name NAME.\n");
     return EXIT_USAGE;
   }
-  if (src.Store && src.Store->count() > 0) {
+  // Without a FILE the preset comes from the user's own store, the one the
+  // desktop program uses.
+  if ((src.Store && src.Store->count() > 0) || src.File.empty()) {
     if (int rc = OpenStoreForCli(src.StoreDir)) return ReportFileMessage(rc, StoreMessagePath());
     int i = src.Index >= 0 ? src.Index : FindPresetByName(src.Name);
     if (i < 0 || i >= NumPrograms || Program[i].Deleted) return ReportError("The store has no such preset.");
@@ -81,10 +84,6 @@ int LoadPresetFromSource(const PresetSource& src, Preset& p, int* sessionRate) {
     if (int rc = EnsureLoaded(i, &ui)) return ReportFileMessage(rc, StoreMessagePath());
     CopyPreset(p, Program[i]);
     return EXIT_OK;
-  }
-  if (src.File.empty()) {
-    std::fprintf(stderr, "Give a preset FILE or --store.\n");
-    return EXIT_USAGE;
   }
   bool notFound = false;
   if (int rc = LoadPresetAt(src.File, src.Index, src.Name, p, &notFound)) return ReportFileMessage(rc, src.File);

@@ -18,6 +18,7 @@
 #include "mwnd/MainWindow.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/hooks.h"
+#include "mwnd/presetformats.h"
 #include "mwnd/wavestate.h"
 #include "reg/settings.h"
 #include "sbg/sbg.h"
@@ -332,14 +333,13 @@ void MainWindow::cmdExport() {
     showStoreError(rc);
     return;
   }
-  QString file = FileDialog::saveFile(
-      this, 252, 1471, QString::fromStdString(TextToUtf8(Program[SelProgram].Name)) + ".tvk", QStringLiteral("tvk"));
+  QString file = FileDialog::saveFile(this, 252, ExportFilterId(),
+                                      QString::fromStdString(TextToUtf8(Program[SelProgram].Name)) + ".tvk",
+                                      QStringLiteral("tvk"));
   if (file.isEmpty()) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  // The writer by the file's extension: a .sbg session, else a preset file.
-  bool session = IsSequenceFileName(file.toStdString());
-  int rc = session ? ExportSessionFile(Program[SelProgram], file.toStdString())
-                   : ExportPreset(SelProgram, file.toStdString());
+  bool session = ExportFormatOf(file.toStdString()) == PresetFormat::Session;
+  int rc = ExportPresetFile(SelProgram, file.toStdString());
   QApplication::restoreOverrideCursor();
   if (rc) {
     if (session)
@@ -355,7 +355,7 @@ void MainWindow::cmdImport() {
   if (refuseInSecondInstance()) return;
   bool moved = false;
   if (WaveOptChanged != 0 && !askUnsaved(currentPos(), &moved)) return;
-  QString file = FileDialog::openFile(this, 253, 1470, QStringLiteral("tvk"));
+  QString file = FileDialog::openFile(this, 253, ImportFilterId(), QStringLiteral("tvk"));
   if (file.isEmpty()) return;
   importFile(file);
 }
@@ -365,15 +365,15 @@ void MainWindow::importFile(const QString& path) {
     MessageBox::show(this, 1339);
     return;
   }
-  // The importer by the file's extension: a .sbg session is one preset;
-  // anything else is a preset file (or one of the earlier format).
-  if (IsSequenceFileName(path.toStdString())) {
+  // A .sbg session is one preset, imported with its own notes.
+  if (ImportFormatOf(path.toStdString()) == PresetFormat::Session) {
     importSession(path);
     return;
   }
   StoreUi ui = storeUi();
   ImportReport report;
-  int rc = ImportPresets(path.toStdString(), &ui, &report);
+  std::string error;
+  int rc = ImportPresetFile(path.toStdString(), &ui, &report, &error);
   // The first imported preset; with none (the import stopped early), the
   // selection stays, on the replacement when the import replaced it.
   int sel = report.First >= 0 ? report.First : SelectionAfterImport(report, SelProgram);
@@ -384,6 +384,7 @@ void MainWindow::importFile(const QString& path) {
   }
   refillList(sel);
   if (rc) showStoreError(rc);
+  if (!error.empty()) MessageBox::showText(this, QString::fromStdString(error));
 }
 
 // A session: read into one preset, saved under its name with the store's
