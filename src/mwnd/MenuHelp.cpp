@@ -38,6 +38,7 @@ constexpr CommandPage kPages[] = {
     {"actionStop", "stop"},
     {"actionFreeze", "freeze"},
     {"actionPlayWav", "play_wav"},
+    {"actionSleepTimer", "sleep_timer"},
     {"actionPresetOptions", "preset_options"},
     {"actionHelp", "index"},
     {"actionAbout", "about"},
