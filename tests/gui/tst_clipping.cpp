@@ -21,6 +21,7 @@
 #include "dialog/PlayDelayDialog.h"
 #include "dialog/PlayWavDialog.h"
 #include "dialog/PresetNameDialog.h"
+#include "dialog/SleepTimerDialog.h"
 #include "dialog/SynchronizeDialog.h"
 #include "dialog/VisualColorDialog.h"
 #include "dialog/WarningBox.h"
@@ -230,6 +231,11 @@ class ClippingTest : public QObject {
            {
              SynchronizeDialog d(nullptr);
              CheckShown(&d, out, "synchronize");
+           }
+           {
+             ListeningSettings listening;
+             SleepTimerDialog d(nullptr, &listening);
+             CheckShown(&d, out, "sleep timer");
            }
            for (bool global : {true, false}) {
              VisualColorDialog d(nullptr, Cfg.VisualOptions, global);
