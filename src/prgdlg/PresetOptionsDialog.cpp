@@ -581,11 +581,12 @@ bool PresetOptionsDialog::acceleratorKey(QKeyEvent* e) {
 void PresetOptionsDialog::placeFirst(QWidget* owner) {
   if (Cfg.Options.X == CW_USEDEFAULT) {
     // The first time the charts get room to read their axes: the template
-    // and 120 units more height (a page's three charts 40 units each), as
+    // and 150 units more height (a page's three charts 50 units each, the
+    // timeline above the tabs taking its share of the template), as
     // much as the screen's available height allows.
     QScreen* s = owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
     const QSize least = minimumSizeHint();
-    int height = least.height() + dynLayout()->mapDialogRect(0, 0, 0, 120).height();
+    int height = least.height() + dynLayout()->mapDialogRect(0, 0, 0, 150).height();
     if (s) height = std::min(height, s->availableGeometry().height() * 9 / 10);
     resize(least.width(), std::max(least.height(), height));
   }

@@ -566,6 +566,42 @@ class EditorDialog : public QObject {
     edit([&](Dlg* d) { QCOMPARE(d->size(), size); });
   }
 
+  // Opened the first time, the Sound tab's charts have room for their axis
+  // labels; when the editor grows, the charts take the new height and the
+  // panes' controls keep theirs.
+  void chartsTakeTheHeight() {
+    Cfg.Options = Placement();
+    edit([&](Dlg* d) {
+      d->tabs()->setCurrentIndex(1);
+      ParamPage* page = d->paramPage();
+      auto charts = [page] {
+        int sum = 0;
+        for (int pane = 0; pane < 3; ++pane) sum += page->paneChart(pane)->height();
+        return sum;
+      };
+      for (int pane = 0; pane < 3; ++pane) {
+        const ParameterChart* c = page->paneChart(pane);
+        QVERIFY(c && c->isVisible());
+        // Four value labels at least, two lines apart.
+        const int lines = c->fontMetrics().height();
+        QVERIFY2(c->plotRect().height() >= 8 * lines,
+                 qPrintable(QStringLiteral("pane %1: plot %2 px, line %3 px")
+                                .arg(pane)
+                                .arg(c->plotRect().height())
+                                .arg(lines)));
+      }
+      QComboBox* easy = page->easyBox(0);
+      const int before = charts(), easyHeight = easy->height();
+      const QSize first = d->size();
+      d->resize(first.width(), first.height() + 240);
+      QTRY_COMPARE(d->height(), first.height() + 240);
+      QApplication::processEvents();
+      QVERIFY2(std::abs(charts() - before - 240) <= 3, qPrintable(QString::number(charts() - before)));
+      QCOMPARE(easy->height(), easyHeight);
+      Click(d, "cancelButton");
+    });
+  }
+
   // Where the editor and the windows it opens come up, on two screens side
   // by side (the left one 1280 x 1024, the right one 1024 x 768): without a
   // saved place centred over the owner and whole on its screen, a saved
