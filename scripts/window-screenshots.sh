@@ -5,6 +5,7 @@
 # palette, each into its own folder.
 #
 #   scripts/window-screenshots.sh [OUT_DIR]     (default /tmp/window-shots; needs a build)
+#   FIRST_DISPLAY=71 scripts/window-screenshots.sh   (servers from :71 up)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$(realpath -m "${1:-/tmp/window-shots}")
@@ -21,8 +22,8 @@ trap cleanup EXIT
 run() {
   local size=$1 dir=$2
   shift 2
-  # A free display number of our own.
-  local n=90
+  # A free display number of our own, from FIRST_DISPLAY (default 90) up.
+  local n=${FIRST_DISPLAY:-90}
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
   Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp &
   local xvfb=$!
