@@ -584,11 +584,10 @@ class EditorDialog : public QObject {
         QVERIFY(c && c->isVisible());
         // Four value labels at least, two lines apart.
         const int lines = c->fontMetrics().height();
-        QVERIFY2(c->plotRect().height() >= 8 * lines,
-                 qPrintable(QStringLiteral("pane %1: plot %2 px, line %3 px")
-                                .arg(pane)
-                                .arg(c->plotRect().height())
-                                .arg(lines)));
+        QVERIFY2(
+            c->plotRect().height() >= 8 * lines,
+            qPrintable(
+                QStringLiteral("pane %1: plot %2 px, line %3 px").arg(pane).arg(c->plotRect().height()).arg(lines)));
       }
       QComboBox* easy = page->easyBox(0);
       const int before = charts(), easyHeight = easy->height();
