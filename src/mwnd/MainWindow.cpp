@@ -64,6 +64,9 @@ void StoreInform(void* ctx, int captionId, const std::string& text) {
   MessageBox::showText(static_cast<QWidget*>(ctx), QString::fromStdString(text), MessageBox::Ok, captionId,
                        MessageBox::Information);
 }
+void StoreWarning(void* ctx, const std::string& text) {
+  MessageBox::showText(static_cast<QWidget*>(ctx), QString::fromStdString(text));
+}
 
 }  // namespace
 
@@ -614,6 +617,7 @@ StoreUi MainWindow::storeUi() {
   ui.Ask = StoreAsk;
   ui.Confirm = StoreConfirm;
   ui.Inform = StoreInform;
+  ui.Warn = StoreWarning;
   ui.Progress = [](void* ctx, int captionId, int position, int max) {
     auto* w = static_cast<MainWindow*>(ctx);
     if (!w->Progress->active() || w->Progress->caption()->text() != QString::fromUtf8(GetStr(captionId)))
