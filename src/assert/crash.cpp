@@ -137,7 +137,7 @@ bool InstallCrashHandlers(const std::string& folder) {
   return true;
 }
 
-bool TakeCrashRecord(const std::string& folder, std::string* summary) {
+bool TakeCrashRecord(const std::string& folder, std::string* summary, int* signal) {
   std::string path = folder + "/crash.tvd";
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return false;
@@ -158,5 +158,6 @@ bool TakeCrashRecord(const std::string& folder, std::string* summary) {
   if (!h.Values[0]) cf.Value = 1;
   FormatCheckSummary(cf, buf, sizeof buf);
   if (summary) *summary = buf;
+  if (signal) *signal = h.Values[0];
   return true;
 }

@@ -16,5 +16,6 @@ std::string CrashFolder();
 // Creates the folder and installs the handlers. Main thread, at start-up.
 bool InstallCrashHandlers(const std::string& folder);
 // Moves a crash record left by an earlier run into the ring and removes its
-// file; gives the report's summary line. False when there was none.
-bool TakeCrashRecord(const std::string& folder, std::string* summary);
+// file; gives the report's summary line and the signal that ended the run
+// (0 for an uncaught exception). False when there was none.
+bool TakeCrashRecord(const std::string& folder, std::string* summary, int* signal = nullptr);

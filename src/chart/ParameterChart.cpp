@@ -14,18 +14,12 @@
 #include <cmath>
 
 #include "assert/check.h"
+#include "chart/chartcolours.h"
 #include "main/arith.h"
 #include "main/preset.h"
 #include "main/strtab.h"
 
 namespace {
-
-// Colours the chart fixes; the rest come from the palette.
-const QColor kNavy(0, 0, 128);
-const QColor kGrey(128, 128, 128);
-const QColor kMaroon(128, 0, 0);
-const QColor kBand(192, 192, 192);
-const QColor kPlayLine(255, 0, 0);
 
 constexpr double kNodeBox = 8;        // a node box, pixels
 constexpr double kHandleBox = 3;      // a handle box: a third of a node box
@@ -460,7 +454,7 @@ void ParameterChart::paintEvent(QPaintEvent* e) {
     QRectF plot = plotRect();
     double x = std::round(xOf(PlayTime)) + 0.5;
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(kPlayLine, 1));
+    p.setPen(QPen(ChartColoursFor(palette()).PlayLine, 1));
     p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
   }
   if (HasFocus && !ReadOnly) paintStatus(p);
@@ -561,8 +555,9 @@ void ParameterChart::paintGrid(QPainter& p, const QRect& area) {
 void ParameterChart::paintCurve(QPainter& p, const QRect& area) {
   if (!Pa) return;
   const QRectF dirty = QRectF(area).adjusted(-3, -3, 3, 3);
-  const QColor ink = ReadOnly ? kGrey : kNavy;
-  const QColor base = palette().color(QPalette::Base);
+  const ChartColours colours = ChartColoursFor(palette());
+  const QColor ink = ReadOnly ? colours.ReadOnly : colours.Curve;
+  const QColor base = colours.Ground;
   // Values of a hand-made file may lie far outside the displayed range: they
   // are drawn up to a node box beyond the plot, not over the labels.
   p.setClipRect(plotRect().adjusted(-kNodeBox, -kNodeBox, kNodeBox, kNodeBox).toAlignedRect().intersected(area));
@@ -582,7 +577,7 @@ void ParameterChart::paintCurve(QPainter& p, const QRect& area) {
   const int n = int(Geom.size());
   if (Def.Z) {
     p.setPen(Qt::NoPen);
-    p.setBrush(kBand);
+    p.setBrush(colours.Band);
     QPointF band[42];
     for (int i = 0; i + 1 < n; ++i) {
       const Geo& g = Geom[size_t(i)];
@@ -618,13 +613,14 @@ void ParameterChart::paintCurve(QPainter& p, const QRect& area) {
 
 void ParameterChart::paintHandles(QPainter& p) {
   const QPointF at = nodePoint(SelectedArea);
+  const ChartColours colours = ChartColoursFor(palette());
   p.setRenderHint(QPainter::Antialiasing, true);
   for (int h = 0; h < 2; ++h) {
     if (HandlePt[h].isNull()) continue;
-    p.setPen(QPen(kMaroon, 1, Qt::DotLine));
+    p.setPen(QPen(colours.Handle, 1, Qt::DotLine));
     p.drawLine(at, HandlePt[h]);
-    p.setPen(QPen(kMaroon, 1));
-    p.setBrush(Grabbed == h ? QBrush(kMaroon) : QBrush(Qt::white));
+    p.setPen(QPen(colours.Handle, 1));
+    p.setBrush(Grabbed == h ? QBrush(colours.Handle) : QBrush(colours.Ground));
     p.drawRect(handleBox(h));
   }
 }

@@ -24,8 +24,8 @@ void InternalErrorDialog::setServer(const std::string& host, int port) {
   gPort = port;
 }
 
-InternalErrorDialog::InternalErrorDialog(QWidget* owner, const QString& summary)
-    : DynDialog(owner, QSize(290, 140), QString()) {
+InternalErrorDialog::InternalErrorDialog(QWidget* owner, const QString& summary, const QString& cause)
+    : DynDialog(owner, QSize(320, 164), QString()) {
   setObjectName(QStringLiteral("internalErrorDialog"));
   setWindowTitle(tr("Internal error was detected"));
   DynLayout* l = dynLayout();
@@ -33,32 +33,42 @@ InternalErrorDialog::InternalErrorDialog(QWidget* owner, const QString& summary)
                            "Via Internet button if you have an Internet connection open."),
                         this);
   t1->setWordWrap(true);
-  l->addControl(t1, 7, 7, 1007, 26);
+  l->addControl(t1, 7, 7, 1010, 26);
   auto* t2 = new QLabel(tr("If you do not have an Internet connection, click the Save As File button to save the data "
                            "to a file, and send that file by e-mail to %1.")
                             .arg(QString::fromUtf8(SONAVEL_SUPPORT_MAIL)),
                         this);
   t2->setWordWrap(true);
-  l->addControl(t2, 7, 35, 1007, 26);
+  l->addControl(t2, 7, 35, 1010, 26);
+  // What happened, in words, above the line a developer reads.
+  Cause = new QLabel(cause, this);
+  Cause->setObjectName(QStringLiteral("causeText"));
+  Cause->setWordWrap(true);
+  QFont bold = Cause->font();
+  bold.setBold(true);
+  Cause->setFont(bold);
+  l->addControl(Cause, 7, 64, 1010, 20);
   Summary = new QPlainTextEdit(summary, this);
   Summary->setObjectName(QStringLiteral("summaryEdit"));
   Summary->setReadOnly(true);
   Summary->setAccessibleName(tr("Error summary"));
-  l->addControl(Summary, 7, 64, 1007, 934);
+  Summary->setAccessibleDescription(cause);
+  l->addControl(Summary, 7, 86, 1010, 1024 - 30 - 86);
 
+  // Each button as wide as its text asks, with room to spare.
   struct B {
     const char* Name;
     QString Text;
-    int X;
+    int X, W;
   };
-  const B buttons[] = {{"sendButton", tr("&Send Via Internet"), 7},
-                       {"saveButton", tr("Save As &File"), 72},
-                       {"cancelButton", tr("&Cancel"), 125},
-                       {"exitButton", tr("&Exit Program"), 178},
-                       {"aboutButton", tr("&About"), 231}};
+  const B buttons[] = {{"sendButton", tr("&Send Via Internet"), 7, 74},
+                       {"saveButton", tr("Save As &File"), 85, 56},
+                       {"cancelButton", tr("&Cancel"), 145, 50},
+                       {"exitButton", tr("&Exit Program"), 199, 60},
+                       {"aboutButton", tr("&About"), 263, 50}};
   QPushButton* made[5];
   for (int i = 0; i < 5; ++i) {
-    made[i] = addButton(buttons[i].Text, buttons[i].X, 1003, i == 0 ? 62 : 50, 14);
+    made[i] = addButton(buttons[i].Text, buttons[i].X, 1003, buttons[i].W, 14);
     made[i]->setObjectName(QString::fromLatin1(buttons[i].Name));
   }
   made[0]->setDefault(true);
@@ -66,7 +76,7 @@ InternalErrorDialog::InternalErrorDialog(QWidget* owner, const QString& summary)
   connect(made[1], &QPushButton::clicked, this, &InternalErrorDialog::save);
   connect(made[2], &QPushButton::clicked, this, [this] { done(Continue); });
   connect(made[3], &QPushButton::clicked, this, [this] { done(ExitProgram); });
-  connect(made[4], &QPushButton::clicked, this, [this] { MessageBox::show(this, 390, {}); });
+  connect(made[4], &QPushButton::clicked, this, [this] { MessageBox::inform(this, 390); });
 }
 
 void InternalErrorDialog::closeEvent(QCloseEvent* e) { e->ignore(); }
@@ -84,7 +94,7 @@ void InternalErrorDialog::send() {
     MessageBox::show(this, 1449, {r.Code, r.Second});
     return;
   }
-  MessageBox::show(this, 389, {});
+  MessageBox::inform(this, 389);
   done(Continue);
 }
 
@@ -95,6 +105,6 @@ void InternalErrorDialog::save() {
     MessageBox::show(this, r.Message, {path});
     return;
   }
-  MessageBox::show(this, 391, {path, std::string(SONAVEL_SUPPORT_MAIL)});
+  MessageBox::inform(this, 391, {path, std::string(SONAVEL_SUPPORT_MAIL)});
   done(Continue);
 }

@@ -15,6 +15,7 @@ namespace {
 
 std::deque<int> gNextAnswers;
 QStringList gShown;
+MessageBox::Icon gLastIcon = MessageBox::Warning;
 int gAutoAnswer = -1;  // -1: not decided yet (the environment decides)
 
 bool AutoAnswer() {
@@ -35,8 +36,13 @@ int MessageBox::show(QWidget* owner, int id, std::initializer_list<MsgArg> args,
   return showText(owner, QString::fromStdString(FormatMsg(id, args)), buttons);
 }
 
+void MessageBox::inform(QWidget* owner, int id, std::initializer_list<MsgArg> args) {
+  showText(owner, QString::fromStdString(FormatMsg(id, args)), Ok, 0, Information);
+}
+
 int MessageBox::showText(QWidget* owner, const QString& text, Buttons buttons, int captionId, Icon icon) {
   gShown.append(text);
+  gLastIcon = icon;
   QString caption = QString::fromUtf8(GetStr(captionId ? captionId : 64));
   if (!gNextAnswers.empty()) {
     int a = gNextAnswers.front();
@@ -47,7 +53,7 @@ int MessageBox::showText(QWidget* owner, const QString& text, Buttons buttons, i
     std::fprintf(stderr, "%s: %s\n", caption.toUtf8().constData(), text.toUtf8().constData());
     return FirstAnswer(buttons);
   }
-  QApplication::beep();
+  if (icon == Warning) QApplication::beep();
   QMessageBox box(icon == Warning       ? QMessageBox::Warning
                   : icon == Information ? QMessageBox::Information
                                         : QMessageBox::Question,
@@ -83,6 +89,7 @@ void MessageBox::setNextAnswer(int answer) { gNextAnswers.push_back(answer); }
 void MessageBox::setAutoAnswer(bool on) { gAutoAnswer = on ? 1 : 0; }
 QStringList MessageBox::shownTexts() { return gShown; }
 QString MessageBox::lastText() { return gShown.isEmpty() ? QString() : gShown.back(); }
+MessageBox::Icon MessageBox::lastIcon() { return gLastIcon; }
 void MessageBox::clearShown() {
   gShown.clear();
   gNextAnswers.clear();

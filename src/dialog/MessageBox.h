@@ -1,9 +1,10 @@
 // The message helper: every refusal, error, question and notice of the
 // program is shown here, with the caption "Sonavel" (or a caption from the
-// string table), the warning icon and the warning beep.
+// string table); warnings with the warning icon and the warning beep, news
+// and questions with their own icons.
 //
 // Tests pre-answer boxes with setNextAnswer (the box is then not shown) and
-// read what would have been shown with shownTexts(). With auto-answer on
+// read what would have been shown with shownTexts() and lastIcon(). With auto-answer on
 // (setAutoAnswer, or SONAVEL_AUTO_ANSWER=1 in the environment for programs
 // driven by scripts) a box that has no pre-set answer is not shown either:
 // its text goes to standard error and the first button is the answer.
@@ -28,6 +29,9 @@ class MessageBox {
 
   // String-table message `id` formatted FormatMessage-style (%1, %2!d!).
   static int show(QWidget* owner, int id, std::initializer_list<MsgArg> args = {}, Buttons buttons = Ok);
+  // The same for news that is no warning (an export done, thanks for a
+  // report): the information icon, OK, and no warning beep.
+  static void inform(QWidget* owner, int id, std::initializer_list<MsgArg> args = {});
   // A text already formatted; captionId 0 is "Sonavel".
   static int showText(QWidget* owner, const QString& text, Buttons buttons = Ok, int captionId = 0,
                       Icon icon = Warning);
@@ -37,6 +41,7 @@ class MessageBox {
   static void setAutoAnswer(bool on);
   static QStringList shownTexts();
   static QString lastText();
+  static Icon lastIcon();
   static void clearShown();
   static int pendingAnswers();
 };

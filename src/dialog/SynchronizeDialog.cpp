@@ -22,6 +22,8 @@ SynchronizeDialog::SynchronizeDialog(QWidget* owner) : DynDialog(owner, QSize(25
   SynchPlay = new QRadioButton(tr("&Start this preset and the preset on the other instance syncronized"), this);
   SynchPlay->setObjectName(QStringLiteral("synchPlay"));
   l->addControl(SynchPlay, 14, 50, 1010, 10);
+  // The long choice sets the width: the box is as wide as it needs.
+  l->setMinimumClientSize(QSize(SynchPlay->sizeHint().width() + l->mapDialogRect(0, 0, 28, 0).width(), 0));
   QPushButton* ok = addButton(tr("OK"), 911, 1003);
   ok->setObjectName(QStringLiteral("okButton"));
   ok->setDefault(true);

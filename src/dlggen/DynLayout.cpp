@@ -62,7 +62,12 @@ QLayoutItem* DynLayout::takeAt(int index) {
 
 QSize DynLayout::sizeHint() const {
   QRect r = mapDialogRect(0, 0, TemplateSize.width(), TemplateSize.height());
-  return r.size();
+  return r.size().expandedTo(MinimumClient);
+}
+
+void DynLayout::setMinimumClientSize(QSize pixels) {
+  MinimumClient = pixels;
+  invalidate();
 }
 
 // The template's size is the smallest at which every control still fits.

@@ -36,6 +36,11 @@ class DynLayout : public QLayout {
   void setControlFixed(QWidget* w, int32_t x, int32_t y, int32_t cx, int32_t cy);
   void setControlFractions(QWidget* w, int kx, int ky, int kw, int kh);
 
+  // A client size (pixels) the dialog is never smaller than, beyond its
+  // template's: a dialog whose content is measured at run time (a text of
+  // any length) asks for the room it needs.
+  void setMinimumClientSize(QSize pixels);
+
   // Pixels of 1024 dialog units, horizontally and vertically.
   int unitsP() const;
   int unitsQ() const;
@@ -58,6 +63,7 @@ class DynLayout : public QLayout {
   };
   QList<Item> Items;
   QSize TemplateSize;
+  QSize MinimumClient;
   bool Registered = false;
   int BaseX = 0, BaseY = 0;  // dialog base units: average character width, character height
 

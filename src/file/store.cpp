@@ -219,7 +219,7 @@ int LoadLocked(StoreUi* ui, bool locked) {
       if ((rc = WalkStore(&counts, &header))) return rc;
       NumPrograms = counts.Records;
     } else {
-      if (ui && ui->Inform) ui->Inform(ui->Ctx, 0, FormatMsg(STORE_NOT_COMPACTED, {StorePath()}));
+      StoreWarn(ui, FormatMsg(STORE_NOT_COMPACTED, {StorePath()}));
     }
   }
   gMessagePath = StorePath();

@@ -55,7 +55,7 @@ enum StoreAnswer { STORE_YES = 1, STORE_NO = 2, STORE_CANCEL = 3, STORE_ABORT = 
 
 // Messages of the store beyond the file format's.
 constexpr int STORE_BUSY = 1480;           // another program holds the store's lock
-constexpr int STORE_NOT_COMPACTED = 1481;  // told (Inform) when a load cannot compact
+constexpr int STORE_NOT_COMPACTED = 1481;  // told (Warn) when a load cannot compact
 constexpr int STORE_PRESET_GONE = 1447;    // "Preset %1 was not found." (%1: its name)
 
 struct StoreUi {
@@ -66,6 +66,10 @@ struct StoreUi {
   bool (*Confirm)(void* ctx, const std::string& text) = nullptr;
   // A message the user only acknowledges (summaries, notices).
   void (*Inform)(void* ctx, int captionId, const std::string& text) = nullptr;
+  // Something went wrong and the store worked around it (a background
+  // dropped, a store left uncompacted): a warning to acknowledge. Without
+  // it such messages go to Inform.
+  void (*Warn)(void* ctx, const std::string& text) = nullptr;
   // Progress of long work: caption string id and position in 0..max.
   void (*Progress)(void* ctx, int captionId, int position, int max) = nullptr;
 };

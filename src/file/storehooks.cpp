@@ -13,6 +13,14 @@ int (*StoreBackgroundProbe)(const char* file, int number) = nullptr;
 int (*StoreConvertOldStore)(StoreUi* ui) = nullptr;
 int (*StoreImportOldFile)(const std::string& path, PresetSink sink, void* ctx) = nullptr;
 
+void StoreWarn(StoreUi* ui, const std::string& text) {
+  if (!ui) return;
+  if (ui->Warn)
+    ui->Warn(ui->Ctx, text);
+  else if (ui->Inform)
+    ui->Inform(ui->Ctx, 0, text);
+}
+
 int ConvertOldStore(StoreUi* ui) { return StoreConvertOldStore ? StoreConvertOldStore(ui) : FMSG_OLD_VERSION; }
 
 int ImportOldFile(const std::string& path, PresetSink sink, void* ctx) {
@@ -23,9 +31,7 @@ void CheckPresetBackground(Preset& p, StoreUi* ui) {
   if (p.data.Background >= AMBIX_NONE || !StoreBackgroundProbe) return;
   int rc = StoreBackgroundProbe(p.data.BackgroundFile, p.data.Background);
   if (rc == 0) return;
-  if (ui && ui->Inform)
-    ui->Inform(ui->Ctx, 0,
-               FormatMsg(rc, {TextForLine({p.data.BackgroundFile, strnlen(p.data.BackgroundFile, NAMELEN)}),
-                              p.data.Background}));
+  StoreWarn(ui, FormatMsg(rc, {TextForLine({p.data.BackgroundFile, strnlen(p.data.BackgroundFile, NAMELEN)}),
+                               p.data.Background}));
   p.data.Background = AMBIX_NONE;
 }

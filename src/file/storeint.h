@@ -9,6 +9,8 @@
 #include "main/model.h"
 
 void SetStoreMessagePath(const std::string& path);
+// A warning through ui's Warn, else its Inform; nothing without either.
+void StoreWarn(StoreUi* ui, const std::string& text);
 // Converts a store of the earlier format in place (backup, conversion, new
 // store). 0 or a message.
 int ConvertOldStore(StoreUi* ui);

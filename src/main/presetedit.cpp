@@ -130,7 +130,8 @@ std::string NextSegmentId(const PresetFixed& p) {
 
 std::string SegmentRow(const Segment& s) {
   char name[3] = {s.Name[0], s.Name[1], 0};
-  return std::string(name) + "\t" + FormatNumber(s.Length, 2, 2, 0, false) + "\t" + std::to_string(s.Repeat);
+  // Two decimals always, as the Length field shows them.
+  return std::string(name) + "\t" + FormatNumber(s.Length, 2, 2, 2, false) + "\t" + std::to_string(s.Repeat);
 }
 
 int AddSegment(Preset& p, int current, const EditRules& r) {

@@ -11,7 +11,9 @@ namespace {
 // (%s, %d, %%) are printf formats, except labels such as the unit "%" (159)
 // and the easy-selection texts, which are shown as they are. 339 is the unit
 // of the filter row, which has none; 4001-4050 are the easy-selection texts
-// in the order of the EasyMode table.
+// in the order of the EasyMode table. 1452-1459 are the plain sentence above
+// the internal error report's line (1452 takes one of 1453-1457, the kind of
+// fault).
 // clang-format off
 constexpr StrEntry kStrings[] = {
     {1, "BUILTIN: Relaxation 1 (general)"},
@@ -72,6 +74,7 @@ constexpr StrEntry kStrings[] = {
          "presets."},
     {96, "Are you sure you want to delete the built-in preset '%s'?"},
     {104, "Delaying for %s minutes"},
+    {105, "Press Esc or choose Stop to cancel."},
     {150, "The number of memory blocks must be in range %1-%2."},
     {151, "The length of memory blocks must be in range %1-%2."},
     {152, "The number of samples per second must be in range %1-%2."},
@@ -276,6 +279,14 @@ constexpr StrEntry kStrings[] = {
     {1449, "Unable to send the debug data via Internet (error code %1!d!/%2!d!)."},
     {1450, "Unable to create file '%1'."},
     {1451, "Unable to write to file '%1'. The disk may be full or write-protected."},
+    {1452, "The last time it ran, Sonavel stopped because of %s (signal %d)."},
+    {1453, "a memory access fault"},
+    {1454, "an arithmetic fault"},
+    {1455, "an invalid instruction"},
+    {1456, "an internal abort"},
+    {1457, "an unexpected signal"},
+    {1458, "The last time it ran, Sonavel stopped because of an error it could not handle."},
+    {1459, "Sonavel has found an error in its own workings; it can go on running."},
     {1460, "The screen will now flash in the colours of this preset, several times a second.\n\nFlashing light "
            "can trigger seizures in people with photosensitive epilepsy. Do not use it if you or anyone in your "
            "family has had a seizure or epilepsy, and stop at once if you feel unwell or dizzy or your vision "

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QThread>
 #include <atomic>
+#include <csignal>
 #include <cstring>
 
 #include "assert/check.h"
@@ -12,6 +13,7 @@
 #include "dialog/InternalErrorDialog.h"
 #include "file/filewrite.h"
 #include "main/model.h"
+#include "main/strtab.h"
 #include "mwnd/Startup.h"
 #include "prgdlg/PresetOptionsDialog.h"
 #include "reg/settings.h"
@@ -52,10 +54,21 @@ void FillImages(std::string* selected, std::string* edited) {
     edited->assign(reinterpret_cast<const char*>(image), static_cast<size_t>(copy->RecordSize));
 }
 
-void ShowNow(const QString& summary) {
+// The plain sentence of a crash of the last run.
+QString CrashCause(int signal) {
+  if (signal == 0) return QString::fromUtf8(GetStr(1458));
+  const int kind = signal == SIGSEGV || signal == SIGBUS ? 1453
+                   : signal == SIGFPE                    ? 1454
+                   : signal == SIGILL                    ? 1455
+                   : signal == SIGABRT                   ? 1456
+                                                         : 1457;
+  return QString::fromStdString(FormatPrintf(GetStr(1452), GetStr(kind), signal));
+}
+
+void ShowNow(const QString& summary, const QString& cause) {
   int r;
   {
-    InternalErrorDialog d(gOwner, summary);
+    InternalErrorDialog d(gOwner, summary, cause);
     r = d.run();
   }
   gGuard = false;
@@ -76,11 +89,12 @@ void Reporter(const CheckFailure& f) {
   char buf[512];
   FormatCheckSummary(f, buf, sizeof buf);
   QString summary = QString::fromUtf8(buf);
+  const QString cause = QString::fromUtf8(GetStr(1459));
   if (gui)
-    ShowNow(summary);
+    ShowNow(summary, cause);
   else if (app)
     QMetaObject::invokeMethod(
-        app, [summary] { ShowNow(summary); }, Qt::QueuedConnection);
+        app, [summary, cause] { ShowNow(summary, cause); }, Qt::QueuedConnection);
   else
     gGuard = false;
 }
@@ -103,10 +117,10 @@ void UninstallErrorReport() {
   gOwner = nullptr;
 }
 
-void ShowErrorReport(const QString& summary) {
+void ShowErrorReport(const QString& summary, int signal) {
   bool idle = false;
   if (!gGuard.compare_exchange_strong(idle, true)) return;
-  ShowNow(summary);
+  ShowNow(summary, CrashCause(signal));
 }
 
 bool ErrorReportActive() { return gGuard.load(); }

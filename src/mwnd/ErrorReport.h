@@ -22,8 +22,9 @@ void InstallErrorReport(QWidget* owner, void (*exitProgram)(QWidget* owner, int 
 // Restores the previous reporter.
 void UninstallErrorReport();
 
-// Shows the dialog for records already kept (a crash of the last run).
-void ShowErrorReport(const QString& summary);
+// Shows the dialog for records already kept: a crash of the last run, ended
+// by `signal` (0: an uncaught exception), which the dialog names in words.
+void ShowErrorReport(const QString& summary, int signal);
 
 // Whether a report is pending or shown.
 bool ErrorReportActive();

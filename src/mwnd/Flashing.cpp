@@ -75,6 +75,7 @@ struct Flashing {
   std::atomic<bool> RepaintPosted{false};
   bool MenuVisible = true, ToolsVisible = true;
   int32_t RefreshMilliHz = 0;
+  QMetaObject::Connection ActiveWatch;  // full screen: on top while the program is active
 };
 Flashing* gFlash = nullptr;
 bool gWarned = false;  // once a run
@@ -209,6 +210,17 @@ void FallBackToPlain(int err) {
   fl->Thread.Start(fl->NumColours, fl->ThreadHooks);
 }
 
+// The full-screen window stays above the others only while the program is
+// active: switched away from, the user's other windows come to the front.
+void KeepOnTop(Flashing* fl, bool on) {
+  QWindow* w = fl->Smooth    ? static_cast<QWindow*>(fl->Smooth.data())
+               : fl->Surface ? fl->Surface->windowHandle()
+                             : nullptr;
+  if (!w || w->flags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
+  w->setFlag(Qt::WindowStaysOnTopHint, on);
+  if (on) w->raise();
+}
+
 bool AskOnce(QWidget* window) {
   if (gWarned) return true;
   if (!WarningBox::ask(window, 1460, QString(), &Cfg.DoNotShowFlashingWarning, false)) return false;
@@ -260,6 +272,10 @@ int StartFlashing(QWidget* window, const VisOpt& colours) {
     }
     if (!fl->Smooth) ShowPlainFullScreen(fl, screen);
     fl->RefreshMilliHz = static_cast<int32_t>(std::lround(screen->refreshRate() * 1000));
+    fl->ActiveWatch =
+        QObject::connect(qGuiApp, &QGuiApplication::applicationStateChanged, w, [fl](Qt::ApplicationState state) {
+          if (gFlash == fl) KeepOnTop(fl, state == Qt::ApplicationActive);
+        });
   } else {
     if (fl->Mode == VISUAL_WINDOW_TOP) {
       w->setWindowFlag(Qt::WindowStaysOnTopHint, true);
@@ -287,6 +303,7 @@ void StopFlashing() {
   if (!fl) return;
   // The thread first: nothing draws into what goes next.
   fl->Thread.Stop();
+  QObject::disconnect(fl->ActiveWatch);
   MainWindow* w = fl->Window;
   delete fl->Surface.data();
   delete fl->Smooth.data();

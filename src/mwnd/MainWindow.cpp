@@ -26,6 +26,7 @@
 #include "mwnd/EngineLink.h"
 #include "mwnd/Flashing.h"
 #include "mwnd/HelpWindow.h"
+#include "mwnd/MenuHelp.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/ProgressLine.h"
 #include "mwnd/Startup.h"
@@ -41,6 +42,9 @@ GuiHooks Hooks;
 namespace {
 
 const plat::WaveTarget* gTestTarget = nullptr;
+
+// The play delay's caption (104) and what it says about cancelling (105).
+constexpr int kDelayCaption = 104, kDelayHint = 105;
 
 // UI update flags.
 constexpr int UI_SAVE = 1, UI_PLAYING = 2, UI_FROZEN = 4, UI_SHOWPARAMS = 8, UI_VISUAL = 16, UI_ALL = 31;
@@ -60,6 +64,9 @@ void StoreInform(void* ctx, int captionId, const std::string& text) {
   MessageBox::showText(static_cast<QWidget*>(ctx), QString::fromStdString(text), MessageBox::Ok, captionId,
                        MessageBox::Information);
 }
+void StoreWarning(void* ctx, const std::string& text) {
+  MessageBox::showText(static_cast<QWidget*>(ctx), QString::fromStdString(text));
+}
 
 }  // namespace
 
@@ -78,6 +85,7 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
 
   CreateActions(Act, this);
   BuildMenus(Act, menuBar());
+  InstallMenuHelp(menuBar());
   Tools = addToolBar(tr("Toolbar"));
   Tools->setObjectName(QStringLiteral("toolBar"));
   Tools->setMovable(false);
@@ -610,6 +618,7 @@ StoreUi MainWindow::storeUi() {
   ui.Ask = StoreAsk;
   ui.Confirm = StoreConfirm;
   ui.Inform = StoreInform;
+  ui.Warn = StoreWarning;
   ui.Progress = [](void* ctx, int captionId, int position, int max) {
     auto* w = static_cast<MainWindow*>(ctx);
     if (!w->Progress->active() || w->Progress->caption()->text() != QString::fromUtf8(GetStr(captionId)))
@@ -625,7 +634,15 @@ PlaybackUi MainWindow::playbackUi() {
   PlaybackUi ui;
   ui.Ctx = this;
   ui.ShowProgress = [](void* ctx, int captionId, int max) {
-    static_cast<MainWindow*>(ctx)->Progress->start(captionId, max);
+    auto* w = static_cast<MainWindow*>(ctx);
+    if (captionId != kDelayCaption) {
+      w->Progress->start(captionId, max);
+      return;
+    }
+    // The play delay: Stop stays at hand, and the line says how to cancel.
+    w->Act.Stop->setEnabled(true);
+    w->Act.ToolStop->setEnabled(true);
+    w->Progress->start(captionId, max, kDelayHint, {w->Tools->widgetForAction(w->Act.ToolStop)});
   };
   ui.Progress = [](void* ctx, int position) {
     auto* w = static_cast<MainWindow*>(ctx);

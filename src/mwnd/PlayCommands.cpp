@@ -134,6 +134,11 @@ void MainWindow::cmdPlayDelay() {
 }
 
 void MainWindow::cmdStop() {
+  // During the play delay Stop cancels it, as Esc does.
+  if (Progress->active() && Progress->captionId() == 104) {
+    Progress->requestAbort();
+    return;
+  }
   if (Playing) RequestStop();
 }
 

@@ -348,7 +348,7 @@ void MainWindow::cmdExport() {
       showStoreError(rc);
     return;
   }
-  MessageBox::show(this, session ? 1474 : 83);
+  MessageBox::inform(this, session ? 1474 : 83);
 }
 
 void MainWindow::cmdImport() {

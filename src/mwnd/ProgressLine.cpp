@@ -1,11 +1,14 @@
 // The progress line.
 #include "mwnd/ProgressLine.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QToolButton>
+#include <algorithm>
 
 #include "main/arith.h"
 #include "main/strtab.h"
@@ -21,8 +24,11 @@ ProgressLine::ProgressLine(QWidget* window) : QWidget(window), Window(window) {
   Bar->setObjectName(QStringLiteral("progressBar"));
   Bar->setTextVisible(false);
   Caption->setBuddy(Bar);
+  Hint = new QLabel(this);
+  Hint->setObjectName(QStringLiteral("progressHint"));
   l->addWidget(Caption);
   l->addWidget(Bar, 1);
+  l->addWidget(Hint);
   hide();
 }
 
@@ -30,29 +36,62 @@ ProgressLine::~ProgressLine() {
   if (Active) finish(false);
 }
 
-void ProgressLine::start(int captionId, int max) {
+void ProgressLine::start(int captionId, int max, int hintId, const QList<QWidget*>& keep) {
   QString text = QString::fromUtf8(GetStr(captionId));
   if (text.contains('%'))
     text = QString::fromStdString(
         FormatPrintf(GetStr(captionId), FormatNumber(Cfg.Advanced.PlayDelayTime, 3, 3, 0, true)));
-  start(text, max);
+  start(text, max, hintId, keep);
+  CaptionId = captionId;
 }
 
-void ProgressLine::start(const QString& text, int max) {
+void ProgressLine::start(const QString& text, int max, int hintId, const QList<QWidget*>& keep) {
+  CaptionId = 0;
   Caption->setText(text);
+  Hint->setText(hintId ? QString::fromUtf8(GetStr(hintId)) : QString());
+  Hint->setVisible(hintId != 0);
   Bar->setAccessibleName(text);
+  Bar->setAccessibleDescription(Hint->text());
   Bar->setRange(0, max > 0 ? max : 1);
   Bar->setValue(0);
-  if (!Active) {
+  if (Active) {
+    enableAgain();  // the work may keep other parts usable now
+  } else {
     Active = true;
     Abort = false;
-    for (QWidget* w : Busy) w->setEnabled(false);
     // Esc reaches a disabled window only through the application.
     qApp->installEventFilter(this);
     QApplication::setOverrideCursor(Qt::WaitCursor);
   }
+  for (QWidget* w : Busy) disable(w, keep);
   show();
   raise();
+}
+
+// Disables w, or, when it holds a widget to keep, its other children.
+void ProgressLine::disable(QWidget* w, const QList<QWidget*>& keep) {
+  if (keep.contains(w)) return;
+  const bool holds = std::any_of(keep.begin(), keep.end(), [w](QWidget* k) { return k && w->isAncestorOf(k); });
+  if (!holds) {
+    // Only what is enabled now is enabled again afterwards.
+    if (!w->testAttribute(Qt::WA_ForceDisabled)) {
+      w->setEnabled(false);
+      Disabled << w;
+    }
+    return;
+  }
+  for (QObject* o : w->children())
+    if (auto* c = qobject_cast<QWidget*>(o); c && !c->isWindow()) disable(c, keep);
+}
+
+void ProgressLine::enableAgain() {
+  for (const QPointer<QWidget>& w : Disabled) {
+    if (!w) continue;
+    // A command's button follows its command, which may have changed.
+    auto* tool = qobject_cast<QToolButton*>(w.data());
+    w->setEnabled(tool && tool->defaultAction() ? tool->defaultAction()->isEnabled() : true);
+  }
+  Disabled.clear();
 }
 
 void ProgressLine::setPosition(int pos) { Bar->setValue(pos); }
@@ -68,7 +107,7 @@ void ProgressLine::finish(bool focus) {
   qApp->removeEventFilter(this);
   QApplication::restoreOverrideCursor();
   hide();
-  for (QWidget* w : Busy) w->setEnabled(true);
+  enableAgain();
   if (focus) Window->activateWindow();
 }
 

@@ -1,10 +1,12 @@
 // The progress line at the bottom of the main window while something long
-// runs: a caption and a bar. While it shows, the window is disabled, the
-// cursor is the wait cursor and Esc asks the work to stop (Abort). The work
+// runs: a caption, a bar and perhaps a hint. While it shows, the window is
+// disabled (but what the work keeps usable), the cursor is the wait cursor
+// and Esc asks the work to stop (Abort). The work
 // calls pump() between its steps, which keeps the window alive.
 //
 // Main thread only.
 #pragma once
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -20,10 +22,13 @@ class ProgressLine : public QWidget {
   ~ProgressLine() override;
 
   // Shows the caption (string id; one holding "%s" gets the play delay in
-  // minutes) and the bar for 0..max.
-  void start(int captionId, int max);
+  // minutes) and the bar for 0..max; `hintId`, when not 0, is shown after
+  // the bar (how to cancel). `keep` are widgets inside the busy parts that
+  // stay usable (Stop during the play delay).
+  void start(int captionId, int max, int hintId = 0, const QList<QWidget*>& keep = {});
+  int captionId() const { return CaptionId; }
   // The same with a caption of its own.
-  void start(const QString& caption, int max);
+  void start(const QString& caption, int max, int hintId = 0, const QList<QWidget*>& keep = {});
   void setPosition(int pos);
   // Processes pending events; true when the user asked to abort.
   bool pump();
@@ -34,16 +39,23 @@ class ProgressLine : public QWidget {
   bool abortRequested() const { return Abort; }
   void requestAbort() { Abort = true; }
   QLabel* caption() const { return Caption; }
+  QLabel* hint() const { return Hint; }
   QProgressBar* bar() const { return Bar; }
 
  protected:
   bool eventFilter(QObject* o, QEvent* e) override;
 
  private:
+  void disable(QWidget* w, const QList<QWidget*>& keep);
+  void enableAgain();
+
   QWidget* Window;
   QList<QWidget*> Busy;
+  QList<QPointer<QWidget>> Disabled;  // what start() disabled, to enable again
   QLabel* Caption;
   QProgressBar* Bar;
+  QLabel* Hint;
+  int CaptionId = 0;
   bool Active = false;
   bool Abort = false;
 };

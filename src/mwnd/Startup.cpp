@@ -232,8 +232,11 @@ int RunProgram(int argc, char** argv) {
     InstallErrorReport(&window, [](QWidget* w, int code) { static_cast<MainWindow*>(w)->endProgram(code); });
     std::string crashFolder = CrashFolder();
     std::string crashSummary;
-    if (TakeCrashRecord(crashFolder, &crashSummary))
-      QTimer::singleShot(0, &window, [crashSummary] { ShowErrorReport(QString::fromUtf8(crashSummary.c_str())); });
+    int crashSignal = 0;
+    if (TakeCrashRecord(crashFolder, &crashSummary, &crashSignal))
+      QTimer::singleShot(0, &window, [crashSummary, crashSignal] {
+        ShowErrorReport(QString::fromUtf8(crashSummary.c_str()), crashSignal);
+      });
     InstallCrashHandlers(crashFolder);
 
     WatchSessionEnd(&window);

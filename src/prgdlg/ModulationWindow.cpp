@@ -2,17 +2,18 @@
 #include "prgdlg/ModulationWindow.h"
 
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
+#include <QVBoxLayout>
 
 #include "chart/ParameterChart.h"
 #include "dialog/placement.h"
 #include "main/chartmath.h"
 #include "main/paramrules.h"
 #include "main/preset.h"
+#include "main/startup.h"
 #include "main/strtab.h"
+#include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
 #include "reg/settings.h"
 
@@ -20,8 +21,9 @@ namespace {
 
 constexpr int kUserDefined = 314;  // "User-defined..."
 
-// Pane tops: a third of the height each, above the button row.
-constexpr int kTop[3] = {0, 3 * 1024 - 6, 4 * 1024 - 12};
+// Dialog units: a chart's least height and the height it opens with, the
+// width of the Easy boxes, and the window's width while charts show.
+constexpr int kChartLeast = 40, kChartOpen = 90, kEasyWidth = 160, kChartsWidth = 480;
 
 QString Title(int base) {
   switch (base) {
@@ -36,33 +38,41 @@ QString Title(int base) {
 }  // namespace
 
 ModulationWindow::ModulationWindow(PresetOptionsDialog* dialog, int base)
-    : DynDialog(dialog, QSize(480, 262), QStringLiteral("modulation")), D(dialog), Base(base) {
+    : DynDialog(dialog, QSize(kEasyWidth + 12, 60), ParamHelpTopic(base)), D(dialog), Base(base) {
   setObjectName(QStringLiteral("modulationWindow"));
   setWindowTitle(Title(base));
   DynLayout* l = dynLayout();
+  // The panes stack: each its name, Easy box and chart. What is not in use
+  // takes no room, and the window is as large as what shows (fitContent).
+  Content = new QWidget(this);
+  auto* v = new QVBoxLayout(Content);
+  v->setContentsMargins(0, 0, 0, 0);
+  v->setSpacing(l->mapDialogRect(0, 0, 0, 3).height());
+  l->addControl(Content, 6, 3, 1012, 1024 - 25);
   for (int i = 0; i < 3; ++i) {
     const int n = Base + i;
     Pane& p = Panes[i];
-    p.Name = new QLabel(this);
+    p.Name = new QLabel(Content);
     p.Name->setObjectName(QStringLiteral("modName%1").arg(i));
     QFont bold = p.Name->font();
     bold.setBold(true);
     p.Name->setFont(bold);
-    l->addControl(p.Name, 6, kTop[i] + 3, 1012, 8);
+    v->addWidget(p.Name);
     const int group = ParamDef[n].Easy;
     if (group) {
-      p.Easy = new QComboBox(this);
+      p.Easy = new QComboBox(Content);
       p.Easy->setObjectName(QStringLiteral("modEasy%1").arg(i));
       for (const EasyModeType& e : EasyMode)
         if (e.Type == group) p.Easy->addItem(QString::fromUtf8(GetStr(e.Text)), e.EasySel);
       p.Easy->addItem(QString::fromUtf8(GetStr(kUserDefined)), 0);
-      l->addControl(p.Easy, 6, kTop[i] + 13, 160, 12);
+      p.Easy->setMinimumWidth(l->mapDialogRect(0, 0, kEasyWidth, 0).width());
+      v->addWidget(p.Easy, 0, Qt::AlignLeft);
       connect(p.Easy, &QComboBox::activated, this, [this, i] { easyChosen(i); });
     }
-    p.Chart = new ParameterChart(this);
+    p.Chart = new ParameterChart(Content);
     p.Chart->setObjectName(QStringLiteral("modChart%1").arg(i));
-    const int y = group ? 28 : 14;
-    l->addControl(p.Chart, 6, kTop[i] + y, 1012, 3 * 1024 - 8 - y);
+    p.Chart->setMinimumHeight(l->mapDialogRect(0, 0, 0, kChartLeast).height());
+    v->addWidget(p.Chart, 1);
     connect(p.Chart, &ParameterChart::nodesChanged, this, [this, i](quint32 code) { nodesChanged(i, code); });
     connect(p.Chart, &ParameterChart::playHere, this, [this](int time) { D->playAt(D->currentSegment(), time); });
     connect(p.Chart, &ParameterChart::stopPlaying, D, &PresetOptionsDialog::stopTest);
@@ -87,6 +97,33 @@ void ModulationWindow::open(PresetOptionsDialog* dialog, int base) {
 
 void ModulationWindow::rebuild() {
   for (int i = 0; i < 3; ++i) bindPane(i);
+  if (!Placed) return;
+  resize(fitContent(size()));
+  // Grown for charts, it stays whole on its screen.
+  MoveInsideScreen(this, pos());
+}
+
+bool ModulationWindow::showsCharts() const {
+  for (const Pane& p : Panes)
+    if (!p.Chart->isHidden()) return true;
+  return false;
+}
+
+QSize ModulationWindow::fitContent(QSize now) {
+  DynLayout* l = dynLayout();
+  // Around the panes: 6 units either side, 3 above, the Close row below.
+  const QSize around = l->mapDialogRect(0, 0, 12, 25).size();
+  Content->layout()->invalidate();
+  const QSize least = Content->layout()->minimumSize() + around;
+  l->setMinimumClientSize(least);
+  l->activate();
+  if (!showsCharts()) return least;
+  // Charts open at a height they read well at, as wide as the page's.
+  int charts = 0;
+  for (const Pane& p : Panes) charts += p.Chart->isHidden() ? 0 : 1;
+  const QSize open(std::max(least.width(), l->mapDialogRect(0, 0, kChartsWidth, 0).width()),
+                   least.height() + charts * l->mapDialogRect(0, 0, 0, kChartOpen - kChartLeast).height());
+  return now.expandedTo(open);
 }
 
 void ModulationWindow::bindPane(int i) {
@@ -156,23 +193,26 @@ void ModulationWindow::nodesChanged(int i, quint32 code) {
 }
 
 void ModulationWindow::place() {
-  QWidget* owner = parentWidget();
-  const QPoint base = owner ? owner->pos() : QPoint(0, 0);
-  const Placement& p = Cfg.Modulation;
-  if (p.X == CW_USEDEFAULT) {
-    QScreen* s = owner ? owner->screen() : QGuiApplication::primaryScreen();
-    if (s && s->geometry().width() > 640)
-      resize(std::max(520, minimumSizeHint().width()), std::max(580, minimumSizeHint().height()));
-    MoveInsideScreen(this, base + QPoint(100, 50));
-  } else {
-    if (p.Width > 0 && p.Height > 0) resize(p.Width, p.Height);
-    MoveInsideScreen(this, base + QPoint(p.X, p.Y));
-  }
+  // A size of its own is kept only for the charts; the Easy boxes alone
+  // take what they need.
+  const Placement& saved = Cfg.Modulation;
+  QSize size = fitContent(QSize());
+  if (showsCharts() && saved.X != CW_USEDEFAULT && saved.Width > 0 && saved.Height > 0)
+    size = QSize(saved.Width, saved.Height).expandedTo(size);
+  resize(size);
+  Placement at = saved;
+  at.Width = at.Height = 0;
+  PlaceWindow(this, parentWidget(), at);
+  Placed = true;
 }
 
 void ModulationWindow::done(int r) {
-  QWidget* owner = parentWidget();
-  const QPoint rel = pos() - (owner ? owner->pos() : QPoint(0, 0));
-  Cfg.Modulation = Placement{rel.x(), rel.y(), width(), height()};
+  const Placement now = SavedPlacement(this, parentWidget());
+  Cfg.Modulation.X = now.X;
+  Cfg.Modulation.Y = now.Y;
+  if (showsCharts()) {
+    Cfg.Modulation.Width = now.Width;
+    Cfg.Modulation.Height = now.Height;
+  }
   DynDialog::done(r);
 }

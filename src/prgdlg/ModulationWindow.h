@@ -4,7 +4,8 @@
 // Modulation", "Visual Modulation", "Visual Modulation, Color 2", "Noise
 // Modulation"). Each pane shows its parameter's Easy choice, or the chart
 // with the Easy box on "User-defined..."; period and phase show nothing
-// while the depth leaves them unused (ParamInUse). Edits go to the
+// while the depth leaves them unused (ParamInUse). The window is as large as
+// what shows: the Easy boxes alone, or room for the charts. Edits go to the
 // dialog's copy through its change propagation, so a running test playback
 // hears them at once.
 //
@@ -55,8 +56,15 @@ class ModulationWindow : public DynDialog {
   void easyChosen(int i);
   void nodesChanged(int i, quint32 code);
   void place();
+  bool showsCharts() const;
+  // Sets the least size to what the panes show and returns the size to
+  // take: that least size without charts, else `now` grown to give each
+  // chart room.
+  QSize fitContent(QSize now);
 
   PresetOptionsDialog* D;
   int Base;
   Pane Panes[3];
+  QWidget* Content = nullptr;
+  bool Placed = false;
 };

@@ -3,6 +3,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -63,7 +64,8 @@ ParamPage::ParamPage(PresetOptionsDialog* dialog) : QWidget(dialog), D(dialog) {
     });
     connect(c, &ParameterChart::playHere, this, [this](int time) { D->playAt(D->currentSegment(), time); });
     connect(c, &ParameterChart::stopPlaying, D, &PresetOptionsDialog::stopTest);
-    connect(c, &ParameterChart::helpRequested, this, [this] { DynDialog::showHelp(D, QStringLiteral("chart")); });
+    connect(c, &ParameterChart::helpRequested, this,
+            [this, s] { DynDialog::showHelp(D, ParamHelpTopic(Panes[s].ParamNum)); });
     p.Name->hide();
     c->hide();
   }
@@ -111,7 +113,7 @@ void ParamPage::createControls(int s) {
   if (p.ParamNum != PN_BEAT) {
     p.Track = new QCheckBox(tr("Track:"), this);
     p.Track->setObjectName(QStringLiteral("track%1").arg(s));
-    L->addControl(p.Track, 278, top + 15, 34, 10);
+    L->addControl(p.Track, 274, top + 15, 38, 10);
     connect(p.Track, &QCheckBox::clicked, this, [this, s](bool on) { trackToggled(s, on); });
     p.Track->hide();
     p.TrackList = new QComboBox(this);
@@ -133,6 +135,61 @@ void ParamPage::createControls(int s) {
     connect(p.Modulation, &QPushButton::clicked, this, [this, s] { openModulation(s); });
     p.Modulation->hide();
   }
+}
+
+QString ParamHelpTopic(int paramNum) {
+  static const char* const kTopics[PDBK] = {"beat",
+                                            "pitch",
+                                            "volume",
+                                            "waveform",
+                                            "filter",
+                                            "background_volume",
+                                            "background_interval",
+                                            "background_phase",
+                                            "noise_volume",
+                                            "noise_smoothness",
+                                            "visual_frequency",
+                                            "visual_brightness",
+                                            "visual_brightness",
+                                            "visual_phase",
+                                            "sound_modulation",
+                                            "sound_modulation",
+                                            "sound_modulation",
+                                            "background_modulation",
+                                            "background_modulation",
+                                            "background_modulation",
+                                            "visual_modulation",
+                                            "visual_modulation",
+                                            "visual_modulation",
+                                            "visual_modulation",
+                                            "visual_modulation",
+                                            "visual_modulation",
+                                            "noise_modulation",
+                                            "noise_modulation",
+                                            "noise_modulation"};
+  if (paramNum < 0 || paramNum >= PDBK) return QStringLiteral("chart");
+  return QStringLiteral("param_") + QLatin1String(kTopics[paramNum]);
+}
+
+int ParamPage::paneOf(const QWidget* w) const {
+  for (int s = 0; s < PAGE_POSITIONS; ++s) {
+    const Pane& p = Panes[s];
+    if (p.ParamNum < 0) continue;
+    const QWidget* controls[] = {p.Name,     p.Chart, p.Left,      p.Right,        p.Easy,
+                                 p.Separate, p.Track, p.TrackList, p.TrackOptions, p.Modulation};
+    for (const QWidget* c : controls)
+      if (c && (c == w || c->isAncestorOf(w))) return s;
+  }
+  return -1;
+}
+
+void ParamPage::keyPressEvent(QKeyEvent* e) {
+  const int s = e->key() == Qt::Key_F1 ? paneOf(focusWidget()) : -1;
+  if (s < 0) {
+    QWidget::keyPressEvent(e);  // the dialog's own page
+    return;
+  }
+  DynDialog::showHelp(D, ParamHelpTopic(Panes[s].ParamNum));
 }
 
 void ParamPage::showEvent(QShowEvent* e) {
@@ -283,7 +340,12 @@ void ParamPage::easyChosen(int s, int easySel) {
   // One undo step for the choice and everything it set.
   for (size_t k = 0; k < changed.size(); ++k)
     D->propagateChange(changed[k], NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE), k > 0);
-  if (changed.empty()) D->presetEdited();
+  if (changed.empty()) {
+    // Only the choice changed ("User-defined..." keeps the curve): what
+    // follows the parameter, such as the waveform preview, hears it too.
+    D->presetEdited();
+    emit D->parameterEdited(PARAMID(D->currentVoice(), p.ParamNum));
+  }
   rebind(true);
   if (easySel == 0 && p.Chart->isVisible()) p.Chart->setFocus();
 }

@@ -33,6 +33,10 @@ class QPushButton;
 
 constexpr int PAGE_POSITIONS = 15;  // page positions 0..14 (5 and 11 hold no chart)
 
+// The help page of a parameter (a ParamNum): "param_beat", ...; the three
+// parameters of a modulation share their modulation's page.
+QString ParamHelpTopic(int paramNum);
+
 class ParamPage : public QWidget {
   Q_OBJECT
  public:
@@ -81,8 +85,12 @@ class ParamPage : public QWidget {
 
  protected:
   void showEvent(QShowEvent* e) override;
+  // F1 on a pane's control opens that pane's parameter page.
+  void keyPressEvent(QKeyEvent* e) override;
 
  private:
+  // The page position whose pane holds `w`, or -1.
+  int paneOf(const QWidget* w) const;
   struct Pane {
     QLabel* Name = nullptr;
     ParameterChart* Chart = nullptr;

@@ -579,24 +579,21 @@ bool PresetOptionsDialog::acceleratorKey(QKeyEvent* e) {
 // --- Placement ---------------------------------------------------------------------------------
 
 void PresetOptionsDialog::placeFirst(QWidget* owner) {
-  QPoint base = owner ? owner->pos() : QPoint(0, 0);
-  const Placement& p = Cfg.Options;
-  if (p.X == CW_USEDEFAULT) {
-    QScreen* s = owner ? owner->screen() : QGuiApplication::primaryScreen();
-    if (s && s->geometry().width() > 640)
-      resize(std::max(520, minimumSizeHint().width()), std::max(580, minimumSizeHint().height()));
-    MoveInsideScreen(this, base + QPoint(13, 82));
-  } else {
-    if (p.Width > 0 && p.Height > 0) resize(p.Width, p.Height);
-    MoveInsideScreen(this, base + QPoint(p.X, p.Y));
+  if (Cfg.Options.X == CW_USEDEFAULT) {
+    // The first time the charts get room to read their axes: the template
+    // and 150 units more height (a page's three charts 50 units each, the
+    // timeline above the tabs taking its share of the template), as
+    // much as the screen's available height allows.
+    QScreen* s = owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
+    const QSize least = minimumSizeHint();
+    int height = least.height() + dynLayout()->mapDialogRect(0, 0, 0, 150).height();
+    if (s) height = std::min(height, s->availableGeometry().height() * 9 / 10);
+    resize(least.width(), std::max(least.height(), height));
   }
+  PlaceWindow(this, owner, Cfg.Options);
 }
 
-void PresetOptionsDialog::savePlacement() {
-  QPoint base = Owner ? Owner->pos() : QPoint(0, 0);
-  QPoint rel = pos() - base;
-  Cfg.Options = Placement{rel.x(), rel.y(), width(), height()};
-}
+void PresetOptionsDialog::savePlacement() { Cfg.Options = SavedPlacement(this, Owner); }
 
 int PresetOptions(QWidget* owner, int index, bool* renamed) {
   return PresetOptionsDialog::presetOptions(owner, index, renamed);

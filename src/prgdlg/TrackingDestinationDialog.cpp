@@ -5,7 +5,9 @@
 #include <QTreeWidget>
 
 #include "dialog/MessageBox.h"
+#include "dialog/placement.h"
 #include "main/paramrules.h"
+#include "main/startup.h"
 
 namespace {
 
@@ -48,6 +50,9 @@ TrackingDestinationDialog::TrackingDestinationDialog(QWidget* owner, const Param
   cancel->setObjectName(QStringLiteral("cancelButton"));
   connect(ok, &QPushButton::clicked, this, &TrackingDestinationDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  // Over the window it was opened from, whole on its screen.
+  resize(sizeHint());
+  PlaceWindow(this, owner ? owner->window() : nullptr, Placement());
 }
 
 void TrackingDestinationDialog::accept() {

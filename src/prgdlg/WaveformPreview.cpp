@@ -11,6 +11,7 @@
 
 #include "assert/check.h"
 #include "chart/ParameterChart.h"
+#include "chart/chartcolours.h"
 #include "dlggen/DynLayout.h"
 #include "main/preset.h"
 #include "prgdlg/ParamPage.h"
@@ -42,9 +43,9 @@ void WaveformDisplay::paintEvent(QPaintEvent* e) {
   const QRect r = contentsRect();
   if (r.width() < 4 || r.height() < 4) return;
   QPainter p(this);
-  // The bars' colours are fixed (black and blue): a light ground keeps them
-  // readable under any theme.
-  p.fillRect(r, Qt::white);
+  // The palette's ground and text, the filtered bars blue where that reads.
+  const ChartColours colours = ChartColoursFor(palette());
+  p.fillRect(r, colours.Ground);
   p.setClipRect(r);
   const int left = r.left(), top = r.top(), height = r.height();
   if (K == WAVE) {
@@ -52,11 +53,11 @@ void WaveformDisplay::paintEvent(QPaintEvent* e) {
     QPolygonF line;
     for (int k = 0; k < PREVIEW_SAMPLES; ++k)
       line << QPointF(left + 1 + k * w / PREVIEW_SAMPLES, y0 - (h - 2) * Data->Samples[k] / 32767.0);
-    p.setPen(QPen(Qt::black, 0));
+    p.setPen(QPen(colours.Ink, 0));
     p.drawPolyline(line);
     return;
   }
-  p.setPen(QPen(Qt::black, 0));
+  p.setPen(QPen(colours.Ink, 0));
   p.drawLine(left, top + height / 2, r.right(), top + height / 2);  // -50 dB
   const int bottom = r.bottom() + 1;
   for (int i = 0; i < PREVIEW_HARMONICS; ++i) {
@@ -65,8 +66,8 @@ void WaveformDisplay::paintEvent(QPaintEvent* e) {
       const int y = top + int(int64_t(-level) * height / 32767) + 1;
       if (y < bottom) p.fillRect(x + dx, y, 3, bottom - y, c);
     };
-    bar(0, Data->Unfiltered[i], Qt::black);
-    bar(3, Data->Filtered[i], QColor(0, 0, 255));
+    bar(0, Data->Unfiltered[i], colours.Ink);
+    bar(3, Data->Filtered[i], colours.Filtered);
   }
 }
 

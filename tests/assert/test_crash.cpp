@@ -65,7 +65,9 @@ TEST(Crash, EachFaultLeavesARecordForTheNextStart) {
     ASSERT_TRUE(WIFSIGNALED(status)) << c.How;
     EXPECT_EQ(WTERMSIG(status), c.DiesBy) << c.How;
 
-    ASSERT_TRUE(TakeCrashRecord(dir.string(), &summary)) << c.How;
+    int signal = -1;
+    ASSERT_TRUE(TakeCrashRecord(dir.string(), &summary, &signal)) << c.How;
+    EXPECT_EQ(signal, c.Value);
     EXPECT_FALSE(std::filesystem::exists(dir / "crash.tvd"));
     EXPECT_NE(summary.find("main 3.1.12: 1361"), std::string::npos) << summary;
     std::vector<KeptDebugRecord> recs = KeptDebugRecords();

@@ -279,6 +279,7 @@ TEST_F(SharedStore, AStoreThatCannotBeCompactedStillLoads) {
   std::vector<std::string> told;
   StoreUi ui;
   ui.Ctx = &told;
+  // Without a Warn the warning goes to Inform.
   ui.Inform = [](void* c, int, const std::string& t) { static_cast<std::vector<std::string>*>(c)->push_back(t); };
   SafeOutputBudget = 0;  // the disk is full
   ASSERT_EQ(LoadAllPresets(&ui), 0);

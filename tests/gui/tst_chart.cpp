@@ -7,20 +7,26 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QEnterEvent>
+#include <QHash>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyle>
 #include <QTimer>
+#include <cmath>
 #include <functional>
 #include <memory>
 
 #include "chart/ParameterChart.h"
+#include "chart/chartcolours.h"
 #include "dialog/MessageBox.h"
 #include "dialog/NodeDialog.h"
 #include "gui/guitest.h"
 #include "main/chartmath.h"
 #include "main/model.h"
+#include "prgdlg/WaveformPreview.h"
 
 namespace {
 
@@ -49,6 +55,27 @@ void DoubleClick(QWidget* w, QPoint pos) {
   QTest::mouseEvent(QTest::MouseRelease, w, Qt::LeftButton, Qt::NoModifier, pos);
   QTest::mouseEvent(QTest::MouseDClick, w, Qt::LeftButton, Qt::NoModifier, pos);
   QTest::mouseEvent(QTest::MouseRelease, w, Qt::LeftButton, Qt::NoModifier, pos);
+}
+
+// The ground of a painted area (its most frequent colour) and, within
+// `around`, the colour that stands out from it the most: the ink drawn there.
+struct Painted {
+  QColor Ground, Ink;
+};
+Painted Inspect(const QImage& image, const QRect& area, const QRect& around) {
+  QHash<QRgb, int> count;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) ++count[image.pixel(x, y)];
+  QRgb ground = 0;
+  for (auto it = count.cbegin(); it != count.cend(); ++it)
+    if (it.value() > count.value(ground)) ground = it.key();
+  Painted p{QColor(ground), QColor(ground)};
+  for (int y = around.top(); y <= around.bottom(); ++y)
+    for (int x = around.left(); x <= around.right(); ++x) {
+      const QColor c(image.pixel(x, y));
+      if (ContrastRatio(c, p.Ground) > ContrastRatio(p.Ink, p.Ground)) p.Ink = c;
+    }
+  return p;
 }
 
 Node N(int32_t value, int time, int weight = 10, int symmetric = 0) {
@@ -89,6 +116,60 @@ class Chart : public QObject {
   void cleanup() {
     C.reset();
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
+  }
+
+  // The curves, nodes and the preview's wave stand out from their ground
+  // by at least 3:1 under any palette; the light one keeps today's navy.
+  void curvesReadOnAnyPalette_data() {
+    QTest::addColumn<QPalette>("palette");
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QColor>("exactly");  // the curve's colour, when it is fixed
+    QPalette grey(QColor(53, 53, 53), QColor(53, 53, 53));
+    grey.setColor(QPalette::Base, QColor(42, 42, 42));
+    grey.setColor(QPalette::Text, QColor(220, 220, 220));
+    grey.setColor(QPalette::Dark, QColor(35, 35, 35));
+    grey.setColor(QPalette::Light, QColor(66, 66, 66));
+    QTest::newRow("light") << QApplication::style()->standardPalette() << false << QColor(0, 0, 128);
+    QTest::newRow("light, read-only") << QApplication::style()->standardPalette() << true << QColor(128, 128, 128);
+    QTest::newRow("dark") << QPalette(QColor(53, 53, 53)) << false << QColor();
+    QTest::newRow("dark grey") << grey << false << QColor();
+    QTest::newRow("dark grey, read-only") << grey << true << QColor();
+  }
+  void curvesReadOnAnyPalette() {
+    QFETCH(QPalette, palette);
+    QFETCH(bool, readOnly);
+    QFETCH(QColor, exactly);
+    P = Param{};
+    for (const Node& n : {N(5000, 0), N(5000, 5000), N(5000, 10000)}) P.Node[P.NumNodes++] = n;
+    C = std::make_unique<ParameterChart>();
+    C->setPalette(palette);
+    C->resize(600, 220);
+    C->bind(PN_VOLUME, &P, nullptr, readOnly, 1000);
+    C->show();
+    QVERIFY(QTest::qWaitForWindowExposed(C.get()));
+    const QImage chart = C->grab().toImage();
+    const QPoint node = At(C->nodePoint(1));
+    const Painted p = Inspect(chart, C->plotRect().toAlignedRect(), QRect(node - QPoint(5, 5), QSize(11, 11)));
+    QCOMPARE(p.Ground, palette.color(QPalette::Base));
+    QVERIFY2(ContrastRatio(p.Ink, p.Ground) >= 3.0,
+             qPrintable(QStringLiteral("%1 on %2").arg(p.Ink.name(), p.Ground.name())));
+    if (exactly.isValid()) QCOMPARE(p.Ink, exactly);
+
+    // The waveform preview's wave under the same palette.
+    WaveformPreviewData data;
+    for (int k = 0; k < PREVIEW_SAMPLES; ++k)
+      data.Samples[k] = static_cast<int16_t>(std::lround(30000 * std::sin(2 * M_PI * k / PREVIEW_SAMPLES)));
+    WaveformDisplay wave(WaveformDisplay::WAVE, &data, nullptr);
+    wave.setPalette(palette);
+    wave.resize(200, 100);
+    wave.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&wave));
+    const QImage shown = wave.grab().toImage();
+    const QRect inside = wave.contentsRect();
+    const Painted w = Inspect(shown, inside, inside);
+    QCOMPARE(w.Ground, palette.color(QPalette::Base));
+    QVERIFY2(ContrastRatio(w.Ink, w.Ground) >= 3.0,
+             qPrintable(QStringLiteral("%1 on %2").arg(w.Ink.name(), w.Ground.name())));
   }
 
   void pressWithoutMovingFivePixelsChangesNothing() {

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <cstdio>
 #include <cstring>
 
 #include "dialog/FileDialog.h"
@@ -86,6 +87,28 @@ class Commands : public QObject {
     gui::CloseMainWindow(W);
     Hooks = GuiHooks();
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
+  }
+
+  // A preset whose background library is gone opens without it; the store's
+  // message about it is a warning, its summaries news.
+  void aDroppedBackgroundIsAWarning() {
+    Plan(2, "Lost background");
+    W->actions().New->trigger();
+    W->actions().Save->trigger();
+    const int index = SelProgram;
+    QCOMPARE(QString::fromUtf8(Program[index].Name), QString("Lost background"));
+    Program[index].data.Background = 3;
+    std::snprintf(Program[index].data.BackgroundFile, NAMELEN, "%s", "Nowhere.dll");
+    QCOMPARE(SavePreset(index), 0);
+    ReleasePreset(index);
+    MessageBox::clearShown();
+    Plan(0);
+    W->actions().PresetOptions->trigger();
+    QCOMPARE(MessageBox::shownTexts(),
+             QStringList("The file 'Nowhere.dll' containing the background of this preset was not found.\n\nThe "
+                         "background is set to None."));
+    QCOMPARE(MessageBox::lastIcon(), MessageBox::Warning);
+    QCOMPARE(int(Program[index].data.Background), int(AMBIX_NONE));
   }
 
   void newPresetCancelledLeavesTheListAsItWas() {
@@ -237,12 +260,14 @@ class Commands : public QObject {
     W->actions().Export->trigger();
     QCOMPARE(MessageBox::lastText(),
              QString("You can not export a preset which has not been saved. Save the preset and try again."));
+    QCOMPARE(MessageBox::lastIcon(), MessageBox::Warning);
     MessageBox::setNextAnswer(MessageBox::AnsNo);
     Choose(W, "BUILTIN: Study 1 (learning)");
     QString file = gui::NewFolder("export") + "/study.tvk";
     FileDialog::setNextFileName(file);
     W->actions().Export->trigger();
     QCOMPARE(MessageBox::lastText(), QString("The preset was successfully exported to a file."));
+    QCOMPARE(MessageBox::lastIcon(), MessageBox::Information);  // news, not a warning
     QVERIFY(QFile::exists(file));
     // Importing it again: the name exists (a built-in), so the store asks;
     // No imports nothing.

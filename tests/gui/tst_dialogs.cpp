@@ -273,6 +273,19 @@ class Dialogs : public QObject {
     DynDialog::setHelpHandler(nullptr);
   }
 
+  // A preset's record has no "Override" box: its dialog is shorter by that
+  // row, the list as tall as the global one's.
+  void visualColorsOfAPresetIsShorterByTheCheckBox() {
+    VisualColorDialog global(nullptr, Cfg.VisualOptions, true), own(nullptr, VisOpt{}, false);
+    for (QWidget* d : {static_cast<QWidget*>(&global), static_cast<QWidget*>(&own)}) {
+      d->show();
+      QVERIFY(QTest::qWaitForWindowExposed(d));
+    }
+    QVERIFY(global.overrideBox()->isVisible() && !own.overrideBox()->isVisible());
+    QCOMPARE(own.colorList()->height(), global.colorList()->height());
+    QCOMPARE(global.height() - own.height(), global.colorList()->y() - own.colorList()->y());
+  }
+
   void visualColorsListAndLimits() {
     // The global record: the list follows "Override" at once.
     Cfg.VisualOptions = VisOpt{};

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <thread>
@@ -173,10 +174,12 @@ class ErrorReportTest : public QObject {
       QTest::mouseClick(d->findChild<QPushButton*>("sendButton"), Qt::LeftButton);
       QVERIFY2(MessageBox::lastText().startsWith("Unable to send the debug data via Internet (error code 113/"),
                qPrintable(MessageBox::lastText()));
+      QCOMPARE(MessageBox::lastIcon(), MessageBox::Warning);
       QVERIFY(d->isVisible());
       QTest::mouseClick(d->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
       QVERIFY2(MessageBox::lastText().startsWith("The debug data was saved to the file '" + dir + "/Bug.tvd'"),
                qPrintable(MessageBox::lastText()));
+      QCOMPARE(MessageBox::lastIcon(), MessageBox::Information);
     });
     QCOMPARE(EnsureLoaded(SelProgram), 0);
     FailOnce(3);
@@ -208,16 +211,21 @@ class ErrorReportTest : public QObject {
     QCOMPARE(::waitpid(pid, &status, 0), pid);
     QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGBUS);
     std::string summary;
-    QVERIFY(TakeCrashRecord(folder, &summary));
+    int signal = 0;
+    QVERIFY(TakeCrashRecord(folder, &summary, &signal));
     bool sawDialog = false;
     gui::OnDialog<InternalErrorDialog>([&](InternalErrorDialog* d) {
       sawDialog = true;
       QString text = d->findChild<QPlainTextEdit*>("summaryEdit")->toPlainText();
       QVERIFY2(text.startsWith("main 3.1.12: 1361, Err=") && text.endsWith(QString(", signal=%1, 0").arg(SIGBUS)),
                qPrintable(text));
+      // Above the developer's line, what happened in words.
+      QCOMPARE(
+          d->findChild<QLabel*>("causeText")->text(),
+          QString("The last time it ran, Sonavel stopped because of a memory access fault (signal %1).").arg(SIGBUS));
       QTest::mouseClick(d->findChild<QPushButton*>("cancelButton"), Qt::LeftButton);
     });
-    ShowErrorReport(QString::fromStdString(summary));
+    ShowErrorReport(QString::fromStdString(summary), signal);
     QVERIFY(sawDialog);
     QCOMPARE(DebugRecordCount(), 1);
   }

@@ -138,6 +138,13 @@ class FlashingTest : public QObject {
     QCOMPARE(screen->objectName(), QString("flashScreen"));
     QCOMPARE(screen->geometry(), W->screen()->geometry());
     QVERIFY(!W->menuBar()->isVisible() && !W->toolBar()->isVisible());
+    // Above the other windows only while the program is active.
+    QWindow* window = screen->windowHandle();
+    QVERIFY(window->flags() & Qt::WindowStaysOnTopHint);
+    for (Qt::ApplicationState state : {Qt::ApplicationInactive, Qt::ApplicationActive}) {
+      emit qGuiApp->applicationStateChanged(state);
+      QCOMPARE(bool(window->flags() & Qt::WindowStaysOnTopHint), state == Qt::ApplicationActive);
+    }
     QTest::keyClick(screen, Qt::Key_Escape);
     QTRY_VERIFY(!W->playing() || (advance(1), false));
     QVERIFY(!FlashingSurface());

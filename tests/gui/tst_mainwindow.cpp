@@ -4,8 +4,10 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -140,6 +142,42 @@ class MainWindowTest : public QObject {
     QCOMPARE(W->presetList()->count(), count);
     QTest::mouseClick(ToolButton(W, "toolHelp"), Qt::LeftButton);
     QTRY_VERIFY(HelpWindow::instance() && HelpWindow::instance()->isVisible());
+    HelpWindow::closeAll();
+  }
+
+  // F1 on an item of an open menu opens that command's page (its title
+  // the command's name), closing the menu; Help Topics opens the contents.
+  void f1OnAMenuItemOpensItsCommandsPage() {
+    W = gui::OpenMainWindow();
+    int items = 0;
+    for (QAction* top : W->menuBar()->actions()) {
+      QMenu* menu = top->menu();
+      QVERIFY(menu);
+      for (QAction* a : menu->actions()) {
+        if (a->isSeparator()) continue;
+        ++items;
+        // A disabled item takes no highlight; its page is the same.
+        const bool enabled = a->isEnabled();
+        a->setEnabled(true);
+        HelpWindow::closeAll();
+        menu->popup(W->mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        menu->setActiveAction(a);
+        QTest::keyClick(menu, Qt::Key_F1);
+        QTRY_VERIFY(HelpWindow::instance() && HelpWindow::instance()->isVisible());
+        QVERIFY(!menu->isVisible());
+        // "Save &As..." is "Save As", "&Play\tAlt+P" is "Play".
+        QString name = a->text().section('\t', 0, 0).remove('&');
+        if (name.endsWith(QStringLiteral("..."))) name.chop(3);
+        const QString title = HelpWindow::instance()->browser()->documentTitle();
+        if (a == W->actions().Help)
+          QCOMPARE(HelpWindow::instance()->topic(), QString("index"));
+        else
+          QVERIFY2(title.startsWith(name), qPrintable(name + " opened " + title));
+        a->setEnabled(enabled);
+      }
+    }
+    QVERIFY(items >= 24);
     HelpWindow::closeAll();
   }
 

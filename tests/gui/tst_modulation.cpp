@@ -14,6 +14,7 @@
 #include "main/model.h"
 #include "main/paramrules.h"
 #include "main/preset.h"
+#include "main/startup.h"
 #include "main/strtab.h"
 #include "mwnd/hooks.h"
 #include "prgdlg/ModulationWindow.h"
@@ -76,6 +77,10 @@ class ModulationWindowTest : public QObject {
       const int depth = PARAMID(0, PN_SNDMODDEPTH);
       Choose(m->easyBox(0), QStringLiteral("No modulation"));
       QVERIFY(!m->chart(0)->isVisible() && !m->chart(1)->isVisible() && !m->easyBox(2)->isVisible());
+      // One box and Close: the window is no larger than those.
+      const int boxOnly = m->height();
+      QVERIFY2(boxOnly < 4 * m->easyBox(0)->height() + m->findChild<QWidget*>("closeButton")->height(),
+               qPrintable(QString::number(boxOnly)));
       QVERIFY(!ModulationOn(params, 0, PN_SNDMODDEPTH));
       Choose(m->easyBox(0), QStringLiteral("Full volume range"));
       QCOMPARE(int(params[depth].EasySel), 18);
@@ -87,6 +92,9 @@ class ModulationWindowTest : public QObject {
       // and a node moved there reaches the copy.
       Choose(m->easyBox(0), QStringLiteral("User-defined..."));
       QVERIFY(m->chart(0)->isVisible());
+      // The charts that come get room, and the window grows for them.
+      QVERIFY(m->height() > boxOnly);
+      QVERIFY(m->chart(0)->height() >= 4 * m->easyBox(0)->height());
       QCOMPARE(params[depth].Node[0].Value, 10000);
       ParameterChart* c = m->chart(0);
       c->setFocus();
@@ -154,7 +162,7 @@ class ModulationWindowTest : public QObject {
       QCOMPARE(m->windowTitle(), title);
       QCOMPARE(m->paneName(1)->text(), QString::fromUtf8(GetStr(ParamDef[base + 1].Name)));
     });
-    QVERIFY(Cfg.Modulation.Width > 0);  // the place is remembered
+    QVERIFY(Cfg.Modulation.X != CW_USEDEFAULT);  // the place is remembered
   }
 };
 

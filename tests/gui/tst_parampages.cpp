@@ -4,11 +4,13 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabBar>
+#include <QTextBrowser>
 #include <QTreeWidget>
 #include <functional>
 
@@ -19,7 +21,10 @@
 #include "main/arith.h"
 #include "main/model.h"
 #include "main/preset.h"
+#include "main/strtab.h"
+#include "mwnd/HelpWindow.h"
 #include "mwnd/hooks.h"
+#include "prgdlg/ModulationWindow.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
 #include "prgdlg/TrackingDestinationDialog.h"
@@ -93,6 +98,58 @@ class ParamPages : public QObject {
     gui::CloseMainWindow(W);
     Hooks = GuiHooks();
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
+  }
+
+  // F1 on a pane's chart or Easy box opens the page of that pane's
+  // parameter (its title begins the parameter's name); in the modulation
+  // window, the modulation's page.
+  void f1InAPaneOpensItsParametersPage() {
+    DynDialog::setHelpHandler([](QWidget* owner, const QString& topic) { HelpWindow::showTopic(owner, topic); });
+    int checked = 0;
+    for (int tab = 1; tab <= 5; ++tab)
+      edit(tab, [&](Dlg*, ParamPage* page) {
+        for (int pane = 0; pane < 3; ++pane) {
+          const int position = (tab - 1) * 3 + pane;
+          const int n = PagePosition(position);
+          for (QWidget* control :
+               {static_cast<QWidget*>(page->chart(position)), static_cast<QWidget*>(page->easyBox(position))}) {
+            if (!Shown(control) || !control->isEnabled() || n < 0) continue;
+            HelpWindow::closeAll();
+            control->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(control, Qt::Key_F1);
+            QTRY_VERIFY(HelpWindow::instance() && HelpWindow::instance()->isVisible());
+            const QString topic = HelpWindow::instance()->topic();
+            QCOMPARE(topic, ParamHelpTopic(n));
+            QVERIFY(HelpWindow::hasTopic(topic));
+            const QString title = HelpWindow::instance()->browser()->documentTitle();
+            if (n != PN_BGPARAM)  // named by the background
+              QVERIFY2(QString::fromUtf8(GetStr(ParamDef[n].Name)).startsWith(title), qPrintable(title));
+            ++checked;
+          }
+        }
+        if (tab != 1) return;
+        gui::OnDialog<ModulationWindow>([](ModulationWindow* m) {
+          HelpWindow::closeAll();
+          m->easyBox(0)->setFocus(Qt::TabFocusReason);
+          QTest::keyClick(m->easyBox(0), Qt::Key_F1);
+          QTRY_VERIFY(HelpWindow::instance() && HelpWindow::instance()->isVisible());
+          QCOMPARE(HelpWindow::instance()->browser()->documentTitle(), QString("Sound Modulation"));
+          HelpWindow::closeAll();
+          m->close();
+        });
+        QTest::mouseClick(page->modulationButton(VOLUME), Qt::LeftButton);
+      });
+    HelpWindow::closeAll();
+    DynDialog::setHelpHandler(nullptr);
+    QVERIFY(checked >= 8);  // every tab's panes a new preset shows
+    // Every parameter, shown or not, has its page.
+    for (int n = 0; n < PDBK; ++n) {
+      QFile f(QStringLiteral(":/help/%1.html").arg(ParamHelpTopic(n)));
+      QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(f.fileName()));
+      const QString html = QString::fromUtf8(f.readAll());
+      const QString title = html.section(QStringLiteral("<title>"), 1).section(QStringLiteral("</title>"), 0, 0);
+      if (n != PN_BGPARAM) QVERIFY2(QString::fromUtf8(GetStr(ParamDef[n].Name)).startsWith(title), qPrintable(title));
+    }
   }
 
   // The Waveform rule through the combo boxes: the filtered triangle shows

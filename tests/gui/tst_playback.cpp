@@ -9,9 +9,11 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QProcess>
 #include <QProgressBar>
 #include <QTimer>
+#include <QToolBar>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -404,34 +406,60 @@ class Playback : public QObject {
              theirs.mid(46));
   }
 
-  void playWithDelayShowsItsLineAndEscAborts() {
+  // During the delay the line says how to cancel, Stop stays usable while
+  // the rest of the window waits, and each way of cancelling cancels.
+  void playWithDelayShowsHowToCancelAndStopCancels_data() {
+    QTest::addColumn<int>("way");
+    QTest::newRow("Esc") << 0;
+    QTest::newRow("the Stop button") << 1;
+    QTest::newRow("Alt+S") << 2;
+  }
+  void playWithDelayShowsHowToCancelAndStopCancels() {
+    QFETCH(int, way);
     Device();
     W = gui::OpenMainWindow();
     gui::OnDialog<PlayDelayDialog>([](PlayDelayDialog* d) {
       d->delayEdit()->setText("1");
       QTest::keyClick(d, Qt::Key_Return);
     });
-    QString caption;
-    bool barShown = false;
+    QString caption, hint;
+    bool barShown = false, stopUsable = false, othersUsable = true;
     QTimer watch;
     watch.setInterval(20);
     connect(&watch, &QTimer::timeout, W, [&] {
       if (!W->progressLine()->caption()->text().startsWith("Delaying")) return;
       watch.stop();
       caption = W->progressLine()->caption()->text();
+      hint = W->progressLine()->hint()->isVisible() ? W->progressLine()->hint()->text() : QString();
       barShown = W->progressLine()->isVisible() && W->progressLine()->bar()->isVisible();
-      QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : W, Qt::Key_Escape);
+      QWidget* stop = W->toolBar()->widgetForAction(W->actions().ToolStop);
+      QWidget* options = W->toolBar()->widgetForAction(W->actions().ToolOptions);
+      stopUsable = stop->isEnabled() && stop->isVisible();
+      othersUsable = options->isEnabled() || W->menuBar()->isEnabled();
+      if (way == 0) QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : W, Qt::Key_Escape);
+      if (way == 1) QTest::mouseClick(stop, Qt::LeftButton);
+      if (way == 2) {
+        // The window is active again once the dialog is gone, as a window
+        // manager has it; shortcuts reach the active window only.
+        W->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(W));
+        QTest::keyClick(W, Qt::Key_S, Qt::AltModifier);
+      }
     });
     watch.start();
     MessageBox::clearShown();
     W->actions().PlayDelay->trigger();
     QCOMPARE(caption, QString("Delaying for 1 minutes"));
+    QCOMPARE(hint, QString("Press Esc or choose Stop to cancel."));
     QVERIFY(barShown);
+    QVERIFY(stopUsable);
+    QVERIFY(!othersUsable);  // the rest waits
     QCOMPARE(Cfg.Advanced.PlayDelayTime, 1000);
     QVERIFY(!W->playing());
     QVERIFY(!W->progressLine()->isVisible());
     QVERIFY(MessageBox::shownTexts().isEmpty());  // the user's abort is no error
-    QVERIFY(W->isEnabled() && W->actions().Play->isEnabled());
+    QVERIFY(W->isEnabled() && W->actions().Play->isEnabled() && !W->actions().Stop->isEnabled());
+    QVERIFY(W->toolBar()->widgetForAction(W->actions().ToolOptions)->isEnabled());
   }
 };
 

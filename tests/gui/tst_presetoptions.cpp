@@ -25,13 +25,16 @@
 #include "gui/guitest.h"
 #include "main/model.h"
 #include "main/preset.h"
+#include "main/startup.h"
 #include "main/strtab.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/hooks.h"
 #include "prgdlg/GeneralPage.h"
+#include "prgdlg/ModulationWindow.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
 #include "prgdlg/TestPlayback.h"
+#include "prgdlg/TrackingDestinationDialog.h"
 #include "reg/settings.h"
 
 namespace {
@@ -39,6 +42,10 @@ namespace {
 using Dlg = PresetOptionsDialog;
 
 QPushButton* Button(QWidget* d, const char* name) { return d->findChild<QPushButton*>(QString::fromLatin1(name)); }
+// Where a window comes up: centred over its owner, anywhere wholly on a
+// screen, at a point, or at a left edge with its bottom on the screen's.
+enum Opening { CENTRED, ON_SCREEN, AT, AT_LEFT_ON_BOTTOM };
+
 void Click(QWidget* d, const char* name) { QTest::mouseClick(Button(d, name), Qt::LeftButton); }
 
 // Types `text` into a line edit as the user does, then leaves it.
@@ -287,7 +294,7 @@ class EditorDialog : public QObject {
       QCOMPARE(MessageBox::lastText(),
                QString("You have deleted the last segment from the preset. A new segment with default settings was "
                        "created."));
-      QCOMPARE(Rows(g->segmentList()), QStringList({"A 10 1"}));
+      QCOMPARE(Rows(g->segmentList()), QStringList({"A 10.00 1"}));  // as the Length field shows it
       QCOMPARE(g->voiceList()->count(), 1);
       // Voices: ten at most, one at least.
       for (int i = 1; i < MAXVOICES; ++i) Click(d, "addVoice");
@@ -557,6 +564,114 @@ class EditorDialog : public QObject {
     QCOMPARE(Cfg.Options.Width, size.width());
     QCOMPARE(Cfg.Options.Height, size.height());
     edit([&](Dlg* d) { QCOMPARE(d->size(), size); });
+  }
+
+  // Opened the first time, the Sound tab's charts have room for their axis
+  // labels; when the editor grows, the charts take the new height and the
+  // panes' controls keep theirs.
+  void chartsTakeTheHeight() {
+    Cfg.Options = Placement();
+    edit([&](Dlg* d) {
+      d->tabs()->setCurrentIndex(1);
+      ParamPage* page = d->paramPage();
+      auto charts = [page] {
+        int sum = 0;
+        for (int pane = 0; pane < 3; ++pane) sum += page->paneChart(pane)->height();
+        return sum;
+      };
+      for (int pane = 0; pane < 3; ++pane) {
+        const ParameterChart* c = page->paneChart(pane);
+        QVERIFY(c && c->isVisible());
+        // Four value labels at least, two lines apart.
+        const int lines = c->fontMetrics().height();
+        QVERIFY2(
+            c->plotRect().height() >= 8 * lines,
+            qPrintable(
+                QStringLiteral("pane %1: plot %2 px, line %3 px").arg(pane).arg(c->plotRect().height()).arg(lines)));
+      }
+      QComboBox* easy = page->easyBox(0);
+      const int before = charts(), easyHeight = easy->height();
+      const QSize first = d->size();
+      d->resize(first.width(), first.height() + 240);
+      QTRY_COMPARE(d->height(), first.height() + 240);
+      QApplication::processEvents();
+      QVERIFY2(std::abs(charts() - before - 240) <= 3, qPrintable(QString::number(charts() - before)));
+      QCOMPARE(easy->height(), easyHeight);
+      Click(d, "cancelButton");
+    });
+  }
+
+  // Where the editor and the windows it opens come up, on two screens side
+  // by side (the left one 1280 x 1024, the right one 1024 x 768): without a
+  // saved place centred over the owner and whole on its screen, a saved
+  // place only while it is still on a screen.
+  void windowsOpenCentredAndOnAScreen_data() {
+    QTest::addColumn<int>("which");  // 0 the editor, 1 the modulation window, 2 Tracking Destination
+    QTest::addColumn<QPoint>("mainAt");
+    QTest::addColumn<QRect>("saved");  // the editor's saved frame, absolute; null for none
+    QTest::addColumn<int>("expect");   // where it comes up (below)
+    QTest::addColumn<QPoint>("at");
+    const QPoint middle(380, 430), corner(1280 - 528, 1024 - 150);
+    QTest::newRow("first time") << 0 << middle << QRect() << int(CENTRED) << QPoint();
+    QTest::newRow("main window in the corner") << 0 << corner << QRect() << int(ON_SCREEN) << QPoint();
+    QTest::newRow("saved on the other screen")
+        << 0 << middle << QRect(1400, 40, 900, 700) << int(AT) << QPoint(1400, 40);
+    QTest::newRow("saved where no screen is now")
+        << 0 << middle << QRect(3000, 40, 900, 700) << int(CENTRED) << QPoint();
+    QTest::newRow("saved half below the screen")
+        << 0 << middle << QRect(100, 900, 900, 760) << int(AT_LEFT_ON_BOTTOM) << QPoint(100, 1024);
+    QTest::newRow("modulation window") << 1 << middle << QRect(60, 40, 900, 900) << int(CENTRED) << QPoint();
+    QTest::newRow("tracking destination") << 2 << middle << QRect(60, 40, 900, 900) << int(CENTRED) << QPoint();
+  }
+  void windowsOpenCentredAndOnAScreen() {
+    QFETCH(int, which);
+    QFETCH(QPoint, mainAt);
+    QFETCH(QRect, saved);
+    QFETCH(int, expect);
+    QFETCH(QPoint, at);
+    QCOMPARE(QGuiApplication::screens().size(), 2);
+    W->move(mainAt);
+    QCOMPARE(W->frameGeometry().topLeft(), mainAt);
+    Cfg.Options = saved.isNull()
+                      ? Placement()
+                      : Placement{saved.x() - mainAt.x(), saved.y() - mainAt.y(), saved.width(), saved.height()};
+    Cfg.Modulation = Placement();
+    QRect owner, got;
+    edit([&](Dlg* d) {
+      if (which == 0) {
+        owner = W->frameGeometry();
+        got = d->frameGeometry();
+        return;
+      }
+      owner = d->frameGeometry();
+      gui::OnModal([&](QWidget* w) {
+        got = w->frameGeometry();
+        w->close();
+      });
+      if (which == 1) {
+        ModulationWindow::open(d, PN_SNDMODDEPTH);
+      } else {
+        TrackingDestinationDialog t(d, d->segmentParams(), d->segment(), PID_VISFREQ);
+        t.run();
+      }
+    });
+    const QString where = QStringLiteral("%1,%2 %3x%4 owner %5,%6 %7x%8")
+                              .arg(got.x())
+                              .arg(got.y())
+                              .arg(got.width())
+                              .arg(got.height())
+                              .arg(owner.x())
+                              .arg(owner.y())
+                              .arg(owner.width())
+                              .arg(owner.height());
+    const QRect left(0, 0, 1280, 1024), right(1280, 0, 1024, 768);
+    QVERIFY2(left.contains(got) || right.contains(got), qPrintable(where));
+    switch (expect) {
+      case CENTRED: QVERIFY2((got.center() - owner.center()).manhattanLength() <= 2, qPrintable(where)); break;
+      case AT: QCOMPARE(got.topLeft(), at); break;
+      case AT_LEFT_ON_BOTTOM: QVERIFY2(got.x() == at.x() && got.bottom() + 1 == at.y(), qPrintable(where)); break;
+      default: break;
+    }
   }
 
   void presetNoEditorWouldMakeOpensShowsAndClamps() {

@@ -2,6 +2,7 @@
 // for the curves of the current voice, the slider following the focused
 // node of the Waveform and Waveform Filter charts, the channel and label
 // rule, and the panes hidden by Easy choices.
+#include <QComboBox>
 #include <QLabel>
 #include <QSlider>
 #include <QTabBar>
@@ -132,6 +133,18 @@ class WaveformPreviewTest : public QObject {
       p->refresh();
       QVERIFY(p->waveDisplay()->isVisible() && p->spectrumDisplay()->isVisible());
       QVERIFY(!p->slider()->isVisible() && !p->label()->isVisible());
+      // From a sine to "User-defined..." in the page's box, as a user does:
+      // the displays and the slider show at once (the choice keeps the
+      // curve, so only the choice itself changed).
+      QComboBox* easy = d->paramPage()->findChild<QComboBox*>(QStringLiteral("easy3"));
+      QVERIFY(easy && easy->isVisible());
+      for (const QString& text : {QStringLiteral("Sine wave"), QStringLiteral("User-defined...")}) {
+        const int row = easy->findText(text);
+        easy->setCurrentIndex(row);
+        emit easy->activated(row);
+      }
+      QCOMPARE(int(params[w].EasySel), 0);
+      QVERIFY(p->waveDisplay()->isVisible() && p->slider()->isVisible() && p->label()->isVisible());
     });
   }
 };
