@@ -284,6 +284,8 @@ constexpr StrEntry kStrings[] = {
     {1480, "The file '%1' is being changed by another copy of Sonavel. Please try again in a moment."},
     {1481, "The file '%1' could not be compacted. Its presets are used as they are."},
     {1482, "The entered name is not valid. The name may not contain line breaks, tabs or other control characters."},
+    {1490, "Background file '%1' has too few samples per second to be played. Converted for playing, its sound "
+           "would take more than 500,000,000 bytes."},
     {4001, "Sine wave"},
     {4002, "Sine^2 wave"},
     {4003, "Sine^3 wave"},
@@ -387,3 +389,4 @@ void PrintStringTable(FILE* f) {
 }
 
 std::string FormatMsg(int id, std::initializer_list<MsgArg> args) { return FormatMsgText(GetStr(id), args); }
+
