@@ -1,16 +1,20 @@
 #include "cli/jsonfile.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 
+#include "cli/cliutil.h"
 #include "data/bgprobe.h"
+#include "file/stdinput.h"
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "main/text.h"
+#include "platform/regfile.h"
 #include "presetjson/presetjson.h"
 
 namespace {
@@ -30,23 +34,58 @@ std::string Reason(const char* what) {
   return r;
 }
 
+// The text of `file` ("-": standard input), at most MAX_JSON_INPUT bytes.
+// false with *error set when it cannot be read.
+bool ReadInputText(const std::string& file, std::string* text, std::string* error) {
+  auto fail = [&](int err) {
+    *error = FormatMsg(1299, {Shown(file)}) + " " +
+             (err == E2BIG ? "It is larger than a JSON file of presets may be (64 MiB)" : plat::ErrorText(err)) + ".";
+    return false;
+  };
+  if (file == "-" && StandardInputAllowed()) {
+    const std::vector<unsigned char>* image;
+    if (!StandardInputImage(&image)) return fail(errno);
+    text->assign(image->begin(), image->end());
+    return true;
+  }
+  int fd = plat::OpenRegularFile(file.c_str());
+  if (fd < 0) return fail(errno);
+  struct stat st;
+  bool ok = ::fstat(fd, &st) == 0;
+  int err = errno;
+  if (ok && static_cast<uint64_t>(st.st_size) > MAX_JSON_INPUT) ok = false, err = E2BIG;
+  // A file that grows while it is read stops at the limit too.
+  if (ok && !plat::ReadAllLimited(fd, MAX_JSON_INPUT, text)) ok = false, err = errno;
+  ::close(fd);
+  return ok || fail(err);
+}
+
 }  // namespace
 
 bool LooksLikeJson(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
-  int c;
-  while ((c = in.get()) == ' ' || c == '\t' || c == '\r' || c == '\n') {
+  std::string head;
+  if (file == "-" && StandardInputAllowed()) {
+    const std::vector<unsigned char>* image;
+    StandardInputImage(&image);
+    head.assign(image->begin(), image->end());
+  } else {
+    int fd = plat::OpenRegularFile(file.c_str());
+    if (fd < 0) return false;
+    // Up to the first character that is no white space.
+    char buf[4096];
+    ssize_t n;
+    while (head.size() < MAX_JSON_INPUT && head.find_first_not_of(" \t\r\n") == std::string::npos &&
+           (n = ::read(fd, buf, sizeof buf)) > 0)
+      head.append(buf, static_cast<size_t>(n));
+    ::close(fd);
   }
-  return c == '{' || c == '[';
+  size_t at = head.find_first_not_of(" \t\r\n");
+  return at != std::string::npos && (head[at] == '{' || head[at] == '[');
 }
 
 bool ReadJsonPresetFile(const std::string& file, std::vector<Preset>& out, std::string* error) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    *error = FormatMsg(1299, {file}) + " " + std::strerror(errno) + ".";
-    return false;
-  }
-  std::string text{std::istreambuf_iterator<char>(in), {}};
+  std::string text;
+  if (!ReadInputText(file, &text, error)) return false;
   nlohmann::json j;
   try {
     j = nlohmann::json::parse(text);
@@ -62,7 +101,7 @@ bool ReadJsonPresetFile(const std::string& file, std::vector<Preset>& out, std::
         ++column;
       }
     }
-    *error = file + ", line " + std::to_string(line) + ", column " + std::to_string(column) +
+    *error = Shown(file) + ", line " + std::to_string(line) + ", column " + std::to_string(column) +
              ": not valid JSON: " + Reason(e.what());
     return false;
   }
@@ -80,7 +119,7 @@ bool ReadJsonPresetFile(const std::string& file, std::vector<Preset>& out, std::
     Preset p{};
     std::string why;
     if (!PresetFromJson(*items[i], p, &why)) {
-      *error = file + (j.is_array() ? "[" + std::to_string(i) + "]" : "") + ": " + Reason(why.c_str());
+      *error = Shown(file) + (j.is_array() ? "[" + std::to_string(i) + "]" : "") + ": " + Reason(why.c_str());
       return false;
     }
     out.push_back(p);
