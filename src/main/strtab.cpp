@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 #include "assert/check.h"
+#include "main/text.h"
 
 namespace {
 
@@ -390,3 +392,21 @@ void PrintStringTable(FILE* f) {
 
 std::string FormatMsg(int id, std::initializer_list<MsgArg> args) { return FormatMsgText(GetStr(id), args); }
 
+std::string FormatMsgShown(int id, std::initializer_list<MsgArg> args, size_t maxInsertChars, std::string* whole) {
+  // The texts are kept here while the arguments refer to them.
+  std::vector<std::string> texts;
+  texts.reserve(2 * args.size());
+  std::vector<MsgArg> shown, full;
+  for (const MsgArg& a : args) {
+    if (a.Type != MsgArg::Str) {
+      shown.push_back(a), full.push_back(a);
+      continue;
+    }
+    texts.push_back(TextForLine(a.Text));
+    full.emplace_back(std::string_view(texts.back()));
+    texts.push_back(ElideMiddle(texts.back(), maxInsertChars));
+    shown.emplace_back(std::string_view(texts.back()));
+  }
+  if (whole) *whole = FormatMsgText(GetStr(id), std::span<const MsgArg>(full));
+  return FormatMsgText(GetStr(id), std::span<const MsgArg>(shown));
+}
