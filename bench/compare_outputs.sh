@@ -84,12 +84,17 @@ for side in a b; do
   printf 'pcm.sonavel_capture {\n type file\n slave.pcm { type null }\n file "%s"\n format raw\n}\n' \
     "$WORK/$side/play.raw" >"$WORK/$side/.asoundrc"
 done
+# A start fades in where a build knows to (--no-soft-stop turns it off):
+# what is compared is the sound itself.
+soft() { "$1" play --help 2>/dev/null | grep -q -- --no-soft-stop && echo --no-soft-stop || true; }
+SOFT_A=$(soft "$A")
+SOFT_B=$(soft "$B")
 play() {  # index options...
   idx=$1
   shift
   rm -f "$WORK/a/play.raw" "$WORK/b/play.raw"
-  HOME=$WORK/a "$A" play "$STORE" --index "$idx" --device sonavel_capture --minutes 0.05 "$@" </dev/null 2>/dev/null
-  HOME=$WORK/b "$B" play "$STORE" --index "$idx" --device sonavel_capture --minutes 0.05 "$@" </dev/null 2>/dev/null
+  HOME=$WORK/a "$A" play "$STORE" --index "$idx" --device sonavel_capture --minutes 0.05 $SOFT_A "$@" </dev/null 2>/dev/null
+  HOME=$WORK/b "$B" play "$STORE" --index "$idx" --device sonavel_capture --minutes 0.05 $SOFT_B "$@" </dev/null 2>/dev/null
   sa=$(stat -c %s "$WORK/a/play.raw")
   sb=$(stat -c %s "$WORK/b/play.raw")
   n=$((sa < sb ? sa : sb))

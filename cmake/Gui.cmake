@@ -2,7 +2,7 @@
 # its own module name to the internal-error check), all on top of the engine
 # and Qt 6 Widgets; `sonavel_gui` bundles them, and the `sonavel` executable
 # is a thin main over it.
-find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets)
+find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets DBus)
 
 function(sonavel_gui_module name)
   file(GLOB _src CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${name}/*.cpp ${PROJECT_SOURCE_DIR}/src/${name}/*.h)
@@ -13,9 +13,11 @@ function(sonavel_gui_module name)
   target_link_libraries(sonavel_${name} PUBLIC sonavel_engine Qt6::Widgets)
 endfunction()
 
-foreach(m dlggen webstart dialog reg chart prgdlg cnfwiz mwnd)
+foreach(m dlggen webstart dialog reg chart prgdlg cnfwiz mwnd sessionbus)
   sonavel_gui_module(${m})
 endforeach()
+# The desktop's session bus: media controls and keeping the computer awake.
+target_link_libraries(sonavel_sessionbus PUBLIC Qt6::DBus)
 # The hyperlink reports a failed launch through the message helper, and the
 # About box holds hyperlinks: the two libraries need each other.
 target_link_libraries(sonavel_dialog PUBLIC sonavel_dlggen sonavel_webstart sonavel_inet)
@@ -23,9 +25,15 @@ target_link_libraries(sonavel_webstart PUBLIC sonavel_dialog)
 # The colour dialog keeps the custom colours in the settings.
 target_link_libraries(sonavel_dialog PUBLIC sonavel_reg)
 target_link_libraries(sonavel_chart PUBLIC sonavel_dialog)
+# Copied curves go on the clipboard as JSON text too; the main window
+# imports and exports JSON presets.
+target_link_libraries(sonavel_chart PUBLIC sonavel_presetjson)
+target_link_libraries(sonavel_mwnd PUBLIC sonavel_presetjson)
 target_link_libraries(sonavel_prgdlg PUBLIC sonavel_chart sonavel_dialog sonavel_reg)
 target_link_libraries(sonavel_cnfwiz PUBLIC sonavel_prgdlg sonavel_dialog sonavel_reg)
-target_link_libraries(sonavel_mwnd PUBLIC sonavel_cnfwiz sonavel_prgdlg sonavel_dialog sonavel_reg sonavel_visual sonavel_synch)
+target_link_libraries(sonavel_mwnd PUBLIC sonavel_cnfwiz sonavel_prgdlg sonavel_dialog sonavel_reg sonavel_visual sonavel_synch
+                      sonavel_sbg)
+target_link_libraries(sonavel_mwnd PUBLIC sonavel_sessionbus)
 
 # Icons and help pages, compiled into the main window's library.
 file(GLOB _icons CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/mwnd/icons/*.svg)
@@ -34,7 +42,7 @@ qt_add_resources(sonavel_mwnd "sonavel_resources" PREFIX "/" BASE ${PROJECT_SOUR
                  FILES ${_icons} ${_help})
 
 add_library(sonavel_gui INTERFACE)
-target_link_libraries(sonavel_gui INTERFACE sonavel_mwnd sonavel_cnfwiz sonavel_prgdlg sonavel_chart sonavel_dialog sonavel_reg sonavel_webstart sonavel_dlggen)
+target_link_libraries(sonavel_gui INTERFACE sonavel_mwnd sonavel_sessionbus sonavel_cnfwiz sonavel_prgdlg sonavel_chart sonavel_dialog sonavel_reg sonavel_webstart sonavel_dlggen)
 
 add_executable(sonavel ${PROJECT_SOURCE_DIR}/src/sonavel/main.cpp)
 target_compile_definitions(sonavel PRIVATE TVK_MODULE="main")

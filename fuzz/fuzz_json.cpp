@@ -1,6 +1,9 @@
 // JSON presets (the full form of `show --json` and the authoring form of
 // `build`): a preset the loader accepts must be one the file format can
-// write and read back, and its full form must load to the same preset.
+// write and read back, and its full form must load to the same preset. A
+// curve the editor's clipboard reader accepts (the same text pasted) must
+// be a curve whose own text reads back to the same nodes; the clipboard's
+// own bytes are read from the same input.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +13,7 @@
 #include "file/fileread.h"
 #include "file/filewrite.h"
 #include "fuzz/fuzzcommon.h"
+#include "main/curveclip.h"
 #include "main/preset.h"
 #include "presetjson/presetjson.h"
 
@@ -32,12 +36,33 @@ void ClearUnusedNodes(Preset& p) {
 
 void CountPreset(void* ctx, int, const Preset&) { ++*static_cast<int*>(ctx); }
 
+// A curve from the clipboard's text.
+void CheckCurve(const nlohmann::json& j) {
+  CurveClip clip, back;
+  std::string error;
+  if (!CurveClipFromJson(j, &clip, &error)) return;
+  if (!ValidCurveClip(clip)) Fail("a curve read from JSON is not a curve");
+  if (!CurveClipFromJson(nlohmann::json::parse(CurveClipToJson(clip).dump()), &back, &error))
+    Fail(("the text of a curve does not read back: " + error).c_str());
+  if (back.ParamNum != clip.ParamNum || back.NumNodes != clip.NumNodes)
+    Fail("the text of a curve reads back otherwise");
+  for (int i = 0; i < clip.NumNodes; ++i)
+    if (back.Nodes[i].Value != clip.Nodes[i].Value || back.Nodes[i].SweepTime != clip.Nodes[i].SweepTime ||
+        back.Nodes[i].Weight != clip.Nodes[i].Weight)
+      Fail("the text of a curve reads back to other nodes");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInit();
+  // The clipboard's own bytes: refused, or a curve that encodes to them.
+  CurveClip raw;
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  if (DecodeCurveClip(bytes, &raw) && EncodeCurveClip(raw) != bytes) Fail("a decoded curve encodes otherwise");
   nlohmann::json j = nlohmann::json::parse(data, data + size, nullptr, false);
   if (j.is_discarded()) return 0;
+  CheckCurve(j);
   Preset p{};
   std::string error;
   if (!PresetFromJson(j, p, &error)) {

@@ -30,6 +30,7 @@
 #include "engine/startup.h"
 #include "file/fileformat.h"
 #include "file/filewrite.h"
+#include "main/curveclip.h"
 #include "main/preset.h"
 #include "presetjson/presetjson.h"
 
@@ -296,6 +297,22 @@ void WritePresets(const std::vector<std::string>& jsonFiles) {
   SaveText("json", "authoring-small.json", R"({"Name":"Small","Segments":[{"Name":"A","Length":1,"Voices":1}]})");
   SaveText("json", "not-an-object.json", "[1,2,3]");
   SaveText("json", "numbers.json", R"({"Name":"X","NumSegments":25,"Background":-2147483648})");
+  // Curves as the editor's clipboard carries them.
+  SaveText("json", "curve-voice.json",
+           R"({"Segment":[{"Length":1000,"Voice":[{"Sound Volume":{"Curve":[[0,100],[25.5,80.25,17],[100,0]]}}]}]})");
+  SaveText("json", "curve-segment.json", R"j({"Noise Volume (Right)":{"Curve":[[0,50],[100,12.5,3]]}})j");
+  SaveText("json", "curve-waveform.json", R"({"Waveform":{"Curve":[[0,10],[33.33,90],[100,50]]}})");
+  SaveText("json", "curve-two.json", R"({"Segment":[{"Param":{"Noise Volume":{"Value":5},"Visual Frequency":{}}}]})");
+  {
+    // And in the clipboard's own bytes.
+    Param q{};
+    q.NumNodes = 3;
+    q.Node[0] = {(500 << 16) | 100, 0, 4, 1};
+    q.Node[1] = {(200 << 16) | 900, 6000, 17, 0};
+    q.Node[2] = {(500 << 16) | 300, 10000, 10, 1};
+    const std::string b = EncodeCurveClip(CopyCurve(q, PN_WAVEFORM, 1234));
+    Save("json", "curve-own.bin", Bytes(b.begin(), b.end()));
+  }
 }
 
 // --- WAV images ---------------------------------------------------------------

@@ -8,7 +8,9 @@ pkgs=(build-essential cmake ninja-build pkg-config
       sox espeak-ng alsa-utils clang clang-format valgrind locales
       qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins fonts-dejavu-core
       xvfb xauth imagemagick shared-mime-info desktop-file-utils xdg-utils
-      libcurl4-openssl-dev libsndfile1-dev libgl1-mesa-dri)
+      libcurl4-openssl-dev libsndfile1-dev libgl1-mesa-dri
+      x11-utils openbox dbus at-spi2-core python3-dbus
+      dbus-daemon)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

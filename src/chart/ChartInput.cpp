@@ -2,17 +2,23 @@
 // weight handles with the 5-pixel threshold, auto-scrolling past the plot's
 // edge), the keyboard, the context menus and the editing commands.
 #include <QAction>
+#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QTimer>
 #include <algorithm>
+#include <cmath>
 
 #include "assert/check.h"
+#include "chart/CurveClipboard.h"
 #include "chart/ParameterChart.h"
+#include "data/bglib.h"
 #include "dialog/MessageBox.h"
 #include "dialog/NodeDialog.h"
+#include "main/preset.h"
+#include "main/strtab.h"
 
 namespace {
 
@@ -251,6 +257,14 @@ void ParameterChart::keyPressEvent(QKeyEvent* e) {
     emit helpRequested();
     return;
   }
+  if (e->matches(QKeySequence::Copy)) {
+    copyCurve();
+    return;
+  }
+  if (e->matches(QKeySequence::Paste)) {
+    pasteCurve();
+    return;
+  }
   if (ReadOnly || !Pa || nodeCount() == 0) {
     QWidget::keyPressEvent(e);
     return;
@@ -285,11 +299,7 @@ void ParameterChart::keyPressEvent(QKeyEvent* e) {
       const int64_t step = int64_t(Range.Max - Range.Min) * Pow10(Def.Digits) / 20;
       const int32_t before = Pa->Node[i].Value;
       const int64_t cur = zHalf ? NodeZ(before) : NodeLow(Def, before);
-      SetNodeValue(*Pa, Def, i, zHalf, cur + dir * step);
-      if (Pa->Node[i].Value == before) return;
-      const int64_t s = Pow10(Def.Digits), v = zHalf ? NodeZ(Pa->Node[i].Value) : NodeLow(Def, Pa->Node[i].Value);
-      const bool outside = !Def.FixedRange && (v < int64_t(Range.Min) * s || v > int64_t(Range.Max) * s);
-      afterKeyEdit(std::max(i - 1, 0), i, outside);
+      setFocusedStored(cur + dir * step, zHalf);
       return;
     }
     case Qt::Key_Insert: insertNode(); return;
@@ -297,6 +307,31 @@ void ParameterChart::keyPressEvent(QKeyEvent* e) {
 
     default: QWidget::keyPressEvent(e); return;
   }
+}
+
+void ParameterChart::setFocusedStored(int64_t value, bool zHalf) {
+  const int i = std::clamp(SelectedArea, 0, nodeCount() - 1);
+  const int32_t before = Pa->Node[i].Value;
+  SetNodeValue(*Pa, Def, i, zHalf, value);
+  if (Pa->Node[i].Value == before) return;
+  const int64_t s = Pow10(Def.Digits), v = zHalf ? NodeZ(Pa->Node[i].Value) : NodeLow(Def, Pa->Node[i].Value);
+  const bool outside = !Def.FixedRange && (v < int64_t(Range.Min) * s || v > int64_t(Range.Max) * s);
+  afterKeyEdit(std::max(i - 1, 0), i, outside);
+}
+
+bool ParameterChart::focusedValue(double* value) const {
+  if (ReadOnly || !Pa || Pa2 || nodeCount() == 0) return false;
+  const int i = std::clamp(SelectedArea, 0, nodeCount() - 1);
+  *value = double(NodeLow(Def, Pa->Node[i].Value)) / double(Pow10(Def.Digits));
+  return true;
+}
+
+void ParameterChart::setFocusedValue(double value) {
+  double unused = 0;
+  if (!focusedValue(&unused) || !std::isfinite(value)) return;
+  // Far outside any range still lands on its limit, without overflow.
+  value = std::clamp(value, double(Def.Min) - 1, double(Def.Max) + 1);
+  setFocusedStored(std::llround(value * double(Pow10(Def.Digits))), false);
 }
 
 void ParameterChart::afterKeyEdit(int first, int last, bool outOfRange) {
@@ -344,6 +379,12 @@ void ParameterChart::createMenus() {
   SymmetricAct = add(NodeMenu, tr("Sy&mmetric"), "chartSymmetric");
   SymmetricAct->setCheckable(true);
   NodeMenu->addSeparator();
+  CopyAct = add(NodeMenu, tr("&Copy Curve"), "chartCopyCurve");
+  PasteAct = add(NodeMenu, tr("P&aste Curve"), "chartPasteCurve");
+  // Shown in the menu; the keys themselves reach keyPressEvent.
+  CopyAct->setShortcut(QKeySequence::Copy);
+  PasteAct->setShortcut(QKeySequence::Paste);
+  NodeMenu->addSeparator();
   PlayHereAct = add(NodeMenu, tr("&Play Here"), "chartPlayHere");
   StopAct = add(NodeMenu, tr("&Stop Playing"), "chartStopPlaying");
   NodeMenu->setDefaultAction(EditAct);
@@ -357,6 +398,8 @@ void ParameterChart::createMenus() {
   connect(PlayHereAct, &QAction::triggered, this, [this] { emit playHere(MenuTime); });
   connect(StopAct, &QAction::triggered, this, &ParameterChart::stopPlaying);
   connect(RefreshAct, &QAction::triggered, this, &ParameterChart::refreshRange);
+  connect(CopyAct, &QAction::triggered, this, &ParameterChart::copyCurve);
+  connect(PasteAct, &QAction::triggered, this, &ParameterChart::pasteCurve);
 }
 
 void ParameterChart::showNodeMenu(QPoint global) {
@@ -367,6 +410,8 @@ void ParameterChart::showNodeMenu(QPoint global) {
   InsertAct->setEnabled(edit && i < n - 1);
   SymmetricAct->setEnabled(edit);
   SymmetricAct->setChecked(Pa && !Pa2 && i >= 0 && i < n && Pa->Node[i].Symmetric != 0);
+  CopyAct->setEnabled(Pa && !Pa2);
+  PasteAct->setEnabled(edit && CurveClipboard::offers());
   PlayHereAct->setEnabled(!ReadOnly);
   StopAct->setVisible(TestPlaying);
   NodeMenu->exec(global);
@@ -425,4 +470,39 @@ void ParameterChart::toggleSymmetric() {
 void ParameterChart::refreshRange() {
   if (!Pa) return;
   if (recomputeRange(true, true, true)) recomputeLayout(true);
+}
+
+void ParameterChart::copyCurve() {
+  // A derived curve has no nodes of its own to copy.
+  if (!Pa || Pa2) {
+    QApplication::beep();
+    return;
+  }
+  CurveClipboard::put(CopyCurve(*Pa, Def.ParamNum, Length));
+}
+
+void ParameterChart::pasteCurve() {
+  if (ReadOnly || !Pa || Pa2) {
+    QApplication::beep();
+    return;
+  }
+  CurveClip clip;
+  QString why;
+  switch (CurveClipboard::take(&clip, &why)) {
+    case CurveClipboard::CLIP_NONE: QApplication::beep(); return;
+    case CurveClipboard::CLIP_BAD_TEXT: MessageBox::show(this, 1521, {why.toStdString()}); return;
+    case CurveClipboard::CLIP_CURVE: break;
+  }
+  if (PasteCurve(clip, *Pa, Def.ParamNum) != 0) {
+    auto name = [](int row) {
+      return std::string(row == PN_BGPARAM ? BackgroundParamName() : GetStr(ParamDef[row].Name));
+    };
+    MessageBox::show(this, 1520, {name(Def.ParamNum), name(clip.ParamNum)});
+    return;
+  }
+  SelectedArea = std::clamp(SelectedArea, 0, nodeCount() - 1);
+  computeHandles();
+  invalidateNodes(-1, 0, true);
+  emit nodeFocused(SelectedArea);
+  notifyChanged(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE);
 }

@@ -435,6 +435,12 @@ void ParameterChart::updateStatus() {
     if (QAccessible::isActive()) {
       QAccessibleEvent ev(this, QAccessible::DescriptionChanged);
       QAccessible::updateAccessibility(&ev);
+      // The focused node's value (ChartAccessible) follows the description.
+      double v = 0;
+      if (focusedValue(&v)) {
+        QAccessibleValueChangeEvent vc(this, v);
+        QAccessible::updateAccessibility(&vc);
+      }
     }
   }
 }

@@ -97,12 +97,26 @@ class ParameterChart : public QWidget {
   QMenu* nodeMenu() const { return NodeMenu; }
   QMenu* axisMenu() const { return AxisMenu; }
 
+  // --- The value a screen reader reads and sets ------------------------------
+  // The focused node's value in display units; false when no node can be
+  // edited (read-only, derived curve, nothing bound).
+  bool focusedValue(double* value) const;
+  // Sets it as the Up and Down keys do (kept within the definition's limits;
+  // the parent is told). Nothing happens when no node can be edited.
+  void setFocusedValue(double value);
+  ChartValueDef valueDefinition() const { return Def; }
+
   // --- Commands (menu 31, 32 and the keys) -----------------------------------
   void editNode();
   void deleteNode();
   void insertNode();
   void toggleSymmetric();
   void refreshRange();
+  // Copy Curve (Ctrl+C): the curve onto the clipboard. Paste Curve (Ctrl+V):
+  // a curve from the clipboard replaces this one, stretched to this
+  // segment's length; the parent is told that the whole curve changed.
+  void copyCurve();
+  void pasteCurve();
 
  Q_SIGNALS:
   // A node got the focus.
@@ -177,6 +191,9 @@ class ParameterChart : public QWidget {
   void scrollTick();
   void notifyChanged(int first, int last, int moved, int flags);
   void afterKeyEdit(int first, int last, bool outOfRange);
+  // The focused node's value (or Z value) set to a stored value, and the
+  // edit announced as a key's.
+  void setFocusedStored(int64_t value, bool zHalf);
   void showNodeMenu(QPoint global);
   void createMenus();
   ChartValueDef valueDef() const { return Def; }
@@ -224,5 +241,5 @@ class ParameterChart : public QWidget {
   QMenu* NodeMenu = nullptr;
   QMenu* AxisMenu = nullptr;
   QAction *EditAct = nullptr, *SymmetricAct = nullptr, *DeleteAct = nullptr, *InsertAct = nullptr,
-          *PlayHereAct = nullptr, *StopAct = nullptr, *RefreshAct = nullptr;
+          *PlayHereAct = nullptr, *StopAct = nullptr, *RefreshAct = nullptr, *CopyAct = nullptr, *PasteAct = nullptr;
 };

@@ -14,6 +14,7 @@
 #include <CLI/CLI.hpp>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -24,10 +25,12 @@
 #include "cli/progress.h"
 #include "data/audiothread.h"
 #include "data/devplay.h"
+#include "data/fade.h"
 #include "data/playevents.h"
 #include "data/state.h"
 #include "data/wavetab.h"
 #include "main/arith.h"
+#include "main/duration.h"
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "platform/clock.h"
@@ -39,11 +42,11 @@ constexpr uint32_t WM_KEY = 0x8001;
 
 struct PlayArgs {
   PresetSource Src;
-  std::string Device = "default", Delay, Minutes, Background;
+  std::string Device = "default", Delay, Minutes, Background, Sleep, Fade;
   OutputFormat Format;
   int Blocks = 4;
   int StallMs = 0;  // soak runs: the loop sleeps this long once a second
-  bool ImmediatePause = true, TimeCritical = false, Stats = false;
+  bool ImmediatePause = true, TimeCritical = false, Stats = false, SoftStop = true;
   CLI::App* Cmd = nullptr;
 } gPlay;
 
@@ -187,9 +190,14 @@ int PlayLoop(plat::WaveDevice* dev, plat::FakeWave* fake, const AdvancedOptions&
     while (TakePlayEvent(&e)) {
       switch (e.Kind) {
         case WM_PLAYSTATUS: {
-          char text[1024];
+          char text[1024], sleep[128];
           FormatPlayStatus(e.Status, text, sizeof text);
-          ShowStatus(text);
+          std::string shown = text;
+          if (FormatSleepLine(e.Status, sleep, sizeof sleep)) {
+            if (!shown.empty() && shown.back() != '\n') shown += '\n';
+            shown += sleep;
+          }
+          ShowStatus(shown.c_str());
           break;
         }
         case WM_PLAYEND: stop(); break;
@@ -221,8 +229,12 @@ int PlayLoop(plat::WaveDevice* dev, plat::FakeWave* fake, const AdvancedOptions&
 int RunPlay() {
   PlayArgs& a = gPlay;
   Preset p{};
-  if (int rc = LoadPresetFromSource(gPlay.Src, p)) return rc;
+  int sessionRate = 0;
+  if (int rc = LoadPresetFromSource(gPlay.Src, p, &sessionRate)) return rc;
   AdvancedOptions o;
+  // A session's own rate (-r) unless --rate says otherwise.
+  if (sessionRate >= 8000 && sessionRate <= 100000 && a.Cmd->get_option("--rate")->count() == 0)
+    a.Format.Rate = sessionRate;
   ApplyOutputFormat(a.Format, o);
   o.MemoryBlocks = a.Blocks;
   o.ImmediatePause = a.ImmediatePause;
@@ -245,6 +257,24 @@ int RunPlay() {
     FreePreset(p);
     return rc;
   }
+  PlaybackFades fades;
+  if (a.SoftStop) fades.FadeInMs = fades.StopFadeMs = SOFT_STOP_MS;
+  if (!a.Sleep.empty() || !a.Fade.empty()) {
+    // --sleep alone fades over a minute; --fade alone fades the preset's end.
+    int64_t after = a.Sleep.empty() ? 0 : ParseDuration(a.Sleep, 60000);
+    int64_t fade = a.Fade.empty() ? 60000 : ParseDuration(a.Fade, 1000);
+    if (after < 0 || (after == 0 && !a.Sleep.empty()) || fade < 0 || fade > INT32_MAX) {
+      bool sleep = after <= 0 && !a.Sleep.empty();
+      std::fprintf(stderr, "%s: '%s' is not a length of time (write 30m, 90s or 1h30m).\n",
+                   sleep ? "--sleep" : "--fade", sleep ? a.Sleep.c_str() : a.Fade.c_str());
+      FreePreset(p);
+      return EXIT_USAGE;
+    }
+    fades.Sleep = a.Sleep.empty() ? SLEEP_AT_END : SLEEP_AFTER;
+    fades.SleepAfterMs = after;
+    fades.SleepFadeMs = static_cast<int32_t>(fade);
+  }
+  SetPlaybackFades(fades);
   std::string background = p.data.BackgroundFile;
 
   gTty = isatty(STDERR_FILENO) != 0;
@@ -333,6 +363,13 @@ void RegisterPlayCommand(CLI::App& app) {
               "freezing takes effect at once by dropping the queued blocks (default on)");
   r->add_option("--delay", a.Delay, "wait this many minutes before playing");
   r->add_option("--minutes", a.Minutes, "stop after this many minutes");
+  r->add_option("--sleep", a.Sleep,
+                "sleep timer: fade out and stop this long after the start (30m, 1h30m, 90 = minutes)");
+  r->add_option("--fade", a.Fade,
+                "the sleep timer's fade-out (60s, 2m, 90 = seconds; default 60s); without --sleep the preset's "
+                "end fades out");
+  r->add_flag("--soft-stop,!--no-soft-stop", a.SoftStop,
+              "fade in at the start and out when stopped, over 40 ms, instead of cutting the wave (default on)");
   r->add_option("--background", a.Background,
                 "a sound file (WAV, FLAC, Ogg Vorbis, Opus, MP3) to play as the background instead of the preset's");
   r->add_flag("--time-critical", a.TimeCritical, "real-time priority for the audio thread where permitted");

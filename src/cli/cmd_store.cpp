@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -10,6 +11,7 @@
 
 #include "cli/cliutil.h"
 #include "cli/jsonfile.h"
+#include "cli/playargs.h"
 #include "file/fileformat.h"
 #include "file/fileread.h"
 #include "file/filewalk.h"
@@ -17,13 +19,15 @@
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "presetjson/presetjson.h"
+#include "sbg/sbg.h"
 
 namespace {
 
 struct StoreArgs {
   CLI::App *Cmd = nullptr, *List = nullptr, *Show = nullptr, *Import = nullptr, *Export = nullptr, *Delete = nullptr,
            *Add = nullptr, *Compact = nullptr;
-  std::string Dir, Name, File, Out;
+  std::string Dir, Name, File, Out, ShowName;
+  int Index = -1;
   bool Json = false, Yes = false, No = false, All = false;
 } gStore;
 
@@ -123,6 +127,37 @@ int OpenStoreForCli(const std::string& dir) {
   return LoadAllPresets(&ui);
 }
 
+int ListStore(const std::string& dir, bool all) {
+  if (int rc = OpenStoreForCli(dir)) return Report(rc);
+  // The whole fixed parts, for the minutes and segments; the index is the
+  // store's, checked by name in case another process changed the file.
+  std::vector<PresetFixed> list;
+  if (ReadRecordSummaries(StorePath().c_str(), &list) || static_cast<int>(list.size()) != NumPrograms) list.clear();
+  for (int i = 0; i < static_cast<int>(list.size()); ++i)
+    if (Program[i].Deleted != list[static_cast<size_t>(i)].Deleted ||
+        (!Program[i].Deleted && std::strcmp(Program[i].Name, list[static_cast<size_t>(i)].Name) != 0))
+      list.clear();
+  if (list.empty()) list.assign(Program, Program + NumPrograms);
+  PrintListing(list, all);
+  return EXIT_OK;
+}
+
+int ShowStorePreset(const std::string& dir, int index, const std::string& name, bool json) {
+  if (int rc = OpenStoreForCli(dir)) return Report(rc);
+  if (index < 0) {
+    if (int rc = Named(name, &index)) return rc;
+  } else if (index >= NumPrograms || Program[index].Deleted) {
+    return ReportError("The store has no preset at index " + std::to_string(index) + ".");
+  }
+  StoreUi ui = CliUi();
+  if (int rc = EnsureLoaded(index, &ui)) return Report(rc);
+  if (json)
+    PrintPresetJson(Program[index]);
+  else
+    PrintPresetText(Program[index]);
+  return EXIT_OK;
+}
+
 void RegisterStoreCommand(CLI::App& app) {
   StoreArgs& a = gStore;
   a.Cmd = app.add_subcommand("store", "work on the preset store");
@@ -136,11 +171,15 @@ void RegisterStoreCommand(CLI::App& app) {
   a.List = a.Cmd->add_subcommand(
       "list", "one line per preset: index, flags (D deleted, B built-in, S schedule), minutes, segments, name");
   a.List->add_flag("--all", a.All, "also list the deleted records");
-  a.Show = a.Cmd->add_subcommand("show", "print a preset of the store");
-  a.Show->add_option("NAME", a.Name)->required();
+  a.Show = a.Cmd->add_subcommand("show", "print a preset of the store (NAME, --name NAME or --index N)");
+  auto* showName = a.Show->add_option("NAME", a.Name);
+  auto* byName = a.Show->add_option("--name", a.ShowName, "preset name");
+  auto* byIndex = WholeNumber(a.Show->add_option("--index", a.Index, "record index (as `list` shows it)"), 0, INT_MAX);
+  showName->excludes(byName)->excludes(byIndex);
+  byName->excludes(byIndex);
   a.Show->add_flag("--json", a.Json, "print the preset as JSON");
-  a.Import = a.Cmd->add_subcommand("import", "import the presets of a preset file");
-  a.Import->add_option("FILE", a.File, "preset file, - for standard input")->required();
+  a.Import = a.Cmd->add_subcommand("import", "import the presets of a preset file, or a .sbg session");
+  a.Import->add_option("FILE", a.File, "preset file or .sbg session, - for standard input")->required();
   a.Export = a.Cmd->add_subcommand("export", "write one preset into a file of its own");
   a.Export->add_option("NAME", a.Name)->required();
   a.Export->add_option("OUT", a.Out, "file to write, - for standard output")->required();
@@ -154,32 +193,27 @@ void RegisterStoreCommand(CLI::App& app) {
 int RunStoreCommand() {
   StoreArgs& a = gStore;
   if (!*a.Cmd) return -1;
+  if (*a.List) return ListStore(a.Dir, a.All);
+  if (*a.Show) {
+    if (a.Name.empty() && a.ShowName.empty() && a.Index < 0) {
+      std::fprintf(stderr, "Give NAME, --name NAME or --index N.\n");
+      return EXIT_USAGE;
+    }
+    return ShowStorePreset(a.Dir, a.Index, a.Name.empty() ? a.ShowName : a.Name, a.Json);
+  }
   if (int rc = OpenStoreForCli(a.Dir)) return Report(rc);
   StoreUi ui = CliUi();
   int index = -1;
-  if (*a.List) {
-    // The whole fixed parts, for the minutes and segments; the index is the
-    // store's, checked by name in case another process changed the file.
-    std::vector<PresetFixed> list;
-    if (ReadRecordSummaries(StorePath().c_str(), &list) || static_cast<int>(list.size()) != NumPrograms) list.clear();
-    for (int i = 0; i < static_cast<int>(list.size()); ++i)
-      if (Program[i].Deleted != list[static_cast<size_t>(i)].Deleted ||
-          (!Program[i].Deleted && std::strcmp(Program[i].Name, list[static_cast<size_t>(i)].Name) != 0))
-        list.clear();
-    if (list.empty()) list.assign(Program, Program + NumPrograms);
-    PrintListing(list, a.All);
-    return EXIT_OK;
-  }
-  if (*a.Show) {
-    if (int rc = Named(a.Name, &index)) return rc;
-    if (int rc = EnsureLoaded(index, &ui)) return Report(rc);
-    if (a.Json)
-      PrintPresetJson(Program[index]);
-    else
-      PrintPresetText(Program[index]);
-    return EXIT_OK;
-  }
   if (*a.Import) {
+    if (IsSequenceFileName(a.File)) {
+      // A session is one preset, saved under its name with the store's rules.
+      Preset p{};
+      if (int rc = ImportSessionForCli(a.File, p)) return rc;
+      int rc = AddPresets(&p, 1, &ui, nullptr);
+      FreePreset(p);
+      if (rc == 0) std::fprintf(stderr, "%s\n", GetStr(76));
+      return Report(rc);
+    }
     int first = -1;
     return Report(ImportPresets(a.File, &ui, &first));
   }

@@ -24,9 +24,11 @@
 #include "file/store.h"
 #include "main/arith.h"
 #include "main/preset.h"
+#include "main/startup.h"
 #include "main/strtab.h"
 #include "main/text.h"
 #include "presetjson/presetjson.h"
+#include "sbg/sbg.h"
 
 namespace {
 
@@ -59,6 +61,7 @@ std::string Flags(const PresetFixed& r) {
 }
 
 int CmdList(const std::string& path, bool all) {
+  if (path.empty()) return ListStore("", all);  // the user's own store
   std::vector<PresetFixed> list;
   if (int rc = ReadRecordSummaries(path.c_str(), &list)) return ReportFileMessage(rc, path);
   PrintListing(list, all);
@@ -130,7 +133,9 @@ void PrintPresetText(const Preset& p) {
                 TextForLine(p.data.BackgroundFile).c_str());
   std::printf("After the last segment: %s\n", p.data.ContinuePlaying ? "continue" : "stop");
   std::printf("Colors:");
-  for (int i = 0; i < p.data.VisOpt.NumColors && i < MAXCOLORS; ++i) std::printf(" #%06X", p.data.VisOpt.Colors[i]);
+  // Stored blue-green-red; shown as a person names the colour (#RRGGBB).
+  for (int i = 0; i < p.data.VisOpt.NumColors && i < MAXCOLORS; ++i)
+    std::printf(" %s", ColorRgbText(p.data.VisOpt.Colors[i]).c_str());
   std::printf("\n");
   if (p.Description && p.Description[0])
     std::printf("Description:\n%s\n", TextForBlock({p.Description, strnlen(p.Description, DESCLEN)}).c_str());
@@ -163,6 +168,7 @@ namespace {
 
 int CmdShow(const std::string& path, const Selection& sel, bool json) {
   if (int rc = RequireSelection(sel)) return rc;
+  if (path.empty()) return ShowStorePreset("", sel.Index, sel.Name, json);  // the user's own store
   Preset p{};
   if (int rc = LoadSelected(path, sel, p)) return rc;
   if (json)
@@ -198,9 +204,35 @@ int CmdNew(const std::string& outPath) {
   return m ? ReportFileMessage(m, outPath) : EXIT_OK;
 }
 
+// A session file in, a preset file out.
+int CmdConvertSession(const std::string& in, const std::string& out) {
+  Preset p{};
+  if (int rc = ImportSessionForCli(in, p)) return rc;
+  int m = WriteExportFile(out, &p, 1);
+  FreePreset(p);
+  if (m) return ReportFileMessage(m, out);
+  if (out != "-")
+    std::fprintf(stderr, "The session '%s' was converted to the preset file '%s'.\n", in.c_str(), out.c_str());
+  return EXIT_OK;
+}
+
+// A preset of a preset file out as a session.
+int CmdWriteSession(const std::string& in, const Selection& sel, const std::string& out) {
+  if (int rc = RequireSelection(sel)) return rc;
+  Preset p{};
+  if (int rc = LoadSelected(in, sel, p)) return rc;
+  int m = ExportSessionFile(p, out);
+  FreePreset(p);
+  if (m) return ReportFileMessage(m, out);
+  if (out != "-") std::fprintf(stderr, "The preset was written as the session '%s'.\n", out.c_str());
+  return EXIT_OK;
+}
+
 // A file already in the current format needs no conversion; say so rather
 // than report it as written by a newer version.
-int CmdConvertChecked(const std::string& in, const std::string& out) {
+int CmdConvertChecked(const std::string& in, const Selection& sel, const std::string& out) {
+  if (IsSequenceFileName(in)) return CmdConvertSession(in, out);
+  if (IsSequenceFileName(out)) return CmdWriteSession(in, sel, out);
   ByteDev dev;
   FileHeader h;
   if (DevOpenFile(dev, in.c_str(), DEV_OPEN_READ)) {
@@ -241,6 +273,7 @@ namespace {
 
 int RunCli(int argc, char** argv) {
   CLI::App app{"Sonavel command-line tool"};
+  app.set_version_flag("--version", std::string("sonavel-cli ") + PROGRAM_VERSION_TEXT, "print the version and exit");
   app.require_subcommand(1);
   std::string path, outPath;
   Selection sel;
@@ -250,10 +283,10 @@ int RunCli(int argc, char** argv) {
   bool all = false;
   auto* list = app.add_subcommand(
       "list", "one line per preset: index, flags (D deleted, B built-in, S schedule), minutes, segments, name");
-  list->add_option("FILE", path, "preset file, - for standard input")->required();
+  list->add_option("FILE", path, "preset file, - for standard input (default: the preset store the desktop program uses)");
   list->add_flag("--all", all, "also list the deleted records");
   auto* show = app.add_subcommand("show", "print a preset");
-  show->add_option("FILE", path, "preset file, - for standard input")->required();
+  show->add_option("FILE", path, "preset file, - for standard input (default: the preset store the desktop program uses)");
   AddSelection(show, sel);
   show->add_flag("--json", json, "print the preset as JSON");
   auto* build = app.add_subcommand("build", "write a preset file from JSON presets");
@@ -264,9 +297,12 @@ int RunCli(int argc, char** argv) {
   make->add_option("-o,--output", outPath, "preset file to write, - for standard output")->required();
   auto* strings = app.add_subcommand("strings", "print the string table, one id<TAB>text line per entry");
   std::string libdir, oldPath;
-  auto* convert = app.add_subcommand("convert", "convert a preset file of the earlier format to the current one");
-  convert->add_option("OLD", oldPath, "file of the earlier format, - for standard input")->required();
-  convert->add_option("-o,--output", outPath, "preset file to write, - for standard output")->required();
+  auto* convert = app.add_subcommand("convert",
+                                     "convert a preset file of the earlier format or a .sbg session to a preset file, "
+                                     "or a preset to a .sbg session (-o SESSION.sbg with --index or --name)");
+  convert->add_option("OLD", oldPath, "file of the earlier format, a .sbg session, or a preset file; - for standard input")->required();
+  convert->add_option("-o,--output", outPath, "file to write (.sbg: a session), - for standard output")->required();
+  AddSelection(convert, sel);
   auto* backgrounds = app.add_subcommand("backgrounds", "list the background sounds of the libraries");
   backgrounds->add_option("--libdir", libdir, "folder of the background libraries (default: the program's folder)");
   RegisterEngineCommands(app);
@@ -294,7 +330,7 @@ int RunCli(int argc, char** argv) {
     return EXIT_OK;
   }
   if (*backgrounds) return CmdBackgrounds(libdir);
-  if (*convert) return CmdConvertChecked(oldPath, outPath);
+  if (*convert) return CmdConvertChecked(oldPath, sel, outPath);
   if (int rc = RunStoreCommand(); rc >= 0) return rc;
   if (int rc = RunPlayCommand(); rc >= 0) return rc;
   if (int rc = RunParamsCommand(); rc >= 0) return rc;

@@ -13,6 +13,7 @@
 #include "data/state.h"
 #include "data/wavetab.h"
 #include "main/arith.h"
+#include "main/duration.h"
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "platform/rand.h"
@@ -21,7 +22,7 @@ namespace {
 
 struct RenderArgs {
   PresetSource Src;
-  std::string Out, Minutes, Background, FormatWord;
+  std::string Out, Minutes, Background, FormatWord, FadeOut;
   int Quality = plat::SOUND_QUALITY_DEFAULT;
   OutputFormat Format;
   int ZeroLevel = 50, MaxLevel = 100, Duty = 50;
@@ -95,8 +96,18 @@ int RunRender() {
   out.Format = ChooseFormat(a);
   out.Quality = a.Quality;
   if (out.Format == plat::SOUND_UNKNOWN || !QualityFits(out.Format, out.Quality)) return EXIT_USAGE;
+  if (!a.FadeOut.empty()) {
+    int64_t fade = ParseDuration(a.FadeOut, 1000);
+    if (fade < 0 || fade > INT32_MAX) {
+      std::fprintf(stderr, "--fade-out: '%s' is not a length of time (write 60s, 2m or 90 for seconds).\n",
+                   a.FadeOut.c_str());
+      return EXIT_USAGE;
+    }
+    out.FadeOutMs = static_cast<int32_t>(fade);
+  }
   Preset p{};
-  if (int rc = LoadPresetFromSource(a.Src, p)) return rc;
+  int sessionRate = 0;
+  if (int rc = LoadPresetFromSource(a.Src, p, &sessionRate)) return rc;
   int32_t minutes = PresetLength(p);
   if (!a.Minutes.empty() && (minutes = ParseMinutesOption(a.Minutes, 2, "--minutes", true)) < 0) {
     FreePreset(p);
@@ -110,6 +121,9 @@ int RunRender() {
   }
   std::string background = p.data.BackgroundFile;
   AdvancedOptions o;
+  // A session's own rate (-r) unless --rate says otherwise.
+  if (sessionRate >= 10000 && sessionRate <= 100000 && a.Cmd->get_option("--rate")->count() == 0)
+    a.Format.Rate = sessionRate;
   ApplyOutputFormat(a.Format, o);
   o.AudioStrobeZeroLevel = a.ZeroLevel;
   o.AudioStrobeMaxLevel = a.MaxLevel;
@@ -154,6 +168,7 @@ void RegisterEngineCommands(CLI::App& app) {
                     "FLAC: compression level 0-8 (default 5); Vorbis, Opus, MP3: quality 0-10 (defaults 5, 3, 4)"),
       0, 10);
   r->add_option("--minutes", a.Minutes, "length in minutes (default: the preset's length)");
+  r->add_option("--fade-out", a.FadeOut, "the file's end fades out to silence over this long (60s, 2m, 90 = seconds)");
   AddOutputFormat(r, a.Format, 10000);
   WholeNumber(r->add_option("--as-zero-level", a.ZeroLevel, "AudioStrobe zero level, percent"), 0, 100);
   WholeNumber(r->add_option("--as-max-level", a.MaxLevel, "AudioStrobe maximum level, percent"), 0, 100);

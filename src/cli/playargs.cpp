@@ -16,6 +16,7 @@
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "main/text.h"
+#include "sbg/sbg.h"
 
 namespace {
 
@@ -35,7 +36,8 @@ void DropMissingBackground(Preset& p) {
 }  // namespace
 
 void AddPresetSource(CLI::App* cmd, PresetSource& src) {
-  cmd->add_option("FILE", src.File, "preset file, - for standard input");
+  cmd->add_option("FILE", src.File,
+                  "preset file or a .sbg session, - for standard input (default: the preset store the desktop program uses)");
   src.Store =
       cmd->add_option("--store", src.StoreDir, "take the preset from the preset store (of folder DIR)")->expected(0, 1);
   auto* idx = WholeNumber(cmd->add_option("--index", src.Index, "record index"), 0, INT_MAX);
@@ -55,12 +57,25 @@ std::string PlayResultText(int rc, const std::string& background, const std::str
   return FormatMsg(rc, {Shown(background), Shown(out), most, BackgroundReadReason()});
 }
 
-int LoadPresetFromSource(const PresetSource& src, Preset& p) {
+int ImportSessionForCli(const std::string& file, Preset& p, int* sessionRate) {
+  SbgImport info;
+  bool ok = ImportSessionFile(file, p, &info);
+  for (const SbgMessage& w : info.Warnings) std::fprintf(stderr, "%s\n", SbgMessageText(file, w, true).c_str());
+  if (!ok) return ReportError(SbgMessageText(file, info.Error));
+  if (sessionRate) *sessionRate = info.Rate;
+  return EXIT_OK;
+}
+
+int LoadPresetFromSource(const PresetSource& src, Preset& p, int* sessionRate) {
+  bool fromStore = src.Store && src.Store->count() > 0;
+  if (!fromStore && IsSequenceFileName(src.File)) return ImportSessionForCli(src.File, p, sessionRate);
   if (src.Index < 0 && src.Name.empty()) {
     std::fprintf(stderr, "Give --index N or --name NAME.\n");
     return EXIT_USAGE;
   }
-  if (src.Store && src.Store->count() > 0) {
+  // Without a FILE the preset comes from the user's own store, the one the
+  // desktop program uses.
+  if ((src.Store && src.Store->count() > 0) || src.File.empty()) {
     if (int rc = OpenStoreForCli(src.StoreDir)) return ReportFileMessage(rc, StoreMessagePath());
     int i = src.Index >= 0 ? src.Index : FindPresetByName(src.Name);
     if (i < 0 || i >= NumPrograms || Program[i].Deleted) return ReportError("The store has no such preset.");
@@ -69,10 +84,6 @@ int LoadPresetFromSource(const PresetSource& src, Preset& p) {
     if (int rc = EnsureLoaded(i, &ui)) return ReportFileMessage(rc, StoreMessagePath());
     CopyPreset(p, Program[i]);
     return EXIT_OK;
-  }
-  if (src.File.empty()) {
-    std::fprintf(stderr, "Give a preset FILE or --store.\n");
-    return EXIT_USAGE;
   }
   bool notFound = false;
   if (int rc = LoadPresetAt(src.File, src.Index, src.Name, p, &notFound)) return ReportFileMessage(rc, src.File);

@@ -20,9 +20,15 @@ struct PresetSource {
 
 // Adds FILE, --store [DIR], --index and --name to cmd.
 void AddPresetSource(CLI::App* cmd, PresetSource& src);
-// Loads the chosen preset into p, which must be empty. EXIT_OK, or the exit
-// code after the reason has been printed.
-int LoadPresetFromSource(const PresetSource& src, Preset& p);
+// Loads the chosen preset into p, which must be empty: a .sbg session file
+// is one preset (no --index needed), its sample rate (-r) in *sessionRate
+// when it names one. EXIT_OK, or the exit code after the reason has been
+// printed.
+int LoadPresetFromSource(const PresetSource& src, Preset& p, int* sessionRate = nullptr);
+
+// Reads a .sbg session into p (empty), its warnings and its refusal
+// ("FILE:LINE:COLUMN: ...") on stderr. EXIT_OK or EXIT_REFUSED.
+int ImportSessionForCli(const std::string& file, Preset& p, int* sessionRate = nullptr);
 
 // Refuses anything but a whole number in lo..hi on opt ("1e4", "0x1" and
 // "16.0" are not whole numbers), with the option's name and the reason.

@@ -6,11 +6,14 @@
 // exactly where the audible block was, repeats included.
 #include "data/audiothread.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 #include "assert/check.h"
+#include "data/fade.h"
 #include "data/generate.h"
+#include "data/options.h"
 #include "data/playevents.h"
 #include "data/playstatus.h"
 #include "data/state.h"
@@ -40,6 +43,8 @@ std::atomic<int64_t> gBlocks{0};
 const SweepRecord* gLastAudible = nullptr;
 bool gFinishing = false;  // TM_FINISH: no more blocks
 int64_t gLastSecond = -1;
+// A stop fading out: the block queued last, whose return ends the stop.
+const plat::WaveHeader* gStopLast = nullptr;
 
 // Reports the status of record `r`: forced at a start, a record change or a
 // freeze change, otherwise only when the elapsed second has changed.
@@ -50,6 +55,10 @@ void ReportStatus(const SweepRecord* r, bool forced) {
   gLastSecond = seconds;
   PlayStatus s;
   MakePlayStatus(r, seconds, FreezeState.load() > 0, AudioStrobeOn.load() != 0, forced, &s);
+  bool fading = false;
+  s.SleepLeftMs = PlaybackSleepLeftMs(&fading);
+  s.SleepMode = static_cast<uint8_t>(PlaybackSleepMode());
+  s.SleepFading = fading;
   PostPlayStatus(s);
 }
 
@@ -65,11 +74,20 @@ AudioPriority RaisePriority(bool timeCritical) {
   }
 }
 
+void OnStop();
+
 void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
   plat::WaveDevice* dev = hWaveOut.load();
   // Stopping, or a block of a device that has been stopped: the stop has
   // unprepared every header already.
   if (!dev || dev != from) return;
+  if (gStopLast) {
+    // Stopping after a fade: nothing more is made; the block that ends the
+    // fade coming back means it has all been handed on.
+    plat::WaveUnprepare(dev, h);
+    if (h == gStopLast) OnStop();
+    return;
+  }
   ptrdiff_t idx = h - WaveHeaders;
   if (!TVK_CHECK(idx >= 0 && idx < MAXWAVEBLOCKS, idx)) return;
   auto* rec = reinterpret_cast<SweepRecord*>(h->User);
@@ -85,7 +103,7 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
   if (gStatusOn.load()) ReportStatus(rec, changed || rec != gLastAudible);
   gLastAudible = rec;
   auto t0 = std::chrono::steady_clock::now();
-  int ended = gFinishing ? 1 : GenerateBlock(h->Data);
+  int ended = gFinishing ? 1 : GeneratePlaybackBlock(h->Data);
   int64_t us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count();
   if (us > gWorstMicros.load(std::memory_order_relaxed)) gWorstMicros.store(us, std::memory_order_relaxed);
   gBlocks.fetch_add(1, std::memory_order_relaxed);
@@ -107,6 +125,7 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
 }
 
 void OnStop() {
+  gStopLast = nullptr;
   plat::WaveDevice* dev = hWaveOut.exchange(nullptr);
   if (dev) {
     int retval = plat::WaveReset(dev);
@@ -118,6 +137,22 @@ void OnStop() {
   gFinishing = false;
   plat::RegionReset(DataBlockMem);
   PostPlayNotice(WM_PLAYSTOPPED, dev);
+}
+
+// A stop while sound is queued fades what is still to be heard; the reset
+// follows once the faded end has been handed on.
+void OnStopRequest() {
+  plat::WaveDevice* dev = hWaveOut.load();
+  int64_t frames = PlaybackStopFadeFrames();
+  if (gStopLast || !dev || frames <= 0) {
+    OnStop();
+    return;
+  }
+  StopFade fade;
+  fade.Frames = frames;
+  fade.Wide = EngineOptions.Bits16 != 0;
+  gStopLast = plat::WaveEndQueue(dev, EditStopFade, &fade);
+  if (!gStopLast) OnStop();
 }
 
 void AudioMain(bool timeCritical) {
@@ -153,7 +188,12 @@ void AudioMain(bool timeCritical) {
         OnDone(reinterpret_cast<plat::WaveDevice*>(m.WParam), reinterpret_cast<plat::WaveHeader*>(m.LParam));
         break;
       case TM_STOP:
-        if (m.WParam == 0) OnStop();
+        if (m.WParam == 0) OnStopRequest();
+        break;
+      case TM_SLEEP:
+        if (hWaveOut.load() && !gStopLast)
+          ChangePlaybackSleep(static_cast<int32_t>(m.LParam >> 32), static_cast<int64_t>(m.WParam),
+                              static_cast<int32_t>(m.LParam & 0xFFFFFFFF));
         break;
       default: break;
     }
@@ -222,6 +262,11 @@ void SetPlaybackAudioStrobe(bool on) {
 void RequestStop() { plat::PostMsg(AudioQueue, TM_STOP, 0, 0); }
 
 void RequestFinish() { plat::PostMsg(AudioQueue, TM_FINISH, 0, 0); }
+
+void RequestSleep(int32_t mode, int64_t afterMs, int32_t fadeMs) {
+  plat::PostMsg(AudioQueue, TM_SLEEP, static_cast<uintptr_t>(std::max<int64_t>(afterMs, 0)),
+                (static_cast<intptr_t>(mode) << 32) | static_cast<intptr_t>(static_cast<uint32_t>(fadeMs)));
+}
 
 void AudioBlockStats(int64_t* worstMicros, int64_t* blocks) {
   *worstMicros = gWorstMicros.load();

@@ -28,6 +28,7 @@ constexpr uint32_t TM_STOP = 2258;           // wParam 0: stop
 constexpr uint32_t TM_FINISH = 2259;         // play out what is queued, then report the end
 constexpr uint32_t TM_SYNC = 2260;           // sent: answered once everything before it is handled
 constexpr uint32_t TM_STATUS = 2261;         // lParam a record: report its status (the start's first)
+constexpr uint32_t TM_SLEEP = 2262;          // a new sleep timer: wParam ms, lParam mode << 32 | fade ms
 
 // The main window as the playback layer sees it besides the notice ring: the
 // command-line tool implements it now, the desktop window later. Null
@@ -103,11 +104,18 @@ void RequestFreeze(bool freeze, bool immediatePause);
 // regenerated with or without the light signal.
 void SetPlaybackAudioStrobe(bool on);
 // Stop: the thread resets the device, gives back the block memory and
-// reports WM_PLAYSTOPPED.
+// reports WM_PLAYSTOPPED. With a stop fade (PlaybackFades) and sound
+// queued, the next StopFadeMs of it fall to silence first and the rest is
+// dropped; the device is reset once that has been handed on. A second stop
+// meanwhile cuts at once.
 void RequestStop();
 // A gentle stop: nothing more is generated, the queued blocks are heard to
 // the end, then WM_PLAYEND is reported as at the end of the preset.
 void RequestFinish();
+// A new sleep timer for the running playback (fade.h: SLEEP_OFF,
+// SLEEP_AFTER `afterMs` from the sound heard now, SLEEP_AT_END), fading out
+// over `fadeMs`. Ignored when nothing plays.
+void RequestSleep(int32_t mode, int64_t afterMs, int32_t fadeMs);
 
 // Longest time the thread took to generate one block, and blocks generated,
 // since the last reset of these figures (soak runs). Any thread.

@@ -6,6 +6,7 @@
 #include "data/bglib.h"
 #include "data/bgload.h"
 #include "data/engine.h"
+#include "data/fade.h"
 #include "data/playstatus.h"
 #include "platform/clock.h"
 
@@ -55,7 +56,7 @@ bool FillHeader(int b) {
   h = plat::WaveHeader{};
   h.Data = DataBlockMem.Base + static_cast<size_t>(b) * static_cast<size_t>(BlockBytes);
   h.Length = static_cast<uint32_t>(BlockBytes);
-  if (GenerateBlock(h.Data) != 0) return false;
+  if (GeneratePlaybackBlock(h.Data) != 0) return false;
   h.User = reinterpret_cast<uintptr_t>(CurrentRecord);
   HeaderMark[b] = MarkSweepWalk();
   return true;
@@ -135,6 +136,7 @@ int StartPlayback(plat::WaveDevice* device, const Preset& preset, const Advanced
   if (w.StartVisual) w.StartVisual(w.Ctx);
   PlayStartTime.store(plat::ClockMs());
   const SweepRecord* first = CurrentRecord;
+  StartPlaybackFades(PlaybackFadesSet());
 
   int made = 0;
   while (made < blocks && FillHeader(made)) {
@@ -187,6 +189,7 @@ int StartTestPlayback(plat::WaveDevice* device, const Preset& preset, int segmen
   BuildStrobeShapes();
   ResetOscillators();
   StartSweepWalk(r);
+  StartPlaybackFades(PlaybackFades{});
   int blocks = EngineOptions.MemoryBlocks;
   if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(blocks) * static_cast<size_t>(BlockBytes)))
     return PLAY_NO_MEMORY;

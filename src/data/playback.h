@@ -49,6 +49,7 @@ int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool t
 struct FileOutput {
   plat::SoundFormat Format = plat::SOUND_WAV;
   int Quality = plat::SOUND_QUALITY_DEFAULT;
+  int32_t FadeOutMs = 0;  // the file's last milliseconds fade out to silence (fade.h)
 };
 
 // Writes `minutes` (hundredths of a minute) of the preset into a file at

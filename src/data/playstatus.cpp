@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "data/fade.h"
 #include "data/state.h"
 #include "main/model.h"
 #include "main/strtab.h"
@@ -133,6 +134,17 @@ int FormatPlayStatus(const PlayStatus& s, char* out, size_t size) {
     lines++;
   }
   return lines;
+}
+
+bool FormatSleepLine(const PlayStatus& s, char* out, size_t size) {
+  out[0] = 0;
+  if (s.SleepLeftMs < 0 || (s.SleepMode != SLEEP_AFTER && s.SleepMode != SLEEP_AT_END)) return false;
+  char left[48];
+  // Rounded up: the line reads 0:00 only once the sound is silent.
+  FormatElapsed((s.SleepLeftMs + 999) / 1000, left, sizeof left);
+  int id = s.SleepMode == SLEEP_AFTER ? (s.SleepFading ? 1491 : 1490) : (s.SleepFading ? 1493 : 1492);
+  std::snprintf(out, size, GetStr(id), left);
+  return true;
 }
 
 int BuildStatusText(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe, char* out, size_t size) {

@@ -27,6 +27,10 @@ struct PlayStatus {
   PlayStatusVoice Voice[MAXVOICES];
   int32_t VisualBrightness[2];  // 0..10000 per eye
   int32_t VisualFrequency[2];   // mHz per eye
+  // The sleep timer (fade.h): ms until its fade has ended, -1 without one.
+  int64_t SleepLeftMs = -1;
+  uint8_t SleepMode = 0;  // SLEEP_AFTER or SLEEP_AT_END
+  uint8_t SleepFading = 0;
 };
 
 // Takes the user's number format for the status texts, so that one playback
@@ -45,5 +49,8 @@ void MakePlayStatus(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, b
 // The status text (strings 32-40) into out, cut to `size`; returns the number
 // of lines. The window's side; any thread.
 int FormatPlayStatus(const PlayStatus& s, char* out, size_t size);
+// The sleep timer's line (strings 1490-1493, without a line break) into
+// out; false, with out empty, when the status has none. Any thread.
+bool FormatSleepLine(const PlayStatus& s, char* out, size_t size);
 // Both at once: the text for record `r`. Any thread.
 int BuildStatusText(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe, char* out, size_t size);

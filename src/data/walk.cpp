@@ -73,3 +73,18 @@ void RewindSweepWalk(const WalkMark& m) {
   Advancing = CurBlocks != 0;
   if (NewRecordHook) NewRecordHook(m.Record);
 }
+
+int64_t WalkEndStep(SweepRecord* first) {
+  // Each record is visited once, and the records of a repeated segment once
+  // more per repeat; every visit lasts the record's Blocks steps.
+  int64_t steps = 0;
+  for (SweepRecord* r = first; r && r->Blocks != -1; r = FollowingRecord(r)) {
+    if (r->Blocks == 0) return -1;
+    steps += r->Blocks;
+    if (r->RepeatCount == 0 || !r->RepeatTarget) continue;
+    int64_t segment = 0;
+    for (SweepRecord* s = r->RepeatTarget; s != r; s = FollowingRecord(s)) segment += s->Blocks;
+    steps += (segment + r->Blocks) * r->RepeatCount;
+  }
+  return steps;
+}

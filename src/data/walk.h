@@ -28,3 +28,9 @@ WalkMark MarkSweepWalk();
 // Puts the walk back on mark m, advancing on. Repeat jumps taken since m are
 // given back, so the repeated segment still plays as often as it should.
 void RewindSweepWalk(const WalkMark& m);
+
+// The step at which a walk started on `first` reaches the end of the list
+// (it has generated one block fewer), counted from the records without
+// walking them; -1 when a record holds forever. Main thread, before the walk
+// starts.
+int64_t WalkEndStep(SweepRecord* first);

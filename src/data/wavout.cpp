@@ -1,12 +1,14 @@
 // Preparing a playback and writing it into a WAV file.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "assert/check.h"
 #include "data/bglib.h"
 #include "data/bgload.h"
 #include "data/engine.h"
+#include "data/fade.h"
 #include "data/playback.h"
 #include "data/state.h"
 #include "data/sweep.h"
@@ -160,12 +162,18 @@ int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, co
   unsigned char* block = DataBlockMem.Base;
   bool ended = false, aborted = false;
   int result = 0;
+  const bool wide = EngineOptions.Bits16 != 0;
+  const int64_t blockFrames = BlockBytes / (wide ? 4 : 2);
+  const int64_t fileFrames = blocks * blockFrames;
+  const int64_t fadeFrames =
+      std::min(static_cast<int64_t>(out.FadeOutMs) * EngineOptions.SamplesPerSec / 1000, fileFrames);
   for (int64_t i = 0; i < blocks; ++i) {
     if (!ended && GenerateBlock(block) == 1) {
       // The preset has ended: the rest of the requested length is silence.
       ended = true;
-      std::memset(block, EngineOptions.Bits16 ? 0 : 128, static_cast<size_t>(BlockBytes));
+      std::memset(block, wide ? 0 : 128, static_cast<size_t>(BlockBytes));
     }
+    if (fadeFrames > 0) FadeOutBlock(block, blockFrames, wide, i * blockFrames, fileFrames, fadeFrames);
     if (plat::RiffResult wr = sink.Write(block, static_cast<size_t>(BlockBytes))) {
       result = WriteFailure(wr);
       break;

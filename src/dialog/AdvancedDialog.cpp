@@ -22,6 +22,7 @@
 namespace {
 
 bool gSmoothFlashing = false;
+bool (*gSmoothProbe)() = nullptr;
 
 struct WaveChoice {
   const char* Text;
@@ -70,7 +71,12 @@ int64_t MemoryConsumed(int32_t samplesPerSec, int32_t lenOfBlocks, int32_t memor
   return static_cast<int64_t>(b);
 }
 
-void AdvancedOptionsDialog::setSmoothFlashingAvailable(bool available) { gSmoothFlashing = available; }
+void AdvancedOptionsDialog::setSmoothFlashingAvailable(bool available) {
+  gSmoothFlashing = available;
+  gSmoothProbe = nullptr;
+}
+
+void AdvancedOptionsDialog::setSmoothFlashingProbe(bool (*probe)()) { gSmoothProbe = probe; }
 
 AdvancedOptionsDialog::AdvancedOptionsDialog(QWidget* owner)
     : DynDialog(owner, QSize(280, 326), QStringLiteral("advanced")) {
@@ -114,7 +120,7 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(QWidget* owner)
   Smooth = new QCheckBox(tr("Use smooth (&OpenGL) full-screen flashing"), this);
   Smooth->setObjectName(QStringLiteral("smoothFlashing"));
   Smooth->setChecked(o.UseDirectDraw != 0);
-  Smooth->setEnabled(gSmoothFlashing);
+  Smooth->setEnabled(gSmoothProbe ? gSmoothProbe() : gSmoothFlashing);
   l->addControl(Smooth, 9, 116, 262, 10);
 
   group(tr("AudioStrobe"), 132, 76);

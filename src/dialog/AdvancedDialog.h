@@ -55,6 +55,9 @@ class AdvancedOptionsDialog : public DynDialog {
   // Whether the smooth full-screen flashing path can run here; the screen
   // flashing sets it at start-up. Until then the box stays disabled.
   static void setSmoothFlashingAvailable(bool available);
+  // Or asks `probe` when a dialog opens (the answer is the program's, asked
+  // once a run and kept by it).
+  static void setSmoothFlashingProbe(bool (*probe)());
   // The dialog on the settings (Cfg); true on OK.
   static bool editOptions(QWidget* owner);
 

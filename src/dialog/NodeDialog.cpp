@@ -9,6 +9,7 @@
 
 #include "dialog/FieldValidator.h"
 #include "dialog/placement.h"
+#include "dlggen/Accessible.h"
 #include "main/arith.h"
 #include "main/strtab.h"
 
@@ -47,7 +48,8 @@ NodeDialog::NodeDialog(QWidget* owner, const Param& p, const ChartValueDef& d, i
     l->addControl(tl, 116, y + 2, 12, 8);
     *to = new QLineEdit(this);
     (*to)->setObjectName(QStringLiteral("%1To").arg(name));
-    (*to)->setAccessibleName(label + QStringLiteral(" ") + tr("to"));
+    // "Tim&e:" names the field "Time: to", without the mnemonic's "&".
+    (*to)->setAccessibleName(PlainLabelText(label) + QStringLiteral(" ") + tr("to"));
     l->addControl(*to, 130, y, 46, 12);
     auto* ul = new QLabel(after, this);
     l->addControl(ul, 180, y + 2, 22, 8);

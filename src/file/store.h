@@ -43,6 +43,7 @@
 // with StoreMessagePath() as %1. Questions to the user go through StoreUi.
 // Main thread only.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -150,6 +151,9 @@ struct ImportReport {
 int ImportPresets(const std::string& path, StoreUi* ui, ImportReport* report);
 // The same for a caller that wants only the first imported preset.
 int ImportPresets(const std::string& path, StoreUi* ui, int* first);
+// The same for presets already read from `source` (a file of another
+// format, named in the messages).
+int ImportPresetList(const Preset* presets, int n, const std::string& source, StoreUi* ui, ImportReport* report);
 // The selection after an import for a window that had `selected` selected:
 // the replacement when the import replaced it, else `selected`.
 int SelectionAfterImport(const ImportReport& report, int selected);
@@ -160,6 +164,9 @@ int SelectionAfterImport(const ImportReport& report, int selected);
 int AddPresets(const Preset* presets, int n, StoreUi* ui, int* indexes);
 // Writes preset i alone into a new export file.
 int ExportPreset(int i, const std::string& path);
+// The same in another format: the file holds the text `render` makes of
+// the preset (its curves loaded), written as ExportPreset writes.
+int ExportPresetAs(int i, const std::string& path, const std::function<std::string(const Preset&)>& render);
 // Removes every deleted record now (what the load does at 10 or more) and
 // reads the index again: indexes move, and every preset's curves are
 // released.

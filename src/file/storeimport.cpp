@@ -8,6 +8,8 @@
 // is given back again.
 
 #include <cstring>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "assert/check.h"
@@ -296,6 +298,37 @@ int SelectionAfterImport(const ImportReport& report, int selected) {
   return selected;
 }
 
+namespace {
+
+// The import's change once every preset of the source is read: the
+// questions, the store written once, the summary.
+int ImportItems(std::vector<Incoming>& items, const std::string& source, StoreUi* ui, ImportReport* report) {
+  Plan plan;
+  SetStoreMessagePath(StorePath());
+  int rc = RunChange(Mode::Import, items, ui, &plan);
+  if (rc == -1) return rc;
+  if (rc && rc != 1302) return rc;
+  for (int index : plan.IndexOf)
+    if (index >= 0) {
+      report->First = index;
+      break;
+    }
+  for (const Plan::Overwrite& o : plan.Over)
+    if (o.Item < 0 && plan.IndexOf[static_cast<size_t>(o.By)] >= 0)
+      report->Replaced.push_back({o.Entry, plan.IndexOf[static_cast<size_t>(o.By)]});
+  if (rc == 1302) return rc;  // the presets before the limit are in; no summary
+  SetStoreMessagePath(source);
+  if (plan.Appended == 0)
+    Inform(ui, 77, GetStr(75));
+  else if (plan.Appended == 1)
+    Inform(ui, 77, GetStr(76));
+  else
+    Inform(ui, 77, FormatPrintf(GetStr(74), plan.Appended));
+  return 0;
+}
+
+}  // namespace
+
 int ImportPresets(const std::string& path, StoreUi* ui, ImportReport* report) {
   ImportReport scratch;
   if (!report) report = &scratch;
@@ -319,29 +352,17 @@ int ImportPresets(const std::string& path, StoreUi* ui, ImportReport* report) {
   SetStoreMessagePath(path);
   if (rc) return rc;
   if (c.Result) return c.Result;
+  return ImportItems(items, path, ui, report);
+}
 
-  Plan plan;
-  SetStoreMessagePath(StorePath());
-  rc = RunChange(Mode::Import, items, ui, &plan);
-  if (rc == -1) return rc;
-  if (rc && rc != 1302) return rc;
-  for (int index : plan.IndexOf)
-    if (index >= 0) {
-      report->First = index;
-      break;
-    }
-  for (const Plan::Overwrite& o : plan.Over)
-    if (o.Item < 0 && plan.IndexOf[static_cast<size_t>(o.By)] >= 0)
-      report->Replaced.push_back({o.Entry, plan.IndexOf[static_cast<size_t>(o.By)]});
-  if (rc == 1302) return rc;  // the presets before the limit are in; no summary
-  SetStoreMessagePath(path);
-  if (plan.Appended == 0)
-    Inform(ui, 77, GetStr(75));
-  else if (plan.Appended == 1)
-    Inform(ui, 77, GetStr(76));
-  else
-    Inform(ui, 77, FormatPrintf(GetStr(74), plan.Appended));
-  return 0;
+int ImportPresetList(const Preset* presets, int n, const std::string& source, StoreUi* ui, ImportReport* report) {
+  ImportReport scratch;
+  if (!report) report = &scratch;
+  *report = ImportReport{};
+  std::vector<Incoming> items(static_cast<size_t>(n > 0 ? n : 0));
+  for (int k = 0; k < n; ++k)
+    if (int rc = ImageOf(presets[k], &items[static_cast<size_t>(k)])) return rc;
+  return ImportItems(items, source, ui, report);
 }
 
 int ExportPreset(int i, const std::string& path) {
@@ -354,4 +375,14 @@ int ExportPreset(int i, const std::string& path) {
   if (int rc = WritePresetFile(dev, 0, &Program[i], 1)) return rc;
   SetStoreMessagePath(path);
   return ReplaceFileWith(path, image.data(), image.size());
+}
+
+int ExportPresetAs(int i, const std::string& path, const std::function<std::string(const Preset&)>& render) {
+  if (!TVK_CHECK(i >= 0 && i < NumPrograms, i)) return FMSG_WRITE_FAILED;
+  SetStoreMessagePath(path);
+  if (SameFile(path, StorePath())) return 1300;
+  if (int rc = EnsureLoaded(i)) return rc;
+  const std::string text = render(Program[i]);
+  SetStoreMessagePath(path);
+  return ReplaceFileWith(path, text.data(), text.size());
 }

@@ -259,8 +259,14 @@ int32_t MulDiv(int32_t a, int32_t b, int32_t c, int32_t d1, int32_t d2) {
 int32_t CurveValue(const Param& p, int t) {
   const int n = NodeCount(p);
   if (n == 0) return 0;
-  const int i = FindInterval(p, n, t);
-  if (i < 0) return p.Node[n - 1].Value;
+  return CurveValueOn(p, FindInterval(p, n, t), t);
+}
+
+// Any thread.
+int32_t CurveValueOn(const Param& p, int i, int t) {
+  const int n = NodeCount(p);
+  if (n == 0) return 0;
+  if (i < 0 || i + 1 >= n) return p.Node[n - 1].Value;
   const Node& a = p.Node[i];
   const Node& b = p.Node[i + 1];
   return Interpolate(a.Value, b.Value, a.SweepTime, b.SweepTime, a.Weight, t);
@@ -270,8 +276,14 @@ int32_t CurveValue(const Param& p, int t) {
 int32_t CurveValuePacked(const Param& p, int t) {
   const int n = NodeCount(p);
   if (n == 0) return 0;
-  const int i = FindInterval(p, n, t);
-  if (i < 0) return p.Node[n - 1].Value;
+  return CurveValuePackedOn(p, FindInterval(p, n, t), t);
+}
+
+// Any thread.
+int32_t CurveValuePackedOn(const Param& p, int i, int t) {
+  const int n = NodeCount(p);
+  if (n == 0) return 0;
+  if (i < 0 || i + 1 >= n) return p.Node[n - 1].Value;
   const Node& a = p.Node[i];
   const Node& b = p.Node[i + 1];
   const uint32_t va = static_cast<uint32_t>(a.Value), vb = static_cast<uint32_t>(b.Value);

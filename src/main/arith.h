@@ -48,6 +48,12 @@ int32_t MulDiv(int32_t a, int32_t b, int32_t c, int32_t d1, int32_t d2);
 int32_t CurveValue(const Param& p, int t);
 // The same for the Waveform parameter, on both 16-bit halves.
 int32_t CurveValuePacked(const Param& p, int t);
+// The same two when the caller knows the interval: i is the first node with
+// Node[i].SweepTime <= t < Node[i+1].SweepTime (-1: none, the last node's
+// value). A caller walking times in increasing order keeps i itself instead
+// of searching from the first node each time.
+int32_t CurveValueOn(const Param& p, int i, int t);
+int32_t CurveValuePackedOn(const Param& p, int i, int t);
 // Value of node i of parameter pid with tracking applied.
 int32_t TrackedValue(const Param* params, int pid, int i);
 // Copies node count and nodes [first, last] (or all when first < 0) from the

@@ -171,15 +171,58 @@ int DeleteSegment(Preset& p, int index, const EditRules& r, int* select) {
   return 0;
 }
 
+// A segment in a new place starts where the one before ends and ends where
+// the one after starts.
+void LinkIntoPlace(Preset& p, int s, const EditRules& r) {
+  if (!r.Link) return;
+  if (s > 0) LinkSegmentParams(p, s - 1, LINK_TO_NEXT);
+  if (s + 1 < SegCount(p)) LinkSegmentParams(p, s + 1, LINK_TO_PREVIOUS);
+}
+
 bool MoveSegment(Preset& p, int index, int delta, const EditRules& r) {
   int n = SegCount(p), to = index + delta;
   if (index < 0 || index >= n || to < 0 || to >= n || (delta != 1 && delta != -1)) return false;
   SwapSegments(p, index, to);
-  if (r.Link) {
-    if (to > 0) LinkSegmentParams(p, to - 1, LINK_TO_NEXT);
-    if (to + 1 < n) LinkSegmentParams(p, to + 1, LINK_TO_PREVIOUS);
-  }
+  LinkIntoPlace(p, to, r);
   return true;
+}
+
+int InsertSegment(Preset& p, int after, const Segment& seg, const Param* params, const EditRules& r) {
+  const int n = SegCount(p);
+  if (n >= MAXSEGMENTS) return 1283;
+  const int at = std::clamp(after + 1, 0, n);
+  const std::string id = NextSegmentId(p);
+  for (int s = n; s > at; --s) {
+    const Segment& prev = p.data.Segment[s - 1];
+    Param* dst = CommitSegmentSlot(p, s, prev.NumVoices);
+    if (!dst) return 0;
+    std::memcpy(dst, Params(p, s - 1), sizeof(Param) * static_cast<size_t>(SegParamCount(prev)));
+    p.data.Segment[s] = prev;
+  }
+  Segment& d = p.data.Segment[at];
+  d = seg;
+  d.NumVoices = static_cast<uint8_t>(std::clamp<int>(seg.NumVoices, 1, MAXVOICES));
+  std::memset(d.Name, 0, sizeof d.Name);
+  std::memcpy(d.Name, id.data(), std::min(id.size(), size_t(2)));
+  p.data.NumSegments = static_cast<uint8_t>(n + 1);
+  Param* dst = CommitSegmentSlot(p, at, d.NumVoices);
+  if (!dst) return 0;
+  std::memcpy(dst, params, sizeof(Param) * static_cast<size_t>(SegParamCount(d)));
+  RecomputeAllTracked(dst, d);
+  LinkIntoPlace(p, at, r);
+  if (r.Link) {
+    // Voices the neighbours lack are silent at that boundary.
+    for (int v = 0; v < d.NumVoices; ++v)
+      for (int c = 0; c < 2; ++c) {
+        const int pid = VoicePidOf(v, VP_VOLUME) + c;
+        if (dst[pid].Tracking == 1 || !UsableCurve(dst[pid])) continue;
+        const int last = CurveNodes(dst[pid]) - 1;
+        if (at > 0 && !SegmentHasPid(p.data.Segment[at - 1], pid)) LinkAdjacent(p, at, pid, 0, 0, -1);
+        if (at + 1 < n + 1 && !SegmentHasPid(p.data.Segment[at + 1], pid)) LinkAdjacent(p, at, pid, last, last, -1);
+      }
+    RecomputeAllTracked(dst, d);
+  }
+  return 0;
 }
 
 int32_t SegmentLengthFromText(const std::string& text, int32_t old) {
@@ -392,39 +435,42 @@ void LinkSegmentParams(Preset& p, int seg, LinkSide side) {
 // --- Background ----------------------------------------------------------------
 
 void RescaleBackgroundParam(Preset& p, const ParamDefType& oldRow, const ParamDefType& newRow, int nodes) {
+  for (int s = 0; s < SegCount(p); ++s)
+    RescaleSegmentBackgroundParam(Params(p, s), p.data.Segment[s], oldRow, newRow, nodes);
+}
+
+void RescaleSegmentBackgroundParam(Param* params, const Segment& seg, const ParamDefType& oldRow,
+                                   const ParamDefType& newRow, int nodes) {
+  if (!params) return;
   const int64_t from = Pow10(oldRow.Digits), to = Pow10(newRow.Digits);
   const int64_t lo = newRow.Min * to, hi = newRow.Max * to;
   int newGroup = newRow.Easy;
-  for (int s = 0; s < SegCount(p); ++s) {
-    Param* params = Params(p, s);
-    const Segment& seg = p.data.Segment[s];
-    for (int pid : {int(PID_BGPARAM), PID_BGPARAM + 1}) {
-      Param& q = params[pid];
-      q.MinLimit = newRow.Min;
-      q.MaxLimit = newRow.Max;
-      if (q.Tracking == 1) continue;
-      for (int i = 0; i < CurveNodes(q); ++i)
-        q.Node[i].Value = static_cast<int32_t>(std::clamp(int64_t(q.Node[i].Value) * to / from, lo, hi));
-    }
-    Param& left = params[PID_BGPARAM];
-    if (left.EasySel != 0) {
-      int e = FindEasyEntry(left.EasySel);
-      int oldGroup = e >= 0 ? EasyMode[e].Type : -1;
-      if (oldGroup != newGroup) {
-        int firstRow = -1;
-        for (const EasyModeType& m : EasyMode)
-          if (m.Type == newGroup && newGroup != 0) {
-            firstRow = m.EasySel;
-            break;
-          }
-        if (firstRow > 0)
-          SetFromEasySelection(params, seg, PID_BGPARAM, firstRow, left.TrackSource, nodes == 2 ? 2 : 3);
-        else
-          left.EasySel = 0;
-      }
-    }
-    RecomputeDependents(params, seg, PID_BGPARAM);
+  for (int pid : {int(PID_BGPARAM), PID_BGPARAM + 1}) {
+    Param& q = params[pid];
+    q.MinLimit = newRow.Min;
+    q.MaxLimit = newRow.Max;
+    if (q.Tracking == 1) continue;
+    for (int i = 0; i < CurveNodes(q); ++i)
+      q.Node[i].Value = static_cast<int32_t>(std::clamp(int64_t(q.Node[i].Value) * to / from, lo, hi));
   }
+  Param& left = params[PID_BGPARAM];
+  if (left.EasySel != 0) {
+    int e = FindEasyEntry(left.EasySel);
+    int oldGroup = e >= 0 ? EasyMode[e].Type : -1;
+    if (oldGroup != newGroup) {
+      int firstRow = -1;
+      for (const EasyModeType& m : EasyMode)
+        if (m.Type == newGroup && newGroup != 0) {
+          firstRow = m.EasySel;
+          break;
+        }
+      if (firstRow > 0)
+        SetFromEasySelection(params, seg, PID_BGPARAM, firstRow, left.TrackSource, nodes == 2 ? 2 : 3);
+      else
+        left.EasySel = 0;
+    }
+  }
+  RecomputeDependents(params, seg, PID_BGPARAM);
 }
 
 void ReduceBackgroundParam(Preset& p) {

@@ -47,6 +47,11 @@ int DeleteSegment(Preset& p, int index, const EditRules& r, int* select);
 // Swaps segments index and index + delta (delta -1 or 1) and links the
 // moved segment's new neighbours with it. false when there is no neighbour.
 bool MoveSegment(Preset& p, int index, int delta, const EditRules& r);
+// Inserts a copy of a segment (its record and the parameters of its voices,
+// which must not lie in p) after segment `after`, with the ID a new segment
+// gets, and links it with its new neighbours as a moved segment is linked.
+// 0, or 1283 at 25 segments.
+int InsertSegment(Preset& p, int after, const Segment& seg, const Param* params, const EditRules& r);
 
 // The edits of the segment fields, applied when the edit loses the focus:
 // the new value, or `old` for input that is not valid.
@@ -99,6 +104,10 @@ void LinkSegmentParams(Preset& p, int seg, LinkSide side);
 // and clamped to its range, both channels take its limits, and an Easy
 // choice of another group becomes the first choice of the new group.
 void RescaleBackgroundParam(Preset& p, const ParamDefType& oldRow, const ParamDefType& newRow, int nodes);
+// The same for one segment's parameters (a segment pasted from a preset of
+// another background).
+void RescaleSegmentBackgroundParam(Param* params, const Segment& seg, const ParamDefType& oldRow,
+                                   const ParamDefType& newRow, int nodes);
 // For a background without a parameter: both channels of the background
 // parameter in every segment become two nodes of the first node's value.
 void ReduceBackgroundParam(Preset& p);

@@ -58,6 +58,82 @@ bool MatchAt(const std::string& text, size_t at, const std::string& pattern) {
 
 }  // namespace
 
+const char* const PROGRAM_VERSION_TEXT = "3.1.12";
+
+namespace {
+
+// Qt's own command-line options (taken with one dash or two), and whether a
+// value follows as the next argument ("-style fusion"; "-style=fusion" is
+// one argument).
+struct QtOption {
+  const char* Name;
+  bool Value;
+};
+constexpr QtOption kQtOptions[] = {
+    {"platform", true},
+    {"platformpluginpath", true},
+    {"platformtheme", true},
+    {"plugin", true},
+    {"qwindowgeometry", true},
+    {"qwindowtitle", true},
+    {"qwindowicon", true},
+    {"geometry", true},
+    {"title", true},
+    {"icon", true},
+    {"display", true},
+    {"session", true},
+    {"style", true},
+    {"stylesheet", true},
+    {"name", true},
+    {"reverse", false},
+    {"widgetcount", false},
+    {"testability", false},
+    {"nograb", false},
+    {"dograb", false},
+    {"sync", false},
+    {"qmljsdebugger", false},
+};
+
+// The Qt option `arg` names (without its dashes and any "=value"), or null.
+const QtOption* FindQtOption(const std::string& arg) {
+  size_t start = arg.compare(0, 2, "--") == 0 ? 2 : 1;
+  std::string name = arg.substr(start, arg.find('=') == std::string::npos ? std::string::npos : arg.find('=') - start);
+  for (const QtOption& o : kQtOptions)
+    if (name == o.Name) return &o;
+  return nullptr;
+}
+
+}  // namespace
+
+ArgsCheck CheckArguments(int argc, const char* const* argv) {
+  ArgsCheck c;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "-p") break;
+    if (a == "--help") return {ARGS_HELP, a};
+    if (a == "--version") return {ARGS_VERSION, a};
+    if (a.size() < 2 || a[0] != '-') continue;
+    if (const QtOption* q = FindQtOption(a)) {
+      if (q->Value && a.find('=') == std::string::npos) ++i;  // its value
+      continue;
+    }
+    if (a.compare(0, 2, "--") == 0 && c.Verdict == ARGS_RUN) c = {ARGS_UNKNOWN, a};
+  }
+  return c;
+}
+
+std::string DesktopUsage() {
+  return "Usage: sonavel [-p NAME | FILE.tvk | -anotherinstance]\n"
+         "Plays binaural-beat presets; with no argument the window opens.\n"
+         "\n"
+         "  -p NAME            select the preset NAME and play it (a running\n"
+         "                     Sonavel takes the request over)\n"
+         "  FILE.tvk           import the presets of a preset file\n"
+         "  -anotherinstance   start although Sonavel is already running\n"
+         "  --help             print this help and exit\n"
+         "  --version          print the version and exit\n";
+}
+
 CmdLine ParseCommandLine(const std::string& line) {
   CmdLine c;
   c.Text = line;

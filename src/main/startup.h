@@ -25,6 +25,23 @@ struct CmdLine {
 };
 CmdLine ParseCommandLine(const std::string& line);
 
+// The program's version as `--version` prints it.
+extern const char* const PROGRAM_VERSION_TEXT;  // "3.1.12"
+
+// What the arguments ask for before anything needs a display, as every
+// program on Linux does: --help and --version print and end the program, and
+// any other argument beginning with "--" that the program does not know is
+// refused. Qt's own options ("-platform NAME", "--style=NAME", ...) and their
+// values pass; "-p" ends the look (a preset name follows, whatever it reads).
+enum ArgsVerdict { ARGS_RUN, ARGS_HELP, ARGS_VERSION, ARGS_UNKNOWN };
+struct ArgsCheck {
+  ArgsVerdict Verdict = ARGS_RUN;
+  std::string Option;  // the refused argument
+};
+ArgsCheck CheckArguments(int argc, const char* const* argv);
+// The desktop program's usage text, ending in a newline.
+std::string DesktopUsage();
+
 // Window placements use this for "let the system choose" (0x80000000).
 constexpr int32_t CW_USEDEFAULT = INT32_MIN;
 // The main window's size when its saved placement is not used.

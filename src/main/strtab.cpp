@@ -283,11 +283,29 @@ constexpr StrEntry kStrings[] = {
            "family has had a seizure or epilepsy, and stop at once if you feel unwell or dizzy or your vision "
            "changes.\n\nTo stop the flashing at once, press Esc or choose Stop.\n\nStart the flashing now?"},
     {1461, "Note: this display cannot show flashing faster than %sHz faithfully (half its refresh rate)."},
+    {1472, "1 preset was successfully imported. What the session has and a preset has not:\n\n%1"},
+    {1473, "The session could not be imported:\n\n%1"},
+    {1474, "The preset was written as a session file. What a session cannot hold is named in comments at its "
+           "top."},
     {1480, "The file '%1' is being changed by another copy of Sonavel. Please try again in a moment."},
     {1481, "The file '%1' could not be compacted. Its presets are used as they are."},
     {1482, "The entered name is not valid. The name may not contain line breaks, tabs or other control characters."},
-    {1490, "Background file '%1' has too few samples per second to be played. Converted for playing, its sound "
+    {1490, "Sleep timer: %s left"},
+    {1491, "Sleep timer: fading out, %s left"},
+    {1492, "Fade-out at the end of the preset: %s left"},
+    {1493, "Fading out to the end of the preset: %s left"},
+    {1494, "The time to stop after is not valid. Enter minutes (for example 45) or hours and minutes (1:30), from "
+           "1 minute to 24 hours."},
+    {1495, "The fade-out length is not valid. Enter seconds (for example 60), from 0 to 3600."},
+    {1496, "Background file '%1' has too few samples per second to be played. Converted for playing, its sound "
            "would take more than 500,000,000 bytes."},
+    {1520, "The curve on the clipboard belongs to %2 and cannot be pasted into %1. A curve can be pasted only into a "
+           "parameter with the same unit."},
+    {1521, "The text on the clipboard is not a curve that can be pasted here:\n\n%1"},
+    {1522, "The text on the clipboard is not a segment that can be pasted here:\n\n%1"},
+    {1525, "Preset Files|*.tvk;*.json;*.sbg|Sonavel Files|*.tvk|JSON Presets|*.json|Sequence Files|*.sbg|All "
+           "Files|*.*|"},
+    {1526, "Sonavel Files|*.tvk|JSON Presets|*.json|Sequence Files|*.sbg|All Files|*.*|"},
     {4001, "Sine wave"},
     {4002, "Sine^2 wave"},
     {4003, "Sine^3 wave"},

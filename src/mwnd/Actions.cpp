@@ -3,13 +3,17 @@
 
 #include <QMenuBar>
 #include <QToolBar>
+#include <utility>
 
 #include "main/strtab.h"
 
 namespace {
 
 QAction* Make(QWidget* owner, const char* name, const QString& text, const QKeySequence& key = QKeySequence()) {
-  auto* a = new QAction(text, owner);
+  // With its shortcut set, the menu shows the keys after the text itself, as
+  // the "\t" part did; a screen reader then hears the command's name alone
+  // and the keys as its key binding.
+  auto* a = new QAction(key.isEmpty() ? text : text.section(QLatin1Char('\t'), 0, 0), owner);
   a->setObjectName(QString::fromLatin1(name));
   if (!key.isEmpty()) a->setShortcut(key);
   // Shortcuts work wherever the focus is inside the main window.
@@ -66,10 +70,11 @@ void CreateActions(MainActions& a, QWidget* o) {
 
   a.Play = Make(o, "actionPlay", QObject::tr("&Play\tAlt+P"), QKeySequence(Qt::ALT | Qt::Key_P));
   a.PlayDelay = Make(o, "actionPlayDelay", QObject::tr("Play With &Delay\tAlt+D"), QKeySequence(Qt::ALT | Qt::Key_D));
-  a.Stop = Make(o, "actionStop", QObject::tr("&Stop\tAlt+S"));
+  a.Stop = Make(o, "actionStop", QObject::tr("&Stop\tAlt+S"), QKeySequence(Qt::ALT | Qt::Key_S));
   a.Stop->setShortcuts({QKeySequence(Qt::ALT | Qt::Key_S), QKeySequence(Qt::Key_Escape)});
   a.Freeze = Make(o, "actionFreeze", QObject::tr("&Freeze/Restart\tAlt+F"), QKeySequence(Qt::ALT | Qt::Key_F));
   a.PlayWav = Make(o, "actionPlayWav", QObject::tr("Play Into .&WAV File..."));
+  a.SleepTimer = Make(o, "actionSleepTimer", QObject::tr("Sleep &Timer..."));
   a.PresetOptions = Make(o, "actionPresetOptions", QObject::tr("Preset &Options...\tCtrl+O"), QKeySequence(Qt::CTRL | Qt::Key_O));
 
   a.Help = Make(o, "actionHelp", QObject::tr("&Help Topics\tF1"), QKeySequence(Qt::Key_F1));
@@ -109,6 +114,8 @@ void BuildMenus(const MainActions& a, QMenuBar* bar) {
   m->setObjectName(QStringLiteral("menuWave"));
   m->addActions({a.Play, a.PlayDelay, a.Stop, a.Freeze, a.PlayWav});
   m->addSeparator();
+  m->addAction(a.SleepTimer);
+  m->addSeparator();
   m->addAction(a.PresetOptions);
 
   m = bar->addMenu(QObject::tr("&Help"));
@@ -126,4 +133,14 @@ void BuildToolBar(const MainActions& a, QToolBar* bar, QWidget* presetList) {
   bar->addActions({a.ToolNew, a.ToolSave, a.ToolDelete});
   bar->addSeparator();
   bar->addAction(a.ToolHelp);
+}
+
+QAction* MenuActionFor(const MainActions& a, const QAction* tool) {
+  const std::pair<QAction*, QAction*> pairs[] = {
+      {a.ToolPlay, a.Play}, {a.ToolFreeze, a.Freeze}, {a.ToolStop, a.Stop},     {a.ToolOptions, a.PresetOptions},
+      {a.ToolNew, a.New},   {a.ToolSave, a.Save},     {a.ToolDelete, a.Delete}, {a.ToolHelp, a.Help},
+  };
+  for (const auto& [t, m] : pairs)
+    if (t == tool) return m;
+  return nullptr;
 }

@@ -22,6 +22,7 @@ struct MainActions {
   QAction *VisualColors, *ShowParams, *ConfigWizard, *Advanced;
   // Wave
   QAction *Play, *PlayDelay, *Stop, *Freeze, *PlayWav, *PresetOptions;
+  QAction* SleepTimer;
   // Help
   QAction *Help, *About;
   // Toolbar
@@ -34,5 +35,9 @@ void CreateActions(MainActions& a, QWidget* owner);
 void BuildMenus(const MainActions& a, QMenuBar* bar);
 // Fills the toolbar; `presetList` goes right after Preset options.
 void BuildToolBar(const MainActions& a, QToolBar* bar, QWidget* presetList);
+// The menu command a toolbar button stands for (the toolbar is not in the
+// Tab order: its commands are reached through the menus and their
+// shortcuts), or null for an action that is not a toolbar button.
+QAction* MenuActionFor(const MainActions& a, const QAction* tool);
 // The icon of a command: the desktop theme's, or the bundled one.
 QIcon CommandIcon(const char* themeName, const char* bundled);

@@ -28,7 +28,10 @@ CheckReporter gPrevious = nullptr;
 void FillState(DebugRecordHead* h) {
   h->SelProgram = SelProgram;
   h->NumPrograms = NumPrograms;
-  h->DirectDraw = SmoothFlashingAvailable() ? 1 : 0;
+  // The probe's answer once it was made: making it here would load the GL
+  // driver on the error path (on any thread), and at start-up, where the
+  // crash record is prepared, before the window has painted.
+  h->DirectDraw = SmoothFlashingKnown() ? 1 : 0;
   static_assert(sizeof Cfg.Advanced <= sizeof h->Options);
   std::memcpy(h->Options, &Cfg.Advanced, sizeof Cfg.Advanced);
   h->VisualMode[0] = Cfg.VisualOutput;

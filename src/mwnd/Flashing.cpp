@@ -245,6 +245,7 @@ int StartFlashing(QWidget* window, const VisOpt& colours) {
     w->menuBar()->hide();
     w->toolBar()->hide();
     QScreen* screen = w->screen() ? w->screen() : QGuiApplication::primaryScreen();
+    ResolveSmoothFlashingDefault();
     if (FlashSmoothPath(true, SmoothFlashingAvailable(), Cfg.Advanced.UseDirectDraw)) {
       auto* g = new SmoothFlashWindow(screen);
       if (g->createContext()) {

@@ -19,13 +19,16 @@
 #include "dialog/MessageBox.h"
 #include "dlggen/modal.h"
 #include "file/store.h"
+#include "main/startup.h"
 #include "main/strtab.h"
 #include "main/text.h"
+#include "mwnd/DesktopLink.h"
 #include "mwnd/EngineLink.h"
 #include "mwnd/Flashing.h"
 #include "mwnd/HelpWindow.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/ProgressLine.h"
+#include "mwnd/Startup.h"
 #include "mwnd/hooks.h"
 #include "mwnd/wavestate.h"
 #include "platform/msgqueue.h"
@@ -118,10 +121,12 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
   });
   connect(Act.ShowParams, &QAction::triggered, this, &MainWindow::cmdShowParams);
   connect(Act.ConfigWizard, &QAction::triggered, this, [this] {
+    ResolveSmoothFlashingDefault();  // the wizard edits the advanced options
     if (Hooks.ConfigWizard) Hooks.ConfigWizard(this);
   });
   connect(Act.Advanced, &QAction::triggered, this, [this] {
     // A notice, not a warning: the new options wait for the next start.
+    ResolveSmoothFlashingDefault();
     if (Hooks.AdvancedOptions && Hooks.AdvancedOptions(this) && Playing)
       MessageBox::showText(this, QString::fromUtf8(GetStr(81)), MessageBox::Ok, 0, MessageBox::Information);
   });
@@ -133,6 +138,7 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
   connect(Act.Freeze, &QAction::triggered, this, &MainWindow::cmdFreeze);
   connect(Act.ToolFreeze, &QAction::triggered, this, &MainWindow::cmdFreeze);
   connect(Act.PlayWav, &QAction::triggered, this, &MainWindow::cmdPlayWav);
+  connect(Act.SleepTimer, &QAction::triggered, this, &MainWindow::cmdSleepTimer);
   connect(Act.PresetOptions, &QAction::triggered, this, &MainWindow::cmdPresetOptions);
   connect(Act.ToolOptions, &QAction::triggered, this, &MainWindow::cmdPresetOptions);
   connect(Act.Help, &QAction::triggered, this, [this] { HelpWindow::showTopic(this, QStringLiteral("index")); });
@@ -245,6 +251,7 @@ void MainWindow::updateUi(int flags) {
   }
   List->presets()->setSelectionState(SelProgram, WaveOptChanged);
   List->update();
+  if (Desktop) Desktop->stateChanged();
 }
 
 // --- The list -------------------------------------------------------------------
@@ -300,6 +307,10 @@ void MainWindow::firstFill() {
     QString file = QString::fromStdString(Start.ImportFile);
     QTimer::singleShot(0, this, [this, file] { importFile(file); });
   }
+  // The desktop's bus once the window shows and its list is filled.
+  QTimer::singleShot(0, this, [this] {
+    if (!Desktop) Desktop = new DesktopLink(this);
+  });
   if (Start.HasLoadName) {
     Start.HasLoadName = false;
     CloseAfterPlay = true;
@@ -310,7 +321,10 @@ void MainWindow::firstFill() {
 
 void MainWindow::firstRunActions() {
   TVK_CHECK_AS(plat::WaitEvent(hWaveEvent2, 6000), "error==WAIT_OBJECT_0", 0);
-  if (Cfg.Advanced.RunConfigWizard && Hooks.ConfigWizard) Hooks.ConfigWizard(this);
+  if (Cfg.Advanced.RunConfigWizard && Hooks.ConfigWizard) {
+    ResolveSmoothFlashingDefault();
+    Hooks.ConfigWizard(this);
+  }
 }
 
 // --- Hand-over ---------------------------------------------------------------------
@@ -322,9 +336,16 @@ int MainWindow::handOver(const QString& cmdLine) {
   raise();
   activateWindow();
   if (cmdLine.isEmpty()) return 0;
+  // The line is read by the rule of a start's own command line: "-p NAME"
+  // asks to play a preset, anything else names a file to import.
+  CmdLine cmd = ParseCommandLine(cmdLine.toStdString());
   // The sender is answered before the import asks anything.
-  QTimer::singleShot(0, this, [this, cmdLine] {
+  QTimer::singleShot(0, this, [this, cmdLine, cmd] {
     if (!plat::WaitEvent(hWaveEvent2, 2000)) TVK_CHECK_AS(false, "error==WAIT_OBJECT_0", 0);
+    if (cmd.HasLoadName) {
+      playHandedOver(cmd.LoadName);
+      return;
+    }
     bool moved = false;
     if (WaveOptChanged != 0 && !askUnsaved(currentPos(), &moved)) return;
     importFile(cmdLine);
@@ -332,9 +353,33 @@ int MainWindow::handOver(const QString& cmdLine) {
   return 0;
 }
 
+void MainWindow::playHandedOver(const std::string& name) {
+  int pos = ListFindPrefix(List->presets()->list(), name);
+  if (pos < 0) {
+    MessageBox::show(this, 1447, {name});
+    return;
+  }
+  bool moved = false;
+  if (pos != currentPos()) {
+    if (WaveOptChanged == 0)
+      selectEntry(pos);
+    else if (!askUnsaved(pos, &moved) || moved)
+      return;
+  }
+  // What plays stops first; the stop's notice starts the new preset. Unlike
+  // a start with "-p", the window stays when it ends: it was running before.
+  if (Playing) {
+    PlayAfterStop = true;
+    cmdStop();
+    return;
+  }
+  startPlaying(0);
+}
+
 // --- Closing -------------------------------------------------------------------------
 
 void MainWindow::saveSettingsNow(bool writeSelected) {
+  ResolveSmoothFlashingDefault();  // the machine's default is what is saved
   QRect g = normalGeometry().isValid() ? normalGeometry() : geometry();
   Cfg.Main = Placement{g.x(), g.y(), g.width(), g.height()};
   Cfg.VisualOutput = VisualMode;
@@ -411,6 +456,18 @@ void MainWindow::closeForSessionEnd() {
 
 void MainWindow::changeEvent(QEvent* e) {
   QMainWindow::changeEvent(e);
+  // The first activation gives the preset list the focus as a Tab would, so
+  // that its focus frame shows where typing goes (styles draw the frame only
+  // after the keyboard moved the focus).
+  if (e->type() == QEvent::ActivationChange && isActiveWindow() && !FocusShown) {
+    FocusShown = true;
+    QWidget* f = QApplication::focusWidget();
+    if (!f || f == List || f == this) {
+      setAttribute(Qt::WA_KeyboardFocusChange);
+      List->setFocus(Qt::TabFocusReason);
+      List->update();
+    }
+  }
   // A command-line tool or another instance may have changed the store while
   // this window was in the background.
   if (e->type() == QEvent::ActivationChange && isActiveWindow() && Ready && ModalDepth == 0) {
@@ -473,11 +530,19 @@ void MainWindow::playStatus(const PlayStatus& s) {
     if (!shown.endsWith('\n')) shown += '\n';
     shown += QString::asprintf(GetStr(1461), half);
   }
+  // The sleep timer's time left, on a line of its own.
+  char sleep[128];
+  bool sleeping = FormatSleepLine(s, sleep, sizeof sleep);
+  if (sleeping) {
+    if (!shown.endsWith('\n')) shown += '\n';
+    shown += QString::fromUtf8(sleep);
+  }
   // The text is fitted at a start, a record change and a freeze change, and
-  // when the note comes or goes; the statuses in between only tick the time
+  // when a note comes or goes; the statuses in between only tick the time
   // on.
-  int want = (s.Lines > 0 ? s.Lines : lines) + (note ? 1 : 0);
-  if ((s.Forced && s.Lines > 0) || note != noted) {
+  int want = (s.Lines > 0 ? s.Lines : lines) + (note ? 1 : 0) + (sleeping ? 1 : 0);
+  if ((s.Forced && s.Lines > 0) || note != noted || sleeping != SleepLineShown) {
+    SleepLineShown = sleeping;
     StatusLines = want;
     Status->resize(640, StatusLines * LineHeight);
     int need = Central->mapTo(this, QPoint(0, Status->geometry().bottom())).y() + 1;
@@ -486,6 +551,7 @@ void MainWindow::playStatus(const PlayStatus& s) {
     layoutCentral();
   }
   Status->setText(shown);
+  if (Desktop) Desktop->stateChanged();
 }
 
 void MainWindow::playEnded() { cmdStop(); }
@@ -517,6 +583,11 @@ void MainWindow::playStopped(plat::WaveDevice* dev) {
   if (Closing) {
     finishClose();
     closeAtOnce(0);
+    return;
+  }
+  if (PlayAfterStop) {
+    PlayAfterStop = false;
+    startPlaying(0);
   }
 }
 

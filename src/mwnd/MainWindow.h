@@ -21,6 +21,7 @@
 #include "synch/synch.h"
 #include "visual/flash.h"
 
+class DesktopLink;
 class QLabel;
 class QSocketNotifier;
 class QToolBar;
@@ -54,6 +55,7 @@ class MainWindow : public QMainWindow {
   static void setWaveTarget(const plat::WaveTarget* target);
 
   // A second start's command line: 0 taken, 1 refused (a dialog is open).
+  // A file is imported; "-p NAME" selects that preset and plays it.
   int handOver(const QString& cmdLine);
   // Closes as at the end of the session (no questions: unsaved changes are
   // dropped).
@@ -86,6 +88,10 @@ class MainWindow : public QMainWindow {
   // socket other instances ask this one through.
   void synchPoint(int which);
   const SynchServer& synchServer() const { return SynchSrv; }
+
+  // The desktop's media controls and keeping the computer awake (made once
+  // the window shows; null before).
+  DesktopLink* desktopLink() const { return Desktop; }
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -131,6 +137,10 @@ class MainWindow : public QMainWindow {
   // *moved when the selection could not stay on the wanted preset.
   bool askUnsaved(int wantPos, bool* moved);
   void importFile(const QString& path);
+  void importSession(const QString& path);
+  // A second start's "-p NAME": select the preset and play it (after what
+  // plays has stopped).
+  void playHandedOver(const std::string& name);
   void removeNewPreset();
   void revertCurrent();
 
@@ -142,6 +152,12 @@ class MainWindow : public QMainWindow {
   void cmdPlayWav();
   void cmdVisual(int mode);
   void cmdShowParams();
+  void cmdSleepTimer();
+  // The fades and the sleep timer of the next start, from the settings.
+  void applyListening();
+  friend class DesktopLink;
+  DesktopLink* Desktop = nullptr;
+  bool SleepLineShown = false;  // the status's sleep timer line
   // 0 started, -1 not started (cancelled, aborted or already playing), or
   // the message id already shown. `follower`: asked by a leader (1124).
   int startPlaying(uint32_t delayTick, bool follower = false);
@@ -182,6 +198,8 @@ class MainWindow : public QMainWindow {
   bool Playing = false;
   bool Closing = false;
   bool CloseAfterPlay = false;  // playback started with "-p"
+  bool PlayAfterStop = false;   // a handed-over "-p" waits for the stop
+  bool FocusShown = false;      // the list got its focus frame once
   bool CloseRequested = false;  // a close arrived while busy
   bool SessionEnd = false;
   bool CloseNow = false;  // the close is decided: accept it

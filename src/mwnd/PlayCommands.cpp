@@ -4,17 +4,20 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
 #include "data/audiothread.h"
 #include "data/bgload.h"
 #include "data/devplay.h"
+#include "data/fade.h"
 #include "data/state.h"
 #include "dialog/FileDialog.h"
 #include "dialog/MessageBox.h"
 #include "dialog/PlayDelayDialog.h"
 #include "dialog/PlayWavDialog.h"
+#include "dialog/SleepTimerDialog.h"
 #include "dialog/WarningBox.h"
 #include "main/arith.h"
 #include "main/preset.h"
@@ -138,6 +141,28 @@ void MainWindow::cmdFreeze() {
   updateUi(UI_FROZEN);
 }
 
+void MainWindow::cmdSleepTimer() {
+  ListeningSettings l = Cfg.Listening;
+  if (!SleepTimerDialog::askSleepTimer(this, &l)) return;
+  Cfg.Listening = l;
+  applyListening();
+  // A timer set while playing counts from now.
+  if (Playing)
+    RequestSleep(l.SleepTimer, int64_t{l.SleepMinutes} * 60000,
+                 l.SleepTimer == SLEEP_OFF ? 0 : l.SleepFadeSeconds * 1000);
+  updateUi(0);
+}
+
+void MainWindow::applyListening() {
+  const ListeningSettings& l = Cfg.Listening;
+  PlaybackFades f;
+  if (l.SoftStartStop) f.FadeInMs = f.StopFadeMs = SOFT_STOP_MS;
+  f.Sleep = l.SleepTimer == SLEEP_AFTER || l.SleepTimer == SLEEP_AT_END ? l.SleepTimer : SLEEP_OFF;
+  f.SleepAfterMs = int64_t{std::max(l.SleepMinutes, 1)} * 60000;
+  f.SleepFadeMs = std::clamp(l.SleepFadeSeconds, 0, 3600) * 1000;
+  SetPlaybackFades(f);
+}
+
 void MainWindow::cmdShowParams() {
   Cfg.ShowParams = Cfg.ShowParams ? 0 : 1;
   applyShowParams();
@@ -213,6 +238,7 @@ int MainWindow::startPlaying(uint32_t delayTick, bool follower) {
     }
   }
   PlaybackUi pui = playbackUi();
+  applyListening();
   int rc = StartPlayback(dev, p, options, nullptr, 0, delayTick, &pui);
   Progress->finish();
   if (rc == 0) {

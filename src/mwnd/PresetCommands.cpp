@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <cstring>
 
@@ -17,8 +18,10 @@
 #include "mwnd/MainWindow.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/hooks.h"
+#include "mwnd/presetformats.h"
 #include "mwnd/wavestate.h"
 #include "reg/settings.h"
+#include "sbg/sbg.h"
 
 namespace {
 
@@ -330,24 +333,29 @@ void MainWindow::cmdExport() {
     showStoreError(rc);
     return;
   }
-  QString file = FileDialog::saveFile(
-      this, 252, 251, QString::fromStdString(TextToUtf8(Program[SelProgram].Name)) + ".tvk", QStringLiteral("tvk"));
+  QString file = FileDialog::saveFile(this, 252, ExportFilterId(),
+                                      QString::fromStdString(TextToUtf8(Program[SelProgram].Name)) + ".tvk",
+                                      QStringLiteral("tvk"));
   if (file.isEmpty()) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  int rc = ExportPreset(SelProgram, file.toStdString());
+  bool session = ExportFormatOf(file.toStdString()) == PresetFormat::Session;
+  int rc = ExportPresetFile(SelProgram, file.toStdString());
   QApplication::restoreOverrideCursor();
   if (rc) {
-    showStoreError(rc);
+    if (session)
+      MessageBox::show(this, rc, {file.toStdString(), 1000});
+    else
+      showStoreError(rc);
     return;
   }
-  MessageBox::show(this, 83);
+  MessageBox::show(this, session ? 1474 : 83);
 }
 
 void MainWindow::cmdImport() {
   if (refuseInSecondInstance()) return;
   bool moved = false;
   if (WaveOptChanged != 0 && !askUnsaved(currentPos(), &moved)) return;
-  QString file = FileDialog::openFile(this, 253, 251, QStringLiteral("tvk"));
+  QString file = FileDialog::openFile(this, 253, ImportFilterId(), QStringLiteral("tvk"));
   if (file.isEmpty()) return;
   importFile(file);
 }
@@ -357,9 +365,15 @@ void MainWindow::importFile(const QString& path) {
     MessageBox::show(this, 1339);
     return;
   }
+  // A .sbg session is one preset, imported with its own notes.
+  if (ImportFormatOf(path.toStdString()) == PresetFormat::Session) {
+    importSession(path);
+    return;
+  }
   StoreUi ui = storeUi();
   ImportReport report;
-  int rc = ImportPresets(path.toStdString(), &ui, &report);
+  std::string error;
+  int rc = ImportPresetFile(path.toStdString(), &ui, &report, &error);
   // The first imported preset; with none (the import stopped early), the
   // selection stays, on the replacement when the import replaced it.
   int sel = report.First >= 0 ? report.First : SelectionAfterImport(report, SelProgram);
@@ -370,4 +384,46 @@ void MainWindow::importFile(const QString& path) {
   }
   refillList(sel);
   if (rc) showStoreError(rc);
+  if (!error.empty()) MessageBox::showText(this, QString::fromStdString(error));
+}
+
+// A session: read into one preset, saved under its name with the store's
+// rules, and selected; its warnings shown together in one message.
+void MainWindow::importSession(const QString& path) {
+  std::string file = path.toStdString();
+  std::string shown = QFileInfo(path).fileName().toStdString();
+  Preset p{};
+  SbgImport info;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  bool ok = ImportSessionFile(file, p, &info);
+  QApplication::restoreOverrideCursor();
+  if (!ok) {
+    MessageBox::show(this, 1473, {SbgMessageText(shown, info.Error)});
+    return;
+  }
+  StoreUi ui = storeUi();
+  int index = -1;
+  int rc = AddPresets(&p, 1, &ui, &index);
+  FreePreset(p);
+  int sel = index >= 0 ? index : SelProgram;
+  if (sel < 0 || sel >= NumPrograms || Program[sel].Deleted) {
+    sel = -1;
+    for (int i = 0; i < NumPrograms && sel < 0; ++i)
+      if (!Program[i].Deleted) sel = i;
+  }
+  refillList(sel);
+  auto inform = [this](const std::string& text) {
+    MessageBox::showText(this, QString::fromStdString(text), MessageBox::Ok, 77, MessageBox::Information);
+  };
+  if (rc > 0) {
+    showStoreError(rc);
+  } else if (rc < 0) {
+    inform(GetStr(75));
+  } else if (info.Warnings.empty()) {
+    inform(GetStr(76));
+  } else {
+    std::string notes;
+    for (const SbgMessage& w : info.Warnings) notes += (notes.empty() ? "" : "\n") + SbgMessageText(shown, w);
+    inform(FormatMsg(1472, {notes}));
+  }
 }

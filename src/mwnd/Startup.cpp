@@ -11,13 +11,17 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
+#include <cstdio>
 #include <ctime>
+#include <functional>
 #include <memory>
 
 #include "assert/check.h"
 #include "assert/crash.h"
+#include "chart/ChartAccessible.h"
 #include "dialog/AdvancedDialog.h"
 #include "dialog/MessageBox.h"
+#include "dlggen/Accessible.h"
 #include "dlggen/DynDialog.h"
 #include "engine/startup.h"
 #include "file/store.h"
@@ -100,14 +104,41 @@ void ServeHandOver(plat::InstanceServer& server, MainWindow* window) {
 }
 
 // What a second start hands over: a file by its full path (the first
-// instance runs elsewhere); "-p" asks only to come to the front.
+// instance runs elsewhere), or "-p NAME" as given, for the first instance to
+// play; nothing asks only to come to the front.
 std::string HandOverText(const CmdLine& cmd) {
-  if (cmd.HasLoadName || cmd.ImportFile.empty()) return "";
+  if (cmd.HasLoadName) return cmd.Text;
+  if (cmd.ImportFile.empty()) return "";
   QFileInfo f(QString::fromUtf8(cmd.ImportFile.c_str()));
   return f.exists() ? f.absoluteFilePath().toUtf8().toStdString() : cmd.ImportFile;
 }
 
 int gSmoothFlashing = -1;
+// UseDirectDraw was not in the settings: its default waits for the probe.
+bool gDirectDrawDefaultPending = false;
+
+// Runs `work` once `window` has painted for the first time, after the paint
+// has reached the screen: what the first paint does not need waits for it.
+class AfterFirstPaint : public QObject {
+ public:
+  AfterFirstPaint(QWidget* window, std::function<void()> work)
+      : QObject(window), Window(window), Work(std::move(work)) {
+    window->installEventFilter(this);
+  }
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (o == Window && e->type() == QEvent::Paint) {
+      Window->removeEventFilter(this);
+      // The paint is flushed before the event loop runs the timer.
+      QTimer::singleShot(0, Window, Work);
+      deleteLater();
+    }
+    return false;
+  }
+
+ private:
+  QWidget* Window;
+  std::function<void()> Work;
+};
 
 // Nothing thrown inside an event's handling ends the program: a failed
 // allocation is told as such, anything else opens the internal error report
@@ -133,11 +164,19 @@ class GuardedApplication : public QApplication {
 
 bool SessionEndRequested() { return gSessionEnd != 0; }
 
+void ResolveSmoothFlashingDefault() {
+  if (!gDirectDrawDefaultPending) return;
+  gDirectDrawDefaultPending = false;
+  Cfg.Advanced.UseDirectDraw = SmoothFlashingAvailable() ? 1 : 0;
+}
+
 bool SmoothFlashingAvailable() {
   // Asked once a run: the machine's OpenGL does not come and go.
   if (gSmoothFlashing < 0) gSmoothFlashing = ProbeSmoothFlashing() ? 1 : 0;
   return gSmoothFlashing == 1;
 }
+
+bool SmoothFlashingKnown() { return gSmoothFlashing == 1; }
 
 void SetSmoothFlashingAvailable(int available) { gSmoothFlashing = available; }
 
@@ -150,7 +189,25 @@ void RestartProgram() {
 }
 
 int RunProgram(int argc, char** argv) {
+  // Help, the version and unknown options are answered before Qt needs a
+  // display, and without a window.
+  ArgsCheck asked = CheckArguments(argc, argv);
+  if (asked.Verdict == ARGS_HELP) {
+    std::fputs(DesktopUsage().c_str(), stdout);
+    return 0;
+  }
+  if (asked.Verdict == ARGS_VERSION) {
+    std::printf("sonavel %s\n", PROGRAM_VERSION_TEXT);
+    return 0;
+  }
+  if (asked.Verdict == ARGS_UNKNOWN) {
+    std::fprintf(stderr, "sonavel: unknown option '%s'\n%s", asked.Option.c_str(), DesktopUsage().c_str());
+    return 2;
+  }
   GuardedApplication app(argc, argv);
+  // Before any window: what screen readers hear of combo boxes and charts.
+  InstallComboAccessible();
+  InstallChartAccessible();
   QApplication::setOrganizationName(QStringLiteral("Kelvadi"));
   QApplication::setApplicationName(QStringLiteral("Sonavel"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/sonavel.svg")));
@@ -187,10 +244,16 @@ int RunProgram(int argc, char** argv) {
   }
   DefaultSettings(Cfg, false);
   {
+    // Whether OpenGL can flash the full screen smoothly is asked once the
+    // window shows, or when first needed: the probe loads the GL driver and
+    // its compiler, most of a start.
     auto store = OpenSettingsStore();
-    LoadSettings(Cfg, *store, SmoothFlashingAvailable);
+    LoadSettings(Cfg, *store, [] {
+      gDirectDrawDefaultPending = true;
+      return false;
+    });
   }
-  AdvancedOptionsDialog::setSmoothFlashingAvailable(SmoothFlashingAvailable());
+  AdvancedOptionsDialog::setSmoothFlashingProbe(SmoothFlashingAvailable);
   SetBuiltIns = Cfg.SetBuiltIns != 0;
   if (Cfg.Advanced.DecommitThreshold >= 1) DecommitThreshold = Cfg.Advanced.DecommitThreshold;
   DynDialog::setHelpHandler([](QWidget* owner, const QString& topic) { HelpWindow::showTopic(owner, topic); });
@@ -226,9 +289,10 @@ int RunProgram(int argc, char** argv) {
     WatchSessionEnd(&window);
     if (first) ServeHandOver(server, &window);
 
-    // The file type is registered for the user once the window shows, so the
-    // start is not held up by it.
-    QTimer::singleShot(0, &window, [] {
+    // The file type is registered for the user, and the OpenGL probe made,
+    // once the window has painted, so the start is not held up by them.
+    new AfterFirstPaint(&window, [] {
+      ResolveSmoothFlashingDefault();
       QFile icon(QStringLiteral(":/icons/sonavel.svg"));
       std::string svg = icon.open(QIODevice::ReadOnly) ? icon.readAll().toStdString() : std::string();
       RegisterFileType(QCoreApplication::applicationFilePath().toStdString(), svg, UserDataHome(), SystemDataDirs());

@@ -22,5 +22,12 @@ void RestartProgram();
 // Whether smooth full-screen flashing can be had (an OpenGL context can be
 // created; probed once a run): the default of the UseDirectDraw setting.
 bool SmoothFlashingAvailable();
+// The probe's answer when it has been made, else false; never probes.
+bool SmoothFlashingKnown();
 // Takes `available` (0 or 1) as the probe's answer; -1 probes again (tests).
 void SetSmoothFlashingAvailable(int available);
+// When the settings did not hold UseDirectDraw, its default (the probe's
+// answer) is taken now; it is taken once the window has painted, and before
+// anything reads or writes the option (the flashing, the option dialogs,
+// the settings saved).
+void ResolveSmoothFlashingDefault();

@@ -187,10 +187,12 @@ void DeviceThread(WaveDevice* d) {
     WaveHeader* h = dev.Queue.front();
     uint32_t n = std::min(dev.ChunkBytes, h->Length - dev.Pos);
     std::memcpy(chunk.data(), h->Data + dev.Pos, n);
+    dev.Sending = n;
     uint64_t resetBefore = dev.ResetCount;
     g.unlock();
     bool ok = WriteChunk(dev, chunk.data(), n / static_cast<uint32_t>(align));
     g.lock();
+    dev.Sending = 0;
     if (!ok) snd_pcm_prepare(dev.Pcm);
     if (resetBefore != dev.ResetCount) continue;  // the block went back already
     dev.Pos += n;
@@ -206,6 +208,7 @@ void FinishFront(WaveDevice& dev) {
   WaveHeader* h = dev.Queue.front();
   dev.Queue.pop_front();
   dev.Pos = 0;
+  dev.Sending = 0;  // what is in flight was this block's
   h->Flags = (h->Flags & ~WHDR_INQUEUE) | WHDR_DONE;
   PostMsg(*dev.Callback, MM_WOM_DONE, reinterpret_cast<uintptr_t>(&dev), reinterpret_cast<intptr_t>(h));
 }
@@ -295,6 +298,36 @@ int WaveWrite(WaveDevice* dev, WaveHeader* h) {
   }
   dev->Wake.notify_all();
   return WAVE_OK;
+}
+
+WaveHeader* WaveEndQueue(WaveDevice* dev, QueueEditor edit, void* ctx) {
+  if (!dev) return nullptr;
+  std::lock_guard<std::mutex> g(dev->Lock);
+  if (dev->Paused || dev->Queue.empty()) return nullptr;
+  // What the device thread is writing now is the sound system's already.
+  uint32_t skip = dev->Pos + dev->Sending;
+  int64_t queued = -static_cast<int64_t>(skip);
+  for (const WaveHeader* h = dev->Queue.front(); h; h = h->Next) queued += h->Length;
+  if (queued <= 0) return nullptr;
+  WaveHeader* h = dev->Queue.front();
+  for (uint32_t from = skip; h; h = h->Next, from = 0) {
+    if (from >= h->Length) continue;
+    if (!edit(ctx, h->Data + from, h->Length - from, queued)) break;
+  }
+  if (!h) return dev->Queue.Tail;
+  // The blocks after the edited end go back, in order, as a reset gives them.
+  WaveHeader* rest = h->Next;
+  h->Next = nullptr;
+  dev->Queue.Tail = h;
+  while (rest) {
+    WaveHeader* next = rest->Next;
+    rest->Next = nullptr;
+    dev->Queue.Size--;
+    rest->Flags = (rest->Flags & ~WHDR_INQUEUE) | WHDR_DONE;
+    PostMsg(*dev->Callback, MM_WOM_DONE, reinterpret_cast<uintptr_t>(dev), reinterpret_cast<intptr_t>(rest));
+    rest = next;
+  }
+  return h;
 }
 
 int WavePause(WaveDevice* dev) {

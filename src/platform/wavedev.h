@@ -97,6 +97,16 @@ int WaveRestart(WaveDevice* dev);
 // with nothing queued, what it holds is played to the end instead, so a
 // reset after the last block keeps the tail audible.
 int WaveReset(WaveDevice* dev);
+// Ends the queue gently, for a stop without a click: `edit` is called,
+// under the device lock, on the queued sound not yet handed to the sound
+// system, in order (the rest of the front block, then each later block),
+// with the total of those bytes, until it returns false; the blocks after
+// the one it returned false in are handed back at once, as by a reset,
+// while what the sound system holds and the edited rest play on. Returns
+// the block now queued last, or null when nothing is left to play (the
+// device is paused, or everything has been handed on).
+using QueueEditor = bool (*)(void* ctx, unsigned char* data, uint32_t bytes, int64_t queuedBytes);
+WaveHeader* WaveEndQueue(WaveDevice* dev, QueueEditor edit, void* ctx);
 // Underruns recovered since the open.
 int64_t WaveUnderruns(WaveDevice* dev);
 

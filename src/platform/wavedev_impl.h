@@ -44,7 +44,8 @@ struct WaveDevice {
   std::mutex Lock;  // everything below
   std::condition_variable Wake;
   HeaderQueue Queue;
-  uint32_t Pos = 0;  // bytes of the front block already handed on
+  uint32_t Pos = 0;      // bytes of the front block already handed on
+  uint32_t Sending = 0;  // bytes after Pos copied and being written to ALSA
   bool Paused = false;
   bool Quit = false;
   uint64_t ResetCount = 0;  // bumped by each reset

@@ -1,6 +1,8 @@
 #include "presetjson/presetjson.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -14,10 +16,16 @@ using nlohmann::ordered_json;
 
 namespace {
 
+// Colours are written as a person names them, "#RRGGBB"; a stored value
+// with bits above the 24 of a colour keeps its exact stored form,
+// "0x" and the blue-green-red word, as older files wrote every colour.
 std::string ColorText(uint32_t c) {
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%08X", c);
-  return buf;
+  if (c >> 24) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "0x%08X", c);
+    return buf;
+  }
+  return ColorRgbText(c);
 }
 
 ordered_json ParamToJson(const Param& p) {
@@ -87,18 +95,26 @@ void GetText(const json& j, const std::string& path, char* dest, size_t size, si
   std::memcpy(dest, s.data(), s.size());
 }
 
+// "#RRGGBB" is red, green, blue as a person writes them; "0x00BBGGRR" and
+// numbers are the stored blue-green-red value (as older files have them).
 uint32_t GetColor(const json& j, const std::string& path) {
   if (j.is_string()) {
     std::string s = j.get<std::string>();
+    const bool rgb = !s.empty() && s[0] == '#';
     const char* t = s.c_str();
-    if (*t == '#')
+    if (rgb)
       ++t;
     else if (t[0] == '0' && (t[1] == 'x' || t[1] == 'X'))
       t += 2;
+    else
+      t = "";
     char* end = nullptr;
     unsigned long v = std::strtoul(t, &end, 16);
-    if (*t == 0 || *end != 0 || v > 0xFFFFFFFFul) Fail(path, "is not a colour (0x00BBGGRR)");
-    return static_cast<uint32_t>(v);
+    const bool digits = std::strspn(t, "0123456789abcdefABCDEF") == std::strlen(t);
+    if (*t == 0 || *end != 0 || !digits || v > 0xFFFFFFFFul || (rgb && std::strlen(t) != 6))
+      Fail(path, "is not a colour (#RRGGBB, or the stored 0x00BBGGRR)");
+    if (!rgb) return static_cast<uint32_t>(v);
+    return static_cast<uint32_t>(((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF));
   }
   return static_cast<uint32_t>(GetInt(j, path, 0, 0xFFFFFFFFll));
 }
@@ -380,6 +396,12 @@ void ReadPreset(const json& j, Preset& p) {
 
 }  // namespace
 
+std::string ColorRgbText(uint32_t stored) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", stored & 0xFF, (stored >> 8) & 0xFF, (stored >> 16) & 0xFF);
+  return buf;
+}
+
 ordered_json PresetToJson(const Preset& p) {
   ordered_json j;
   // Text of any bytes is given as UTF-8 by the program's one text rule.
@@ -425,14 +447,122 @@ ordered_json PresetToJson(const Preset& p) {
 }
 
 bool PresetFromJson(const json& j, Preset& p, std::string* error) {
+  // The defaults of a new segment reset the background row; a caller with a
+  // background of its own (the preset editor) keeps it.
+  const ParamDefType row = ParamDef[PN_BGPARAM];
+  bool ok = false;
   try {
     ReadPreset(j, p);
+    ok = true;
+  } catch (const FieldError& e) {
+    if (error) *error = e.what();
+  } catch (const json::exception& e) {
+    if (error) *error = e.what();
+  }
+  ParamDef[PN_BGPARAM] = row;
+  if (!ok) FreePreset(p);
+  return ok;
+}
+
+ordered_json CurveClipToJson(const CurveClip& c) {
+  const int row = std::clamp(c.ParamNum, 0, PDBK - 1);
+  const int64_t scale = PowerOfTen[std::clamp(c.Digits, 0, 7)];
+  ordered_json curve = ordered_json::array();
+  for (int i = 0; i < std::clamp(c.NumNodes, 0, MAXNODES); ++i) {
+    const Node& n = c.Nodes[i];
+    const int64_t v = c.Z ? int64_t(uint32_t(n.Value) & 0xFFFFu) : int64_t(n.Value);
+    ordered_json pt = ordered_json::array();
+    if (n.SweepTime % 100 == 0)
+      pt.push_back(n.SweepTime / 100);
+    else
+      pt.push_back(n.SweepTime / 100.0);
+    if (v % scale == 0)
+      pt.push_back(v / scale);
+    else
+      pt.push_back(double(v) / double(scale));
+    if (n.Weight != 10) pt.push_back(n.Weight);
+    curve.push_back(pt);
+  }
+  ordered_json param;
+  param[row == PN_BGPARAM ? std::string("Background Param") : RowName(row)]["Curve"] = curve;
+  ordered_json seg;
+  seg["Length"] = c.Length;
+  if (ParamDef[row].FirstPid >= NSPAR)
+    seg["Voice"] = ordered_json::array({param});
+  else
+    seg["Param"] = param;
+  ordered_json j;
+  j["Segment"] = ordered_json::array({seg});
+  return j;
+}
+
+bool CurveClipFromJson(const json& j, CurveClip* out, std::string* error) {
+  try {
+    // The one named parameter, where it stands.
+    const json* named = nullptr;
+    std::string where;
+    int32_t length = 1000;
+    auto take = [&](const json& obj, const std::string& path) {
+      if (!obj.is_object()) Fail(path, "must be an object of parameters by name");
+      for (auto it = obj.begin(); it != obj.end(); ++it) {
+        if (named) Fail(path + "." + it.key(), "a curve is one parameter; this names another");
+        named = &obj;
+        where = path;
+      }
+    };
+    if (!j.is_object()) Fail("curve", "must be an object");
+    if (const json* segs = Find(j, "Segment")) {
+      if (!segs->is_array() || segs->size() != 1) Fail("Segment", "a curve is an array of one segment");
+      const json& seg = (*segs)[0];
+      if (!seg.is_object()) Fail("Segment[0]", "must be an object");
+      if (const json* l = Find(seg, "Length"))
+        length = static_cast<int32_t>(GetInt(*l, "Segment[0].Length", 1, MAXSEGLENGTH));
+      if (const json* p = Find(seg, "Param")) take(*p, "Segment[0].Param");
+      if (const json* v = Find(seg, "Voice")) {
+        if (!v->is_array()) Fail("Segment[0].Voice", "must be an array");
+        for (size_t i = 0; i < v->size(); ++i) take((*v)[i], "Segment[0].Voice[" + std::to_string(i) + "]");
+      }
+    } else {
+      take(j, "curve");
+    }
+    if (!named) Fail("curve", "names no parameter");
+    const std::string name = named->begin().key();
+    // A row of a voice goes into the first voice, a row of the segment into
+    // the segment's parameters.
+    int pid = PidOfName(name, 0);
+    const bool voice = pid >= 0;
+    if (!voice) pid = PidOfName(name, -1);
+    if (pid < 0) Fail(where + "." + name, "no such parameter");
+    json seg;
+    seg["Length"] = length;
+    if (voice)
+      seg["Voice"] = json::array({*named});
+    else
+      seg["Param"] = *named;
+    Preset p{};
+    std::string why;
+    if (!PresetFromJson(json{{"Segment", json::array({seg})}}, p, &why)) throw FieldError(why);
+    const int row = ParamNumOfPid(pid);
+    const Param& q = SegParams(p, 0)[pid];
+    CurveClip c;
+    c.ParamNum = row;
+    c.Digits = ParamDef[row].Digits;
+    c.Unit = ParamDef[row].Unit;
+    c.Z = false;
+    c.Length = length;
+    c.NumNodes = q.NumNodes;
+    for (int i = 0; i < c.NumNodes; ++i) {
+      c.Nodes[i] = q.Node[i];
+      if (row == PN_WAVEFORM) c.Nodes[i].Value = static_cast<int32_t>(uint32_t(q.Node[i].Value) & 0xFFFFu);
+    }
+    FreePreset(p);
+    if (!ValidCurveClip(c)) Fail(where + "." + name, "is not a curve");
+    *out = c;
     return true;
   } catch (const FieldError& e) {
     if (error) *error = e.what();
   } catch (const json::exception& e) {
     if (error) *error = e.what();
   }
-  FreePreset(p);
   return false;
 }

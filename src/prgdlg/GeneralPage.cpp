@@ -9,9 +9,11 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTreeWidget>
@@ -32,6 +34,7 @@
 #include "main/text.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
+#include "prgdlg/SegmentClipboard.h"
 #include "reg/settings.h"
 
 namespace {
@@ -155,6 +158,23 @@ GeneralPage::GeneralPage(PresetOptionsDialog* dialog) : QWidget(dialog), D(dialo
   connect(Segments, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
     if (item) D->selectSegment(Segments->indexOfTopLevelItem(item));
   });
+  // Segments copied and pasted: the list's context menu, Ctrl+C and Ctrl+V.
+  SegMenu = new QMenu(this);
+  SegMenu->setObjectName(QStringLiteral("segmentMenu"));
+  QAction* copy = SegMenu->addAction(tr("&Copy Segment"));
+  copy->setObjectName(QStringLiteral("copySegment"));
+  copy->setShortcut(QKeySequence::Copy);  // shown; the key reaches the event filter
+  QAction* paste = SegMenu->addAction(tr("&Paste Segment After"));
+  paste->setObjectName(QStringLiteral("pasteSegment"));
+  paste->setShortcut(QKeySequence::Paste);
+  connect(copy, &QAction::triggered, this, [this] { D->copySegment(D->currentSegment()); });
+  connect(paste, &QAction::triggered, D, &PresetOptionsDialog::pasteSegment);
+  Segments->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(Segments, &QWidget::customContextMenuRequested, this, [this, paste](const QPoint& at) {
+    paste->setEnabled(SegmentClipboard::offers());
+    SegMenu->exec(Segments->viewport()->mapToGlobal(at));
+  });
+  Segments->installEventFilter(this);
   connect(Voices, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row >= 0) D->selectVoice(row);
   });
@@ -188,6 +208,18 @@ bool GeneralPage::eventFilter(QObject* watched, QEvent* e) {
   if (watched == Description && e->type() == QEvent::FocusIn) {
     Description->moveCursor(QTextCursor::Start);
     Description->ensureCursorVisible();
+  }
+  // The segment list copies segments, not its rows' text.
+  if (watched == Segments && e->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    if (k->matches(QKeySequence::Copy)) {
+      D->copySegment(D->currentSegment());
+      return true;
+    }
+    if (k->matches(QKeySequence::Paste)) {
+      D->pasteSegment();
+      return true;
+    }
   }
   return QWidget::eventFilter(watched, e);
 }

@@ -14,6 +14,7 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
@@ -43,6 +44,8 @@ class GeneralPage : public QWidget {
   QCheckBox* continueBox() const { return Continue; }
   QComboBox* backgroundCombo() const { return Background; }
   QTreeWidget* segmentList() const { return Segments; }
+  // The segment list's context menu (Copy Segment, Paste Segment After).
+  QMenu* segmentMenu() const { return SegMenu; }
   QListWidget* voiceList() const { return Voices; }
   QLineEdit* idEdit() const { return Id; }
   QLineEdit* lengthEdit() const { return Length; }
@@ -79,5 +82,6 @@ class GeneralPage : public QWidget {
   QListWidget* Voices;
   QLineEdit *Id, *Length, *Repeat;
   QPushButton *AddSeg, *DelSeg, *SegUp, *SegDown, *AddVoice, *DelVoice, *Colors, *Test;
+  QMenu* SegMenu = nullptr;
   int BackgroundRow = -1;  // the entry chosen last (a cancelled file choice returns to it)
 };

@@ -260,9 +260,12 @@ void ParamPage::updatePane(int s) {
   }
   if (p.Modulation) {
     const int depth = ModulationOfPane(p.ParamNum);
-    p.Modulation->setText(QString::fromStdString(ModulationButtonText(s % 3, ModulationOn(params, voice, depth))));
+    const bool modOn = ModulationOn(params, voice, depth);
+    p.Modulation->setText(QString::fromStdString(ModulationButtonText(s % 3, modOn)));
     p.Modulation->setVisible(on && v.InUse);
-    p.Modulation->setAccessibleName(QString::fromUtf8(GetStr(ParamDef[depth].Name)));
+    // The caption says "(ON)" only when on; the name says either.
+    const QString depthName = QString::fromUtf8(GetStr(ParamDef[depth].Name));
+    p.Modulation->setAccessibleName(modOn ? tr("%1 (ON)").arg(depthName) : tr("%1 (OFF)").arg(depthName));
   }
   for (QWidget* w : std::initializer_list<QWidget*>{p.Name, p.Chart, p.Left, p.Right, p.Easy, p.Separate, p.Track,
                                                     p.TrackList, p.TrackOptions, p.Modulation})

@@ -29,6 +29,8 @@
 #include "main/text.h"
 #include "prgdlg/GeneralPage.h"
 #include "prgdlg/ParamPage.h"
+#include "prgdlg/PresetTimeline.h"
+#include "prgdlg/SegmentClipboard.h"
 #include "prgdlg/TestPlayback.h"
 #include "prgdlg/WaveformPreview.h"
 #include "reg/settings.h"
@@ -55,6 +57,11 @@ QString SegmentId(const Segment& s) {
   return QString::fromUtf8(id);
 }
 
+// The whole-preset timeline above the tabs, in dialog units (its height and
+// the gap below it); the pages keep their size.
+constexpr int kTimelineUnits = 51;
+constexpr int kTimelineHeight = 48;
+
 // The digit of Ctrl+0..9, also with Shift (which on most layouts turns the
 // digit into a symbol); -1 for other keys.
 int DigitOf(const QKeyEvent* e) {
@@ -69,7 +76,7 @@ int DigitOf(const QKeyEvent* e) {
 }  // namespace
 
 PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSelection)
-    : DynDialog(owner, QSize(494, 292), QStringLiteral("preset_options")), Index(index), Owner(owner) {
+    : DynDialog(owner, QSize(494, 292 + kTimelineUnits), QStringLiteral("preset_options")), Index(index), Owner(owner) {
   setObjectName(QStringLiteral("presetOptionsDialog"));
   setWindowTitle(tr("Preset Options"));
   if (TVK_CHECK(index >= 0 && index < NumPrograms, index)) CopyPreset(Prg, Program[index]);
@@ -96,21 +103,26 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
   }
 
   DynLayout* l = dynLayout();
+  const int y = kTimelineUnits;
   Tabs = new QTabBar(this);
   Tabs->setObjectName(QStringLiteral("tabs"));
   Tabs->setAccessibleName(tr("Preset options pages"));
   Tabs->setDrawBase(false);
   for (const char* name : kTabNames) Tabs->addTab(tr(name));
-  l->addControl(Tabs, 7, 7, 1010, 14);
+  l->addControl(Tabs, 7, 7 + y, 1010, 14);
+  // The whole preset above the pages, seen from every tab while editing;
+  // after the tabs in the focus chain, so the dialog still opens on them.
+  Timeline = new PresetTimeline(this);
+  l->addControl(Timeline, 7, 7, 1010, kTimelineHeight);
   auto* frame = new QFrame(this);
   frame->setObjectName(QStringLiteral("tabFrame"));
   frame->setFrameShape(QFrame::StyledPanel);
-  l->addControl(frame, 7, 20, 1010, 980);
+  l->addControl(frame, 7, 20 + y, 1010, 980 - y);
   General = new GeneralPage(this);
-  l->addControl(General, 8, 21, 1008, 978);
+  l->addControl(General, 8, 21 + y, 1008, 978 - y);
   Params = new ParamPage(this);
   new WaveformPreview(this, Params);
-  l->addControl(Params, 8, 21, 1008, 978);
+  l->addControl(Params, 8, 21 + y, 1008, 978 - y);
   ButtonRow buttons = addOkCancelHelp();
   Ok = buttons.Ok;
   Cancel = buttons.Cancel;
@@ -123,12 +135,18 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
     General->setVisible(t == 0);
     if (t > 0) Params->setDisplayTab(t);
     Params->setVisible(t > 0);
+    followTab(t);
   });
   const int tab = keepSelection ? std::clamp(gLast.Tab, 0, 5) : 0;
   Tabs->setCurrentIndex(tab);
   General->setVisible(tab == 0);
   if (tab > 0) Params->setDisplayTab(tab);
   Params->setVisible(tab > 0);
+  followTab(tab);
+  // The timeline follows every edit and selection.
+  connect(this, &PresetOptionsDialog::presetChanged, Timeline, &PresetTimeline::presetChanged);
+  connect(this, &PresetOptionsDialog::segmentSelected, Timeline, &PresetTimeline::presetChanged);
+  connect(this, &PresetOptionsDialog::voiceSelected, Timeline, &PresetTimeline::presetChanged);
 
   TestPlayback* t = TestPlayback::instance();
   connect(t, &TestPlayback::stateChanged, this, [this](bool running) {
@@ -189,6 +207,21 @@ void PresetOptionsDialog::updateTabCaptions() {
   for (int t = 0; t < 6; ++t)
     Tabs->setTabText(t, QString::fromStdString(TabCaption(t, tr(kTabNames[t]).toStdString(), id.toStdString(),
                                                           voice.toStdString(), segs, voices)));
+  // A new segment ID is shown on the timeline too.
+  Timeline->update();
+}
+
+void PresetOptionsDialog::followTab(int t) {
+  // A parameter tab shows its top pane's parameter on the timeline, unless
+  // one of its panes' is shown already.
+  if (t < 1 || t > 5) return;
+  int top = -1;
+  for (int i = 2; i >= 0; --i) {
+    const int row = PagePosition(3 * (t - 1) + i);
+    if (row == Timeline->parameter()) return;
+    if (row >= 0) top = row;
+  }
+  if (top >= 0) Timeline->setParameter(top);
 }
 
 // --- Selection ----------------------------------------------------------------------------
@@ -275,6 +308,7 @@ void PresetOptionsDialog::propagateChange(int pid, quint32 code, bool mergeUndo)
 
 void PresetOptionsDialog::presetEdited(bool merge) {
   History->Record(Prg, merge);
+  emit presetChanged();
   TestPlayback* t = TestPlayback::instance();
   if (!t->running()) return;
   int seg = std::min(t->segment(), Prg.data.NumSegments - 1);
@@ -362,6 +396,43 @@ void PresetOptionsDialog::testFailed(int rc, int failure, int code) {
 void PresetOptionsDialog::syncPlayPosition() {
   TestPlayback* t = TestPlayback::instance();
   Params->setPlayPosition(t->running(), t->running() && t->segment() == CurSegment ? t->time() : -1);
+  Timeline->setPlayPosition(t->running(), t->segment(), t->time());
+}
+
+// --- Segments on the clipboard ------------------------------------------------------------
+
+void PresetOptionsDialog::copySegment(int s) {
+  if (s < 0 || s >= Prg.data.NumSegments) return;
+  General->commitEdits();
+  SegmentClipboard::put(Prg, s);
+}
+
+void PresetOptionsDialog::pasteSegment() {
+  Preset clip{};
+  QString why;
+  switch (SegmentClipboard::take(&clip, &why)) {
+    case SegmentClipboard::CLIP_NONE: QApplication::beep(); return;
+    case SegmentClipboard::CLIP_BAD_TEXT: MessageBox::show(this, 1522, {why.toStdString()}); return;
+    case SegmentClipboard::CLIP_SEGMENT: break;
+  }
+  General->commitEdits();
+  // A segment of a preset with another background brings that background's
+  // scale in its background parameter.
+  const ParamDefType ours = ParamDef[PN_BGPARAM];
+  char file[NAMELEN + 1] = {};
+  std::memcpy(file, clip.data.BackgroundFile, NAMELEN);
+  SetEditorBackgroundParamDef(clip.data.Background, file);
+  const ParamDefType theirs = ParamDef[PN_BGPARAM];
+  ParamDef[PN_BGPARAM] = ours;
+  if (theirs.Digits != ours.Digits || theirs.Min != ours.Min || theirs.Max != ours.Max || theirs.Easy != ours.Easy)
+    RescaleSegmentBackgroundParam(SegParams(clip, 0), clip.data.Segment[0], theirs, ours, rules().Nodes);
+  const int rc = InsertSegment(Prg, CurSegment, clip.data.Segment[0], SegParams(clip, 0), rules());
+  FreePreset(clip);
+  if (rc) {
+    MessageBox::show(this, rc, {MAXSEGMENTS});
+    return;
+  }
+  segmentsChanged(CurSegment + 1);
 }
 
 // --- OK and Cancel -----------------------------------------------------------------------------

@@ -24,6 +24,7 @@ class QTabBar;
 class GeneralPage;
 class ParamPage;
 class PresetHistory;
+class PresetTimeline;
 
 class PresetOptionsDialog : public DynDialog {
   Q_OBJECT
@@ -54,6 +55,7 @@ class PresetOptionsDialog : public DynDialog {
 
   GeneralPage* generalPage() const { return General; }
   ParamPage* paramPage() const { return Params; }
+  PresetTimeline* timeline() const { return Timeline; }
   QTabBar* tabs() const { return Tabs; }
   QPushButton* okButton() const { return Ok; }
   QPushButton* cancelButton() const { return Cancel; }
@@ -84,6 +86,13 @@ class PresetOptionsDialog : public DynDialog {
   // the last one).
   void presetEdited(bool merge = false);
 
+  // --- Segments on the clipboard ----------------------------------------------------
+  // Copies segment s (all its parameters); pastes a copied segment as a new
+  // segment after the current one, with an added segment's limit (1283) and
+  // linking, as one undo step.
+  void copySegment(int s);
+  void pasteSegment();
+
   // --- Undo and redo (Ctrl+Z, Ctrl+Y) -------------------------------------------
   // Steps the copy back or forth, edits typed but not confirmed first; the
   // pages show the result. False when there is nothing to undo or redo.
@@ -103,6 +112,8 @@ class PresetOptionsDialog : public DynDialog {
   void testStateChanged(bool running);
   // Parameter `pid` of the current segment was edited and propagated.
   void parameterEdited(int pid);
+  // The copy changed (every edit, undo and redo).
+  void presetChanged();
 
  protected:
   void accept() override;
@@ -118,6 +129,7 @@ class PresetOptionsDialog : public DynDialog {
   void testFailed(int rc, int failure, int code);
   void syncPlayPosition();
   void historyApplied();
+  void followTab(int t);
 
   Preset Prg{};
   std::unique_ptr<PresetHistory> History;
@@ -127,6 +139,7 @@ class PresetOptionsDialog : public DynDialog {
   QTabBar* Tabs = nullptr;
   GeneralPage* General = nullptr;
   ParamPage* Params = nullptr;
+  PresetTimeline* Timeline = nullptr;
   QPushButton *Ok = nullptr, *Cancel = nullptr, *Help = nullptr;
   QPointer<QWidget> Owner;
 };

@@ -164,6 +164,11 @@ std::string MimePackageText() {
          "      <match type=\"string\" offset=\"0\" value=\"Sonavel File, created with version \"/>\n"
          "    </magic>\n"
          "  </mime-type>\n"
+         "  <mime-type type=\"text/x-sbg-sequence\">\n"
+         "    <comment>Binaural-beat sequence</comment>\n"
+         "    <sub-class-of type=\"text/plain\"/>\n"
+         "    <glob pattern=\"*.sbg\"/>\n"
+         "  </mime-type>\n"
          "</mime-info>\n";
 }
 
@@ -182,7 +187,7 @@ std::string DesktopEntryText(const std::string& exec, const std::string& iconNam
     << "\n"
        "Terminal=false\n"
        "Categories=AudioVideo;Audio;\n"
-       "MimeType=application/x-sonavel-preset;\n";
+       "MimeType=application/x-sonavel-preset;text/x-sbg-sequence;\n";
   return o.str();
 }
 

@@ -1,6 +1,7 @@
 // Registration of the preset file type with the desktop: a shared-mime-info
 // type application/x-sonavel-preset for *.tvk (recognised also by the header
-// text), a desktop entry that opens such files with the program, and the
+// text) and text/x-sbg-sequence for *.sbg sessions (which the program
+// imports), a desktop entry that opens such files with the program, and the
 // program's icon in the hicolor theme. `cmake --install` installs the same
 // files system-wide; at start-up the program registers them for the user
 // only when no program owns .tvk yet (another program's association is left

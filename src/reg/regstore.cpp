@@ -10,6 +10,18 @@ namespace {
 const char* const kMain = "3";
 const char* const kWindows = "3/Windows";
 const char* const kAdvanced = "3/Advanced";
+const char* const kListening = "Listening";
+
+constexpr struct {
+  const char* Name;
+  int32_t ListeningSettings::*Field;
+} kListeningNames[] = {
+    {"SleepTimer", &ListeningSettings::SleepTimer},
+    {"SleepMinutes", &ListeningSettings::SleepMinutes},
+    {"SleepFadeSeconds", &ListeningSettings::SleepFadeSeconds},
+    {"SoftStartStop", &ListeningSettings::SoftStartStop},
+    {"KeepAwake", &ListeningSettings::KeepAwake},
+};
 
 void ReadInt(QSettings& st, const char* name, int32_t* v) {
   QVariant x = st.value(name);
@@ -135,6 +147,10 @@ void LoadSettings(Settings& s, QSettings& st, bool (*directDraw)()) {
     s.ReportServer = server.toString().toStdString();
   ReadInt(st, "ReportPort", &s.ReportPort);
   st.endGroup();
+
+  st.beginGroup(kListening);
+  for (const auto& l : kListeningNames) ReadInt(st, l.Name, &(s.Listening.*l.Field));
+  st.endGroup();
 }
 
 bool SaveSettings(const Settings& s, const std::string* selected, QSettings& st) {
@@ -157,6 +173,10 @@ bool SaveSettings(const Settings& s, const std::string* selected, QSettings& st)
   st.setValue("Device", QString::fromStdString(s.Device));
   st.setValue("ReportServer", QString::fromStdString(s.ReportServer));
   st.setValue("ReportPort", s.ReportPort);
+  st.endGroup();
+
+  st.beginGroup(kListening);
+  for (const auto& l : kListeningNames) st.setValue(l.Name, s.Listening.*l.Field);
   st.endGroup();
   st.sync();
   return st.status() == QSettings::NoError;

@@ -17,6 +17,9 @@
 //   3/Advanced  Device                              string        "default" (ALSA PCM for playback)
 //   3/Advanced  ReportServer                        string        "www.kelvadi.com" (debug data upload)
 //   3/Advanced  ReportPort                          int32         80
+//   Listening   SleepTimer                          int32         0 (0 off, 1 after SleepMinutes, 2 at the end)
+//   Listening   SleepMinutes, SleepFadeSeconds      int32         30, 60
+//   Listening   SoftStartStop, KeepAwake            int32         1, 1
 //
 // Values are not range-checked when read: the dialogs that edit them do that.
 // Main thread only.
@@ -38,6 +41,17 @@ constexpr int32_t VISUAL_FULLSCREEN = 12;
 // Longest preset name kept for "SelectedPreset" (bytes, without terminator).
 constexpr size_t SELECTEDPRESET_MAX = 127;
 
+// How the user listens: the sleep timer, the fades of a start and a stop,
+// and keeping the screen on and the computer awake while playing. A group
+// of its own beside the original ones.
+struct ListeningSettings {
+  int32_t SleepTimer = 0;  // data/fade.h: SLEEP_OFF, SLEEP_AFTER, SLEEP_AT_END
+  int32_t SleepMinutes = 30;
+  int32_t SleepFadeSeconds = 60;
+  int32_t SoftStartStop = 1;  // fade in at a start and out at a stop
+  int32_t KeepAwake = 1;      // no screen saver, blanking or idle suspend while playing
+};
+
 struct Settings {
   std::string SelectedPreset;  // string 1 unless set
   int32_t ShowParams = 1;
@@ -57,6 +71,7 @@ struct Settings {
   std::string Device = "default";
   std::string ReportServer = "www.kelvadi.com";
   int32_t ReportPort = 80;
+  ListeningSettings Listening;
 };
 
 // The values in effect before any setting is read. `directDraw` is the

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -39,12 +40,13 @@ std::string Dir() {
   return dir.Path;
 }
 
-CliRun Cli(const std::string& args) {
+// Runs the tool of the build, or the copy in `programDir`.
+CliRun Cli(const std::string& args, const std::string& programDir = SONAVEL_BIN_DIR) {
   // ctest runs the cases in parallel: one stderr file per case.
   std::string errPath =
       Dir() + "cli_stderr_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
   // A command that hangs fails the test instead of stopping the run.
-  std::string cmd = "timeout 120 " + std::string(SONAVEL_BIN_DIR) + "/sonavel-cli " + args + " 2>" + errPath;
+  std::string cmd = "timeout 120 " + programDir + "/sonavel-cli " + args + " 2>" + errPath;
   CliRun r{-1, {}, {}};
   FILE* f = popen(cmd.c_str(), "r");
   if (!f) return r;
@@ -341,6 +343,10 @@ TEST(Cli, MessagesSayWhatWentWrong) {
       {"render " + file + " --index 0 -o " + Dir() + "cli_msg.wav --quality 3", 2,
        "--quality: WAV files have no quality setting.\n"},
       {"render " + file + " --index 0 -o " + Dir() + "cli_msg.flac --quality 9", 2, "--quality: FLAC takes 0 to 8.\n"},
+      {"render " + file + " --index 0 -o " + Dir() + "cli_msg.wav --fade-out soon", 2,
+       "--fade-out: 'soon' is not a length of time (write 60s, 2m or 90 for seconds).\n"},
+      {"play " + file + " --index 0 --device fake --sleep 1h30", 2,
+       "--sleep: '1h30' is not a length of time (write 30m, 90s or 1h30m).\n"},
       {"play " + file + " --index 0 --device cli-no-such-device", 1,
        "No ALSA device 'cli-no-such-device' could be opened: --device picks another one (aplay -L lists them).\n"},
   };
@@ -430,17 +436,178 @@ TEST(Cli, RenderAndPlayTakeThePresetFromAFileOrTheStore) {
   CliRun p = Cli("play --device fake --store " + store + " --index 0 --minutes 0.01");
   EXPECT_EQ(p.Code, 0) << p.Err;
 
+  // The sleep timer ends a preset of minutes after a second and a half,
+  // and a render's end fades to silence with what came before unchanged.
+  auto started = std::chrono::steady_clock::now();
+  CliRun sleep = Cli("play --device fake " + file + " --index 0 --sleep 1.5s --fade 500ms");
+  EXPECT_EQ(sleep.Code, 0) << sleep.Err;
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+  std::string plain = Dir() + "cli_plain.wav", faded = Dir() + "cli_faded.wav";
+  ASSERT_EQ(Cli("render " + file + " --index 0 --minutes 0.05 -o " + plain).Code, 0);
+  ASSERT_EQ(Cli("render " + file + " --index 0 --minutes 0.05 --fade-out 1s -o " + faded).Code, 0);
+  std::vector<unsigned char> a = ReadBytes(plain), b = ReadBytes(faded);
+  ASSERT_EQ(a.size(), b.size());
+  size_t fadeBytes = 44100 * 4;
+  EXPECT_TRUE(std::equal(a.begin(), a.end() - static_cast<ptrdiff_t>(fadeBytes), b.begin()));
+  EXPECT_FALSE(
+      std::equal(a.end() - static_cast<ptrdiff_t>(fadeBytes), a.end(), b.end() - static_cast<ptrdiff_t>(fadeBytes)));
+  EXPECT_EQ(b[b.size() - 1] | b[b.size() - 2] | b[b.size() - 3] | b[b.size() - 4], 0);
+
   // What is missing is told apart from what is not there.
   CliRun noSel = Cli("render " + file + " -o " + wav);
   EXPECT_EQ(noSel.Code, 2);
   EXPECT_EQ(noSel.Err, "Give --index N or --name NAME.\n");
-  CliRun noSource = Cli("play --device fake --index 0");
-  EXPECT_EQ(noSource.Code, 2);
-  EXPECT_EQ(noSource.Err, "Give a preset FILE or --store.\n");
   CliRun noName = Cli("render " + file + " --name nobody -o " + wav);
   EXPECT_EQ(noName.Code, 1);
   EXPECT_EQ(noName.Err, "The file '" + file + "' has no such preset.\n");
   CliRun noStored = Cli("play --device fake --store " + store + " --name nobody");
   EXPECT_EQ(noStored.Code, 1);
   EXPECT_NE(noStored.Err.find("The store has no such preset."), std::string::npos);
+}
+
+namespace {
+
+std::string Session(const std::string& file) { return std::string(SONAVEL_SOURCE_DIR) + "/tests/data/sbg/" + file; }
+
+}  // namespace
+
+// A .sbg session is one preset: rendered (at its own -r unless --rate says
+// otherwise), converted both ways and imported into the store, warnings on
+// stderr in the FILE:LINE:COLUMN form.
+TEST(Cli, SessionsRenderConvertAndImport) {
+  std::string wav = Dir() + "cli_sbg.wav", tvk = Dir() + "cli_sbg.tvk", back = Dir() + "cli_sbg_back.sbg";
+  std::string store = Dir() + "cli_sbg_store";
+  CliRun r = Cli("render " + Session("options.sbg") + " --minutes 0.02 -o " + wav);
+  ASSERT_EQ(r.Code, 0) << r.Err;
+  std::vector<unsigned char> bytes = ReadBytes(wav);
+  ASSERT_GT(bytes.size(), 28u);
+  EXPECT_EQ(GetLE32(bytes.data() + 24), 22050u);
+  EXPECT_NE(r.Err.find("options.sbg:2:6: warning: the option -Q has no counterpart in a preset; ignored\n"),
+            std::string::npos)
+      << r.Err;
+  ASSERT_EQ(Cli("render " + Session("options.sbg") + " --rate 11025 --minutes 0.02 -o " + wav).Code, 0);
+  EXPECT_EQ(GetLE32(ReadBytes(wav).data() + 24), 11025u);
+
+  CliRun c = Cli("convert " + Session("basic.sbg") + " -o " + tvk);
+  ASSERT_EQ(c.Code, 0) << c.Err;
+  EXPECT_NE(Cli("list " + tvk).Out.find("\tbasic\n"), std::string::npos);
+  CliRun e = Cli("convert " + tvk + " --index 0 -o " + back);
+  ASSERT_EQ(e.Code, 0) << e.Err;
+  std::ifstream in(back);
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first, "## Basic session: pink noise under one binaural tone that steps from");
+
+  CliRun s = Cli("store import " + Session("leftout.sbg") + " --dir " + store);
+  ASSERT_EQ(s.Code, 0) << s.Err;
+  EXPECT_NE(s.Err.find("leftout.sbg:3:8: warning: the bell 'bell+880/20'"), std::string::npos) << s.Err;
+  EXPECT_NE(s.Err.find("1 preset was successfully imported."), std::string::npos) << s.Err;
+  EXPECT_NE(Cli("store list --dir " + store).Out.find("\tleftout\n"), std::string::npos);
+}
+
+// A malformed session: exit code 1, the place and what was expected, no
+// output file and nothing in the store.
+TEST(Cli, MalformedSessionsLeaveNothingBehind) {
+  std::string store = Dir() + "cli_sbg_bad_store";
+  ASSERT_EQ(Cli("store list --dir " + store).Code, 0);
+  std::vector<unsigned char> before = ReadBytes(store + "/Presets.tvk");
+  const std::pair<const char*, const char*> cases[] = {
+      {"bad/undefined.sbg", ":3:8: a defined tone-set or block expected"},
+      {"bad/bad-time.sbg", ":4:5: minutes 0-59 expected"},
+      {"bad/eleven-tones.sbg", ":1:87: the end of the tone-set expected"},
+      {"bad/unterminated.sbg", ":3:1: '}' expected"},
+  };
+  for (auto [file, place] : cases) {
+    std::string path = Session(file), out = Dir() + "cli_sbg_bad.wav", tvk = Dir() + "cli_sbg_bad.tvk";
+    for (const std::string& cmd : {"render " + path + " -o " + out, "convert " + path + " -o " + tvk,
+                                   "store import " + path + " --dir " + store}) {
+      CliRun r = Cli(cmd);
+      EXPECT_EQ(r.Code, 1) << cmd;
+      EXPECT_EQ(r.Err.rfind(path + place, 0), 0u) << cmd << ": " << r.Err;
+    }
+    EXPECT_FALSE(Exists(out)) << file;
+    EXPECT_FALSE(Exists(tvk)) << file;
+    EXPECT_EQ(ReadBytes(store + "/Presets.tvk"), before) << file;
+  }
+}
+
+// Without FILE and without --store, list, show, render and play take the
+// user's own store, the one the desktop program uses (beside the program
+// when its folder is writable); `store show` selects by --name and --index
+// as well as by NAME.
+TEST(Cli, WithoutAFileTheUsersOwnStoreIsUsed) {
+  std::string prog = Dir() + "own_program";
+  std::filesystem::create_directories(prog);
+  for (const char* f : {"sonavel-cli", "Ambix.dll"})
+    std::filesystem::copy_file(std::string(SONAVEL_BIN_DIR) + "/" + f, prog + "/" + f,
+                               std::filesystem::copy_options::overwrite_existing);
+  const std::string relax = "\"BUILTIN: Relaxation 1 (general)\"";
+  struct Case {
+    std::string Plain, Store;
+  } cases[] = {
+      {"list", "store list"},
+      {"list --all", "store list --all"},
+      {"show --name " + relax, "store show " + relax},
+      {"show --index 3 --json", "store show --index 3 --json"},
+      {"store show --name " + relax + " --json", "store show " + relax + " --json"},
+  };
+  for (const Case& c : cases) {
+    CliRun plain = Cli(c.Plain, prog), store = Cli(c.Store + " --dir " + prog, prog);
+    EXPECT_EQ(plain.Code, 0) << c.Plain << ": " << plain.Err;
+    EXPECT_EQ(store.Code, 0) << c.Store << ": " << store.Err;
+    EXPECT_FALSE(plain.Out.empty()) << c.Plain;
+    EXPECT_EQ(plain.Out, store.Out) << c.Plain;
+  }
+  EXPECT_TRUE(Exists(prog + "/Presets.tvk"));
+  EXPECT_NE(Cli("list", prog).Out.find("\tBUILTIN: Relaxation 1 (general)\n"), std::string::npos);
+  EXPECT_EQ(Cli("store show --index 0 --name x --dir " + prog, prog).Code, 2);
+  EXPECT_EQ(Cli("store show --index 999 --dir " + prog, prog).Code, 1);
+
+  // Render takes the same preset as from the store, sample for sample.
+  std::string a = Dir() + "own_a.wav", b = Dir() + "own_b.wav";
+  ASSERT_EQ(Cli("render --name " + relax + " --minutes 0.02 --seed 7 -o " + a, prog).Code, 0);
+  ASSERT_EQ(Cli("render --store " + prog + " --name " + relax + " --minutes 0.02 --seed 7 -o " + b, prog).Code, 0);
+  EXPECT_EQ(ReadBytes(a), ReadBytes(b));
+  EXPECT_FALSE(ReadBytes(a).empty());
+  CliRun play = Cli("play --device fake --index 0 --minutes 0.01", prog);
+  EXPECT_EQ(play.Code, 0) << play.Err;
+}
+
+TEST(Cli, VersionIsPrinted) {
+  CliRun v = Cli("--version");
+  EXPECT_EQ(v.Code, 0);
+  EXPECT_EQ(v.Out, "sonavel-cli 3.1.12\n");
+}
+
+// Colours are stored blue-green-red; shown and written as a person names
+// them (#RRGGBB), while the stored form of older JSON files still reads.
+TEST(Cli, ColoursAreShownAsAPersonNamesThem) {
+  struct Case {
+    const char* Json;  // the first colour, blue in every form
+  } cases[] = {{"\"#0000FF\""}, {"\"#0000ff\""}, {"\"0x00FF0000\""}, {"16711680"}};
+  for (const Case& c : cases) {
+    std::string j = Dir() + "cli_col.json", out = Dir() + "cli_col.tvk", again = Dir() + "cli_col2.tvk";
+    WriteText(j, std::string(R"({"Name": "C", "VisOpt": {"Colors": [)") + c.Json + R"(, "#FF8000"]}})");
+    CliRun build = Cli("build " + j + " -o " + out);
+    ASSERT_EQ(build.Code, 0) << c.Json << ": " << build.Err;
+    EXPECT_NE(Cli("show " + out + " --index 0").Out.find("Colors: #0000FF #FF8000\n"), std::string::npos) << c.Json;
+    CliRun json = Cli("show " + out + " --index 0 --json");
+    EXPECT_NE(json.Out.find("\"Colors\": [\n   \"#0000FF\",\n   \"#FF8000\""), std::string::npos) << json.Out;
+    // What is printed builds the same file.
+    WriteText(j, json.Out);
+    ASSERT_EQ(Cli("build " + j + " -o " + again).Code, 0);
+    EXPECT_EQ(ReadBytes(out), ReadBytes(again)) << c.Json;
+  }
+  // A stored word with bits above a colour's keeps its exact stored form.
+  std::string j = Dir() + "cli_colhigh.json", out = Dir() + "cli_colhigh.tvk";
+  WriteText(j, R"({"VisOpt": {"Colors": ["0x01FF0000"]}})");
+  ASSERT_EQ(Cli("build " + j + " -o " + out).Code, 0);
+  EXPECT_NE(Cli("show " + out + " --index 0 --json").Out.find("\"0x01FF0000\""), std::string::npos);
+  for (const char* bad : {"\"#00FF\"", "\"#00GG00\"", "\"blue\"", "\"0x\""}) {
+    std::string badJson = Dir() + "cli_colbad.json";
+    WriteText(badJson, std::string(R"({"VisOpt": {"Colors": [)") + bad + "]}}");
+    CliRun r = Cli("build " + badJson + " -o " + Dir() + "cli_colbad.tvk");
+    EXPECT_EQ(r.Code, 1) << bad;
+    EXPECT_NE(r.Err.find("VisOpt.Colors[0]: is not a colour (#RRGGBB"), std::string::npos) << r.Err;
+  }
 }

@@ -11,6 +11,7 @@
 
 #include "data/audiothread.h"
 #include "data/devplay.h"
+#include "data/fade.h"
 #include "data/playevents.h"
 #include "platform/rand.h"
 #include "testpreset.h"
@@ -32,9 +33,10 @@ struct RecordingWindow {
     while (TakePlayEvent(&e)) {
       WindowRecord r{e.Kind, false, "", e.Device};
       if (e.Kind == WM_PLAYSTATUS) {
-        char text[1024];
+        char text[1024], sleep[128];
         FormatPlayStatus(e.Status, text, sizeof text);
         r.Text = text;
+        if (FormatSleepLine(e.Status, sleep, sizeof sleep)) r.Text += std::string("\n") + sleep;
         r.Forced = e.Status.Forced != 0;
       }
       Log.push_back(r);
@@ -89,6 +91,7 @@ class PlayTest : public ::testing::Test {
     EndAudioThread();
     FreezeState = 0;
     AudioStrobeOn = 0;
+    SetPlaybackFades(PlaybackFades{});
   }
   // Returns once the audio thread has handled everything queued before.
   static void Barrier() { plat::SendMsg(AudioQueue, 0); }

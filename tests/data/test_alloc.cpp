@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "data/fade.h"
 #include "data/generate.h"
 #include "data/walk.h"
 #include "play_fixture.h"
@@ -96,6 +97,14 @@ TEST_F(PlayTest, AReturnedBlocksWholePathDoesNotAllocate) {
   AdvancedOptions o;
   o.LenOfBlocks = 20;
   AudioStrobeOn = 1;
+  // The ramps run over the blocks watched: the start's, the sleep timer's
+  // and, at the end, the stop's.
+  PlaybackFades fades;
+  fades.FadeInMs = fades.StopFadeMs = SOFT_STOP_MS;
+  fades.Sleep = SLEEP_AFTER;
+  fades.SleepAfterMs = 5000;
+  fades.SleepFadeMs = 4800;
+  SetPlaybackFades(fades);
   plat::FakeWaveConfig c;
   c.Record = false;
   plat::FakeWave* fake = plat::CreateFakeWave(c);
@@ -120,15 +129,17 @@ TEST_F(PlayTest, AReturnedBlocksWholePathDoesNotAllocate) {
   gFrees = 0;
   gWatchingAll = true;
   playBlocks(200);
+  int queued = plat::FakeQueued(fake);
+  RequestStop();
+  Barrier();  // the fade is in place: 40 ms, two blocks, then the reset
+  playBlocks(3);
   gWatchingAll = false;
   EXPECT_EQ(gAllocations.load(), 0);
   EXPECT_EQ(gFrees.load(), 0);
   // What was watched did happen.
-  EXPECT_EQ(plat::FakeQueued(fake), 4);
+  EXPECT_EQ(queued, 4);
   EXPECT_GT(gVisualValues.load() - visualBefore, 100);
   EXPECT_GT(Window.Count(WM_PLAYSTATUS) - statusesBefore, 30);
-
-  RequestStop();
   ASSERT_TRUE(Window.WaitFor(WM_PLAYSTOPPED, 5000));
   EXPECT_EQ(plat::WaveClose(dev), plat::WAVE_OK);
   Barrier();

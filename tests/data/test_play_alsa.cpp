@@ -1,11 +1,19 @@
 // The real ALSA path without a sound card: a file plugin defined in a
 // private configuration receives exactly what the device is given, which
 // must be what the WAV path writes for the same preset and options.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
+#include "data/fade.h"
+#include "fadecheck.h"
 #include "main/preset.h"
 #include "platform/riff.h"
 #include "play_fixture.h"
@@ -104,6 +112,82 @@ TEST_F(PlayAlsa, EightBitInvertedWithAudioStrobe) {
   ASSERT_FALSE(wav.empty());
   ASSERT_EQ(dev.size(), wav.size());
   EXPECT_TRUE(dev == wav);
+}
+
+// A steady tone: the level of every sample before a fade is the same.
+void SteadyTone(TestPreset& t, int length) {
+  t.Seg(0).Length = length;
+  t.Set(0, PARAMID(0, PN_BEAT), {{0, 4000}, {10000, 4000}});
+}
+
+TEST_F(PlayAlsa, AStopFadesToSilenceWithoutAStepAndKeepsWhatCameBefore) {
+  TestPreset t;
+  SteadyTone(t, 1000);
+  AdvancedOptions o;
+  o.LenOfBlocks = 100;
+  PlaybackFades f;
+  f.StopFadeMs = SOFT_STOP_MS;
+  SetPlaybackFades(f);
+  // The file plugin writes into a pipe read at the pace of a sound card,
+  // so the device holds its queue as it would on one.
+  std::string fifo = ::testing::TempDir() + "play_alsa_stop.fifo";
+  std::remove(fifo.c_str());
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::vector<unsigned char> bytes;
+  std::thread card([&] {
+    int fd = ::open(fifo.c_str(), O_RDONLY);
+    unsigned char buf[1764];  // 10 ms
+    for (ssize_t n; fd >= 0 && (n = ::read(fd, buf, sizeof buf)) > 0;) {
+      bytes.insert(bytes.end(), buf, buf + n);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (fd >= 0) ::close(fd);
+  });
+  plat::WaveDevice* dev = nullptr;
+  int code = 0;
+  ASSERT_EQ(OpenWaveDevice(FileTarget("stop", fifo), o.SamplesPerSec, true, &dev, &code), 0);
+  ASSERT_EQ(StartPlayback(dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  // Stopped somewhere inside a block, once a few have been heard.
+  ASSERT_TRUE(Window.WaitFor(WM_PLAYSTATUS, 5000, 3));
+  std::this_thread::sleep_for(std::chrono::milliseconds(37));
+  RequestStop();
+  ASSERT_TRUE(Window.WaitFor(WM_PLAYSTOPPED, 5000));
+  EXPECT_EQ(plat::WaveClose(dev), plat::WAVE_OK);
+  card.join();
+  std::remove(fifo.c_str());
+  std::vector<int32_t> got = Samples(bytes, true);
+  ASSERT_GT(got.size(), 2u * 4410);
+  int32_t minutes = static_cast<int32_t>(got.size() / 2 * 100 / (44100 * 60)) + 2;
+  std::vector<int32_t> ref = Samples(RenderWav(t.P, o, minutes, "stopref"), true);
+  // The fade starts where the device stood; its first gains round to the
+  // samples as they were.
+  size_t first = 0;
+  while (2 * first < got.size() && got[2 * first] == ref[2 * first] && got[2 * first + 1] == ref[2 * first + 1])
+    ++first;
+  const size_t len = SOFT_STOP_MS * 44100 / 1000;
+  ASSERT_LT(first, got.size() / 2) << "the stop did not change the sound";
+  size_t lastSound = got.size() / 2;
+  while (lastSound > 0 && got[2 * lastSound - 2] == 0 && got[2 * lastSound - 1] == 0) --lastSound;
+  // The fade took its whole length: the sound lasts until near its end.
+  EXPECT_GE(lastSound, first + len - 200);
+  EXPECT_LE(lastSound, first + len);
+  ExpectFadeOut(got, ref, lastSound > len ? std::min(first, lastSound - len) : first, len, "stop through ALSA");
+}
+
+TEST_F(PlayAlsa, TheSleepTimersFadeEndsThePlaybackInSilence) {
+  TestPreset t;
+  SteadyTone(t, 5);  // 3 s
+  AdvancedOptions o;
+  o.LenOfBlocks = 100;
+  PlaybackFades f;
+  f.Sleep = SLEEP_AFTER;
+  f.SleepAfterMs = 1500;
+  f.SleepFadeMs = 1000;
+  SetPlaybackFades(f);
+  std::vector<int32_t> got = Samples(PlayToEnd(Window, t.P, o, "sleep"), true);
+  std::vector<int32_t> ref = Samples(RenderWav(t.P, o, 5, "sleepref"), true);
+  ASSERT_EQ(got.size(), 2u * 66150);  // 1.5 s
+  ExpectFadeOut(got, ref, 22050, 44100, "sleep timer through ALSA");
 }
 
 }  // namespace

@@ -310,6 +310,9 @@ class Chart : public QObject {
     gui::OnDialog<NodeDialog>([&](NodeDialog* d) {
       QVERIFY(!d->timeToEdit()->isEnabled());  // the next node is the last
       QVERIFY(d->timeFromEdit()->isEnabled());
+      // "Tim&e:" without its mnemonic.
+      QCOMPARE(QAccessible::queryAccessibleInterface(d->timeToEdit())->text(QAccessible::Name),
+               QStringLiteral("Time: to"));
       d->fromEdit()->setText("150");
       MessageBox::clearShown();
       QTest::mouseClick(d->findChild<QPushButton*>("okButton"), Qt::LeftButton);
@@ -442,6 +445,37 @@ class Chart : public QObject {
     QTest::keyClick(C.get(), Qt::Key_End);
     QCOMPARE(C->accessibleDescription(), QString("Node 2 of 2: 25%, 10.00min"));
     QCOMPARE(C->statusText(), QString("25%, 10.00min"));
+  }
+
+  // A screen reader reads and sets the focused node's value within the
+  // parameter's limits, at the resolution the chart shows (whole percent).
+  void accessibleValueIsTheFocusedNodes() {
+    open(PN_VOLUME, {N(5000, 0), N(2500, 10000)});
+    QAccessibleValueInterface* v = QAccessible::queryAccessibleInterface(C.get())->valueInterface();
+    QVERIFY(v);
+    QCOMPARE(v->currentValue().toDouble(), 50.0);
+    QCOMPARE(v->minimumValue().toDouble(), 0.0);
+    QCOMPARE(v->maximumValue().toDouble(), 100.0);
+    QCOMPARE(v->minimumStepSize().toDouble(), 1.0);
+    QSignalSpy changed(C.get(), &ParameterChart::nodesChanged);
+    const struct {
+      double Set;
+      int32_t Stored;
+    } cases[] = {{62, 6200}, {33.4, 3300}, {250, 10000}, {-5, 0}, {1e300, 10000}};
+    for (const auto& c : cases) {
+      v->setCurrentValue(c.Set);
+      QCOMPARE(P.Node[0].Value, c.Stored);
+      QCOMPARE(v->currentValue().toDouble(), c.Stored / 100.0);
+    }
+    QCOMPARE(changed.count(), 5);
+    QTest::keyClick(C.get(), Qt::Key_End);
+    QCOMPARE(v->currentValue().toDouble(), 25.0);
+    // A read-only chart has no value to set.
+    open(PN_VOLUME, {N(5000, 0), N(2500, 10000)}, true);
+    v = QAccessible::queryAccessibleInterface(C.get())->valueInterface();
+    QVERIFY(!v->currentValue().isValid());
+    v->setCurrentValue(80);
+    QCOMPARE(P.Node[0].Value, 5000);
   }
 
   void curvesNoEditorWouldMakeShowAndClamp() {

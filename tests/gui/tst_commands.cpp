@@ -301,6 +301,44 @@ class Commands : public QObject {
     QTRY_COMPARE(W->presetList()->currentText(), QString("Handed over"));
     QCOMPARE(MessageBox::lastText(), QString("1 preset was successfully imported."));
   }
+  // A .sbg session imports as one preset, selected, its notes in one message
+  // with their lines; a malformed one is refused with its place; Export
+  // writes a session when the name says .sbg; a session handed over (the
+  // file manager, the command line) imports the same way.
+  void sessionsImportWithTheirNotesAndExportAsSessions() {
+    const QString corpus = QStringLiteral(SONAVEL_SOURCE_DIR "/tests/data/sbg/");
+    int before = W->presetList()->count();
+    qsizetype shown = MessageBox::shownTexts().size();
+    FileDialog::setNextFileName(corpus + "leftout.sbg");
+    W->actions().Import->trigger();
+    QCOMPARE(MessageBox::shownTexts().size(), shown + 1);
+    QVERIFY(MessageBox::lastText().startsWith(
+        "1 preset was successfully imported. What the session has and a preset has not:\n\nleftout.sbg:3:8: the "
+        "bell 'bell+880/20' has no counterpart in a preset; left out\n"));
+    QCOMPARE(W->presetList()->currentText(), QString("leftout"));
+    QCOMPARE(W->presetList()->count(), before + 1);
+
+    FileDialog::setNextFileName(corpus + "bad/undefined.sbg");
+    W->actions().Import->trigger();
+    QCOMPARE(MessageBox::lastText(), QString("The session could not be imported:\n\nundefined.sbg:3:8: a defined "
+                                             "tone-set or block expected: 'b' is not defined"));
+    QCOMPARE(W->presetList()->count(), before + 1);
+
+    QString out = gui::NewFolder("session") + "/leftout.sbg";
+    FileDialog::setNextFileName(out);
+    W->actions().Export->trigger();
+    QCOMPARE(MessageBox::lastText(), QString("The preset was written as a session file. What a session cannot hold "
+                                             "is named in comments at its top."));
+    QFile f(out);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QByteArray text = f.readAll();
+    QVERIFY(text.startsWith("## Bells, spinning noise"));
+    QVERIFY(text.contains("\nNOW == "));
+
+    QCOMPARE(W->handOver(corpus + "slides.sbg"), 0);
+    QTRY_COMPARE(W->presetList()->currentText(), QString("slides"));
+    QCOMPARE(MessageBox::lastText(), QString("1 preset was successfully imported."));
+  }
   // Another process (a command-line tool, another copy of the program)
   // changes the store while the window is in the background: on activation
   // the list shows the store as it now is, names read by the text rule.

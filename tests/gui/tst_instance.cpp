@@ -269,6 +269,72 @@ class Instance : public QObject {
     delete first;
   }
 
+  // "-p NAME" handed to the first instance: it selects the preset and plays
+  // it (its device restarts, as the log says), and stays open.
+  void secondStartHandsAPresetToPlay() {
+    Install in;
+    {
+      QSettings s(in.Home + "/config/Kelvadi/Sonavel.conf", QSettings::IniFormat);
+      s.setValue("3/Advanced/Device", "fake");
+    }
+    const QString log = in.Home + "/synch.log";
+    QProcessEnvironment e = in.Env(true);
+    e.insert("SONAVEL_SYNCH_LOG", log);
+    auto* first = new QProcess;
+    first->setProcessEnvironment(e);
+    first->start(in.Dir + "/sonavel", {});
+    QVERIFY(first->waitForStarted());
+    in.WaitReady(first, QString());
+    QString err;
+    int code = -1;
+    qint64 ms = 0;
+    for (int i = 0; i < 50; ++i) {
+      err = in.RunSecond({"-p", "BUILTIN: Relaxation 2"}, &code, &ms);
+      if (!err.contains("Please close any dialogs")) break;
+      QTest::qWait(100);
+    }
+    QCOMPARE(code, 0);
+    QCOMPARE(err, QString());
+    const QByteArray restart = QByteArray::number(first->processId()) + " restart";
+    auto played = [&] {
+      QFile f(log);
+      return f.open(QIODevice::ReadOnly) && f.readAll().contains(restart);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(played(), 20000);
+    QVERIFY(!first->waitForFinished(500));  // it keeps its window
+    End(first);
+  }
+
+  // Help, the version and unknown options are answered without a display
+  // and without a window.
+  void helpAndVersionNeedNoDisplay() {
+    Install in;
+    const struct {
+      const char* Arg;
+      int Code;
+      const char* Out;
+      const char* Err;
+    } cases[] = {
+        {"--help", 0, "Usage: sonavel [-p NAME | FILE.tvk | -anotherinstance]\n", ""},
+        {"--version", 0, "sonavel 3.1.12\n", ""},
+        {"--bogus", 2, "", "sonavel: unknown option '--bogus'\nUsage: sonavel"},
+    };
+    for (const auto& c : cases) {
+      QProcess p;
+      QProcessEnvironment e = in.Env(false);
+      for (const char* v : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) e.remove(v);
+      p.setProcessEnvironment(e);
+      p.start(in.Dir + "/sonavel", {c.Arg});
+      QVERIFY(p.waitForFinished(20000));
+      QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+      QCOMPARE(p.exitCode(), c.Code);
+      const QString out = QString::fromUtf8(p.readAllStandardOutput());
+      const QString err = QString::fromUtf8(p.readAllStandardError());
+      QVERIFY2(QString(c.Out).isEmpty() ? out.isEmpty() : out.startsWith(c.Out), qPrintable(out));
+      QVERIFY2(QString(c.Err).isEmpty() ? err.isEmpty() : err.startsWith(c.Err), qPrintable(err));
+    }
+  }
+
   void anotherInstanceRunsBesideTheFirst() {
     Install in;
     QProcess* first = in.Start({});

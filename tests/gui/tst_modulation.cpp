@@ -123,6 +123,7 @@ class ModulationWindowTest : public QObject {
       QPushButton* button = d->paramPage()->modulationButton(2);
       QVERIFY(button && button->isVisible());
       QCOMPARE(button->text(), QStringLiteral("M&odulation (OFF)..."));
+      QCOMPARE(button->accessibleName(), QStringLiteral("Sound Modulation Depth (OFF)"));
       gui::OnDialog<ModulationWindow>([&](ModulationWindow* m) {
         ran = true;
         QCOMPARE(m->base(), int(PN_SNDMODDEPTH));
@@ -131,6 +132,7 @@ class ModulationWindowTest : public QObject {
       });
       QTest::mouseClick(button, Qt::LeftButton);
       QCOMPARE(button->text(), QStringLiteral("M&odulation (ON)..."));
+      QCOMPARE(button->accessibleName(), QStringLiteral("Sound Modulation Depth (ON)"));
       QCOMPARE(int(d->segmentParams()[PARAMID(0, PN_SNDMODDEPTH)].EasySel), 17);
       static_cast<QDialog*>(d)->done(EDITOR_CANCELLED);
     });

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "data/audiothread.h"
+#include "data/fade.h"
 #include "data/playevents.h"
 #include "data/state.h"
 #include "dialog/FileDialog.h"
@@ -178,15 +179,19 @@ class Playback : public QObject {
   // end of the preset and the stop.
   void audioThreadAllocatesNothing_data() {
     QTest::addColumn<bool>("toTheEnd");
-    QTest::newRow("a built-in, stopped") << false;
-    QTest::newRow("a short preset, to its end") << true;
+    QTest::addColumn<bool>("fades");
+    QTest::newRow("a built-in, stopped") << false << false;
+    QTest::newRow("a short preset, to its end") << true << false;
+    QTest::newRow("fading in, out over a minute, and at the stop") << false << true;
   }
   void audioThreadAllocatesNothing() {
     QFETCH(bool, toTheEnd);
+    QFETCH(bool, fades);
     plat::FakeWaveConfig c;
     c.Record = false;
     gui::FakeDevice& dev = Device(c);
     gui::FakeClock clock;
+    if (fades) Cfg.Listening = {SLEEP_AFTER, 1, 60, 1, 0};
     W = gui::OpenMainWindow();
     if (toTheEnd) MakeShortPreset(W);
     VisualValues v;

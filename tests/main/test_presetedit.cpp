@@ -237,6 +237,34 @@ TEST(Segments, MoveSwapsRecordsAndCurves) {
   EXPECT_EQ(b.First(1, VOL), b.Last(0, VOL));
 }
 
+TEST(Segments, APastedSegmentGoesAfterTheCurrentOneWithAnAddedSegmentsRules) {
+  Built b({1, 1});
+  b.Set(0, VOL, 0, 0, 1100);
+  b.Set(1, VOL, 2200, 0, 0);
+  // The copy: segment 0 with two voices, a length and a repeat of its own.
+  Built src({2});
+  src.p.data.Segment[0].Length = 777;
+  src.p.data.Segment[0].Repeat = 1;
+  src.Set(0, VOL, 5000, 6000, 7000);
+  src.Set(0, VOL1, 10, 20, 30);
+  ASSERT_EQ(InsertSegment(b.p, 0, src.p.data.Segment[0], SegParams(src.p, 0), b.link), 0);
+  ASSERT_EQ(b.p.data.NumSegments, 3);
+  const Segment& s = b.p.data.Segment[1];
+  EXPECT_STREQ(s.Name, "C");  // as an added segment: after the highest ID
+  EXPECT_EQ(s.Length, 777);
+  EXPECT_EQ(s.NumVoices, 2);
+  EXPECT_EQ(b.At(1, VOL).Node[1].Value, 6000);
+  EXPECT_EQ(b.First(1, VOL), 1100);  // starts where the one before ends
+  EXPECT_EQ(b.Last(1, VOL), 2200);   // ends where the one after starts
+  EXPECT_EQ(b.First(2, VOL), 2200);  // the later segment moved on, intact
+  // Voice 2 is missing on both sides: it is silent at both ends.
+  EXPECT_EQ(b.First(1, VOL1), 0);
+  EXPECT_EQ(b.Last(1, VOL1), 0);
+  for (int i = 3; i < MAXSEGMENTS; ++i) AddSegment(b.p, 0, b.link);
+  EXPECT_EQ(InsertSegment(b.p, 0, src.p.data.Segment[0], SegParams(src.p, 0), b.link), 1283);
+  EXPECT_EQ(b.p.data.NumSegments, MAXSEGMENTS);
+}
+
 TEST(Segments, FieldEditsKeepTheOldValueOnBadInput) {
   struct Len {
     const char* Text;

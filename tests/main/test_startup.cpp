@@ -2,6 +2,8 @@
 // window placement, and the case-insensitive search.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "main/startup.h"
 
 namespace {
@@ -39,6 +41,42 @@ TEST(CommandLine, ArgumentsJoinIntoOneLine) {
   EXPECT_EQ(JoinArguments(3, argv), "-p Relax now");
   EXPECT_EQ(ParseCommandLine(JoinArguments(3, argv)).LoadName, "Relax now");
   EXPECT_EQ(JoinArguments(1, argv), "");
+}
+
+TEST(CommandLine, HelpVersionAndUnknownOptionsAreToldBeforeTheWindow) {
+  struct Case {
+    std::vector<const char*> Args;
+    ArgsVerdict Verdict;
+    const char* Option;
+  };
+  const Case cases[] = {
+      {{}, ARGS_RUN, ""},
+      {{"--help"}, ARGS_HELP, "--help"},
+      {{"--version"}, ARGS_VERSION, "--version"},
+      {{"/home/u/a.tvk", "--help"}, ARGS_HELP, "--help"},
+      {{"--bogus", "--version"}, ARGS_VERSION, "--version"},  // asked for, it wins
+      {{"--bogus"}, ARGS_UNKNOWN, "--bogus"},
+      {{"--"}, ARGS_UNKNOWN, "--"},
+      {{"-anotherinstance"}, ARGS_RUN, ""},
+      {{"-p", "--help"}, ARGS_RUN, ""},  // a preset's name, whatever it reads
+      {{"-p", "Relax", "--bogus"}, ARGS_RUN, ""},
+      // Qt's own options and their values pass, with one dash or two.
+      {{"-platform", "offscreen", "-p", "Relax"}, ARGS_RUN, ""},
+      {{"--platform", "offscreen"}, ARGS_RUN, ""},
+      {{"--style=fusion", "-reverse"}, ARGS_RUN, ""},
+      {{"-qwindowtitle", "--title--"}, ARGS_RUN, ""},
+      {{"--stylesheet=a.qss", "--styles"}, ARGS_UNKNOWN, "--styles"},
+  };
+  for (const Case& c : cases) {
+    std::vector<const char*> argv{"sonavel"};
+    argv.insert(argv.end(), c.Args.begin(), c.Args.end());
+    ArgsCheck a = CheckArguments(static_cast<int>(argv.size()), argv.data());
+    std::string line = JoinArguments(static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(a.Verdict, c.Verdict) << line;
+    if (c.Verdict != ARGS_RUN) {
+      EXPECT_EQ(a.Option, c.Option) << line;
+    }
+  }
 }
 
 TEST(Placement, SavedPlacementIsCheckedAgainstTheScreen) {

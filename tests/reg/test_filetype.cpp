@@ -81,6 +81,9 @@ TEST(Settings, FreshUserGetsTheDefaults) {
   EXPECT_EQ(s.VisualOptions.Colors[0], 0x00FF0000u);
   EXPECT_EQ(s.CustColorTable[15], 0x80FF80u);
   EXPECT_EQ(s.Device, "default");
+  EXPECT_EQ(s.Listening.SleepTimer, 0);
+  EXPECT_EQ(s.Listening.SleepFadeSeconds, 60);
+  EXPECT_EQ(s.Listening.KeepAwake, 1);
 }
 
 TEST(Settings, WrittenValuesReadBack) {
@@ -98,6 +101,7 @@ TEST(Settings, WrittenValuesReadBack) {
   a.VisualOptions.Colors[2] = 0x123456;
   a.CustColorTable[3] = 0xABCDEF;
   a.Device = "plughw:1";
+  a.Listening = {2, 45, 90, 0, 0};
   std::string name = "My preset";
   {
     QSettings st(QString::fromStdString(file), QSettings::IniFormat);
@@ -118,6 +122,13 @@ TEST(Settings, WrittenValuesReadBack) {
   EXPECT_EQ(b.VisualOptions.Colors[2], 0x123456u);
   EXPECT_EQ(b.CustColorTable[3], 0xABCDEFu);
   EXPECT_EQ(b.Device, "plughw:1");
+  EXPECT_EQ(b.Listening.SleepTimer, 2);
+  EXPECT_EQ(b.Listening.SleepMinutes, 45);
+  EXPECT_EQ(b.Listening.SleepFadeSeconds, 90);
+  EXPECT_EQ(b.Listening.SoftStartStop, 0);
+  EXPECT_EQ(b.Listening.KeepAwake, 0);
+  // A group of its own, beside the original ones.
+  EXPECT_NE(Read(file).find("[Listening]\nKeepAwake=0\n"), std::string::npos);
 }
 
 TEST(Settings, UnreadableValuesKeepTheirDefaultsAndNoRangeIsChecked) {

@@ -1,17 +1,23 @@
 // Screenshots of the preset editor for the documentation and for looking at
 // it: the General tab of a three-segment, two-voice preset; the Sound tab
 // with a pitch curve of several weights, its focused node's handles and the
-// status line; the Waveform tab with its Z band; the node dialog.
+// status line; the Waveform tab with its Z band; the node dialog; the
+// whole-preset timeline with long built-in presets and a 25-segment journey
+// with repeats, separate ears and a test playback's position.
 //
-//   editorshots OUT_DIR        (scripts/editor-screenshots.sh runs it under Xvfb)
+//   editorshots OUT_DIR [--dark]   (scripts/editor-screenshots.sh runs it under
+//                                  Xvfb; --dark: Fusion with a dark palette)
 #include <QApplication>
 #include <QDir>
 #include <QImage>
+#include <QPalette>
+#include <QStyleFactory>
 #include <QTabBar>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 
 #include "chart/ParameterChart.h"
 #include "dialog/NodeDialog.h"
@@ -19,9 +25,11 @@
 #include "file/store.h"
 #include "main/preset.h"
 #include "main/presetedit.h"
+#include "presetjson/presetjson.h"
 #include "prgdlg/GeneralPage.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
+#include "prgdlg/PresetTimeline.h"
 #include "reg/settings.h"
 
 namespace {
@@ -73,6 +81,57 @@ int MakePreset() {
   return n;
 }
 
+// A built-in preset from its source file, appended to Program; -1 on failure.
+int LoadBuiltIn(const char* file) {
+  std::ifstream in(std::string(SONAVEL_SOURCE_DIR "/presets/builtin/") + file);
+  std::string error;
+  const int n = NumPrograms;
+  if (!in || !CommitProgramRecord(n)) return -1;
+  if (!PresetFromJson(nlohmann::json::parse(in, nullptr, false), Program[n], &error)) {
+    std::fprintf(stderr, "%s: %s\n", file, error.c_str());
+    return -1;
+  }
+  NumPrograms = n + 1;
+  return n;
+}
+
+// A journey down to delta and back in 25 segments: the beat falls from
+// 14 Hz to 2.5 Hz in nine segments, dips and recovers seven times in the
+// middle (each a minute played four times), rises again, and in the last
+// segment comes from the two ears set apart (right pitch above the left).
+int MakeJourney() {
+  const int n = NumPrograms;
+  CommitProgramRecord(n);
+  Preset& p = Program[n];
+  NewDefaultPreset(p);
+  std::strcpy(p.Name, "Down to delta and back");
+  EditRules off{false, 3};
+  for (int s = 1; s < MAXSEGMENTS; ++s) AddSegment(p, 0, off);
+  int32_t beat = 14000;
+  for (int s = 0; s < MAXSEGMENTS; ++s) {
+    Segment& seg = p.data.Segment[s];
+    seg.Name[0] = static_cast<char>('A' + s);
+    const bool middle = s >= 9 && s < 16;
+    seg.Length = middle ? 100 : 300;
+    seg.Repeat = middle ? 4 : 1;
+    const int32_t to = s < 9 ? beat - 1250 : middle ? beat : beat + 1250;
+    Param* q = SegParams(p, s);
+    if (s == MAXSEGMENTS - 1) {
+      Param& left = q[PARAMID(0, PN_PITCH)];
+      SetCurve(left, {{0, 20000, 10}, {10000, 20000, 10}});
+      left.ChannelMode = 1;
+      SetCurve(q[PARAMID(0, PN_PITCH) + 1], {{0, 20000 + beat / 10, 10}, {10000, 20000 + 1000, 12}});
+    } else {
+      const int32_t dip = middle ? beat - 1200 : (beat + to) / 2;
+      SetCurve(q[PARAMID(0, PN_BEAT)], {{0, beat, 10}, {5000, dip, s % 2 ? 15 : 5}, {10000, to, 10}});
+    }
+    RecomputeAllTracked(q, seg);
+    beat = to;
+  }
+  NumPrograms = n + 1;
+  return n;
+}
+
 bool Save(QWidget* w, const QString& path) {
   bool ok = w->grab().save(path);
   std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
@@ -81,11 +140,56 @@ bool Save(QWidget* w, const QString& path) {
 
 }  // namespace
 
+// The timeline of Program[index] over its dialog's tab `tab` (the beat of
+// voice 1 shown, or row `row`), the segment `segment` current and, with
+// play >= 0, a test playback's position drawn there; the whole dialog and
+// the timeline alone.
+bool ShootTimeline(int index, const QString& prefix, int tab, int segment, int play, int row = -1) {
+  PresetOptionsDialog d(nullptr, index, false);
+  d.resize(900, 640);
+  d.show();
+  d.tabs()->setCurrentIndex(tab);
+  d.selectSegment(segment);
+  d.activateWindow();
+  if (tab == 1) d.paramPage()->paneChart(0)->setFocus(Qt::OtherFocusReason);
+  if (play >= 0) d.timeline()->setPlayPosition(true, segment, play);
+  if (row >= 0) d.timeline()->setParameter(row);
+  QApplication::processEvents();
+  bool ok = Save(&d, prefix + "-dialog.png");
+  d.timeline()->setFocus(Qt::OtherFocusReason);
+  QApplication::processEvents();
+  ok &= Save(d.timeline(), prefix + "-timeline.png");
+  std::printf("  %s\n", qPrintable(d.timeline()->accessibleDescription()));
+  d.hide();
+  return ok;
+}
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: editorshots OUT_DIR\n");
+    std::fprintf(stderr, "usage: editorshots OUT_DIR [--dark]\n");
     return 2;
+  }
+  if (argc > 2 && std::strcmp(argv[2], "--dark") == 0) {
+    // A dark theme as a user may have one: Fusion with dark colours.
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(45, 45, 48));
+    dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Base, QColor(30, 30, 30));
+    dark.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    dark.setColor(QPalette::Button, QColor(55, 55, 58));
+    dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    dark.setColor(QPalette::Highlight, QColor(38, 110, 190));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::Link, QColor(110, 170, 255));
+    dark.setColor(QPalette::Mid, QColor(90, 90, 95));
+    dark.setColor(QPalette::Dark, QColor(25, 25, 25));
+    dark.setColor(QPalette::Light, QColor(80, 80, 85));
+    dark.setColor(QPalette::ToolTipBase, QColor(60, 60, 60));
+    dark.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
+    QApplication::setPalette(dark);
   }
   const QString out = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(out);
@@ -146,6 +250,17 @@ int main(int argc, char** argv) {
     nd.hide();
     d.hide();
   }
+  // The whole preset at a glance: long built-in presets and a journey of
+  // 25 segments.
+  for (const char* file : {"24-creativity-increase-2-varying.json", "10-sleep-3-ocean-waves.json"}) {
+    const int b = LoadBuiltIn(file);
+    ok &= b >= 0 && ShootTimeline(b, out + "/timeline-" + QString::fromLatin1(file).section('.', 0, 0), 1,
+                                  Program[b].data.NumSegments > 1 ? 1 : 0, 5000);
+  }
+  const int journey = MakeJourney();
+  ok &= ShootTimeline(journey, out + "/timeline-journey-sound", 1, 12, 2500);
+  ok &= ShootTimeline(journey, out + "/timeline-journey-general", 0, 24, -1);
+  ok &= ShootTimeline(journey, out + "/timeline-journey-pitch", 1, 24, -1, PN_PITCH);
   EngineShutdown();
   return ok ? 0 : 1;
 }
