@@ -283,10 +283,12 @@ int RunCli(int argc, char** argv) {
   bool all = false;
   auto* list = app.add_subcommand(
       "list", "one line per preset: index, flags (D deleted, B built-in, S schedule), minutes, segments, name");
-  list->add_option("FILE", path, "preset file, - for standard input (default: the preset store the desktop program uses)");
+  list->add_option("FILE", path,
+                   "preset file, - for standard input (default: the preset store the desktop program uses)");
   list->add_flag("--all", all, "also list the deleted records");
   auto* show = app.add_subcommand("show", "print a preset");
-  show->add_option("FILE", path, "preset file, - for standard input (default: the preset store the desktop program uses)");
+  show->add_option("FILE", path,
+                   "preset file, - for standard input (default: the preset store the desktop program uses)");
   AddSelection(show, sel);
   show->add_flag("--json", json, "print the preset as JSON");
   auto* build = app.add_subcommand("build", "write a preset file from JSON presets");
@@ -300,7 +302,9 @@ int RunCli(int argc, char** argv) {
   auto* convert = app.add_subcommand("convert",
                                      "convert a preset file of the earlier format or a .sbg session to a preset file, "
                                      "or a preset to a .sbg session (-o SESSION.sbg with --index or --name)");
-  convert->add_option("OLD", oldPath, "file of the earlier format, a .sbg session, or a preset file; - for standard input")->required();
+  convert
+      ->add_option("OLD", oldPath, "file of the earlier format, a .sbg session, or a preset file; - for standard input")
+      ->required();
   convert->add_option("-o,--output", outPath, "file to write (.sbg: a session), - for standard output")->required();
   AddSelection(convert, sel);
   auto* backgrounds = app.add_subcommand("backgrounds", "list the background sounds of the libraries");

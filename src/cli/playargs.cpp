@@ -36,8 +36,9 @@ void DropMissingBackground(Preset& p) {
 }  // namespace
 
 void AddPresetSource(CLI::App* cmd, PresetSource& src) {
-  cmd->add_option("FILE", src.File,
-                  "preset file or a .sbg session, - for standard input (default: the preset store the desktop program uses)");
+  cmd->add_option(
+      "FILE", src.File,
+      "preset file or a .sbg session, - for standard input (default: the preset store the desktop program uses)");
   src.Store =
       cmd->add_option("--store", src.StoreDir, "take the preset from the preset store (of folder DIR)")->expected(0, 1);
   auto* idx = WholeNumber(cmd->add_option("--index", src.Index, "record index"), 0, INT_MAX);

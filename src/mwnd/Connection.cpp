@@ -7,8 +7,7 @@ namespace {
 
 class ConnectionWatch : public QObject {
  public:
-  ConnectionWatch(QObject* parent, int fd, int deadlineMs, std::function<int()> read,
-                  std::function<void(bool)> done)
+  ConnectionWatch(QObject* parent, int fd, int deadlineMs, std::function<int()> read, std::function<void(bool)> done)
       : QObject(parent), Read(std::move(read)), Done(std::move(done)) {
     Notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(Notifier, &QSocketNotifier::activated, this, [this] {

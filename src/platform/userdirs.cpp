@@ -17,8 +17,7 @@ std::string HomeFolder() {
   long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
   std::vector<char> buf(size > 0 ? static_cast<size_t>(size) : 16384);
   passwd pw{}, *found = nullptr;
-  if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && pw.pw_dir &&
-      pw.pw_dir[0] == '/')
+  if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && pw.pw_dir && pw.pw_dir[0] == '/')
     return pw.pw_dir;
   return "";
 }
@@ -34,8 +33,8 @@ bool OwnFolder(const std::string& path, unsigned mode, bool privateOnly) {
   return S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & (privateOnly ? 077 : 022)) == 0;
 }
 
-std::string UserFolderFrom(const char* varValue, const std::string& home, const std::string& tmp,
-                           const char* homePath, const std::string& sub, bool privateOnly) {
+std::string UserFolderFrom(const char* varValue, const std::string& home, const std::string& tmp, const char* homePath,
+                           const std::string& sub, bool privateOnly) {
   // The user's own places, as the user set them up: made by the caller.
   if (varValue && varValue[0] == '/') return std::string(varValue) + "/" + sub;
   if (!home.empty()) return home + "/" + homePath + "/" + sub;

@@ -29,7 +29,7 @@ bool OwnFolder(const std::string& path, unsigned mode, bool privateOnly);
 std::string UserFolder(const char* var, const char* homePath, const std::string& sub, bool privateOnly);
 // The same from given values: the variable's value (null when unset), the
 // home ("" for none) and the shared temporary folder.
-std::string UserFolderFrom(const char* varValue, const std::string& home, const std::string& tmp,
-                           const char* homePath, const std::string& sub, bool privateOnly);
+std::string UserFolderFrom(const char* varValue, const std::string& home, const std::string& tmp, const char* homePath,
+                           const std::string& sub, bool privateOnly);
 
 }  // namespace plat

@@ -3,8 +3,8 @@
 // headers, very high and very low rates), FIFOs and devices where a file is
 // read, endless standard input, arguments with control characters. Each
 // case runs the real program and checks its outcome and its peak memory.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -102,8 +102,8 @@ class Hostile : public ::testing::Test {
     const std::string cli = std::string(SONAVEL_BIN_DIR) + "/sonavel-cli";
     // A preset, and the sounds: made here, the large ones never kept.
     ASSERT_TRUE(Sh(cli + " new -o " + Dir + "/p.tvk"));
-    ASSERT_TRUE(Sh(cli + " render " + Dir + "/p.tvk --index 0 --minutes 0.05 --seed 1 -o " + Dir +
-                   "/ok.opus 2>/dev/null"));
+    ASSERT_TRUE(
+        Sh(cli + " render " + Dir + "/p.tvk --index 0 --minutes 0.05 --seed 1 -o " + Dir + "/ok.opus 2>/dev/null"));
     const std::string sox = "sox -D -n -r 44100 -c 2 ";
     ASSERT_TRUE(Sh(sox + "-b 16 -t flac - synth 2 sine 440 2>/dev/null | cat > " + Dir + "/streamed.flac"));
     ASSERT_TRUE(Sh(sox + "-b 16 " + Dir + "/ok.flac synth 2 sine 440"));
@@ -160,8 +160,8 @@ TEST_F(Hostile, BackgroundShapesGiveTheirOutcomeInBoundedMemory) {
       {"fifo", "Unable to open the background file"},
   };
   for (const Case& c : cases) {
-    CliResult r = Cli(Dir, "render " + Dir + "/p.tvk --index 0 --minutes 0.02 --seed 1 --background " + Dir + "/" + c.File +
-                         " -o /dev/null");
+    CliResult r = Cli(Dir, "render " + Dir + "/p.tvk --index 0 --minutes 0.02 --seed 1 --background " + Dir + "/" +
+                               c.File + " -o /dev/null");
     EXPECT_EQ(r.Code, *c.Says ? 1 : 0) << c.File << ": " << r.Err;
     if (*c.Says) {
       EXPECT_NE(r.Err.find(c.Says), std::string::npos) << c.File << ": " << r.Err;

@@ -2,13 +2,13 @@
 // heard, the sleep timer's fade-out after a time or over the end of the
 // preset, and a file's fade-out, each checked against the same sound
 // without it.
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
-
-#include <unistd.h>
 
 #include "data/engine.h"
 #include "data/fade.h"

@@ -120,8 +120,7 @@ TEST(UserFolder, FallbacksInASharedFolderMustBeTheUsersOwn) {
         ASSERT_EQ(::chown(shared.c_str(), kOtherUser, kOtherUser), 0) << "needs root";
       }
     }
-    std::string got =
-        plat::UserFolderFrom(c.Var, c.Home ? s / "home" : "", s / "tmp", ".local/x", "Sub", c.Private);
+    std::string got = plat::UserFolderFrom(c.Var, c.Home ? s / "home" : "", s / "tmp", ".local/x", "Sub", c.Private);
     if (c.Expect == "*")
       EXPECT_EQ(got.rfind(shared + "-", 0), 0u) << c.What << ": " << got;
     else
@@ -157,8 +156,16 @@ TEST(HandOverRequest, IsReadWithoutWaiting) {
   } cases[] = {
       {"silent", "", false, 0},
       {"half a length", std::string("\x03\x00", 2), false, 0},
-      {"length, half the text", std::string("\x03\x00\x00\x00" "a", 5), false, 0},
-      {"whole", std::string("\x03\x00\x00\x00" "abc", 7), false, 1},
+      {"length, half the text",
+       std::string("\x03\x00\x00\x00"
+                   "a",
+                   5),
+       false, 0},
+      {"whole",
+       std::string("\x03\x00\x00\x00"
+                   "abc",
+                   7),
+       false, 1},
       {"empty command line", std::string("\x00\x00\x00\x00", 4), false, 1},
       {"closed at once", "", true, -1},
       {"too long", std::string("\xff\xff\xff\x7f", 4), false, -1},
