@@ -1,14 +1,18 @@
 #include "assert/bugfile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <vector>
 
+#include "assert/crash.h"
 #include "assert/debugrec.h"
 #include "platform/filesync.h"
+#include "platform/instance.h"
+#include "platform/userdirs.h"
 
 namespace {
 
@@ -27,16 +31,28 @@ int WriteAll(int fd, const std::string& bytes) {
 }  // namespace
 
 std::string BugFilePath() {
-  const char* t = std::getenv("TMPDIR");
-  std::string dir = t && *t ? t : "/tmp";
-  if (dir.back() != '/') dir += '/';
-  return dir + "Bug.tvd";
+  std::string dir = CrashFolder();
+  if (dir.empty() || !plat::OwnFolder(dir, 0700, true)) dir = plat::InstanceFolder();
+  return dir.empty() ? std::string() : dir + "/Bug.tvd";
 }
 
 BugFileResult SaveDebugRecords(const std::string& path) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // Written under a name of its own, readable by the user only, and renamed
+  // over the old file once complete: nothing is written through a link or
+  // into a file someone else made. A device or a FIFO there is written in
+  // place (and never replaced).
+  std::string temp;
+  struct stat st;
+  int fd = -1;
+  if (!path.empty() && ::lstat(path.c_str(), &st) == 0 &&
+      (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) || S_ISFIFO(st.st_mode))) {
+    fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  } else if (!path.empty()) {
+    temp = path + ".tmp-XXXXXX";
+    fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  }
   if (fd < 0) {
-    int err = errno;
+    int err = path.empty() ? ENOENT : errno;
     AddDebugRecord(false, TVK_MODULE, 95, "", err);
     return {1450, err};
   }
@@ -57,6 +73,10 @@ BugFileResult SaveDebugRecords(const std::string& path) {
     if (err == EINVAL || err == EROFS) err = 0;
   }
   if (::close(fd) != 0 && !err) err = errno;
+  if (!temp.empty()) {
+    if (!err && ::rename(temp.c_str(), path.c_str()) != 0) err = errno;
+    if (err) ::unlink(temp.c_str());
+  }
   if (!err) {
     for (const KeptDebugRecord& r : kept) ReleaseDebugRecord(r);
     return {0, 0};

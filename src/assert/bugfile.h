@@ -5,7 +5,9 @@
 #pragma once
 #include <string>
 
-// "Bug.tvd" in the temporary folder: $TMPDIR, else /tmp.
+// "Bug.tvd" in a folder only the user can enter: the crash records' folder
+// (CrashFolder, made when missing), else the runtime folder; "" when there is
+// neither.
 std::string BugFilePath();
 
 struct BugFileResult {
@@ -13,7 +15,8 @@ struct BugFileResult {
   int Err;      // errno of the failing call
 };
 
-// Writes every kept record to `path` and frees them once the file is known
-// written (synced and closed). A failure keeps every record and adds one of
+// Writes every kept record to `path` (mode 0600, through a temporary file of
+// its own renamed over it) and frees them once the file is known written
+// (synced, closed and renamed). A failure keeps every record and adds one of
 // its own (without presets).
 BugFileResult SaveDebugRecords(const std::string& path);

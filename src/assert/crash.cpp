@@ -14,6 +14,8 @@
 
 #include "assert/check.h"
 #include "assert/debugrec.h"
+#include "platform/regfile.h"
+#include "platform/userdirs.h"
 
 namespace {
 
@@ -62,7 +64,8 @@ void WriteCrash(int sig, int code, uintptr_t addr) {
   h.Values[2] = static_cast<int32_t>(static_cast<uint64_t>(addr) & 0xFFFFFFFFu);
   h.Values[3] = static_cast<int32_t>(static_cast<uint64_t>(addr) >> 32);
   h.LastError = savedErrno;
-  int fd = ::open(gPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  // Never through a link, and never waiting for a FIFO's reader.
+  int fd = ::open(gPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (fd < 0) return;
   unsigned char rec[DEBUG_RECORD_MIN] = {};
   std::memcpy(rec, &h, sizeof h);
@@ -98,16 +101,11 @@ void CopyField(char* dst, size_t size, const char* src) {
 
 }  // namespace
 
-std::string CrashFolder() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  if (state && *state == '/') return std::string(state) + "/Sonavel";
-  const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : "/tmp") + "/.local/state/Sonavel";
-}
+std::string CrashFolder() { return plat::UserFolder("XDG_STATE_HOME", ".local/state", "Sonavel", true); }
 
 bool InstallCrashHandlers(const std::string& folder) {
   std::string path = folder + "/crash.tvd";
-  if (path.size() >= sizeof gPath) return false;
+  if (folder.empty() || path.size() >= sizeof gPath) return false;
   // The folder and its parents, as mkdir -p would.
   for (size_t i = 1; i <= folder.size(); ++i)
     if (i == folder.size() || folder[i] == '/') ::mkdir(folder.substr(0, i).c_str(), 0700);
@@ -138,12 +136,20 @@ bool InstallCrashHandlers(const std::string& folder) {
 }
 
 bool TakeCrashRecord(const std::string& folder, std::string* summary, int* signal) {
+  if (folder.empty()) return false;
   std::string path = folder + "/crash.tvd";
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
+  // Only a regular file: a FIFO put in its place would block the start.
+  int fd = plat::OpenRegularFile(path.c_str());
+  if (fd < 0) return false;
   std::string rec(DEBUG_RECORD_MIN, '\0');
-  size_t n = std::fread(rec.data(), 1, rec.size(), f);
-  std::fclose(f);
+  size_t n = 0;
+  while (n < rec.size()) {
+    ssize_t r = ::read(fd, rec.data() + n, rec.size() - n);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    n += static_cast<size_t>(r);
+  }
+  ::close(fd);
   std::remove(path.c_str());
   if (n != rec.size()) return false;
   DebugRecordHead h;

@@ -11,7 +11,9 @@
 #pragma once
 #include <string>
 
-// $XDG_STATE_HOME/Sonavel, else $HOME/.local/state/Sonavel.
+// $XDG_STATE_HOME/Sonavel, else $HOME/.local/state/Sonavel (plat::UserFolder:
+// private, and checked where it falls back to a shared folder); "" when there
+// is none (then no crash records are kept).
 std::string CrashFolder();
 // Creates the folder and installs the handlers. Main thread, at start-up.
 bool InstallCrashHandlers(const std::string& folder);

@@ -4,9 +4,12 @@
 
 #include "file/fileformat.h"
 #include "main/strtab.h"
+#include "main/text.h"
+
+std::string Shown(const std::string& arg) { return TextForLine(arg); }
 
 int ReportFileMessage(int id, const std::string& path) {
-  std::fprintf(stderr, "%s\n", FileMessageText(id, path).c_str());
+  std::fprintf(stderr, "%s\n", FileMessageText(id, Shown(path)).c_str());
   return EXIT_REFUSED;
 }
 

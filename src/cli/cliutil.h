@@ -11,6 +11,9 @@ constexpr int EXIT_OK = 0;
 constexpr int EXIT_REFUSED = 1;
 constexpr int EXIT_USAGE = 2;
 
+// A user's argument as a message echoes it: one line, control characters
+// escaped as names from files are (TextForLine).
+std::string Shown(const std::string& arg);
 // Prints message id with the file name as %1 (and the system's reason when a
 // file could not be opened or written) to stderr; returns EXIT_REFUSED.
 int ReportFileMessage(int id, const std::string& path);

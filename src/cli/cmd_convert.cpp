@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "cli/cliutil.h"
 #include "cli/progress.h"
 #include "convold/convold.h"
 #include "file/fileformat.h"
@@ -44,14 +45,14 @@ int CmdConvert(const std::string& in, const std::string& out) {
   }
   FinishProgress();
   if (rc == CONVERT_ABORTED) {
-    std::fprintf(stderr, "Conversion aborted; '%s' was not written.\n", out.c_str());
+    std::fprintf(stderr, "Conversion aborted; '%s' was not written.\n", Shown(out).c_str());
     return 1;
   }
   if (rc) {
-    std::fprintf(stderr, "%s\n", FileMessageText(rc, outcome.MessagePath ? outcome.MessagePath : in.c_str()).c_str());
+    std::fprintf(stderr, "%s\n", FileMessageText(rc, Shown(outcome.MessagePath ? outcome.MessagePath : in)).c_str());
     return 1;
   }
   std::fprintf(stderr, "%d preset%s converted from '%s' to '%s'.\n", outcome.Count, outcome.Count == 1 ? "" : "s",
-               in.c_str(), out.c_str());
+               Shown(in).c_str(), Shown(out).c_str());
   return 0;
 }

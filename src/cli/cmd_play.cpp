@@ -309,7 +309,7 @@ int RunPlay() {
     // The program looked at one ALSA device only.
     if (rc == 1263)
       std::fprintf(stderr, "No ALSA device '%s' could be opened: --device picks another one (aplay -L lists them).\n",
-                   a.Device.c_str());
+                   Shown(a.Device).c_str());
     result = EXIT_REFUSED;
   } else {
     FreezeState.store(0);

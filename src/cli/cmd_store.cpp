@@ -83,7 +83,7 @@ int Report(int rc) {
 
 int Named(const std::string& name, int* index) {
   *index = FindPresetByName(name);
-  if (*index < 0) return ReportError("The store has no preset named '" + name + "'.");
+  if (*index < 0) return ReportError("The store has no preset named '" + Shown(name) + "'.");
   return EXIT_OK;
 }
 
@@ -179,14 +179,14 @@ void RegisterStoreCommand(CLI::App& app) {
   byName->excludes(byIndex);
   a.Show->add_flag("--json", a.Json, "print the preset as JSON");
   a.Import = a.Cmd->add_subcommand("import", "import the presets of a preset file, or a .sbg session");
-  a.Import->add_option("FILE", a.File)->required();
+  a.Import->add_option("FILE", a.File, "preset file or .sbg session, - for standard input")->required();
   a.Export = a.Cmd->add_subcommand("export", "write one preset into a file of its own");
   a.Export->add_option("NAME", a.Name)->required();
   a.Export->add_option("OUT", a.Out, "file to write, - for standard output")->required();
   a.Delete = a.Cmd->add_subcommand("delete", "delete a preset");
   a.Delete->add_option("NAME", a.Name)->required();
   a.Add = a.Cmd->add_subcommand("add", "save presets from a JSON or preset file under their names");
-  a.Add->add_option("FILE", a.File)->required();
+  a.Add->add_option("FILE", a.File, "JSON or preset file, - for standard input")->required();
   a.Compact = a.Cmd->add_subcommand("compact", "remove deleted records from the store file");
 }
 

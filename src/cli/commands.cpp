@@ -21,6 +21,7 @@
 #include "engine/startup.h"
 #include "file/fileformat.h"
 #include "file/filewalk.h"
+#include "file/stdinput.h"
 #include "file/store.h"
 #include "main/arith.h"
 #include "main/preset.h"
@@ -74,8 +75,8 @@ int LoadSelected(const std::string& path, const Selection& sel, Preset& p) {
   if (int rc = LoadPresetAt(path, sel.Index, sel.Name, p, &notFound)) return ReportFileMessage(rc, path);
   if (notFound) {
     if (sel.Index >= 0)
-      return ReportError("The file '" + path + "' has no preset at index " + std::to_string(sel.Index) + ".");
-    return ReportError("The file '" + path + "' has no preset named '" + sel.Name + "'.");
+      return ReportError("The file '" + Shown(path) + "' has no preset at index " + std::to_string(sel.Index) + ".");
+    return ReportError("The file '" + Shown(path) + "' has no preset named '" + Shown(sel.Name) + "'.");
   }
   return EXIT_OK;
 }
@@ -238,7 +239,7 @@ int CmdConvertChecked(const std::string& in, const Selection& sel, const std::st
   if (DevOpenFile(dev, in.c_str(), DEV_OPEN_READ)) {
     int rc = ReadFileHeader(dev, &h);
     DevClose(dev);
-    if (rc == 0) return ReportError("The file '" + in + "' is already in the current format.");
+    if (rc == 0) return ReportError("The file '" + Shown(in) + "' is already in the current format.");
   }
   return CmdConvert(in, out);
 }
@@ -251,7 +252,18 @@ int RunCli(int argc, char** argv);
 
 int CliMain(int argc, char** argv) {
   if (int rc = EngineStartup()) return ReportError(GetStr(rc));
-  int rc = RunCli(argc, argv);
+  // "-" names standard input wherever a command reads a file.
+  AllowStandardInput(true);
+  int rc;
+  // Nothing thrown ends the tool with an abort: a failure is reported as the
+  // tool's own, with the library's words.
+  try {
+    rc = RunCli(argc, argv);
+  } catch (const std::bad_alloc&) {
+    rc = ReportError(GetStr(1444));
+  } catch (const std::exception& e) {
+    rc = ReportError(std::string("Internal error: ") + e.what());
+  }
   // A store opened by the command gives its presets back, so that a leak
   // checker sees only real leaks.
   EngineShutdown();
@@ -272,14 +284,17 @@ int RunCli(int argc, char** argv) {
   bool all = false;
   auto* list = app.add_subcommand(
       "list", "one line per preset: index, flags (D deleted, B built-in, S schedule), minutes, segments, name");
-  list->add_option("FILE", path, "preset file (default: the preset store the desktop program uses)");
+  list->add_option("FILE", path,
+                   "preset file, - for standard input (default: the preset store the desktop program uses)");
   list->add_flag("--all", all, "also list the deleted records");
   auto* show = app.add_subcommand("show", "print a preset");
-  show->add_option("FILE", path, "preset file (default: the preset store the desktop program uses)");
+  show->add_option("FILE", path,
+                   "preset file, - for standard input (default: the preset store the desktop program uses)");
   AddSelection(show, sel);
   show->add_flag("--json", json, "print the preset as JSON");
   auto* build = app.add_subcommand("build", "write a preset file from JSON presets");
-  build->add_option("JSON", inputs, "JSON files, each one preset or an array of presets")->required();
+  build->add_option("JSON", inputs, "JSON files, each one preset or an array of presets; - for standard input")
+      ->required();
   build->add_option("-o,--output", outPath, "preset file to write, - for standard output")->required();
   auto* make = app.add_subcommand("new", "write a file holding one default new preset");
   make->add_option("-o,--output", outPath, "preset file to write, - for standard output")->required();
@@ -288,7 +303,9 @@ int RunCli(int argc, char** argv) {
   auto* convert = app.add_subcommand("convert",
                                      "convert a preset file of the earlier format or a .sbg session to a preset file, "
                                      "or a preset to a .sbg session (-o SESSION.sbg with --index or --name)");
-  convert->add_option("OLD", oldPath, "file of the earlier format, a .sbg session, or a preset file")->required();
+  convert
+      ->add_option("OLD", oldPath, "file of the earlier format, a .sbg session, or a preset file; - for standard input")
+      ->required();
   convert->add_option("-o,--output", outPath, "file to write (.sbg: a session), - for standard output")->required();
   AddSelection(convert, sel);
   auto* backgrounds = app.add_subcommand("backgrounds", "list the background sounds of the libraries");
@@ -299,6 +316,11 @@ int RunCli(int argc, char** argv) {
   RegisterParamsCommand(app);
   RegisterLightCheckCommand(app);
 
+  // The library's message echoes the argument it stumbled on: escaped, as
+  // every message that echoes one is.
+  app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return Shown(e.what()) + "\nRun with --help for more information.\n";
+  });
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -60,17 +60,17 @@ plat::SoundFormat ChooseFormat(const RenderArgs& a) {
       std::fprintf(stderr,
                    "-o: '%s' names a format render cannot write; it writes .wav, .flac, .ogg, .opus and .mp3 files "
                    "(or --format).\n",
-                   a.Out.c_str());
+                   Shown(a.Out).c_str());
     return named;
   }
   plat::SoundFormat f = plat::SoundFormatOfKeyword(a.FormatWord);
   if (f == plat::SOUND_UNKNOWN) {
-    std::fprintf(stderr, "--format: '%s' is not one of wav, flac, vorbis, opus, mp3.\n", a.FormatWord.c_str());
+    std::fprintf(stderr, "--format: '%s' is not one of wav, flac, vorbis, opus, mp3.\n", Shown(a.FormatWord).c_str());
     return f;
   }
   // "-o -", names without an extension and unknown extensions take --format.
   if (HasExtension(a.Out) && named != plat::SOUND_UNKNOWN && named != f) {
-    std::fprintf(stderr, "-o: '%s' names a %s file, but --format says %s.\n", a.Out.c_str(),
+    std::fprintf(stderr, "-o: '%s' names a %s file, but --format says %s.\n", Shown(a.Out).c_str(),
                  plat::SoundFormatTitle(named), plat::SoundFormatTitle(f));
     return plat::SOUND_UNKNOWN;
   }
@@ -165,7 +165,7 @@ int RunRender() {
       std::fprintf(stderr, "%s\n", FormatPrintf(GetStr(82), done.c_str()).c_str());
     else
       std::fprintf(stderr, "%s minutes of output were written to the %s file '%s'.\n", done.c_str(),
-                   plat::SoundFormatTitle(out.Format), a.Out.c_str());
+                   plat::SoundFormatTitle(out.Format), Shown(a.Out).c_str());
   }
   int result = ReportPlayResult(rc, a.Out, background, o);
   if (written) {

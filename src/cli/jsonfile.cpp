@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/cliutil.h"
 #include "data/bgprobe.h"
 #include "main/text.h"
 

@@ -36,8 +36,9 @@ void DropMissingBackground(Preset& p) {
 }  // namespace
 
 void AddPresetSource(CLI::App* cmd, PresetSource& src) {
-  cmd->add_option("FILE", src.File,
-                  "preset file, or a .sbg session (default: the preset store the desktop program uses)");
+  cmd->add_option(
+      "FILE", src.File,
+      "preset file or a .sbg session, - for standard input (default: the preset store the desktop program uses)");
   src.Store =
       cmd->add_option("--store", src.StoreDir, "take the preset from the preset store (of folder DIR)")->expected(0, 1);
   auto* idx = WholeNumber(cmd->add_option("--index", src.Index, "record index"), 0, INT_MAX);
@@ -54,7 +55,7 @@ int ApplyBackgroundOption(const std::string& file, Preset& p) {
 }
 
 std::string PlayResultText(int rc, const std::string& background, const std::string& out, const std::string& most) {
-  return FormatMsg(rc, {background, out, most, BackgroundReadReason()});
+  return FormatMsg(rc, {Shown(background), Shown(out), most, BackgroundReadReason()});
 }
 
 int ImportSessionForCli(const std::string& file, Preset& p, int* sessionRate) {
@@ -89,7 +90,7 @@ int LoadPresetFromSource(const PresetSource& src, Preset& p, int* sessionRate) {
   if (int rc = LoadPresetAt(src.File, src.Index, src.Name, p, &notFound)) return ReportFileMessage(rc, src.File);
   if (notFound) {
     FreePreset(p);
-    return ReportError("The file '" + src.File + "' has no such preset.");
+    return ReportError("The file '" + Shown(src.File) + "' has no such preset.");
   }
   DropMissingBackground(p);
   return EXIT_OK;
@@ -100,10 +101,11 @@ CLI::Option* WholeNumber(CLI::Option* opt, long long lo, long long hi) {
       [lo, hi](std::string& text) -> std::string {
         size_t digits = text.size() > 1 && text[0] == '-' ? 1 : 0;
         if (digits == text.size() || text.find_first_not_of("0123456789", digits) != std::string::npos)
-          return "'" + text + "' is not a whole number.";
+          return "'" + Shown(text) + "' is not a whole number.";
         // More digits than any value in range cannot be read, nor is it in range.
         long long v = text.size() - digits <= 18 ? std::stoll(text) : (digits ? LLONG_MIN : LLONG_MAX);
-        if (v < lo || v > hi) return "'" + text + "' is not in " + std::to_string(lo) + ".." + std::to_string(hi) + ".";
+        if (v < lo || v > hi)
+          return "'" + Shown(text) + "' is not in " + std::to_string(lo) + ".." + std::to_string(hi) + ".";
         return "";
       },
       ""));
@@ -117,11 +119,12 @@ int32_t ParseMinutesOption(const std::string& text, int digits, const char* opti
     for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) ++decimals;
   const char* what = positive ? "a positive number of minutes" : "a number of minutes";
   if (i != text.size() || whole + decimals == 0) {
-    std::fprintf(stderr, "%s: '%s' is not %s (write 1.5 for a minute and a half).\n", option, text.c_str(), what);
+    std::fprintf(stderr, "%s: '%s' is not %s (write 1.5 for a minute and a half).\n", option, Shown(text).c_str(),
+                 what);
     return -1;
   }
   if (static_cast<int>(decimals) > digits) {
-    std::fprintf(stderr, "%s: '%s' has more than %d decimals.\n", option, text.c_str(), digits);
+    std::fprintf(stderr, "%s: '%s' has more than %d decimals.\n", option, Shown(text).c_str(), digits);
     return -1;
   }
   // The whole part must leave room for the decimals in 32 bits.
@@ -130,13 +133,13 @@ int32_t ParseMinutesOption(const std::string& text, int digits, const char* opti
     if (c == ',') c = '.';
   double value = std::strtod(dotted.c_str(), nullptr);
   if (value * PowerOfTen[digits] > INT32_MAX) {
-    std::fprintf(stderr, "%s: '%s' is too long.\n", option, text.c_str());
+    std::fprintf(stderr, "%s: '%s' is too long.\n", option, Shown(text).c_str());
     return -1;
   }
   bool error = false;
   int32_t v = ParseNumber(text.c_str(), digits, false, &error);
   if (error || v < 0 || (positive && v == 0)) {
-    std::fprintf(stderr, "%s: '%s' is not %s.\n", option, text.c_str(), what);
+    std::fprintf(stderr, "%s: '%s' is not %s.\n", option, Shown(text).c_str(), what);
     return -1;
   }
   return v;

@@ -42,12 +42,14 @@ struct WaveFormat {
   uint32_t Rate;
 };
 
-// A file mapped read-only; an empty file maps to nothing.
+// A regular file mapped read-only and kept open; an empty file maps to
+// nothing. A FIFO or a device is refused without waiting for a writer.
 struct MappedFile {
   const unsigned char* Data = nullptr;
   size_t Size = 0;
+  int Fd = -1;
   bool Open(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st;
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
@@ -56,11 +58,16 @@ struct MappedFile {
       ok = p != MAP_FAILED;
       if (ok) Data = static_cast<const unsigned char*>(p), Size = static_cast<size_t>(st.st_size);
     }
-    ::close(fd);
-    return ok;
+    if (!ok) {
+      ::close(fd);
+      return false;
+    }
+    Fd = fd;
+    return true;
   }
   ~MappedFile() {
     if (Data) ::munmap(const_cast<unsigned char*>(Data), Size);
+    if (Fd >= 0) ::close(Fd);
   }
 };
 
@@ -84,38 +91,84 @@ inline void Store(unsigned char* out, int64_t k, const int32_t v[2], bool out16)
   }
 }
 
-// Converts `frames` source frames to rate S. Output frame k stands for
-// source position k * v / S, rounded to the nearest frame (halves up); k runs
-// while the exact position lies before the last source frame, so the last
-// frame itself is never converted. Each new source frame is written at its
-// first output frame, and the output frames between two written ones are
-// interpolated linearly: a lower source rate is interpolated, a higher one
-// decimated to the nearest frame. Returns the frames written.
+// Converts source frames to rate S as they come, a piece at a time, so that
+// a source is never held whole. Output frame k stands for source position
+// k * v / S, rounded to the nearest frame (halves up); k runs while the exact
+// position lies before the last source frame, so the last frame itself is
+// never converted. Each new source frame is written at its first output
+// frame, and the output frames between two written ones are interpolated
+// linearly: a lower source rate is interpolated, a higher one decimated to
+// the nearest frame.
+//
+// A piece ends at a frame the next piece's first output frames may still
+// need (they lie on or after it), so the converter keeps that one frame.
+struct Converter {
+  WaveFormat F;
+  int64_t S = 0;
+  bool Out16 = true;
+  unsigned char* Out = nullptr;
+  int64_t MaxFrames = 0;  // output frames that fit
+  // Commits output bytes as they are needed; false when the memory is not
+  // there.
+  bool (*Commit)(int64_t bytes) = nullptr;
+  int64_t Seen = 0;  // source frames fed so far
+  int64_t K = 0;     // next output frame
+  int64_t LastK = -1, LastP = -1;
+  int32_t Prev[2] = {0, 0};  // the output frame written at LastK
+  int32_t Tail[2] = {0, 0};  // source frame Seen - 1, in the output width
+};
+
+enum FeedResult { FEED_OK, FEED_TOO_LONG, FEED_NO_MEMORY };
+
+inline void SourceFrame(const Converter& c, const unsigned char* s, int32_t v[2]) {
+  const bool src16 = c.F.Bits == 16;
+  v[0] = Sample(s, src16, c.Out16);
+  v[1] = c.F.Channels == 2 ? Sample(s + (src16 ? 2 : 1), src16, c.Out16) : v[0];
+}
+
+// Converts `frames` more source frames (`src`, in the file's layout).
+FeedResult Feed(Converter& c, const unsigned char* src, int64_t frames) {
+  if (frames <= 0) return FEED_OK;
+  const int A = c.F.Channels * (c.F.Bits == 16 ? 2 : 1);
+  const int64_t v = c.F.Rate, S = c.S, E = c.Out16 ? 4 : 2;
+  const int64_t base = c.Seen;
+  c.Seen += frames;
+  for (; c.K * v < (c.Seen - 1) * S; ++c.K) {
+    const int64_t p = (2 * c.K * v + S) / (2 * S);
+    if (p == c.LastP) continue;
+    if (c.K >= c.MaxFrames) return FEED_TOO_LONG;
+    if (c.Commit && !c.Commit((c.K + 1) * E)) return FEED_NO_MEMORY;
+    int32_t cur[2];
+    if (p < base)
+      cur[0] = c.Tail[0], cur[1] = c.Tail[1];
+    else
+      SourceFrame(c, src + (p - base) * A, cur);
+    Store(c.Out, c.K, cur, c.Out16);
+    for (int64_t j = c.LastK + 1; c.LastK >= 0 && j < c.K; ++j) {
+      int32_t mid[2];
+      for (int ch = 0; ch < 2; ++ch)
+        mid[ch] = c.Prev[ch] +
+                  static_cast<int32_t>(static_cast<int64_t>(cur[ch] - c.Prev[ch]) * (j - c.LastK) / (c.K - c.LastK));
+      Store(c.Out, j, mid, c.Out16);
+    }
+    c.LastK = c.K, c.LastP = p;
+    c.Prev[0] = cur[0], c.Prev[1] = cur[1];
+  }
+  SourceFrame(c, src + (frames - 1) * A, c.Tail);
+  return FEED_OK;
+}
+
+// The frames converted so far.
+int32_t ConvertedSoFar(const Converter& c) { return static_cast<int32_t>(c.LastK + 1); }
+
+// Converts a whole source already in memory whose output is known to fit.
 int32_t Convert(const unsigned char* src, int64_t frames, const WaveFormat& f, int64_t S, bool out16,
                 unsigned char* out) {
-  const bool src16 = f.Bits == 16;
-  const int bytes = src16 ? 2 : 1, A = f.Channels * bytes;
-  const int64_t v = f.Rate;
-  int64_t lastK = -1, lastP = -1;
-  int32_t prev[2] = {0, 0};
-  for (int64_t k = 0; k * v < (frames - 1) * S; ++k) {
-    const int64_t p = (2 * k * v + S) / (2 * S);
-    if (p == lastP) continue;
-    const unsigned char* s = src + p * A;
-    int32_t cur[2];
-    cur[0] = Sample(s, src16, out16);
-    cur[1] = f.Channels == 2 ? Sample(s + bytes, src16, out16) : cur[0];
-    Store(out, k, cur, out16);
-    for (int64_t j = lastK + 1; lastK >= 0 && j < k; ++j) {
-      int32_t mid[2];
-      for (int c = 0; c < 2; ++c)
-        mid[c] = prev[c] + static_cast<int32_t>(static_cast<int64_t>(cur[c] - prev[c]) * (j - lastK) / (k - lastK));
-      Store(out, j, mid, out16);
-    }
-    lastK = k, lastP = p;
-    prev[0] = cur[0], prev[1] = cur[1];
-  }
-  return static_cast<int32_t>(lastK + 1);
+  Converter c;
+  c.F = f, c.S = S, c.Out16 = out16, c.Out = out;
+  c.MaxFrames = INT64_MAX;
+  Feed(c, src, frames);
+  return ConvertedSoFar(c);
 }
 
 bool SameIdentity(const BackgroundChoice& c) {
@@ -156,6 +209,10 @@ int ReadFromLibrary(int number, const AmbixRecord& entry, int32_t* frames) {
 
 std::string gReadReason;
 
+// The data size a streaming writer leaves in its header (0x7FFFF000 or
+// 0xFFFFFFFF): the length was not known when it was written.
+constexpr uint32_t kStreamedSize = 0x7FFFF000;
+
 // Commits `bytes` of BackgroundData for the converted frames; 1444 when the
 // memory is not there.
 bool CommitOutput(int64_t bytes) {
@@ -167,76 +224,161 @@ bool CommitOutput(int64_t bytes) {
 
 const char* BackgroundReadReason() { return gReadReason.c_str(); }
 
+namespace {
+
+bool CommitBackground(int64_t bytes) { return CommitOutput(bytes); }
+
+// Decodes and converts an opened sound into BackgroundData: the frames are
+// counted as they come, never taken from the header. A source at a higher
+// rate than the engine's (or the same) is converted a piece at a time as it
+// decodes, and the decoding stops once the converted sound would not fit. One
+// at a lower rate is smaller than its conversion: it is held, in pieces, until
+// its length is known, and refused before anything is converted when the
+// conversion would not fit. Either way at most the converted sound and a
+// source no larger are held.
+int DecodeInto(plat::SoundReader* r, const plat::DecodedSound& info, int32_t* frames) {
+  const int64_t S = EngineOptions.SamplesPerSec;
+  const bool out16 = EngineOptions.Bits16 != 0;
+  const int E = out16 ? 4 : 2;
+  if (S <= 0) return 1295;
+  if (!plat::RegionReserve(BackgroundData, BACKGROUNDDATA_BYTES)) return 1444;
+  // Mono stays mono; of more channels the first two (front left and right)
+  // are kept.
+  const int channels = info.Channels == 1 ? 1 : 2;
+  Converter c;
+  c.F = WaveFormat{1, channels, 16, static_cast<uint32_t>(info.Rate)};
+  c.S = S, c.Out16 = out16, c.Out = BackgroundData.Base;
+  c.MaxFrames = static_cast<int64_t>(BACKGROUNDDATA_BYTES) / E;
+  c.Commit = CommitBackground;
+  const bool hold = info.Rate < S;
+  const int tooLong = info.Rate < BACKGROUND_LOW_RATE ? BG_RATE_TOO_LOW : 1295;
+  constexpr int64_t kPiece = 4096;
+  std::vector<int16_t> piece(static_cast<size_t>(kPiece) * static_cast<size_t>(info.Channels));
+  const size_t pieceBytes = static_cast<size_t>(kPiece) * static_cast<size_t>(channels) * 2;
+  std::vector<std::vector<unsigned char>> held;  // pieces of kPiece frames, the last one partly filled
+  std::vector<unsigned char> kept(pieceBytes);
+  int64_t decoded = 0, lastPiece = 0;
+  int rc = 0;
+  for (;;) {
+    int64_t n = plat::DecoderRead(r, piece.data(), kPiece, &gReadReason);
+    // A file cut short plays what it has, as a short WAV data chunk read by
+    // the codec library does.
+    if (n < 0 && decoded == 0) rc = BG_UNREADABLE;
+    if (n <= 0) break;
+    if (hold) {
+      held.emplace_back(pieceBytes);
+      lastPiece = n;
+    }
+    unsigned char* to = hold ? held.back().data() : kept.data();
+    // The conversion reads 16-bit samples little-endian.
+    for (int64_t i = 0; i < n; ++i)
+      for (int ch = 0; ch < channels; ++ch)
+        plat::PutLE16(to + (i * channels + ch) * 2,
+                      static_cast<uint16_t>(piece[static_cast<size_t>(i * info.Channels + ch)]));
+    decoded += n;
+    if (hold) {
+      if (ConvertedFrames(decoded, info.Rate, S) > c.MaxFrames) {
+        rc = tooLong;
+        break;
+      }
+      continue;
+    }
+    FeedResult fed = Feed(c, kept.data(), n);
+    if (fed != FEED_OK) {
+      rc = fed == FEED_NO_MEMORY ? 1444 : tooLong;
+      break;
+    }
+  }
+  for (size_t i = 0; rc == 0 && i < held.size(); ++i) {
+    FeedResult fed = Feed(c, held[i].data(), i + 1 == held.size() ? lastPiece : kPiece);
+    if (fed != FEED_OK) rc = fed == FEED_NO_MEMORY ? 1444 : tooLong;
+  }
+  if (rc == 0 && decoded == 0) {
+    gReadReason = "The file holds no sound.";
+    rc = BG_UNREADABLE;
+  }
+  if (rc && c.LastK >= 0) {
+    // The sound loaded before is partly overwritten: none is loaded now.
+    BackgroundFrames = 0;
+    ForgetLoadedBackground();
+  }
+  if (rc == 0) *frames = ConvertedSoFar(c);
+  return rc;
+}
+
+// Runs a decoding, turning a failed allocation into the program's message.
+int GuardedDecode(plat::SoundReader* r, const plat::DecodedSound& info, int32_t* frames) {
+  int rc;
+  try {
+    rc = DecodeInto(r, info, frames);
+  } catch (const std::bad_alloc&) {
+    rc = 1444;
+  }
+  plat::DecoderClose(r);
+  return rc;
+}
+
+}  // namespace
+
 int ReadDecoded(const unsigned char* image, size_t size, int32_t* frames) {
   *frames = 0;
   gReadReason.clear();
   plat::DecodedSound info;
   plat::SoundReader* r = plat::DecoderOpenMemory(image, size, &info, &gReadReason);
   if (!r) return BG_UNREADABLE;
-  const int64_t S = EngineOptions.SamplesPerSec;
-  const bool out16 = EngineOptions.Bits16 != 0;
-  const int E = out16 ? 4 : 2;
-  // Mono stays mono; of more channels the first two (front left and right)
-  // are kept.
-  const int channels = info.Channels == 1 ? 1 : 2;
-  // The decoded frames are counted as they come, not taken from the header,
-  // and stop once their conversion would not fit BackgroundData.
-  std::vector<int16_t> source;
-  if (info.Frames > 0 && S > 0 &&
-      ConvertedFrames(info.Frames, info.Rate, S) * E <= static_cast<int64_t>(BACKGROUNDDATA_BYTES))
-    source.reserve(static_cast<size_t>(info.Frames * channels));
-  std::vector<int16_t> chunk(4096 * static_cast<size_t>(info.Channels));
-  int rc = 0;
-  for (;;) {
-    int64_t n = plat::DecoderRead(r, chunk.data(), 4096, &gReadReason);
-    if (n < 0) {
-      rc = BG_UNREADABLE;
-      break;
-    }
-    if (n == 0) break;
-    for (int64_t i = 0; i < n; ++i)
-      for (int c = 0; c < channels; ++c) source.push_back(chunk[static_cast<size_t>(i * info.Channels + c)]);
-    const int64_t have = static_cast<int64_t>(source.size()) / channels;
-    if (S <= 0 || ConvertedFrames(have, info.Rate, S) * E > static_cast<int64_t>(BACKGROUNDDATA_BYTES)) {
-      rc = 1295;
-      break;
-    }
-  }
-  plat::DecoderClose(r);
-  if (rc) return rc;
-  const int64_t sourceFrames = static_cast<int64_t>(source.size()) / channels;
-  if (sourceFrames == 0) {
-    gReadReason = "The file holds no sound.";
-    return BG_UNREADABLE;
-  }
-  if (!CommitOutput(ConvertedFrames(sourceFrames, info.Rate, S) * E)) return 1444;
-  // The samples are in memory order; the conversion reads them little-endian.
-  for (int16_t& v : source) {
-    unsigned char le[2];
-    plat::PutLE16(le, static_cast<uint16_t>(v));
-    std::memcpy(&v, le, 2);
-  }
-  WaveFormat f{1, channels, 16, static_cast<uint32_t>(info.Rate)};
-  *frames =
-      Convert(reinterpret_cast<const unsigned char*>(source.data()), sourceFrames, f, S, out16, BackgroundData.Base);
-  return 0;
+  return GuardedDecode(r, info, frames);
 }
 
-int ReadSoundFile(const unsigned char* image, size_t size, int32_t* frames) {
+namespace {
+
+// The format tag of a RIFF WAVE image's "fmt " chunk; -1 when there is none.
+int WaveTag(const unsigned char* image, size_t size) {
+  plat::RiffChunk riff, fmt;
+  if (!image || !plat::RiffFind(image, size, "RIFF", &riff) || riff.Size < 4 || std::memcmp(riff.Data, "WAVE", 4) != 0)
+    return -1;
+  if (!plat::RiffFind(riff.Data + 4, riff.Size - 4, "fmt ", &fmt) || fmt.Size < 2) return -1;
+  return plat::GetLE16(fmt.Data);
+}
+
+// ReadSoundFile on an image, decoded from the open file `fd` when there is
+// one (its pages are then not held while it decodes), else from the image.
+int ReadUserSound(const unsigned char* image, size_t size, int fd, int32_t* frames) {
   gReadReason.clear();
   int rc = ReadWave(image, size, frames);
   // What the WAV reader takes, or refuses for damage, keeps its own message;
   // other files, and WAV files of other sample formats, go to the decoder.
   if (rc != 1289 && rc != 1292) return rc;
-  int decoded = ReadDecoded(image, size, frames);
-  if (decoded == BG_UNREADABLE && rc == 1292) return 1292;
+  int decoded;
+  if (fd < 0) {
+    decoded = ReadDecoded(image, size, frames);
+  } else {
+    *frames = 0;
+    plat::DecodedSound info;
+    plat::SoundReader* r = plat::DecoderOpenFd(fd, &info, &gReadReason);
+    decoded = r ? GuardedDecode(r, info, frames) : BG_UNREADABLE;
+  }
+  // A WAV file of a format neither reader takes keeps the WAV reader's
+  // message; one the codec library takes (PCM of other widths, floating
+  // point, the extensible header) but cannot read is damaged, and says why.
+  if (decoded == BG_UNREADABLE && rc == 1292) {
+    const int tag = WaveTag(image, size);
+    if (tag != 1 && tag != 3 && tag != 0xFFFE) return 1292;
+  }
   return decoded;
+}
+
+}  // namespace
+
+int ReadSoundFile(const unsigned char* image, size_t size, int32_t* frames) {
+  return ReadUserSound(image, size, -1, frames);
 }
 
 int64_t ConvertedFrames(int64_t sourceFrames, int64_t sourceRate, int64_t rate) {
   if (sourceFrames <= 1 || sourceRate <= 0 || rate <= 0) return 0;
-  // The k with k * sourceRate < (sourceFrames - 1) * rate.
-  return ((sourceFrames - 1) * rate + sourceRate - 1) / sourceRate;
+  // The k with k * sourceRate < (sourceFrames - 1) * rate; a count beyond
+  // any buffer (a length a header made up) saturates.
+  const __int128 k = (static_cast<__int128>(sourceFrames - 1) * rate + sourceRate - 1) / sourceRate;
+  return k > INT64_MAX ? INT64_MAX : static_cast<int64_t>(k);
 }
 
 bool OpenBackgroundResource(void* module, int number, const unsigned char** data, size_t* size) {
@@ -268,16 +410,22 @@ int ReadWave(const unsigned char* image, size_t size, int32_t* frames) {
   if ((fmt.Size & 1) && after < end) ++after;
   if (!plat::RiffFind(after, static_cast<size_t>(end - after), "data", &data)) return 1293;
   if (data.DeclaredSize == 0) return 1294;
-  if (data.DeclaredSize > BACKGROUND_MAX_DATA) return 1295;
-  if (data.Truncated) return 1296;
+  // A writer that could not go back to its header (a stream) leaves the
+  // largest size there: the data then runs to the end of the file.
+  const bool streamed = data.Truncated && data.DeclaredSize >= kStreamedSize;
+  if ((streamed ? data.Size : data.DeclaredSize) > BACKGROUND_MAX_DATA) return 1295;
+  if (data.Truncated && !streamed) return 1296;
 
   const int A = f.Channels * f.Bits / 8;
   const int64_t sourceFrames = static_cast<int64_t>(data.Size) / A;
   if (sourceFrames == 0) return 1294;  // less than one frame
   const int64_t S = EngineOptions.SamplesPerSec;
   const bool out16 = EngineOptions.Bits16 != 0;
-  const int64_t outBytes = ConvertedFrames(sourceFrames, f.Rate, S) * (out16 ? 4 : 2);
-  if (S <= 0 || outBytes > static_cast<int64_t>(BACKGROUNDDATA_BYTES)) return 1295;
+  if (S <= 0) return 1295;
+  const int64_t E = out16 ? 4 : 2;
+  if (ConvertedFrames(sourceFrames, f.Rate, S) > static_cast<int64_t>(BACKGROUNDDATA_BYTES) / E)
+    return f.Rate < BACKGROUND_LOW_RATE ? BG_RATE_TOO_LOW : 1295;
+  const int64_t outBytes = ConvertedFrames(sourceFrames, f.Rate, S) * E;
 
   if (!plat::RegionReserve(BackgroundTempData, BACKGROUNDTEMPDATA_BYTES) ||
       !plat::RegionEnsure(BackgroundTempData, data.Size))
@@ -302,7 +450,7 @@ int LoadBackground(const BackgroundChoice& choice) {
       case BGSRC_FILE: {
         MappedFile f;
         if (!OpenWaveFile(choice.File, f)) return 1287;
-        rc = ReadSoundFile(f.Data, f.Size, &frames);
+        rc = ReadUserSound(f.Data, f.Size, f.Fd, &frames);
         break;
       }
       case BGSRC_OWN: {

@@ -71,7 +71,9 @@ InternalErrorDialog::InternalErrorDialog(QWidget* owner, const QString& summary,
     made[i] = addButton(buttons[i].Text, buttons[i].X, 1003, buttons[i].W, 14);
     made[i]->setObjectName(QString::fromLatin1(buttons[i].Name));
   }
-  made[0]->setDefault(true);
+  // The dialog may come up by itself after a crash: one Enter saves the file
+  // (and says where); sending stays one click.
+  made[1]->setDefault(true);
   connect(made[0], &QPushButton::clicked, this, &InternalErrorDialog::send);
   connect(made[1], &QPushButton::clicked, this, &InternalErrorDialog::save);
   connect(made[2], &QPushButton::clicked, this, [this] { done(Continue); });

@@ -33,14 +33,22 @@ int FirstAnswer(MessageBox::Buttons b) {
 }  // namespace
 
 int MessageBox::show(QWidget* owner, int id, std::initializer_list<MsgArg> args, Buttons buttons) {
-  return showText(owner, QString::fromStdString(FormatMsg(id, args)), buttons);
+  // A long name is shortened in the text and whole in the details.
+  std::string whole;
+  std::string text = FormatMsgShown(id, args, kInsertChars, &whole);
+  return showText(owner, QString::fromStdString(text), buttons, 0, Warning,
+                  whole == text ? QString() : QString::fromStdString(whole));
 }
 
 void MessageBox::inform(QWidget* owner, int id, std::initializer_list<MsgArg> args) {
-  showText(owner, QString::fromStdString(FormatMsg(id, args)), Ok, 0, Information);
+  std::string whole;
+  std::string text = FormatMsgShown(id, args, kInsertChars, &whole);
+  showText(owner, QString::fromStdString(text), Ok, 0, Information,
+           whole == text ? QString() : QString::fromStdString(whole));
 }
 
-int MessageBox::showText(QWidget* owner, const QString& text, Buttons buttons, int captionId, Icon icon) {
+int MessageBox::showText(QWidget* owner, const QString& text, Buttons buttons, int captionId, Icon icon,
+                         const QString& details) {
   gShown.append(text);
   gLastIcon = icon;
   QString caption = QString::fromUtf8(GetStr(captionId ? captionId : 64));
@@ -59,6 +67,7 @@ int MessageBox::showText(QWidget* owner, const QString& text, Buttons buttons, i
                                         : QMessageBox::Question,
                   caption, text, QMessageBox::NoButton, owner);
   box.setObjectName(QStringLiteral("messageBox"));
+  if (!details.isEmpty()) box.setDetailedText(details);
   switch (buttons) {
     case Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;

@@ -13,6 +13,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <cstddef>
 #include <initializer_list>
 
 #include "platform/msgfmt.h"
@@ -27,14 +28,19 @@ class MessageBox {
   enum Answer { AnsOk = 1, AnsCancel = 2, AnsYes = 6, AnsNo = 7 };
   enum Icon { Warning, Information, Question };
 
-  // String-table message `id` formatted FormatMessage-style (%1, %2!d!).
+  // Text inserts longer than this are shortened in the middle.
+  static constexpr size_t kInsertChars = 100;
+
+  // String-table message `id` formatted FormatMessage-style (%1, %2!d!);
+  // text inserts on one line (control characters escaped) and at most
+  // kInsertChars long, the whole text then in the box's details.
   static int show(QWidget* owner, int id, std::initializer_list<MsgArg> args = {}, Buttons buttons = Ok);
   // The same for news that is no warning (an export done, thanks for a
   // report): the information icon, OK, and no warning beep.
   static void inform(QWidget* owner, int id, std::initializer_list<MsgArg> args = {});
   // A text already formatted; captionId 0 is "Sonavel".
-  static int showText(QWidget* owner, const QString& text, Buttons buttons = Ok, int captionId = 0,
-                      Icon icon = Warning);
+  static int showText(QWidget* owner, const QString& text, Buttons buttons = Ok, int captionId = 0, Icon icon = Warning,
+                      const QString& details = QString());
 
   // --- Tests ---------------------------------------------------------------
   static void setNextAnswer(int answer);

@@ -7,6 +7,7 @@
 
 #include "file/fileformat.h"
 #include "main/strtab.h"
+#include "platform/regfile.h"
 
 namespace {
 
@@ -42,7 +43,7 @@ std::string FileMessageText(int id, const std::string& path) {
   std::string text = FormatMsg(id, {path});
   int err = FileOsError();
   if (err && (id == FMSG_WRITE_FAILED || id == FMSG_OPEN_FAILED || id == FMSG_CREATE_FAILED)) {
-    std::string reason = std::strerror(err);
+    std::string reason = plat::ErrorText(err);
     text += " " + reason + ".";
   }
   return text;

@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "file/stdinput.h"
+#include "platform/regfile.h"
+
 ByteDev DevFromFd(int fd) {
   ByteDev d;
   d.Kind = DEV_FD;
@@ -39,9 +42,29 @@ int FileOsError() { return gOsError; }
 void SetFileOsError(int err) { gOsError = err; }
 
 bool DevOpenFile(ByteDev& dev, const char* path, DevOpenMode mode) {
+  if (mode == DEV_OPEN_READ) {
+    if (std::strcmp(path, "-") == 0 && StandardInputAllowed()) {
+      const std::vector<unsigned char>* image;
+      if (!StandardInputImage(&image)) {
+        gOsError = errno;
+        return false;
+      }
+      dev = DevFromMemory(image->data(), image->size());
+      return true;
+    }
+    // Only a regular file is read: a FIFO would block the open, a device
+    // never end.
+    int fd = plat::OpenRegularFile(path);
+    if (fd < 0) {
+      gOsError = errno;
+      return false;
+    }
+    dev = DevFromFd(fd);
+    return true;
+  }
   int flags = O_CLOEXEC;
   switch (mode) {
-    case DEV_OPEN_READ: flags |= O_RDONLY; break;
+    case DEV_OPEN_READ: break;
     case DEV_OPEN_ALWAYS: flags |= O_RDWR | O_CREAT; break;
     case DEV_CREATE_ALWAYS: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
   }

@@ -44,6 +44,9 @@ ByteDev DevFromMemory(const void* data, size_t size);
 ByteDev DevFromBuffer(std::vector<unsigned char>& buf);
 
 // Opens a file as a device; false (errno set) when it cannot be opened.
+// Reading takes only a regular file (plat::ENOTREGULAR for a FIFO, a device
+// or a folder), or standard input for "-" where it is allowed
+// (file/stdinput.h).
 bool DevOpenFile(ByteDev& dev, const char* path, DevOpenMode mode);
 // Closes a file device; memory devices are only detached.
 void DevClose(ByteDev& dev);

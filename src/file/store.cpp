@@ -22,6 +22,7 @@
 #include "main/text.h"
 #include "platform/progdir.h"
 #include "platform/resource.h"
+#include "platform/userdirs.h"
 
 int DecommitThreshold = 10;
 bool SetBuiltIns = false;
@@ -50,17 +51,7 @@ bool MakeDirs(const std::string& dir) {
 std::string DefaultStoreDir() {
   std::string dir = ProgramDir();
   if (::access(dir.c_str(), W_OK) == 0) return dir;
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  std::string base;
-  if (xdg && *xdg)
-    base = xdg;
-  else if (const char* home = std::getenv("HOME"))
-    base = std::string(home) + "/.local/share";
-  else
-    base = "/tmp";
-  std::string user = base + "/Sonavel";
-  MakeDirs(user);
-  return user;
+  return plat::UserFolder("XDG_DATA_HOME", ".local/share", "Sonavel", false);
 }
 
 void SetStoreDir(const std::string& dir) {

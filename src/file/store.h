@@ -76,7 +76,8 @@ struct StoreUi {
 
 // --- Where the store lives --------------------------------------------------
 // The program's folder when it is writable (a portable install, the build
-// tree), else $XDG_DATA_HOME/Sonavel (default ~/.local/share/Sonavel).
+// tree), else $XDG_DATA_HOME/Sonavel (default ~/.local/share/Sonavel; without
+// a home, a folder of this user's own under /tmp: plat::UserFolder).
 std::string DefaultStoreDir();
 // The folder of the running program file.
 std::string ProgramDir();

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 #include "assert/check.h"
+#include "main/text.h"
 
 namespace {
 
@@ -306,6 +308,8 @@ constexpr StrEntry kStrings[] = {
     {1494, "The time to stop after is not valid. Enter minutes (for example 45) or hours and minutes (1:30), from "
            "1 minute to 24 hours."},
     {1495, "The fade-out length is not valid. Enter seconds (for example 60), from 0 to 3600."},
+    {1496, "Background file '%1' has too few samples per second to be played. Converted for playing, its sound "
+           "would take more than 500,000,000 bytes."},
     {1520, "The curve on the clipboard belongs to %2 and cannot be pasted into %1. A curve can be pasted only into a "
            "parameter with the same unit."},
     {1521, "The text on the clipboard is not a curve that can be pasted here:\n\n%1"},
@@ -416,3 +420,22 @@ void PrintStringTable(FILE* f) {
 }
 
 std::string FormatMsg(int id, std::initializer_list<MsgArg> args) { return FormatMsgText(GetStr(id), args); }
+
+std::string FormatMsgShown(int id, std::initializer_list<MsgArg> args, size_t maxInsertChars, std::string* whole) {
+  // The texts are kept here while the arguments refer to them.
+  std::vector<std::string> texts;
+  texts.reserve(2 * args.size());
+  std::vector<MsgArg> shown, full;
+  for (const MsgArg& a : args) {
+    if (a.Type != MsgArg::Str) {
+      shown.push_back(a), full.push_back(a);
+      continue;
+    }
+    texts.push_back(TextForLine(a.Text));
+    full.emplace_back(std::string_view(texts.back()));
+    texts.push_back(ElideMiddle(texts.back(), maxInsertChars));
+    shown.emplace_back(std::string_view(texts.back()));
+  }
+  if (whole) *whole = FormatMsgText(GetStr(id), std::span<const MsgArg>(full));
+  return FormatMsgText(GetStr(id), std::span<const MsgArg>(shown));
+}

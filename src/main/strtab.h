@@ -30,3 +30,9 @@ void PrintStringTable(FILE* f);
 
 // Message id formatted FormatMessage-style with its arguments.
 std::string FormatMsg(int id, std::initializer_list<MsgArg> args = {});
+// The same for a message box: each text insert shown on one line (control
+// characters escaped as TextForLine does) and at most maxInsertChars long
+// (ElideMiddle), so a 100 KB name cannot make the box wider than a screen.
+// *whole gets the text with the inserts escaped but whole, for the box's
+// details.
+std::string FormatMsgShown(int id, std::initializer_list<MsgArg> args, size_t maxInsertChars, std::string* whole);

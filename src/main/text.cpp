@@ -138,6 +138,18 @@ std::string TextForLine(std::string_view bytes) {
   return out;
 }
 
+std::string ElideMiddle(std::string_view bytes, size_t maxChars) {
+  std::vector<char32_t> cps = CodePoints(bytes);
+  if (cps.size() <= maxChars || maxChars < 3) return TextToUtf8(bytes);
+  // The start and the end stay: a path's folder and its file name.
+  const size_t keep = maxChars - 1, head = keep / 2, tail = keep - head;
+  std::string out;
+  for (size_t i = 0; i < head; ++i) AppendUtf8(out, cps[i]);
+  AppendUtf8(out, U'\u2026');
+  for (size_t i = cps.size() - tail; i < cps.size(); ++i) AppendUtf8(out, cps[i]);
+  return out;
+}
+
 std::string TextForBlock(std::string_view bytes) {
   std::string out;
   std::vector<char32_t> cps = CodePoints(bytes);

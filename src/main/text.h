@@ -25,6 +25,10 @@ std::string TextToUtf8(std::string_view bytes);
 // written as \n, \t, \r or \xHH (\u0080 for C1), so that a listing stays
 // one line per preset.
 std::string TextForLine(std::string_view bytes);
+// The text as UTF-8 of at most maxChars characters (code points): a longer
+// one keeps its start and its end around an ellipsis "…" (maxChars - 1 of
+// its own), so a long path still shows its folder and its file name.
+std::string ElideMiddle(std::string_view bytes, size_t maxChars);
 // A block of text (a description) as UTF-8: line breaks (CR LF, LF, CR)
 // become LF, tabs stay, other control characters are escaped as above.
 std::string TextForBlock(std::string_view bytes);

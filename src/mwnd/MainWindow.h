@@ -166,6 +166,11 @@ class MainWindow : public QMainWindow {
   void startSynchServer();
   void stopSynchServer();
   void synchRequests();
+  // One complete request 1124 on connection fd: answered here.
+  void synchRequest(int fd);
+  // A message asked for from outside (1336, a follower's 1337): shown after
+  // the request, and never a second while one is up or queued.
+  void showOutsideNotice(int id);
   // Before Play: SynchMode, and the question when others take part. false
   // when the user cancelled.
   bool askSynchronize();
@@ -206,4 +211,7 @@ class MainWindow : public QMainWindow {
   SynchState Synch;
   SynchServer SynchSrv;
   QSocketNotifier* SynchNotifier = nullptr;
+  int SynchWatched = 0;         // connections being read
+  bool InSynchRequest = false;  // a leader's request is being served
+  bool OutsideNoticeShown = false;
 };

@@ -1,5 +1,7 @@
 // The main window's playback commands: play, play with delay, stop,
 // freeze, play into a WAV file, the visual modes and the status display.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QFileInfo>
 #include <algorithm>
@@ -26,6 +28,7 @@
 #include "mwnd/MainWindow.h"
 #include "mwnd/ProgressLine.h"
 #include "mwnd/hooks.h"
+#include "platform/regfile.h"
 #include "platform/riff.h"
 #include "platform/soundfile.h"
 #include "reg/settings.h"
@@ -57,7 +60,11 @@ int32_t DecodedFileMinutes(const char* path) {
   plat::SoundReader* r = plat::DecoderOpen(path, &info, &reason);
   if (!r) return 0;
   plat::DecoderClose(r);
+  // A length the header does not know (-1) is none; one it makes up is
+  // bounded before the arithmetic.
   if (info.Frames <= 0 || info.Rate <= 0) return 0;
+  const int64_t most = int64_t(info.Rate) * 60 * 600;  // 600 minutes, the most told
+  if (info.Frames >= most) return 60000;
   int64_t hundredths = (info.Frames * 100 + int64_t(info.Rate) * 60 - 1) / (int64_t(info.Rate) * 60);
   return static_cast<int32_t>(std::min<int64_t>(hundredths, 60000));
 }
@@ -65,11 +72,14 @@ int32_t DecodedFileMinutes(const char* path) {
 // Length of a background file in hundredths of a minute (rounded up), or 0
 // when it cannot be read: a WAV file by its header, others decoded.
 int32_t WavFileMinutes(const char* path) {
-  std::FILE* f = std::fopen(path, "rb");
-  if (!f) return 0;
+  // Only a regular file, opened without waiting: a FIFO would hold the
+  // window.
+  int fd = plat::OpenRegularFile(path);
+  if (fd < 0) return 0;
   std::vector<unsigned char> head(65536);
-  size_t n = std::fread(head.data(), 1, head.size(), f);
-  std::fclose(f);
+  size_t n = 0;
+  for (ssize_t r; n < head.size() && (r = ::read(fd, head.data() + n, head.size() - n)) > 0;) n += size_t(r);
+  ::close(fd);
   plat::RiffChunk riff, fmt, data;
   if (n < 12 || !plat::RiffFind(head.data(), n, "RIFF", &riff) || riff.Size < 4) return DecodedFileMinutes(path);
   const unsigned char* body = riff.Data + 4;

@@ -14,7 +14,9 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <memory>
 
+#include "assert/check.h"
 #include "assert/crash.h"
 #include "chart/ChartAccessible.h"
 #include "dialog/AdvancedDialog.h"
@@ -24,6 +26,7 @@
 #include "engine/startup.h"
 #include "file/store.h"
 #include "main/startup.h"
+#include "mwnd/Connection.h"
 #include "mwnd/ErrorReport.h"
 #include "mwnd/Flashing.h"
 #include "mwnd/HelpWindow.h"
@@ -37,8 +40,10 @@
 namespace {
 
 int gSignalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t gSessionEnd = 0;
 
 void OnSignal(int) {
+  gSessionEnd = 1;
   char c = 1;
   // Nothing but the write is safe here; the event loop does the rest.
   ssize_t r = ::write(gSignalPipe[1], &c, 1);
@@ -63,15 +68,38 @@ void WatchSessionEnd(MainWindow* window) {
 }
 
 // A second start's request, taken while the event loop runs: the window
-// answers 0 (taken) or 1 (a dialog is open).
+// answers 0 (taken) or 1 (a dialog is open). Each connection is read from a
+// notifier of its own with a deadline, at most kAcceptsPerTurn taken per turn
+// of the event loop and kMaxWatched watched at once (the rest wait in the
+// socket's backlog), so a flood of silent connections never stops the
+// window.
+constexpr int kAcceptsPerTurn = 8;
+constexpr int kMaxWatched = 32;
+constexpr int kRequestDeadlineMs = 500;
+
 void ServeHandOver(plat::InstanceServer& server, MainWindow* window) {
   if (server.ListenFd < 0) return;
   auto* n = new QSocketNotifier(server.ListenFd, QSocketNotifier::Read, window);
-  QObject::connect(n, &QSocketNotifier::activated, window, [&server, window] {
-    int fd = -1;
-    std::string line;
-    while (plat::AcceptRequest(server, &fd, &line))
-      plat::AnswerRequest(fd, window->handOver(QString::fromUtf8(line.c_str())));
+  auto watched = std::make_shared<int>(0);
+  QObject::connect(n, &QSocketNotifier::activated, window, [&server, window, n, watched] {
+    for (int i = 0; i < kAcceptsPerTurn && *watched < kMaxWatched; ++i) {
+      auto p = std::make_shared<plat::PendingRequest>();
+      if (!plat::AcceptConnection(server, p.get())) break;
+      ++*watched;
+      auto line = std::make_shared<std::string>();
+      WatchConnection(
+          window, p->Fd, kRequestDeadlineMs, [p, line] { return plat::ReadRequest(p.get(), line.get()); },
+          [p, line, window, n, watched](bool complete) {
+            if (--*watched < kMaxWatched) n->setEnabled(true);
+            if (!complete) {
+              if (p->Fd >= 0) ::close(p->Fd);
+              return;
+            }
+            plat::AnswerRequest(p->Fd, window->handOver(QString::fromUtf8(line->c_str())));
+          });
+    }
+    // Full: the listener waits until a watched connection ends.
+    if (*watched >= kMaxWatched) n->setEnabled(false);
   });
 }
 
@@ -112,7 +140,29 @@ class AfterFirstPaint : public QObject {
   std::function<void()> Work;
 };
 
+// Nothing thrown inside an event's handling ends the program: a failed
+// allocation is told as such, anything else opens the internal error report
+// with the exception's text, and the program goes on.
+class GuardedApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+      MessageBox::show(nullptr, 1444);
+    } catch (const std::exception& e) {
+      CheckFail(TVK_MODULE, __LINE__, e.what(), "exception", 0);
+    } catch (...) {
+      CheckFail(TVK_MODULE, __LINE__, "unknown exception", "exception", 0);
+    }
+    return false;
+  }
+};
+
 }  // namespace
+
+bool SessionEndRequested() { return gSessionEnd != 0; }
 
 void ResolveSmoothFlashingDefault() {
   if (!gDirectDrawDefaultPending) return;
@@ -154,7 +204,7 @@ int RunProgram(int argc, char** argv) {
     std::fprintf(stderr, "sonavel: unknown option '%s'\n%s", asked.Option.c_str(), DesktopUsage().c_str());
     return 2;
   }
-  QApplication app(argc, argv);
+  GuardedApplication app(argc, argv);
   // Before any window: what screen readers hear of combo boxes and charts.
   InstallComboAccessible();
   InstallChartAccessible();

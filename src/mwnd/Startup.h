@@ -6,8 +6,14 @@
 // Main thread only.
 #pragma once
 
-// Runs the program; returns its exit code (100 asks for a restart).
+// Runs the program; returns its exit code (100 asks for a restart). An
+// exception thrown while an event is handled never ends it: a failed
+// allocation shows 1444, anything else the internal error report.
 int RunProgram(int argc, char** argv);
+
+// Whether SIGTERM, SIGINT or SIGHUP has arrived (the window closes at the
+// event loop's next turn; a wait that blocks the loop gives up on it).
+bool SessionEndRequested();
 
 // Starts the program's own executable again without arguments (the exit
 // code 100). Returns only when that fails.

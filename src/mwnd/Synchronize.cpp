@@ -3,14 +3,18 @@
 // synchronisation points around the device's restart.
 #include <unistd.h>
 
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <memory>
 
 #include "dialog/MessageBox.h"
 #include "dialog/SynchronizeDialog.h"
 #include "dlggen/modal.h"
+#include "mwnd/Connection.h"
 #include "mwnd/MainWindow.h"
 #include "mwnd/ProgressLine.h"
+#include "mwnd/Startup.h"
 #include "platform/instance.h"
 
 void MainWindow::startSynchServer() {
@@ -27,35 +31,76 @@ void MainWindow::stopSynchServer() {
   StopSynchServer(SynchSrv);
 }
 
+namespace {
+// Connections taken per turn of the event loop and watched at once; the
+// rest wait in the socket's backlog.
+constexpr int kAcceptsPerTurn = 8;
+constexpr int kMaxWatched = 32;
+// A leader sends its request at once.
+constexpr int kRequestDeadlineMs = 500;
+}  // namespace
+
 void MainWindow::synchRequests() {
-  // A start runs inside the request; requests that come meanwhile wait
-  // until it is over (and then find this instance playing).
-  SynchNotifier->setEnabled(false);
-  int fd = -1;
-  while (TakeSynchRequest(SynchSrv, &fd)) {
-    if (Playing) {
-      // The leader goes on with the others at once; the user here is told
-      // afterwards.
-      AnswerSynchRequest(fd, 1);
-      QTimer::singleShot(0, this, [this] { MessageBox::show(this, 1336); });
-      continue;
-    }
-    if (ModalDepth > 0 || Progress->active() || !Ready || SelProgram < 0) {
-      // Busy with something the user started here: Play could not be
-      // pressed now either.
-      AnswerSynchRequest(fd, 1);
-      continue;
-    }
-    if (isMinimized()) showNormal();
-    raise();
-    activateWindow();
-    Synch.ReplyFd = fd;
-    int rc = startPlaying(0, true);
-    // A start that failed before its device was loaded answers here.
-    if (Synch.ReplyFd >= 0) AnswerSynchRequest(Synch.ReplyFd, rc == 0 ? 0 : rc);
-    Synch.ReplyFd = -1;
+  // Each connection is read from a notifier of its own with a deadline, so a
+  // neighbour that connects and says nothing holds up nothing.
+  for (int i = 0; i < kAcceptsPerTurn && SynchWatched < kMaxWatched; ++i) {
+    auto p = std::make_shared<SynchPending>();
+    if (!AcceptSynchConnection(SynchSrv, p.get())) break;
+    ++SynchWatched;
+    QPointer<MainWindow> self(this);
+    WatchConnection(
+        this, p->Fd, kRequestDeadlineMs, [p] { return ReadSynchRequest(p.get()); },
+        [self, p](bool complete) {
+          if (!complete) {
+            if (p->Fd >= 0) ::close(p->Fd);
+          }
+          if (!self) {
+            if (complete) ::close(p->Fd);
+            return;
+          }
+          --self->SynchWatched;
+          if (self->SynchNotifier) self->SynchNotifier->setEnabled(true);
+          if (complete) self->synchRequest(p->Fd);
+        });
   }
-  if (SynchNotifier) SynchNotifier->setEnabled(true);
+  if (SynchWatched >= kMaxWatched) SynchNotifier->setEnabled(false);
+}
+
+void MainWindow::synchRequest(int fd) {
+  if (Playing) {
+    // The leader goes on with the others at once; the user here is told
+    // afterwards, in one box however many ask.
+    AnswerSynchRequest(fd, 1);
+    showOutsideNotice(1336);
+    return;
+  }
+  if (InSynchRequest || ModalDepth > 0 || Progress->active() || !Ready || SelProgram < 0) {
+    // Busy with something the user started here, or with another leader's
+    // request: Play could not be pressed now either.
+    AnswerSynchRequest(fd, 1);
+    return;
+  }
+  if (isMinimized()) showNormal();
+  raise();
+  activateWindow();
+  InSynchRequest = true;
+  Synch.ReplyFd = fd;
+  int rc = startPlaying(0, true);
+  // A start that failed before its device was loaded answers here.
+  if (Synch.ReplyFd >= 0) AnswerSynchRequest(Synch.ReplyFd, rc == 0 ? 0 : rc);
+  Synch.ReplyFd = -1;
+  InSynchRequest = false;
+}
+
+void MainWindow::showOutsideNotice(int id) {
+  // Asked for from outside (another instance, a companion program, or
+  // anybody who can reach the socket): never more than one box at a time.
+  if (OutsideNoticeShown) return;
+  OutsideNoticeShown = true;
+  QTimer::singleShot(0, this, [this, id] {
+    MessageBox::show(this, id);
+    OutsideNoticeShown = false;
+  });
 }
 
 bool MainWindow::askSynchronize() {
@@ -76,7 +121,16 @@ SynchUi MainWindow::synchUi() {
   ui.ShowProgress = shown.ShowProgress;
   ui.Progress = shown.Progress;
   ui.SetPosition = [](void* ctx, int position) { static_cast<MainWindow*>(ctx)->Progress->setPosition(position); };
-  ui.Message = [](void* ctx, int id) { MessageBox::show(static_cast<MainWindow*>(ctx), id); };
+  ui.Message = [](void* ctx, int id) {
+    auto* w = static_cast<MainWindow*>(ctx);
+    // A follower was asked from outside: its message waits until the start
+    // is over, and is shown once.
+    if (w->Synch.Mode == SYNCH_FOLLOWER)
+      w->showOutsideNotice(id);
+    else
+      MessageBox::show(w, id);
+  };
+  ui.StopWaiting = [](void*) { return SessionEndRequested(); };
   ui.Foreground = [](void* ctx) {
     auto* w = static_cast<MainWindow*>(ctx);
     w->raise();

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -64,15 +65,29 @@ bool Transfer(int fd, void* buf, size_t n, bool write, Clock::time_point deadlin
 }  // namespace
 
 std::string InstanceFolder() {
-  std::string dir;
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime && *runtime) {
-    dir = std::string(runtime) + "/sonavel";
-  } else {
-    const char* tmp = std::getenv("TMPDIR");
-    dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/sonavel-" + std::to_string(::getuid());
+    std::string dir = std::string(runtime) + "/sonavel";
+    return PrivateFolder(dir) ? dir : std::string();
   }
-  return PrivateFolder(dir) ? dir : std::string();
+  // The session's runtime folder exists also where the variable was not
+  // passed on (su, some remote logins).
+  std::string session = "/run/user/" + std::to_string(::getuid());
+  struct stat st;
+  if (::lstat(session.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() && (st.st_mode & 077) == 0 &&
+      PrivateFolder(session + "/sonavel"))
+    return session + "/sonavel";
+  const char* tmp = std::getenv("TMPDIR");
+  std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/sonavel-" + std::to_string(::getuid());
+  if (PrivateFolder(dir)) return dir;
+  // Another user's folder is never used: that user would see the requests,
+  // or answer them.
+  static bool told = false;
+  if (!told)
+    std::fprintf(stderr, "Sonavel: %s belongs to another user or is open to others; instances are not coordinated.\n",
+                 dir.c_str());
+  told = true;
+  return std::string();
 }
 
 bool TakeInstanceLock(InstanceServer& s, const std::string& folder, bool* usable) {
@@ -138,31 +153,62 @@ HandOverResult HandOver(const std::string& folder, const std::string& cmdLine, i
   return answer == 0 ? HANDOVER_TAKEN : HANDOVER_REFUSED;
 }
 
+bool AcceptConnection(InstanceServer& s, PendingRequest* p) {
+  *p = PendingRequest{};
+  if (s.ListenFd < 0) return false;
+  for (;;) {
+    int fd = ::accept4(s.ListenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0) {
+      if (errno == EINTR || errno == ECONNABORTED) continue;
+      return false;
+    }
+    ucred cred{};
+    socklen_t cl = sizeof cred;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &cl) == 0 && cred.uid == ::getuid()) {
+      p->Fd = fd;
+      return true;
+    }
+    ::close(fd);
+  }
+}
+
+int ReadRequest(PendingRequest* p, std::string* cmdLine) {
+  for (;;) {
+    uint32_t n = p->Len[0] | (uint32_t(p->Len[1]) << 8) | (uint32_t(p->Len[2]) << 16) | (uint32_t(p->Len[3]) << 24);
+    if (p->Got >= 4 && n > MAX_REQUEST) break;
+    if (p->Got >= 4 && p->Got - 4 == n) {
+      *cmdLine = std::move(p->Text);
+      return 1;
+    }
+    if (p->Got >= 4 && p->Text.size() != n) p->Text.resize(n);
+    unsigned char* to = p->Got < 4 ? p->Len + p->Got : reinterpret_cast<unsigned char*>(&p->Text[p->Got - 4]);
+    size_t want = p->Got < 4 ? 4 - p->Got : n - (p->Got - 4);
+    ssize_t k = ::recv(p->Fd, to, want, MSG_DONTWAIT);
+    if (k < 0 && errno == EINTR) continue;
+    if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+    if (k <= 0) break;
+    p->Got += static_cast<size_t>(k);
+  }
+  ::close(p->Fd);
+  p->Fd = -1;
+  return -1;
+}
+
 bool AcceptRequest(InstanceServer& s, int* clientFd, std::string* cmdLine, int timeoutMs) {
   *clientFd = -1;
-  if (s.ListenFd < 0) return false;
-  int fd = ::accept4(s.ListenFd, nullptr, nullptr, SOCK_CLOEXEC);
-  if (fd < 0) return false;
-  ucred cred{};
-  socklen_t cl = sizeof cred;
-  if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &cl) != 0 || cred.uid != ::getuid()) {
-    ::close(fd);
-    return false;
-  }
+  PendingRequest p;
+  if (!AcceptConnection(s, &p)) return false;
   auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  unsigned char len[4];
-  if (!Transfer(fd, len, 4, false, deadline)) {
-    ::close(fd);
-    return false;
+  int r;
+  while ((r = ReadRequest(&p, cmdLine)) == 0) {
+    pollfd pf{p.Fd, POLLIN, 0};
+    if (::poll(&pf, 1, RemainingMs(deadline)) <= 0 && RemainingMs(deadline) == 0) {
+      ::close(p.Fd);
+      return false;
+    }
   }
-  uint32_t n = len[0] | (uint32_t(len[1]) << 8) | (uint32_t(len[2]) << 16) | (uint32_t(len[3]) << 24);
-  std::string text(n <= MAX_REQUEST ? n : 0, '\0');
-  if (n > MAX_REQUEST || !Transfer(fd, text.data(), n, false, deadline)) {
-    ::close(fd);
-    return false;
-  }
-  *clientFd = fd;
-  *cmdLine = std::move(text);
+  if (r < 0) return false;
+  *clientFd = p.Fd;
   return true;
 }
 

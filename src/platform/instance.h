@@ -15,9 +15,11 @@
 
 namespace plat {
 
-// $XDG_RUNTIME_DIR/sonavel, or <temporary folder>/sonavel-<uid> when the
-// variable is unset; created with mode 0700. "" when the folder exists but is
-// not a private folder of this user (then no single-instance rule applies).
+// $XDG_RUNTIME_DIR/sonavel; when the variable is unset /run/user/<uid>/sonavel
+// (the session's folder, when it is this user's), else <temporary
+// folder>/sonavel-<uid>; created with mode 0700. "" when the folder exists
+// but is not a private folder of this user: another user's is never used
+// (then no single-instance rule applies, and stderr says so once).
 std::string InstanceFolder();
 
 struct InstanceServer {
@@ -43,11 +45,29 @@ enum HandOverResult {
 // come to the front) and waits at most timeoutMs for the answer.
 HandOverResult HandOver(const std::string& folder, const std::string& cmdLine, int timeoutMs);
 
+// A request read without waiting for it: the window watches each connection
+// on its own, so a second start that connects and sends nothing (or a
+// neighbour doing so on purpose) holds up nothing.
+struct PendingRequest {
+  int Fd = -1;
+  unsigned char Len[4] = {};
+  size_t Got = 0;  // bytes of the length and the text read so far
+  std::string Text;
+};
+// Accepts one waiting connection of this user without waiting (other users'
+// are closed on the way); false when none is waiting. Non-blocking.
+bool AcceptConnection(InstanceServer& s, PendingRequest* p);
+// Reads what has come: 1 the command line is complete (*cmdLine; p->Fd is
+// then the caller's, for the answer), 0 more is to come, -1 the connection
+// closed or the request is malformed (it is closed).
+int ReadRequest(PendingRequest* p, std::string* cmdLine);
 // First instance: takes one waiting connection and reads its command line
 // (waiting at most timeoutMs for it). false when none was waiting, the peer
 // is another user or the request is malformed (the connection is closed).
+// For tests; the window reads without waiting.
 bool AcceptRequest(InstanceServer& s, int* clientFd, std::string* cmdLine, int timeoutMs = 500);
-// Sends the answer byte and closes the connection.
+// Sends the answer byte (waiting at most 500 ms for room) and closes the
+// connection.
 void AnswerRequest(int clientFd, int answer);
 
 }  // namespace plat

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sndfile.h>
 #include <strings.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,6 +31,9 @@ struct SoundReader {
   const unsigned char* Data = nullptr;
   sf_count_t Size = 0, Pos = 0;
   int Channels = 0;
+  // Samples of 16 bits or fewer are read as they are; wider and floating
+  // ones through floats, rounded and clipped here.
+  bool Narrow = false;
   std::vector<float> Buf;
 };
 
@@ -139,8 +143,12 @@ bool Opened(SoundReader* r, SF_INFO& info, DecodedSound* out, std::string* reaso
   }
   out->Rate = info.samplerate;
   out->Channels = info.channels;
-  out->Frames = info.frames;
+  // The library gives the largest count for a length it does not know (a
+  // stream's header, a file cut short).
+  out->Frames = info.frames >= 0 && info.frames < SF_COUNT_MAX ? info.frames : -1;
   r->Channels = info.channels;
+  const int sub = info.format & SF_FORMAT_SUBMASK;
+  r->Narrow = sub == SF_FORMAT_PCM_S8 || sub == SF_FORMAT_PCM_U8 || sub == SF_FORMAT_PCM_16;
   return true;
 }
 
@@ -293,9 +301,33 @@ RiffResult EncoderClose(SoundWriter* w) {
 }
 
 SoundReader* DecoderOpen(const char* path, DecodedSound* info, std::string* reason) {
+  // Opened without waiting: a FIFO would block the open until a writer came.
+  int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *reason = std::strerror(errno);
+    return nullptr;
+  }
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    *reason = "It is not a regular file.";
+    ::close(fd);
+    return nullptr;
+  }
   auto* r = new SoundReader;
   SF_INFO si{};
-  r->File = sf_open(path, SFM_READ, &si);
+  r->File = sf_open_fd(fd, SFM_READ, &si, 1);
+  if (!r->File) ::close(fd);
+  if (!Opened(r, si, info, reason)) {
+    DecoderClose(r);
+    return nullptr;
+  }
+  return r;
+}
+
+SoundReader* DecoderOpenFd(int fd, DecodedSound* info, std::string* reason) {
+  auto* r = new SoundReader;
+  SF_INFO si{};
+  r->File = ::lseek(fd, 0, SEEK_SET) == 0 ? sf_open_fd(fd, SFM_READ, &si, 0) : nullptr;
   if (!Opened(r, si, info, reason)) {
     DecoderClose(r);
     return nullptr;
@@ -317,9 +349,16 @@ SoundReader* DecoderOpenMemory(const unsigned char* data, size_t size, DecodedSo
 }
 
 int64_t DecoderRead(SoundReader* r, int16_t* out, int64_t frames, std::string* reason) {
-  // Read as floats and rounded here: 8- and 16-bit sources come out exact,
-  // wider or float ones rounded, and anything beyond full scale is clipped
-  // rather than wrapped.
+  if (r->Narrow) {
+    sf_count_t n = sf_readf_short(r->File, out, frames);
+    if (n < 0 || (n == 0 && sf_error(r->File) != SF_ERR_NO_ERROR)) {
+      *reason = sf_strerror(r->File);
+      return -1;
+    }
+    return n;
+  }
+  // Read as floats and rounded here: wider or float sources rounded, and
+  // anything beyond full scale clipped rather than wrapped.
   r->Buf.resize(static_cast<size_t>(frames * r->Channels));
   sf_count_t n = sf_readf_float(r->File, r->Buf.data(), frames);
   if (n < 0 || (n == 0 && sf_error(r->File) != SF_ERR_NO_ERROR)) {

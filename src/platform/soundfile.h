@@ -55,15 +55,21 @@ RiffResult EncoderWrite(SoundWriter* w, const unsigned char* pcm, size_t bytes);
 // writer's life is returned (RIFF_DISKFULL when the disk was full).
 RiffResult EncoderClose(SoundWriter* w);
 
-// A file decoded by the codec library.
+// A file decoded by the codec library. Frames is what the header says, -1
+// when it does not know (a stream's header, a file cut short); a header may
+// also lie, so it is a hint, never a size to allocate.
 struct DecodedSound {
   int Rate = 0, Channels = 0;
   int64_t Frames = 0;
 };
 struct SoundReader;
-// Opens any file the codec library reads. Null with *reason set (the
-// library's own words) when it cannot.
+// Opens any regular file the codec library reads. Null with *reason set (the
+// library's own words) when it cannot; a FIFO or a device is refused without
+// waiting for it.
 SoundReader* DecoderOpen(const char* path, DecodedSound* info, std::string* reason);
+// The same for an open regular file, read from its start; the descriptor
+// stays the caller's.
+SoundReader* DecoderOpenFd(int fd, DecodedSound* info, std::string* reason);
 // The same for a file image in memory (kept alive until DecoderClose).
 SoundReader* DecoderOpenMemory(const unsigned char* data, size_t size, DecodedSound* info, std::string* reason);
 // Reads up to `frames` frames of interleaved 16-bit samples (info.Channels

@@ -13,6 +13,8 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/userdirs.h"
+
 extern char** environ;
 
 namespace {
@@ -128,8 +130,10 @@ std::string ExecArgument(const std::string& arg) {
 std::string UserDataHome() {
   const char* x = std::getenv("XDG_DATA_HOME");
   if (x && *x) return x;
-  const char* home = std::getenv("HOME");
-  return std::string(home ? home : "/tmp") + "/.local/share";
+  // Without a home there is nobody's data folder to register in: a shared
+  // folder would only be another user's to fill.
+  std::string home = plat::HomeFolder();
+  return home.empty() ? std::string() : home + "/.local/share";
 }
 
 std::string SystemDataDirs() {
@@ -189,6 +193,7 @@ std::string DesktopEntryText(const std::string& exec, const std::string& iconNam
 
 FileTypeState RegisterFileType(const std::string& programPath, const std::string& iconSvg, const std::string& dataHome,
                                const std::string& dataDirs) {
+  if (dataHome.empty()) return FILETYPE_OTHER;
   FileTypeState state = PresetFileTypeState(dataHome, dataDirs);
   if (state != FILETYPE_FREE) return state;
   bool ok = WriteFile(dataHome + "/mime/packages/sonavel.xml", MimePackageText());

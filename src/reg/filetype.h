@@ -33,11 +33,13 @@ std::string DesktopEntryText(const std::string& exec, const std::string& iconNam
 // Registers the type for the user under `dataHome` when nobody claims *.tvk:
 // writes mime/packages/sonavel.xml, applications/sonavel.desktop and the
 // icon (from `iconSvg`), and starts update-mime-database in the background
-// when it is installed. Returns the state found before.
+// when it is installed. Returns the state found before (FILETYPE_OTHER, and
+// nothing written, for an empty `dataHome`).
 FileTypeState RegisterFileType(const std::string& programPath, const std::string& iconSvg, const std::string& dataHome,
                                const std::string& dataDirs);
 
-// $XDG_DATA_HOME (or ~/.local/share) and $XDG_DATA_DIRS (or
+// $XDG_DATA_HOME (or ~/.local/share, the home from the password database
+// when HOME is unset; "" without any) and $XDG_DATA_DIRS (or
 // /usr/local/share:/usr/share).
 std::string UserDataHome();
 std::string SystemDataDirs();

@@ -2,13 +2,19 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "file/fileio.h"
 #include "file/storefile.h"
+#include "platform/regfile.h"
 #include "sbg/sbg.h"
+
+namespace {
+
+// Far beyond any session written by hand or by a tool; a device or a file
+// that grows without end stops here.
+constexpr size_t MAX_SESSION_TEXT = 16u << 20;
+
+}  // namespace
 
 bool IsSequenceFileName(std::string_view path) {
   if (path.size() < 4) return false;
@@ -28,13 +34,18 @@ std::string SbgMessageText(const std::string& file, const SbgMessage& m, bool wa
 }
 
 bool ImportSessionFile(const std::string& path, Preset& p, SbgImport* out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::string text;
+  int fd = plat::OpenRegularFile(path.c_str());
+  bool read = fd >= 0 && plat::ReadAllLimited(fd, MAX_SESSION_TEXT, &text);
+  int err = errno;
+  if (fd >= 0) ::close(fd);
+  if (!read) {
     *out = SbgImport{};
-    out->Error = {0, 0, std::string("cannot be read: ") + std::strerror(errno)};
+    out->Error = {0, 0,
+                  std::string("cannot be read: ") +
+                      (err == E2BIG ? "it is larger than a session file may be (16 MiB)" : plat::ErrorText(err))};
     return false;
   }
-  std::string text{std::istreambuf_iterator<char>(in), {}};
   size_t slash = path.find_last_of('/');
   std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
   std::string name = IsSequenceFileName(base) ? base.substr(0, base.size() - 4) : base;

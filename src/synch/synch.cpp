@@ -20,8 +20,6 @@
 #include <cstring>
 #include <ctime>
 
-#include "assert/check.h"
-
 namespace {
 
 const char kInstancePrefix[] = "TAVIK.";
@@ -169,27 +167,58 @@ void StopSynchServer(SynchServer& s) {
   s = SynchServer{};
 }
 
-bool TakeSynchRequest(SynchServer& s, int* clientFd) {
-  *clientFd = -1;
+bool AcceptSynchConnection(SynchServer& s, SynchPending* p) {
+  *p = SynchPending{};
   if (s.ListenFd < 0) return false;
   for (;;) {
-    int fd = ::accept4(s.ListenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    int fd = ::accept4(s.ListenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) {
       if (errno == EINTR || errno == ECONNABORTED) continue;
       return false;
     }
     ucred cred{};
     socklen_t cl = sizeof cred;
-    unsigned char msg[4];
-    // A probe of the discovery closes at once; a leader sends at once.
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &cl) == 0 && cred.uid == ::getuid() &&
-        Transfer(fd, msg, 4, false, 500) && GetLE32(msg) == WM_SYNCHPLAY) {
-      *clientFd = fd;
-      SynchLog("request", SYNCH_NONE);
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &cl) == 0 && cred.uid == ::getuid()) {
+      p->Fd = fd;
       return true;
     }
     ::close(fd);
   }
+}
+
+int ReadSynchRequest(SynchPending* p) {
+  while (p->Got < sizeof p->Msg) {
+    ssize_t k = ::recv(p->Fd, p->Msg + p->Got, sizeof p->Msg - p->Got, MSG_DONTWAIT);
+    if (k < 0 && errno == EINTR) continue;
+    if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+    if (k <= 0) break;  // a probe of the discovery closes at once
+    p->Got += static_cast<size_t>(k);
+  }
+  if (p->Got == sizeof p->Msg && GetLE32(p->Msg) == WM_SYNCHPLAY) {
+    SynchLog("request", SYNCH_NONE);
+    return 1;
+  }
+  ::close(p->Fd);
+  p->Fd = -1;
+  return -1;
+}
+
+bool TakeSynchRequest(SynchServer& s, int* clientFd) {
+  *clientFd = -1;
+  SynchPending p;
+  while (AcceptSynchConnection(s, &p)) {
+    int r;
+    // A leader sends at once.
+    for (int waited = 0; (r = ReadSynchRequest(&p)) == 0 && waited < 500; waited += 10) ::poll(nullptr, 0, 10);
+    if (r == 1) {
+      // The answer is written with a time-out of its own.
+      ::fcntl(p.Fd, F_SETFL, ::fcntl(p.Fd, F_GETFL) & ~O_NONBLOCK);
+      *clientFd = p.Fd;
+      return true;
+    }
+    if (r == 0) ::close(p.Fd);
+  }
+  return false;
 }
 
 void AnswerSynchRequest(int clientFd, int32_t answer) {
@@ -302,11 +331,67 @@ bool OpenGoEvent(const std::string& folder, GoEvent* ev) {
   return ev->Fd >= 0;
 }
 
-void WaitGoEvent(GoEvent* ev) {
-  if (ev->Fd < 0) return;
-  while (::flock(ev->Fd, LOCK_SH) != 0 && errno == EINTR) {
+namespace {
+
+void NoAction(int) {}
+
+// The signal that cuts a wait on the go event short: flock has no time-out,
+// so a timer interrupts it every 50 ms and the wait looks at the clock.
+int WakeSignal() {
+  static const int sig = [] {
+    int s = SIGRTMIN + 3;
+    struct sigaction sa {};
+    sa.sa_handler = NoAction;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;  // no SA_RESTART: the wait must see it
+    ::sigaction(s, &sa, nullptr);
+    return s;
+  }();
+  return sig;
+}
+
+}  // namespace
+
+bool WaitGoEvent(GoEvent* ev, int timeoutMs, bool (*stop)(void* ctx), void* ctx) {
+  if (ev->Fd < 0) return false;
+  if (::flock(ev->Fd, LOCK_SH | LOCK_NB) == 0) {
+    CloseGoEvent(ev);
+    return true;
+  }
+  const int64_t deadline = MonotonicNs() + int64_t(timeoutMs) * 1000000;
+  sigevent sev{};
+  sev.sigev_notify = SIGEV_THREAD_ID;
+  sev.sigev_signo = WakeSignal();
+  sev._sigev_un._tid = static_cast<pid_t>(::gettid());
+  timer_t timer{};
+  bool timed = ::timer_create(CLOCK_MONOTONIC, &sev, &timer) == 0;
+  if (timed) {
+    itimerspec every{{0, 50000000}, {0, 50000000}};
+    ::timer_settime(timer, 0, &every, nullptr);
+  }
+  bool got = false;
+  for (;;) {
+    if (::flock(ev->Fd, timed ? LOCK_SH : LOCK_SH | LOCK_NB) == 0) {
+      got = true;
+      break;
+    }
+    if (errno != EINTR && errno != EWOULDBLOCK) break;
+    if (MonotonicNs() >= deadline || (stop && stop(ctx))) break;
+    if (!timed) ::poll(nullptr, 0, 5);
+  }
+  if (timed) {
+    ::timer_delete(timer);
+    // A tick that came after the last wait must not cut some later call
+    // short.
+    sigset_t wake;
+    sigemptyset(&wake);
+    sigaddset(&wake, WakeSignal());
+    timespec none{0, 0};
+    while (::sigtimedwait(&wake, nullptr, &none) > 0) {
+    }
   }
   CloseGoEvent(ev);
+  return got;
 }
 
 void CloseGoEvent(GoEvent* ev) {
@@ -348,11 +433,15 @@ void SynchHookA(SynchState& s, const SynchUi& ui) {
   }
   if (ui.ShowProgress) ui.ShowProgress(ui.Ctx, 88, 2);
   if (ui.Progress) ui.Progress(ui.Ctx, 1);
+  // The request may come from no leader at all, or from one that gave up
+  // meanwhile: a missing event is no internal error, the follower starts
+  // alone.
   bool opened = OpenGoEvent(s.Folder, &s.Go);
-  TVK_CHECK_AS(opened, "hGoEvent!=NULL", s.Go.Fd);
   AnswerSynchRequest(s.ReplyFd, 0);
   s.ReplyFd = -1;
-  WaitGoEvent(&s.Go);
+  if (!opened || !WaitGoEvent(&s.Go, s.GoWaitMs, ui.StopWaiting, ui.Ctx)) {
+    if (ui.Message) ui.Message(ui.Ctx, 1337);
+  }
 }
 
 void SynchHookB(SynchState& s, const SynchUi& ui) {

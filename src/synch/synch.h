@@ -55,8 +55,25 @@ struct SynchServer {
 // Listens on `folder`/SynchSocketName(getpid()). false when it cannot.
 bool StartSynchServer(SynchServer& s, const std::string& folder);
 void StopSynchServer(SynchServer& s);
-// Takes the next waiting request (connections of other users, probes and
-// malformed requests are dropped on the way). false when none is waiting.
+// A request read without waiting for it: the window watches each connection
+// on its own, so a neighbour that connects and sends nothing holds up nobody.
+struct SynchPending {
+  int Fd = -1;
+  unsigned char Msg[4] = {};
+  size_t Got = 0;
+};
+// Accepts one waiting connection of this user without waiting (other users'
+// are closed on the way); false when none is waiting. The connection is
+// non-blocking.
+bool AcceptSynchConnection(SynchServer& s, SynchPending* p);
+// Reads what has come of the request: 1 a complete request 1124 (p->Fd is
+// then the caller's, for the answer), 0 more is to come, -1 a probe that
+// closed, or anything else (the connection is closed).
+int ReadSynchRequest(SynchPending* p);
+// Takes the next waiting request, waiting up to 500 ms for each connection's
+// message (probes and malformed requests are dropped on the way). false when
+// none is waiting. For companion programs and tests; the window reads
+// without waiting.
 bool TakeSynchRequest(SynchServer& s, int* clientFd);
 // Sends the answer and closes the connection; a leader that has gone is no
 // error.
@@ -80,9 +97,13 @@ GoCreate CreateGoEvent(const std::string& folder, GoEvent* ev);
 void SignalGoEvent(const std::string& folder, GoEvent* ev);
 // A follower: opens the leader's event. false when there is none.
 bool OpenGoEvent(const std::string& folder, GoEvent* ev);
-// A follower: waits without a time-out until the leader signals (or ends),
-// then closes the event.
-void WaitGoEvent(GoEvent* ev);
+// How long a follower waits for its leader's signal: a leader that never
+// gives it must not hold the follower for ever.
+constexpr int GO_EVENT_WAIT_MS = 30000;
+// A follower: waits until the leader signals (or ends), at most timeoutMs,
+// or until stop(ctx) says to give up (asked every 50 ms); then closes the
+// event. false when it gave up.
+bool WaitGoEvent(GoEvent* ev, int timeoutMs = GO_EVENT_WAIT_MS, bool (*stop)(void* ctx) = nullptr, void* ctx = nullptr);
 void CloseGoEvent(GoEvent* ev);
 
 // --- The two synchronisation points of a playback start ---------------------
@@ -97,6 +118,9 @@ struct SynchUi {
   void (*SetPosition)(void* ctx, int position) = nullptr;
   // Shows a message (1337).
   void (*Message)(void* ctx, int id) = nullptr;
+  // A follower waiting for the go event gives up when this says so (the
+  // session is ending).
+  bool (*StopWaiting)(void* ctx) = nullptr;
   // Brings the own main window to the front.
   void (*Foreground)(void* ctx) = nullptr;
 };
@@ -107,11 +131,15 @@ struct SynchState {
   std::vector<SynchParticipant> Participants;
   GoEvent Go;
   int ReplyFd = -1;  // a follower: the leader's request, until answered
+  int GoWaitMs = GO_EVENT_WAIT_MS;
 };
 
 // Hook A: after every block is written to the paused device, right before
 // it restarts. The leader asks every participant in turn; a follower
-// answers its leader and waits for the go event.
+// answers its leader and waits for the go event. A follower that finds no
+// event (the leader gave up, or the request came from no leader) or waits
+// in vain (GoWaitMs) starts alone and tells why (1337), as a leader that
+// cannot synchronise does.
 void SynchHookA(SynchState& s, const SynchUi& ui);
 // Hook B: right after the device restarted. The leader releases its
 // followers.

@@ -2,6 +2,7 @@
 // handlers catch; the record it leaves is taken into the ring.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -105,6 +106,18 @@ TEST(Crash, FolderFollowsXdgStateHome) {
     ::unsetenv("XDG_STATE_HOME");
   else
     ::setenv("XDG_STATE_HOME", saved.c_str(), 1);
+}
+
+// A FIFO put where the record is read: the start passes it by instead of
+// waiting for a writer for ever.
+TEST(Crash, AFifoInPlaceOfTheRecordIsPassedBy) {
+  auto dir = std::filesystem::temp_directory_path() / ("sonavel-crashfifo-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  ASSERT_EQ(::mkfifo((dir / "crash.tvd").c_str(), 0600), 0);
+  std::string summary;
+  EXPECT_FALSE(TakeCrashRecord(dir.string(), &summary));
+  EXPECT_EQ(DebugRecordCount(), 0);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -148,10 +149,15 @@ TEST_F(DebugRecords, ReleaseFreesOnlyTheRecordCopied) {
 TEST_F(DebugRecords, BugFileHoldsTheRecordsNewestFirst) {
   auto dir = std::filesystem::temp_directory_path() / ("sonavel-bug-" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
-  setenv("TMPDIR", dir.c_str(), 1);
-  EXPECT_EQ(BugFilePath(), dir.string() + "/Bug.tvd");
-  unsetenv("TMPDIR");
-  EXPECT_EQ(BugFilePath(), "/tmp/Bug.tvd");
+  // Where only the user may look: the state folder, never the shared /tmp.
+  const char* was = getenv("XDG_STATE_HOME");
+  std::string saved = was ? was : "";
+  setenv("XDG_STATE_HOME", dir.c_str(), 1);
+  EXPECT_EQ(BugFilePath(), dir.string() + "/Sonavel/Bug.tvd");
+  if (was)
+    setenv("XDG_STATE_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_STATE_HOME");
 
   for (int i = 0; i < 150; ++i) AddDebugRecord(false, "m", i, "", 0);
   std::string path = (dir / "Bug.tvd").string();
@@ -163,6 +169,39 @@ TEST_F(DebugRecords, BugFileHoldsTheRecordsNewestFirst) {
   EXPECT_EQ(Word(all, 404), 149);
   EXPECT_EQ(Word(all, 98 * 751 + 404), 51);
   EXPECT_EQ(DebugRecordCount(), 0);
+  std::filesystem::remove_all(dir);
+}
+
+// What may lie where the file goes: it is written for the user's eyes only,
+// never through a link, and never into a file someone else made.
+TEST_F(DebugRecords, BugFileIsTheUsersOwn) {
+  auto dir = std::filesystem::temp_directory_path() / ("sonavel-bugown-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "Bug.tvd").string(), victim = (dir / "victim").string();
+  struct Case {
+    const char* What;
+    int Before;  // 0 nothing, 1 a link to another file, 2 a file open to everybody
+  } cases[] = {{"nothing there", 0}, {"a link", 1}, {"a file of mode 0666", 2}};
+  for (const Case& c : cases) {
+    std::filesystem::remove(path);
+    std::ofstream(victim) << "untouched";
+    if (c.Before == 1) std::filesystem::create_symlink(victim, path);
+    if (c.Before == 2) {
+      std::ofstream(path) << "old";
+      ::chmod(path.c_str(), 0666);
+    }
+    AddDebugRecord(false, "m", 1, "", 0);
+    ASSERT_EQ(SaveDebugRecords(path).Message, 0) << c.What;
+    struct stat st;
+    ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode)) << c.What;
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << c.What;
+    EXPECT_EQ(st.st_size, 751) << c.What;
+    std::ifstream v(victim);
+    std::string text((std::istreambuf_iterator<char>(v)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "untouched") << c.What;
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2);  // no temporary file left
   std::filesystem::remove_all(dir);
 }
 

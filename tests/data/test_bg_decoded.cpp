@@ -12,6 +12,7 @@
 
 #include "bg_wave.h"
 #include "data/bgload.h"
+#include "data/options.h"
 #include "data/playback.h"
 #include "platform/rand.h"
 #include "testpreset.h"
@@ -154,8 +155,8 @@ TEST(DecodedBackground, DamagedFilesGiveMessages) {
   EXPECT_STREQ(BackgroundReadReason(), "Format not recognised.");
 }
 
-// A sound whose conversion would not fit BackgroundData is refused as a
-// long WAV file is: a very low rate converted to 44100 Hz.
+// A sound whose conversion would not fit BackgroundData is refused: a very
+// low rate converted to 44100 Hz, for its rate.
 TEST(DecodedBackground, ConvertedSizeIsBounded) {
   TempDir dir;
   std::vector<int16_t> s(2 * 4000, 1000);  // 4000 frames at 1 Hz: over 700 MB at 44100 Hz
@@ -163,12 +164,50 @@ TEST(DecodedBackground, ConvertedSizeIsBounded) {
   EngineSetUp();
   Bytes b = ReadAll(dir / "slow.flac");
   int32_t frames;
-  EXPECT_EQ(ReadSoundFile(b.data(), b.size(), &frames), 1295);
+  EXPECT_EQ(ReadSoundFile(b.data(), b.size(), &frames), BG_RATE_TOO_LOW);
   WriteSound(dir / "slow.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, std::vector<int16_t>(2 * 100, 1000), 1);
   b = ReadAll(dir / "slow.flac");
   EXPECT_EQ(ReadSoundFile(b.data(), b.size(), &frames), 0);  // 17 MB fit
   EXPECT_LE(frames, ConvertedFrames(100, 1, 44100));
   EXPECT_GT(frames, 98 * 44100);
+}
+
+// The codec library's path converts a piece at a time as it decodes (or
+// holds a lower-rate source until its end): the pieces must join exactly as
+// the WAV reader's conversion of the whole sound, across many pieces, for
+// sources above, at and below the engine's rate, in both widths.
+TEST(DecodedBackground, PiecesJoinAsTheWholeConverts) {
+  TempDir dir;
+  struct Case {
+    int SourceRate, EngineRate;
+    bool Bits16;
+  } cases[] = {
+      {96000, 44100, true}, {44100, 44100, true}, {22050, 44100, true}, {96000, 11025, false}, {8000, 48000, false},
+  };
+  for (const Case& c : cases) {
+    std::vector<int16_t> s;
+    const int frames = 4096 * 3 + 77;  // three whole pieces and a part
+    for (int i = 0; i < frames; ++i) {
+      s.push_back(static_cast<int16_t>(12000 * std::sin(0.05 * i)));
+      s.push_back(static_cast<int16_t>(i * 7 % 30000 - 15000));
+    }
+    Bytes pcm;
+    for (int16_t x : s) Put16(pcm, static_cast<uint16_t>(x));
+    WriteSound(dir / "bg.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, s, c.SourceRate);
+    Bytes flac = ReadAll(dir / "bg.flac"), wav = Wave(2, c.SourceRate, 16, pcm);
+    AdvancedOptions o;
+    o.SamplesPerSec = c.EngineRate;
+    o.Bits16 = c.Bits16;
+    TakeEngineOptions(o);
+    int32_t whole = -1, pieces = -1;
+    ASSERT_EQ(ReadWave(wav.data(), wav.size(), &whole), 0);
+    const size_t bytes = static_cast<size_t>(whole) * (c.Bits16 ? 4 : 2);
+    Bytes want(BackgroundData.Base, BackgroundData.Base + bytes);
+    ASSERT_EQ(ReadSoundFile(flac.data(), flac.size(), &pieces), 0) << BackgroundReadReason();
+    EXPECT_EQ(pieces, whole) << c.SourceRate << " -> " << c.EngineRate;
+    EXPECT_TRUE(Bytes(BackgroundData.Base, BackgroundData.Base + bytes) == want)
+        << c.SourceRate << " -> " << c.EngineRate;
+  }
 }
 
 }  // namespace

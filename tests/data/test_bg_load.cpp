@@ -160,6 +160,9 @@ TEST_F(BackgroundLoad, DamagedAndUnusualFilesGiveTheirMessages) {
       {"data shorter than one frame", Riff({Chunk("fmt ", Fmt(1, 2, 22050, 16)), Chunk("data", {1, 2, 3})}), 1294},
       {"data cut short", Riff({fmt, Chunk("data", {1, 2, 3}, 100)}), 1296},
       {"data declared over the limit", Riff({fmt, Chunk("data", {1, 2}, 50000001)}), 1295},
+      // A stream's writer leaves the largest size: the data runs to the end.
+      {"data size of a stream (0x7FFFF000)", Riff({fmt, Chunk("data", {1, 2, 3}, 0x7FFFF000)}), 0},
+      {"data size of a stream (0xFFFFFFFF)", Riff({fmt, Chunk("data", {1, 2, 3}, 0xFFFFFFFF)}), 0},
       {"odd chunk before fmt", Riff({junk, fmt, data}), 0},
       {"LIST between fmt and data", Riff({fmt, list, data}), 0},
       {"LIST first, odd data last", Riff({list, junk, fmt, list, data}), 0},
@@ -215,9 +218,10 @@ TEST_F(BackgroundLoad, FiftyMillionDataBytesAreTheLimit) {
 
 TEST_F(BackgroundLoad, ConvertedSoundMustFitTheBackgroundBuffer) {
   // 2,000,000 bytes at 1 Hz become far more than 500,000,000 bytes at
-  // 44100 Hz; 20 bytes at 1 Hz stay small.
+  // 44100 Hz, refused for the rate, not as a long file; 20 bytes at 1 Hz
+  // stay small.
   UseOutput(44100, true);
-  EXPECT_EQ(Read(Wave(1, 1, 8, Bytes(2000000, 128))), 1295);
+  EXPECT_EQ(Read(Wave(1, 1, 8, Bytes(2000000, 128))), BG_RATE_TOO_LOW);
   EXPECT_GT(ConvertedFrames(2000000, 1, 44100) * 4, static_cast<int64_t>(BACKGROUNDDATA_BYTES));
   int32_t n;
   EXPECT_EQ(Read(Wave(1, 1, 8, Bytes(20, 128)), &n), 0);

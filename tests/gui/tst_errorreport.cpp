@@ -78,7 +78,9 @@ class ErrorReportTest : public QObject {
         auto* b = d->findChild<QPushButton*>(name);
         QVERIFY2(b && b->isVisible() && !b->text().isEmpty(), name);
       }
-      QVERIFY(d->findChild<QPushButton*>("sendButton")->isDefault());
+      // A box that comes up by itself: one Enter must not send anything.
+      QVERIFY(d->findChild<QPushButton*>("saveButton")->isDefault());
+      QVERIFY(!d->findChild<QPushButton*>("sendButton")->isDefault());
       // The close box and Esc do not end it.
       d->close();
       QTest::keyClick(d, Qt::Key_Escape);
@@ -157,7 +159,7 @@ class ErrorReportTest : public QObject {
 
   void saveAndSendFromTheDialog() {
     QString dir = gui::NewFolder("bugdir");
-    qputenv("TMPDIR", dir.toUtf8());
+    qputenv("XDG_STATE_HOME", dir.toUtf8());
     // A port nothing listens on: the upload fails and the dialog stays.
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
@@ -177,16 +179,19 @@ class ErrorReportTest : public QObject {
       QCOMPARE(MessageBox::lastIcon(), MessageBox::Warning);
       QVERIFY(d->isVisible());
       QTest::mouseClick(d->findChild<QPushButton*>("saveButton"), Qt::LeftButton);
-      QVERIFY2(MessageBox::lastText().startsWith("The debug data was saved to the file '" + dir + "/Bug.tvd'"),
+      QVERIFY2(MessageBox::lastText().startsWith("The debug data was saved to the file '" + dir + "/Sonavel/Bug.tvd'"),
                qPrintable(MessageBox::lastText()));
       QCOMPARE(MessageBox::lastIcon(), MessageBox::Information);
     });
     QCOMPARE(EnsureLoaded(SelProgram), 0);
     FailOnce(3);
-    qunsetenv("TMPDIR");
+    qunsetenv("XDG_STATE_HOME");
     QVERIFY(sawDialog);
-    // The check's record and the upload's own, newest first.
-    QFile f(dir + "/Bug.tvd");
+    // The check's record and the upload's own, newest first, for the user's
+    // eyes only.
+    QFile f(dir + "/Sonavel/Bug.tvd");
+    QCOMPARE(f.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteOther),
+             QFileDevice::Permissions());
     QVERIFY(f.open(QIODevice::ReadOnly));
     std::string all = f.readAll().toStdString();
     QVERIFY(all.size() > 2 * 751);

@@ -3,12 +3,17 @@
 // shows a dialog, and gives up (1310) on a first instance that does not
 // answer. The end of the session closes the program as its close box does.
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSettings>
+#include <vector>
 
 #include "gui/guitest.h"
 
@@ -165,6 +170,103 @@ class Instance : public QObject {
     QVERIFY2(err.contains("Sonavel is currently busy."), qPrintable(err));
     QVERIFY(ms >= 2000);
     End(first);
+  }
+
+  // Each silent connection to the hand-over socket once held the first
+  // instance 500 ms, one after another, and the second start gave up.
+  void silentConnectionsDoNotKeepASecondStartWaiting() {
+    Install in;
+    QString file = MakePresetFile(in);
+    QProcess* first = in.Start({});
+    in.WaitReady(first, file);
+    std::string sock = (in.Home + "/run/sonavel/instance.sock").toStdString();
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    std::snprintf(a.sun_path, sizeof a.sun_path, "%s", sock.c_str());
+    std::vector<int> silent;
+    for (int i = 0; i < 20; ++i) {
+      int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+      if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0)
+        silent.push_back(fd);
+      else
+        ::close(fd);
+      QTest::qWait(5);
+    }
+    QVERIFY(silent.size() >= 15);
+    int code = -1;
+    qint64 ms = 0;
+    QString err;
+    for (int i = 0; i < 50; ++i) {
+      err = in.RunSecond({file}, &code, &ms);
+      if (!err.contains("Please close any dialogs")) break;
+      QTest::qWait(100);
+    }
+    QCOMPARE(code, 0);
+    QCOMPARE(err, QString());
+    for (int fd : silent) ::close(fd);
+    End(first);
+  }
+
+  // Started to play a preset whose background it cannot play (a FIFO, a
+  // file at 1 Hz), it tells why and runs on; one it once died on (a FLAC
+  // written through a pipe) plays.
+  void startsWithABackgroundItCannotPlay_data() {
+    QTest::addColumn<QString>("background");
+    QTest::addColumn<QString>("says");
+    QTest::newRow("FIFO") << "fifo"
+                          << "Unable to open the background file";
+    QTest::newRow("1 Hz") << "onehz.wav"
+                          << "has too few samples per second to be played";
+    QTest::newRow("streamed FLAC") << "streamed.flac"
+                                   << "";
+  }
+  void startsWithABackgroundItCannotPlay() {
+    QFETCH(QString, background);
+    QFETCH(QString, says);
+    Install in;
+    QSettings(in.Home + "/config/Kelvadi/Sonavel.conf", QSettings::IniFormat).setValue("3/Advanced/Device", "fake");
+    const QString bg = in.Home + "/" + background;
+    QCOMPARE(::mkfifo((in.Home + "/fifo").toUtf8().constData(), 0600), 0);
+    QCOMPARE(QProcess::execute("sh", {"-c",
+                                      "sox -D -n -r 44100 -c 2 -b 16 -t flac - synth 1 sine 440 2>/dev/null | "
+                                      "cat > '" +
+                                          in.Home + "/streamed.flac'"}),
+             0);
+    // 20000 frames at 1 Hz, mono 16-bit.
+    QFile onehz(in.Home + "/onehz.wav");
+    QVERIFY(onehz.open(QIODevice::WriteOnly));
+    QByteArray wav(
+        "RIFF\x64\x9c\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x01\x00\x01\x00\x00\x00\x02\x00\x00\x00"
+        "\x02\x00\x10\x00"
+        "data"
+        "\x40\x9c\x00\x00",
+        44);
+    wav.append(QByteArray(40000, '\x11'));
+    onehz.write(wav);
+    onehz.close();
+    QFile json(in.Home + "/bg.json");
+    QVERIFY(json.open(QIODevice::WriteOnly));
+    json.write(
+        QStringLiteral(R"({"Name": "With background", "Background": 1026, "BackgroundFile": "%1"})").arg(bg).toUtf8());
+    json.close();
+    QCOMPARE(QProcess::execute(in.Dir + "/sonavel-cli", {"store", "--dir", in.Dir, "add", json.fileName()}), 0);
+    QString log = in.Home + "/synch.log";
+    qputenv("SONAVEL_SYNCH_LOG", log.toUtf8());
+    QProcess* first = in.Start({"-p", "With background"});
+    qunsetenv("SONAVEL_SYNCH_LOG");
+    QString err;
+    if (says.isEmpty()) {
+      // Its device restarted: it plays.
+      QTRY_VERIFY_WITH_TIMEOUT(QFile(log).exists() && QFile(log).size() > 0, 30000);
+    } else {
+      QTRY_VERIFY_WITH_TIMEOUT((err += QString::fromUtf8(first->readAllStandardError())).contains(says), 30000);
+    }
+    QVERIFY2(!first->waitForFinished(1000), qPrintable(err));  // it runs on
+    first->terminate();
+    QVERIFY(first->waitForFinished(10000));
+    QCOMPARE(first->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first->exitCode(), 0);
+    delete first;
   }
 
   // "-p NAME" handed to the first instance: it selects the preset and plays

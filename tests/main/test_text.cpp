@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "main/strtab.h"
 #include "main/text.h"
 
 namespace {
@@ -64,6 +65,41 @@ TEST(Text, NamesCompareWithoutRegardToCase) {
       {"a", "\xC3\xA1", false},
   };
   for (const Case& c : cases) EXPECT_EQ(SameTextNoCase(c.A, c.B), c.Same) << c.A << " / " << c.B;
+}
+
+// A name in a message box: one line, and long ones shortened in the middle
+// so the box fits a screen; the whole text stays for the box's details.
+TEST(Text, MessageInsertsAreOneLineAndShortened) {
+  const std::string longName = "/home/u/" + std::string(100000, 'a') + "/bg.flac";
+  struct Case {
+    const char* What;
+    std::string Insert;
+    const char* Shown;  // the insert as the text shows it
+    bool Whole;         // the whole text equals the shown one
+  } cases[] = {
+      {"short", "/tmp/x.tvk", "/tmp/x.tvk", true},
+      {"exactly the limit", std::string(20, 'b'), "bbbbbbbbbbbbbbbbbbbb", true},
+      {"one more", std::string(21, 'b'),
+       "bbbbbbbbb\xE2\x80\xA6"
+       "bbbbbbbbbb",
+       false},
+      {"control characters", "a\nb\x1b", "a\\nb\\x1B", true},
+      {"100 KB", longName,
+       "/home/u/a\xE2\x80\xA6"
+       "aa/bg.flac",
+       false},
+      {"whole characters", std::string(15, 'x') + "\xC3\xA9\xC3\xA9\xC3\xA9" + std::string(15, 'y'),
+       "xxxxxxxxx\xE2\x80\xA6yyyyyyyyyy", false},
+  };
+  for (const Case& c : cases) {
+    std::string whole;
+    // 1287: "Unable to open the background file '%1'."
+    std::string shown = FormatMsgShown(1287, {c.Insert, 5}, 20, &whole);
+    EXPECT_EQ(shown, std::string("Unable to open the background file '") + c.Shown + "'.") << c.What;
+    EXPECT_TRUE(IsUtf8(shown)) << c.What;
+    EXPECT_EQ(whole == shown, c.Whole) << c.What;
+    EXPECT_EQ(whole, FormatMsg(1287, {TextForLine(c.Insert)})) << c.What;
+  }
 }
 
 }  // namespace

@@ -338,27 +338,123 @@ TEST(SynchPoints, ASecondLeaderGets1337AndAsksNobody) {
   ::close(fd);
 }
 
-TEST(SynchPoints, AFollowerWithoutAnEventReportsItAndStillAnswers) {
+// A request from no leader (or from one that gave up meanwhile), and a
+// leader that never signals: the follower answers, starts alone and says
+// why, and no internal error comes up on the user's screen.
+TEST(SynchPoints, AFollowerWithoutItsLeaderStartsAloneAndStillAnswers) {
+  for (bool leaderHolds : {false, true}) {
+    Folder dir;
+    GoEvent held;
+    if (leaderHolds) {
+      ASSERT_EQ(CreateGoEvent(dir.Path, &held), GO_CREATED);
+    }
+    SynchServer server;
+    ASSERT_TRUE(StartSynchServer(server, dir.Path));
+    std::atomic<int> got{-99};
+    std::thread leader([&] { got = SendSynchRequest({server.Path, true}, nullptr, nullptr); });
+    SynchState s;
+    s.Mode = SYNCH_FOLLOWER;
+    s.Folder = dir.Path;
+    s.GoWaitMs = 100;
+    for (int i = 0; i < 500 && !TakeSynchRequest(server, &s.ReplyFd); ++i) ::poll(nullptr, 0, 10);
+    ASSERT_GE(s.ReplyFd, 0);
+    UiLog log;
+    {
+      ExpectCheckFailures checks;
+      SynchHookA(s, log.Ui());
+      EXPECT_TRUE(checks.Failures().empty()) << leaderHolds;
+    }
+    leader.join();
+    EXPECT_EQ(got.load(), 0) << leaderHolds;
+    EXPECT_EQ(s.ReplyFd, -1);
+    EXPECT_TRUE(log.Saw("show 88 2"));
+    EXPECT_TRUE(log.Saw("msg 1337")) << leaderHolds;
+    StopSynchServer(server);
+    if (leaderHolds) SignalGoEvent(dir.Path, &held);
+  }
+}
+
+// flock has no time-out of its own: the wait ends at its deadline, when the
+// caller gives up (the session ends), or when the leader signals.
+TEST(SynchGoEvent, AWaitEndsAtItsDeadlineWhenAskedOrWhenSignalled) {
+  struct Case {
+    const char* What;
+    int TimeoutMs;
+    int StopAfterCalls;  // 0: never asked to stop
+    int SignalAfterMs;   // -1: the leader never signals
+    bool Released;
+  } cases[] = {
+      {"deadline", 150, 0, -1, false},
+      {"asked to stop", 60000, 2, -1, false},
+      {"signalled", 60000, 0, 100, true},
+  };
+  for (const Case& c : cases) {
+    Folder dir;
+    GoEvent leader, follower;
+    ASSERT_EQ(CreateGoEvent(dir.Path, &leader), GO_CREATED);
+    ASSERT_TRUE(OpenGoEvent(dir.Path, &follower));
+    std::thread signaller;
+    if (c.SignalAfterMs >= 0)
+      signaller = std::thread([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.SignalAfterMs));
+        SignalGoEvent(dir.Path, &leader);
+      });
+    int calls = 0;
+    struct Stop {
+      int* Calls;
+      int After;
+    } stop{&calls, c.StopAfterCalls};
+    auto asked = [](void* ctx) {
+      auto* st = static_cast<Stop*>(ctx);
+      return st->After > 0 && ++*st->Calls >= st->After;
+    };
+    int64_t t0 = NowNs();
+    EXPECT_EQ(WaitGoEvent(&follower, c.TimeoutMs, asked, &stop), c.Released) << c.What;
+    int64_t waitedMs = (NowNs() - t0) / 1000000;
+    EXPECT_EQ(follower.Fd, -1) << c.What;
+    if (c.TimeoutMs < 1000) {
+      EXPECT_GE(waitedMs, c.TimeoutMs) << c.What;
+    }
+    EXPECT_LT(waitedMs, 20000) << c.What;
+    if (signaller.joinable()) signaller.join();
+    if (!c.Released) SignalGoEvent(dir.Path, &leader);
+  }
+}
+
+// What a neighbour can send the synchronisation socket: nothing here waits.
+TEST(SynchRequest, IsReadWithoutWaiting) {
   Folder dir;
   SynchServer server;
   ASSERT_TRUE(StartSynchServer(server, dir.Path));
-  std::atomic<int> got{-99};
-  std::thread leader([&] { got = SendSynchRequest({server.Path, true}, nullptr, nullptr); });
-  SynchState s;
-  s.Mode = SYNCH_FOLLOWER;
-  s.Folder = dir.Path;
-  for (int i = 0; i < 500 && !TakeSynchRequest(server, &s.ReplyFd); ++i) ::poll(nullptr, 0, 10);
-  ASSERT_GE(s.ReplyFd, 0);
-  UiLog log;
-  {
-    ExpectCheckFailures checks;
-    SynchHookA(s, log.Ui());
-    EXPECT_TRUE(checks.Saw("hGoEvent!=NULL"));
+  sockaddr_un a{};
+  a.sun_family = AF_UNIX;
+  std::snprintf(a.sun_path, sizeof a.sun_path, "%s", server.Path.c_str());
+  struct Case {
+    const char* What;
+    std::string Bytes;
+    bool CloseAfter;
+    int Expect;
+  } cases[] = {
+      {"silent", "", false, 0},
+      {"half a message", std::string("\x64\x04", 2), false, 0},
+      {"1124", std::string("\x64\x04\x00\x00", 4), false, 1},
+      {"another message", std::string("\x65\x04\x00\x00", 4), false, -1},
+      {"the discovery's probe", "", true, -1},
+  };
+  for (const Case& c : cases) {
+    int client = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&a), sizeof a), 0) << c.What;
+    if (!c.Bytes.empty()) {
+      ASSERT_EQ(::send(client, c.Bytes.data(), c.Bytes.size(), 0), ssize_t(c.Bytes.size()));
+    }
+    if (c.CloseAfter) ::close(client);
+    SynchPending p;
+    for (int i = 0; i < 100 && !AcceptSynchConnection(server, &p); ++i) ::poll(nullptr, 0, 5);
+    ASSERT_GE(p.Fd, 0) << c.What;
+    EXPECT_EQ(ReadSynchRequest(&p), c.Expect) << c.What;
+    if (c.Expect >= 0) ::close(p.Fd);
+    if (!c.CloseAfter) ::close(client);
   }
-  leader.join();
-  EXPECT_EQ(got.load(), 0);
-  EXPECT_EQ(s.ReplyFd, -1);
-  EXPECT_TRUE(log.Saw("show 88 2"));
   StopSynchServer(server);
 }
 
