@@ -12,18 +12,13 @@ namespace CurveClipboard {
 
 const char* const kMimeType = "application/x-sonavel-curve";
 
-namespace {
-
-// Text that a person may mean as JSON: an object after white space.
-bool LooksLikeJsonText(const QString& text) {
+bool looksLikeJsonText(const QString& text) {
   for (QChar c : text) {
     if (c.isSpace()) continue;
     return c == QLatin1Char('{');
   }
   return false;
 }
-
-}  // namespace
 
 void put(const CurveClip& c) {
   auto* data = new QMimeData;
@@ -40,7 +35,7 @@ Result take(CurveClip* out, QString* error) {
     const QByteArray b = data->data(QString::fromLatin1(kMimeType));
     if (DecodeCurveClip(std::string(b.constData(), size_t(b.size())), out)) return CLIP_CURVE;
   }
-  if (!data->hasText() || !LooksLikeJsonText(data->text())) return CLIP_NONE;
+  if (!data->hasText() || !looksLikeJsonText(data->text())) return CLIP_NONE;
   nlohmann::json j;
   std::string why;
   if (ParseJsonText(data->text().toStdString(), &j, &why) && CurveClipFromJson(j, out, &why)) return CLIP_CURVE;
@@ -51,7 +46,7 @@ Result take(CurveClip* out, QString* error) {
 bool offers() {
   const QMimeData* data = QApplication::clipboard()->mimeData();
   return data &&
-         (data->hasFormat(QString::fromLatin1(kMimeType)) || (data->hasText() && LooksLikeJsonText(data->text())));
+         (data->hasFormat(QString::fromLatin1(kMimeType)) || (data->hasText() && looksLikeJsonText(data->text())));
 }
 
 }  // namespace CurveClipboard

@@ -23,5 +23,7 @@ Result take(CurveClip* out, QString* error);
 // Whether the clipboard may hold a curve (our type, or text that starts
 // like JSON), for enabling Paste without reading it all.
 bool offers();
+// Text that a person may mean as JSON: an object after white space.
+bool looksLikeJsonText(const QString& text);
 
 }  // namespace CurveClipboard

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "chart/CurveClipboard.h"
 #include "file/fileio.h"
 #include "file/fileread.h"
 #include "file/filewrite.h"
@@ -19,14 +20,6 @@ namespace SegmentClipboard {
 const char* const kMimeType = "application/x-sonavel-segment";
 
 namespace {
-
-bool LooksLikeJsonText(const QString& text) {
-  for (QChar c : text) {
-    if (c.isSpace()) continue;
-    return c == QLatin1Char('{');
-  }
-  return false;
-}
 
 // The first preset of a file image.
 struct First {
@@ -86,7 +79,7 @@ Result take(Preset* out, QString* error) {
     if (rc == 0 && first.Taken) return CLIP_SEGMENT;
     if (first.Taken) FreePreset(*out);
   }
-  if (!data->hasText() || !LooksLikeJsonText(data->text())) return CLIP_NONE;
+  if (!data->hasText() || !CurveClipboard::looksLikeJsonText(data->text())) return CLIP_NONE;
   nlohmann::json j;
   std::string why;
   if (ParseJsonText(data->text().toStdString(), &j, &why)) {
@@ -106,8 +99,8 @@ Result take(Preset* out, QString* error) {
 
 bool offers() {
   const QMimeData* data = QApplication::clipboard()->mimeData();
-  return data &&
-         (data->hasFormat(QString::fromLatin1(kMimeType)) || (data->hasText() && LooksLikeJsonText(data->text())));
+  return data && (data->hasFormat(QString::fromLatin1(kMimeType)) ||
+                  (data->hasText() && CurveClipboard::looksLikeJsonText(data->text())));
 }
 
 }  // namespace SegmentClipboard
