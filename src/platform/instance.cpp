@@ -153,23 +153,25 @@ HandOverResult HandOver(const std::string& folder, const std::string& cmdLine, i
   return answer == 0 ? HANDOVER_TAKEN : HANDOVER_REFUSED;
 }
 
-bool AcceptConnection(InstanceServer& s, PendingRequest* p) {
-  *p = PendingRequest{};
-  if (s.ListenFd < 0) return false;
+int AcceptSameUser(int listenFd) {
+  if (listenFd < 0) return -1;
   for (;;) {
-    int fd = ::accept4(s.ListenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
     if (fd < 0) {
       if (errno == EINTR || errno == ECONNABORTED) continue;
-      return false;
+      return -1;
     }
     ucred cred{};
     socklen_t cl = sizeof cred;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &cl) == 0 && cred.uid == ::getuid()) {
-      p->Fd = fd;
-      return true;
-    }
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &cl) == 0 && cred.uid == ::getuid()) return fd;
     ::close(fd);
   }
+}
+
+bool AcceptConnection(InstanceServer& s, PendingRequest* p) {
+  *p = PendingRequest{};
+  p->Fd = AcceptSameUser(s.ListenFd);
+  return p->Fd >= 0;
 }
 
 int ReadRequest(PendingRequest* p, std::string* cmdLine) {

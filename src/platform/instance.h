@@ -54,8 +54,11 @@ struct PendingRequest {
   size_t Got = 0;  // bytes of the length and the text read so far
   std::string Text;
 };
-// Accepts one waiting connection of this user without waiting (other users'
-// are closed on the way); false when none is waiting. Non-blocking.
+// Accepts one waiting connection of this user on a listening socket
+// without waiting (other users' are closed on the way): its descriptor,
+// non-blocking and close-on-exec, or -1 when none is waiting.
+int AcceptSameUser(int listenFd);
+// AcceptSameUser on the instance socket.
 bool AcceptConnection(InstanceServer& s, PendingRequest* p);
 // Reads what has come: 1 the command line is complete (*cmdLine; p->Fd is
 // then the caller's, for the answer), 0 more is to come, -1 the connection

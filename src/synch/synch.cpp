@@ -20,6 +20,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/instance.h"
+
 namespace {
 
 const char kInstancePrefix[] = "TAVIK.";
@@ -169,21 +171,8 @@ void StopSynchServer(SynchServer& s) {
 
 bool AcceptSynchConnection(SynchServer& s, SynchPending* p) {
   *p = SynchPending{};
-  if (s.ListenFd < 0) return false;
-  for (;;) {
-    int fd = ::accept4(s.ListenFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-    if (fd < 0) {
-      if (errno == EINTR || errno == ECONNABORTED) continue;
-      return false;
-    }
-    ucred cred{};
-    socklen_t cl = sizeof cred;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &cl) == 0 && cred.uid == ::getuid()) {
-      p->Fd = fd;
-      return true;
-    }
-    ::close(fd);
-  }
+  p->Fd = plat::AcceptSameUser(s.ListenFd);
+  return p->Fd >= 0;
 }
 
 int ReadSynchRequest(SynchPending* p) {
