@@ -353,6 +353,7 @@ void MaxLevelPage::applyLevels(AdvancedOptions& o) const {
   if (Waveform->currentIndex() >= 0) o.AudioStrobeWaveform = Waveform->currentData().toInt();
 }
 
+// The waveform chosen here serves the test only.
 void MaxLevelPage::store(AdvancedOptions& o) const {
   int v = 0;
   if (WizardLevelValue(MaxLevel, &v)) o.AudioStrobeMaxLevel = v;

@@ -27,8 +27,9 @@ struct WizardTest {
   bool Adjust = false;
 };
 
+// Plain widgets to Qt's meta-object system (no signals or slots of their
+// own), as the pages have always been.
 class WizardPage : public QWidget {
-  Q_OBJECT
  public:
   const QString& title() const { return Title; }
 
@@ -85,14 +86,12 @@ bool WizardLevelValue(const QLineEdit* e, int* v);
 
 // The first and the last page: text only.
 class WizardTextPage : public WizardPage {
-  Q_OBJECT
  public:
   WizardTextPage(ConfigWizard* wizard, int n, const char* title, const char* text);
 };
 
 // Left and right orientation: the spoken words, and inverting the channels.
 class OrientationPage : public WizardPage {
-  Q_OBJECT
  public:
   explicit OrientationPage(ConfigWizard* wizard);
   void showTest(ConfigWizard::Test t) override;
@@ -106,7 +105,6 @@ class OrientationPage : public WizardPage {
 
 // Each channel alone.
 class ChannelsPage : public WizardPage {
-  Q_OBJECT
  public:
   explicit ChannelsPage(ConfigWizard* wizard);
   void showTest(ConfigWizard::Test t) override;
@@ -118,7 +116,6 @@ class ChannelsPage : public WizardPage {
 
 // Bits and sample rate.
 class RatePage : public WizardPage {
-  Q_OBJECT
  public:
   explicit RatePage(ConfigWizard* wizard);
   bool mayLeave() override;
@@ -139,7 +136,6 @@ class RatePage : public WizardPage {
 // Whether an AudioStrobe device is attached: without one the level pages
 // are passed over.
 class StrobePage : public WizardPage {
-  Q_OBJECT
  public:
   explicit StrobePage(ConfigWizard* wizard);
   int nextPage() const override;
@@ -155,7 +151,6 @@ class StrobePage : public WizardPage {
 
 // The maximum level and the light signal's waveform.
 class MaxLevelPage : public WizardPage {
-  Q_OBJECT
  public:
   explicit MaxLevelPage(ConfigWizard* wizard);
   bool mayLeave() override;
@@ -172,7 +167,6 @@ class MaxLevelPage : public WizardPage {
 
 // The zero level: flashing, or the zero level alone.
 class ZeroLevelPage : public WizardPage {
-  Q_OBJECT
  public:
   explicit ZeroLevelPage(ConfigWizard* wizard);
   bool mayLeave() override;
