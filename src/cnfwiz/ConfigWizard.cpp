@@ -187,7 +187,7 @@ void ConfigWizard::toggleTest(Test t) {
 
 void ConfigWizard::startTest(Test t) {
   // The page in view owns the test: a test stops when its page is left.
-  WizardTest test;
+  WizardTestSetup test;
   test.Options = Work;
   if (t == T_NONE || !Pages[Active]->prepareTest(t, test)) return;
   const AdvancedOptions& o = test.Options;

@@ -130,7 +130,7 @@ void OrientationPage::showTest(ConfigWizard::Test t) {
   Orient->setText(t == ConfigWizard::T_ORIENT ? Tr("&Stop Testing") : Tr("&Check left and right orientation"));
 }
 
-bool OrientationPage::prepareTest(ConfigWizard::Test t, WizardTest& test) {
+bool OrientationPage::prepareTest(ConfigWizard::Test t, WizardTestSetup& test) {
   if (t != ConfigWizard::T_ORIENT) return false;
   test.Segment = WIZSEG_ORIENT, test.Strobe = false, test.Adjust = true;
   return true;
@@ -157,7 +157,7 @@ void ChannelsPage::showTest(ConfigWizard::Test t) {
   StopLR->setEnabled(t == ConfigWizard::T_LEFT || t == ConfigWizard::T_RIGHT);
 }
 
-bool ChannelsPage::prepareTest(ConfigWizard::Test t, WizardTest& test) {
+bool ChannelsPage::prepareTest(ConfigWizard::Test t, WizardTestSetup& test) {
   if (t != ConfigWizard::T_LEFT && t != ConfigWizard::T_RIGHT) return false;
   test.Segment = t == ConfigWizard::T_LEFT ? WIZSEG_LEFT : WIZSEG_RIGHT;
   test.Strobe = false, test.Adjust = true;
@@ -236,7 +236,7 @@ void RatePage::showTest(ConfigWizard::Test t) {
   RateTest->setText(t == ConfigWizard::T_RATE ? Tr("&Stop Testing") : Tr("&Start Testing"));
 }
 
-bool RatePage::prepareTest(ConfigWizard::Test t, WizardTest& test) {
+bool RatePage::prepareTest(ConfigWizard::Test t, WizardTestSetup& test) {
   if (t != ConfigWizard::T_RATE) return false;
   int hz = 0;
   if (!rateValue(&hz)) {
@@ -284,7 +284,7 @@ void StrobePage::showTest(ConfigWizard::Test t) {
   StrobeTest->setText(t == ConfigWizard::T_STROBE ? Tr("S&top Testing") : Tr("Te&st AudioStrobe"));
 }
 
-bool StrobePage::prepareTest(ConfigWizard::Test t, WizardTest& test) {
+bool StrobePage::prepareTest(ConfigWizard::Test t, WizardTestSetup& test) {
   if (t != ConfigWizard::T_STROBE) return false;
   // The full range, whatever the levels: the lights must flash visibly.
   test.Segment = WIZSEG_STROBE;
@@ -335,7 +335,7 @@ void MaxLevelPage::showTest(ConfigWizard::Test t) {
   MaxTest->setText(t == ConfigWizard::T_MAX ? Tr("&Stop Testing") : Tr("&Start Testing"));
 }
 
-bool MaxLevelPage::prepareTest(ConfigWizard::Test t, WizardTest& test) {
+bool MaxLevelPage::prepareTest(ConfigWizard::Test t, WizardTestSetup& test) {
   int v = 0;
   if (t != ConfigWizard::T_MAX) return false;
   if (!WizardLevelValue(MaxLevel, &v)) {
@@ -393,7 +393,7 @@ void ZeroLevelPage::showTest(ConfigWizard::Test t) {
   ZeroTest->setEnabled(t != ConfigWizard::T_ZSTART);
 }
 
-bool ZeroLevelPage::prepareTest(ConfigWizard::Test t, WizardTest& test) {
+bool ZeroLevelPage::prepareTest(ConfigWizard::Test t, WizardTestSetup& test) {
   int v = 0;
   if (t != ConfigWizard::T_ZSTART && t != ConfigWizard::T_ZERO) return false;
   if (!WizardLevelValue(ZeroLevel, &v)) {

@@ -20,7 +20,7 @@ class QToolButton;
 // What a test plays: the options, the test preset's segment, whether the
 // AudioStrobe carrier sounds, and whether the preset editor's test playback
 // adjusts the preset to the options.
-struct WizardTest {
+struct WizardTestSetup {
   AdvancedOptions Options;
   int Segment = 0;
   bool Strobe = true;
@@ -42,7 +42,7 @@ class WizardPage : public QWidget {
   virtual void showTest(ConfigWizard::Test) {}
   // Sets up test t of this page from the working copy in `test`; false
   // (after a message) when a field refuses.
-  virtual bool prepareTest(ConfigWizard::Test, WizardTest&) { return false; }
+  virtual bool prepareTest(ConfigWizard::Test, WizardTestSetup&) { return false; }
   // Lays the valid light levels shown on this page over `o`: every level
   // test plays the levels of both level pages.
   virtual void applyLevels(AdvancedOptions&) const {}
@@ -95,7 +95,7 @@ class OrientationPage : public WizardPage {
  public:
   explicit OrientationPage(ConfigWizard* wizard);
   void showTest(ConfigWizard::Test t) override;
-  bool prepareTest(ConfigWizard::Test t, WizardTest& test) override;
+  bool prepareTest(ConfigWizard::Test t, WizardTestSetup& test) override;
   void store(AdvancedOptions& o) const override;
 
  private:
@@ -108,7 +108,7 @@ class ChannelsPage : public WizardPage {
  public:
   explicit ChannelsPage(ConfigWizard* wizard);
   void showTest(ConfigWizard::Test t) override;
-  bool prepareTest(ConfigWizard::Test t, WizardTest& test) override;
+  bool prepareTest(ConfigWizard::Test t, WizardTestSetup& test) override;
 
  private:
   QPushButton *Left, *Right, *StopLR;
@@ -120,7 +120,7 @@ class RatePage : public WizardPage {
   explicit RatePage(ConfigWizard* wizard);
   bool mayLeave() override;
   void showTest(ConfigWizard::Test t) override;
-  bool prepareTest(ConfigWizard::Test t, WizardTest& test) override;
+  bool prepareTest(ConfigWizard::Test t, WizardTestSetup& test) override;
   bool readable() const override;
   void store(AdvancedOptions& o) const override;
 
@@ -140,7 +140,7 @@ class StrobePage : public WizardPage {
   explicit StrobePage(ConfigWizard* wizard);
   int nextPage() const override;
   void showTest(ConfigWizard::Test t) override;
-  bool prepareTest(ConfigWizard::Test t, WizardTest& test) override;
+  bool prepareTest(ConfigWizard::Test t, WizardTestSetup& test) override;
   void store(AdvancedOptions& o) const override;
   bool hasDevice() const;
 
@@ -155,7 +155,7 @@ class MaxLevelPage : public WizardPage {
   explicit MaxLevelPage(ConfigWizard* wizard);
   bool mayLeave() override;
   void showTest(ConfigWizard::Test t) override;
-  bool prepareTest(ConfigWizard::Test t, WizardTest& test) override;
+  bool prepareTest(ConfigWizard::Test t, WizardTestSetup& test) override;
   void applyLevels(AdvancedOptions& o) const override;
   void store(AdvancedOptions& o) const override;
 
@@ -171,7 +171,7 @@ class ZeroLevelPage : public WizardPage {
   explicit ZeroLevelPage(ConfigWizard* wizard);
   bool mayLeave() override;
   void showTest(ConfigWizard::Test t) override;
-  bool prepareTest(ConfigWizard::Test t, WizardTest& test) override;
+  bool prepareTest(ConfigWizard::Test t, WizardTestSetup& test) override;
   void applyLevels(AdvancedOptions& o) const override;
   void store(AdvancedOptions& o) const override;
 
