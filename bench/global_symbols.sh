@@ -19,4 +19,4 @@ count() {
   return 0
 }
 count engine assert convold data engine file main platform presetjson sbg lightchk
-count gui chart cnfwiz dialog dlggen inet mwnd prgdlg reg sessionbus synch visual webstart
+count gui chart cnfwiz dialog dlggen inet mwnd prgdlg reg sessionbus synch visual

@@ -13,15 +13,12 @@ function(sonavel_gui_module name)
   target_link_libraries(sonavel_${name} PUBLIC sonavel_engine Qt6::Widgets)
 endfunction()
 
-foreach(m dlggen webstart dialog reg chart prgdlg cnfwiz mwnd sessionbus)
+foreach(m dlggen dialog reg chart prgdlg cnfwiz mwnd sessionbus)
   sonavel_gui_module(${m})
 endforeach()
 # The desktop's session bus: media controls and keeping the computer awake.
 target_link_libraries(sonavel_sessionbus PUBLIC Qt6::DBus)
-# The hyperlink reports a failed launch through the message helper, and the
-# About box holds hyperlinks: the two libraries need each other.
-target_link_libraries(sonavel_dialog PUBLIC sonavel_dlggen sonavel_webstart sonavel_inet)
-target_link_libraries(sonavel_webstart PUBLIC sonavel_dialog)
+target_link_libraries(sonavel_dialog PUBLIC sonavel_dlggen sonavel_inet)
 # The colour dialog keeps the custom colours in the settings.
 target_link_libraries(sonavel_dialog PUBLIC sonavel_reg)
 target_link_libraries(sonavel_chart PUBLIC sonavel_dialog)
@@ -42,7 +39,7 @@ qt_add_resources(sonavel_mwnd "sonavel_resources" PREFIX "/" BASE ${PROJECT_SOUR
                  FILES ${_icons} ${_help})
 
 add_library(sonavel_gui INTERFACE)
-target_link_libraries(sonavel_gui INTERFACE sonavel_mwnd sonavel_sessionbus sonavel_cnfwiz sonavel_prgdlg sonavel_chart sonavel_dialog sonavel_reg sonavel_webstart sonavel_dlggen)
+target_link_libraries(sonavel_gui INTERFACE sonavel_mwnd sonavel_sessionbus sonavel_cnfwiz sonavel_prgdlg sonavel_chart sonavel_dialog sonavel_reg sonavel_dlggen)
 
 add_executable(sonavel ${PROJECT_SOURCE_DIR}/src/sonavel/main.cpp)
 target_compile_definitions(sonavel PRIVATE TVK_MODULE="main")

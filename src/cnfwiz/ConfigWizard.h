@@ -5,9 +5,10 @@
 // playback with the wizard's working copy of the settings, so nothing in
 // effect changes before Finish.
 //
-// Pages are made on their first visit and kept until the wizard closes. A
-// page is asked to be left before Back, Next, Finish or Cancel: it stops its
-// test and, on Back and Next, may refuse (an invalid field).
+// Pages are classes (WizardPages.h), made on their first visit and kept
+// until the wizard closes. A page is asked to be left before Back, Next,
+// Finish or Cancel: its test stops and, on Back and Next, the page may
+// refuse (an invalid field).
 //
 // Main thread only.
 #pragma once
@@ -15,13 +16,9 @@
 #include "dlggen/DynDialog.h"
 #include "main/model.h"
 
-class QCheckBox;
-class QComboBox;
 class QLabel;
-class QLineEdit;
 class QPushButton;
-class QRadioButton;
-class QToolButton;
+class WizardPage;
 
 class ConfigWizard : public DynDialog {
   Q_OBJECT
@@ -34,7 +31,8 @@ class ConfigWizard : public DynDialog {
   ~ConfigWizard() override;
 
   int activePage() const { return Active; }
-  QWidget* page(int n) const { return Pages[n]; }
+  // Page n (WizardPages.h), null until its first visit.
+  QWidget* page(int n) const;
   QPushButton* backButton() const { return Back; }
   QPushButton* nextButton() const { return Next; }
   QPushButton* cancelButton() const { return Cancel; }
@@ -48,6 +46,8 @@ class ConfigWizard : public DynDialog {
   static bool runWizard(QWidget* owner);
 
  private:
+  friend class WizardPage;
+
   void showPage(int n);
   // The page is left: its test stops; with `navigating` (Back, Next) it may
   // refuse. true when it may be left.
@@ -55,16 +55,14 @@ class ConfigWizard : public DynDialog {
   void goNext();
   void goBack();
   void finish();
-  QWidget* makePage(int n);
   void updateButtons();
 
   void toggleTest(Test t);
   void startTest(Test t);
   void stopTest();
   void restartIfTesting();
-  // The page fields, when they hold valid values.
-  bool rateValue(int* hz) const;
-  bool levelValue(const QLineEdit* e, int* v) const;
+  // The valid light levels of every level page made so far, over `o`.
+  void applyLevels(AdvancedOptions& o) const;
 
   AdvancedOptions Work;
   Preset TestPreset{};
@@ -73,26 +71,9 @@ class ConfigWizard : public DynDialog {
   int Active = 0;
   Test Running = T_NONE;
   Test Pending = T_NONE;  // a start waiting for the main window's playback to stop
-  QWidget* Pages[PAGES] = {};
+  WizardPage* Pages[PAGES] = {};
   QLabel* Title = nullptr;
   QPushButton *Back, *Next, *Cancel;
-
-  // Page controls (null until their page exists).
-  QCheckBox* Invert = nullptr;
-  QPushButton* Orient = nullptr;
-  QPushButton *Left = nullptr, *Right = nullptr, *StopLR = nullptr;
-  QRadioButton *Bits8 = nullptr, *Bits16 = nullptr;
-  QLineEdit* Rate = nullptr;
-  QPushButton* RateTest = nullptr;
-  QCheckBox* HasStrobe = nullptr;
-  QPushButton* StrobeTest = nullptr;
-  QLineEdit* MaxLevel = nullptr;
-  QComboBox* Waveform = nullptr;
-  QPushButton* MaxTest = nullptr;
-  QLineEdit* ZeroLevel = nullptr;
-  QPushButton *ZeroStart = nullptr, *ZeroTest = nullptr;
-
-  friend class WizardProbe;
 };
 
 // The main window's hook: runs the wizard.

@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "dialog/Hyperlink.h"
 #include "main/strtab.h"
-#include "webstart/Hyperlink.h"
 
 const char* const SONAVEL_WEB_SITE = "https://www.kelvadi.com/sonavel/";
 const char* const SONAVEL_SUPPORT_MAIL = "support@kelvadi.com";

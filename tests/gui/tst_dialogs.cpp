@@ -11,6 +11,7 @@
 #include <QTextBrowser>
 
 #include "dialog/AboutDialog.h"
+#include "dialog/Hyperlink.h"
 #include "dialog/MessageBox.h"
 #include "dialog/PlayDelayDialog.h"
 #include "dialog/PlayWavDialog.h"
@@ -22,7 +23,6 @@
 #include "main/model.h"
 #include "mwnd/HelpWindow.h"
 #include "reg/settings.h"
-#include "webstart/Hyperlink.h"
 
 namespace {
 

@@ -220,6 +220,33 @@ class WizardTest : public QObject {
     QCOMPARE(Cfg.Advanced.AudioStrobeZeroLevel, 20);
   }
 
+  void backRetracesTheWayTaken() {
+    // The level pages, once made, stay: Back from the last page must still
+    // follow the device box as it is now, not the pages that exist.
+    struct Step {
+      const char* Button;  // "next", "back" or an objectName to click
+      int Page;            // the page shown afterwards
+    };
+    const Step steps[] = {
+        {"next", 1}, {"next", 2}, {"next", 3}, {"next", 4}, {"hasAudioStrobe", 4}, {"next", 5},
+        {"next", 6}, {"next", 7}, {"back", 6}, {"back", 5}, {"back", 4},           {"hasAudioStrobe", 4},
+        {"next", 7}, {"back", 4}, {"back", 3}, {"next", 4}, {"next", 7},
+    };
+    gui::OnDialog<ConfigWizard>([&steps](ConfigWizard* w) {
+      int i = 0;
+      for (const Step& s : steps) {
+        const QByteArray b(s.Button);
+        Click(b == "next"   ? w->nextButton()
+              : b == "back" ? w->backButton()
+                            : static_cast<QAbstractButton*>(Child<QCheckBox>(w, s.Button)));
+        QVERIFY2(w->activePage() == s.Page, qPrintable(QString("step %1: page %2").arg(i).arg(w->activePage())));
+        ++i;
+      }
+      QTest::keyClick(w, Qt::Key_Escape);
+    });
+    QVERIFY(!ConfigWizard::runWizard(nullptr));
+  }
+
   void cancelAtTheFirstStartAsks() {
     // The main window opens the wizard at its first start; Cancel asks
     // whether to run it again, and its Cancel keeps the wizard open.

@@ -1,5 +1,5 @@
 // The hyperlink control.
-#include "webstart/Hyperlink.h"
+#include "dialog/Hyperlink.h"
 
 #include <QDesktopServices>
 #include <QKeyEvent>
