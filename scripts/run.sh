@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
-# Builds everything and starts the desktop program, `sonavel`, when a display
-# is there. Without one it says so and runs the main job of the command-line
-# tool instead: renders the default built-in preset ("BUILTIN: Relaxation 1
-# (general)") into a WAV file and says where it is (the store lives in
-# out/store, created from the built-in presets).
+# Builds the two programs and the background library they load (not the
+# tests, benchmarks or fuzz targets: the test command builds those in the
+# same build folder) and starts the desktop program, `sonavel`, when a
+# display is there. Without one it says so and runs the main job of the
+# command-line tool instead: renders the default built-in preset ("BUILTIN:
+# Relaxation 1 (general)") into a WAV file and says where it is (the store
+# lives in out/store, created from the built-in presets).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+cmake --build build -j"$(nproc)" --target sonavel sonavel-cli Ambix
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec build/bin/sonavel "$@"
 fi

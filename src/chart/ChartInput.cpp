@@ -7,7 +7,6 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QTimer>
 #include <algorithm>
 #include <cmath>
 
@@ -173,15 +172,15 @@ void ParameterChart::dragTo(QPointF pos, Qt::KeyboardModifiers mods) {
       // Past the edge the view scrolls, faster the further out the pointer
       // is: 500 ms at the edge.
       int64_t over = below ? -y : y - CHART_HEIGHT;
-      ScrollTimer->start(static_cast<int>(500000 / (over / 10 + 1000)));
+      Pacer->start(static_cast<int>(500000 / (over / 10 + 1000)));
       y = std::clamp<int64_t>(y, -1000, 11000);
       scroll = true;
     }
   }
-  if (!scroll) ScrollTimer->stop();
+  if (!scroll) Pacer->stop();
   const bool clamped = SetNodeValue(*Pa, Def, i, zDrag, YToValue(Range, Def.Digits, y));
   if (!zDrag) SetNodeTime(*Pa, i, timeAt(target.x()));
-  if (clamped && scroll) ScrollTimer->stop();
+  if (clamped && scroll) Pacer->stop();
   DragRange.Add(std::max(i - 1, 0));
   DragRange.Add(i);
   if (scroll && recomputeRange(below, above)) {
@@ -216,13 +215,19 @@ void ParameterChart::scrollTick() {
   if (DragState == 2 && Grabbed == -1) dragTo(LastMouse, LastMods);
 }
 
-bool ParameterChart::scrolling() const { return ScrollTimer->isActive(); }
+bool ParameterChart::scrolling() const { return Pacer->active(); }
+
+void ParameterChart::setScrollPacer(std::unique_ptr<ScrollPacer> pacer) {
+  if (Pacer) Pacer->stop();
+  Pacer = std::move(pacer);
+  Pacer->Step = [this] { scrollTick(); };
+}
 
 void ParameterChart::mouseReleaseEvent(QMouseEvent* e) {
   if (e->button() != Qt::LeftButton) return;
   const bool dragged = DragState == 2;
   DragState = 0;
-  ScrollTimer->stop();
+  Pacer->stop();
   if (Grabbed >= 0) update();
   Grabbed = -2;
   ZMode = 2;

@@ -21,6 +21,22 @@
 
 namespace {
 
+// The program's pacer: a single-shot timer on the main thread.
+class TimerPacer final : public ScrollPacer {
+ public:
+  TimerPacer() {
+    Timer.setObjectName(QStringLiteral("chartScrollTimer"));
+    Timer.setSingleShot(true);
+    QObject::connect(&Timer, &QTimer::timeout, [this] { Step(); });
+  }
+  void start(int ms) override { Timer.start(ms); }
+  void stop() override { Timer.stop(); }
+  bool active() const override { return Timer.isActive(); }
+
+ private:
+  QTimer Timer;
+};
+
 constexpr double kNodeBox = 8;        // a node box, pixels
 constexpr double kHandleBox = 3;      // a handle box: a third of a node box
 constexpr double kHandleReach = 36;   // distance of a handle from its node
@@ -58,10 +74,7 @@ ParameterChart::ParameterChart(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setAccessibleName(tr("Parameter chart"));
   setMinimumSize(160, 80);
-  ScrollTimer = new QTimer(this);
-  ScrollTimer->setObjectName(QStringLiteral("chartScrollTimer"));
-  ScrollTimer->setSingleShot(true);
-  connect(ScrollTimer, &QTimer::timeout, this, &ParameterChart::scrollTick);
+  setScrollPacer(std::make_unique<TimerPacer>());
   createMenus();
 }
 
@@ -90,7 +103,7 @@ void ParameterChart::setParameter(Param* p, bool readOnly, int decimals, bool z)
   SelectedArea = 0;
   Grabbed = -2;
   DragState = 0;
-  ScrollTimer->stop();
+  Pacer->stop();
   setFocusPolicy(ReadOnly ? Qt::NoFocus : Qt::StrongFocus);
   if (ReadOnly && hasFocus()) focusNextChild();
   if (RangeUnset) {

@@ -20,14 +20,15 @@
 #include <QPointF>
 #include <QRectF>
 #include <QWidget>
+#include <memory>
 #include <vector>
 
+#include "chart/ScrollPacer.h"
 #include "main/chartmath.h"
 #include "main/curveedit.h"
 
 class QMenu;
 class QAction;
-class QTimer;
 
 class ParameterChart : public QWidget {
   Q_OBJECT
@@ -77,6 +78,9 @@ class ParameterChart : public QWidget {
   int divisionY() const { return DivisionY; }
   int playTime() const { return PlayTime; }
   bool scrolling() const;
+  // Replaces what paces the scrolling past the plot's edge (a QTimer unless
+  // a test installs its own); the chart owns it.
+  void setScrollPacer(std::unique_ptr<ScrollPacer> pacer);
   // The status line's text ("" when it is not shown).
   QString statusText() const;
   // While a test playback runs in this segment and the pointer is over the
@@ -227,7 +231,7 @@ class ParameterChart : public QWidget {
   NodeRange DragRange;
   QPointF LastMouse;
   Qt::KeyboardModifiers LastMods;
-  QTimer* ScrollTimer = nullptr;
+  std::unique_ptr<ScrollPacer> Pacer;
   bool HasFocus = false;
   int StatusRight = 0;
 

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "chart/ParameterChart.h"
 #include "chart/chartcolours.h"
@@ -44,6 +45,25 @@ void OnPopup(std::function<void(QMenu*)> action) {
   });
   timer->start();
 }
+
+// Paces the chart's scrolling by hand: the test takes each step the chart
+// asks for at once, and keeps the delays it asked for.
+class SteppedPacer final : public ScrollPacer {
+ public:
+  void start(int ms) override {
+    Pending = true;
+    Delays.push_back(ms);
+  }
+  void stop() override { Pending = false; }
+  bool active() const override { return Pending; }
+  // Takes the pending step, as a single-shot timer's timeout would.
+  void step() {
+    Pending = false;
+    Step();
+  }
+  bool Pending = false;
+  std::vector<int> Delays;
+};
 
 QAction* Act(QMenu* m, const char* name) { return m->findChild<QAction*>(QString::fromLatin1(name)); }
 
@@ -211,6 +231,9 @@ class Chart : public QObject {
     QFETCH(int, rangeMax);
     const int32_t v = paramNum == PN_PITCH ? 20000 : 5000;
     open(paramNum, {N(v, 0), N(v, 5000), N(v, 10000)});
+    auto owned = std::make_unique<SteppedPacer>();
+    SteppedPacer* pacer = owned.get();
+    C->setScrollPacer(std::move(owned));
     QSignalSpy changed(C.get(), &ParameterChart::nodesChanged);
     const QPoint at = At(C->nodePoint(1));
     QTest::mousePress(C.get(), Qt::LeftButton, Qt::NoModifier, at);
@@ -222,7 +245,17 @@ class Chart : public QObject {
     } else {
       QVERIFY(!C->scrolling());  // a fixed range clamps instead
     }
-    QTRY_VERIFY_WITH_TIMEOUT(P.Node[1].Value == limit && !C->scrolling(), 20000);
+    // Each step scrolls further until the value reaches its limit, where the
+    // steps end; the pointer just past the edge asks for them at most every
+    // half second.
+    int steps = 0;
+    while (pacer->active() && steps < 10000) {
+      pacer->step();
+      ++steps;
+    }
+    QVERIFY(!C->scrolling());
+    QCOMPARE(P.Node[1].Value, limit);
+    for (int ms : pacer->Delays) QVERIFY2(ms > 0 && ms <= 500, qPrintable(QString::number(ms)));
     QCOMPARE(C->displayedRange().Max, rangeMax);
     QTest::mouseRelease(C.get(), Qt::LeftButton, Qt::NoModifier, above);
     QCOMPARE(changed.count(), 1);
