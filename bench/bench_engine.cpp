@@ -38,7 +38,7 @@ void Calculate(benchmark::State& state, int segments, int voices, int nodes) {
   BenchPreset(p, segments, voices, nodes);
   int status = 0;
   for (auto _ : state) {
-    ExtraSourceShare = 0;
+    ThePlayback.ExtraSourceShare = 0;
     status = CalculatePreset(p, true, nullptr);
     benchmark::DoNotOptimize(status);
   }

@@ -44,9 +44,9 @@ void BenchRecord(int voices, bool wide, bool mod, bool noise) {
   r->NoiseSmoothness[0] = r->NoiseSmoothness[1] = 40;
   r->NoiseModDepth[0] = r->NoiseModDepth[1] = mod ? 50 : 0;
   r->NoiseModRate[0] = r->NoiseModRate[1] = 5000000;
-  SweepDataVoices = voices;
-  ExtraSourceShare = noise ? 1 : 0;
-  NoiseOn = noise;
+  ThePlayback.SweepDataVoices = voices;
+  ThePlayback.ExtraSourceShare = noise ? 1 : 0;
+  ThePlayback.NoiseOn = noise;
   AudioStrobeOn = 0;
   FreezeState = 0;
   StartSweepWalk(r);

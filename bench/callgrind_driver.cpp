@@ -22,7 +22,7 @@ int Calculate(int times) {
   BenchPreset(p, MAXSEGMENTS, MAXVOICES, MAXNODES);
   int status = 0;
   for (int i = 0; i < times; i++) {
-    ExtraSourceShare = 0;
+    ThePlayback.ExtraSourceShare = 0;
     status = CalculatePreset(p, true, nullptr);
   }
   // A checksum of the list, the pointers taken as offsets into their ranges

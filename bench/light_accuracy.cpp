@@ -146,7 +146,7 @@ bool Render(const Preset& p, const Case& c, std::vector<int16_t>* pcm, std::vect
   std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
   int frames = BlockBytes / (c.Bits16 ? 4 : 2);
   while (GenerateBlock(block.data()) == 0) {
-    const SweepRecord* r = CurrentRecord;
+    const SweepRecord* r = ThePlayback.CurrentRecord;
     BlockTruth t;
     for (int e = 0; e < 2; ++e) {
       t.Brightness[e] = r->VisualBrightness[e] / 100.0;

@@ -51,7 +51,7 @@ std::vector<double> RenderNoise(int s, int seconds, double* tonePeak) {
     while (left.size() < static_cast<size_t>(seconds) * 44100 && GenerateBlock(block.data()) == 0)
       for (size_t i = 0; i < block.size(); i += 2) left.push_back(block[i]);
   }
-  int g = (100 / (SweepDataVoices + ExtraSourceShare)) * 64 / 100;
+  int g = (100 / (ThePlayback.SweepDataVoices + ThePlayback.ExtraSourceShare)) * 64 / 100;
   *tonePeak = 32767.0 * g / 64;
   FreePreset(p);
   return left;

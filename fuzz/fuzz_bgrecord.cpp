@@ -69,12 +69,12 @@ void PlayWithRow(const AmbixRecord& r) {
       TakeEngineOptions(o);
       static const std::vector<unsigned char> wave = Wave();
       int32_t frames = 0;
-      ExtraSourceShare = 0;
-      BackgroundFrames = 0;
-      PlayBackground = choice;
+      ThePlayback.ExtraSourceShare = 0;
+      ThePlayback.BackgroundFrames = 0;
+      ThePlayback.PlayBackground = choice;
       if (ReadWave(wave.data(), wave.size(), &frames) == 0) {
-        BackgroundFrames = frames;
-        ExtraSourceShare = 1;
+        ThePlayback.BackgroundFrames = frames;
+        ThePlayback.ExtraSourceShare = 1;
       }
       if (CalculatePreset(p, false, nullptr) != 0 || FirstSweepRecord()->Blocks == -1) continue;
       ResetOscillators();
@@ -84,9 +84,9 @@ void PlayWithRow(const AmbixRecord& r) {
     }
   }
   FreePreset(p);
-  PlayBackground = BackgroundChoice{};
-  PlayBackground.ParamRow = ParamDefSpare[0];
-  BackgroundFrames = 0;
+  ThePlayback.PlayBackground = BackgroundChoice{};
+  ThePlayback.PlayBackground.ParamRow = ParamDefSpare[0];
+  ThePlayback.BackgroundFrames = 0;
 }
 
 }  // namespace

@@ -57,18 +57,18 @@ std::vector<unsigned char> BackgroundWave() {
 
 // The background part of a playback start, without touching the disk.
 void SetBackground(const Preset& p) {
-  PlayBackground = BackgroundChoice{};
-  PlayBackground.ParamRow = ParamDefSpare[0];
-  ExtraSourceShare = 0;
-  BackgroundFrames = 0;
+  ThePlayback.PlayBackground = BackgroundChoice{};
+  ThePlayback.PlayBackground.ParamRow = ParamDefSpare[0];
+  ThePlayback.ExtraSourceShare = 0;
+  ThePlayback.BackgroundFrames = 0;
   if (p.data.Background == AMBIX_NONE) return;
   static const std::vector<unsigned char> wave = BackgroundWave();
   int32_t frames = 0;
   if (ReadWave(wave.data(), wave.size(), &frames) != 0) return;
-  PlayBackground.ParamRow = ParamDefSpare[1];
-  BackgroundFrames = frames;
-  PlayBackground.IntervalMode = p.data.Background == AMBIX_OTHER;
-  ExtraSourceShare = 1;
+  ThePlayback.PlayBackground.ParamRow = ParamDefSpare[1];
+  ThePlayback.BackgroundFrames = frames;
+  ThePlayback.PlayBackground.IntervalMode = p.data.Background == AMBIX_OTHER;
+  ThePlayback.ExtraSourceShare = 1;
 }
 
 void Render(const Preset& p, bool bits16, int rate, bool strobe) {

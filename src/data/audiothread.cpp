@@ -108,7 +108,7 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
   if (us > gWorstMicros.load(std::memory_order_relaxed)) gWorstMicros.store(us, std::memory_order_relaxed);
   gBlocks.fetch_add(1, std::memory_order_relaxed);
   if (ended == 0) {
-    h->User = reinterpret_cast<uintptr_t>(CurrentRecord);
+    h->User = reinterpret_cast<uintptr_t>(ThePlayback.CurrentRecord);
     HeaderMark[idx] = MarkSweepWalk();
     int rc = plat::WaveWrite(dev, h);
     TVK_CHECK(rc == 0, rc);

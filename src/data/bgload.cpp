@@ -299,7 +299,7 @@ int DecodeInto(plat::SoundReader* r, const plat::DecodedSound& info, int32_t* fr
   }
   if (rc && c.LastK >= 0) {
     // The sound loaded before is partly overwritten: none is loaded now.
-    BackgroundFrames = 0;
+    ThePlayback.BackgroundFrames = 0;
     ForgetLoadedBackground();
   }
   if (rc == 0) *frames = ConvertedSoFar(c);
@@ -465,10 +465,10 @@ int LoadBackground(const BackgroundChoice& choice) {
         break;
     }
     if (rc) return rc;
-    BackgroundFrames = frames;
+    ThePlayback.BackgroundFrames = frames;
     Remember(choice);
   }
-  PlayBackground = choice;
+  ThePlayback.PlayBackground = choice;
   ResetOscillators();
   return 0;
 }

@@ -57,7 +57,7 @@ bool FillHeader(int b) {
   h.Data = DataBlockMem.Base + static_cast<size_t>(b) * static_cast<size_t>(BlockBytes);
   h.Length = static_cast<uint32_t>(BlockBytes);
   if (GeneratePlaybackBlock(h.Data) != 0) return false;
-  h.User = reinterpret_cast<uintptr_t>(CurrentRecord);
+  h.User = reinterpret_cast<uintptr_t>(ThePlayback.CurrentRecord);
   HeaderMark[b] = MarkSweepWalk();
   return true;
 }
@@ -135,7 +135,7 @@ int StartPlayback(plat::WaveDevice* device, const Preset& preset, const Advanced
   const PlaybackWindow& w = MainWindowHooks();
   if (w.StartVisual) w.StartVisual(w.Ctx);
   PlayStartTime.store(plat::ClockMs());
-  const SweepRecord* first = CurrentRecord;
+  const SweepRecord* first = ThePlayback.CurrentRecord;
   StartPlaybackFades(PlaybackFadesSet());
 
   int made = 0;
@@ -174,7 +174,7 @@ int StartTestPlayback(plat::WaveDevice* device, const Preset& preset, int segmen
   {
     // The record is made with the background's own parameter row, which
     // loading makes the playback's.
-    std::lock_guard<std::mutex> g(hBackgroundMutex);
+    std::lock_guard<std::mutex> g(ThePlayback.hBackgroundMutex);
     if (int rc = LoadBackground(background)) return rc;
   }
   ResetWaveformCache();
@@ -183,9 +183,9 @@ int StartTestPlayback(plat::WaveDevice* device, const Preset& preset, int segmen
   int status = 0;
   if (!FillSweepRecord(preset, segment, nullptr, time, r, &status)) return status;
   r->Blocks = 0;
-  SweepDataVoices = r->NumVoices;
-  NoiseOn = RecordHasNoise(r);
-  ExtraSourceShare = (BackgroundFrames > 0 ? 1 : 0) + (NoiseOn ? 1 : 0);
+  ThePlayback.SweepDataVoices = r->NumVoices;
+  ThePlayback.NoiseOn = RecordHasNoise(r);
+  ThePlayback.ExtraSourceShare = (ThePlayback.BackgroundFrames > 0 ? 1 : 0) + (ThePlayback.NoiseOn ? 1 : 0);
   BuildStrobeShapes();
   ResetOscillators();
   StartSweepWalk(r);
@@ -211,11 +211,11 @@ int UpdateTestPlayback(const Preset& preset, int segment, int time) {
   BackgroundChoice background;
   if (int rc = ResolveBackground(preset, &background)) return rc;
   {
-    std::lock_guard<std::mutex> g(hBackgroundMutex);
+    std::lock_guard<std::mutex> g(ThePlayback.hBackgroundMutex);
     // Loaded first: the new record is made with its parameter row. A failure
     // leaves the playing record and background as they were.
     if (int rc = LoadBackground(background)) return rc;
-    SweepRecord* cur = CurrentRecord;
+    SweepRecord* cur = ThePlayback.CurrentRecord;
     SweepRecord* at = cur ? FollowingRecord(cur) : FirstSweepRecord();
     size_t end = static_cast<size_t>(reinterpret_cast<unsigned char*>(at) - SweepData.Base) + MAXSWEEPRECORD;
     if (end > SWEEPDATA_BYTES || !plat::RegionEnsure(SweepData, end)) at = FirstSweepRecord();
@@ -227,9 +227,9 @@ int UpdateTestPlayback(const Preset& preset, int segment, int time) {
       if (!FillSweepRecord(preset, segment, nullptr, time, at, &status)) return status;
     }
     at->Blocks = 0;
-    SweepDataVoices = at->NumVoices;
-    NoiseOn = RecordHasNoise(at);
-    ExtraSourceShare = (BackgroundFrames > 0 ? 1 : 0) + (NoiseOn ? 1 : 0);
+    ThePlayback.SweepDataVoices = at->NumVoices;
+    ThePlayback.NoiseOn = RecordHasNoise(at);
+    ThePlayback.ExtraSourceShare = (ThePlayback.BackgroundFrames > 0 ? 1 : 0) + (ThePlayback.NoiseOn ? 1 : 0);
     StartSweepWalk(at);
   }
   if (plat::WaveDevice* dev = hWaveOut.load()) {

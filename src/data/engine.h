@@ -8,7 +8,8 @@
 //                                      tables and ConvVol.
 //   2. TakeEngineOptions(options)      copies the advanced options into
 //                                      EngineOptions and computes BlockBytes.
-//      ResolveBackground + LoadBackground: the sound and PlayBackground;
+//      ResolveBackground + LoadBackground: the sound and PlayBackground
+//      (ThePlayback, state.h, holds everything the generator works on);
 //      ExtraSourceShare = background loaded ? 1 : 0;
 //      AudioStrobeOn = visual mode is AudioStrobe;
 //   3. CalculatePreset(preset, toDevice, &sink)

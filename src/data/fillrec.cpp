@@ -26,7 +26,7 @@ void SegmentValues(SweepRecord* r, const int32_t* v) {
     r->BackgroundModDepth[e] = Percent(v[PID_BGMODDEPTH + e]);
     r->BackgroundModRate[e] = v[PID_BGMODPERIOD + e];
     int32_t div = PowerOfTen[PlayParamDef(PN_BGPARAM).Digits];
-    r->BackgroundInterval[e] = PlayBackground.IntervalMode
+    r->BackgroundInterval[e] = ThePlayback.PlayBackground.IntervalMode
                                    ? MulDiv(v[PID_BGPARAM + e], EngineOptions.SamplesPerSec, div)
                                    : v[PID_BGPARAM + e] / div;
     r->NoiseVolume[e] = Volume(v[PID_NOISEVOL + e]);

@@ -85,7 +85,7 @@ void MakePlayStatus(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, b
   s.Frozen = frozen;
   s.Strobe = strobe;
   s.Forced = forced;
-  int voices = std::clamp(SweepDataVoices, 1, MAXVOICES);
+  int voices = std::clamp(ThePlayback.SweepDataVoices, 1, MAXVOICES);
   s.Voices = static_cast<uint8_t>(voices);
   s.Lines = 1 + voices + (strobe ? 1 : 0);
   for (int i = 0; i < voices && i < r->NumVoices; i++) {

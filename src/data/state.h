@@ -1,5 +1,6 @@
 // Process-wide engine state shared by the table builder, the preset
-// calculation and the sample generator.
+// calculation and the sample generator; what one playback works on is
+// gathered in the record PlaybackState.
 //
 // The main thread writes the sweep list and everything set up at a playback
 // start before the first block is generated; afterwards the generating thread
@@ -13,6 +14,7 @@
 
 #include "data/bgchoice.h"
 #include "data/records.h"
+#include "data/walk.h"
 #include "platform/vmem.h"
 
 // Reserved address ranges (InitEngineTables), committed as they fill.
@@ -27,31 +29,11 @@ extern plat::Region DataBlockMem;
 extern plat::Region BackgroundTempData;
 extern plat::Region BackgroundData;
 
-// Held by the generator for each whole block and by whoever replaces the
-// background data.
-extern std::mutex hBackgroundMutex;
-
-// Set by the preset calculation.
-extern int SweepDataVoices;   // largest NumVoices of the list, 1..MAXVOICES
-extern int ExtraSourceShare;  // background loaded (set by the playback start) + noise
-extern bool NoiseOn;          // some record has a non-zero noise volume
-
 // Whether the generator produces the AudioStrobe slot; switched by the visual
 // output at any time.
 extern std::atomic<int> AudioStrobeOn;
 // 0 running, 1 frozen, 2 freeze requested, -1 unfreeze requested.
 extern std::atomic<int> FreezeState;
-
-// Background sound in engine format (stereo frames), filled by the loader.
-extern int32_t BackgroundFrames;  // L, 0 when none
-// The background of the playback, set by the loader together with the sound
-// (under hBackgroundMutex): how the mixer repeats it and the row 6 the
-// calculation uses. The playback's own copy: the editor changing ParamDef
-// row 6 while another preset plays changes nothing here.
-extern BackgroundChoice PlayBackground;
-// The parameter table row `row` as the calculation reads it: the playback's
-// row 6, every other row from ParamDef.
-inline const ParamDefType& PlayParamDef(int row) { return row == PN_BGPARAM ? PlayBackground.ParamRow : ParamDef[row]; }
 
 // --- Oscillator state (generating thread) --------------------------------
 // A phase accumulator is one 64-bit word: table index (13 bits) above a
@@ -78,18 +60,55 @@ struct BackgroundState {
   int32_t Pos[2];
   uint64_t Mod[2];
 };
-extern SlotState Osc[MAXVOICES + 1];
-extern NoiseState NoiseOsc;
-extern BackgroundState BackgroundOsc;
+
+// What one playback's generator works on: the list's extent, the background
+// sound and its lock, the oscillators and the walk through the sweep list.
+struct PlaybackState {
+  // Set by the preset calculation.
+  int SweepDataVoices = 0;   // largest NumVoices of the list, 1..MAXVOICES
+  int ExtraSourceShare = 0;  // background loaded (set by the playback start) + noise
+  bool NoiseOn = false;      // some record has a non-zero noise volume
+
+  // Held by the generator for each whole block and by whoever replaces the
+  // background data.
+  std::mutex hBackgroundMutex;
+  // Background sound in engine format (stereo frames), filled by the loader.
+  int32_t BackgroundFrames = 0;  // L, 0 when none
+  // The background of the playback, set by the loader together with the
+  // sound (under hBackgroundMutex): how the mixer repeats it and the row 6
+  // the calculation uses. The playback's own copy: the editor changing
+  // ParamDef row 6 while another preset plays changes nothing here.
+  BackgroundChoice PlayBackground{BGSRC_NONE, AMBIX_NONE, {}, -1, false, ParamDefSpare[0]};
+
+  // Oscillators (generating thread).
+  SlotState Osc[MAXVOICES + 1] = {};
+  NoiseState NoiseOsc = {};
+  BackgroundState BackgroundOsc = {};
+
+  // The walk through the list (generating thread).
+  SweepRecord* CurrentRecord = nullptr;
+  int32_t BlockCounter = 0;  // blocks generated from CurrentRecord
+  int32_t CurBlocks = 0;     // CurrentRecord's Blocks as taken over
+  bool Advancing = false;
+  uint32_t Step = 0;  // blocks the walk has advanced over since its start
+  // Repeat jumps of the last WALK_REWIND_BLOCKS blocks. The walk changes
+  // records at most once per block, so one entry per block is enough.
+  RepeatTaken Taken[WALK_REWIND_BLOCKS] = {};
+  uint32_t TakenCount = 0;  // entries ever written; the ring holds the newest
+};
+// The process's playback (the device's or the file's, one at a time).
+extern PlaybackState ThePlayback;
+
+// The parameter table row `row` as the calculation reads it: the playback's
+// row 6, every other row from ParamDef.
+inline const ParamDefType& PlayParamDef(int row) {
+  return row == PN_BGPARAM ? ThePlayback.PlayBackground.ParamRow : ParamDef[row];
+}
+
 // Tones to phase 0, modulations to their minimum, volume indices 0, noise and
 // background positions to the start. Generating thread or before playback.
 void ResetOscillators();
 
-// --- Walking the list (generating thread) --------------------------------
-extern SweepRecord* CurrentRecord;
-extern int32_t BlockCounter;  // blocks generated from CurrentRecord
-extern int32_t CurBlocks;     // CurrentRecord's Blocks as taken over
-extern bool Advancing;
 // Called whenever a new record becomes current (the visual output reads its
 // left-eye values). Generating thread; may be null.
 extern void (*NewRecordHook)(const SweepRecord* record);

@@ -117,7 +117,7 @@ int CalculateSegment(Calc& c, int s) {
   const Segment& seg = c.P.data.Segment[s];
   const Param* params = SegParams(c.P, s);
   int n = SegParamCount(seg);
-  SweepDataVoices = std::max<int>(SweepDataVoices, seg.NumVoices);
+  ThePlayback.SweepDataVoices = std::max<int>(ThePlayback.SweepDataVoices, seg.NumVoices);
   for (int j = 0; j < n; j++) {
     Progress[j].SweepInProgress = false;
     Progress[j].CurNode = -1;
@@ -242,8 +242,8 @@ int CalculateSegment(Calc& c, int s) {
 int CalculatePreset(const Preset& preset, bool toDevice, const ProgressSink* sink) {
   (void)toDevice;  // the list is the same for the device and for a file
   ResetWaveformCache();
-  SweepDataVoices = 0;
-  NoiseOn = false;
+  ThePlayback.SweepDataVoices = 0;
+  ThePlayback.NoiseOn = false;
   if (!plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD)) return CALC_TOOCOMPLEX;
   Calc c{preset, sink, FirstSweepRecord()};
   int segments = std::clamp<int>(preset.data.NumSegments, 1, MAXSEGMENTS);
@@ -256,8 +256,8 @@ int CalculatePreset(const Preset& preset, bool toDevice, const ProgressSink* sin
   if (HasNoise(last)) c.Noise = true;
   last->Blocks = preset.data.ContinuePlaying && Audible(last, preset.data.Background) ? 0 : -1;
   if (c.Noise) {
-    NoiseOn = true;
-    ExtraSourceShare += 1;
+    ThePlayback.NoiseOn = true;
+    ThePlayback.ExtraSourceShare += 1;
   }
   int wave = EngineOptions.AudioStrobeWaveform;
   if (wave == ASWAVE_RECTANGULAR || wave == ASWAVE_STEEP) {

@@ -4,73 +4,62 @@
 
 namespace {
 
-// Repeat jumps of the last WALK_REWIND_BLOCKS blocks: the block (step) that
-// took the jump and the record whose count it used. The walk changes records
-// at most once per block, so one entry per block is enough.
-struct RepeatTaken {
-  uint32_t Step;
-  SweepRecord* Record;
-};
-RepeatTaken gTaken[WALK_REWIND_BLOCKS];
-uint32_t gTakenCount = 0;  // entries ever written; the ring holds the newest
-uint32_t gStep = 0;
-
 void MakeCurrent(SweepRecord* r) {
-  CurrentRecord = r;
-  CurBlocks = r->Blocks;
-  BlockCounter = 0;
+  ThePlayback.CurrentRecord = r;
+  ThePlayback.CurBlocks = r->Blocks;
+  ThePlayback.BlockCounter = 0;
   if (NewRecordHook) NewRecordHook(r);
-  if (CurBlocks == 0) Advancing = false;
+  if (ThePlayback.CurBlocks == 0) ThePlayback.Advancing = false;
 }
 
 }  // namespace
 
 void StartSweepWalk(SweepRecord* first) {
-  Advancing = true;
-  gStep = 0;
-  gTakenCount = 0;
+  ThePlayback.Advancing = true;
+  ThePlayback.Step = 0;
+  ThePlayback.TakenCount = 0;
   MakeCurrent(first);
 }
 
 int AdvanceSweep() {
-  if (!CurrentRecord || CurBlocks == -1) return 1;
-  if (!Advancing || FreezeState.load(std::memory_order_relaxed) != 0) return 0;
-  gStep++;
+  if (!ThePlayback.CurrentRecord || ThePlayback.CurBlocks == -1) return 1;
+  if (!ThePlayback.Advancing || FreezeState.load(std::memory_order_relaxed) != 0) return 0;
+  ThePlayback.Step++;
   // Counted before the block, so the first record of the list sounds one
   // block less than its count and every later record exactly its count.
-  if (++BlockCounter >= CurBlocks) {
-    SweepRecord* r = CurrentRecord;
+  if (++ThePlayback.BlockCounter >= ThePlayback.CurBlocks) {
+    SweepRecord* r = ThePlayback.CurrentRecord;
     SweepRecord* next;
     if (r->RepeatCount != 0) {
       // Repeats are consumed, so the list plays once.
       r->RepeatCount--;
-      gTaken[gTakenCount++ % WALK_REWIND_BLOCKS] = {gStep, r};
+      ThePlayback.Taken[ThePlayback.TakenCount++ % WALK_REWIND_BLOCKS] = {ThePlayback.Step, r};
       next = r->RepeatTarget;
     } else {
       next = FollowingRecord(r);
     }
     MakeCurrent(next);
-    if (CurBlocks == -1) return 1;
+    if (ThePlayback.CurBlocks == -1) return 1;
   }
   return 0;
 }
 
-WalkMark MarkSweepWalk() { return {CurrentRecord, BlockCounter, gStep}; }
+WalkMark MarkSweepWalk() { return {ThePlayback.CurrentRecord, ThePlayback.BlockCounter, ThePlayback.Step}; }
 
 void RewindSweepWalk(const WalkMark& m) {
   // Newest first, so a count taken twice since the mark is given back twice.
   // Steps are compared as a difference: the counter may wrap in a long run.
-  uint32_t oldest = gTakenCount > WALK_REWIND_BLOCKS ? gTakenCount - WALK_REWIND_BLOCKS : 0;
-  while (gTakenCount > oldest &&
-         static_cast<int32_t>(gTaken[(gTakenCount - 1) % WALK_REWIND_BLOCKS].Step - m.Step) > 0) {
-    gTaken[(gTakenCount - 1) % WALK_REWIND_BLOCKS].Record->RepeatCount++;
-    gTakenCount--;
+  uint32_t oldest = ThePlayback.TakenCount > WALK_REWIND_BLOCKS ? ThePlayback.TakenCount - WALK_REWIND_BLOCKS : 0;
+  while (ThePlayback.TakenCount > oldest &&
+         static_cast<int32_t>(ThePlayback.Taken[(ThePlayback.TakenCount - 1) % WALK_REWIND_BLOCKS].Step - m.Step) > 0) {
+    ThePlayback.Taken[(ThePlayback.TakenCount - 1) % WALK_REWIND_BLOCKS].Record->RepeatCount++;
+    ThePlayback.TakenCount--;
   }
-  gStep = m.Step;
-  CurrentRecord = m.Record;
-  CurBlocks = m.Record->Blocks;
-  BlockCounter = m.Counter;
-  Advancing = CurBlocks != 0;
+  ThePlayback.Step = m.Step;
+  ThePlayback.CurrentRecord = m.Record;
+  ThePlayback.CurBlocks = m.Record->Blocks;
+  ThePlayback.BlockCounter = m.Counter;
+  ThePlayback.Advancing = ThePlayback.CurBlocks != 0;
   if (NewRecordHook) NewRecordHook(m.Record);
 }
 

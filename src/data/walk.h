@@ -24,6 +24,12 @@ struct WalkMark {
 };
 // Marks of at most this many blocks back can be returned to.
 constexpr int WALK_REWIND_BLOCKS = 1024;
+// A repeat jump the walk took: the block (step) that took it and the record
+// whose count it used.
+struct RepeatTaken {
+  uint32_t Step;
+  SweepRecord* Record;
+};
 WalkMark MarkSweepWalk();
 // Puts the walk back on mark m, advancing on. Repeat jumps taken since m are
 // given back, so the repeated segment still plays as often as it should.

@@ -62,10 +62,10 @@ int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool t
   BackgroundChoice background;
   if (int rc = ResolveBackground(preset, &background)) return rc;
   {
-    std::lock_guard<std::mutex> lock(hBackgroundMutex);
+    std::lock_guard<std::mutex> lock(ThePlayback.hBackgroundMutex);
     if (int rc = LoadBackground(background)) return rc;
   }
-  ExtraSourceShare = BackgroundFrames > 0 ? 1 : 0;
+  ThePlayback.ExtraSourceShare = ThePlayback.BackgroundFrames > 0 ? 1 : 0;
   if (Poll(ui, 500)) return -1;
   ProgressSink sink{CalcProgress, ui};
   if (int rc = CalculatePreset(preset, toDevice, &sink)) return rc;

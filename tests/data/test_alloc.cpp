@@ -63,8 +63,8 @@ TEST(AudioPath, GeneratingBlocksDoesNotAllocate) {
     }
     r->NoiseVolume[0] = r->NoiseVolume[1] = 5000;
     r->NoiseModDepth[0] = 30;
-    SweepDataVoices = 3;
-    NoiseOn = true;
+    ThePlayback.SweepDataVoices = 3;
+    ThePlayback.NoiseOn = true;
     AudioStrobeOn = 1;
     StartSweepWalk(r);
     std::vector<uint8_t> buf(static_cast<size_t>(BlockBytes));

@@ -99,7 +99,7 @@ TEST(DecodedBackground, Mp3KeepsItsLengthToABlock) {
   ForgetLoadedBackground();
   Preset p = PresetWith(AMBIX_LONG, dir / "bg.mp3");
   ASSERT_EQ(LoadBackground(p), 0) << BackgroundReadReason();
-  EXPECT_NEAR(BackgroundFrames, 88199, 44100 / 5);
+  EXPECT_NEAR(ThePlayback.BackgroundFrames, 88199, 44100 / 5);
 }
 
 // Truncated and bit-flipped FLAC and MP3 files, and files that are no sound

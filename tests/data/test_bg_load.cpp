@@ -42,8 +42,8 @@ class BackgroundLoad : public ::testing::Test {
   void TearDown() override {
     EngineOptions = Saved;
     ForgetLoadedBackground();
-    BackgroundFrames = 0;
-    PlayBackground.IntervalMode = false;
+    ThePlayback.BackgroundFrames = 0;
+    ThePlayback.PlayBackground.IntervalMode = false;
   }
   AdvancedOptions Saved;
 };
@@ -209,11 +209,11 @@ TEST_F(BackgroundLoad, FiftyMillionDataBytesAreTheLimit) {
   TempDir dir;
   Preset p = PresetWith(AMBIX_LONG, SparseWave(dir, "limit.wav", 50000000, 2, 44100, 16));
   ASSERT_EQ(LoadBackground(p), 0);
-  EXPECT_EQ(BackgroundFrames, 12499999);
+  EXPECT_EQ(ThePlayback.BackgroundFrames, 12499999);
   EXPECT_EQ(BackgroundTempData.Committed, 0u);  // the raw buffer is given back
   Preset q = PresetWith(AMBIX_LONG, SparseWave(dir, "over.wav", 50000001, 2, 44100, 16));
   EXPECT_EQ(LoadBackground(q), 1295);
-  EXPECT_EQ(BackgroundFrames, 12499999);  // the loaded sound stays
+  EXPECT_EQ(ThePlayback.BackgroundFrames, 12499999);  // the loaded sound stays
 }
 
 TEST_F(BackgroundLoad, ConvertedSoundMustFitTheBackgroundBuffer) {
@@ -236,14 +236,14 @@ TEST_F(BackgroundLoad, SamePresetTwiceDoesNotReload) {
   WriteFile(dir / "a.wav", Wave(1, 22050, 8, {100, 110, 120}));
   Preset a = PresetWith(AMBIX_OTHER, dir / "a.wav");
   ASSERT_EQ(LoadBackground(a), 0);
-  EXPECT_EQ(BackgroundFrames, 2);
-  EXPECT_TRUE(PlayBackground.IntervalMode);
+  EXPECT_EQ(ThePlayback.BackgroundFrames, 2);
+  EXPECT_TRUE(ThePlayback.PlayBackground.IntervalMode);
   // Gone from the disk: the second play does not read it again.
   fs::remove(dir / "a.wav");
-  BackgroundOsc.Pos[0] = 17;
+  ThePlayback.BackgroundOsc.Pos[0] = 17;
   EXPECT_EQ(LoadBackground(a), 0);
-  EXPECT_EQ(BackgroundFrames, 2);
-  EXPECT_EQ(BackgroundOsc.Pos[0], 0);  // play state starts again
+  EXPECT_EQ(ThePlayback.BackgroundFrames, 2);
+  EXPECT_EQ(ThePlayback.BackgroundOsc.Pos[0], 0);  // play state starts again
   // A failed load of another file keeps the loaded identity.
   Preset b = PresetWith(AMBIX_OTHER, dir / "missing.wav");
   EXPECT_EQ(LoadBackground(b), 1287);
@@ -262,19 +262,19 @@ TEST_F(BackgroundLoad, FileIsFoundInTheProgramFolderByItsNamePart) {
   WriteFile(path, Wave(1, 22050, 8, {1, 2, 3, 4}));
   Preset p = PresetWith(AMBIX_LONG, "C:\\Somewhere\\Else\\" + name);
   EXPECT_EQ(LoadBackground(p), 0);
-  EXPECT_EQ(BackgroundFrames, 3);
+  EXPECT_EQ(ThePlayback.BackgroundFrames, 3);
   fs::remove(path);
   Preset d = PresetWith(AMBIX_OTHER, ProgramFolder());  // a folder is no file
   EXPECT_EQ(LoadBackground(d), 1287);
 }
 
 TEST_F(BackgroundLoad, NoneLoadsNothing) {
-  BackgroundFrames = 99;
-  PlayBackground.IntervalMode = true;
+  ThePlayback.BackgroundFrames = 99;
+  ThePlayback.PlayBackground.IntervalMode = true;
   Preset p = PresetWith(AMBIX_NONE, "");
   EXPECT_EQ(LoadBackground(p), 0);
-  EXPECT_EQ(BackgroundFrames, 0);
-  EXPECT_FALSE(PlayBackground.IntervalMode);
+  EXPECT_EQ(ThePlayback.BackgroundFrames, 0);
+  EXPECT_FALSE(ThePlayback.PlayBackground.IntervalMode);
 }
 
 // A stand-in for the program's own background, under an id of its own.
@@ -287,8 +287,8 @@ TEST_F(BackgroundLoad, ProgramsOwnBackgroundPlaysInIntervalMode) {
   UseOutput(44100, true);
   Preset p = PresetWith(900, "Tavik.exe");
   ASSERT_EQ(LoadBackground(p), 0);
-  EXPECT_EQ(BackgroundFrames, 398);
-  EXPECT_TRUE(PlayBackground.IntervalMode);
+  EXPECT_EQ(ThePlayback.BackgroundFrames, 398);
+  EXPECT_TRUE(ThePlayback.PlayBackground.IntervalMode);
   EXPECT_EQ(Out16()[0], 12 * 256);
   Preset own = PresetWith(900, fs::read_symlink("/proc/self/exe").filename().string());
   ForgetLoadedBackground();
@@ -320,32 +320,32 @@ TEST_F(LibraryBackgroundLoad, ResourcesAreReadAndConverted) {
   Preset hum = PresetWith(1, "example.DLL");
   ASSERT_EQ(LoadBackground(hum), 0);
   // Output 22043 sits at 5510.75 and takes frame 5511, the last one there is.
-  EXPECT_EQ(BackgroundFrames, 22043);
-  EXPECT_FALSE(PlayBackground.IntervalMode);
+  EXPECT_EQ(ThePlayback.BackgroundFrames, 22043);
+  EXPECT_FALSE(ThePlayback.PlayBackground.IntervalMode);
   // Example 2: declares its own parameter, so it plays in interval mode.
   Preset bell = PresetWith(2, "Example.dll");
   ASSERT_EQ(LoadBackground(bell), 0);
-  EXPECT_EQ(BackgroundFrames, 11018);
-  EXPECT_LE(BackgroundFrames, ConvertedFrames(2000, 8000, 44100));
-  EXPECT_TRUE(PlayBackground.IntervalMode);
+  EXPECT_EQ(ThePlayback.BackgroundFrames, 11018);
+  EXPECT_LE(ThePlayback.BackgroundFrames, ConvertedFrames(2000, 8000, 44100));
+  EXPECT_TRUE(ThePlayback.PlayBackground.IntervalMode);
   // The thunder of the shipped library.
   Preset thunder = PresetWith(5, "Ambix.dll");
   ASSERT_EQ(LoadBackground(thunder), 0);
-  EXPECT_TRUE(PlayBackground.IntervalMode);
-  EXPECT_GT(BackgroundFrames, 3 * 44100);
+  EXPECT_TRUE(ThePlayback.PlayBackground.IntervalMode);
+  EXPECT_GT(ThePlayback.BackgroundFrames, 3 * 44100);
 }
 
 TEST_F(LibraryBackgroundLoad, MissingPiecesGiveTheirMessagesAndKeepTheSound) {
   UseOutput(44100, true);
   Preset hum = PresetWith(1, "Example.dll");
   ASSERT_EQ(LoadBackground(hum), 0);
-  int32_t frames = BackgroundFrames;
+  int32_t frames = ThePlayback.BackgroundFrames;
   EXPECT_EQ(LoadBackground(PresetWith(7, "Ambix.dll")), 1446);  // not in the table
   EXPECT_EQ(LoadBackground(PresetWith(1, "Other.dll")), 1331);  // no such file
   fs::remove(Dir / "Ambix.dll");
   EXPECT_EQ(LoadBackground(PresetWith(1, "Ambix.dll")), 1331);  // removed since start-up
-  EXPECT_EQ(BackgroundFrames, frames);
-  EXPECT_FALSE(PlayBackground.IntervalMode);
+  EXPECT_EQ(ThePlayback.BackgroundFrames, frames);
+  EXPECT_FALSE(ThePlayback.PlayBackground.IntervalMode);
   EXPECT_EQ(LoadBackground(hum), 0);
 }
 

@@ -34,8 +34,8 @@ class BackgroundMix : public ::testing::Test {
     ResetOscillators();
   }
   void TearDown() override {
-    BackgroundFrames = 0;
-    PlayBackground.IntervalMode = false;
+    ThePlayback.BackgroundFrames = 0;
+    ThePlayback.PlayBackground.IntervalMode = false;
     EngineOptions = Saved;
     ResetOscillators();
   }
@@ -47,8 +47,8 @@ class BackgroundMix : public ::testing::Test {
     auto* d = reinterpret_cast<int16_t*>(BackgroundData.Base);
     for (int64_t f = 0; f < frames; ++f)
       d[2 * f] = static_cast<int16_t>(LeftOf(f)), d[2 * f + 1] = static_cast<int16_t>(RightOf(f));
-    BackgroundFrames = static_cast<int32_t>(frames);
-    PlayBackground.IntervalMode = interval;
+    ThePlayback.BackgroundFrames = static_cast<int32_t>(frames);
+    ThePlayback.PlayBackground.IntervalMode = interval;
   }
   // Mixes `frames` frames into silence in blocks of `block`.
   std::vector<int16_t> Mix16(int64_t frames, int block, bool invert = false) {
@@ -157,8 +157,8 @@ TEST_F(BackgroundMix, EightBitOutputAddsToTheUnsignedByte) {
   ASSERT_TRUE(plat::RegionEnsure(BackgroundData, 8));
   const unsigned char rec[8] = {128, 128, 228, 28, 0, 255, 129, 127};
   std::copy(rec, rec + 8, BackgroundData.Base);
-  BackgroundFrames = 4;
-  PlayBackground.IntervalMode = false;
+  ThePlayback.BackgroundFrames = 4;
+  ThePlayback.PlayBackground.IntervalMode = false;
   std::vector<uint8_t> out(16, 128);
   MixBackground(out.data(), 8, 64, &Record, false, false);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(out[i], rec[i % 8]) << i;
@@ -179,7 +179,7 @@ TEST_F(BackgroundMix, FullDepthModulationStartsAtItsMinimum) {
 
 TEST_F(BackgroundMix, NothingIsAddedWithoutABackground) {
   Load16(100, 44100, false);
-  BackgroundFrames = 0;
+  ThePlayback.BackgroundFrames = 0;
   std::vector<int16_t> out = Mix16(100, 100);
   for (int16_t v : out) ASSERT_EQ(v, 0);
 }
@@ -203,15 +203,15 @@ TEST(BackgroundPlaybackStart, LoadsTheBackgroundAndCountsItsShare) {
   std::strncpy(t.P.data.BackgroundFile, (dir / "tone.wav").c_str(), NAMELEN - 1);
   AdvancedOptions o;
   ASSERT_EQ(PreparePlayback(t.P, o, false, nullptr), 0);
-  EXPECT_EQ(BackgroundFrames, 4408);  // 2 * 2205 - 2: the last frame is not converted
-  EXPECT_TRUE(PlayBackground.IntervalMode);
-  EXPECT_EQ(ExtraSourceShare, 1);
+  EXPECT_EQ(ThePlayback.BackgroundFrames, 4408);  // 2 * 2205 - 2: the last frame is not converted
+  EXPECT_TRUE(ThePlayback.PlayBackground.IntervalMode);
+  EXPECT_EQ(ThePlayback.ExtraSourceShare, 1);
 
   t.P.data.Background = AMBIX_NONE;
   ASSERT_EQ(PreparePlayback(t.P, o, false, nullptr), 0);
-  EXPECT_EQ(BackgroundFrames, 0);
-  EXPECT_EQ(ExtraSourceShare, 0);
-  EXPECT_EQ(PlayBackground.ParamRow.Name, 171);
+  EXPECT_EQ(ThePlayback.BackgroundFrames, 0);
+  EXPECT_EQ(ThePlayback.ExtraSourceShare, 0);
+  EXPECT_EQ(ThePlayback.PlayBackground.ParamRow.Name, 171);
 
   t.P.data.Background = AMBIX_OTHER;
   std::strncpy(t.P.data.BackgroundFile, (dir / "gone.wav").c_str(), NAMELEN - 1);
@@ -227,11 +227,11 @@ TEST(BackgroundPlaybackStart, LoadsTheBackgroundAndCountsItsShare) {
   std::strncpy(t.P.data.BackgroundFile, "Ambix.dll", NAMELEN - 1);
   t.Set2(0, PID_BGPARAM, {{0, 0}, {10000, 6000}});
   ASSERT_EQ(PreparePlayback(t.P, o, false, nullptr), 0);
-  EXPECT_EQ(PlayBackground.ParamRow.Step, 2000);
+  EXPECT_EQ(ThePlayback.PlayBackground.ParamRow.Step, 2000);
   EXPECT_EQ(ParamDef[PN_BGPARAM].Step, 1000);
   EXPECT_STREQ(BackgroundParamName(), "Background Interval");
-  EXPECT_TRUE(PlayBackground.IntervalMode);
-  EXPECT_EQ(ExtraSourceShare, 1);
+  EXPECT_TRUE(ThePlayback.PlayBackground.IntervalMode);
+  EXPECT_EQ(ThePlayback.ExtraSourceShare, 1);
   int records = 0;
   for (SweepRecord* r = FirstSweepRecord(); r->Blocks != -1 && r->Blocks != 0; r = FollowingRecord(r)) records++;
   EXPECT_EQ(records, 31);
@@ -240,7 +240,7 @@ TEST(BackgroundPlaybackStart, LoadsTheBackgroundAndCountsItsShare) {
 
   RestoreBackgroundParamDef();
   ForgetLoadedBackground();
-  BackgroundFrames = 0;
+  ThePlayback.BackgroundFrames = 0;
   EngineOptions = saved;
 }
 

@@ -20,8 +20,8 @@ struct Gen : ::testing::Test {
   void Setup(const AdvancedOptions& o) {
     EngineSetUp(o);
     ResetWaveformCache();
-    SweepDataVoices = 1;
-    NoiseOn = false;
+    ThePlayback.SweepDataVoices = 1;
+    ThePlayback.NoiseOn = false;
     ASSERT_TRUE(plat::RegionEnsure(SweepData, 4 * MAXSWEEPRECORD));
   }
   // A held record with `voices` silent sine voices.
@@ -80,14 +80,14 @@ TEST_F(Gen, EngineCopyClampsLevels) {
 }
 
 TEST_F(Gen, MixingGain) {
-  SweepDataVoices = 1;
+  ThePlayback.SweepDataVoices = 1;
   EXPECT_EQ(VoiceGain(false), 64);
-  SweepDataVoices = 3;
+  ThePlayback.SweepDataVoices = 3;
   EXPECT_EQ(VoiceGain(false), 21);
-  SweepDataVoices = 1;
-  ExtraSourceShare = 2;
+  ThePlayback.SweepDataVoices = 1;
+  ThePlayback.ExtraSourceShare = 2;
   EXPECT_EQ(VoiceGain(false), 21);
-  ExtraSourceShare = 0;
+  ThePlayback.ExtraSourceShare = 0;
   EXPECT_EQ(VoiceGain(true), 32);  // (100 - 100 / 2) / 1
   EXPECT_EQ(STROBE_GAIN, 32);
 }
@@ -111,7 +111,7 @@ TEST_F(Gen, ThreeVoicesPeakAt32253) {
   o.SamplesPerSec = 8192;
   o.LenOfBlocks = 1000;
   Setup(o);
-  SweepDataVoices = 3;
+  ThePlayback.SweepDataVoices = 3;
   SweepRecord* r = Record(3);
   for (int i = 0; i < 3; i++) Voice(r->Voice[i], 1000, 1000, 10000, 10000);
   StartSweepWalk(r);
@@ -164,7 +164,7 @@ TEST_F(Gen, VolumeChangesAtTheNextZeroCrossing) {
   StartSweepWalk(r);
   Block16();
   Block16();  // 400 ms: past the first half cycle
-  uint64_t before = Osc[0].Tone[0];
+  uint64_t before = ThePlayback.Osc[0].Tone[0];
   r->Voice[0].Volume[0] = 5000;
   std::vector<int16_t> b = Block16();
   const int16_t* table = static_cast<const int16_t*>(r->Voice[0].Table[0]);
@@ -196,8 +196,8 @@ TEST_F(Gen, ModulationStartsAtItsMinimum) {
   StartSweepWalk(r);
   std::vector<int16_t> b = Block16();
   // 0 + (-127 + 129) * 10000 / 256 = 78 on both ears.
-  EXPECT_EQ(Osc[0].VolumeIndex[0], 78);
-  EXPECT_EQ(Osc[0].VolumeIndex[1], 78);
+  EXPECT_EQ(ThePlayback.Osc[0].VolumeIndex[0], 78);
+  EXPECT_EQ(ThePlayback.Osc[0].VolumeIndex[1], 78);
   int peak = 0;
   for (int16_t v : b) peak = std::max(peak, std::abs(static_cast<int>(v)));
   EXPECT_EQ(peak, 32767 * ConvVol[78] * 64 / 65536);
@@ -226,7 +226,7 @@ TEST_F(Gen, MatchesThePerSampleReference) {
     o.AudioStrobeWaveform = trial % 2 ? ASWAVE_RECTANGULAR : ASWAVE_SINE;
     Setup(o);
     int voices = uni(1, 4);
-    SweepDataVoices = voices;
+    ThePlayback.SweepDataVoices = voices;
     bool strobe = trial % 3 == 1;
     AudioStrobeOn = strobe ? 1 : 0;
     SweepRecord* r = Record(voices);
@@ -270,8 +270,9 @@ TEST_F(Gen, MatchesThePerSampleReference) {
       ASSERT_EQ(got, want) << "trial " << trial << " block " << block;
       for (int i = 0; i < voices; i++) {
         for (int e = 0; e < 2; e++) {
-          ASSERT_EQ(Osc[i].Tone[e], (uint64_t(refSlots[i].Tone[e].Index) << 28) | uint64_t(refSlots[i].Tone[e].Frac));
-          ASSERT_EQ(Osc[i].VolumeIndex[e], refSlots[i].Volume[e]);
+          ASSERT_EQ(ThePlayback.Osc[i].Tone[e],
+                    (uint64_t(refSlots[i].Tone[e].Index) << 28) | uint64_t(refSlots[i].Tone[e].Frac));
+          ASSERT_EQ(ThePlayback.Osc[i].VolumeIndex[e], refSlots[i].Volume[e]);
         }
       }
     }
@@ -434,7 +435,7 @@ TEST_F(NoiseGen, MatchesThePerSampleReference) {
     Setup(o);
     Prepare(0, trial % 4 == 0);
     ref::Noise st;
-    NoiseOsc = NoiseState{{0, 0}, {MOD_START, MOD_START}};
+    ThePlayback.NoiseOsc = NoiseState{{0, 0}, {MOD_START, MOD_START}};
     std::vector<uint8_t> got(static_cast<size_t>(BlockBytes)), want(static_cast<size_t>(BlockBytes));
     for (int block = 0; block < 6; block++) {
       for (int e = 0; e < 2; e++) {

@@ -98,18 +98,18 @@ TEST_F(PlayFake, ImmediateFreezeTakesTheAudibleRecordAndUnfreezeGoesOnFromIt) {
   Play(1.5);
   auto* audible = reinterpret_cast<SweepRecord*>(WaveHeaders[5 % 4].User);
   int32_t audibleCounter = HeaderMark[5 % 4].Counter;
-  ASSERT_NE(CurrentRecord, audible) << "the walk must be ahead of what is heard";
+  ASSERT_NE(ThePlayback.CurrentRecord, audible) << "the walk must be ahead of what is heard";
   RequestFreeze(true, true);
   Barrier();
   EXPECT_EQ(FreezeState.load(), 1);
-  EXPECT_EQ(CurrentRecord, audible);
+  EXPECT_EQ(ThePlayback.CurrentRecord, audible);
   EXPECT_EQ(plat::FakeResets(Fake), 1);
   EXPECT_EQ(plat::FakeQueued(Fake), 4);  // the dropped blocks were made again
   WindowRecord s = Window.LastStatus();
   EXPECT_TRUE(s.Forced);  // a freeze change
   EXPECT_EQ(s.Text.rfind("(Parameters frozen) Time ", 0), 0u) << s.Text;
   Play(4);
-  EXPECT_EQ(CurrentRecord, audible);  // held while frozen
+  EXPECT_EQ(ThePlayback.CurrentRecord, audible);  // held while frozen
   for (auto& h : WaveHeaders)
     if (h.Flags & plat::WHDR_INQUEUE) {
       EXPECT_EQ(reinterpret_cast<SweepRecord*>(h.User), audible);
@@ -122,16 +122,16 @@ TEST_F(PlayFake, ImmediateFreezeTakesTheAudibleRecordAndUnfreezeGoesOnFromIt) {
   // since are at most 4 records on from it.
   const SweepRecord* r = audible;
   int steps = 0;
-  while (r != CurrentRecord && steps < 8) {
+  while (r != ThePlayback.CurrentRecord && steps < 8) {
     r = FollowingRecord(const_cast<SweepRecord*>(r));
     steps++;
   }
   EXPECT_LE(steps, 4);
-  if (CurrentRecord == audible) {
-    EXPECT_GT(BlockCounter, audibleCounter);
+  if (ThePlayback.CurrentRecord == audible) {
+    EXPECT_GT(ThePlayback.BlockCounter, audibleCounter);
   }
   Play(6);
-  EXPECT_NE(CurrentRecord, audible);
+  EXPECT_NE(ThePlayback.CurrentRecord, audible);
   EXPECT_EQ(Window.LastStatus().Text.rfind("Time ", 0), 0u);
 }
 
@@ -143,13 +143,13 @@ TEST_F(PlayFake, FreezeWithoutImmediatePauseActsOnBlocksGeneratedFromNowOn) {
   Open(o);
   ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Play(5.5);
-  SweepRecord* ahead = CurrentRecord;
+  SweepRecord* ahead = ThePlayback.CurrentRecord;
   RequestFreeze(true, false);
   EXPECT_EQ(FreezeState.load(), 1);
   Barrier();
   EXPECT_EQ(plat::FakeResets(Fake), 0);
   Play(4);
-  EXPECT_EQ(CurrentRecord, ahead);
+  EXPECT_EQ(ThePlayback.CurrentRecord, ahead);
   EXPECT_EQ(FreezeState.load(), 1);
 }
 
@@ -173,7 +173,7 @@ TEST_F(PlayFake, ARecordChangeIsShownWhenItIsHeardNotWhenItIsGenerated) {
     Play(1);
     WindowRecord s = Window.LastStatus();
     EXPECT_NE(s.Text.find(BeatText(heardBeat)), std::string::npos) << "block " << i << ": " << s.Text;
-    if (Beat(CurrentRecord) != heardBeat) sawAhead = true;
+    if (Beat(ThePlayback.CurrentRecord) != heardBeat) sawAhead = true;
     if (prev && prev != heard) {
       // A new record: reported at once, as a forced status.
       ASSERT_GT(Window.Size(), before);
@@ -191,7 +191,8 @@ std::vector<int32_t> BeatsOfTheRender(const Preset& p, const AdvancedOptions& o,
   EXPECT_EQ(PreparePlayback(p, o, false, nullptr), 0);
   std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
   for (int b = 0; b < blocks && GenerateBlock(block.data()) == 0; b++)
-    beats.push_back(CurrentRecord->Voice[0].Frequency[1] - CurrentRecord->Voice[0].Frequency[0]);
+    beats.push_back(ThePlayback.CurrentRecord->Voice[0].Frequency[1] -
+                    ThePlayback.CurrentRecord->Voice[0].Frequency[0]);
   return beats;
 }
 
@@ -400,20 +401,20 @@ TEST_F(PlayFake, TestModeHoldsOneRecordAndAnUpdateIsHeardAtOnce) {
   Open(o);
   ASSERT_EQ(StartTestPlayback(Dev, t.P, 0, 5000, o), 0);
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
-  ASSERT_NE(CurrentRecord, nullptr);
-  EXPECT_EQ(CurrentRecord->Blocks, 0);
-  EXPECT_EQ(Beat(CurrentRecord), 6000);
+  ASSERT_NE(ThePlayback.CurrentRecord, nullptr);
+  EXPECT_EQ(ThePlayback.CurrentRecord->Blocks, 0);
+  EXPECT_EQ(Beat(ThePlayback.CurrentRecord), 6000);
   Play(10);
-  EXPECT_EQ(Beat(CurrentRecord), 6000);  // held
+  EXPECT_EQ(Beat(ThePlayback.CurrentRecord), 6000);  // held
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
   ASSERT_EQ(UpdateTestPlayback(t.P, 0, 10000), 0);
-  EXPECT_EQ(Beat(CurrentRecord), 2000);
+  EXPECT_EQ(Beat(ThePlayback.CurrentRecord), 2000);
   EXPECT_EQ(plat::FakeResets(Fake), 1);
   Barrier();
   ASSERT_EQ(plat::FakeQueued(Fake), 4);
   for (auto& h : WaveHeaders)
     if (h.Flags & plat::WHDR_INQUEUE) {
-      EXPECT_EQ(reinterpret_cast<SweepRecord*>(h.User), CurrentRecord);
+      EXPECT_EQ(reinterpret_cast<SweepRecord*>(h.User), ThePlayback.CurrentRecord);
     }
 }
 

@@ -38,12 +38,12 @@ class StatusText : public ::testing::Test {
   }
   void TearDown() override {
     plat::UseLocaleNumberSettings();
-    SweepDataVoices = 1;
+    ThePlayback.SweepDataVoices = 1;
   }
 };
 
 TEST_F(StatusText, OneVoiceStaysOnTheTimeLine) {
-  SweepDataVoices = 1;
+  ThePlayback.SweepDataVoices = 1;
   StatusRecord r(1);
   r.Voice(0, 5000, 5000, 200000, 210500);
   int lines = 0;
@@ -54,7 +54,7 @@ TEST_F(StatusText, OneVoiceStaysOnTheTimeLine) {
 }
 
 TEST_F(StatusText, SeveralVoicesHoursAndVoicesTheRecordLacks) {
-  SweepDataVoices = 3;
+  ThePlayback.SweepDataVoices = 3;
   StatusRecord r(2);
   r.Voice(0, 10000, 2500, 100000, 96000);  // negative beat
   r.Voice(1, 0, -1, 100000, 100000);
@@ -68,7 +68,7 @@ TEST_F(StatusText, SeveralVoicesHoursAndVoicesTheRecordLacks) {
 }
 
 TEST_F(StatusText, AudioStrobeLineAndLocalNumbers) {
-  SweepDataVoices = 1;
+  ThePlayback.SweepDataVoices = 1;
   StatusRecord r(1);
   r.Voice(0, 7000, 7000, 100000, 101234);
   r.R->VisualBrightness[0] = r.R->VisualBrightness[1] = 8000;
@@ -88,7 +88,7 @@ TEST_F(StatusText, AudioStrobeLineAndLocalNumbers) {
 }
 
 TEST_F(StatusText, ATooSmallBufferIsCutNotOverrun) {
-  SweepDataVoices = 10;
+  ThePlayback.SweepDataVoices = 10;
   StatusRecord r(10);
   for (int i = 0; i < 10; i++) r.Voice(i, 1000 * i, 500 * i, 100000, 107000);
   char buf[40];

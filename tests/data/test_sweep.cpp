@@ -44,7 +44,8 @@ std::vector<std::pair<int, int32_t>> FirstHeard() {
   std::vector<std::pair<int, int32_t>> out;
   StartSweepWalk(FirstSweepRecord());
   for (int i = 0; i < 100000 && AdvanceSweep() == 0; i++)
-    if (out.empty() || out.back().second != VolumeOf(CurrentRecord)) out.emplace_back(i, VolumeOf(CurrentRecord));
+    if (out.empty() || out.back().second != VolumeOf(ThePlayback.CurrentRecord))
+      out.emplace_back(i, VolumeOf(ThePlayback.CurrentRecord));
   return out;
 }
 
@@ -113,7 +114,7 @@ TEST_F(Sweeps, SteadySegmentOnTheDefaultCurvesIsOneRecord) {
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0]->Blocks, 3000);
   EXPECT_EQ(list[1]->Blocks, -1);  // "Stop after the last segment"
-  EXPECT_EQ(SweepDataVoices, 1);
+  EXPECT_EQ(ThePlayback.SweepDataVoices, 1);
 }
 
 TEST_F(Sweeps, ARampEndsOnARecordAtItsEndTime) {
@@ -208,7 +209,7 @@ TEST_F(Sweeps, RepeatedSegmentPlaysItsRecordsAgain) {
   ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
   StartSweepWalk(FirstSweepRecord());
   std::vector<int> played;
-  for (int i = 0; i < 1000 && AdvanceSweep() == 0; i++) played.push_back(CurrentRecord->Voice[0].Volume[0]);
+  for (int i = 0; i < 1000 && AdvanceSweep() == 0; i++) played.push_back(ThePlayback.CurrentRecord->Voice[0].Volume[0]);
   // 3 x (6 blocks at 20 %, 6 at 40 %), then 6 at 70 %; the first record of
   // the list is heard one block less.
   std::vector<int> pass;
@@ -245,7 +246,8 @@ TEST_F(Sweeps, RewindingOverARepeatJumpGivesTheRepeatBack) {
     }
     RewindSweepWalk(mark);
     int low = 0, high = 0;
-    for (int i = 0; i < 1000 && AdvanceSweep() == 0; i++) (CurrentRecord->Voice[0].Volume[0] == 7000 ? high : low)++;
+    for (int i = 0; i < 1000 && AdvanceSweep() == 0; i++)
+      (ThePlayback.CurrentRecord->Voice[0].Volume[0] == 7000 ? high : low)++;
     // The rest of the first pass, two more passes, then the second segment.
     EXPECT_EQ(low, 11 - audible + 2 * 12);
     EXPECT_EQ(high, 6);
@@ -263,10 +265,10 @@ TEST_F(Sweeps, FreezeHoldsTheRecord) {
   for (int i = 0; i < 2; i++) ASSERT_EQ(AdvanceSweep(), 0);  // the first record's 2 blocks
   FreezeState = 1;
   for (int i = 0; i < 10; i++) ASSERT_EQ(AdvanceSweep(), 0);
-  EXPECT_EQ(CurrentRecord->Voice[0].Volume[0], 10000);
+  EXPECT_EQ(ThePlayback.CurrentRecord->Voice[0].Volume[0], 10000);
   FreezeState = 0;
   ASSERT_EQ(AdvanceSweep(), 0);
-  EXPECT_EQ(CurrentRecord->Voice[0].Volume[0], 3000);
+  EXPECT_EQ(ThePlayback.CurrentRecord->Voice[0].Volume[0], 3000);
 }
 
 TEST_F(Sweeps, FinalRecordHoldsOnlyWhenAudible) {
@@ -276,7 +278,7 @@ TEST_F(Sweeps, FinalRecordHoldsOnlyWhenAudible) {
   EXPECT_EQ(ListOf().back()->Blocks, 0);
   StartSweepWalk(FirstSweepRecord());
   for (int i = 0; i < 5000; i++) ASSERT_EQ(AdvanceSweep(), 0);
-  EXPECT_FALSE(Advancing);  // held forever
+  EXPECT_FALSE(ThePlayback.Advancing);  // held forever
 
   int vol = VoicePidOf(0, VP_VOLUME);
   t.Set2(0, vol, {{0, 10000}, {10000, 0}});
@@ -289,15 +291,15 @@ TEST_F(Sweeps, FinalRecordHoldsOnlyWhenAudible) {
 
 TEST_F(Sweeps, NoiseSwitchesNoiseOnAndAddsAShare) {
   TestPreset t;
-  ExtraSourceShare = 1;  // a background is loaded
+  ThePlayback.ExtraSourceShare = 1;  // a background is loaded
   ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
-  EXPECT_FALSE(NoiseOn);
-  EXPECT_EQ(ExtraSourceShare, 1);
+  EXPECT_FALSE(ThePlayback.NoiseOn);
+  EXPECT_EQ(ThePlayback.ExtraSourceShare, 1);
   t.Set(0, PID_NOISEVOL + 1, {{0, 0}, {8000, 0}, {10000, 300}});
-  ExtraSourceShare = 1;
+  ThePlayback.ExtraSourceShare = 1;
   ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
-  EXPECT_TRUE(NoiseOn);
-  EXPECT_EQ(ExtraSourceShare, 2);
+  EXPECT_TRUE(ThePlayback.NoiseOn);
+  EXPECT_EQ(ThePlayback.ExtraSourceShare, 2);
 }
 
 TEST_F(Sweeps, ProgressRunsForwardAndAbortStops) {

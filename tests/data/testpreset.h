@@ -65,9 +65,9 @@ inline void EngineSetUp(const AdvancedOptions& o = AdvancedOptions{}) {
   InitEngineTables();
   TakeEngineOptions(o);
   ResetWaveformCache();
-  ExtraSourceShare = 0;
+  ThePlayback.ExtraSourceShare = 0;
   AudioStrobeOn = 0;
   FreezeState = 0;
-  BackgroundFrames = 0;
+  ThePlayback.BackgroundFrames = 0;
   ResetOscillators();
 }

@@ -236,10 +236,10 @@ int PeakOfWav(const std::string& path) {
 void EngineReady() {
   InitEngineTables();
   TakeEngineOptions(AdvancedOptions{});
-  ExtraSourceShare = 0;
+  ThePlayback.ExtraSourceShare = 0;
   AudioStrobeOn = 0;
   FreezeState = 0;
-  BackgroundFrames = 0;
+  ThePlayback.BackgroundFrames = 0;
 }
 
 // A failed internal check fails the test by itself (tests/common).
