@@ -5,10 +5,10 @@
 
 namespace strid {
 // Window texts and captions.
-inline constexpr int PresetNameLabel = 46;      // "Preset name"
-inline constexpr int ProgramName = 64;          // "Sonavel"
-inline constexpr int NotPlaying = 70;           // "Not playing"
-inline constexpr int NewPresetName = 72;        // "<new>"
+inline constexpr int PresetNameLabel = 46;        // "Preset name"
+inline constexpr int ProgramName = 64;            // "Sonavel"
+inline constexpr int NotPlaying = 70;             // "Not playing"
+inline constexpr int NewPresetName = 72;          // "<new>"
 inline constexpr int BackgroundFileEntry = 1304;  // "%s#%d": file and entry
 inline constexpr int FlashingRefreshNote = 1461;  // the display's refresh limit
 
@@ -22,9 +22,9 @@ inline constexpr int PresetExportFilter = 1526;
 
 // Questions.
 inline constexpr int AskDeletePreset = 66;
-inline constexpr int AskSaveChanges = 67;         // modified
-inline constexpr int AskSaveRenamed = 68;         // modified and renamed
-inline constexpr int AskSaveNeverSaved = 69;      // new, never saved
+inline constexpr int AskSaveChanges = 67;     // modified
+inline constexpr int AskSaveRenamed = 68;     // modified and renamed
+inline constexpr int AskSaveNeverSaved = 69;  // new, never saved
 inline constexpr int AskOverwritePreset = 80;
 
 // News.
