@@ -2,6 +2,7 @@
 #include "dlggen/dynpos.h"
 
 #include <array>
+#include <cstddef>
 
 #include "assert/check.h"
 
