@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
     qint64 us = t.nsecsElapsed() / 1000;
     if (best < 0 || us < best) best = us;
   }
-  std::printf("fill the list with %d presets: %.1f ms (target < 100 ms)\n", combo.count(), best / 1000.0);
+  std::printf("fill the list with %d presets: %.1f ms (target < 100 ms)\n", combo.count(),
+              static_cast<double>(best) / 1000.0);
   EngineShutdown();
   return 0;
 }

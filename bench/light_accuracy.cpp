@@ -246,7 +246,7 @@ int main(int argc, char** argv) {
       compared++;
       for (int e = 0; e < 2; ++e) {
         double f = 0, b = 0;
-        for (int k = 0; k < perSecond; ++k) {
+        for (size_t k = 0; k < static_cast<size_t>(perSecond); ++k) {
           f += truth[b0 + k].Frequency[e];
           b += truth[b0 + k].Brightness[e];
         }

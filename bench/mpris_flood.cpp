@@ -85,7 +85,9 @@ std::vector<double> Probe(QDBusConnection& c, int ms, int* failed) {
 
 void Report(const char* what, std::vector<double> t, int failed) {
   std::sort(t.begin(), t.end());
-  auto at = [&](double q) { return t.empty() ? 0.0 : t[std::min(t.size() - 1, static_cast<size_t>(q * t.size()))]; };
+  auto at = [&](double q) {
+    return t.empty() ? 0.0 : t[std::min(t.size() - 1, static_cast<size_t>(q * static_cast<double>(t.size())))];
+  };
   long over = std::count_if(t.begin(), t.end(), [](double v) { return v > 50.0; });
   std::printf(
       "%-22s %5zu reads: median %.2f ms, 99th percentile %.2f ms, worst %.2f ms, over 50 ms: %ld, "

@@ -70,7 +70,7 @@ void MakeLargest(Preset& p) {
       params[VoicePidOf(v, VP_PITCH)].ChannelMode = s % 3 == 0 ? 1 : 0;
       Busy(params[VoicePidOf(v, VP_VOLUME)], 0, 10000, s + 4 * v);
       Busy(params[VoicePidOf(v, VP_VOLUME) + 1], 0, 10000, s + 5 * v);
-      params[VoicePidOf(v, VP_VOLUME)].ChannelMode = s % 2;
+      params[VoicePidOf(v, VP_VOLUME)].ChannelMode = static_cast<uint8_t>(s % 2);
     }
   }
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: once in the ordinary build, once
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer. Both builds treat
+# warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -9,13 +10,14 @@ jobs="$(nproc)"
 # Every source file in the project's format (scripts/format.sh mends it).
 scripts/format.sh --check
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONAVEL_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 # The sanitizer build skips the benchmarks; death tests and forked writers
 # run as in the ordinary build.
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSONAVEL_SANITIZE=ON -DSONAVEL_BENCH=OFF >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSONAVEL_SANITIZE=ON -DSONAVEL_BENCH=OFF -DSONAVEL_WERROR=ON \
+  >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \

@@ -85,7 +85,7 @@ void ParameterChart::focusNode(int i, bool notify) {
 }
 
 void ParameterChart::notifyChanged(int first, int last, int moved, int flags) {
-  emit nodesChanged(NodesChangedCode(first, last, moved, flags));
+  emit nodesChanged(NodesChanged{first, last, moved, flags});
 }
 
 // --- Mouse --------------------------------------------------------------------------

@@ -3,7 +3,7 @@
 // keyboard, a context menu and the node dialog.
 //
 // It edits the parameter record it is given in place and tells its parent
-// which nodes changed (nodesChanged, with the bit layout of chartmath.h);
+// which nodes changed (nodesChanged, a NodesChanged of chartmath.h);
 // the parent applies the preset's rules (tracking, linking of adjacent
 // segments) and may tell the chart to redraw ranges. With a second record it
 // shows a derived, read-only curve: second minus first (the beat frequency of
@@ -125,9 +125,10 @@ class ParameterChart : public QWidget {
  Q_SIGNALS:
   // A node got the focus.
   void nodeFocused(int index);
-  // Nodes changed: first | last << 8 | moved << 16 | flags << 24 (0xFF/0xFF
-  // the whole curve; flag 1: values may lie outside the displayed range).
-  void nodesChanged(quint32 code);
+  // Nodes First..Last changed (NODES_ALL/NODES_ALL: the whole curve), Moved
+  // the node the user moved; flag NODES_FLAG_RANGE: values may lie outside
+  // the displayed range.
+  void nodesChanged(const NodesChanged& change);
   // "Play Here" at a segment time, and "Stop Playing".
   void playHere(int time);
   void stopPlaying();

@@ -220,7 +220,9 @@ template <int Lane>
 inline __m128i GainAt(__m128i g, const NoiseModulation& m, const uint16_t* gains, ModPhase& p, ModPhase step,
                       int32_t offset) {
   int v = m.Table[(p.Index + static_cast<uint64_t>(offset)) & (WAVELEN - 1)];
-  g = _mm_insert_epi16(g, gains[v + 128], Lane);
+  // The lane holds 16 bits; handed over as int16_t they pass without a sign
+  // change.
+  g = _mm_insert_epi16(g, static_cast<int16_t>(gains[v + 128]), Lane);
   Advance(p, step);
   return g;
 }

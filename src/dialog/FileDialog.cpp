@@ -29,7 +29,7 @@ QString QtFilter(int filterId) {
 // The first extension of a Qt filter, "FLAC Files (*.flac)" -> "flac"; ""
 // for "*.*".
 QString FirstSuffix(const QString& filter) {
-  int star = filter.indexOf(QStringLiteral("*."));
+  qsizetype star = filter.indexOf(QStringLiteral("*."));
   if (star < 0) return QString();
   QString rest = filter.mid(star + 2);
   int end = 0;
@@ -64,7 +64,7 @@ QString Run(QWidget* owner, QFileDialog::AcceptMode mode, const QString& title, 
   if (r != QDialog::Accepted || d.selectedFiles().isEmpty()) return QString();
   QString file = d.selectedFiles().first();
   gLastFolder = QFileInfo(file).absolutePath();
-  if (chosenFilter) *chosenFilter = d.nameFilters().indexOf(d.selectedNameFilter());
+  if (chosenFilter) *chosenFilter = static_cast<int>(d.nameFilters().indexOf(d.selectedNameFilter()));
   return file;
 }
 

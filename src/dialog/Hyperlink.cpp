@@ -39,12 +39,12 @@ void Hyperlink::setText(const QString& text) {
 }
 
 QString Hyperlink::shownText() const {
-  int tab = Text.indexOf('\t');
+  qsizetype tab = Text.indexOf('\t');
   return tab < 0 ? Text : Text.left(tab);
 }
 
 QString Hyperlink::target() const {
-  int tab = Text.indexOf('\t');
+  qsizetype tab = Text.indexOf('\t');
   return tab < 0 ? Text : Text.mid(tab + 1);
 }
 

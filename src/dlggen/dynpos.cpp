@@ -2,6 +2,7 @@
 #include "dlggen/dynpos.h"
 
 #include <array>
+#include <cstddef>
 
 #include "assert/check.h"
 
@@ -12,6 +13,8 @@ struct DynSlot {
   std::vector<DynPos> Entries;
 };
 std::array<DynSlot, MAXDYNPOSARRAYS> gSlots;
+// Slot numbers are ints 0..MAXDYNPOSARRAYS-1, as the dialogs keep them.
+DynSlot& SlotAt(int slot) { return gSlots[static_cast<size_t>(slot)]; }
 
 // Floor division, so that negative values split like positive ones.
 int32_t FloorDiv(int32_t a, int32_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0); }
@@ -88,11 +91,11 @@ DynRect LayoutDynPos(const DynPos& e, int32_t W, int32_t H) {
 
 int RegisterDynSlot(const void* dialog) {
   int dpa = 0;
-  while (dpa < MAXDYNPOSARRAYS && gSlots[dpa].Dialog) ++dpa;
+  while (dpa < MAXDYNPOSARRAYS && SlotAt(dpa).Dialog) ++dpa;
   if (!TVK_CHECK_AS(dpa < MAXDYNPOSARRAYS, "dpa<MAXDYNPOSARRAYS", dpa)) dpa = MAXDYNPOSARRAYS - 1;
-  gSlots[dpa].Dialog = dialog;
-  gSlots[dpa].Entries.clear();
-  gSlots[dpa].Entries.reserve(MAXDYNPOSES);
+  SlotAt(dpa).Dialog = dialog;
+  SlotAt(dpa).Entries.clear();
+  SlotAt(dpa).Entries.reserve(MAXDYNPOSES);
   return dpa;
 }
 
@@ -106,15 +109,15 @@ void UnregisterDynSlot(const void* dialog) {
 
 int FindDynSlot(const void* dialog) {
   int dpa = 0;
-  while (dpa < MAXDYNPOSARRAYS && gSlots[dpa].Dialog != dialog) ++dpa;
+  while (dpa < MAXDYNPOSARRAYS && SlotAt(dpa).Dialog != dialog) ++dpa;
   if (!TVK_CHECK_AS(dpa < MAXDYNPOSARRAYS, "dpa<MAXDYNPOSARRAYS", dpa)) return -1;
   return dpa;
 }
 
-std::vector<DynPos>& DynSlotEntries(int slot) { return gSlots[slot].Entries; }
+std::vector<DynPos>& DynSlotEntries(int slot) { return SlotAt(slot).Entries; }
 
 bool AddDynEntry(int slot, const DynPos& e) {
-  std::vector<DynPos>& v = gSlots[slot].Entries;
+  std::vector<DynPos>& v = SlotAt(slot).Entries;
   int n = static_cast<int>(v.size());
   if (!TVK_CHECK_AS(n < MAXDYNPOSES, "NumDynPoses[dpa]<MAXDYNPOSES", n)) return false;
   v.push_back(e);
@@ -122,7 +125,7 @@ bool AddDynEntry(int slot, const DynPos& e) {
 }
 
 DynPos* FindDynEntry(int slot, const void* control) {
-  for (DynPos& e : gSlots[slot].Entries)
+  for (DynPos& e : SlotAt(slot).Entries)
     if (e.Control == control) return &e;
   return nullptr;
 }

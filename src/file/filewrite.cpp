@@ -64,7 +64,8 @@ int SerialisePreset(Preset& p, const unsigned char** image) {
   auto zero = [out](size_t offset, size_t size) { std::memset(out + offset, 0, size); };
   zero(offsetof(PresetFixed, DescriptionPlace), sizeof(uint32_t));
   for (int s = 0; s < MAXSEGMENTS; ++s)
-    zero(offsetof(PresetFixed, data.Segment) + sizeof(Segment) * s + offsetof(Segment, ParamPlace), sizeof(uint32_t));
+    zero(offsetof(PresetFixed, data.Segment) + sizeof(Segment) * static_cast<size_t>(s) + offsetof(Segment, ParamPlace),
+         sizeof(uint32_t));
   zero(offsetof(PresetFixed, Loaded), 1);
   zero(offsetof(PresetFixed, LastUse), sizeof(int32_t));
   size_t pos = FIXED_SIZE;

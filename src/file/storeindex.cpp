@@ -164,7 +164,9 @@ bool MapOnto(ByteDev& dev, const FileList& list) {
   return false;
 }
 
-int FileRecordOfEntry(int i) { return i >= 0 && i < static_cast<int>(gEntries.size()) ? gEntries[i].FileRec : -1; }
+int FileRecordOfEntry(int i) {
+  return i >= 0 && i < static_cast<int>(gEntries.size()) ? gEntries[static_cast<size_t>(i)].FileRec : -1;
+}
 
 }  // namespace
 

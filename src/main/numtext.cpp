@@ -108,12 +108,17 @@ const char* FormatNumber(int32_t value, int digits, int shown, int minShown, boo
   }
   const int have = std::min(shown, digits);  // decimals held in mag now
   char plain[64];                            // at most 22 characters for an int32
-  if (have > 0)
-    std::snprintf(plain, sizeof plain, "%s%llu.%0*llu", negative ? "-" : "",
-                  static_cast<unsigned long long>(mag / Pow10(have)), have,
-                  static_cast<unsigned long long>(mag % Pow10(have)));
-  else
+  if (have > 0) {
+    // The decimals with their leading zeros: 10^have plus them, without the
+    // leading 1 (a fixed buffer, where a "%0*" width would let unoptimised
+    // builds see no bound).
+    char decimals[24];
+    std::snprintf(decimals, sizeof decimals, "%llu", static_cast<unsigned long long>(Pow10(have) + mag % Pow10(have)));
+    std::snprintf(plain, sizeof plain, "%s%llu.%s", negative ? "-" : "",
+                  static_cast<unsigned long long>(mag / Pow10(have)), decimals + 1);
+  } else {
     std::snprintf(plain, sizeof plain, "%s%llu", negative ? "-" : "", static_cast<unsigned long long>(mag));
+  }
 
   plat::NumberSettings s{};
   const int rval = plat::GetNumberSettings(&s) ? 1 : 0;

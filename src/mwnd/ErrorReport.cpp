@@ -11,6 +11,7 @@
 #include "assert/check.h"
 #include "assert/debugrec.h"
 #include "dialog/InternalErrorDialog.h"
+#include "dialog/strids.h"
 #include "file/filewrite.h"
 #include "main/model.h"
 #include "main/strtab.h"
@@ -56,13 +57,13 @@ void FillImages(std::string* selected, std::string* edited) {
 
 // The plain sentence of a crash of the last run.
 QString CrashCause(int signal) {
-  if (signal == 0) return QString::fromUtf8(GetStr(1458));
-  const int kind = signal == SIGSEGV || signal == SIGBUS ? 1453
-                   : signal == SIGFPE                    ? 1454
-                   : signal == SIGILL                    ? 1455
-                   : signal == SIGABRT                   ? 1456
-                                                         : 1457;
-  return QString::fromStdString(FormatPrintf(GetStr(1452), GetStr(kind), signal));
+  if (signal == 0) return QString::fromUtf8(GetStr(strid::CrashedUnknown));
+  const int kind = signal == SIGSEGV || signal == SIGBUS ? strid::SignalMemoryFault
+                   : signal == SIGFPE                    ? strid::SignalArithmetic
+                   : signal == SIGILL                    ? strid::SignalBadInstruction
+                   : signal == SIGABRT                   ? strid::SignalAbort
+                                                         : strid::SignalOther;
+  return QString::fromStdString(FormatPrintf(GetStr(strid::CrashedBySignal), GetStr(kind), signal));
 }
 
 void ShowNow(const QString& summary, const QString& cause) {
@@ -89,7 +90,7 @@ void Reporter(const CheckFailure& f) {
   char buf[512];
   FormatCheckSummary(f, buf, sizeof buf);
   QString summary = QString::fromUtf8(buf);
-  const QString cause = QString::fromUtf8(GetStr(1459));
+  const QString cause = QString::fromUtf8(GetStr(strid::InternalErrorGoesOn));
   if (gui)
     ShowNow(summary, cause);
   else if (app)

@@ -18,6 +18,7 @@
 #include "assert/check.h"
 #include "dialog/MessageBox.h"
 #include "dialog/WarningBox.h"
+#include "dialog/strids.h"
 #include "mwnd/EngineLink.h"
 #include "mwnd/MainWindow.h"
 #include "mwnd/Startup.h"
@@ -223,7 +224,7 @@ void KeepOnTop(Flashing* fl, bool on) {
 
 bool AskOnce(QWidget* window) {
   if (gWarned) return true;
-  if (!WarningBox::ask(window, 1460, QString(), &Cfg.DoNotShowFlashingWarning, false)) return false;
+  if (!WarningBox::ask(window, strid::FlashingWarning, QString(), &Cfg.DoNotShowFlashingWarning, false)) return false;
   gWarned = true;
   return true;
 }
@@ -235,7 +236,7 @@ int StartFlashing(QWidget* window, const VisOpt& colours) {
   auto* w = qobject_cast<MainWindow*>(window);
   if (!w) return -1;
   if (colours.NumColors == 0) {
-    MessageBox::show(window, 1322);
+    MessageBox::show(window, strid::NoVisualColors);
     return -1;
   }
   if (!AskOnce(window)) return -1;

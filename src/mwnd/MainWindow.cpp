@@ -17,6 +17,7 @@
 #include "data/state.h"
 #include "dialog/AboutDialog.h"
 #include "dialog/MessageBox.h"
+#include "dialog/strids.h"
 #include "dlggen/modal.h"
 #include "file/store.h"
 #include "main/startup.h"
@@ -75,7 +76,7 @@ const plat::WaveTarget* TestWaveTarget() { return gTestTarget; }
 
 MainWindow::MainWindow(const StartRequest& start) : Start(start) {
   setObjectName(QStringLiteral("mainWindow"));
-  setWindowTitle(QString::fromUtf8(GetStr(64)));
+  setWindowTitle(QString::fromUtf8(GetStr(strid::ProgramName)));
   setWindowIcon(QIcon(QStringLiteral(":/icons/sonavel.svg")));
   setMinimumSize(160, 80);
   VisualMode = Cfg.VisualOutput;
@@ -99,7 +100,7 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
   Central = new QWidget(this);
   Central->setObjectName(QStringLiteral("centralArea"));
   setCentralWidget(Central);
-  Status = new QLabel(QString::fromUtf8(GetStr(70)), Central);
+  Status = new QLabel(QString::fromUtf8(GetStr(strid::NotPlaying)), Central);
   Status->setObjectName(QStringLiteral("statusText"));
   Status->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Status->setTextFormat(Qt::PlainText);
@@ -136,7 +137,7 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
     // A notice, not a warning: the new options wait for the next start.
     ResolveSmoothFlashingDefault();
     if (Hooks.AdvancedOptions && Hooks.AdvancedOptions(this) && Playing)
-      MessageBox::showText(this, QString::fromUtf8(GetStr(81)), MessageBox::Ok, 0, MessageBox::Information);
+      MessageBox::showText(this, QString::fromUtf8(GetStr(strid::AdvancedAfterRestart)), MessageBox::Ok, 0, MessageBox::Information);
   });
   connect(Act.Play, &QAction::triggered, this, &MainWindow::cmdPlay);
   connect(Act.ToolPlay, &QAction::triggered, this, &MainWindow::cmdPlay);
@@ -169,7 +170,7 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
 
   plat::ResetEvent(hWaveEvent);
   if (!CreateAudioThread(EngineWindowFor(this), Cfg.Advanced.ThreadTimeCritical != 0)) {
-    MessageBox::show(this, 1257);
+    MessageBox::show(this, strid::NoThread);
     QTimer::singleShot(0, this, [this] { closeAtOnce(1); });
     return;
   }
@@ -300,7 +301,7 @@ void MainWindow::firstFill() {
   if (Start.HasLoadName) {
     pos = ListFindPrefix(List->presets()->list(), Start.LoadName);
     if (pos < 0) {
-      MessageBox::show(this, 1447, {Start.LoadName});
+      MessageBox::show(this, strid::PresetNotFound, {Start.LoadName});
       Start.HasLoadName = false;
     }
   }
@@ -365,7 +366,7 @@ int MainWindow::handOver(const QString& cmdLine) {
 void MainWindow::playHandedOver(const std::string& name) {
   int pos = ListFindPrefix(List->presets()->list(), name);
   if (pos < 0) {
-    MessageBox::show(this, 1447, {name});
+    MessageBox::show(this, strid::PresetNotFound, {name});
     return;
   }
   bool moved = false;
@@ -451,7 +452,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 
 void MainWindow::finishClose() {
   HelpWindow::closeAll();
-  if (Playing) MessageBox::show(this, 1306);
+  if (Playing) MessageBox::show(this, strid::DeviceNotClosed);
 }
 
 void MainWindow::closeForSessionEnd() {
@@ -537,7 +538,7 @@ void MainWindow::playStatus(const PlayStatus& s) {
     char half[32];
     FormatStatusNumber(refresh / 2, 3, half, sizeof half);
     if (!shown.endsWith('\n')) shown += '\n';
-    shown += QString::asprintf(GetStr(1461), half);
+    shown += QString::asprintf(GetStr(strid::FlashingRefreshNote), half);
   }
   // The sleep timer's time left, on a line of its own.
   char sleep[128];
@@ -578,7 +579,7 @@ void MainWindow::playStopped(plat::WaveDevice* dev) {
   Playing = false;
   FreezeState.store(0);
   if (Hooks.StopVisual) Hooks.StopVisual();
-  Status->setText(QString::fromUtf8(GetStr(70)));
+  Status->setText(QString::fromUtf8(GetStr(strid::NotPlaying)));
   updateUi(UI_PLAYING | UI_FROZEN);
   if (!QApplication::focusWidget()) List->setFocus();
   if (CloseAfterPlay) {
@@ -604,7 +605,7 @@ void MainWindow::playStopped(plat::WaveDevice* dev) {
 
 bool MainWindow::refuseInSecondInstance() {
   if (!Start.AnotherInstance) return false;
-  MessageBox::show(this, 1339);
+  MessageBox::show(this, strid::StoreReadOnly);
   return true;
 }
 

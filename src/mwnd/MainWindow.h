@@ -159,8 +159,10 @@ class MainWindow : public QMainWindow {
   friend class DesktopLink;
   DesktopLink* Desktop = nullptr;
   bool SleepLineShown = false;  // the status's sleep timer line
-  // 0 started, -1 not started (cancelled, aborted or already playing), or
-  // the message id already shown. `follower`: asked by a leader (1124).
+  // PLAY_STARTED, PLAY_NOT_STARTED (cancelled, aborted or already playing),
+  // or the id of the message already shown. `follower`: asked by a leader
+  // (1124).
+  enum PlayStart { PLAY_STARTED = 0, PLAY_NOT_STARTED = -1 };
   int startPlaying(uint32_t delayTick, bool follower = false);
   // --- Synchronised starts (Synchronize.cpp) ---------------------------------
   void startSynchServer();

@@ -20,6 +20,7 @@
 #include "dialog/PlayWavDialog.h"
 #include "dialog/SleepTimerDialog.h"
 #include "dialog/WarningBox.h"
+#include "dialog/strids.h"
 #include "lightchk/lightcmp.h"
 #include "main/arith.h"
 #include "main/preset.h"
@@ -95,7 +96,8 @@ int32_t WavFileMinutes(const char* path) {
 }  // namespace
 
 void MainWindow::cmdCheckLight() {
-  QString file = FileDialog::openFile(this, tr("Select Sound File to Check"), 240, QStringLiteral("wav"));
+  QString file =
+      FileDialog::openFile(this, tr("Select Sound File to Check"), strid::SoundFileFilter, QStringLiteral("wav"));
   if (file.isEmpty()) return;
   // The selected preset's curves are offered to lay over the light.
   const Preset* preset = nullptr;
@@ -130,7 +132,7 @@ std::string MainWindow::backgroundName(const Preset& p) const {
   int bg = p.data.Background;
   if (bg == AMBIX_OTHER || bg == AMBIX_LONG)
     return QFileInfo(QString::fromUtf8(p.data.BackgroundFile)).fileName().toStdString();
-  return FormatPrintf(GetStr(1304), p.data.BackgroundFile, bg);
+  return FormatPrintf(GetStr(strid::BackgroundFileEntry), p.data.BackgroundFile, bg);
 }
 
 void MainWindow::cmdPlay() {
@@ -208,7 +210,7 @@ void MainWindow::cmdVisual(int mode) {
 }
 
 int MainWindow::startPlaying(uint32_t delayTick, bool follower) {
-  if (Playing || SelProgram < 0 || SelProgram >= NumPrograms) return -1;
+  if (Playing || SelProgram < 0 || SelProgram >= NumPrograms) return PLAY_NOT_STARTED;
   StoreUi ui = storeUi();
   if (int rc = EnsureLoaded(SelProgram, &ui)) {
     showStoreError(rc);
@@ -217,18 +219,18 @@ int MainWindow::startPlaying(uint32_t delayTick, bool follower) {
   if (follower) {
     Synch.Mode = SYNCH_FOLLOWER;
   } else if (!askSynchronize()) {
-    return -1;
+    return PLAY_NOT_STARTED;
   }
   const Preset& p = Program[SelProgram];
   if (!follower && VisualMode != VISUAL_NONE && VisualMode != VISUAL_AUDIOSTROBE && HasLeftRightVisual(p))
-    WarningBox::ask(this, 369, QString(), &Cfg.DoNotShowVisualLeftRightWarning, true);
+    WarningBox::ask(this, strid::LeftRightVisual, QString(), &Cfg.DoNotShowVisualLeftRightWarning, true);
 
   AdvancedOptions options = Cfg.Advanced;
   // Settings are not range-checked when read: a block size of nothing would
   // keep the audio thread turning empty blocks.
   if (ComputeBlockBytes(options) <= 0) {
-    MessageBox::show(this, 1258);
-    return 1258;
+    MessageBox::show(this, strid::NoWaveMemory);
+    return strid::NoWaveMemory;
   }
   plat::WaveTarget target = waveTarget();
   plat::WaveDevice* dev = nullptr;
@@ -300,8 +302,9 @@ void MainWindow::cmdPlayWav() {
   // The formats are offered as filters: a name that ends in one of their
   // extensions is that format, any other takes the filter chosen.
   int filter = -1;
-  QString file = FileDialog::saveFile(this, 252, 241, QString::fromStdString(TextToUtf8(p.Name)) + ".wav",
-                                      QStringLiteral("wav"), &filter);
+  QString file =
+      FileDialog::saveFile(this, strid::SelectExportFile, strid::WavOutputFilter,
+                           QString::fromStdString(TextToUtf8(p.Name)) + ".wav", QStringLiteral("wav"), &filter);
   if (file.isEmpty()) return;
   static const plat::SoundFormat kFilterFormats[] = {plat::SOUND_WAV, plat::SOUND_FLAC, plat::SOUND_VORBIS,
                                                      plat::SOUND_OPUS, plat::SOUND_MP3};
@@ -363,7 +366,8 @@ void MainWindow::cmdPlayWav() {
   if (written) LightDecoderFree(written);
   Progress->finish();
   if (rc == 0) {
-    QString done = QString::fromStdString(FormatPrintf(GetStr(82), FormatNumber(minutes, 2, 2, 2, true)));
+    QString done =
+        QString::fromStdString(FormatPrintf(GetStr(strid::WavFileWritten), FormatNumber(minutes, 2, 2, 2, true)));
     MessageBox::showText(this, light.isEmpty() ? done : done + "\n\n" + light, MessageBox::Ok, 0,
                          lost ? MessageBox::Warning : MessageBox::Information);
   } else if (rc != -1) {

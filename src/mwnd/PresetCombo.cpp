@@ -7,6 +7,7 @@
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
 
+#include "dialog/strids.h"
 #include "main/model.h"
 #include "main/strtab.h"
 
@@ -117,7 +118,7 @@ PresetCombo::PresetCombo(QWidget* parent) : QComboBox(parent), Model(new PresetL
   setModel(Model);
   setItemDelegate(new PresetDelegate(this));
   setMaxVisibleItems(12);
-  QString tip = QString::fromUtf8(GetStr(46));
+  QString tip = QString::fromUtf8(GetStr(strid::PresetNameLabel));
   setToolTip(tip);
   setAccessibleName(tip);
   setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);

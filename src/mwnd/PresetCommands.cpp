@@ -12,6 +12,7 @@
 #include "dialog/MessageBox.h"
 #include "dialog/PresetNameDialog.h"
 #include "dialog/WarningBox.h"
+#include "dialog/strids.h"
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "main/text.h"
@@ -74,8 +75,9 @@ bool MainWindow::askUnsaved(int wantPos, bool* moved) {
   int wantIndex = List->presetAt(wantPos);
   std::string name = Program[SelProgram].Name;
   int q = UnsavedQuestionId(WaveOptChanged, name != NameBeforeRename);
-  std::string text = q == 68 ? FormatPrintf(GetStr(68), name.c_str(), NameBeforeRename.c_str())
-                             : FormatPrintf(GetStr(q), name.c_str());
+  std::string text = q == strid::AskSaveRenamed
+                         ? FormatPrintf(GetStr(strid::AskSaveRenamed), name.c_str(), NameBeforeRename.c_str())
+                         : FormatPrintf(GetStr(q), name.c_str());
   int a = MessageBox::showText(this, QString::fromStdString(text), MessageBox::YesNoCancel, 0, MessageBox::Question);
   if (a == MessageBox::AnsCancel) {
     List->selectQuietly(currentPos());
@@ -107,13 +109,13 @@ bool MainWindow::askUnsaved(int wantPos, bool* moved) {
 void MainWindow::cmdNew() {
   if (refuseInSecondInstance() || WaveOptChanged != 0) return;
   if (NumPrograms >= MAXPROGRAMS) {
-    MessageBox::show(this, 1302, {MAXPROGRAMS});
+    MessageBox::show(this, strid::TooManyPresets, {MAXPROGRAMS});
     return;
   }
   int previous = SelProgram;
   int i = NumPrograms;
   if (!CommitProgramRecord(i)) {
-    MessageBox::show(this, 1444);
+    MessageBox::show(this, strid::OutOfMemory);
     return;
   }
   // Two or three nodes; whatever else the settings file says gives three.
@@ -135,7 +137,7 @@ void MainWindow::cmdNew() {
 
 void MainWindow::cmdPresetOptions() {
   if (refuseInSecondInstance()) return;
-  if (Playing) WarningBox::ask(this, 269, QString(), &Cfg.DoNotShowOptionsWhilePlaying, true);
+  if (Playing) WarningBox::ask(this, strid::OptionsWhilePlaying, QString(), &Cfg.DoNotShowOptionsWhilePlaying, true);
   StoreUi ui = storeUi();
   if (int rc = EnsureLoaded(SelProgram, &ui)) {
     showStoreError(rc);
@@ -171,7 +173,7 @@ void MainWindow::cmdSave() {
     return;
   }
   if (Program[SelProgram].BuiltIn && !SetBuiltIns) {
-    MessageBox::show(this, 94);
+    MessageBox::show(this, strid::BuiltInReadOnly);
     cmdSaveAs();
     return;
   }
@@ -203,8 +205,8 @@ void MainWindow::cmdSaveAs() {
     return;
   }
   name.erase(0, name.find_first_not_of(' ') == std::string::npos ? name.size() : name.find_first_not_of(' '));
-  if (name.empty() || ::strcasecmp(name.c_str(), GetStr(72)) == 0) {
-    MessageBox::show(this, 1275);
+  if (name.empty() || ::strcasecmp(name.c_str(), GetStr(strid::NewPresetName)) == 0) {
+    MessageBox::show(this, strid::EmptyName);
     return;
   }
   StoreUi ui = storeUi();
@@ -216,22 +218,23 @@ void MainWindow::cmdSaveAs() {
   bool appended = false;
   if (target >= 0) {
     if (Program[target].BuiltIn) {
-      MessageBox::show(this, 95);
+      MessageBox::show(this, strid::BuiltInExists);
       return;
     }
-    if (MessageBox::showText(this, QString::fromStdString(FormatPrintf(GetStr(80), name.c_str())), MessageBox::YesNo, 0,
-                             MessageBox::Question) != MessageBox::AnsYes)
+    if (MessageBox::showText(this,
+                             QString::fromStdString(FormatPrintf(GetStr(strid::AskOverwritePreset), name.c_str())),
+                             MessageBox::YesNo, 0, MessageBox::Question) != MessageBox::AnsYes)
       return;
   } else if (IsNeverSaved(state)) {
     target = cur;
   } else {
     if (NumPrograms >= MAXPROGRAMS) {
-      MessageBox::show(this, 1302, {MAXPROGRAMS});
+      MessageBox::show(this, strid::TooManyPresets, {MAXPROGRAMS});
       return;
     }
     target = NumPrograms;
     if (!CommitProgramRecord(target)) {
-      MessageBox::show(this, 1444);
+      MessageBox::show(this, strid::OutOfMemory);
       return;
     }
     std::memset(static_cast<PresetFixed*>(&Program[target]), 0, sizeof(PresetFixed));
@@ -293,14 +296,15 @@ void MainWindow::cmdSaveAs() {
 void MainWindow::cmdDelete() {
   if (refuseInSecondInstance()) return;
   if (List->count() <= 1) {
-    MessageBox::show(this, 1303);
+    MessageBox::show(this, strid::LastPreset);
     return;
   }
   int pos = currentPos();
   if (IsNeverSaved(WaveOptChanged)) {
     // Never saved: nothing is on disk, the preset just goes.
-    if (MessageBox::showText(this, QString::fromStdString(FormatPrintf(GetStr(66), Program[SelProgram].Name)),
-                             MessageBox::YesNo, 0, MessageBox::Question) != MessageBox::AnsYes)
+    if (MessageBox::showText(
+            this, QString::fromStdString(FormatPrintf(GetStr(strid::AskDeletePreset), Program[SelProgram].Name)),
+            MessageBox::YesNo, 0, MessageBox::Question) != MessageBox::AnsYes)
       return;
     removeNewPreset();
   } else {
@@ -325,7 +329,7 @@ void MainWindow::cmdDelete() {
 
 void MainWindow::cmdExport() {
   if (WaveOptChanged != 0) {
-    MessageBox::show(this, 1305);
+    MessageBox::show(this, strid::ExportUnsaved);
     return;
   }
   StoreUi ui = storeUi();
@@ -333,7 +337,7 @@ void MainWindow::cmdExport() {
     showStoreError(rc);
     return;
   }
-  QString file = FileDialog::saveFile(this, 252, ExportFilterId(),
+  QString file = FileDialog::saveFile(this, strid::SelectExportFile, ExportFilterId(),
                                       QString::fromStdString(TextToUtf8(Program[SelProgram].Name)) + ".tvk",
                                       QStringLiteral("tvk"));
   if (file.isEmpty()) return;
@@ -348,21 +352,21 @@ void MainWindow::cmdExport() {
       showStoreError(rc);
     return;
   }
-  MessageBox::inform(this, session ? 1474 : 83);
+  MessageBox::inform(this, session ? strid::SessionExported : strid::PresetExported);
 }
 
 void MainWindow::cmdImport() {
   if (refuseInSecondInstance()) return;
   bool moved = false;
   if (WaveOptChanged != 0 && !askUnsaved(currentPos(), &moved)) return;
-  QString file = FileDialog::openFile(this, 253, ImportFilterId(), QStringLiteral("tvk"));
+  QString file = FileDialog::openFile(this, strid::SelectImportFile, ImportFilterId(), QStringLiteral("tvk"));
   if (file.isEmpty()) return;
   importFile(file);
 }
 
 void MainWindow::importFile(const QString& path) {
   if (Start.AnotherInstance) {
-    MessageBox::show(this, 1339);
+    MessageBox::show(this, strid::StoreReadOnly);
     return;
   }
   // A .sbg session is one preset, imported with its own notes.
@@ -398,7 +402,7 @@ void MainWindow::importSession(const QString& path) {
   bool ok = ImportSessionFile(file, p, &info);
   QApplication::restoreOverrideCursor();
   if (!ok) {
-    MessageBox::show(this, 1473, {SbgMessageText(shown, info.Error)});
+    MessageBox::show(this, strid::SessionImportFailed, {SbgMessageText(shown, info.Error)});
     return;
   }
   StoreUi ui = storeUi();
@@ -418,12 +422,12 @@ void MainWindow::importSession(const QString& path) {
   if (rc > 0) {
     showStoreError(rc);
   } else if (rc < 0) {
-    inform(GetStr(75));
+    inform(GetStr(strid::NoPresetsImported));
   } else if (info.Warnings.empty()) {
-    inform(GetStr(76));
+    inform(GetStr(strid::OnePresetImported));
   } else {
     std::string notes;
     for (const SbgMessage& w : info.Warnings) notes += (notes.empty() ? "" : "\n") + SbgMessageText(shown, w);
-    inform(FormatMsg(1472, {notes}));
+    inform(FormatMsg(strid::SessionImportNotes, {notes}));
   }
 }

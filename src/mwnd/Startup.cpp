@@ -21,6 +21,7 @@
 #include "chart/ChartAccessible.h"
 #include "dialog/AdvancedDialog.h"
 #include "dialog/MessageBox.h"
+#include "dialog/strids.h"
 #include "dlggen/Accessible.h"
 #include "dlggen/DynDialog.h"
 #include "engine/startup.h"
@@ -150,7 +151,7 @@ class GuardedApplication : public QApplication {
     try {
       return QApplication::notify(receiver, event);
     } catch (const std::bad_alloc&) {
-      MessageBox::show(nullptr, 1444);
+      MessageBox::show(nullptr, strid::OutOfMemory);
     } catch (const std::exception& e) {
       CheckFail(TVK_MODULE, __LINE__, e.what(), "exception", 0);
     } catch (...) {
@@ -227,8 +228,8 @@ int RunProgram(int argc, char** argv) {
   bool another = !first && usable;
   if (another && !cmd.AnotherInstance) {
     plat::HandOverResult r = plat::HandOver(folder, HandOverText(cmd), 2000);
-    if (r == plat::HANDOVER_BUSY) MessageBox::show(nullptr, 1310, {cmd.Text});
-    if (r == plat::HANDOVER_REFUSED) MessageBox::show(nullptr, 1312, {cmd.Text});
+    if (r == plat::HANDOVER_BUSY) MessageBox::show(nullptr, strid::ImportBusy, {cmd.Text});
+    if (r == plat::HANDOVER_REFUSED) MessageBox::show(nullptr, strid::ImportDialogOpen, {cmd.Text});
     return 0;
   }
 

@@ -10,6 +10,7 @@
 
 #include "dialog/MessageBox.h"
 #include "dialog/SynchronizeDialog.h"
+#include "dialog/strids.h"
 #include "dlggen/modal.h"
 #include "mwnd/Connection.h"
 #include "mwnd/MainWindow.h"
@@ -70,14 +71,14 @@ void MainWindow::synchRequest(int fd) {
   if (Playing) {
     // The leader goes on with the others at once; the user here is told
     // afterwards, in one box however many ask.
-    AnswerSynchRequest(fd, 1);
-    showOutsideNotice(1336);
+    AnswerSynchRequest(fd, SYNCH_REFUSED);
+    showOutsideNotice(strid::AlreadyPlayingAlone);
     return;
   }
   if (InSynchRequest || ModalDepth > 0 || Progress->active() || !Ready || SelProgram < 0) {
     // Busy with something the user started here, or with another leader's
     // request: Play could not be pressed now either.
-    AnswerSynchRequest(fd, 1);
+    AnswerSynchRequest(fd, SYNCH_REFUSED);
     return;
   }
   if (isMinimized()) showNormal();
@@ -87,7 +88,7 @@ void MainWindow::synchRequest(int fd) {
   Synch.ReplyFd = fd;
   int rc = startPlaying(0, true);
   // A start that failed before its device was loaded answers here.
-  if (Synch.ReplyFd >= 0) AnswerSynchRequest(Synch.ReplyFd, rc == 0 ? 0 : rc);
+  if (Synch.ReplyFd >= 0) AnswerSynchRequest(Synch.ReplyFd, rc == PLAY_STARTED ? SYNCH_PREPARED : rc);
   Synch.ReplyFd = -1;
   InSynchRequest = false;
 }

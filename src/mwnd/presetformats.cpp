@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "dialog/strids.h"
 #include "main/preset.h"
 #include "presetjson/jsonfile.h"
 #include "presetjson/presetjson.h"
@@ -31,8 +32,8 @@ PresetFormat ExportFormatOf(const std::string& path) {
   return HasExtension(path, ".json") ? PresetFormat::Json : PresetFormat::Tvk;
 }
 
-int ImportFilterId() { return 1525; }
-int ExportFilterId() { return 1526; }
+int ImportFilterId() { return strid::PresetImportFilter; }
+int ExportFilterId() { return strid::PresetExportFilter; }
 
 int ImportPresetFile(const std::string& path, StoreUi* ui, ImportReport* report, std::string* error) {
   error->clear();

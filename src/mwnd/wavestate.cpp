@@ -1,6 +1,8 @@
 // Transitions of the modification state.
 #include "mwnd/wavestate.h"
 
+#include "dialog/strids.h"
+
 int WaveOptAfterEditor(int state, int result, bool renamed) {
   if (result == EDITOR_CANCELLED) return state == WOC_NEW ? WOC_NONE : state;
   if (result != EDITOR_CHANGED) return state;
@@ -16,8 +18,8 @@ int WaveOptAfterEditor(int state, int result, bool renamed) {
 int UnsavedQuestionId(int state, bool nameDiffersFromOld) {
   switch (state) {
     case WOC_NONE: return 0;
-    case WOC_MODIFIED: return 67;
-    case WOC_RENAMED: return nameDiffersFromOld ? 68 : 67;
-    default: return 69;
+    case WOC_MODIFIED: return strid::AskSaveChanges;
+    case WOC_RENAMED: return nameDiffersFromOld ? strid::AskSaveRenamed : strid::AskSaveChanges;
+    default: return strid::AskSaveNeverSaved;
   }
 }

@@ -54,7 +54,7 @@ bool ParseConv(std::string_view f, InsertConv& c) {
     i += 1;
   } else if (rest.starts_with("ll") || rest.starts_with("I64")) {
     c.Bits = 64;
-    i += rest[0] == 'I' ? 3 : 2;
+    i += rest[0] == 'I' ? 3u : 2u;
   } else if (rest.starts_with("I32")) {
     i += 3;
   } else if (rest.starts_with("l")) {

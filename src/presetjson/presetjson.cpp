@@ -326,7 +326,7 @@ void ReadSegment(const json& j, const std::string& path, Preset& pr, int s) {
       Fail(path + ".Param",
            "must hold " + std::to_string(SegParamCount(seg)) + " parameters for " + std::to_string(nv) + " voices");
     for (int pid = 0; pid < SegParamCount(seg); ++pid)
-      ReadParam((*params)[pid], path + ".Param[" + std::to_string(pid) + "]", pp, seg, pid, true);
+      ReadParam((*params)[static_cast<size_t>(pid)], path + ".Param[" + std::to_string(pid) + "]", pp, seg, pid, true);
     return;
   }
   RecomputeAllTracked(pp, seg);

@@ -73,7 +73,8 @@ ModulationWindow::ModulationWindow(PresetOptionsDialog* dialog, int base)
     p.Chart->setObjectName(QStringLiteral("modChart%1").arg(i));
     p.Chart->setMinimumHeight(l->mapDialogRect(0, 0, 0, kChartLeast).height());
     v->addWidget(p.Chart, 1);
-    connect(p.Chart, &ParameterChart::nodesChanged, this, [this, i](quint32 code) { nodesChanged(i, code); });
+    connect(p.Chart, &ParameterChart::nodesChanged, this,
+            [this, i](const NodesChanged& change) { nodesChanged(i, change); });
     connect(p.Chart, &ParameterChart::playHere, this, [this](int time) { D->playAt(D->currentSegment(), time); });
     connect(p.Chart, &ParameterChart::stopPlaying, D, &PresetOptionsDialog::stopTest);
     connect(p.Chart, &ParameterChart::helpRequested, this, [this] { showHelp(this, helpTopic()); });
@@ -166,19 +167,17 @@ void ModulationWindow::easyChosen(int i) {
   const int sel = p.Easy->currentData().toInt();
   const std::vector<int> changed = ApplyEasyChoice(params, D->segment(), D->currentVoice(), n, sel, D->rules().Nodes);
   // One undo step for the choice and everything it set.
-  for (size_t k = 0; k < changed.size(); ++k)
-    D->propagateChange(changed[k], NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE), k > 0);
+  for (size_t k = 0; k < changed.size(); ++k) D->propagateChange(changed[k], kWholeCurveChanged, k > 0);
   if (changed.empty()) D->presetEdited();
   rebuild();
   // The chart or the box that replaced it keeps the keyboard.
   (p.Chart->isVisible() ? static_cast<QWidget*>(p.Chart) : p.Easy)->setFocus();
 }
 
-void ModulationWindow::nodesChanged(int i, quint32 code) {
+void ModulationWindow::nodesChanged(int i, const NodesChanged& c) {
   const int pid = Panes[i].Pid;
   if (pid < 0) return;
-  D->parameterChanged(pid, code);
-  const NodesChanged c = DecodeNodesChanged(code);
+  D->parameterChanged(pid, c);
   for (int k = 0; k < 3; ++k) {
     ParameterChart* chart = Panes[k].Chart;
     if (!chart->isVisible()) continue;

@@ -16,6 +16,7 @@
 // Main thread only.
 #pragma once
 #include "dlggen/DynDialog.h"
+#include "main/chartmath.h"
 
 class PresetOptionsDialog;
 class ParameterChart;
@@ -54,7 +55,7 @@ class ModulationWindow : public DynDialog {
   };
   void bindPane(int i);
   void easyChosen(int i);
-  void nodesChanged(int i, quint32 code);
+  void nodesChanged(int i, const NodesChanged& change);
   void place();
   bool showsCharts() const;
   // Sets the least size to what the panes show and returns the size to

@@ -59,8 +59,8 @@ ParamPage::ParamPage(PresetOptionsDialog* dialog) : QWidget(dialog), D(dialog) {
     p.Chart->setObjectName(QStringLiteral("chart%1").arg(s));
     L->addControl(p.Chart, 6, kTop[s % 3] + 30, 1012, 3 * 1024 - 32);
     ParameterChart* c = p.Chart;
-    connect(c, &ParameterChart::nodesChanged, this, [this, s](quint32 code) {
-      if (Panes[s].Pid >= 0) D->parameterChanged(Panes[s].Pid, code);
+    connect(c, &ParameterChart::nodesChanged, this, [this, s](const NodesChanged& change) {
+      if (Panes[s].Pid >= 0) D->parameterChanged(Panes[s].Pid, change);
     });
     connect(c, &ParameterChart::playHere, this, [this](int time) { D->playAt(D->currentSegment(), time); });
     connect(c, &ParameterChart::stopPlaying, D, &PresetOptionsDialog::stopTest);
@@ -338,8 +338,7 @@ void ParamPage::easyChosen(int s, int easySel) {
   const std::vector<int> changed =
       ApplyEasyChoice(params, D->segment(), D->currentVoice(), p.ParamNum, easySel, D->rules().Nodes);
   // One undo step for the choice and everything it set.
-  for (size_t k = 0; k < changed.size(); ++k)
-    D->propagateChange(changed[k], NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE), k > 0);
+  for (size_t k = 0; k < changed.size(); ++k) D->propagateChange(changed[k], kWholeCurveChanged, k > 0);
   if (changed.empty()) {
     // Only the choice changed ("User-defined..." keeps the curve): what
     // follows the parameter, such as the waveform preview, hears it too.
@@ -366,7 +365,7 @@ void ParamPage::separateToggled(int s, bool on) {
     D->presetEdited();
   } else {
     JoinChannels(params, D->segment(), voice, p.ParamNum);
-    D->propagateChange(first + 1, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
+    D->propagateChange(first + 1, kWholeCurveChanged);
   }
   rebind(true);
 }
@@ -394,7 +393,7 @@ void ParamPage::trackToggled(int s, bool on) {
       rebind(false);
       return;
     }
-    D->propagateChange(pid, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
+    D->propagateChange(pid, kWholeCurveChanged);
   } else {
     // The curve keeps the values it followed last.
     params[pid].Tracking = 0;
@@ -428,7 +427,7 @@ void ParamPage::destinationChosen(int s, int dest) {
     MessageBox::show(D, rc);
     D->presetEdited();
   } else {
-    D->propagateChange(pid, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
+    D->propagateChange(pid, kWholeCurveChanged);
   }
   // The list shows the destination in force again.
   rebind(true);
@@ -448,7 +447,7 @@ void ParamPage::trackOptions(int s) {
   }
   TrackingOptionsDialog d(D, params, pid);
   if (d.run() != QDialog::Accepted) return;
-  D->propagateChange(pid, NodesChangedCode(NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE));
+  D->propagateChange(pid, kWholeCurveChanged);
   rebind(true);
 }
 

@@ -272,17 +272,16 @@ void PresetOptionsDialog::voicesChanged(int select) {
 
 // --- Edits ---------------------------------------------------------------------------------
 
-void PresetOptionsDialog::parameterChanged(int pid, quint32 code) {
+void PresetOptionsDialog::parameterChanged(int pid, const NodesChanged& change) {
   if (!TVK_CHECK_AS(pid >= 0 && pid < SegParamCount(segment()), "pid>=0 && pid<NSPAR+NVPAR*MAXVOICES", pid)) return;
   // Edited by hand, the curve is no longer the Easy choice it came from.
   Param& q = segmentParams()[pid];
   if (q.Tracking != 1) q.EasySel = 0;
-  propagateChange(pid, code);
+  propagateChange(pid, change);
 }
 
-void PresetOptionsDialog::propagateChange(int pid, quint32 code, bool mergeUndo) {
+void PresetOptionsDialog::propagateChange(int pid, const NodesChanged& c, bool mergeUndo) {
   if (!TVK_CHECK_AS(pid >= 0 && pid < SegParamCount(segment()), "pid>=0 && pid<NSPAR+NVPAR*MAXVOICES", pid)) return;
-  const NodesChanged c = DecodeNodesChanged(code);
   Param* params = segmentParams();
   Param& q = params[pid];
   NodeRange r;

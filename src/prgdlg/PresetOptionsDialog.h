@@ -19,6 +19,10 @@
 #include "main/model.h"
 #include "main/presetedit.h"
 
+// A rule rewrote a whole curve (an Easy choice, joined channels), whose
+// values may now lie outside the displayed range.
+inline constexpr NodesChanged kWholeCurveChanged{NODES_ALL, NODES_ALL, -1, NODES_FLAG_RANGE};
+
 class QPushButton;
 class QTabBar;
 class GeneralPage;
@@ -72,14 +76,14 @@ class PresetOptionsDialog : public DynDialog {
   void updateTabCaptions();
 
   // --- Edits ----------------------------------------------------------------------
-  // Nodes of parameter `pid` in the current segment changed (the chart's
-  // bit layout): tracking or linking, the charts, warning 264, the
+  // Nodes of parameter `pid` in the current segment changed (as the chart
+  // tells them): tracking or linking, the charts, warning 264, the
   // parameters tracking it, and the test playback.
-  void parameterChanged(int pid, quint32 code);
+  void parameterChanged(int pid, const NodesChanged& change);
   // The same after a rule changed the curve (an Easy choice, joined
   // channels): its Easy choice stays. With `mergeUndo` the change joins the
   // last undo step (the other curves one choice set).
-  void propagateChange(int pid, quint32 code, bool mergeUndo = false);
+  void propagateChange(int pid, const NodesChanged& change, bool mergeUndo = false);
   // Something of the preset changed outside the curves (segment fields,
   // background, colours): the test playback hears it. Every edit passes
   // here, and the copy's state becomes an undo step (with `merge`, part of

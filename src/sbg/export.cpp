@@ -310,7 +310,7 @@ std::string Writer::Text() {
         State sa = At(static_cast<double>(a)), sb = At(static_cast<double>(b));
         for (int k = 1; k < 8 && fits; ++k) {
           double f = k / 8.0;
-          fits = Error(sa, sb, At(a + (b - a) * f), f) <= 1;
+          fits = Error(sa, sb, At(static_cast<double>(a) + static_cast<double>(b - a) * f), f) <= 1;
         }
       }
       if (fits) {

@@ -413,7 +413,7 @@ void SynchHookA(SynchState& s, const SynchUi& ui) {
       // The user may give up waiting for a participant that never answers;
       // the ones prepared so far still start with us.
       Pump pump{&ui, i + 1, false};
-      SendSynchRequest(s.Participants[i], &Pump::Call, &pump);
+      SendSynchRequest(s.Participants[static_cast<size_t>(i)], &Pump::Call, &pump);
       abort = pump.Aborted;
       if (ui.Progress && ui.Progress(ui.Ctx, i + 2)) abort = true;
     }
@@ -426,7 +426,7 @@ void SynchHookA(SynchState& s, const SynchUi& ui) {
   // meanwhile: a missing event is no internal error, the follower starts
   // alone.
   bool opened = OpenGoEvent(s.Folder, &s.Go);
-  AnswerSynchRequest(s.ReplyFd, 0);
+  AnswerSynchRequest(s.ReplyFd, SYNCH_PREPARED);
   s.ReplyFd = -1;
   if (!opened || !WaitGoEvent(&s.Go, s.GoWaitMs, ui.StopWaiting, ui.Ctx)) {
     if (ui.Message) ui.Message(ui.Ctx, 1337);

@@ -24,6 +24,10 @@
 
 constexpr int MAXSYNCHPARTICIPANTS = 32;
 constexpr int32_t WM_SYNCHPLAY = 1124;
+// A follower's answer to 1124; anything else is the id of the message its
+// failed start showed.
+constexpr int32_t SYNCH_PREPARED = 0;
+constexpr int32_t SYNCH_REFUSED = 1;
 
 // SynchMode
 constexpr int SYNCH_NONE = 0;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -377,7 +378,7 @@ TEST(Cli, MessagesSayWhatWentWrong) {
             std::string::npos)
       << opus.Err;
   std::vector<unsigned char> ogg = ReadBytes(Dir() + "cli_msg.opus");
-  EXPECT_EQ(std::string(ogg.begin(), ogg.begin() + std::min<size_t>(4, ogg.size())), "OggS");
+  EXPECT_EQ(std::string(ogg.begin(), ogg.begin() + std::min<std::ptrdiff_t>(4, std::ssize(ogg))), "OggS");
   // Any sound file is a background, for render and play alike; one the codec
   // library cannot read is named with the library's reason.
   CliRun bg = Cli("render " + file + " --index 0 --minutes 0.01 --background " + Dir() + "cli_msg.opus -o " + Dir() +
@@ -409,7 +410,7 @@ namespace {
 uint32_t DataBytes(const std::vector<unsigned char>& wav) {
   for (size_t i = 12; i + 8 <= wav.size();) {
     uint32_t size = wav[i + 4] | wav[i + 5] << 8 | wav[i + 6] << 16 | static_cast<uint32_t>(wav[i + 7]) << 24;
-    if (std::string(wav.begin() + i, wav.begin() + i + 4) == "data") return size;
+    if (std::memcmp(wav.data() + i, "data", 4) == 0) return size;
     i += 8 + size + (size & 1);
   }
   return 0;
@@ -508,7 +509,7 @@ TEST(Cli, LightcheckTellsFoundNoneAndUnreadable) {
   nlohmann::json j = nlohmann::json::parse(json.Out);
   EXPECT_EQ(j["carrier"], true);
   ASSERT_EQ(j["seconds"].size(), 3u);
-  for (int t = 0; t < 3; ++t) {
+  for (size_t t = 0; t < 3; ++t) {
     const nlohmann::json& s = j["seconds"][t];
     EXPECT_EQ(s["t"], t);
     for (const char* eye : {"left", "right"}) {

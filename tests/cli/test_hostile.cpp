@@ -69,10 +69,10 @@ void SetStreamInfo(std::vector<unsigned char>& f, uint64_t rate, uint64_t frames
   ASSERT_GE(f.size(), 42u);
   ASSERT_EQ(std::string(f.begin(), f.begin() + 4), "fLaC");
   uint64_t v = 0;
-  for (int i = 0; i < 8; ++i) v = v << 8 | f[18 + i];
+  for (size_t i = 0; i < 8; ++i) v = v << 8 | f[18 + i];
   const uint64_t keep = v & (uint64_t(0xFF) << 36);  // channels and bits
   v = rate << 44 | keep | (frames & 0xFFFFFFFFFULL);
-  for (int i = 7; i >= 0; --i, v >>= 8) f[18 + i] = static_cast<unsigned char>(v);
+  for (size_t i = 8; i-- > 0; v >>= 8) f[18 + i] = static_cast<unsigned char>(v);
   std::fill(f.begin() + 26, f.begin() + 42, 0);  // the MD5 of the whole stream
 }
 

@@ -131,7 +131,7 @@ OldPresetSpec DistinctPreset(int8_t code) {
   prm[0] = OldRamp(80, 20);
   prm[1] = OldRamp(30, 70);
   for (int v = 0; v < 2; ++v) {
-    int b = 6 + 5 * v;
+    const size_t b = 6 + 5 * static_cast<size_t>(v);
     prm[b + 0] = OldRamp(1250 + v, 475);  // 12.50 Hz -> 4.75 Hz
     prm[b + 1] = OldRamp(90 - v, 60);     // percent
     prm[b + 2] = OldRamp(180 + v, 440);   // Hz

@@ -24,7 +24,7 @@ inline std::vector<int32_t> Samples(const std::vector<unsigned char>& bytes, boo
 inline int32_t MaxStep(const std::vector<int32_t>& s, size_t from, size_t to) {
   int32_t m = 0;
   for (size_t f = std::max<size_t>(from, 1); f < to && 2 * f + 1 < s.size(); ++f)
-    for (int c = 0; c < 2; ++c) m = std::max(m, std::abs(s[2 * f + c] - s[2 * (f - 1) + c]));
+    for (size_t c = 0; c < 2; ++c) m = std::max(m, std::abs(s[2 * f + c] - s[2 * (f - 1) + c]));
   return m;
 }
 
@@ -37,11 +37,12 @@ inline void ExpectFadeOut(const std::vector<int32_t>& got, const std::vector<int
   SCOPED_TRACE(what);
   ASSERT_GE(ref.size(), 2 * (from + len));
   ASSERT_GE(got.size(), 2 * (from + len));
-  EXPECT_TRUE(std::equal(got.begin(), got.begin() + 2 * from, ref.begin())) << "the sound before the fade changed";
+  EXPECT_TRUE(std::equal(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(2 * from), ref.begin()))
+      << "the sound before the fade changed";
   // The gain out/ref never rises: each sample's gain is known to half a
   // unit of rounding, so a later one may not be below an earlier one's
   // upper bound only through rounding.
-  for (int c = 0; c < 2; ++c) {
+  for (size_t c = 0; c < 2; ++c) {
     double upper = 1.0, last = 1.0;
     for (size_t f = from; f < from + len; ++f) {
       int32_t r = ref[2 * f + c], g = got[2 * f + c];

@@ -35,9 +35,10 @@ Recording Parse(const unsigned char* p, size_t n) {
   r.Rate = static_cast<int>(plat::GetLE32(fmt.Data + 4));
   r.Bits = plat::GetLE16(fmt.Data + 14);
   if (r.Channels < 1 || r.Bits != 8) return r;
-  r.Ch.assign(r.Channels, {});
-  for (size_t i = 0; i + r.Channels <= data.Size; i += r.Channels)
-    for (int c = 0; c < r.Channels; ++c) r.Ch[c].push_back(data.Data[i + c] - 128);
+  const size_t channels = static_cast<size_t>(r.Channels);
+  r.Ch.assign(channels, {});
+  for (size_t i = 0; i + channels <= data.Size; i += channels)
+    for (size_t c = 0; c < channels; ++c) r.Ch[c].push_back(data.Data[i + c] - 128);
   return r;
 }
 
@@ -84,8 +85,8 @@ TEST_F(AmbixRecordings, FormatLengthAndHeadroom) {
     double energy = 0;
     for (const auto& c : r.Ch)
       for (int v : c) peak = std::max(peak, std::abs(v)), energy += v * v;
-    EXPECT_LT(peak, 126) << n;                                               // never at full scale
-    EXPECT_GT(std::sqrt(energy / (r.Ch[0].size() * r.Channels)), 5.0) << n;  // not near silence
+    EXPECT_LT(peak, 126) << n;                                                                   // never at full scale
+    EXPECT_GT(std::sqrt(energy / static_cast<double>(r.Ch[0].size() * r.Ch.size())), 5.0) << n;  // not near silence
   }
   uint32_t size = 1;
   EXPECT_EQ(Get(AMBIX_RT_RCDATA, 7, &size), nullptr);
@@ -107,7 +108,7 @@ TEST_F(AmbixRecordings, EventsStartAndEndInSilence) {
   for (int n = 5; n <= 6; ++n) {
     Recording r = Load(n);
     for (const auto& c : r.Ch) {
-      for (int i = 0; i < 20; ++i) EXPECT_LE(std::abs(c[i]), 2) << n;
+      for (size_t i = 0; i < 20; ++i) EXPECT_LE(std::abs(c[i]), 2) << n;
       for (size_t i = c.size() - 20; i < c.size(); ++i) EXPECT_LE(std::abs(c[i]), 2) << n;
     }
   }
@@ -142,7 +143,7 @@ TEST(OwnBackground, SpokenLeftThenRightInTheStatedFormat) {
   EXPECT_EQ(r.Channels, 2);
   EXPECT_EQ(r.Rate, 22050);
   EXPECT_EQ(r.Bits, 8);
-  auto energy = [&](int c, size_t from, size_t to) {
+  auto energy = [&](size_t c, size_t from, size_t to) {
     double e = 0;
     for (size_t i = from; i < to; ++i) e += r.Ch[c][i] * r.Ch[c][i];
     return e / static_cast<double>(to - from);

@@ -194,7 +194,7 @@ TEST(DecodedBackground, PiecesJoinAsTheWholeConverts) {
     Bytes pcm;
     for (int16_t x : s) Put16(pcm, static_cast<uint16_t>(x));
     WriteSound(dir / "bg.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, s, c.SourceRate);
-    Bytes flac = ReadAll(dir / "bg.flac"), wav = Wave(2, c.SourceRate, 16, pcm);
+    Bytes flac = ReadAll(dir / "bg.flac"), wav = Wave(2, static_cast<uint32_t>(c.SourceRate), 16, pcm);
     AdvancedOptions o;
     o.SamplesPerSec = c.EngineRate;
     o.Bits16 = c.Bits16;

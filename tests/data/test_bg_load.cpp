@@ -115,7 +115,7 @@ TEST_F(BackgroundLoad, ConversionRoundsThePositionAndStopsBeforeTheLastFrame) {
     SCOPED_TRACE(c.Name);
     UseOutput(c.OutRate, c.Out16);
     int32_t n = -1;
-    ASSERT_EQ(Read(Wave(c.Channels, c.Rate, c.Bits, c.Source), &n), 0);
+    ASSERT_EQ(Read(Wave(c.Channels, static_cast<uint32_t>(c.Rate), c.Bits, c.Source), &n), 0);
     ASSERT_EQ(2 * n, static_cast<int>(c.Expect.size()));
     const int frames = static_cast<int>(c.Source.size()) / (c.Channels * c.Bits / 8);
     EXPECT_LE(n, ConvertedFrames(frames, c.Rate, c.OutRate));
@@ -195,7 +195,7 @@ std::string SparseWave(const TempDir& dir, const char* name, uint32_t dataBytes,
   Bytes head = Chunk("RIFF", {}, 4 + 8 + 16 + 8 + static_cast<int64_t>(dataBytes));
   const char wave[] = "WAVE";
   head.insert(head.end(), wave, wave + 4);
-  Bytes fmt = Chunk("fmt ", Fmt(1, channels, rate, bits));
+  Bytes fmt = Chunk("fmt ", Fmt(1, channels, static_cast<uint32_t>(rate), bits));
   head.insert(head.end(), fmt.begin(), fmt.end());
   Bytes data = Chunk("data", {}, dataBytes);
   head.insert(head.end(), data.begin(), data.end());

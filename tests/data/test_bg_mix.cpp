@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bg_wave.h"
+#include "common/index.h"
 #include "data/background.h"
 #include "data/bglib.h"
 #include "data/bgload.h"
@@ -69,8 +70,8 @@ TEST_F(BackgroundMix, FullVolumeAtGainSixtyFourAddsTheRecordingUnchanged) {
   Load16(1000, 44100, false);
   std::vector<int16_t> out = Mix16(1000, 1000);
   for (int f = 0; f < 1000; ++f) {
-    ASSERT_EQ(out[2 * f], LeftOf(f)) << f;
-    ASSERT_EQ(out[2 * f + 1], RightOf(f)) << f;
+    ASSERT_EQ(out[Ix(2 * f)], LeftOf(f)) << f;
+    ASSERT_EQ(out[Ix(2 * f + 1)], RightOf(f)) << f;
   }
 }
 
@@ -78,8 +79,8 @@ TEST_F(BackgroundMix, ShortBackgroundLoopsWithinABlockAndAcrossBlocks) {
   Load16(7, 44100, false);
   std::vector<int16_t> one = Mix16(50, 50);
   for (int f = 0; f < 50; ++f) {
-    ASSERT_EQ(one[2 * f], LeftOf(f % 7)) << f;
-    ASSERT_EQ(one[2 * f + 1], RightOf(f % 7)) << f;
+    ASSERT_EQ(one[Ix(2 * f)], LeftOf(f % 7)) << f;
+    ASSERT_EQ(one[Ix(2 * f + 1)], RightOf(f % 7)) << f;
   }
   ResetOscillators();
   EXPECT_EQ(Mix16(50, 3), one);  // positions carry over between blocks
@@ -91,20 +92,20 @@ TEST_F(BackgroundMix, QuarterSecondShiftIsElevenThousandFramesEitherWay) {
   Record.BackgroundPhaseShift = 250;
   std::vector<int16_t> ahead = Mix16(2 * L + 500, 4410);
   for (int64_t f = 0; f < 2 * L + 500; f += 7) {
-    ASSERT_EQ(ahead[2 * f], LeftOf(f % L)) << f;
-    ASSERT_EQ(ahead[2 * f + 1], RightOf((f + 11025) % L)) << f;
+    ASSERT_EQ(ahead[Ix(2 * f)], LeftOf(f % L)) << f;
+    ASSERT_EQ(ahead[Ix(2 * f + 1)], RightOf((f + 11025) % L)) << f;
   }
   ResetOscillators();
   Record.BackgroundPhaseShift = -250;
   std::vector<int16_t> behind = Mix16(L + 500, 4410);
-  for (int64_t f = 0; f < L + 500; f += 7) ASSERT_EQ(behind[2 * f + 1], RightOf((f - 11025 + L) % L)) << f;
+  for (int64_t f = 0; f < L + 500; f += 7) ASSERT_EQ(behind[Ix(2 * f + 1)], RightOf((f - 11025 + L) % L)) << f;
   // With the ears swapped the shifted stream is heard on the left.
   ResetOscillators();
   Record.BackgroundPhaseShift = 250;
   std::vector<int16_t> swapped = Mix16(1000, 1000, true);
   for (int64_t f = 0; f < 1000; ++f) {
-    ASSERT_EQ(swapped[2 * f], RightOf(f + 11025)) << f;
-    ASSERT_EQ(swapped[2 * f + 1], LeftOf(f)) << f;
+    ASSERT_EQ(swapped[Ix(2 * f)], RightOf(f + 11025)) << f;
+    ASSERT_EQ(swapped[Ix(2 * f + 1)], LeftOf(f)) << f;
   }
 }
 
@@ -112,7 +113,7 @@ TEST_F(BackgroundMix, ShiftLongerThanTheRecordStaysInside) {
   Load16(100, 2000, false);
   Record.BackgroundPhaseShift = -1000;  // 2000 frames behind a 100-frame loop
   std::vector<int16_t> out = Mix16(300, 300);
-  for (int64_t f = 0; f < 300; ++f) ASSERT_EQ(out[2 * f + 1], RightOf(((f - 2000) % 100 + 100) % 100)) << f;
+  for (int64_t f = 0; f < 300; ++f) ASSERT_EQ(out[Ix(2 * f + 1)], RightOf(((f - 2000) % 100 + 100) % 100)) << f;
 }
 
 TEST_F(BackgroundMix, TwentySecondIntervalWithSixSecondSound) {
@@ -124,8 +125,8 @@ TEST_F(BackgroundMix, TwentySecondIntervalWithSixSecondSound) {
   std::vector<int16_t> out = Mix16(61000, 1024);
   for (int64_t f = 0; f < 61000; ++f) {
     int64_t l = f % 20000, r = f % 15000;
-    ASSERT_EQ(out[2 * f], l < 6000 ? LeftOf(l) : 0) << f;
-    ASSERT_EQ(out[2 * f + 1], r < 6000 ? RightOf(r) : 0) << f;
+    ASSERT_EQ(out[Ix(2 * f)], l < 6000 ? LeftOf(l) : 0) << f;
+    ASSERT_EQ(out[Ix(2 * f + 1)], r < 6000 ? RightOf(r) : 0) << f;
   }
 }
 
@@ -135,8 +136,8 @@ TEST_F(BackgroundMix, IntervalBelowTheLengthLoopsWithoutGap) {
   Record.BackgroundInterval[1] = 3000;
   std::vector<int16_t> out = Mix16(13000, 1000);
   for (int64_t f = 0; f < 13000; ++f) {
-    ASSERT_EQ(out[2 * f], LeftOf(f % 6000)) << f;
-    ASSERT_EQ(out[2 * f + 1], RightOf(f % 6000)) << f;
+    ASSERT_EQ(out[Ix(2 * f)], LeftOf(f % 6000)) << f;
+    ASSERT_EQ(out[Ix(2 * f + 1)], RightOf(f % 6000)) << f;
   }
 }
 
@@ -147,7 +148,7 @@ TEST_F(BackgroundMix, IntervalModeShiftReadsWithinTheRightEarsCycle) {
   std::vector<int16_t> out = Mix16(20000, 777);
   for (int64_t f = 0; f < 20000; ++f) {
     int64_t r = (f + 250) % 10000;
-    ASSERT_EQ(out[2 * f + 1], r < 6000 ? RightOf(r) : 0) << f;
+    ASSERT_EQ(out[Ix(2 * f + 1)], r < 6000 ? RightOf(r) : 0) << f;
   }
 }
 
@@ -161,7 +162,7 @@ TEST_F(BackgroundMix, EightBitOutputAddsToTheUnsignedByte) {
   ThePlayback.PlayBackground.IntervalMode = false;
   std::vector<uint8_t> out(16, 128);
   MixBackground(out.data(), 8, 64, &Record, false, false);
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(out[i], rec[i % 8]) << i;
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(out[Ix(i)], rec[i % 8]) << i;
 }
 
 TEST_F(BackgroundMix, FullDepthModulationStartsAtItsMinimum) {
@@ -172,8 +173,8 @@ TEST_F(BackgroundMix, FullDepthModulationStartsAtItsMinimum) {
   std::vector<int16_t> out = Mix16(100, 100);
   int32_t index = (-127 + 129) * 10000 / 256;
   for (int f = 0; f < 100; ++f) {
-    ASSERT_EQ(out[2 * f], static_cast<int32_t>(static_cast<int64_t>(LeftOf(f)) * ConvVol[index] * 64 / 65536)) << f;
-    ASSERT_EQ(out[2 * f + 1], RightOf(f)) << f;  // the right ear is not modulated
+    ASSERT_EQ(out[Ix(2 * f)], static_cast<int32_t>(static_cast<int64_t>(LeftOf(f)) * ConvVol[index] * 64 / 65536)) << f;
+    ASSERT_EQ(out[Ix(2 * f + 1)], RightOf(f)) << f;  // the right ear is not modulated
   }
 }
 

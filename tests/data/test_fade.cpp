@@ -195,7 +195,7 @@ TEST_F(Fades, AStopFadesWhatIsStillToBeHeardAndDropsTheRest) {
     // Heard: 2.5 blocks as they were, the fade, and the rest of the third
     // block silent.
     EXPECT_EQ(got.size(), static_cast<size_t>(2 * 3 * BlockFrames));
-    const size_t from = static_cast<size_t>(2.5 * BlockFrames), len = SOFT_STOP_MS * 44100 / 1000;
+    const size_t from = static_cast<size_t>(2.5 * static_cast<double>(BlockFrames)), len = SOFT_STOP_MS * 44100 / 1000;
     ExpectFadeOut(got, ref, from, len, "stop");
     EXPECT_EQ(got[2 * (from + len - 1)], 0);  // the fade's own last frame is silent
     EXPECT_NE(got[2 * (from + len - 2)] | got[2 * (from + len - 40)], 0);

@@ -4,6 +4,7 @@
 #include <random>
 #include <vector>
 
+#include "common/index.h"
 #include "data/generate.h"
 #include "data/noise.h"
 #include "data/walk.h"
@@ -26,7 +27,7 @@ struct Gen : ::testing::Test {
   }
   // A held record with `voices` silent sine voices.
   SweepRecord* Record(int voices, int index = 0) {
-    auto* r = reinterpret_cast<SweepRecord*>(SweepData.Base + index * MAXSWEEPRECORD);
+    auto* r = reinterpret_cast<SweepRecord*>(SweepData.Base + Ix(index) * MAXSWEEPRECORD);
     std::memset(static_cast<void*>(r), 0, MAXSWEEPRECORD);
     r->NumVoices = static_cast<uint8_t>(voices);
     for (int i = 0; i <= voices; i++) {
@@ -122,7 +123,7 @@ TEST_F(Gen, ThreeVoicesPeakAt32253) {
 
 int UpwardCrossings(const std::vector<int16_t>& b, int ch) {
   int n = 0;
-  for (size_t i = 2 + ch; i < b.size(); i += 2)
+  for (size_t i = 2 + Ix(ch); i < b.size(); i += 2)
     if (b[i - 2] < 0 && b[i] >= 0) n++;
   return n;
 }
@@ -173,12 +174,12 @@ TEST_F(Gen, VolumeChangesAtTheNextZeroCrossing) {
   bool crossed = false;
   int oldCount = 0;
   for (int n = 0; n < Frames(); n++) {
-    uint64_t acc = (before + n * step) & PHASE_MASK;
-    uint64_t prev = (before + (n - 1) * step) & PHASE_MASK;
+    uint64_t acc = (before + static_cast<uint64_t>(n) * step) & PHASE_MASK;
+    uint64_t prev = (before + static_cast<uint64_t>(n - 1) * step) & PHASE_MASK;
     if (n > 0 && ((acc < prev) || (acc >= PHASE_HALF && prev < PHASE_HALF))) crossed = true;
     int32_t w = table[acc >> 28];
     int32_t expect = w * ConvVol[crossed ? 5000 : 10000] * 64 / 65536;
-    ASSERT_EQ(b[2 * n], expect) << n;
+    ASSERT_EQ(b[Ix(2 * n)], expect) << n;
     if (!crossed) oldCount++;
   }
   EXPECT_TRUE(crossed);
@@ -375,9 +376,9 @@ TEST_F(NoiseGen, WhiteNoiseIsTheGeneratorsHighBits) {
   uint32_t x = static_cast<uint32_t>(plat::Random());
   for (int n = 0; n < Frames(); n++) {
     x = x * 22695477u + 1;
-    ASSERT_EQ(b[2 * n], static_cast<int32_t>(x >> 16) - 32768) << n;
+    ASSERT_EQ(b[Ix(2 * n)], static_cast<int32_t>(x >> 16) - 32768) << n;
     x = x * 22695477u + 1;  // the right ear draws its own value
-    ASSERT_EQ(b[2 * n + 1], static_cast<int32_t>(x >> 16) - 32768) << n;
+    ASSERT_EQ(b[Ix(2 * n + 1)], static_cast<int32_t>(x >> 16) - 32768) << n;
   }
 }
 
@@ -394,8 +395,8 @@ TEST_F(NoiseGen, InsideTheHeadNegatesTheLeftNoise) {
     uint32_t yp = static_cast<uint32_t>((c.A * y) >> 7) * 65536u + (x >> 16) * c.M;
     int32_t v = (static_cast<int32_t>(yp / c.Q) - 32768) * 64;
     y = static_cast<int32_t>(yp) / 65536;
-    ASSERT_EQ(b[2 * n], ConvVol[10000] * v / 1024 / 64) << n;
-    ASSERT_EQ(b[2 * n + 1], -(ConvVol[7000] * v / 1024 / 64)) << n;
+    ASSERT_EQ(b[Ix(2 * n)], ConvVol[10000] * v / 1024 / 64) << n;
+    ASSERT_EQ(b[Ix(2 * n + 1)], -(ConvVol[7000] * v / 1024 / 64)) << n;
   }
 }
 
@@ -416,7 +417,7 @@ TEST_F(NoiseGen, FullDepthModulationSwingsFromSilence) {
   std::vector<int16_t> b = Mix(3);
   auto peak = [&](int from, int to) {
     int m = 0;
-    for (int n = from; n < to; n++) m = std::max(m, std::abs(static_cast<int>(b[2 * n])));
+    for (int n = from; n < to; n++) m = std::max(m, std::abs(static_cast<int>(b[Ix(2 * n)])));
     return m;
   };
   EXPECT_LT(peak(0, 200), 600);          // near silence at the start

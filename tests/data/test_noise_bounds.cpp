@@ -4,6 +4,7 @@
 #include <random>
 #include <vector>
 
+#include "common/index.h"
 #include "data/generate.h"
 #include "data/noise.h"
 #include "data/walk.h"
@@ -79,7 +80,7 @@ TEST(NoiseBounds, EightBitNoiseUsesTheByteScale) {
   for (int n = 0; n < frames; n++) {
     x = x * 22695477u + 1;
     int32_t white = static_cast<int32_t>(x >> 16) - 32768;
-    ASSERT_EQ(b[2 * n], static_cast<uint8_t>(128 + white / 256)) << n;
+    ASSERT_EQ(b[Ix(2 * n)], static_cast<uint8_t>(128 + white / 256)) << n;
     x = x * 22695477u + 1;
   }
 }

@@ -614,7 +614,7 @@ TEST_F(PlayFake, TestModeSoundsLikeTheSteadyPresetWithItsOwnStrobeDutyCycle) {
   for (int i = 0; i < 5; i++) Play(1);
   std::vector<unsigned char> played = plat::FakePlayed(Fake);
   std::vector<unsigned char> wav = WavData(t.P, o, 2);
-  ASSERT_EQ(played.size(), 5u * BlockBytes);
+  ASSERT_EQ(played.size(), 5u * static_cast<uint32_t>(BlockBytes));
   ASSERT_GE(wav.size(), played.size());
   EXPECT_TRUE(std::equal(played.begin(), played.end(), wav.begin()));
 }

@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "common/index.h"
 #include "data/options.h"
 #include "data/state.h"
 #include "data/wavetab.h"
@@ -55,7 +56,7 @@ TEST_F(Tables, SineTablesAreExactSines) {
   int mismatches16 = 0, mismatches8 = 0;
   for (int k = 0; k < WAVELEN; k++) {
     double g = std::sin(2 * M_PI * k / WAVELEN);
-    if (t[k] != static_cast<int>(std::round(g * 32767))) mismatches16++;
+    if (t[Ix(k)] != static_cast<int>(std::round(g * 32767))) mismatches16++;
     if (SineData8[k] != static_cast<int>(std::round(g * 127))) mismatches8++;
   }
   EXPECT_EQ(mismatches16, 0);
@@ -72,8 +73,8 @@ TEST_F(Tables, HardRectangleHasZeroOnlyAtTheCrossings) {
   std::vector<int16_t> t = Build16(180, 50, 1.0);
   EXPECT_EQ(t[0], 0);
   EXPECT_EQ(t[4096], 0);
-  for (int k = 1; k < 4096; k++) ASSERT_EQ(t[k], 32767) << k;
-  for (int k = 4097; k < WAVELEN; k++) ASSERT_EQ(t[k], -32767) << k;
+  for (int k = 1; k < 4096; k++) ASSERT_EQ(t[Ix(k)], 32767) << k;
+  for (int k = 4097; k < WAVELEN; k++) ASSERT_EQ(t[Ix(k)], -32767) << k;
 }
 
 TEST_F(Tables, ZeroExponentMakesARectangleOfTheSameCrossings) {
@@ -82,8 +83,8 @@ TEST_F(Tables, ZeroExponentMakesARectangleOfTheSameCrossings) {
     for (int k = 0; k < WAVELEN; k++) {
       // At the exact crossings sin() leaves a residue of either sign, so
       // only the samples away from them are compared.
-      if (base[k] == 0) continue;
-      ASSERT_EQ(r[k], base[k] > 0 ? 32767 : -32767) << "s=" << s << " k=" << k;
+      if (base[Ix(k)] == 0) continue;
+      ASSERT_EQ(r[Ix(k)], base[Ix(k)] > 0 ? 32767 : -32767) << "s=" << s << " k=" << k;
     }
   }
 }
@@ -253,7 +254,7 @@ TEST_F(Tables, FilteredEngineTableIsRenormalised) {
   // crossing moves from 0 to about 8192 - 1200.5.
   int cross = -1;
   for (int k = 1; k < WAVELEN; k++)
-    if (t[k - 1] < 0 && t[k] >= 0) cross = k;
+    if (t[Ix(k - 1)] < 0 && t[Ix(k)] >= 0) cross = k;
   EXPECT_NEAR(cross, 8192 - 1200, 2);
 }
 

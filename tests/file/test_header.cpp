@@ -132,7 +132,7 @@ TEST(FileHeader, VersionDispatch) {
 
 TEST(FileHeader, AnyTextWithVersionThreeIsAccepted) {
   Bytes b = HeaderOnly();
-  for (int i = 0; i < 124; ++i) b[i] = static_cast<unsigned char>(0xA5 ^ i);
+  for (size_t i = 0; i < 124; ++i) b[i] = static_cast<unsigned char>(0xA5 ^ i);
   PutLE32(b.data() + 124, 7);                                 // store flag is not checked either
   PutLE32(b.data() + 132, static_cast<int32_t>(0xFFFFFFFF));  // nor the program version
   EXPECT_EQ(ReadImage(b), 0);

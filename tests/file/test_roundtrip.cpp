@@ -69,7 +69,7 @@ TEST(RoundTrip, EveryFieldAndByteIdenticalImage) {
   OwnedPresets out;
   ASSERT_EQ(ReadImage(image, &out), 0);
   ASSERT_EQ(out.P.size(), 3u);
-  for (int i = 0; i < 3; ++i) ExpectSame(out.P[i], in.P[i]);
+  for (size_t i = 0; i < 3; ++i) ExpectSame(out.P[i], in.P[i]);
   const Param& wave = SegParams(out.P[2], 1)[VoicePidOf(0, VP_WAVEFORM)];
   EXPECT_EQ(wave.Node[1].Value & 0xFFFF, 291);
   EXPECT_EQ(static_cast<uint32_t>(wave.Node[1].Value) >> 16, 1000u);

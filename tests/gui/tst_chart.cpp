@@ -211,7 +211,7 @@ class Chart : public QObject {
     QCOMPARE(changed.count(), 0);
     QTest::mouseRelease(C.get(), Qt::LeftButton, Qt::NoModifier, at + QPoint(0, -30));
     QCOMPARE(changed.count(), 1);
-    const NodesChanged c = DecodeNodesChanged(changed.at(0).at(0).toUInt());
+    const NodesChanged c = changed.at(0).at(0).value<NodesChanged>();
     QCOMPARE(c.First, 0);
     QCOMPARE(c.Last, 1);
     QCOMPARE(c.Moved, 1);
@@ -397,7 +397,7 @@ class Chart : public QObject {
     QCOMPARE(int(P.NumNodes), 3);
     QCOMPARE(P.Node[1].SweepTime, int16_t(5000));
     QCOMPARE(P.Node[1].Value, 5000);
-    QCOMPARE(DecodeNodesChanged(changed.last().at(0).toUInt()).All(), true);
+    QCOMPARE(changed.last().at(0).value<NodesChanged>().All(), true);
     QTest::keyClick(C.get(), Qt::Key_End);
     QTest::keyClick(C.get(), Qt::Key_Insert);  // nothing after the last node
     QTest::keyClick(C.get(), Qt::Key_Delete);
@@ -441,7 +441,7 @@ class Chart : public QObject {
     QCOMPARE(P.Node[1].Value, 4000);
     QCOMPARE(P.Node[1].SweepTime, int16_t(5000));
     QCOMPARE(changed.count(), 1);
-    const NodesChanged c = DecodeNodesChanged(changed.at(0).at(0).toUInt());
+    const NodesChanged c = changed.at(0).at(0).value<NodesChanged>();
     QCOMPARE(c.Flags, NODES_FLAG_RANGE);
     QCOMPARE(c.First, 0);
     QCOMPARE(c.Last, 2);

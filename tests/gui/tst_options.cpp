@@ -38,7 +38,7 @@ void Type(QLineEdit* e, const QString& text) {
 // Sign changes of one channel of 16-bit stereo PCM.
 int ZeroCrossings(const QByteArray& pcm, int channel) {
   int n = 0;
-  const int frames = pcm.size() / 4;
+  const int frames = static_cast<int>(pcm.size() / 4);
   int16_t prev = 0;
   for (int i = 0; i < frames; ++i) {
     int16_t v;

@@ -32,7 +32,7 @@ void SetCurve(Param& q, std::initializer_list<std::pair<int, int32_t>> pts) {
   q.Tracking = 0;
 }
 
-constexpr quint32 kWholeCurve = 0xFF | 0xFF << 8;
+constexpr NodesChanged kWholeCurve{NODES_ALL, NODES_ALL, 0, 0};
 
 }  // namespace
 

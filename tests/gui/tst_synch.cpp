@@ -147,7 +147,7 @@ class SynchTest : public QObject {
     std::vector<QProcess*> f;
     for (int i = 0; i < followers; ++i) f.push_back(Start({"-anotherinstance"}));
     OpenWindow();
-    QVERIFY(WaitParticipants(followers));
+    QVERIFY(WaitParticipants(static_cast<size_t>(followers)));
     Choose(true);
     W->actions().Play->trigger();
     QVERIFY(W->playing());

@@ -78,7 +78,7 @@ LightReport Decode(const std::vector<int16_t>& pcm, int rate, int channels, cons
   // In uneven pieces, as files arrive.
   for (size_t at = 0; at < pcm.size();) {
     size_t n = std::min(pcm.size() - at, static_cast<size_t>(channels) * (1000 + at % 777));
-    LightDecoderFeed(d, pcm.data() + at, static_cast<int64_t>(n / channels));
+    LightDecoderFeed(d, pcm.data() + at, static_cast<int64_t>(n / static_cast<size_t>(channels)));
     at += n;
   }
   LightDecoderFinish(d);
@@ -272,7 +272,7 @@ TEST(LightCompare, JudgesWhatAnEncoderKept) {
       {"one second dimmer", [](LightReport& r) { r.Seconds[7].Eye[1].Brightness = 65; }, true, 0, 1},
       {"three seconds dimmer",
        [](LightReport& r) {
-         for (int t : {3, 20, 40}) r.Seconds[t].Eye[0].Brightness = 65;
+         for (size_t t : {3u, 20u, 40u}) r.Seconds[t].Eye[0].Brightness = 65;
        },
        false, 0, 3},
       {"a lost second", [](LightReport& r) { r.Seconds[30].Eye[0].Carrier = false; }, false, 1, 0},

@@ -17,13 +17,13 @@ namespace {
 struct Params {
   std::vector<Param> p = std::vector<Param>(NPARAMS);
   Params() {
-    for (int pid = 0; pid < NPARAMS; ++pid) {
-      p[pid].NumNodes = 2;
-      p[pid].Node[1].SweepTime = 10000;
-      p[pid].Node[0].Weight = p[pid].Node[1].Weight = 10;
+    for (Param& q : p) {
+      q.NumNodes = 2;
+      q.Node[1].SweepTime = 10000;
+      q.Node[0].Weight = q.Node[1].Weight = 10;
     }
   }
-  Param& operator[](int pid) { return p[pid]; }
+  Param& operator[](int pid) { return p[static_cast<size_t>(pid)]; }
   Param* data() { return p.data(); }
 };
 
@@ -48,7 +48,8 @@ int32_t Packed(int z, int low) {
 
 int BitsOf(long long x) {
   int b = 0;
-  for (unsigned long long m = x < 0 ? -static_cast<unsigned long long>(x) : x; m; m >>= 1) ++b;
+  const unsigned long long u = static_cast<unsigned long long>(x);
+  for (unsigned long long m = x < 0 ? -u : u; m; m >>= 1) ++b;
   return std::min(b, 31);
 }
 

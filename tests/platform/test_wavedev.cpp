@@ -59,12 +59,12 @@ TEST(WaveAlsa, BlocksReachTheDeviceInOrderAndComeBackDone) {
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0].Id, plat::MM_WOM_OPEN);
 
-  constexpr int N = 5;
+  constexpr size_t N = 5;
   constexpr uint32_t LEN = 4410 * 4;  // 200 ms
   std::vector<std::vector<unsigned char>> data(N, std::vector<unsigned char>(LEN));
   plat::WaveHeader h[N];
   std::vector<unsigned char> expected;
-  for (int b = 0; b < N; b++) {
+  for (size_t b = 0; b < N; b++) {
     for (uint32_t i = 0; i < LEN; i++) data[b][i] = static_cast<unsigned char>(b * 31 + i * 7);
     expected.insert(expected.end(), data[b].begin(), data[b].end());
     h[b].Data = data[b].data();
@@ -83,8 +83,8 @@ TEST(WaveAlsa, BlocksReachTheDeviceInOrderAndComeBackDone) {
   EXPECT_EQ(plat::WaveClose(dev), plat::WAVE_STILLPLAYING);
   ASSERT_EQ(plat::WaveRestart(dev), plat::WAVE_OK);
   std::vector<plat::WaveHeader*> done = WaitDone(q, N);
-  ASSERT_EQ(done.size(), static_cast<size_t>(N));
-  for (int b = 0; b < N; b++) {
+  ASSERT_EQ(done.size(), N);
+  for (size_t b = 0; b < N; b++) {
     EXPECT_EQ(done[b], &h[b]);
     EXPECT_TRUE(h[b].Flags & plat::WHDR_DONE);
     EXPECT_FALSE(h[b].Flags & plat::WHDR_INQUEUE);
@@ -121,7 +121,7 @@ TEST(WaveAlsa, ResetReturnsEveryQueuedBlockAtOnceInOrder) {
   // Posted before the reset returned.
   std::vector<plat::Msg> back = Drain(q);
   ASSERT_EQ(back.size(), 4u);
-  for (int b = 0; b < 4; b++) {
+  for (size_t b = 0; b < 4; b++) {
     EXPECT_EQ(back[b].Id, plat::MM_WOM_DONE);
     EXPECT_EQ(reinterpret_cast<plat::WaveHeader*>(back[b].LParam), &h[b]);
     EXPECT_TRUE(h[b].Flags & plat::WHDR_DONE);

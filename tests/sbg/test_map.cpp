@@ -81,12 +81,14 @@ TEST(SbgMap, ChangeOversFollowTheGenerators) {
     ASSERT_TRUE(im.Ok) << c.Name << ": " << im.Info.Error.Text;
     for (const Point& pt : c.Points) {
       EXPECT_NEAR(VoiceGain(im.P, 0, pt.Sec), pt.Gain, 0.02) << c.Name << " at " << pt.Sec << " s";
-      if (pt.Beat != NONE)
+      if (pt.Beat != NONE) {
         EXPECT_NEAR(ValueAt(im.P, VoicePidOf(0, VP_BEAT), pt.Sec) / 1000.0, pt.Beat, 0.01)
             << c.Name << " at " << pt.Sec;
-      if (pt.Pitch != NONE)
+      }
+      if (pt.Pitch != NONE) {
         EXPECT_NEAR(ValueAt(im.P, VoicePidOf(0, VP_PITCH), pt.Sec) / 100.0, pt.Pitch, 0.01)
             << c.Name << " at " << pt.Sec;
+      }
     }
   }
   // The pulse: 10 Hz, 7.5 Hz at the middle of the slide, 5 Hz.

@@ -21,7 +21,19 @@ namespace {
 constexpr double kRate = 20000;
 constexpr double kPi = 3.14159265358979323846;
 
-using Track = std::vector<double>;
+// A vector indexed and sized by int: sample and channel numbers here are
+// far below INT_MAX and take part in signed arithmetic (offsets, echoes).
+template <class T>
+struct Vec : std::vector<T> {
+  using Base = std::vector<T>;
+  using Base::operator[];
+  Vec() = default;
+  Vec(int n, const T& v) : Base(static_cast<size_t>(n), v) {}
+  T& operator[](int i) { return Base::operator[](static_cast<size_t>(i)); }
+  const T& operator[](int i) const { return Base::operator[](static_cast<size_t>(i)); }
+  void resize(int n) { Base::resize(static_cast<size_t>(n)); }
+};
+using Track = Vec<double>;
 
 // --- Deterministic randomness ---------------------------------------------
 struct Rng {
@@ -110,7 +122,7 @@ int Samples(double seconds) { return static_cast<int>(seconds * kRate); }
 // Folds the last `fade` samples of each channel into the first ones with an
 // equal-power cross-fade; the track becomes `fade` samples shorter and its
 // end joins its start without a step.
-void MakeLoop(std::vector<Track>& ch, int fade) {
+void MakeLoop(Vec<Track>& ch, int fade) {
   for (Track& t : ch) {
     int n = static_cast<int>(t.size()) - fade;
     for (int i = 0; i < fade; ++i) {
@@ -121,7 +133,7 @@ void MakeLoop(std::vector<Track>& ch, int fade) {
   }
 }
 
-void Normalise(std::vector<Track>& ch, double peak) {
+void Normalise(Vec<Track>& ch, double peak) {
   double m = 1e-9;
   for (const Track& t : ch)
     for (double v : t) m = std::max(m, std::fabs(v));
@@ -141,7 +153,7 @@ void PutId(std::vector<unsigned char>& o, const char* id) { o.insert(o.end(), id
 
 // 8-bit unsigned PCM with triangular dither; the peak is kept below full scale
 // by Normalise, so the clamp never bites.
-bool WriteWave(const std::string& path, const std::vector<Track>& ch, uint64_t seed) {
+bool WriteWave(const std::string& path, const Vec<Track>& ch, uint64_t seed) {
   Rng r(seed);
   size_t frames = ch[0].size(), nch = ch.size(), bytes = frames * nch;
   std::vector<unsigned char> o;
@@ -153,7 +165,7 @@ bool WriteWave(const std::string& path, const std::vector<Track>& ch, uint64_t s
   Put16(o, 1);
   Put16(o, static_cast<unsigned>(nch));
   Put32(o, static_cast<unsigned>(kRate));
-  Put32(o, static_cast<unsigned>(kRate * nch));
+  Put32(o, static_cast<unsigned>(kRate * static_cast<double>(nch)));
   Put16(o, static_cast<unsigned>(nch));
   Put16(o, 8);
   PutId(o, "data");
@@ -171,16 +183,16 @@ bool WriteWave(const std::string& path, const std::vector<Track>& ch, uint64_t s
 }
 
 // --- 1: crickets and night ambience (stereo loop) ------------------------------
-std::vector<Track> Night() {
+Vec<Track> Night() {
   const double loop = 16, fade = 1.5;
   int n = Samples(loop + fade);
-  std::vector<Track> ch(2, Track(n, 0.0));
+  Vec<Track> ch(2, Track(n, 0.0));
   Rng r(101);
   // Air and distant hum: dark pink noise, independent per ear for width.
   for (int c = 0; c < 2; ++c) {
     Pink p;
     Biquad lp = Biquad::LowPass(700, 0.7);
-    Drift d(200 + c, 0.6, 1.0, 2.5);
+    Drift d(static_cast<uint64_t>(200 + c), 0.6, 1.0, 2.5);
     for (int i = 0; i < n; ++i) ch[c][i] += 0.05 * d.Next() * lp.Run(p.Run(r.White()));
   }
   // Field crickets: bursts of 3-5 pure pulses near 4-5 kHz, each chirp
@@ -222,15 +234,15 @@ std::vector<Track> Night() {
 }
 
 // --- 2: babbling brook (stereo loop) ------------------------------------------
-std::vector<Track> Brook() {
+Vec<Track> Brook() {
   const double loop = 15, fade = 1.5;
   int n = Samples(loop + fade);
-  std::vector<Track> ch(2, Track(n, 0.0));
+  Vec<Track> ch(2, Track(n, 0.0));
   Rng r(202);
   // Water rush: two noise bands whose levels wander.
   for (int c = 0; c < 2; ++c) {
     Biquad b1 = Biquad::BandPass(700, 0.8), b2 = Biquad::BandPass(2600, 1.2);
-    Drift d1(210 + c, 0.4, 1.0, 0.4), d2(220 + c, 0.3, 1.0, 0.25);
+    Drift d1(static_cast<uint64_t>(210 + c), 0.4, 1.0, 0.4), d2(static_cast<uint64_t>(220 + c), 0.3, 1.0, 0.25);
     for (int i = 0; i < n; ++i) {
       double w = r.White();
       ch[c][i] += 0.10 * d1.Next() * b1.Run(w) + 0.05 * d2.Next() * b2.Run(w);
@@ -263,10 +275,10 @@ std::vector<Track> Brook() {
 }
 
 // --- 3: heavy rain (mono loop) -------------------------------------------------
-std::vector<Track> Rain() {
+Vec<Track> Rain() {
   const double loop = 12, fade = 1.0;
   int n = Samples(loop + fade);
-  std::vector<Track> ch(1, Track(n, 0.0));
+  Vec<Track> ch(1, Track(n, 0.0));
   Track& o = ch[0];
   Rng r(303);
   // Roar of the downpour: broad noise, a little darker than white, with a
@@ -299,7 +311,7 @@ void GullCall(Track& o, Rng& r, double start, double scale, double level) {
   double len = r.Range(0.22, 0.42);
   int s0 = Samples(start), m = Samples(len), n = static_cast<int>(o.size());
   double peak = r.Range(1500, 1900) * scale, low = r.Range(900, 1150) * scale;
-  std::vector<double> ph(12, 0.0);
+  Track ph(12, 0.0);
   double vib = r.Range(25, 40);
   for (int i = 0; i < m && s0 + i < n; ++i) {
     double x = static_cast<double>(i) / m;
@@ -317,10 +329,10 @@ void GullCall(Track& o, Rng& r, double start, double scale, double level) {
   }
 }
 
-std::vector<Track> Seagulls() {
+Vec<Track> Seagulls() {
   const double loop = 20, fade = 2.0, wave = 20.0 / 3;  // three breakers per loop
   int n = Samples(loop + fade);
-  std::vector<Track> ch(1, Track(n, 0.0));
+  Vec<Track> ch(1, Track(n, 0.0));
   Track& o = ch[0];
   Rng r(404);
   // Surf: a low roar that swells as each wave builds, bursts into a bright
@@ -355,10 +367,10 @@ std::vector<Track> Seagulls() {
 }
 
 // --- 5: roll of thunder (mono, single event) ---------------------------------------
-std::vector<Track> Thunder() {
+Vec<Track> Thunder() {
   const double len = 7.5;
   int n = Samples(len);
-  std::vector<Track> ch(1, Track(n, 0.0));
+  Vec<Track> ch(1, Track(n, 0.0));
   Track& o = ch[0];
   Rng r(505);
   // Envelope of the rolls: a close crack, then echoes of the stroke from
@@ -400,13 +412,13 @@ std::vector<Track> Thunder() {
 // Additive voice: a glottal source whose harmonics are weighted by a
 // formant envelope moving from a nasal "m" through "oo" to an open "ao" and
 // back, with the pitch rising and sinking over the call.
-std::vector<Track> Cow() {
+Vec<Track> Cow() {
   const double len = 2.8;
   int n = Samples(len);
   Track v(n, 0.0);
   Rng r(606);
   constexpr int kHarm = 90;
-  std::vector<double> ph(kHarm, 0.0);
+  Track ph(kHarm, 0.0);
   Biquad breath = Biquad::BandPass(750, 1.0);
   for (int i = 0; i < n; ++i) {
     double t = i / kRate, x = t / len;
@@ -432,7 +444,7 @@ std::vector<Track> Cow() {
   }
   // The cow stands a little left in a barn: the right ear hears it later and
   // softer, and both ears get a few weak reflections.
-  std::vector<Track> ch(2, Track(n, 0.0));
+  Vec<Track> ch(2, Track(n, 0.0));
   int itd = Samples(0.0006);
   for (int i = 0; i < n; ++i) {
     ch[0][i] = v[i];
@@ -458,10 +470,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string dir = argv[1];
-  std::vector<Track> (*const sounds[6])() = {Night, Brook, Rain, Seagulls, Thunder, Cow};
+  Vec<Track> (*const sounds[6])() = {Night, Brook, Rain, Seagulls, Thunder, Cow};
   for (int i = 0; i < 6; ++i) {
     std::string path = dir + "/ambix_" + std::to_string(i + 1) + ".wav";
-    if (!WriteWave(path, sounds[i](), 9000 + i)) {
+    if (!WriteWave(path, sounds[i](), static_cast<uint64_t>(9000 + i))) {
       std::fprintf(stderr, "ambix-bggen: cannot write %s\n", path.c_str());
       return 1;
     }
