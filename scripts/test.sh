@@ -15,9 +15,8 @@ cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
 # The sanitizer build skips the benchmarks; death tests and forked writers
-# run as in the ordinary build.
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSONAVEL_SANITIZE=ON -DSONAVEL_BENCH=OFF -DSONAVEL_WERROR=ON \
-  >/dev/null
+# run as in the ordinary build, which is the one that stops on warnings.
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSONAVEL_SANITIZE=ON -DSONAVEL_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \

@@ -110,8 +110,10 @@ bool TakeInstanceLock(InstanceServer& s, const std::string& folder, bool* usable
   ::unlink(addr.sun_path);
   int ls = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (ls < 0) return true;
+  // A full queue refuses a second start outright while the window is busy;
+  // silent connections in it are shed by their deadline, so keep it long.
   if (::bind(ls, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::chmod(addr.sun_path, 0600) != 0 ||
-      ::listen(ls, 8) != 0) {
+      ::listen(ls, SOMAXCONN) != 0) {
     ::close(ls);
     return true;
   }
