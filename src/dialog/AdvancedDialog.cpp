@@ -21,9 +21,6 @@
 
 namespace {
 
-bool gSmoothFlashing = false;
-bool (*gSmoothProbe)() = nullptr;
-
 struct WaveChoice {
   const char* Text;
   int32_t Value;
@@ -71,14 +68,7 @@ int64_t MemoryConsumed(int32_t samplesPerSec, int32_t lenOfBlocks, int32_t memor
   return static_cast<int64_t>(b);
 }
 
-void AdvancedOptionsDialog::setSmoothFlashingAvailable(bool available) {
-  gSmoothFlashing = available;
-  gSmoothProbe = nullptr;
-}
-
-void AdvancedOptionsDialog::setSmoothFlashingProbe(bool (*probe)()) { gSmoothProbe = probe; }
-
-AdvancedOptionsDialog::AdvancedOptionsDialog(QWidget* owner)
+AdvancedOptionsDialog::AdvancedOptionsDialog(QWidget* owner, bool smoothFlashing)
     : DynDialog(owner, QSize(280, 326), QStringLiteral("advanced")) {
   setObjectName(QStringLiteral("advancedOptionsDialog"));
   setWindowTitle(tr("Advanced Options"));
@@ -120,7 +110,7 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(QWidget* owner)
   Smooth = new QCheckBox(tr("Use smooth (&OpenGL) full-screen flashing"), this);
   Smooth->setObjectName(QStringLiteral("smoothFlashing"));
   Smooth->setChecked(o.UseDirectDraw != 0);
-  Smooth->setEnabled(gSmoothProbe ? gSmoothProbe() : gSmoothFlashing);
+  Smooth->setEnabled(smoothFlashing);
   l->addControl(Smooth, 9, 116, 262, 10);
 
   group(tr("AudioStrobe"), 132, 76);
@@ -262,9 +252,7 @@ void AdvancedOptionsDialog::reject() {
   QDialog::reject();
 }
 
-bool AdvancedOptionsDialog::editOptions(QWidget* owner) {
-  AdvancedOptionsDialog d(owner);
+bool AdvancedOptionsDialog::editOptions(QWidget* owner, bool smoothFlashing) {
+  AdvancedOptionsDialog d(owner, smoothFlashing);
   return d.run() == QDialog::Accepted;
 }
-
-bool AdvancedOptionsBox(QWidget* owner) { return AdvancedOptionsDialog::editOptions(owner); }

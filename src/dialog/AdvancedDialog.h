@@ -28,7 +28,9 @@ constexpr int64_t MAX_MEMORY_CONSUMED = 5000000;
 class AdvancedOptionsDialog : public DynDialog {
   Q_OBJECT
  public:
-  explicit AdvancedOptionsDialog(QWidget* owner);
+  // `smoothFlashing`: whether the smooth full-screen flashing path can run
+  // here (the program's probe); the box is disabled when it cannot.
+  explicit AdvancedOptionsDialog(QWidget* owner, bool smoothFlashing = false);
   ~AdvancedOptionsDialog() override;
 
   QLineEdit* rateEdit() const { return Rate; }
@@ -52,14 +54,8 @@ class AdvancedOptionsDialog : public DynDialog {
   void accept() override;
   void reject() override;
 
-  // Whether the smooth full-screen flashing path can run here; the screen
-  // flashing sets it at start-up. Until then the box stays disabled.
-  static void setSmoothFlashingAvailable(bool available);
-  // Or asks `probe` when a dialog opens (the answer is the program's, asked
-  // once a run and kept by it).
-  static void setSmoothFlashingProbe(bool (*probe)());
   // The dialog on the settings (Cfg); true on OK.
-  static bool editOptions(QWidget* owner);
+  static bool editOptions(QWidget* owner, bool smoothFlashing = false);
 
  private:
   void updateMemory();
@@ -79,6 +75,3 @@ class AdvancedOptionsDialog : public DynDialog {
   QTimer* TonePoll;
   TestTone Tone;
 };
-
-// The main window's hook: the dialog on the settings; true on OK.
-bool AdvancedOptionsBox(QWidget* owner);

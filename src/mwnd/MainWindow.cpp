@@ -136,7 +136,7 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
   connect(Act.Advanced, &QAction::triggered, this, [this] {
     // A notice, not a warning: the new options wait for the next start.
     ResolveSmoothFlashingDefault();
-    if (Hooks.AdvancedOptions && Hooks.AdvancedOptions(this) && Playing)
+    if (AdvancedOptionsDialog::editOptions(this, SmoothFlashingAvailable()) && Playing)
       MessageBox::showText(this, QString::fromUtf8(GetStr(strid::AdvancedAfterRestart)), MessageBox::Ok, 0, MessageBox::Information);
   });
   connect(Act.Play, &QAction::triggered, this, &MainWindow::cmdPlay);
@@ -158,7 +158,6 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
   // clang-format on
   Act.VisualColors->setEnabled(Hooks.VisualColorOptions != nullptr);
   Act.ConfigWizard->setEnabled(Hooks.ConfigWizard != nullptr);
-  Act.Advanced->setEnabled(Hooks.AdvancedOptions != nullptr);
 
   updateUi(UI_ALL);
   applyShowParams();

@@ -254,7 +254,6 @@ int RunProgram(int argc, char** argv) {
       return false;
     });
   }
-  AdvancedOptionsDialog::setSmoothFlashingProbe(SmoothFlashingAvailable);
   SetBuiltIns = Cfg.SetBuiltIns != 0;
   if (Cfg.Advanced.DecommitThreshold >= 1) DecommitThreshold = Cfg.Advanced.DecommitThreshold;
   DynDialog::setHelpHandler([](QWidget* owner, const QString& topic) { HelpWindow::showTopic(owner, topic); });

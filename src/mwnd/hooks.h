@@ -18,8 +18,6 @@ struct GuiHooks {
   // Preset options (1015): edits Program[index] in place; returns an
   // EditorResult (main/presetedit.h) and sets *renamed when the name changed.
   int (*PresetEditor)(QWidget* owner, int index, bool* renamed) = PresetOptions;
-  // Advanced Options (1010); true on OK.
-  bool (*AdvancedOptions)(QWidget* owner) = AdvancedOptionsBox;
   // Visual Color Options (1023) on a colour record; true on OK.
   bool (*VisualColorOptions)(QWidget* owner, VisOpt* record) = ::VisualColorOptions;
   // Configuration Wizard (1024).

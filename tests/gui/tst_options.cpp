@@ -175,9 +175,8 @@ class OptionsDialogs : public QObject {
 
     // A waveform that matches no choice shows none and hides the duty
     // cycle; OK without a choice stores the sine wave. The smooth flashing
-    // box follows what the flashing reports.
+    // box follows what the caller says the machine can do.
     Cfg.Advanced.AudioStrobeWaveform = 12345;
-    AdvancedOptionsDialog::setSmoothFlashingAvailable(true);
     gui::OnDialog<AdvancedOptionsDialog>([](AdvancedOptionsDialog* d) {
       QCOMPARE(d->waveformCombo()->currentIndex(), -1);
       QVERIFY(!d->dutyEdit()->isVisible());
@@ -187,14 +186,13 @@ class OptionsDialogs : public QObject {
       d->waveformCombo()->setCurrentIndex(-1);
       QTest::keyClick(d, Qt::Key_Return);
     });
-    QVERIFY(AdvancedOptionsDialog::editOptions(nullptr));
-    AdvancedOptionsDialog::setSmoothFlashingAvailable(false);
+    QVERIFY(AdvancedOptionsDialog::editOptions(nullptr, true));
     QCOMPARE(Cfg.Advanced.AudioStrobeWaveform, ASWAVE_SINE);
     gui::OnDialog<AdvancedOptionsDialog>([](AdvancedOptionsDialog* d) {
       QVERIFY(!d->smoothBox()->isEnabled());
       QTest::keyClick(d, Qt::Key_Escape);
     });
-    AdvancedOptionsDialog::editOptions(nullptr);
+    AdvancedOptionsDialog::editOptions(nullptr, false);
   }
 
   void advancedTestTonePlaysThroughTheChosenDevice() {
