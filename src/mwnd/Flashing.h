@@ -19,7 +19,7 @@
 
 class MainWindow;
 
-// The hooks of the main window (Hooks.StartVisual, Hooks.StopVisual): 0
+// Started and stopped by the main window with its playback: 0
 // when the flashing started; -1 when it did not (no colours: 1322 shown;
 // the warning declined), the playback going on without it.
 int StartFlashing(QWidget* window, const VisOpt& colours);

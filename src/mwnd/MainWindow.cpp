@@ -13,10 +13,13 @@
 #include <QToolBar>
 
 #include "assert/check.h"
+#include "cnfwiz/ConfigWizard.h"
 #include "data/audiothread.h"
 #include "data/state.h"
 #include "dialog/AboutDialog.h"
+#include "dialog/AdvancedDialog.h"
 #include "dialog/MessageBox.h"
+#include "dialog/VisualColorDialog.h"
 #include "dialog/strids.h"
 #include "dlggen/modal.h"
 #include "file/store.h"
@@ -31,14 +34,12 @@
 #include "mwnd/PresetCombo.h"
 #include "mwnd/ProgressLine.h"
 #include "mwnd/Startup.h"
-#include "mwnd/hooks.h"
 #include "mwnd/wavestate.h"
 #include "platform/msgqueue.h"
+#include "prgdlg/PresetOptionsDialog.h"
 #include "prgdlg/TestPlayback.h"
 #include "reg/regstore.h"
 #include "reg/settings.h"
-
-GuiHooks Hooks;
 
 namespace {
 
@@ -74,7 +75,7 @@ void StoreWarning(void* ctx, const std::string& text) {
 void MainWindow::setWaveTarget(const plat::WaveTarget* target) { gTestTarget = target; }
 const plat::WaveTarget* TestWaveTarget() { return gTestTarget; }
 
-MainWindow::MainWindow(const StartRequest& start) : Start(start) {
+MainWindow::MainWindow(const StartRequest& start) : Start(start), Editor(PresetOptions) {
   setObjectName(QStringLiteral("mainWindow"));
   setWindowTitle(QString::fromUtf8(GetStr(strid::ProgramName)));
   setWindowIcon(QIcon(QStringLiteral(":/icons/sonavel.svg")));
@@ -126,12 +127,12 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
   connect(Act.VisWindowTop, &QAction::triggered, this, [this] { cmdVisual(VISUAL_WINDOW_TOP); });
   connect(Act.VisFullScreen, &QAction::triggered, this, [this] { cmdVisual(VISUAL_FULLSCREEN); });
   connect(Act.VisualColors, &QAction::triggered, this, [this] {
-    if (Hooks.VisualColorOptions) Hooks.VisualColorOptions(this, &Cfg.VisualOptions);
+    VisualColorOptions(this, &Cfg.VisualOptions);
   });
   connect(Act.ShowParams, &QAction::triggered, this, &MainWindow::cmdShowParams);
   connect(Act.ConfigWizard, &QAction::triggered, this, [this] {
     ResolveSmoothFlashingDefault();  // the wizard edits the advanced options
-    if (Hooks.ConfigWizard) Hooks.ConfigWizard(this);
+    ConfigurationWizard(this);
   });
   connect(Act.Advanced, &QAction::triggered, this, [this] {
     // A notice, not a warning: the new options wait for the next start.
@@ -156,8 +157,6 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start) {
   connect(Act.About, &QAction::triggered, this, [this] { AboutDialog::showAbout(this); });
   connect(List, &QComboBox::activated, this, &MainWindow::listActivated);
   // clang-format on
-  Act.VisualColors->setEnabled(Hooks.VisualColorOptions != nullptr);
-  Act.ConfigWizard->setEnabled(Hooks.ConfigWizard != nullptr);
 
   updateUi(UI_ALL);
   applyShowParams();
@@ -330,9 +329,9 @@ void MainWindow::firstFill() {
 
 void MainWindow::firstRunActions() {
   TVK_CHECK_AS(plat::WaitEvent(hWaveEvent2, 6000), "error==WAIT_OBJECT_0", 0);
-  if (Cfg.Advanced.RunConfigWizard && Hooks.ConfigWizard) {
+  if (Cfg.Advanced.RunConfigWizard) {
     ResolveSmoothFlashingDefault();
-    Hooks.ConfigWizard(this);
+    ConfigurationWizard(this);
   }
 }
 
@@ -577,7 +576,7 @@ void MainWindow::playStopped(plat::WaveDevice* dev) {
   Device = nullptr;
   Playing = false;
   FreezeState.store(0);
-  if (Hooks.StopVisual) Hooks.StopVisual();
+  StopFlashing();
   Status->setText(QString::fromUtf8(GetStr(strid::NotPlaying)));
   updateUi(UI_PLAYING | UI_FROZEN);
   if (!QApplication::focusWidget()) List->setFocus();

@@ -42,6 +42,14 @@ class MainWindow : public QMainWindow {
   explicit MainWindow(const StartRequest& start);
   ~MainWindow() override;
 
+  // Preset options (1015): edits Program[index] in place; returns an
+  // EditorResult (main/presetedit.h) and sets *renamed when the name changed.
+  using PresetEditorFn = int (*)(QWidget* owner, int index, bool* renamed);
+  // The editor the preset commands run (PresetOptions unless replaced).
+  // A setter rather than a constructor argument: tests swap the editor
+  // between commands on one open window.
+  void setPresetEditor(PresetEditorFn editor) { Editor = editor; }
+
   // --- Observed by tests -----------------------------------------------------
   PresetCombo* presetList() const { return List; }
   QLabel* statusText() const { return Status; }
@@ -195,6 +203,7 @@ class MainWindow : public QMainWindow {
 
   // --- State ------------------------------------------------------------------
   StartRequest Start;
+  PresetEditorFn Editor;
   bool Ready = false;            // the list has been filled
   int WaveOptChanged = 0;        // wavestate.h
   std::string NameBeforeRename;  // state 2: the saved name

@@ -26,9 +26,9 @@
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "main/text.h"
+#include "mwnd/Flashing.h"
 #include "mwnd/MainWindow.h"
 #include "mwnd/ProgressLine.h"
-#include "mwnd/hooks.h"
 #include "platform/regfile.h"
 #include "platform/riff.h"
 #include "platform/soundfile.h"
@@ -195,10 +195,10 @@ void MainWindow::cmdVisual(int mode) {
   int previous = VisualMode;
   VisualMode = mode;
   if (Playing) {
-    if (Hooks.StopVisual && previous >= VISUAL_WINDOW) Hooks.StopVisual();
-    if (mode >= VISUAL_WINDOW && Hooks.StartVisual) {
+    if (previous >= VISUAL_WINDOW) StopFlashing();
+    if (mode >= VISUAL_WINDOW) {
       const Preset& p = Program[SelProgram];
-      if (Hooks.StartVisual(this, Cfg.VisualOptions.Override ? Cfg.VisualOptions : p.data.VisOpt) != 0)
+      if (StartFlashing(this, Cfg.VisualOptions.Override ? Cfg.VisualOptions : p.data.VisOpt) != 0)
         VisualMode = VISUAL_NONE;
     }
     bool strobe = VisualMode == VISUAL_AUDIOSTROBE;
@@ -244,8 +244,8 @@ int MainWindow::startPlaying(uint32_t delayTick, bool follower) {
   RefreshNotice = FlashRefreshNotice{};
   FreezeState.store(0);
   AudioStrobeOn.store(VisualMode == VISUAL_AUDIOSTROBE ? 1 : 0);
-  if (VisualMode >= VISUAL_WINDOW && Hooks.StartVisual) {
-    int v = Hooks.StartVisual(this, Cfg.VisualOptions.Override ? Cfg.VisualOptions : p.data.VisOpt);
+  if (VisualMode >= VISUAL_WINDOW) {
+    int v = StartFlashing(this, Cfg.VisualOptions.Override ? Cfg.VisualOptions : p.data.VisOpt);
     if (v > 0) {
       plat::WaveReset(dev);
       plat::WaveClose(dev);
@@ -270,7 +270,7 @@ int MainWindow::startPlaying(uint32_t delayTick, bool follower) {
     plat::WaveReset(dev);
     plat::WaveClose(dev);
     Device = nullptr;
-    if (Hooks.StopVisual) Hooks.StopVisual();
+    StopFlashing();
     if (rc != -1) MessageBox::show(this, rc, {backgroundName(p), "", "", BackgroundReadReason()});
     updateUi(UI_PLAYING | UI_FROZEN);
   }

@@ -18,7 +18,6 @@
 #include "main/text.h"
 #include "mwnd/MainWindow.h"
 #include "mwnd/PresetCombo.h"
-#include "mwnd/hooks.h"
 #include "mwnd/presetformats.h"
 #include "mwnd/wavestate.h"
 #include "reg/settings.h"
@@ -145,8 +144,7 @@ void MainWindow::cmdPresetOptions() {
   }
   std::string before = Program[SelProgram].Name;
   bool renamed = false;
-  auto editor = Hooks.PresetEditor ? Hooks.PresetEditor : PresetOptions;
-  int result = editor(this, SelProgram, &renamed);
+  int result = Editor(this, SelProgram, &renamed);
   // OK under another preset's name deletes that preset: its entry goes.
   for (int pos = List->count() - 1; pos >= 0; --pos) {
     int i = List->presetAt(pos);

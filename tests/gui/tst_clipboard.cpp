@@ -27,7 +27,6 @@
 #include "main/model.h"
 #include "main/preset.h"
 #include "mwnd/PresetCombo.h"
-#include "mwnd/hooks.h"
 #include "presetjson/presetjson.h"
 #include "prgdlg/GeneralPage.h"
 #include "prgdlg/ParamPage.h"

@@ -18,7 +18,6 @@
 #include "main/model.h"
 #include "main/preset.h"
 #include "mwnd/PresetCombo.h"
-#include "mwnd/hooks.h"
 #include "reg/settings.h"
 
 namespace {
@@ -78,14 +77,13 @@ class Commands : public QObject {
   void init() {
     gui::FreshStore();
     gui::TakeCheckFailures();
-    Hooks.PresetEditor = PlannedEditor;
     gPlan = EditorPlan();
     W = gui::OpenMainWindow();
+    W->setPresetEditor(PlannedEditor);
   }
   void cleanup() {
     if (W && W->waveOptChanged()) MessageBox::setNextAnswer(MessageBox::AnsNo);
     gui::CloseMainWindow(W);
-    Hooks = GuiHooks();
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
   }
 

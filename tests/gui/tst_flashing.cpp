@@ -19,7 +19,6 @@
 #include "main/model.h"
 #include "mwnd/Flashing.h"
 #include "mwnd/Startup.h"
-#include "mwnd/hooks.h"
 #include "reg/settings.h"
 
 namespace {
@@ -62,7 +61,7 @@ class FlashingTest : public QObject {
   void openWithFlashingPreset(int mode, int colours = 2) {
     Dev = std::make_unique<gui::FakeDevice>();
     W = gui::OpenMainWindow();
-    Hooks.PresetEditor = FlashingEditor;
+    W->setPresetEditor(FlashingEditor);
     W->actions().New->trigger();
     W->actions().Save->trigger();
     Cfg.VisualOptions.Override = 1;
@@ -90,7 +89,6 @@ class FlashingTest : public QObject {
     if (W && W->waveOptChanged()) MessageBox::setNextAnswer(MessageBox::AnsNo);
     gui::CloseMainWindow(W);
     Dev.reset();
-    Hooks = GuiHooks();
     gVisFreq = 10000;
     SetSmoothFlashingAvailable(-1);
     QCOMPARE(gui::TakeCheckFailures(), QStringList());

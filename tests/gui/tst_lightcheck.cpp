@@ -21,7 +21,6 @@
 #include "main/preset.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/ProgressLine.h"
-#include "mwnd/hooks.h"
 
 namespace {
 
@@ -88,7 +87,7 @@ class LightCheckTest : public QObject {
     gui::FreshStore();
     gui::TakeCheckFailures();
     W = gui::OpenMainWindow();
-    Hooks.PresetEditor = LitEditor;
+    W->setPresetEditor(LitEditor);
     W->actions().New->trigger();
     W->actions().Save->trigger();
     QCOMPARE(W->presetList()->currentText(), QString("Lit"));
@@ -97,7 +96,6 @@ class LightCheckTest : public QObject {
   }
   void cleanup() {
     gui::CloseMainWindow(W);
-    Hooks = GuiHooks();
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
   }
 

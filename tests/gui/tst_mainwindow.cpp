@@ -19,7 +19,6 @@
 #include "main/model.h"
 #include "mwnd/HelpWindow.h"
 #include "mwnd/PresetCombo.h"
-#include "mwnd/hooks.h"
 #include "reg/regstore.h"
 #include "reg/settings.h"
 
@@ -46,7 +45,6 @@ class MainWindowTest : public QObject {
   }
   void cleanup() {
     gui::CloseMainWindow(W);
-    Hooks = GuiHooks();
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
   }
 
@@ -97,11 +95,11 @@ class MainWindowTest : public QObject {
       schedules += Program[index].IsSchedule;
     }
     // A change through the editor marks the selected entry.
-    Hooks.PresetEditor = [](QWidget*, int index, bool* renamed) {
+    W->setPresetEditor([](QWidget*, int index, bool* renamed) {
       *renamed = false;
       Program[index].data.Segment[0].Repeat++;
       return 2;
-    };
+    });
     W->actions().PresetOptions->trigger();
     QCOMPARE(W->waveOptChanged(), 1);
     int pos = W->presetList()->currentIndex();
@@ -115,10 +113,10 @@ class MainWindowTest : public QObject {
     W = gui::OpenMainWindow();
     W->activateWindow();
     int opened = 0;
-    Hooks.PresetEditor = [](QWidget*, int, bool* renamed) {
+    W->setPresetEditor([](QWidget*, int, bool* renamed) {
       *renamed = false;
       return 0;
-    };
+    });
     // Ctrl+N runs the editor on a new preset; cancelled, it goes again.
     int count = W->presetList()->count();
     QTest::keyClick(W, Qt::Key_N, Qt::ControlModifier);
@@ -128,10 +126,10 @@ class MainWindowTest : public QObject {
     QTRY_VERIFY(HelpWindow::instance() && HelpWindow::instance()->isVisible());
     QCOMPARE(HelpWindow::instance()->topic(), QString("index"));
     HelpWindow::closeAll();
-    Hooks.PresetEditor = [](QWidget*, int, bool* renamed) {
+    W->setPresetEditor([](QWidget*, int, bool* renamed) {
       *renamed = false;
       return 1;
-    };
+    });
     QTest::keyClick(W, Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(W->waveOptChanged(), 0);
     (void)opened;
@@ -242,10 +240,10 @@ class MainWindowTest : public QObject {
       SaveSettings(s, &name, *st);
     }
     W = gui::OpenMainWindow();
-    Hooks.PresetEditor = [](QWidget*, int, bool* renamed) {
+    W->setPresetEditor([](QWidget*, int, bool* renamed) {
       *renamed = false;
       return 2;
-    };
+    });
     W->actions().New->trigger();
     QCOMPARE(W->waveOptChanged(), 4);
     QCOMPARE(W->presetList()->currentText(), QString(" <new>"));

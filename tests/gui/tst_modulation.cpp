@@ -16,7 +16,6 @@
 #include "main/preset.h"
 #include "main/startup.h"
 #include "main/strtab.h"
-#include "mwnd/hooks.h"
 #include "prgdlg/ModulationWindow.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"

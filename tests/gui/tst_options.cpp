@@ -21,7 +21,6 @@
 #include "dialog/VisualColorDialog.h"
 #include "gui/guitest.h"
 #include "main/strtab.h"
-#include "mwnd/hooks.h"
 #include "platform/numfmt.h"
 #include "reg/settings.h"
 
@@ -71,7 +70,6 @@ class OptionsDialogs : public QObject {
   void cleanup() {
     gui::CloseMainWindow(W);
     Dev.reset();
-    Hooks = GuiHooks();
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
   }
 

@@ -23,7 +23,6 @@
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "mwnd/HelpWindow.h"
-#include "mwnd/hooks.h"
 #include "prgdlg/ModulationWindow.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
@@ -96,7 +95,6 @@ class ParamPages : public QObject {
   }
   void cleanup() {
     gui::CloseMainWindow(W);
-    Hooks = GuiHooks();
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
   }
 

@@ -33,7 +33,6 @@
 #include "mwnd/EngineLink.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/ProgressLine.h"
-#include "mwnd/hooks.h"
 #include "platform/soundfile.h"
 #include "reg/settings.h"
 
@@ -50,7 +49,7 @@ int ShortEditor(QWidget*, int index, bool* renamed) {
 
 // A new preset (one voice, no noise, no background) saved as "Short".
 void MakeShortPreset(MainWindow* w) {
-  Hooks.PresetEditor = ShortEditor;
+  w->setPresetEditor(ShortEditor);
   w->actions().New->trigger();
   w->actions().Save->trigger();
   QCOMPARE(w->presetList()->currentText(), QString("Short"));
@@ -123,7 +122,6 @@ class Playback : public QObject {
     if (W && W->waveOptChanged()) MessageBox::setNextAnswer(MessageBox::AnsNo);
     gui::CloseMainWindow(W);
     Dev.reset();
-    Hooks = GuiHooks();
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
   }
 

@@ -28,7 +28,6 @@
 #include "main/startup.h"
 #include "main/strtab.h"
 #include "mwnd/PresetCombo.h"
-#include "mwnd/hooks.h"
 #include "prgdlg/GeneralPage.h"
 #include "prgdlg/ModulationWindow.h"
 #include "prgdlg/ParamPage.h"
@@ -119,7 +118,6 @@ class EditorDialog : public QObject {
     if (W && W->waveOptChanged()) MessageBox::setNextAnswer(MessageBox::AnsNo);
     gui::CloseMainWindow(W);
     Dev.reset();
-    Hooks = GuiHooks();
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
   }
 

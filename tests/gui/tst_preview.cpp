@@ -13,7 +13,6 @@
 #include "gui/guitest.h"
 #include "main/model.h"
 #include "main/preset.h"
-#include "mwnd/hooks.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
 #include "prgdlg/WaveformPreview.h"

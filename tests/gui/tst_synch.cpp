@@ -24,7 +24,6 @@
 #include "dialog/MessageBox.h"
 #include "dialog/SynchronizeDialog.h"
 #include "gui/guitest.h"
-#include "mwnd/hooks.h"
 #include "platform/instance.h"
 #include "synch/synch.h"
 
@@ -133,7 +132,6 @@ class SynchTest : public QObject {
       delete p;
     }
     Procs.clear();
-    Hooks = GuiHooks();
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
   }
 

@@ -16,7 +16,6 @@
 #include "main/model.h"
 #include "main/preset.h"
 #include "mwnd/PresetCombo.h"
-#include "mwnd/hooks.h"
 #include "prgdlg/GeneralPage.h"
 #include "prgdlg/ModulationWindow.h"
 #include "prgdlg/ParamPage.h"

@@ -17,7 +17,6 @@
 #include "gui/guitest.h"
 #include "main/arith.h"
 #include "main/preset.h"
-#include "mwnd/hooks.h"
 #include "reg/settings.h"
 
 namespace {
@@ -86,7 +85,6 @@ class WizardTest : public QObject {
   }
   void cleanup() {
     gui::CloseMainWindow(W);
-    Hooks = GuiHooks();
     QCOMPARE(gui::TakeCheckFailures(), QStringList());
   }
 
