@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -79,11 +80,6 @@ void SetRow(const ParamDefType& row, const char* name) {
   ParamDef[PN_BGPARAM] = row;
   std::strncpy(gParamName, name ? name : "", sizeof gParamName - 1);
   gParamName[sizeof gParamName - 1] = 0;
-}
-
-void SetRowFromRecord(const AmbixRecord& r) {
-  ParamDefType row = RowOf(r);
-  SetRow(row, row.Name == 0 ? r.ParamName : nullptr);
 }
 
 // A file of the library folder whose name equals `file` ignoring case.
@@ -208,16 +204,25 @@ int ResolveBackground(const Preset& preset, BackgroundChoice* out) {
   return ResolveBackground(preset.data.Background, file, out);
 }
 
-void SetEditorBackgroundParamDef(int background, const char* file) {
+BackgroundParamRow BackgroundParamRowFor(int background, const char* file) {
+  BackgroundParamRow r;
   if (background >= AMBIX_NONE) {
-    SetRow(ParamDefSpare[1], nullptr);
-    return;
+    r.Row = ParamDefSpare[1];
+    return r;
   }
   int i = FindBackground(background, file);
-  if (i >= 0 && AmbixInfo[i].HasParam)
-    SetRowFromRecord(AmbixInfo[i]);
-  else
-    SetRow(ParamDefSpare[0], nullptr);
+  if (i < 0 || !AmbixInfo[i].HasParam) {
+    r.Row = ParamDefSpare[0];
+    return r;
+  }
+  r.Row = RowOf(AmbixInfo[i]);
+  if (r.Row.Name == 0) std::snprintf(r.Name, sizeof r.Name, "%s", AmbixInfo[i].ParamName);
+  return r;
+}
+
+void SetEditorBackgroundParamDef(int background, const char* file) {
+  const BackgroundParamRow r = BackgroundParamRowFor(background, file);
+  SetRow(r.Row, r.Name);
 }
 
 const char* BackgroundParamName() {

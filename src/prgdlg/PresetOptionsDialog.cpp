@@ -417,12 +417,12 @@ void PresetOptionsDialog::pasteSegment() {
   General->commitEdits();
   // A segment of a preset with another background brings that background's
   // scale in its background parameter.
+  // Derived rather than set and put back: setting would also leave the
+  // clip's parameter name as the editor's.
   const ParamDefType ours = ParamDef[PN_BGPARAM];
   char file[NAMELEN + 1] = {};
   std::memcpy(file, clip.data.BackgroundFile, NAMELEN);
-  SetEditorBackgroundParamDef(clip.data.Background, file);
-  const ParamDefType theirs = ParamDef[PN_BGPARAM];
-  ParamDef[PN_BGPARAM] = ours;
+  const ParamDefType theirs = BackgroundParamRowFor(clip.data.Background, file).Row;
   if (theirs.Digits != ours.Digits || theirs.Min != ours.Min || theirs.Max != ours.Max || theirs.Easy != ours.Easy)
     RescaleSegmentBackgroundParam(SegParams(clip, 0), clip.data.Segment[0], theirs, ours, rules().Nodes);
   const int rc = InsertSegment(Prg, CurSegment, clip.data.Segment[0], SegParams(clip, 0), rules());

@@ -3,6 +3,7 @@
 // following the background.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "bg_wave.h"
@@ -187,6 +188,32 @@ TEST_F(BackgroundLibraries, EditorRowFollowsTheChoice) {
   EXPECT_STREQ(BackgroundParamName(), "Background Interval");
   SetEditorBackgroundParamDef(2, "Ambix.dll");
   EXPECT_STREQ(BackgroundParamName(), "(Background Param not in use)");
+}
+
+// The row of a background is derived without touching the editor's row 6 or
+// its name (pasting another preset's segment asks for that preset's row).
+TEST_F(BackgroundLibraries, RowForABackgroundLeavesTheEditorsRow) {
+  LoadBackgroundLibraries(BinDir());
+  SetEditorBackgroundParamDef(5, "Ambix.dll");
+  const ParamDefType editors = ParamDef[PN_BGPARAM];
+  struct Case {
+    int Number;
+    const char* File;
+    int32_t RowName;
+    const char* Name;
+  };
+  const Case cases[] = {
+      {5, "Ambix.dll", 0, "Background Thunder Interval"}, {2, "Ambix.dll", ParamDefSpare[0].Name, ""},
+      {AMBIX_NONE, "", ParamDefSpare[1].Name, ""},        {AMBIX_OTHER, "rain.wav", ParamDefSpare[1].Name, ""},
+      {77, "Missing.dll", ParamDefSpare[0].Name, ""},
+  };
+  for (const Case& c : cases) {
+    const BackgroundParamRow r = BackgroundParamRowFor(c.Number, c.File);
+    EXPECT_EQ(r.Row.Name, c.RowName) << c.Number;
+    EXPECT_STREQ(r.Name, c.Name) << c.Number;
+    EXPECT_EQ(std::memcmp(&ParamDef[PN_BGPARAM], &editors, sizeof editors), 0) << c.Number;
+    EXPECT_STREQ(BackgroundParamName(), "Background Thunder Interval") << c.Number;
+  }
 }
 
 }  // namespace
