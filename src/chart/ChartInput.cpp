@@ -16,6 +16,7 @@
 #include "data/bglib.h"
 #include "dialog/MessageBox.h"
 #include "dialog/NodeDialog.h"
+#include "dialog/strids.h"
 #include "main/preset.h"
 #include "main/strtab.h"
 
@@ -448,7 +449,7 @@ void ParameterChart::deleteNode() {
 void ParameterChart::insertNode() {
   if (ReadOnly || !Pa || Pa2) return;
   int rc = InsertNodeAfter(*Pa, Def, SelectedArea);
-  if (rc == 1285) MessageBox::show(this, 1285, {MAXNODES});
+  if (rc == strid::TooManyNodes) MessageBox::show(this, strid::TooManyNodes, {MAXNODES});
   if (rc != 0) return;
   invalidateNodes(-1, 0, true);
   notifyChanged(NODES_ALL, NODES_ALL, SelectedArea, 0);
@@ -495,14 +496,14 @@ void ParameterChart::pasteCurve() {
   QString why;
   switch (CurveClipboard::take(&clip, &why)) {
     case CurveClipboard::CLIP_NONE: QApplication::beep(); return;
-    case CurveClipboard::CLIP_BAD_TEXT: MessageBox::show(this, 1521, {why.toStdString()}); return;
+    case CurveClipboard::CLIP_BAD_TEXT: MessageBox::show(this, strid::CurveClipBad, {why.toStdString()}); return;
     case CurveClipboard::CLIP_CURVE: break;
   }
   if (PasteCurve(clip, *Pa, Def.ParamNum) != 0) {
     auto name = [](int row) {
       return std::string(row == PN_BGPARAM ? BackgroundParamName() : GetStr(ParamDef[row].Name));
     };
-    MessageBox::show(this, 1520, {name(Def.ParamNum), name(clip.ParamNum)});
+    MessageBox::show(this, strid::CurveClipOtherParam, {name(Def.ParamNum), name(clip.ParamNum)});
     return;
   }
   SelectedArea = std::clamp(SelectedArea, 0, nodeCount() - 1);

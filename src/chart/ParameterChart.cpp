@@ -15,6 +15,7 @@
 
 #include "assert/check.h"
 #include "chart/chartcolours.h"
+#include "dialog/strids.h"
 #include "main/arith.h"
 #include "main/preset.h"
 #include "main/strtab.h"
@@ -179,7 +180,7 @@ void ParameterChart::recomputeLayout(bool derived) {
   CharW = std::max(fm.averageCharWidth(), 1);
   FontH = std::max(fm.height(), 1);
   LeftMargin = fm.horizontalAdvance(QStringLiteral("10000")) + 2;
-  MinLabelW = fm.horizontalAdvance(QString::fromUtf8(GetStr(162)));
+  MinLabelW = fm.horizontalAdvance(QString::fromUtf8(GetStr(strid::MinutesUnit)));
   LengthLabelW = fm.horizontalAdvance(timeText(10000));
   const int W = width(), H = height();
   OriginX = LeftMargin;
@@ -406,15 +407,16 @@ void ParameterChart::leaveEvent(QEvent* e) {
 QString ParameterChart::nodeText(int i) const {
   if (!Pa || i < 0 || i >= nodeCount()) return QString();
   const Node& nd = Pa->Node[i];
-  std::string unit = GetStr(UnitId), min = GetStr(162);
+  std::string unit = GetStr(UnitId), min = GetStr(strid::MinutesUnit);
   std::string value = valueText(NodeLow(Def, nd.Value)).toStdString();
   std::string time = timeText(nd.SweepTime).toStdString();
   std::string text;
   if (Def.Z) {
     std::string z = valueText(NodeZ(nd.Value)).toStdString();
-    text = FormatPrintf(GetStr(164), value.c_str(), unit.c_str(), z.c_str(), unit.c_str(), time.c_str(), min.c_str());
+    text = FormatPrintf(GetStr(strid::NodeTipWithZ), value.c_str(), unit.c_str(), z.c_str(), unit.c_str(), time.c_str(),
+                        min.c_str());
   } else {
-    text = FormatPrintf(GetStr(163), value.c_str(), unit.c_str(), time.c_str(), min.c_str());
+    text = FormatPrintf(GetStr(strid::NodeTip), value.c_str(), unit.c_str(), time.c_str(), min.c_str());
   }
   return QString::fromStdString(text);
 }
@@ -561,7 +563,7 @@ void ParameterChart::paintGrid(QPainter& p, const QRect& area) {
       p.drawText(QRectF(x, bottom + 2, w + 1, FontH), Qt::AlignLeft | Qt::AlignTop, label);
     }
     p.drawText(QRectF(width() - MinLabelW - 1, bottom + 2, MinLabelW, FontH), Qt::AlignRight | Qt::AlignTop,
-               QString::fromUtf8(GetStr(162)));
+               QString::fromUtf8(GetStr(strid::MinutesUnit)));
   }
 }
 

@@ -14,6 +14,7 @@
 #include "cnfwiz/wizpreset.h"
 #include "data/state.h"
 #include "dialog/MessageBox.h"
+#include "dialog/strids.h"
 #include "main/arith.h"
 #include "main/preset.h"
 #include "prgdlg/TestPlayback.h"
@@ -162,7 +163,7 @@ void ConfigWizard::finish() {
 
 void ConfigWizard::reject() {
   if (Cfg.Advanced.RunConfigWizard) {
-    int a = MessageBox::show(this, 397, {}, MessageBox::YesNoCancelDefaultNo);
+    int a = MessageBox::show(this, strid::AskRunWizardAgain, {}, MessageBox::YesNoCancelDefaultNo);
     if (a == MessageBox::AnsCancel) return;
     if (a == MessageBox::AnsNo) Cfg.Advanced.RunConfigWizard = 0;
   }

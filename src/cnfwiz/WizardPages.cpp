@@ -13,6 +13,7 @@
 
 #include "cnfwiz/wizpreset.h"
 #include "dialog/MessageBox.h"
+#include "dialog/strids.h"
 #include "dlggen/DynLayout.h"
 
 namespace {
@@ -224,7 +225,7 @@ bool RatePage::rateValue(int* hz) const {
 bool RatePage::mayLeave() {
   int hz = 0;
   if (!rateValue(&hz)) {
-    MessageBox::show(wizard(), 1334);
+    MessageBox::show(wizard(), strid::SampleRateInvalid);
     Rate->setFocus();
     return false;
   }
@@ -240,7 +241,7 @@ bool RatePage::prepareTest(ConfigWizard::Test t, WizardTestSetup& test) {
   if (t != ConfigWizard::T_RATE) return false;
   int hz = 0;
   if (!rateValue(&hz)) {
-    MessageBox::show(wizard(), 1334);
+    MessageBox::show(wizard(), strid::SampleRateInvalid);
     return false;
   }
   test.Options.SamplesPerSec = work().SamplesPerSec = hz;
@@ -326,7 +327,7 @@ MaxLevelPage::MaxLevelPage(ConfigWizard* wizard)
 bool MaxLevelPage::mayLeave() {
   int v = 0;
   if (WizardLevelValue(MaxLevel, &v)) return true;
-  MessageBox::show(wizard(), 1448);
+  MessageBox::show(wizard(), strid::MaxBrightnessInvalid);
   MaxLevel->setFocus();
   return false;
 }
@@ -339,7 +340,7 @@ bool MaxLevelPage::prepareTest(ConfigWizard::Test t, WizardTestSetup& test) {
   int v = 0;
   if (t != ConfigWizard::T_MAX) return false;
   if (!WizardLevelValue(MaxLevel, &v)) {
-    MessageBox::show(wizard(), 1448);
+    MessageBox::show(wizard(), strid::MaxBrightnessInvalid);
     return false;
   }
   test.Segment = WIZSEG_STROBE;
@@ -381,7 +382,7 @@ ZeroLevelPage::ZeroLevelPage(ConfigWizard* wizard)
 bool ZeroLevelPage::mayLeave() {
   int v = 0;
   if (WizardLevelValue(ZeroLevel, &v)) return true;
-  MessageBox::show(wizard(), 1335);
+  MessageBox::show(wizard(), strid::ZeroLevelInvalid);
   ZeroLevel->setFocus();
   return false;
 }
@@ -397,7 +398,7 @@ bool ZeroLevelPage::prepareTest(ConfigWizard::Test t, WizardTestSetup& test) {
   int v = 0;
   if (t != ConfigWizard::T_ZSTART && t != ConfigWizard::T_ZERO) return false;
   if (!WizardLevelValue(ZeroLevel, &v)) {
-    MessageBox::show(wizard(), 1335);
+    MessageBox::show(wizard(), strid::ZeroLevelInvalid);
     return false;
   }
   test.Segment = t == ConfigWizard::T_ZERO ? WIZSEG_ZERO : WIZSEG_STROBE;

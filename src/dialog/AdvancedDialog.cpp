@@ -14,6 +14,7 @@
 
 #include "dialog/FieldValidator.h"
 #include "dialog/MessageBox.h"
+#include "dialog/strids.h"
 #include "main/arith.h"
 #include "platform/numfmt.h"
 #include "platform/pcmnames.h"
@@ -220,7 +221,7 @@ void AdvancedOptionsDialog::stopTone() {
 void AdvancedOptionsDialog::accept() {
   // The estimate comes first, from what is typed, valid or not.
   if (MemoryConsumed(Typed(Rate), Typed(Length), Typed(Blocks), Bits16->isChecked()) > MAX_MEMORY_CONSUMED) {
-    MessageBox::show(this, 153);
+    MessageBox::show(this, strid::MemoryOver);
     return;
   }
   AdvancedOptions o = Cfg.Advanced;

@@ -11,6 +11,7 @@
 
 #include "assert/check.h"
 #include "dialog/MessageBox.h"
+#include "dialog/strids.h"
 
 namespace {
 
@@ -97,7 +98,7 @@ void Hyperlink::launch() {
   bool ok = gOpener(t);
   setCursor(Qt::PointingHandCursor);
   if (!ok) {
-    MessageBox::show(parentWidget(), 1276);
+    MessageBox::show(parentWidget(), strid::BrowserFailed);
     return;
   }
   emit opened(t);

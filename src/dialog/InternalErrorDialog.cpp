@@ -11,6 +11,7 @@
 #include "assert/bugfile.h"
 #include "dialog/AboutDialog.h"
 #include "dialog/MessageBox.h"
+#include "dialog/strids.h"
 #include "inet/upload.h"
 #include "main/strtab.h"
 
@@ -93,7 +94,7 @@ void InternalErrorDialog::send() {
   UploadResult r = SendDebugRecords(gHost, gPort);
   QApplication::restoreOverrideCursor();
   if (r.Code) {
-    MessageBox::show(this, 1449, {r.Code, r.Second});
+    MessageBox::show(this, strid::DebugSendFailed, {r.Code, r.Second});
     return;
   }
   MessageBox::inform(this, 389);

@@ -9,6 +9,7 @@
 
 #include "dialog/FieldValidator.h"
 #include "dialog/placement.h"
+#include "dialog/strids.h"
 #include "dlggen/Accessible.h"
 #include "main/arith.h"
 #include "main/strtab.h"
@@ -69,7 +70,7 @@ NodeDialog::NodeDialog(QWidget* owner, const Param& p, const ChartValueDef& d, i
     l->addControl(Constant, 66, y, 110, 10);
     y += 15;
   }
-  row(tr("Tim&e:"), &TimeFrom, &TimeTo, "time", QString::fromUtf8(GetStr(162)));
+  row(tr("Tim&e:"), &TimeFrom, &TimeTo, "time", QString::fromUtf8(GetStr(strid::MinutesUnit)));
   TimeFrom->setText(Number(Edit.TimeFrom, 2, 2));
   TimeTo->setText(Number(Edit.TimeTo, 2, 2));
   auto* wl = new QLabel(tr("S&weep weight:"), this);
@@ -78,7 +79,7 @@ NodeDialog::NodeDialog(QWidget* owner, const Param& p, const ChartValueDef& d, i
   Weight->setObjectName(QStringLiteral("weight"));
   wl->setBuddy(Weight);
   l->addControl(Weight, 66, y, 46, 12);
-  auto* pl = new QLabel(QString::fromUtf8(GetStr(159)), this);
+  auto* pl = new QLabel(QString::fromUtf8(GetStr(strid::PercentUnit)), this);
   l->addControl(pl, 116, y + 2, 10, 8);
   Linear = new QCheckBox(tr("&Linear sweep"), this);
   Linear->setObjectName(QStringLiteral("linear"));

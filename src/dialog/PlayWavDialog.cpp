@@ -9,6 +9,7 @@
 
 #include "dialog/FieldValidator.h"
 #include "dialog/MessageBox.h"
+#include "dialog/strids.h"
 #include "main/arith.h"
 #include "main/strtab.h"
 
@@ -80,8 +81,9 @@ void PlayWavDialog::cdChanged() {
 }
 
 void PlayWavDialog::accept() {
-  if (AudioStrobe->isChecked() && MessageBox::showText(this, QString::fromUtf8(GetStr(383)), MessageBox::YesNo, 0,
-                                                       MessageBox::Question) != MessageBox::AnsYes) {
+  if (AudioStrobe->isChecked() &&
+      MessageBox::showText(this, QString::fromUtf8(GetStr(strid::AudioStrobePatent)), MessageBox::YesNo, 0,
+                           MessageBox::Question) != MessageBox::AnsYes) {
     AudioStrobe->setChecked(false);
     return;
   }

@@ -10,6 +10,7 @@
 
 #include "data/fade.h"
 #include "dialog/MessageBox.h"
+#include "dialog/strids.h"
 #include "main/duration.h"
 
 namespace {
@@ -95,13 +96,13 @@ void SleepTimerDialog::modeChanged() {
 void SleepTimerDialog::accept() {
   int64_t sleepMs = ParseDuration(Minutes->currentText().toStdString(), 60000);
   if (After->isChecked() && (sleepMs < 60000 || sleepMs > kMaxSleepMs)) {
-    MessageBox::show(this, 1494);
+    MessageBox::show(this, strid::SleepTimeInvalid);
     Minutes->setFocus();
     return;
   }
   int64_t fadeMs = ParseDuration(Fade->text().toStdString(), 1000);
   if (!Off->isChecked() && (fadeMs < 0 || fadeMs > kMaxFadeMs)) {
-    MessageBox::show(this, 1495);
+    MessageBox::show(this, strid::FadeOutInvalid);
     Fade->setFocus();
     Fade->selectAll();
     return;

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "dialog/MessageBox.h"
+#include "dialog/strids.h"
 #include "dlggen/modal.h"
 #include "reg/settings.h"
 
@@ -182,7 +183,7 @@ void VisualColorDialog::modifyColor() {
 
 void VisualColorDialog::addColor() {
   if (Record.NumColors >= MAXCOLORS) {
-    MessageBox::show(this, 1323, {MAXCOLORS});
+    MessageBox::show(this, strid::TooManyColors, {MAXCOLORS});
     return;
   }
   int row = List->currentRow();
@@ -196,7 +197,7 @@ void VisualColorDialog::addColor() {
 void VisualColorDialog::deleteColor() {
   int row = List->currentRow();
   if (Record.NumColors <= 1 || row < 0) {
-    MessageBox::show(this, 1321);
+    MessageBox::show(this, strid::LastColor);
     return;
   }
   for (int i = row; i + 1 < Record.NumColors; ++i) Record.Colors[i] = Record.Colors[i + 1];

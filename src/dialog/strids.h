@@ -11,6 +11,11 @@ inline constexpr int NotPlaying = 70;             // "Not playing"
 inline constexpr int NewPresetName = 72;          // "<new>"
 inline constexpr int BackgroundFileEntry = 1304;  // "%s#%d": file and entry
 inline constexpr int FlashingRefreshNote = 1461;  // the display's refresh limit
+inline constexpr int TestPresetButton = 343;      // "Te&st Preset (Play)"
+inline constexpr int PercentUnit = 159;           // "%"
+inline constexpr int MinutesUnit = 162;           // "min"
+inline constexpr int NodeTip = 163;               // value and time of a node
+inline constexpr int NodeTipWithZ = 164;          // the same with its Z value
 
 // File dialogs: titles and filters.
 inline constexpr int SoundFileFilter = 240;
@@ -26,6 +31,11 @@ inline constexpr int AskSaveChanges = 67;     // modified
 inline constexpr int AskSaveRenamed = 68;     // modified and renamed
 inline constexpr int AskSaveNeverSaved = 69;  // new, never saved
 inline constexpr int AskOverwritePreset = 80;
+inline constexpr int AskDeleteSegment = 259;
+inline constexpr int AskDeleteVoice = 266;
+inline constexpr int AskDiscardChanges = 375;
+inline constexpr int AudioStrobePatent = 383;  // asked before writing the signal
+inline constexpr int AskRunWizardAgain = 397;
 
 // News.
 inline constexpr int NoPresetsImported = 75;
@@ -40,25 +50,48 @@ inline constexpr int SessionExported = 1474;
 inline constexpr int OptionsWhilePlaying = 269;
 inline constexpr int LeftRightVisual = 369;
 inline constexpr int FlashingWarning = 1460;
+inline constexpr int NodeRestored = 264;  // the adjacent segment keeps the value
+inline constexpr int GlobalVisualOverride = 283;
+inline constexpr int PitchLeftRight = 330;
+inline constexpr int SegmentEndNotZero = 332;
 
 // Refusals and errors.
+inline constexpr int MemoryOver = 153;  // the advanced options' blocks
 inline constexpr int BuiltInReadOnly = 94;
 inline constexpr int BuiltInExists = 95;
 inline constexpr int NoThread = 1257;
 inline constexpr int NoWaveMemory = 1258;
 inline constexpr int EmptyName = 1275;
+inline constexpr int BrowserFailed = 1276;
+inline constexpr int TrackingLoop = 1280;
+inline constexpr int LastVoice = 1282;
+inline constexpr int TooManyNodes = 1285;
+inline constexpr int BackgroundFileUnopened = 1287;
 inline constexpr int TooManyPresets = 1302;
 inline constexpr int LastPreset = 1303;
 inline constexpr int ExportUnsaved = 1305;
 inline constexpr int DeviceNotClosed = 1306;
 inline constexpr int ImportBusy = 1310;
 inline constexpr int ImportDialogOpen = 1312;
+inline constexpr int LastColor = 1321;
 inline constexpr int NoVisualColors = 1322;
+inline constexpr int TooManyColors = 1323;
+inline constexpr int NoTrackingDestination = 1324;
+inline constexpr int DeletedVoiceDestination = 1327;
+inline constexpr int SampleRateInvalid = 1334;
+inline constexpr int ZeroLevelInvalid = 1335;
 inline constexpr int AlreadyPlayingAlone = 1336;  // a leader's request while playing
 inline constexpr int StoreReadOnly = 1339;        // another copy was running first
 inline constexpr int OutOfMemory = 1444;
 inline constexpr int PresetNotFound = 1447;
+inline constexpr int MaxBrightnessInvalid = 1448;
+inline constexpr int DebugSendFailed = 1449;
 inline constexpr int SessionImportFailed = 1473;
+inline constexpr int SleepTimeInvalid = 1494;
+inline constexpr int FadeOutInvalid = 1495;
+inline constexpr int CurveClipOtherParam = 1520;
+inline constexpr int CurveClipBad = 1521;
+inline constexpr int SegmentClipBad = 1522;
 
 // The crash of the last run.
 inline constexpr int CrashedBySignal = 1452;  // "... because of %s (signal %d)."

@@ -25,6 +25,7 @@
 #include "dialog/PresetNameDialog.h"
 #include "dialog/VisualColorDialog.h"
 #include "dialog/WarningBox.h"
+#include "dialog/strids.h"
 #include "dlggen/DynLayout.h"
 #include "file/store.h"
 #include "main/arith.h"
@@ -133,7 +134,7 @@ GeneralPage::GeneralPage(PresetOptionsDialog* dialog) : QWidget(dialog), D(dialo
   AddVoice = button(tr("A&dd"), "addVoice", 4107, 966, 66);
   DelVoice = button(tr("D&elete"), "deleteVoice", 4177, 966, 66);
 
-  Test = button(QString::fromUtf8(GetStr(343)), "testButton", 6, 1004, 150);
+  Test = button(QString::fromUtf8(GetStr(strid::TestPresetButton)), "testButton", 6, 1004, 150);
 
   connect(Name, &QLineEdit::textEdited, this,
           [this](const QString& t) { SetText(D->prg().Name, NAMELEN, CutToBytes(t, NAME_BYTES).toUtf8()); });
@@ -342,7 +343,7 @@ void GeneralPage::addSegment() {
 
 void GeneralPage::deleteSegment() {
   const QString id = SegmentId(D->segment());
-  QString text = QString::fromStdString(FormatPrintf(GetStr(259), id.toUtf8().constData()));
+  QString text = QString::fromStdString(FormatPrintf(GetStr(strid::AskDeleteSegment), id.toUtf8().constData()));
   if (MessageBox::showText(this, text, MessageBox::YesNo, 0, MessageBox::Question) != MessageBox::AnsYes) return;
   int sel = 0;
   int rc = DeleteSegment(D->prg(), D->currentSegment(), D->rules(), &sel);
@@ -402,11 +403,12 @@ void GeneralPage::addVoice() {
 
 void GeneralPage::deleteVoice() {
   if (D->segment().NumVoices <= 1) {
-    MessageBox::show(this, 1282);
+    MessageBox::show(this, strid::LastVoice);
     return;
   }
   std::string voice = VoiceRow(D->currentVoice());
-  std::string text = FormatPrintf(GetStr(266), voice.c_str(), SegmentId(D->segment()).toUtf8().constData());
+  std::string text =
+      FormatPrintf(GetStr(strid::AskDeleteVoice), voice.c_str(), SegmentId(D->segment()).toUtf8().constData());
   if (MessageBox::showText(this, QString::fromStdString(text), MessageBox::YesNo, 0, MessageBox::Question) !=
       MessageBox::AnsYes)
     return;
@@ -440,7 +442,7 @@ void GeneralPage::backgroundChosen(int row) {
                  ? fi.fileName()
                  : fi.absoluteFilePath();
     if (stored.toUtf8().size() > NAMELEN - 1) {
-      MessageBox::show(this, 1287, {stored.toStdString()});
+      MessageBox::show(this, strid::BackgroundFileUnopened, {stored.toStdString()});
       Background->setCurrentIndex(BackgroundRow);
       return;
     }
@@ -473,6 +475,7 @@ void GeneralPage::backgroundChosen(int row) {
 }
 
 void GeneralPage::visualColors() {
-  if (Cfg.VisualOptions.Override) WarningBox::ask(this, 283, QString(), &Cfg.DoNotShowGlobalVisOptWarning, true);
+  if (Cfg.VisualOptions.Override)
+    WarningBox::ask(this, strid::GlobalVisualOverride, QString(), &Cfg.DoNotShowGlobalVisOptWarning, true);
   if (VisualColorDialog::editColors(this, &D->prg().data.VisOpt)) D->presetEdited();
 }

@@ -13,6 +13,7 @@
 #include "data/bglib.h"
 #include "dialog/MessageBox.h"
 #include "dialog/WarningBox.h"
+#include "dialog/strids.h"
 #include "dlggen/DynLayout.h"
 #include "main/paramrules.h"
 #include "main/preset.h"
@@ -357,7 +358,8 @@ void ParamPage::separateToggled(int s, bool on) {
   const int first = PARAMID(voice, p.ParamNum);
   if (on) {
     // Separate pitches turn the beat into their difference: ask first.
-    if (p.ParamNum == PN_PITCH && !WarningBox::ask(D, 330, QString(), &Cfg.DoNotShowPitchRight, false)) {
+    if (p.ParamNum == PN_PITCH &&
+        !WarningBox::ask(D, strid::PitchLeftRight, QString(), &Cfg.DoNotShowPitchRight, false)) {
       p.Separate->setChecked(false);
       return;
     }
@@ -420,9 +422,9 @@ void ParamPage::destinationChosen(int s, int dest) {
     dest = t.destination();
   }
   const int rc = ChooseDestination(params, D->segment(), pid, dest);
-  if (rc == 1280) {
+  if (rc == strid::TrackingLoop) {
     const std::string self = DestinationName(params, pid, voice), other = DestinationName(params, dest, voice);
-    MessageBox::show(D, 1280, {self.c_str(), other.c_str()});
+    MessageBox::show(D, strid::TrackingLoop, {self.c_str(), other.c_str()});
   } else if (rc != 0) {
     MessageBox::show(D, rc);
     D->presetEdited();
@@ -440,7 +442,7 @@ void ParamPage::trackOptions(int s) {
   if (params[pid].TrackSource >= SegParamCount(D->segment())) {
     // A deleted voice's parameter: no range to map.
     params[pid].Tracking = 0;
-    MessageBox::show(D, 1327);
+    MessageBox::show(D, strid::DeletedVoiceDestination);
     D->presetEdited();
     rebind(true);
     return;

@@ -20,6 +20,7 @@
 #include "dialog/MessageBox.h"
 #include "dialog/WarningBox.h"
 #include "dialog/placement.h"
+#include "dialog/strids.h"
 #include "file/store.h"
 #include "main/arith.h"
 #include "main/history.h"
@@ -300,7 +301,7 @@ void PresetOptionsDialog::propagateChange(int pid, const NodesChanged& c, bool m
   }
   RecomputeDependents(params, segment(), pid);
   Params->refreshCharts(pid, r, (c.Flags & NODES_FLAG_RANGE) != 0 || q.Tracking == 1);
-  if (restored) WarningBox::ask(this, 264, QString(), &Cfg.DoNotShowVolumeZeroWarning, true);
+  if (restored) WarningBox::ask(this, strid::NodeRestored, QString(), &Cfg.DoNotShowVolumeZeroWarning, true);
   presetEdited(mergeUndo);
   emit parameterEdited(pid);
 }
@@ -388,7 +389,7 @@ void PresetOptionsDialog::testFailed(int rc, int failure, int code) {
   if (n == AMBIX_OTHER || n == AMBIX_LONG)
     bg = file;
   else
-    bg = FormatPrintf(GetStr(1304), file, n);
+    bg = FormatPrintf(GetStr(strid::BackgroundFileEntry), file, n);
   MessageBox::show(this, rc, {bg, std::string(), std::string(), BackgroundReadReason()});
 }
 
@@ -411,7 +412,7 @@ void PresetOptionsDialog::pasteSegment() {
   QString why;
   switch (SegmentClipboard::take(&clip, &why)) {
     case SegmentClipboard::CLIP_NONE: QApplication::beep(); return;
-    case SegmentClipboard::CLIP_BAD_TEXT: MessageBox::show(this, 1522, {why.toStdString()}); return;
+    case SegmentClipboard::CLIP_BAD_TEXT: MessageBox::show(this, strid::SegmentClipBad, {why.toStdString()}); return;
     case SegmentClipboard::CLIP_SEGMENT: break;
   }
   General->commitEdits();
@@ -442,7 +443,7 @@ void PresetOptionsDialog::accept() {
   const char* first = Prg.Name;
   while (*first == ' ') ++first;
   if (!*first) {
-    MessageBox::show(this, 1275);
+    MessageBox::show(this, strid::EmptyName);
     Tabs->setCurrentIndex(0);
     General->nameEdit()->setFocus(Qt::OtherFocusReason);
     return;
@@ -452,7 +453,7 @@ void PresetOptionsDialog::accept() {
     int pid = EndCheckPid(Prg);
     if (pid >= 0) {
       QString name = QString::fromUtf8(GetStr(ParamDef[ParamNumOfPid(pid)].Name));
-      if (!WarningBox::ask(this, 332, name, &Cfg.DoNotShowSegEndZeroWarning, false)) return;
+      if (!WarningBox::ask(this, strid::SegmentEndNotZero, name, &Cfg.DoNotShowSegEndZeroWarning, false)) return;
     }
   }
   // A name typed here goes into one-line listings; one kept from a file is
@@ -498,8 +499,8 @@ void PresetOptionsDialog::accept() {
 
 void PresetOptionsDialog::reject() {
   if (Cfg.Advanced.ConfirmCancelInPresetOptions && ComparePresets(Prg, Program[Index]) != 0 &&
-      MessageBox::showText(this, QString::fromUtf8(GetStr(375)), MessageBox::YesNoDefaultNo, 0, MessageBox::Question) !=
-          MessageBox::AnsYes)
+      MessageBox::showText(this, QString::fromUtf8(GetStr(strid::AskDiscardChanges)), MessageBox::YesNoDefaultNo, 0,
+                           MessageBox::Question) != MessageBox::AnsYes)
     return;
   done(EDITOR_CANCELLED);
 }

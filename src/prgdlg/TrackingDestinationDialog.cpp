@@ -6,6 +6,7 @@
 
 #include "dialog/MessageBox.h"
 #include "dialog/placement.h"
+#include "dialog/strids.h"
 #include "main/paramrules.h"
 #include "main/startup.h"
 
@@ -59,7 +60,7 @@ void TrackingDestinationDialog::accept() {
   QTreeWidgetItem* item = Tree->currentItem();
   const int pid = item && item->isSelected() ? item->data(0, Qt::UserRole).toInt() : -1;
   if (pid < 0) {
-    MessageBox::show(this, 1324);
+    MessageBox::show(this, strid::NoTrackingDestination);
     Tree->setFocus();
     return;
   }
