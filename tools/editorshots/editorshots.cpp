@@ -8,6 +8,7 @@
 //   editorshots OUT_DIR [--dark]   (scripts/editor-screenshots.sh runs it under
 //                                  Xvfb; --dark: Fusion with a dark palette)
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QImage>
 #include <QPalette>
@@ -20,6 +21,7 @@
 #include <fstream>
 
 #include "chart/ParameterChart.h"
+#include "data/bglib.h"
 #include "dialog/NodeDialog.h"
 #include "engine/startup.h"
 #include "file/store.h"
@@ -261,6 +263,28 @@ int main(int argc, char** argv) {
   ok &= ShootTimeline(journey, out + "/timeline-journey-sound", 1, 12, 2500);
   ok &= ShootTimeline(journey, out + "/timeline-journey-general", 0, 24, -1);
   ok &= ShootTimeline(journey, out + "/timeline-journey-pitch", 1, 24, -1, PN_PITCH);
+  {
+    // A library background with a parameter of its own chosen in the editor:
+    // the Background tab names that parameter. The build puts the libraries
+    // in bin/, two folders above this tool.
+    LoadBackgroundLibraries((QCoreApplication::applicationDirPath() + "/../../bin").toStdString());
+    PresetOptionsDialog d(nullptr, index, false);
+    d.resize(720, 600);
+    d.show();
+    QComboBox* bg = d.generalPage()->backgroundCombo();
+    const int entry = bg->findData(FindBackground(5, "Ambix.dll"));
+    if (entry >= 0) {
+      bg->setCurrentIndex(entry);
+      emit bg->activated(entry);
+      QApplication::processEvents();
+      ok &= Save(&d, out + "/preset-options-background-choice.png");
+      d.tabs()->setCurrentIndex(3);
+      QApplication::processEvents();
+      ok &= Save(&d, out + "/preset-options-background-param.png");
+    } else {
+      std::printf("no library background 5 in Ambix.dll: background shots skipped\n");
+    }
+  }
   EngineShutdown();
   return ok ? 0 : 1;
 }
