@@ -20,7 +20,7 @@ void BenchRecord(int voices, bool wide, bool mod, bool noise) {
   o.Bits16 = wide ? 1 : 0;
   TakeEngineOptions(o);
   ResetWaveformCache();
-  ResetOscillators();
+  ResetOscillators(ThePlayback);
   plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD);
   auto* r = reinterpret_cast<SweepRecord*>(SweepData.Base);
   std::memset(static_cast<void*>(r), 0, MAXSWEEPRECORD);
@@ -49,7 +49,7 @@ void BenchRecord(int voices, bool wide, bool mod, bool noise) {
   ThePlayback.NoiseOn = noise;
   AudioStrobeOn = 0;
   FreezeState = 0;
-  StartSweepWalk(r);
+  StartSweepWalk(ThePlayback, r);
 }
 
 void BenchPreset(Preset& p, int segments, int voices, int nodes) {

@@ -139,13 +139,13 @@ bool Render(const Preset& p, const Case& c, std::vector<int16_t>* pcm, std::vect
   o.AudioStrobeMaxLevel = c.Max;
   AudioStrobeOn.store(1);
   plat::SeedRandom(7);
-  if (int rc = PreparePlayback(p, o, false, nullptr)) {
+  if (int rc = PreparePlayback(ThePlayback, p, o, false, nullptr)) {
     std::fprintf(stderr, "%s: the calculation failed (%d)\n", c.Name, rc);
     return false;
   }
   std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
   int frames = BlockBytes / (c.Bits16 ? 4 : 2);
-  while (GenerateBlock(block.data()) == 0) {
+  while (GenerateBlock(ThePlayback, block.data()) == 0) {
     const SweepRecord* r = ThePlayback.CurrentRecord;
     BlockTruth t;
     for (int e = 0; e < 2; ++e) {

@@ -85,7 +85,7 @@ int main(int argc, char** argv) {
     out.BlockWritten = LightFeedBlock;
     out.BlockCtx = written;
     std::string file = dir + "/formats" + plat::SoundFormatExtension(row.Format);
-    if (int rc = StartPlaybackToFile(p, o, file.c_str(), minutes, nullptr, out)) {
+    if (int rc = StartPlaybackToFile(ThePlayback, p, o, file.c_str(), minutes, nullptr, out)) {
       std::fprintf(stderr, "%s: render failed (%d)\n", plat::SoundFormatTitle(row.Format), rc);
       return 2;
     }

@@ -46,9 +46,9 @@ std::vector<double> RenderNoise(int s, int seconds, double* tonePeak) {
   o.SamplesPerSec = 44100;
   std::vector<double> left;
   plat::SeedRandom(12345);
-  if (PreparePlayback(p, o, false, nullptr) == 0) {
+  if (PreparePlayback(ThePlayback, p, o, false, nullptr) == 0) {
     std::vector<int16_t> block(static_cast<size_t>(BlockBytes / 2));
-    while (left.size() < static_cast<size_t>(seconds) * 44100 && GenerateBlock(block.data()) == 0)
+    while (left.size() < static_cast<size_t>(seconds) * 44100 && GenerateBlock(ThePlayback, block.data()) == 0)
       for (size_t i = 0; i < block.size(); i += 2) left.push_back(block[i]);
   }
   int g = (100 / (ThePlayback.SweepDataVoices + ThePlayback.ExtraSourceShare)) * 64 / 100;

@@ -76,11 +76,11 @@ void PlayWithRow(const AmbixRecord& r) {
         ThePlayback.BackgroundFrames = frames;
         ThePlayback.ExtraSourceShare = 1;
       }
-      if (CalculatePreset(p, false, nullptr) != 0 || FirstSweepRecord()->Blocks == -1) continue;
-      ResetOscillators();
-      StartSweepWalk(FirstSweepRecord());
+      if (CalculatePreset(ThePlayback, p, false, nullptr) != 0 || FirstSweepRecord()->Blocks == -1) continue;
+      ResetOscillators(ThePlayback);
+      StartSweepWalk(ThePlayback, FirstSweepRecord());
       std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
-      for (int b = 0; b < 3; ++b) GenerateBlock(block.data());
+      for (int b = 0; b < 3; ++b) GenerateBlock(ThePlayback, block.data());
     }
   }
   FreePreset(p);

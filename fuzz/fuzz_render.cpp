@@ -80,7 +80,7 @@ void Render(const Preset& p, bool bits16, int rate, bool strobe) {
   SetBackground(p);
   int records = 0;
   ProgressSink sink{Budget, &records};
-  int calc = CalculatePreset(p, false, &sink);
+  int calc = CalculatePreset(ThePlayback, p, false, &sink);
   if (calc != 0) return;
   SweepRecord* first = FirstSweepRecord();
   if (first->Blocks == -1) return;
@@ -89,10 +89,10 @@ void Render(const Preset& p, bool bits16, int rate, bool strobe) {
     o.InvertSound = invert;
     TakeEngineOptions(o);
     block.assign(static_cast<size_t>(BlockBytes), 0);
-    ResetOscillators();
-    StartSweepWalk(first);
+    ResetOscillators(ThePlayback);
+    StartSweepWalk(ThePlayback, first);
     for (int i = 0; i < kSeconds * 1000 / o.LenOfBlocks; ++i)
-      if (GenerateBlock(block.data()) == 1) break;
+      if (GenerateBlock(ThePlayback, block.data()) == 1) break;
   }
 }
 

@@ -324,7 +324,7 @@ int RunPlay() {
     EnterRaw();
     std::thread reader(KeyReader);
     if (gTty) std::fprintf(stderr, "Space: freeze/restart, q: stop (twice: at once)\n");
-    rc = StartPlayback(dev, p, o, nullptr, 0, tick, &ui);
+    rc = StartPlayback(ThePlayback, dev, p, o, nullptr, 0, tick, &ui);
     FinishProgress();
     if (gDelaying && gTty && rc != 0) std::fprintf(stderr, "\n");
     if (rc == 0) {

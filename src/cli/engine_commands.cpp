@@ -156,7 +156,7 @@ int RunRender() {
   }
 
   PlaybackUi ui = TerminalProgress();
-  int rc = StartPlaybackToFile(p, o, a.Out.c_str(), minutes, &ui, out);
+  int rc = StartPlaybackToFile(ThePlayback, p, o, a.Out.c_str(), minutes, &ui, out);
   FinishProgress();
   FreePreset(p);
   if (rc == 0 && a.Out != "-") {

@@ -66,11 +66,11 @@ TEST(AudioPath, GeneratingBlocksDoesNotAllocate) {
     ThePlayback.SweepDataVoices = 3;
     ThePlayback.NoiseOn = true;
     AudioStrobeOn = 1;
-    StartSweepWalk(r);
+    StartSweepWalk(ThePlayback, r);
     std::vector<uint8_t> buf(static_cast<size_t>(BlockBytes));
     gAllocations = 0;
     tWatching = true;
-    for (int i = 0; i < 20; i++) GenerateBlock(buf.data());
+    for (int i = 0; i < 20; i++) GenerateBlock(ThePlayback, buf.data());
     tWatching = false;
     EXPECT_EQ(gAllocations.load(), 0);
   }
@@ -113,7 +113,7 @@ TEST_F(PlayTest, AReturnedBlocksWholePathDoesNotAllocate) {
   plat::WaveDevice* dev = nullptr;
   int code = 0;
   ASSERT_EQ(OpenWaveDevice(target, o.SamplesPerSec, true, &dev, &code), 0);
-  ASSERT_EQ(StartPlayback(dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(ThePlayback, dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   const int64_t frames = ComputeBlockBytes(o) / 4;
   auto playBlocks = [&](int n) {
     for (int i = 0; i < n; i++) {

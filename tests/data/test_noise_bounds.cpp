@@ -74,7 +74,7 @@ TEST(NoiseBounds, EightBitNoiseUsesTheByteScale) {
   int frames = BlockBytes / 2;
   std::vector<uint8_t> b(static_cast<size_t>(BlockBytes), 128);
   plat::SeedRandom(11);
-  MixNoise(b.data(), frames, 64, r, false, false);
+  MixNoise(ThePlayback, b.data(), frames, 64, r, false, false);
   plat::SeedRandom(11);
   uint32_t x = static_cast<uint32_t>(plat::Random());
   for (int n = 0; n < frames; n++) {

@@ -24,7 +24,7 @@ struct StatusRecord {
 
 std::string Text(const SweepRecord* r, int64_t s, bool frozen, bool strobe, int* lines = nullptr) {
   char buf[1024];
-  int n = BuildStatusText(r, s, frozen, strobe, buf, sizeof buf);
+  int n = BuildStatusText(ThePlayback, r, s, frozen, strobe, buf, sizeof buf);
   if (lines) *lines = n;
   return buf;
 }
@@ -93,7 +93,7 @@ TEST_F(StatusText, ATooSmallBufferIsCutNotOverrun) {
   for (int i = 0; i < 10; i++) r.Voice(i, 1000 * i, 500 * i, 100000, 107000);
   char buf[40];
   std::memset(buf, 'x', sizeof buf);
-  BuildStatusText(r.R, 1, false, true, buf, 30);
+  BuildStatusText(ThePlayback, r.R, 1, false, true, buf, 30);
   EXPECT_EQ(std::strlen(buf), 29u);
   EXPECT_EQ(buf[31], 'x');
 }

@@ -69,5 +69,5 @@ inline void EngineSetUp(const AdvancedOptions& o = AdvancedOptions{}) {
   AudioStrobeOn = 0;
   FreezeState = 0;
   ThePlayback.BackgroundFrames = 0;
-  ResetOscillators();
+  ResetOscillators(ThePlayback);
 }

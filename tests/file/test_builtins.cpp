@@ -251,7 +251,7 @@ TEST(BuiltIns, EveryPresetCalculatesAndPlays) {
   for (Preset& p : c.All()) {
     SCOPED_TRACE(p.Name);
     EngineReady();
-    ASSERT_EQ(CalculatePreset(p, false, nullptr), 0);
+    ASSERT_EQ(CalculatePreset(ThePlayback, p, false, nullptr), 0);
     SweepRecord* first = FirstSweepRecord();
     ASSERT_NE(first, nullptr);
     EXPECT_NE(first->Blocks, -1) << "nothing audible (1309)";
@@ -264,7 +264,7 @@ TEST(BuiltIns, EveryPresetCalculatesAndPlays) {
     EXPECT_EQ(first->Voice[0].Frequency[0], pitch * 10 - beat / 2);
 
     AdvancedOptions o;
-    int rc = StartPlaybackToFile(p, o, wav.c_str(), 10, nullptr);  // 0.1 minute
+    int rc = StartPlaybackToFile(ThePlayback, p, o, wav.c_str(), 10, nullptr);  // 0.1 minute
     if (p.data.Background != AMBIX_NONE && (rc == 1331 || rc == 1446)) {
       // The background library is not loaded in the test; the tones must
       // still play.
@@ -272,7 +272,7 @@ TEST(BuiltIns, EveryPresetCalculatesAndPlays) {
       CopyPreset(plain, p);
       plain.data.Background = AMBIX_NONE;
       plain.data.BackgroundFile[0] = 0;
-      rc = StartPlaybackToFile(plain, o, wav.c_str(), 10, nullptr);
+      rc = StartPlaybackToFile(ThePlayback, plain, o, wav.c_str(), 10, nullptr);
       FreePreset(plain);
     }
     ASSERT_EQ(rc, 0);

@@ -62,9 +62,9 @@ std::vector<int16_t> Render(const Preset& p, const Format& f) {
   AudioStrobeOn.store(f.Strobe ? 1 : 0);
   plat::SeedRandom(5);
   std::vector<int16_t> pcm;
-  EXPECT_EQ(PreparePlayback(p, o, false, nullptr), 0);
+  EXPECT_EQ(PreparePlayback(ThePlayback, p, o, false, nullptr), 0);
   std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
-  while (GenerateBlock(block.data()) == 0) {
+  while (GenerateBlock(ThePlayback, block.data()) == 0) {
     for (size_t i = 0; i < block.size(); i += f.Bits16 ? 2 : 1)
       pcm.push_back(f.Bits16 ? static_cast<int16_t>(block[i] | block[i + 1] << 8)
                              : static_cast<int16_t>((block[i] - 128) * 256));

@@ -244,8 +244,8 @@ int main(int argc, char** argv) {
       const QString wav = QDir::tempPath() + QStringLiteral("/Light check.wav");
       AdvancedOptions o;
       AudioStrobeOn.store(1);
-      ok &=
-          StartPlaybackToFile(Program[light], o, wav.toUtf8().constData(), PresetLength(Program[light]), nullptr) == 0;
+      ok &= StartPlaybackToFile(ThePlayback, Program[light], o, wav.toUtf8().constData(), PresetLength(Program[light]),
+                                nullptr) == 0;
       AudioStrobeOn.store(0);
       LightCheckDialog d(nullptr, wav, LightLevels(), &Program[light]);
       const QSize room = QGuiApplication::primaryScreen()->availableSize() * 0.85;
