@@ -207,6 +207,7 @@ void AudioMain(bool timeCritical) {
 bool CreateAudioThread(const PlaybackWindow& window, bool timeCritical) {
   if (gThread.joinable()) return true;
   gWindow = window;
+  gPb = nullptr;
   NewRecordHook = VisualHook;
   plat::ResetMsgQueue(AudioQueue);
   PlayEventFd();
@@ -227,6 +228,7 @@ void EndAudioThread() {
   plat::SetEvent(hWaveEvent);
   plat::PostQuit(AudioQueue);
   gThread.join();
+  gPb = nullptr;
   NewRecordHook = nullptr;
   plat::ResetEvent(hWaveEvent);
 }

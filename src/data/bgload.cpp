@@ -26,6 +26,7 @@ struct LoadedIdentity {
   char File[NAMELEN + 1] = {};
   int32_t Rate = 0;
   int32_t Bits16 = 0;
+  int32_t Frames = 0;  // the sound's length in BackgroundData
 };
 LoadedIdentity gLoaded;
 // Set when a failed read has overwritten part of the loaded sound: the
@@ -179,8 +180,9 @@ bool SameIdentity(const BackgroundChoice& c) {
          gLoaded.Rate == EngineOptions.SamplesPerSec && gLoaded.Bits16 == EngineOptions.Bits16;
 }
 
-void Remember(const BackgroundChoice& c) {
+void Remember(const BackgroundChoice& c, int32_t frames) {
   gLoaded.Valid = true;
+  gLoaded.Frames = frames;
   gLoaded.Background = c.Number;
   std::memset(gLoaded.File, 0, sizeof gLoaded.File);
   std::memcpy(gLoaded.File, c.File, NAMELEN);
@@ -473,7 +475,10 @@ int LoadBackground(PlaybackState& pb, const BackgroundChoice& choice) {
       return rc;
     }
     pb.BackgroundFrames = frames;
-    Remember(choice);
+    Remember(choice, frames);
+  } else {
+    // Loaded already, perhaps by another playback: this one takes its length.
+    pb.BackgroundFrames = gLoaded.Frames;
   }
   pb.PlayBackground = choice;
   ResetOscillators(pb);

@@ -7,7 +7,6 @@ plat::Region BackgroundTempData;
 plat::Region BackgroundData;
 std::atomic<int> AudioStrobeOn{0};
 std::atomic<int> FreezeState{0};
-PlaybackState ThePlayback;
 void (*NewRecordHook)(const SweepRecord* record) = nullptr;
 
 void ResetOscillators(PlaybackState& pb) {

@@ -106,9 +106,6 @@ struct PlaybackState {
   RepeatTaken Taken[WALK_REWIND_BLOCKS] = {};
   uint32_t TakenCount = 0;  // entries ever written; the ring holds the newest
 };
-// The process's playback (the device's or the file's, one at a time).
-extern PlaybackState ThePlayback;
-
 // The parameter table row `row` as the calculation reads it: the playback's
 // row 6, every other row from ParamDef.
 inline const ParamDefType& PlayParamDef(const PlaybackState& pb, int row) {

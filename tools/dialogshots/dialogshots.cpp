@@ -47,6 +47,9 @@
 
 namespace {
 
+// The record this program plays on.
+PlaybackState Playback;
+
 // A built-in preset from its source file, appended to Program; -1 on failure.
 int LoadPreset(const char* file) {
   std::ifstream in(std::string(SONAVEL_SOURCE_DIR "/presets/builtin/") + file);
@@ -244,7 +247,7 @@ int main(int argc, char** argv) {
       const QString wav = QDir::tempPath() + QStringLiteral("/Light check.wav");
       AdvancedOptions o;
       AudioStrobeOn.store(1);
-      ok &= StartPlaybackToFile(ThePlayback, Program[light], o, wav.toUtf8().constData(), PresetLength(Program[light]),
+      ok &= StartPlaybackToFile(Playback, Program[light], o, wav.toUtf8().constData(), PresetLength(Program[light]),
                                 nullptr) == 0;
       AudioStrobeOn.store(0);
       LightCheckDialog d(nullptr, wav, LightLevels(), &Program[light]);
