@@ -19,7 +19,7 @@ void BM_GenerateBlock(benchmark::State& state) {
   std::vector<uint8_t> buf(static_cast<size_t>(BlockBytes));
   int frames = BlockBytes / (wide ? 4 : 2);
   for (auto _ : state) {
-    GenerateBlock(buf.data());
+    GenerateBlock(BenchPlayback, buf.data());
     benchmark::DoNotOptimize(buf.data());
     benchmark::ClobberMemory();
   }
@@ -38,8 +38,8 @@ void Calculate(benchmark::State& state, int segments, int voices, int nodes) {
   BenchPreset(p, segments, voices, nodes);
   int status = 0;
   for (auto _ : state) {
-    ThePlayback.ExtraSourceShare = 0;
-    status = CalculatePreset(p, true, nullptr);
+    BenchPlayback.ExtraSourceShare = 0;
+    status = CalculatePreset(BenchPlayback, p, true, nullptr);
     benchmark::DoNotOptimize(status);
   }
   int records = 0;

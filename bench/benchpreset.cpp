@@ -6,6 +6,8 @@
 #include "engine/startup.h"
 #include "main/preset.h"
 
+PlaybackState BenchPlayback;
+
 void BenchStartUp() {
   static bool done = false;
   if (done) return;
@@ -20,7 +22,7 @@ void BenchRecord(int voices, bool wide, bool mod, bool noise) {
   o.Bits16 = wide ? 1 : 0;
   TakeEngineOptions(o);
   ResetWaveformCache();
-  ResetOscillators();
+  ResetOscillators(BenchPlayback);
   plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD);
   auto* r = reinterpret_cast<SweepRecord*>(SweepData.Base);
   std::memset(static_cast<void*>(r), 0, MAXSWEEPRECORD);
@@ -44,12 +46,12 @@ void BenchRecord(int voices, bool wide, bool mod, bool noise) {
   r->NoiseSmoothness[0] = r->NoiseSmoothness[1] = 40;
   r->NoiseModDepth[0] = r->NoiseModDepth[1] = mod ? 50 : 0;
   r->NoiseModRate[0] = r->NoiseModRate[1] = 5000000;
-  ThePlayback.SweepDataVoices = voices;
-  ThePlayback.ExtraSourceShare = noise ? 1 : 0;
-  ThePlayback.NoiseOn = noise;
+  BenchPlayback.SweepDataVoices = voices;
+  BenchPlayback.ExtraSourceShare = noise ? 1 : 0;
+  BenchPlayback.NoiseOn = noise;
   AudioStrobeOn = 0;
   FreezeState = 0;
-  StartSweepWalk(r);
+  StartSweepWalk(BenchPlayback, r);
 }
 
 void BenchPreset(Preset& p, int segments, int voices, int nodes) {

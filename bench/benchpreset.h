@@ -1,6 +1,10 @@
 // Engine set-ups shared by the benchmarks and the callgrind driver.
 #pragma once
+#include "data/state.h"
 #include "main/model.h"
+
+// The playback record the benchmarks and the callgrind driver work on.
+extern PlaybackState BenchPlayback;
 
 // Process start-up as far as the engine needs it.
 void BenchStartUp();

@@ -22,8 +22,8 @@ int Calculate(int times) {
   BenchPreset(p, MAXSEGMENTS, MAXVOICES, MAXNODES);
   int status = 0;
   for (int i = 0; i < times; i++) {
-    ThePlayback.ExtraSourceShare = 0;
-    status = CalculatePreset(p, true, nullptr);
+    BenchPlayback.ExtraSourceShare = 0;
+    status = CalculatePreset(BenchPlayback, p, true, nullptr);
   }
   // A checksum of the list, the pointers taken as offsets into their ranges
   // (so that two builds can be compared).
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   std::vector<unsigned char> buf(static_cast<size_t>(BlockBytes));
   unsigned sum = 0;
   for (int i = 0; i < blocks; i++) {
-    GenerateBlock(buf.data());
+    GenerateBlock(BenchPlayback, buf.data());
     sum += buf[static_cast<size_t>(i) % buf.size()];
   }
   std::printf("frames/block %d checksum %u\n", BlockBytes / (wide ? 4 : 2), sum);

@@ -42,6 +42,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The record this program plays on.
+PlaybackState Playback;
+
 struct Case {
   const char* Name;
   const char* Json;
@@ -139,14 +142,14 @@ bool Render(const Preset& p, const Case& c, std::vector<int16_t>* pcm, std::vect
   o.AudioStrobeMaxLevel = c.Max;
   AudioStrobeOn.store(1);
   plat::SeedRandom(7);
-  if (int rc = PreparePlayback(p, o, false, nullptr)) {
+  if (int rc = PreparePlayback(Playback, p, o, false, nullptr)) {
     std::fprintf(stderr, "%s: the calculation failed (%d)\n", c.Name, rc);
     return false;
   }
   std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
   int frames = BlockBytes / (c.Bits16 ? 4 : 2);
-  while (GenerateBlock(block.data()) == 0) {
-    const SweepRecord* r = ThePlayback.CurrentRecord;
+  while (GenerateBlock(Playback, block.data()) == 0) {
+    const SweepRecord* r = Playback.CurrentRecord;
     BlockTruth t;
     for (int e = 0; e < 2; ++e) {
       t.Brightness[e] = r->VisualBrightness[e] / 100.0;

@@ -30,6 +30,9 @@
 
 namespace {
 
+// The record this program plays on.
+PlaybackState Playback;
+
 const char* kPreset = R"js({"Name": "formats", "ContinuePlaying": 0, "Segment": [{"Length": 200, "Param": {
   "Visual Frequency": {"ChannelMode": 1, "Curve": [[0, 1], [100, 40]]},
   "Visual Frequency (Right)": {"Curve": [[0, 40], [100, 1]]},
@@ -85,7 +88,7 @@ int main(int argc, char** argv) {
     out.BlockWritten = LightFeedBlock;
     out.BlockCtx = written;
     std::string file = dir + "/formats" + plat::SoundFormatExtension(row.Format);
-    if (int rc = StartPlaybackToFile(p, o, file.c_str(), minutes, nullptr, out)) {
+    if (int rc = StartPlaybackToFile(Playback, p, o, file.c_str(), minutes, nullptr, out)) {
       std::fprintf(stderr, "%s: render failed (%d)\n", plat::SoundFormatTitle(row.Format), rc);
       return 2;
     }

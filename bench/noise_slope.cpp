@@ -18,6 +18,9 @@
 
 namespace {
 
+// The record this program plays on.
+PlaybackState Playback;
+
 void Steady(Param& p, int32_t v) {
   p.NumNodes = 2;
   p.Node[0] = {v, 0, 10, 1};
@@ -46,12 +49,12 @@ std::vector<double> RenderNoise(int s, int seconds, double* tonePeak) {
   o.SamplesPerSec = 44100;
   std::vector<double> left;
   plat::SeedRandom(12345);
-  if (PreparePlayback(p, o, false, nullptr) == 0) {
+  if (PreparePlayback(Playback, p, o, false, nullptr) == 0) {
     std::vector<int16_t> block(static_cast<size_t>(BlockBytes / 2));
-    while (left.size() < static_cast<size_t>(seconds) * 44100 && GenerateBlock(block.data()) == 0)
+    while (left.size() < static_cast<size_t>(seconds) * 44100 && GenerateBlock(Playback, block.data()) == 0)
       for (size_t i = 0; i < block.size(); i += 2) left.push_back(block[i]);
   }
-  int g = (100 / (ThePlayback.SweepDataVoices + ThePlayback.ExtraSourceShare)) * 64 / 100;
+  int g = (100 / (Playback.SweepDataVoices + Playback.ExtraSourceShare)) * 64 / 100;
   *tonePeak = 32767.0 * g / 64;
   FreePreset(p);
   return left;

@@ -19,6 +19,9 @@
 
 namespace {
 
+// The record this program plays on.
+PlaybackState Playback;
+
 constexpr int kRecords = 8;
 constexpr const char* kLibrary = "Fuzz.dll";
 std::vector<unsigned char> gRecords;
@@ -69,24 +72,24 @@ void PlayWithRow(const AmbixRecord& r) {
       TakeEngineOptions(o);
       static const std::vector<unsigned char> wave = Wave();
       int32_t frames = 0;
-      ThePlayback.ExtraSourceShare = 0;
-      ThePlayback.BackgroundFrames = 0;
-      ThePlayback.PlayBackground = choice;
+      Playback.ExtraSourceShare = 0;
+      Playback.BackgroundFrames = 0;
+      Playback.PlayBackground = choice;
       if (ReadWave(wave.data(), wave.size(), &frames) == 0) {
-        ThePlayback.BackgroundFrames = frames;
-        ThePlayback.ExtraSourceShare = 1;
+        Playback.BackgroundFrames = frames;
+        Playback.ExtraSourceShare = 1;
       }
-      if (CalculatePreset(p, false, nullptr) != 0 || FirstSweepRecord()->Blocks == -1) continue;
-      ResetOscillators();
-      StartSweepWalk(FirstSweepRecord());
+      if (CalculatePreset(Playback, p, false, nullptr) != 0 || FirstSweepRecord()->Blocks == -1) continue;
+      ResetOscillators(Playback);
+      StartSweepWalk(Playback, FirstSweepRecord());
       std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
-      for (int b = 0; b < 3; ++b) GenerateBlock(block.data());
+      for (int b = 0; b < 3; ++b) GenerateBlock(Playback, block.data());
     }
   }
   FreePreset(p);
-  ThePlayback.PlayBackground = BackgroundChoice{};
-  ThePlayback.PlayBackground.ParamRow = ParamDefSpare[0];
-  ThePlayback.BackgroundFrames = 0;
+  Playback.PlayBackground = BackgroundChoice{};
+  Playback.PlayBackground.ParamRow = ParamDefSpare[0];
+  Playback.BackgroundFrames = 0;
 }
 
 }  // namespace

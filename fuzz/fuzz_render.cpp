@@ -23,6 +23,9 @@
 
 namespace {
 
+// The record this program plays on.
+PlaybackState Playback;
+
 constexpr int kPresets = 2;
 constexpr int kRecordBudget = 2000;  // the built-ins need up to 468
 constexpr int kWaveformBudget = 10;  // the built-ins need up to 2
@@ -57,18 +60,18 @@ std::vector<unsigned char> BackgroundWave() {
 
 // The background part of a playback start, without touching the disk.
 void SetBackground(const Preset& p) {
-  ThePlayback.PlayBackground = BackgroundChoice{};
-  ThePlayback.PlayBackground.ParamRow = ParamDefSpare[0];
-  ThePlayback.ExtraSourceShare = 0;
-  ThePlayback.BackgroundFrames = 0;
+  Playback.PlayBackground = BackgroundChoice{};
+  Playback.PlayBackground.ParamRow = ParamDefSpare[0];
+  Playback.ExtraSourceShare = 0;
+  Playback.BackgroundFrames = 0;
   if (p.data.Background == AMBIX_NONE) return;
   static const std::vector<unsigned char> wave = BackgroundWave();
   int32_t frames = 0;
   if (ReadWave(wave.data(), wave.size(), &frames) != 0) return;
-  ThePlayback.PlayBackground.ParamRow = ParamDefSpare[1];
-  ThePlayback.BackgroundFrames = frames;
-  ThePlayback.PlayBackground.IntervalMode = p.data.Background == AMBIX_OTHER;
-  ThePlayback.ExtraSourceShare = 1;
+  Playback.PlayBackground.ParamRow = ParamDefSpare[1];
+  Playback.BackgroundFrames = frames;
+  Playback.PlayBackground.IntervalMode = p.data.Background == AMBIX_OTHER;
+  Playback.ExtraSourceShare = 1;
 }
 
 void Render(const Preset& p, bool bits16, int rate, bool strobe) {
@@ -80,7 +83,7 @@ void Render(const Preset& p, bool bits16, int rate, bool strobe) {
   SetBackground(p);
   int records = 0;
   ProgressSink sink{Budget, &records};
-  int calc = CalculatePreset(p, false, &sink);
+  int calc = CalculatePreset(Playback, p, false, &sink);
   if (calc != 0) return;
   SweepRecord* first = FirstSweepRecord();
   if (first->Blocks == -1) return;
@@ -89,10 +92,10 @@ void Render(const Preset& p, bool bits16, int rate, bool strobe) {
     o.InvertSound = invert;
     TakeEngineOptions(o);
     block.assign(static_cast<size_t>(BlockBytes), 0);
-    ResetOscillators();
-    StartSweepWalk(first);
+    ResetOscillators(Playback);
+    StartSweepWalk(Playback, first);
     for (int i = 0; i < kSeconds * 1000 / o.LenOfBlocks; ++i)
-      if (GenerateBlock(block.data()) == 1) break;
+      if (GenerateBlock(Playback, block.data()) == 1) break;
   }
 }
 

@@ -280,6 +280,9 @@ int RunPlay() {
   gTty = isatty(STDERR_FILENO) != 0;
   plat::ResetMsgQueue(gMain);
   PlaybackWindow w;
+  // The record the audio thread plays on; it outlives the thread, which ends
+  // below.
+  PlaybackState playback;
   if (!CreateAudioThread(w, o.ThreadTimeCritical != 0)) {
     FreePreset(p);
     std::fprintf(stderr, "%s\n", GetStr(1257));
@@ -324,7 +327,7 @@ int RunPlay() {
     EnterRaw();
     std::thread reader(KeyReader);
     if (gTty) std::fprintf(stderr, "Space: freeze/restart, q: stop (twice: at once)\n");
-    rc = StartPlayback(dev, p, o, nullptr, 0, tick, &ui);
+    rc = StartPlayback(playback, dev, p, o, nullptr, 0, tick, &ui);
     FinishProgress();
     if (gDelaying && gTty && rc != 0) std::fprintf(stderr, "\n");
     if (rc == 0) {

@@ -156,7 +156,8 @@ int RunRender() {
   }
 
   PlaybackUi ui = TerminalProgress();
-  int rc = StartPlaybackToFile(p, o, a.Out.c_str(), minutes, &ui, out);
+  PlaybackState playback;
+  int rc = StartPlaybackToFile(playback, p, o, a.Out.c_str(), minutes, &ui, out);
   FinishProgress();
   FreePreset(p);
   if (rc == 0 && a.Out != "-") {

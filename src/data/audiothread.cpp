@@ -40,6 +40,7 @@ std::atomic<int64_t> gWorstMicros{0};
 std::atomic<int64_t> gBlocks{0};
 
 // Audio thread state.
+PlaybackState* gPb = nullptr;  // the record of the running playback (TM_PLAYBACK)
 const SweepRecord* gLastAudible = nullptr;
 bool gFinishing = false;  // TM_FINISH: no more blocks
 int64_t gLastSecond = -1;
@@ -51,10 +52,10 @@ const plat::WaveHeader* gStopLast = nullptr;
 void ReportStatus(const SweepRecord* r, bool forced) {
   int64_t ms = plat::ClockMs() - PlayStartTime.load(std::memory_order_relaxed);
   int64_t seconds = (ms + 500) / 1000;
-  if (!forced && seconds == gLastSecond) return;
+  if (!gPb || (!forced && seconds == gLastSecond)) return;
   gLastSecond = seconds;
   PlayStatus s;
-  MakePlayStatus(r, seconds, FreezeState.load() > 0, AudioStrobeOn.load() != 0, forced, &s);
+  MakePlayStatus(*gPb, r, seconds, FreezeState.load() > 0, AudioStrobeOn.load() != 0, forced, &s);
   bool fading = false;
   s.SleepLeftMs = PlaybackSleepLeftMs(&fading);
   s.SleepMode = static_cast<uint8_t>(PlaybackSleepMode());
@@ -89,27 +90,27 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
     return;
   }
   ptrdiff_t idx = h - WaveHeaders;
-  if (!TVK_CHECK(idx >= 0 && idx < MAXWAVEBLOCKS, idx)) return;
+  if (!TVK_CHECK(idx >= 0 && idx < MAXWAVEBLOCKS, idx) || !TVK_CHECK(gPb, 0)) return;
   auto* rec = reinterpret_cast<SweepRecord*>(h->User);
   int fs = FreezeState.load();
   bool changed = false;
   if (fs == -1 || fs == 2) {
     // Freezing and unfreezing act on what is audible, not on what was
     // generated ahead.
-    RewindSweepWalk(HeaderMark[idx]);
+    RewindSweepWalk(*gPb, HeaderMark[idx]);
     FreezeState.store(fs == 2 ? 1 : 0);
     changed = true;
   }
   if (gStatusOn.load()) ReportStatus(rec, changed || rec != gLastAudible);
   gLastAudible = rec;
   auto t0 = std::chrono::steady_clock::now();
-  int ended = gFinishing ? 1 : GeneratePlaybackBlock(h->Data);
+  int ended = gFinishing ? 1 : GeneratePlaybackBlock(*gPb, h->Data);
   int64_t us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - t0).count();
   if (us > gWorstMicros.load(std::memory_order_relaxed)) gWorstMicros.store(us, std::memory_order_relaxed);
   gBlocks.fetch_add(1, std::memory_order_relaxed);
   if (ended == 0) {
-    h->User = reinterpret_cast<uintptr_t>(ThePlayback.CurrentRecord);
-    HeaderMark[idx] = MarkSweepWalk();
+    h->User = reinterpret_cast<uintptr_t>(gPb->CurrentRecord);
+    HeaderMark[idx] = MarkSweepWalk(*gPb);
     int rc = plat::WaveWrite(dev, h);
     TVK_CHECK(rc == 0, rc);
     LastWrittenHeader.store(h);
@@ -190,6 +191,7 @@ void AudioMain(bool timeCritical) {
       case TM_STOP:
         if (m.WParam == 0) OnStopRequest();
         break;
+      case TM_PLAYBACK: gPb = reinterpret_cast<PlaybackState*>(m.LParam); break;
       case TM_SLEEP:
         if (hWaveOut.load() && !gStopLast)
           ChangePlaybackSleep(static_cast<int32_t>(m.LParam >> 32), static_cast<int64_t>(m.WParam),
@@ -205,6 +207,7 @@ void AudioMain(bool timeCritical) {
 bool CreateAudioThread(const PlaybackWindow& window, bool timeCritical) {
   if (gThread.joinable()) return true;
   gWindow = window;
+  gPb = nullptr;
   NewRecordHook = VisualHook;
   plat::ResetMsgQueue(AudioQueue);
   PlayEventFd();
@@ -225,12 +228,20 @@ void EndAudioThread() {
   plat::SetEvent(hWaveEvent);
   plat::PostQuit(AudioQueue);
   gThread.join();
+  gPb = nullptr;
   NewRecordHook = nullptr;
   plat::ResetEvent(hWaveEvent);
 }
 
 void SyncAudioThread() {
   if (gThread.joinable() && std::this_thread::get_id() != gThread.get_id()) plat::SendMsg(AudioQueue, TM_SYNC);
+}
+
+void UseAudioPlayback(PlaybackState* pb) {
+  if (gThread.joinable() && std::this_thread::get_id() != gThread.get_id())
+    plat::SendMsg(AudioQueue, TM_PLAYBACK, 0, reinterpret_cast<intptr_t>(pb));
+  else
+    gPb = pb;
 }
 
 const PlaybackWindow& MainWindowHooks() { return gWindow; }

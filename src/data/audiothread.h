@@ -29,6 +29,7 @@ constexpr uint32_t TM_FINISH = 2259;         // play out what is queued, then re
 constexpr uint32_t TM_SYNC = 2260;           // sent: answered once everything before it is handled
 constexpr uint32_t TM_STATUS = 2261;         // lParam a record: report its status (the start's first)
 constexpr uint32_t TM_SLEEP = 2262;          // a new sleep timer: wParam ms, lParam mode << 32 | fade ms
+constexpr uint32_t TM_PLAYBACK = 2263;       // sent: lParam the PlaybackState the next blocks are made for
 
 // The main window as the playback layer sees it besides the notice ring: the
 // command-line tool implements it now, the desktop window later. Null
@@ -85,6 +86,10 @@ void EndAudioThread();
 // Main thread. The thread never waits on the window, so waiting for it
 // cannot deadlock. Does nothing without the thread.
 void SyncAudioThread();
+// SyncAudioThread that also hands the thread the record of the playback
+// about to start: every block it makes from then on walks and generates
+// `pb`. Main thread; without the thread it takes effect at once.
+void UseAudioPlayback(PlaybackState* pb);
 const PlaybackWindow& MainWindowHooks();
 
 // Tests only: called on the audio thread before it handles each message

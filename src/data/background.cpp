@@ -51,11 +51,11 @@ inline void Add(void* out, int64_t at, int32_t s, bool wide) {
 
 }  // namespace
 
-void MixBackground(void* out, int frames, int gain, const SweepRecord* r, bool wide, bool invert) {
-  const int64_t L = ThePlayback.BackgroundFrames;
+void MixBackground(PlaybackState& pb, void* out, int frames, int gain, const SweepRecord* r, bool wide, bool invert) {
+  const int64_t L = pb.BackgroundFrames;
   if (L <= 0 || !BackgroundData.Base) return;
   const int rate = EngineOptions.SamplesPerSec;
-  const bool interval = ThePlayback.PlayBackground.IntervalMode;
+  const bool interval = pb.PlayBackground.IntervalMode;
   BgEar ear[2];
   for (int e = 0; e < 2; ++e) {
     BgEar& x = ear[e];
@@ -65,7 +65,7 @@ void MixBackground(void* out, int frames, int gain, const SweepRecord* r, bool w
     x.Offset = e == 0 ? 0 : r->BackgroundModPhase * 8192 / 360 + 8192;
     double exact;
     x.ModStep = RateStep(r->BackgroundModRate[e], rate, &exact);
-    x.Mod = ThePlayback.BackgroundOsc.Mod[e] & PHASE_MASK;
+    x.Mod = pb.BackgroundOsc.Mod[e] & PHASE_MASK;
     // Plain loop: the ears wrap at the end of the recording. Interval mode:
     // each ear starts again once it has passed the recording and its own
     // interval, so an interval of 0 or below L loops without a gap.
@@ -75,7 +75,7 @@ void MixBackground(void* out, int frames, int gain, const SweepRecord* r, bool w
   const int64_t M = ear[1].Cycle;  // the right ear reads within its own cycle
   const int outL = invert ? 1 : 0, outR = invert ? 0 : 1;
 
-  int64_t X = ThePlayback.BackgroundOsc.Pos[0], Y = ThePlayback.BackgroundOsc.Pos[1];
+  int64_t X = pb.BackgroundOsc.Pos[0], Y = pb.BackgroundOsc.Pos[1];
   if (!interval) Y = X;
   // A true modulus: a shift longer than the cycle still lands inside it.
   int64_t read = ((Y + shift) % M + M) % M;
@@ -92,8 +92,8 @@ void MixBackground(void* out, int frames, int gain, const SweepRecord* r, bool w
     // Y + shift moves with Y, so its remainder just steps on.
     if (++read >= M) read = 0;
   }
-  ThePlayback.BackgroundOsc.Pos[0] = static_cast<int32_t>(X);
-  ThePlayback.BackgroundOsc.Pos[1] = static_cast<int32_t>(Y);
-  ThePlayback.BackgroundOsc.Mod[0] = ear[0].Mod;
-  ThePlayback.BackgroundOsc.Mod[1] = ear[1].Mod;
+  pb.BackgroundOsc.Pos[0] = static_cast<int32_t>(X);
+  pb.BackgroundOsc.Pos[1] = static_cast<int32_t>(Y);
+  pb.BackgroundOsc.Mod[0] = ear[0].Mod;
+  pb.BackgroundOsc.Mod[1] = ear[1].Mod;
 }

@@ -26,8 +26,12 @@ struct LoadedIdentity {
   char File[NAMELEN + 1] = {};
   int32_t Rate = 0;
   int32_t Bits16 = 0;
+  int32_t Frames = 0;  // the sound's length in BackgroundData
 };
 LoadedIdentity gLoaded;
+// Set when a failed read has overwritten part of the loaded sound: the
+// playback that held it then holds none.
+bool gOverwritten = false;
 
 // "fmt " chunk as far as it is read:
 //   OFFSET SIZE CONTENT
@@ -176,8 +180,9 @@ bool SameIdentity(const BackgroundChoice& c) {
          gLoaded.Rate == EngineOptions.SamplesPerSec && gLoaded.Bits16 == EngineOptions.Bits16;
 }
 
-void Remember(const BackgroundChoice& c) {
+void Remember(const BackgroundChoice& c, int32_t frames) {
   gLoaded.Valid = true;
+  gLoaded.Frames = frames;
   gLoaded.Background = c.Number;
   std::memset(gLoaded.File, 0, sizeof gLoaded.File);
   std::memcpy(gLoaded.File, c.File, NAMELEN);
@@ -299,7 +304,7 @@ int DecodeInto(plat::SoundReader* r, const plat::DecodedSound& info, int32_t* fr
   }
   if (rc && c.LastK >= 0) {
     // The sound loaded before is partly overwritten: none is loaded now.
-    ThePlayback.BackgroundFrames = 0;
+    gOverwritten = true;
     ForgetLoadedBackground();
   }
   if (rc == 0) *frames = ConvertedSoFar(c);
@@ -441,8 +446,9 @@ int ReadWave(const unsigned char* image, size_t size, int32_t* frames) {
   return 0;
 }
 
-int LoadBackground(const BackgroundChoice& choice) {
+int LoadBackground(PlaybackState& pb, const BackgroundChoice& choice) {
   if (!SameIdentity(choice)) {
+    gOverwritten = false;
     int32_t frames = 0;
     int rc = 0;
     switch (choice.Source) {
@@ -464,19 +470,25 @@ int LoadBackground(const BackgroundChoice& choice) {
         rc = ReadFromLibrary(choice.Number, AmbixInfo[choice.Entry], &frames);
         break;
     }
-    if (rc) return rc;
-    ThePlayback.BackgroundFrames = frames;
-    Remember(choice);
+    if (rc) {
+      if (gOverwritten) pb.BackgroundFrames = 0;
+      return rc;
+    }
+    pb.BackgroundFrames = frames;
+    Remember(choice, frames);
+  } else {
+    // Loaded already, perhaps by another playback: this one takes its length.
+    pb.BackgroundFrames = gLoaded.Frames;
   }
-  ThePlayback.PlayBackground = choice;
-  ResetOscillators();
+  pb.PlayBackground = choice;
+  ResetOscillators(pb);
   return 0;
 }
 
-int LoadBackground(const Preset& preset) {
+int LoadBackground(PlaybackState& pb, const Preset& preset) {
   BackgroundChoice c;
   if (int rc = ResolveBackground(preset, &c)) return rc;
-  return LoadBackground(c);
+  return LoadBackground(pb, c);
 }
 
 void ForgetLoadedBackground() { gLoaded.Valid = false; }

@@ -12,6 +12,8 @@
 #include "data/bgchoice.h"
 #include "main/model.h"
 
+struct PlaybackState;
+
 // Largest "data" chunk read (the raw buffer BackgroundTempData); larger ones
 // are refused with 1295, as are sounds whose conversion would not fit in
 // BackgroundData.
@@ -30,10 +32,10 @@ constexpr int BG_RATE_TOO_LOW = 1496;
 // background's file name: 1286 (with BackgroundReadReason), 1287, 1288,
 // 1289-1296, 1331, 1444. On failure the
 // loaded background and PlayBackground stay as they were.
-int LoadBackground(const BackgroundChoice& choice);
+int LoadBackground(PlaybackState& pb, const BackgroundChoice& choice);
 // ResolveBackground, then LoadBackground: also 1446 for a library background
 // the table does not list.
-int LoadBackground(const Preset& preset);
+int LoadBackground(PlaybackState& pb, const Preset& preset);
 // Forgets the loaded identity, so the next LoadBackground reads again.
 void ForgetLoadedBackground();
 

@@ -51,14 +51,14 @@ bool RecordHasNoise(const SweepRecord* r) { return r->NoiseVolume[0] > 0 || r->N
 
 // Fills header b with block b of DataBlockMem and the next generated block;
 // false when the preset has ended.
-bool FillHeader(int b) {
+bool FillHeader(PlaybackState& pb, int b) {
   plat::WaveHeader& h = WaveHeaders[b];
   h = plat::WaveHeader{};
   h.Data = DataBlockMem.Base + static_cast<size_t>(b) * static_cast<size_t>(BlockBytes);
   h.Length = static_cast<uint32_t>(BlockBytes);
-  if (GeneratePlaybackBlock(h.Data) != 0) return false;
-  h.User = reinterpret_cast<uintptr_t>(ThePlayback.CurrentRecord);
-  HeaderMark[b] = MarkSweepWalk();
+  if (GeneratePlaybackBlock(pb, h.Data) != 0) return false;
+  h.User = reinterpret_cast<uintptr_t>(pb.CurrentRecord);
+  HeaderMark[b] = MarkSweepWalk(pb);
   return true;
 }
 
@@ -118,11 +118,11 @@ uint32_t PlayTickCount() {
   return t ? t : 1;
 }
 
-int StartPlayback(plat::WaveDevice* device, const Preset& preset, const AdvancedOptions& options,
+int StartPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset& preset, const AdvancedOptions& options,
                   const char* wavFileName, int32_t minutes, uint32_t requestTick, PlaybackUi* ui,
                   const FileOutput& out) {
-  if (!device) return StartPlaybackToFile(preset, options, wavFileName, minutes, ui, out);
-  if (int rc = PreparePlayback(preset, options, true, ui)) return rc;
+  if (!device) return StartPlaybackToFile(pb, preset, options, wavFileName, minutes, ui, out);
+  if (int rc = PreparePlayback(pb, preset, options, true, ui)) return rc;
   if (!BlocksFit()) return PLAY_NO_BLOCK_MEMORY;
   TakeStatusNumberFormat();
   int blocks = EngineOptions.MemoryBlocks;
@@ -135,16 +135,16 @@ int StartPlayback(plat::WaveDevice* device, const Preset& preset, const Advanced
   const PlaybackWindow& w = MainWindowHooks();
   if (w.StartVisual) w.StartVisual(w.Ctx);
   PlayStartTime.store(plat::ClockMs());
-  const SweepRecord* first = ThePlayback.CurrentRecord;
-  StartPlaybackFades(PlaybackFadesSet());
+  const SweepRecord* first = pb.CurrentRecord;
+  StartPlaybackFades(pb, PlaybackFadesSet());
 
   int made = 0;
-  while (made < blocks && FillHeader(made)) {
+  while (made < blocks && FillHeader(pb, made)) {
     plat::WavePrepare(device, &WaveHeaders[made]);
     made++;
   }
   LastWrittenHeader.store(nullptr);
-  SyncAudioThread();
+  UseAudioPlayback(&pb);
   hWaveOut.store(device);
   int retval = plat::WavePause(device);
   TVK_CHECK(retval == 0, retval);
@@ -164,7 +164,7 @@ int StartPlayback(plat::WaveDevice* device, const Preset& preset, const Advanced
   return 0;
 }
 
-int StartTestPlayback(plat::WaveDevice* device, const Preset& preset, int segment, int time,
+int StartTestPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset& preset, int segment, int time,
                       const AdvancedOptions& options) {
   TakeEngineOptions(options);
   if (!BlocksFit()) return PLAY_NO_BLOCK_MEMORY;
@@ -174,31 +174,31 @@ int StartTestPlayback(plat::WaveDevice* device, const Preset& preset, int segmen
   {
     // The record is made with the background's own parameter row, which
     // loading makes the playback's.
-    std::lock_guard<std::mutex> g(ThePlayback.hBackgroundMutex);
-    if (int rc = LoadBackground(background)) return rc;
+    std::lock_guard<std::mutex> g(pb.hBackgroundMutex);
+    if (int rc = LoadBackground(pb, background)) return rc;
   }
   ResetWaveformCache();
   FreezeState.store(0);
   SweepRecord* r = FirstSweepRecord();
   int status = 0;
-  if (!FillSweepRecord(preset, segment, nullptr, time, r, &status)) return status;
+  if (!FillSweepRecord(pb, preset, segment, nullptr, time, r, &status)) return status;
   r->Blocks = 0;
-  ThePlayback.SweepDataVoices = r->NumVoices;
-  ThePlayback.NoiseOn = RecordHasNoise(r);
-  ThePlayback.ExtraSourceShare = (ThePlayback.BackgroundFrames > 0 ? 1 : 0) + (ThePlayback.NoiseOn ? 1 : 0);
+  pb.SweepDataVoices = r->NumVoices;
+  pb.NoiseOn = RecordHasNoise(r);
+  pb.ExtraSourceShare = (pb.BackgroundFrames > 0 ? 1 : 0) + (pb.NoiseOn ? 1 : 0);
   BuildStrobeShapes();
-  ResetOscillators();
-  StartSweepWalk(r);
-  StartPlaybackFades(PlaybackFades{});
+  ResetOscillators(pb);
+  StartSweepWalk(pb, r);
+  StartPlaybackFades(pb, PlaybackFades{});
   int blocks = EngineOptions.MemoryBlocks;
   if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(blocks) * static_cast<size_t>(BlockBytes)))
     return PLAY_NO_MEMORY;
   TakeStatusNumberFormat();
   PlayStartTime.store(plat::ClockMs());
   LastWrittenHeader.store(nullptr);
-  SyncAudioThread();
+  UseAudioPlayback(&pb);
   hWaveOut.store(device);
-  for (int b = 0; b < blocks && FillHeader(b); b++) {
+  for (int b = 0; b < blocks && FillHeader(pb, b); b++) {
     plat::WavePrepare(device, &WaveHeaders[b]);
     int rc = plat::WaveWrite(device, &WaveHeaders[b]);
     TVK_CHECK(rc == 0, rc);
@@ -207,30 +207,30 @@ int StartTestPlayback(plat::WaveDevice* device, const Preset& preset, int segmen
   return 0;
 }
 
-int UpdateTestPlayback(const Preset& preset, int segment, int time) {
+int UpdateTestPlayback(PlaybackState& pb, const Preset& preset, int segment, int time) {
   BackgroundChoice background;
   if (int rc = ResolveBackground(preset, &background)) return rc;
   {
-    std::lock_guard<std::mutex> g(ThePlayback.hBackgroundMutex);
+    std::lock_guard<std::mutex> g(pb.hBackgroundMutex);
     // Loaded first: the new record is made with its parameter row. A failure
     // leaves the playing record and background as they were.
-    if (int rc = LoadBackground(background)) return rc;
-    SweepRecord* cur = ThePlayback.CurrentRecord;
+    if (int rc = LoadBackground(pb, background)) return rc;
+    SweepRecord* cur = pb.CurrentRecord;
     SweepRecord* at = cur ? FollowingRecord(cur) : FirstSweepRecord();
     size_t end = static_cast<size_t>(reinterpret_cast<unsigned char*>(at) - SweepData.Base) + MAXSWEEPRECORD;
     if (end > SWEEPDATA_BYTES || !plat::RegionEnsure(SweepData, end)) at = FirstSweepRecord();
     int status = 0;
-    if (!FillSweepRecord(preset, segment, nullptr, time, at, &status)) {
+    if (!FillSweepRecord(pb, preset, segment, nullptr, time, at, &status)) {
       if (status != CALC_WAVEFORMS) return status;
       // A full waveform cache: nothing but the new record will use it now.
       ResetWaveformCache();
-      if (!FillSweepRecord(preset, segment, nullptr, time, at, &status)) return status;
+      if (!FillSweepRecord(pb, preset, segment, nullptr, time, at, &status)) return status;
     }
     at->Blocks = 0;
-    ThePlayback.SweepDataVoices = at->NumVoices;
-    ThePlayback.NoiseOn = RecordHasNoise(at);
-    ThePlayback.ExtraSourceShare = (ThePlayback.BackgroundFrames > 0 ? 1 : 0) + (ThePlayback.NoiseOn ? 1 : 0);
-    StartSweepWalk(at);
+    pb.SweepDataVoices = at->NumVoices;
+    pb.NoiseOn = RecordHasNoise(at);
+    pb.ExtraSourceShare = (pb.BackgroundFrames > 0 ? 1 : 0) + (pb.NoiseOn ? 1 : 0);
+    StartSweepWalk(pb, at);
   }
   if (plat::WaveDevice* dev = hWaveOut.load()) {
     int retval = plat::WaveReset(dev);

@@ -35,15 +35,15 @@ uint32_t PlayTickCount();
 // generated, written to the paused device and the device restarted between
 // the synchronisation points. Returns 0, a message id or -1. On failure the
 // block memory is given back; the caller resets and closes the device.
-int StartPlayback(plat::WaveDevice* device, const Preset& preset, const AdvancedOptions& options,
+int StartPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset& preset, const AdvancedOptions& options,
                   const char* wavFileName, int32_t minutes, uint32_t requestTick, PlaybackUi* ui,
                   const FileOutput& out = {});
 
 // Test mode: plays the one constant record of segment `segment` at segment
 // time `time` (0..10000), held. 0 or a message id (1258, 1272, 1273, 1444,
 // background messages).
-int StartTestPlayback(plat::WaveDevice* device, const Preset& preset, int segment, int time,
+int StartTestPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset& preset, int segment, int time,
                       const AdvancedOptions& options);
 // Replaces the record while playing and drops the queued blocks so that the
 // change is heard at once. 0 or a message id (the old record keeps playing).
-int UpdateTestPlayback(const Preset& preset, int segment, int time);
+int UpdateTestPlayback(PlaybackState& pb, const Preset& preset, int segment, int time);

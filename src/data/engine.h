@@ -9,25 +9,26 @@
 //   2. TakeEngineOptions(options)      copies the advanced options into
 //                                      EngineOptions and computes BlockBytes.
 //      ResolveBackground + LoadBackground: the sound and PlayBackground
-//      (ThePlayback, state.h, holds everything the generator works on);
+//      (the caller's PlaybackState, state.h, holds what the generator
+//      works on);
 //      ExtraSourceShare = background loaded ? 1 : 0;
 //      AudioStrobeOn = visual mode is AudioStrobe;
-//   3. CalculatePreset(preset, toDevice, &sink)
+//   3. CalculatePreset(pb, preset, toDevice, &sink)
 //                                      builds the sweep list; 0, 85 (aborted
 //                                      through the sink), 1272 or 1273. Adds
 //                                      the noise share and sets NoiseOn.
 //   4. FirstSweepRecord()->Blocks == -1 means nothing is audible (1309).
-//   5. ResetOscillators(); StartSweepWalk(FirstSweepRecord());
+//   5. ResetOscillators(pb); StartSweepWalk(pb, FirstSweepRecord());
 //                                      start position: all tones at phase 0,
 //                                      first record current.
-//   6. GenerateBlock(buffer)           generating thread: advances the walk
+//   6. GenerateBlock(pb, buffer)       generating thread: advances the walk
 //                                      through the list, then fills BlockBytes
 //                                      bytes; returns 1 (buffer untouched)
 //                                      once the list has ended. CurrentRecord
 //                                      is the record the block was made from.
 //   Freezing: FreezeState (non-zero stops the walk). Test mode: write one
-//   record with FillSweepRecord(preset, seg, nullptr, time, FirstSweepRecord(),
-//   &status), set its Blocks to 0 and StartSweepWalk on it.
+//   record with FillSweepRecord(pb, preset, seg, nullptr, time, FirstSweepRecord(),
+//   &status), set its Blocks to 0 and StartSweepWalk(pb) on it.
 //   NewRecordHook is called on the generating thread whenever a record
 //   becomes current (the visual output takes its left-eye values).
 //

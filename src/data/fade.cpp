@@ -77,6 +77,7 @@ struct FadeRun {
   int32_t Cap = FADE_UNITY;
   bool Recovering = false;
   int32_t Rise = 1;
+  const PlaybackState* Pb = nullptr;  // the playback the fades belong to
 } gRun;
 
 int64_t MsToFrames(int64_t ms) { return ms * gRun.Rate / 1000; }
@@ -89,7 +90,7 @@ int64_t QueuedFrames() { return static_cast<int64_t>(EngineOptions.MemoryBlocks)
 // or -1 when it never does.
 int64_t WalkFramesLeft() {
   if (gRun.EndStep <= 0) return -1;
-  int64_t step = MarkSweepWalk().Step;
+  int64_t step = MarkSweepWalk(*gRun.Pb).Step;
   return std::max<int64_t>(gRun.EndStep - 1 - step, 0) * gRun.BlockFrames;
 }
 
@@ -130,8 +131,9 @@ void SetPlaybackFades(const PlaybackFades& f) { gSet = f; }
 
 const PlaybackFades& PlaybackFadesSet() { return gSet; }
 
-void StartPlaybackFades(const PlaybackFades& f) {
+void StartPlaybackFades(const PlaybackState& pb, const PlaybackFades& f) {
   gRun = FadeRun{};
+  gRun.Pb = &pb;
   gRun.Rate = std::max(EngineOptions.SamplesPerSec, 1);
   gRun.BlockFrames = BlockBytes / (EngineOptions.Bits16 ? 4 : 2);
   gRun.InFrames = MsToFrames(std::max(f.FadeInMs, 0));
@@ -147,10 +149,10 @@ void StartPlaybackFades(const PlaybackFades& f) {
   }
 }
 
-int GeneratePlaybackBlock(void* buffer) {
+int GeneratePlaybackBlock(PlaybackState& pb, void* buffer) {
   const int64_t first = gRun.Frame;
   if (gRun.Mode == SLEEP_AFTER && first >= gRun.EndFrame) return 1;
-  if (GenerateBlock(buffer)) return 1;
+  if (GenerateBlock(pb, buffer)) return 1;
   const int64_t n = gRun.BlockFrames;
   gRun.Frame += n;
   int64_t end = INT64_MAX, len = 0;
@@ -159,7 +161,7 @@ int GeneratePlaybackBlock(void* buffer) {
     len = gRun.OutFrames;
   } else if (gRun.Mode == SLEEP_AT_END) {
     // The walk's last block ends the fade, wherever a freeze has moved it.
-    end = first + (gRun.EndStep - static_cast<int64_t>(MarkSweepWalk().Step)) * n;
+    end = first + (gRun.EndStep - static_cast<int64_t>(MarkSweepWalk(pb).Step)) * n;
     len = gRun.OutFrames;
   }
   bool touched = first < gRun.InFrames || first + n > end - len || gRun.Cap < FADE_UNITY || gRun.Recovering;

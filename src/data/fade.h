@@ -15,6 +15,8 @@
 #pragma once
 #include <cstdint>
 
+struct PlaybackState;
+
 constexpr int32_t FADE_UNITY = 32768;
 // The fade of a start and of a stop while sound plays: long enough that no
 // click is heard, short enough to feel immediate.
@@ -63,11 +65,11 @@ const PlaybackFades& PlaybackFadesSet();
 // preset editor's test playback has none), the end of the walk for
 // SLEEP_AT_END. Main thread, inside StartPlayback after the walk has been
 // started and before the first block.
-void StartPlaybackFades(const PlaybackFades& f);
+void StartPlaybackFades(const PlaybackState& pb, const PlaybackFades& f);
 // GenerateBlock with the ramps on top: 1 when the preset has ended or the
 // sleep timer's fade has, so that the playback ends as at the end of the
 // preset. The generating thread.
-int GeneratePlaybackBlock(void* buffer);
+int GeneratePlaybackBlock(PlaybackState& pb, void* buffer);
 // A new sleep timer for the running playback: `afterMs` from now (the sound
 // generated so far), or SLEEP_AT_END, or SLEEP_OFF. A fade under way is
 // given back gently (half a second to full level). The generating thread.

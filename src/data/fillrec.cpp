@@ -20,13 +20,13 @@ int16_t Degrees(int32_t stored) { return static_cast<int16_t>(std::clamp<int32_t
 
 bool IsPacked(int pid) { return ParamNumOfPid(pid) == PN_WAVEFORM; }
 
-void SegmentValues(SweepRecord* r, const int32_t* v) {
+void SegmentValues(const PlaybackState& pb, SweepRecord* r, const int32_t* v) {
   for (int e = 0; e < 2; e++) {
     r->BackgroundVolume[e] = Volume(v[PID_BGVOLUME + e]);
     r->BackgroundModDepth[e] = Percent(v[PID_BGMODDEPTH + e]);
     r->BackgroundModRate[e] = v[PID_BGMODPERIOD + e];
-    int32_t div = PowerOfTen[PlayParamDef(PN_BGPARAM).Digits];
-    r->BackgroundInterval[e] = ThePlayback.PlayBackground.IntervalMode
+    int32_t div = PowerOfTen[PlayParamDef(pb, PN_BGPARAM).Digits];
+    r->BackgroundInterval[e] = pb.PlayBackground.IntervalMode
                                    ? MulDiv(v[PID_BGPARAM + e], EngineOptions.SamplesPerSec, div)
                                    : v[PID_BGPARAM + e] / div;
     r->NoiseVolume[e] = Volume(v[PID_NOISEVOL + e]);
@@ -113,8 +113,8 @@ SweepRecord* NextSweepRecord(SweepRecord* rec, bool commit) {
   return next;
 }
 
-SweepRecord* FillSweepRecord(const Preset& preset, int segIndex, ProgressRecord* progress, int time, SweepRecord* rec,
-                             int* status) {
+SweepRecord* FillSweepRecord(const PlaybackState& pb, const Preset& preset, int segIndex, ProgressRecord* progress,
+                             int time, SweepRecord* rec, int* status) {
   const Segment& seg = preset.data.Segment[segIndex];
   const Param* params = SegParams(preset, segIndex);
   int voices = std::clamp<int>(seg.NumVoices, 1, MAXVOICES);
@@ -140,7 +140,7 @@ SweepRecord* FillSweepRecord(const Preset& preset, int segIndex, ProgressRecord*
   rec->NumVoices = static_cast<uint8_t>(voices);
   rec->NoiseInsideHead = seg.NoiseInsideHead ? 1 : 0;
   rec->RepeatTarget = nullptr;
-  SegmentValues(rec, v);
+  SegmentValues(pb, rec, v);
   for (int i = 0; i < voices; i++) {
     if (VoiceValues(&rec->Voice[i], params, i, v) != 0) {
       *status = CALC_WAVEFORMS;

@@ -362,26 +362,24 @@ uint64_t RateStep(int32_t r, int sampleRate, double* exact) {
   return StepOf(x);
 }
 
-int VoiceGain(bool strobe) {
-  int sources = std::max(1, ThePlayback.SweepDataVoices + ThePlayback.ExtraSourceShare);
+int VoiceGain(const PlaybackState& pb, bool strobe) {
+  int sources = std::max(1, pb.SweepDataVoices + pb.ExtraSourceShare);
   int p = strobe ? (100 - EngineOptions.AudioStrobeMaxLevel / 2) / sources : 100 / sources;
   return p * 64 / 100;
 }
 
-int GenerateBlock(void* buffer) {
-  if (AdvanceSweep()) return 1;
-  std::lock_guard<std::mutex> lock(ThePlayback.hBackgroundMutex);
-  const SweepRecord* r = ThePlayback.CurrentRecord;
+int GenerateBlock(PlaybackState& pb, void* buffer) {
+  if (AdvanceSweep(pb)) return 1;
+  std::lock_guard<std::mutex> lock(pb.hBackgroundMutex);
+  const SweepRecord* r = pb.CurrentRecord;
   bool wide = EngineOptions.Bits16 != 0;
   int frames = BlockBytes / (wide ? 4 : 2);
   bool strobe = AudioStrobeOn.load(std::memory_order_relaxed) != 0;
-  int gain = VoiceGain(strobe);
+  int gain = VoiceGain(pb, strobe);
   Slot slots[MAXVOICES + 1];
   int count = 0;
-  for (int i = 0; i < r->NumVoices; i++)
-    BeginSlot(slots[count++], ThePlayback.Osc[i], r->Voice[i], gain, i == 0, SineData8);
-  if (strobe)
-    BeginSlot(slots[count++], ThePlayback.Osc[MAXVOICES], StrobeSlot(r), STROBE_GAIN, false, StrobeModTable());
+  for (int i = 0; i < r->NumVoices; i++) BeginSlot(slots[count++], pb.Osc[i], r->Voice[i], gain, i == 0, SineData8);
+  if (strobe) BeginSlot(slots[count++], pb.Osc[MAXVOICES], StrobeSlot(r), STROBE_GAIN, false, StrobeModTable());
   alignas(16) int16_t words[2 * CHUNK];
   for (int64_t n = 0; n < frames; n += CHUNK) {
     int64_t end = std::min<int64_t>(frames, n + CHUNK);
@@ -389,10 +387,10 @@ int GenerateBlock(void* buffer) {
     for (int k = 0; k < count; k++) slots[k].Render(slots[k], out, n, end);
     if (!wide) Narrow(static_cast<uint8_t*>(buffer) + 2 * n, words, 2 * (end - n));
   }
-  for (int i = 0; i < r->NumVoices; i++) EndSlot(slots[i], ThePlayback.Osc[i], frames);
-  if (strobe) EndSlot(slots[count - 1], ThePlayback.Osc[MAXVOICES], frames);
+  for (int i = 0; i < r->NumVoices; i++) EndSlot(slots[i], pb.Osc[i], frames);
+  if (strobe) EndSlot(slots[count - 1], pb.Osc[MAXVOICES], frames);
   bool invert = EngineOptions.InvertSound != 0;
-  MixBackground(buffer, frames, gain, r, wide, invert);
-  if (ThePlayback.NoiseOn) MixNoise(buffer, frames, gain, r, wide, invert);
+  MixBackground(pb, buffer, frames, gain, r, wide, invert);
+  if (pb.NoiseOn) MixNoise(pb, buffer, frames, gain, r, wide, invert);
   return 0;
 }

@@ -4,18 +4,20 @@
 
 #include "data/records.h"
 
+struct PlaybackState;
+
 // Fills one block of BlockBytes bytes at `buffer` (interleaved stereo,
 // 16-bit signed little-endian or 8-bit unsigned with 128 as silence): walks
 // the sweep list, then, holding hBackgroundMutex, renders every voice, the
 // AudioStrobe slot when it is on, the background and the noise. Returns 1
 // without touching the buffer when the list has ended, else 0. No
 // allocation, no system call besides the mutex. Generating thread.
-int GenerateBlock(void* buffer);
+int GenerateBlock(PlaybackState& pb, void* buffer);
 
 // Mixing gain g = p * 64 / 100 for the voices, background and noise:
 // p = 100 / (SweepDataVoices + ExtraSourceShare), or with AudioStrobe on
 // (100 - AudioStrobeMaxLevel / 2) / (SweepDataVoices + ExtraSourceShare).
-int VoiceGain(bool strobe);
+int VoiceGain(const PlaybackState& pb, bool strobe);
 constexpr int STROBE_GAIN = 50 * 64 / 100;
 
 // Phase step of an oscillator for a frequency in millihertz at `rate`

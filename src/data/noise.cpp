@@ -284,7 +284,7 @@ NoiseDivider31::NoiseDivider31(uint32_t d) {
   Magic = static_cast<uint32_t>(((uint64_t{1} << Shift) + d - 1) / d);
 }
 
-void MixNoise(void* out, int frames, int gain, const SweepRecord* r, bool wide, bool invert) {
+void MixNoise(PlaybackState& pb, void* out, int frames, int gain, const SweepRecord* r, bool wide, bool invert) {
   NoiseEar ear[2];
   bool mod = false;
   int rate = EngineOptions.SamplesPerSec;
@@ -295,23 +295,22 @@ void MixNoise(void* out, int frames, int gain, const SweepRecord* r, bool wide, 
     x.M = c.M;
     x.Q = c.Q;
     x.Div = NoiseDivider(c.Q);
-    if (c.A == 128) ThePlayback.NoiseOsc.Y[e] = 0;  // the fully smoothed filter restarts each block
-    x.Y = ThePlayback.NoiseOsc.Y[e];
+    if (c.A == 128) pb.NoiseOsc.Y[e] = 0;  // the fully smoothed filter restarts each block
+    x.Y = pb.NoiseOsc.Y[e];
     x.Volume = std::clamp<int32_t>(r->NoiseVolume[e], 0, 10000);
     x.Depth = x.Volume * r->NoiseModDepth[e] / 100;
     x.Base = x.Volume - x.Depth;
     x.Offset = e == 0 ? 0 : r->NoiseModPhase * 8192 / 360 + 8192;
     double exact;
     x.ModStep = RateStep(r->NoiseModRate[e], rate, &exact);
-    x.Mod = ThePlayback.NoiseOsc.Mod[e] & PHASE_MASK;
+    x.Mod = pb.NoiseOsc.Mod[e] & PHASE_MASK;
     if (r->NoiseModDepth[e] != 0) mod = true;
   }
   uint32_t seed = static_cast<uint32_t>(plat::Random());
   Pick(wide, invert, r->NoiseInsideHead != 0, mod)(out, frames, gain, ear, seed);
   for (int e = 0; e < 2; e++) {
-    ThePlayback.NoiseOsc.Y[e] = ear[e].Y;
+    pb.NoiseOsc.Y[e] = ear[e].Y;
     // The modulation moves whether or not it is audible.
-    ThePlayback.NoiseOsc.Mod[e] =
-        mod ? ear[e].Mod : (ear[e].Mod + static_cast<uint64_t>(frames) * ear[e].ModStep) & PHASE_MASK;
+    pb.NoiseOsc.Mod[e] = mod ? ear[e].Mod : (ear[e].Mod + static_cast<uint64_t>(frames) * ear[e].ModStep) & PHASE_MASK;
   }
 }

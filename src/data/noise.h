@@ -4,6 +4,8 @@
 
 #include "data/records.h"
 
+struct PlaybackState;
+
 // Filter coefficients for smoothness S (0..100, more counts as 100):
 // a = S * 128 / 100, divisor Q = ((16384 - a (a + 128)) a + 2097152) >> 7
 // (at least 1), gain M = (16384 - a^2)^2 >> 14.
@@ -41,4 +43,4 @@ struct NoiseDivider31 {
 
 // Adds the noise of record r to `out` with gain g; the seed is one draw of
 // the process-wide generator. Generating thread.
-void MixNoise(void* out, int frames, int gain, const SweepRecord* r, bool wide, bool invert);
+void MixNoise(PlaybackState& pb, void* out, int frames, int gain, const SweepRecord* r, bool wide, bool invert);

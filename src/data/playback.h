@@ -11,6 +11,8 @@
 #include "main/model.h"
 #include "platform/soundfile.h"
 
+struct PlaybackState;
+
 // Progress bar and message pumping of the caller (the main window, or the
 // command-line tool). Positions are in the range last shown.
 struct PlaybackUi {
@@ -43,7 +45,8 @@ constexpr int PLAY_NO_MEMORY = 1444;
 // the block memory, chooses the background parameter definition, and
 // calculates the preset into the sweep list (progress 0..10000 under caption
 // 87). Makes the first record current. 0 or a result id.
-int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool toDevice, PlaybackUi* ui);
+int PreparePlayback(PlaybackState& pb, const Preset& preset, const AdvancedOptions& options, bool toDevice,
+                    PlaybackUi* ui);
 
 // The kind of file written: the engine's own RIFF/WAVE, or an encoded format
 // with its quality setting (plat::MaxQuality).
@@ -64,5 +67,5 @@ struct FileOutput {
 // (plat::EncoderRate). After the preset has ended the remaining blocks are
 // silence. The file is complete and valid also when the user aborts (84).
 // Only WAV files have a largest length (1318).
-int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, const char* wavFileName, int32_t minutes,
-                        PlaybackUi* ui, const FileOutput& out = {});
+int StartPlaybackToFile(PlaybackState& pb, const Preset& preset, const AdvancedOptions& options,
+                        const char* wavFileName, int32_t minutes, PlaybackUi* ui, const FileOutput& out = {});

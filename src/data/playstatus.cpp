@@ -77,15 +77,15 @@ void FormatElapsed(int64_t seconds, char* out, size_t size) {
     std::snprintf(out, size, "%lu%s%02lu%s%02lu", s / 3600, sep, (s / 60) % 60, sep, s % 60);
 }
 
-void MakePlayStatus(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe, bool forced,
-                    PlayStatus* out) {
+void MakePlayStatus(const PlaybackState& pb, const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe,
+                    bool forced, PlayStatus* out) {
   PlayStatus& s = *out;
   s = PlayStatus{};
   s.ElapsedSeconds = elapsedSeconds;
   s.Frozen = frozen;
   s.Strobe = strobe;
   s.Forced = forced;
-  int voices = std::clamp(ThePlayback.SweepDataVoices, 1, MAXVOICES);
+  int voices = std::clamp(pb.SweepDataVoices, 1, MAXVOICES);
   s.Voices = static_cast<uint8_t>(voices);
   s.Lines = 1 + voices + (strobe ? 1 : 0);
   for (int i = 0; i < voices && i < r->NumVoices; i++) {
@@ -147,8 +147,9 @@ bool FormatSleepLine(const PlayStatus& s, char* out, size_t size) {
   return true;
 }
 
-int BuildStatusText(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe, char* out, size_t size) {
+int BuildStatusText(const PlaybackState& pb, const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe,
+                    char* out, size_t size) {
   PlayStatus s;
-  MakePlayStatus(r, elapsedSeconds, frozen, strobe, false, &s);
+  MakePlayStatus(pb, r, elapsedSeconds, frozen, strobe, false, &s);
   return FormatPlayStatus(s, out, size);
 }

@@ -10,6 +10,8 @@
 
 #include "data/records.h"
 
+struct PlaybackState;
+
 struct PlayStatusVoice {
   int32_t Volume[2];  // 0..10000 per ear; 0 for a voice the record lacks
   int32_t Beat;       // right minus left frequency, mHz
@@ -44,8 +46,8 @@ void FormatElapsed(int64_t seconds, char* out, size_t size);
 
 // The values of record `r` for the status (voices the list has but the record
 // does not are silent). No allocation, no lock: the audio thread's side.
-void MakePlayStatus(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe, bool forced,
-                    PlayStatus* out);
+void MakePlayStatus(const PlaybackState& pb, const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe,
+                    bool forced, PlayStatus* out);
 // The status text (strings 32-40) into out, cut to `size`; returns the number
 // of lines. The window's side; any thread.
 int FormatPlayStatus(const PlayStatus& s, char* out, size_t size);
@@ -53,4 +55,5 @@ int FormatPlayStatus(const PlayStatus& s, char* out, size_t size);
 // out; false, with out empty, when the status has none. Any thread.
 bool FormatSleepLine(const PlayStatus& s, char* out, size_t size);
 // Both at once: the text for record `r`. Any thread.
-int BuildStatusText(const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe, char* out, size_t size);
+int BuildStatusText(const PlaybackState& pb, const SweepRecord* r, int64_t elapsedSeconds, bool frozen, bool strobe,
+                    char* out, size_t size);

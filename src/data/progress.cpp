@@ -148,8 +148,8 @@ int NextChangeTimePacked(int32_t value, int32_t step, const ProgressRecord& p, i
                   NextChangeIn(vlo, step, p.WTimes, h[1], i, p.ReachUp[2], p.ReachDown[2]));
 }
 
-int32_t ParamStep(int paramNum, int32_t v) {
-  const ParamDefType& d = PlayParamDef(paramNum);
+int32_t ParamStep(const PlaybackState& pb, int paramNum, int32_t v) {
+  const ParamDefType& d = PlayParamDef(pb, paramNum);
   int64_t x = std::llabs(static_cast<int64_t>(v)) * d.StepRel + static_cast<int64_t>(d.Step) * PowerOfTen[d.Digits];
   int64_t step = (x + 500) / 1000;
   return static_cast<int32_t>(std::max<int64_t>(2, std::min<int64_t>(step, INT32_MAX)));

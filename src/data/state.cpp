@@ -7,11 +7,10 @@ plat::Region BackgroundTempData;
 plat::Region BackgroundData;
 std::atomic<int> AudioStrobeOn{0};
 std::atomic<int> FreezeState{0};
-PlaybackState ThePlayback;
 void (*NewRecordHook)(const SweepRecord* record) = nullptr;
 
-void ResetOscillators() {
-  for (SlotState& s : ThePlayback.Osc) {
+void ResetOscillators(PlaybackState& pb) {
+  for (SlotState& s : pb.Osc) {
     for (int ear = 0; ear < 2; ear++) {
       s.Tone[ear] = 0;
       s.Mod1[ear] = MOD_START;
@@ -20,9 +19,9 @@ void ResetOscillators() {
     }
   }
   for (int ear = 0; ear < 2; ear++) {
-    ThePlayback.NoiseOsc.Y[ear] = 0;
-    ThePlayback.NoiseOsc.Mod[ear] = MOD_START;
-    ThePlayback.BackgroundOsc.Pos[ear] = 0;
-    ThePlayback.BackgroundOsc.Mod[ear] = MOD_START;
+    pb.NoiseOsc.Y[ear] = 0;
+    pb.NoiseOsc.Mod[ear] = MOD_START;
+    pb.BackgroundOsc.Pos[ear] = 0;
+    pb.BackgroundOsc.Mod[ear] = MOD_START;
   }
 }

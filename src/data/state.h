@@ -61,9 +61,19 @@ struct BackgroundState {
   uint64_t Mod[2];
 };
 
+struct PlaybackState;
+// Tones to phase 0, modulations to their minimum, volume indices 0, noise and
+// background positions to the start. Generating thread or before playback.
+void ResetOscillators(PlaybackState& pb);
+
 // What one playback's generator works on: the list's extent, the background
 // sound and its lock, the oscillators and the walk through the sweep list.
+// A new record starts with its oscillators reset.
 struct PlaybackState {
+  PlaybackState() { ResetOscillators(*this); }
+  PlaybackState(const PlaybackState&) = delete;
+  PlaybackState& operator=(const PlaybackState&) = delete;
+
   // Set by the preset calculation.
   int SweepDataVoices = 0;   // largest NumVoices of the list, 1..MAXVOICES
   int ExtraSourceShare = 0;  // background loaded (set by the playback start) + noise
@@ -96,18 +106,11 @@ struct PlaybackState {
   RepeatTaken Taken[WALK_REWIND_BLOCKS] = {};
   uint32_t TakenCount = 0;  // entries ever written; the ring holds the newest
 };
-// The process's playback (the device's or the file's, one at a time).
-extern PlaybackState ThePlayback;
-
 // The parameter table row `row` as the calculation reads it: the playback's
 // row 6, every other row from ParamDef.
-inline const ParamDefType& PlayParamDef(int row) {
-  return row == PN_BGPARAM ? ThePlayback.PlayBackground.ParamRow : ParamDef[row];
+inline const ParamDefType& PlayParamDef(const PlaybackState& pb, int row) {
+  return row == PN_BGPARAM ? pb.PlayBackground.ParamRow : ParamDef[row];
 }
-
-// Tones to phase 0, modulations to their minimum, volume indices 0, noise and
-// background positions to the start. Generating thread or before playback.
-void ResetOscillators();
 
 // Called whenever a new record becomes current (the visual output reads its
 // left-eye values). Generating thread; may be null.

@@ -76,6 +76,7 @@ bool Audible(const SweepRecord* r, int background) {
 bool HasNoise(const SweepRecord* r) { return r->NoiseVolume[0] != 0 || r->NoiseVolume[1] != 0; }
 
 struct Calc {
+  PlaybackState& Pb;
   const Preset& P;
   const ProgressSink* Sink;
   SweepRecord* Rec;  // where the next record goes
@@ -106,7 +107,7 @@ bool SetBlocks(Calc& c, SweepRecord* prev, int32_t blocks) {
 
 int Write(Calc& c, int s, int v) {
   int status = 0;
-  SweepRecord* next = FillSweepRecord(c.P, s, Progress, v, c.Rec, &status);
+  SweepRecord* next = FillSweepRecord(c.Pb, c.P, s, Progress, v, c.Rec, &status);
   if (!next) return status;
   if (HasNoise(c.Rec)) c.Noise = true;
   c.Rec = next;
@@ -117,7 +118,7 @@ int CalculateSegment(Calc& c, int s) {
   const Segment& seg = c.P.data.Segment[s];
   const Param* params = SegParams(c.P, s);
   int n = SegParamCount(seg);
-  ThePlayback.SweepDataVoices = std::max<int>(ThePlayback.SweepDataVoices, seg.NumVoices);
+  c.Pb.SweepDataVoices = std::max<int>(c.Pb.SweepDataVoices, seg.NumVoices);
   for (int j = 0; j < n; j++) {
     Progress[j].SweepInProgress = false;
     Progress[j].CurNode = -1;
@@ -178,9 +179,9 @@ int CalculateSegment(Calc& c, int s) {
           if (pn[j] == PN_WAVEFORM) {
             int32_t hi = static_cast<int32_t>(static_cast<uint32_t>(pr.CurValue) >> 16);
             int32_t lo = static_cast<int32_t>(static_cast<uint32_t>(pr.CurValue) & 0xFFFF);
-            t = NextChangeTimePacked(pr.CurValue, ParamStep(pn[j], std::min(hi, lo)), pr, v);
+            t = NextChangeTimePacked(pr.CurValue, ParamStep(c.Pb, pn[j], std::min(hi, lo)), pr, v);
           } else {
-            t = NextChangeTime(pr.CurValue, ParamStep(pn[j], pr.CurValue), pr, v);
+            t = NextChangeTime(pr.CurValue, ParamStep(c.Pb, pn[j], pr.CurValue), pr, v);
           }
           next = std::min(next, t);
         }
@@ -239,25 +240,25 @@ int CalculateSegment(Calc& c, int s) {
 
 }  // namespace
 
-int CalculatePreset(const Preset& preset, bool toDevice, const ProgressSink* sink) {
+int CalculatePreset(PlaybackState& pb, const Preset& preset, bool toDevice, const ProgressSink* sink) {
   (void)toDevice;  // the list is the same for the device and for a file
   ResetWaveformCache();
-  ThePlayback.SweepDataVoices = 0;
-  ThePlayback.NoiseOn = false;
+  pb.SweepDataVoices = 0;
+  pb.NoiseOn = false;
   if (!plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD)) return CALC_TOOCOMPLEX;
-  Calc c{preset, sink, FirstSweepRecord()};
+  Calc c{pb, preset, sink, FirstSweepRecord()};
   int segments = std::clamp<int>(preset.data.NumSegments, 1, MAXSEGMENTS);
   for (int s = 0; s < segments; s++)
     if (int st = CalculateSegment(c, s)) return st;
   // The final record: every parameter at its last node.
   SweepRecord* last = c.Rec;
   int status = 0;
-  if (!FillSweepRecord(preset, segments - 1, nullptr, 10000, last, &status)) return status;
+  if (!FillSweepRecord(pb, preset, segments - 1, nullptr, 10000, last, &status)) return status;
   if (HasNoise(last)) c.Noise = true;
   last->Blocks = preset.data.ContinuePlaying && Audible(last, preset.data.Background) ? 0 : -1;
   if (c.Noise) {
-    ThePlayback.NoiseOn = true;
-    ThePlayback.ExtraSourceShare += 1;
+    pb.NoiseOn = true;
+    pb.ExtraSourceShare += 1;
   }
   int wave = EngineOptions.AudioStrobeWaveform;
   if (wave == ASWAVE_RECTANGULAR || wave == ASWAVE_STEEP) {

@@ -57,7 +57,7 @@ struct ProgressSink {
 // sound, else 0); the calculation adds 1 when noise is used. Returns 0,
 // CALC_ABORTED, CALC_TOOCOMPLEX or CALC_WAVEFORMS. `toDevice` is false when
 // writing a file. Main thread.
-int CalculatePreset(const Preset& preset, bool toDevice, const ProgressSink* sink);
+int CalculatePreset(PlaybackState& pb, const Preset& preset, bool toDevice, const ProgressSink* sink);
 
 // Writes the record for segment time `time` of segment `segIndex` at `rec`:
 // values interpolated from `progress` (which receives them as CurValue), or,
@@ -65,8 +65,8 @@ int CalculatePreset(const Preset& preset, bool toDevice, const ProgressSink* sin
 // address after the record, or null with *status = CALC_TOOCOMPLEX or
 // CALC_WAVEFORMS. Blocks, RepeatCount and RepeatTarget are cleared. Main
 // thread (it uses the waveform cache).
-SweepRecord* FillSweepRecord(const Preset& preset, int segIndex, ProgressRecord* progress, int time, SweepRecord* rec,
-                             int* status);
+SweepRecord* FillSweepRecord(const PlaybackState& pb, const Preset& preset, int segIndex, ProgressRecord* progress,
+                             int time, SweepRecord* rec, int* status);
 
 // Sets the search aids of a sweep whose WTimes and WValues are filled.
 void PrepareSweep(ProgressRecord& p, bool packed);
@@ -79,7 +79,7 @@ int NextChangeTime(int32_t value, int32_t step, const ProgressRecord& p, int t);
 int NextChangeTimePacked(int32_t value, int32_t step, const ProgressRecord& p, int t);
 // Resolution of parameter row `paramNum` at value v:
 // max(2, round((|v| * StepRel + Step * 10^Digits) / 1000)).
-int32_t ParamStep(int paramNum, int32_t v);
+int32_t ParamStep(const PlaybackState& pb, int paramNum, int32_t v);
 // The record after `rec`; with commit, memory for it and one more full record
 // is committed first (null when that fails).
 SweepRecord* NextSweepRecord(SweepRecord* rec, bool commit);

@@ -4,62 +4,62 @@
 
 namespace {
 
-void MakeCurrent(SweepRecord* r) {
-  ThePlayback.CurrentRecord = r;
-  ThePlayback.CurBlocks = r->Blocks;
-  ThePlayback.BlockCounter = 0;
+void MakeCurrent(PlaybackState& pb, SweepRecord* r) {
+  pb.CurrentRecord = r;
+  pb.CurBlocks = r->Blocks;
+  pb.BlockCounter = 0;
   if (NewRecordHook) NewRecordHook(r);
-  if (ThePlayback.CurBlocks == 0) ThePlayback.Advancing = false;
+  if (pb.CurBlocks == 0) pb.Advancing = false;
 }
 
 }  // namespace
 
-void StartSweepWalk(SweepRecord* first) {
-  ThePlayback.Advancing = true;
-  ThePlayback.Step = 0;
-  ThePlayback.TakenCount = 0;
-  MakeCurrent(first);
+void StartSweepWalk(PlaybackState& pb, SweepRecord* first) {
+  pb.Advancing = true;
+  pb.Step = 0;
+  pb.TakenCount = 0;
+  MakeCurrent(pb, first);
 }
 
-int AdvanceSweep() {
-  if (!ThePlayback.CurrentRecord || ThePlayback.CurBlocks == -1) return 1;
-  if (!ThePlayback.Advancing || FreezeState.load(std::memory_order_relaxed) != 0) return 0;
-  ThePlayback.Step++;
+int AdvanceSweep(PlaybackState& pb) {
+  if (!pb.CurrentRecord || pb.CurBlocks == -1) return 1;
+  if (!pb.Advancing || FreezeState.load(std::memory_order_relaxed) != 0) return 0;
+  pb.Step++;
   // Counted before the block, so the first record of the list sounds one
   // block less than its count and every later record exactly its count.
-  if (++ThePlayback.BlockCounter >= ThePlayback.CurBlocks) {
-    SweepRecord* r = ThePlayback.CurrentRecord;
+  if (++pb.BlockCounter >= pb.CurBlocks) {
+    SweepRecord* r = pb.CurrentRecord;
     SweepRecord* next;
     if (r->RepeatCount != 0) {
       // Repeats are consumed, so the list plays once.
       r->RepeatCount--;
-      ThePlayback.Taken[ThePlayback.TakenCount++ % WALK_REWIND_BLOCKS] = {ThePlayback.Step, r};
+      pb.Taken[pb.TakenCount++ % WALK_REWIND_BLOCKS] = {pb.Step, r};
       next = r->RepeatTarget;
     } else {
       next = FollowingRecord(r);
     }
-    MakeCurrent(next);
-    if (ThePlayback.CurBlocks == -1) return 1;
+    MakeCurrent(pb, next);
+    if (pb.CurBlocks == -1) return 1;
   }
   return 0;
 }
 
-WalkMark MarkSweepWalk() { return {ThePlayback.CurrentRecord, ThePlayback.BlockCounter, ThePlayback.Step}; }
+WalkMark MarkSweepWalk(const PlaybackState& pb) { return {pb.CurrentRecord, pb.BlockCounter, pb.Step}; }
 
-void RewindSweepWalk(const WalkMark& m) {
+void RewindSweepWalk(PlaybackState& pb, const WalkMark& m) {
   // Newest first, so a count taken twice since the mark is given back twice.
   // Steps are compared as a difference: the counter may wrap in a long run.
-  uint32_t oldest = ThePlayback.TakenCount > WALK_REWIND_BLOCKS ? ThePlayback.TakenCount - WALK_REWIND_BLOCKS : 0;
-  while (ThePlayback.TakenCount > oldest &&
-         static_cast<int32_t>(ThePlayback.Taken[(ThePlayback.TakenCount - 1) % WALK_REWIND_BLOCKS].Step - m.Step) > 0) {
-    ThePlayback.Taken[(ThePlayback.TakenCount - 1) % WALK_REWIND_BLOCKS].Record->RepeatCount++;
-    ThePlayback.TakenCount--;
+  uint32_t oldest = pb.TakenCount > WALK_REWIND_BLOCKS ? pb.TakenCount - WALK_REWIND_BLOCKS : 0;
+  while (pb.TakenCount > oldest &&
+         static_cast<int32_t>(pb.Taken[(pb.TakenCount - 1) % WALK_REWIND_BLOCKS].Step - m.Step) > 0) {
+    pb.Taken[(pb.TakenCount - 1) % WALK_REWIND_BLOCKS].Record->RepeatCount++;
+    pb.TakenCount--;
   }
-  ThePlayback.Step = m.Step;
-  ThePlayback.CurrentRecord = m.Record;
-  ThePlayback.CurBlocks = m.Record->Blocks;
-  ThePlayback.BlockCounter = m.Counter;
-  ThePlayback.Advancing = ThePlayback.CurBlocks != 0;
+  pb.Step = m.Step;
+  pb.CurrentRecord = m.Record;
+  pb.CurBlocks = m.Record->Blocks;
+  pb.BlockCounter = m.Counter;
+  pb.Advancing = pb.CurBlocks != 0;
   if (NewRecordHook) NewRecordHook(m.Record);
 }
 

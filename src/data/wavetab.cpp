@@ -37,7 +37,6 @@ void InitEngineTables() {
   // go back to a duty cycle of 50, which a preset calculation may change.
   std::memcpy(RectangularData8, RectangularData8AtStart, WAVELEN);
   std::memcpy(SteepRectangularData8, SteepRectangularData8AtStart, WAVELEN);
-  ResetOscillators();
 }
 
 void ResetWaveformCache() { gCacheCount = 0; }

@@ -50,7 +50,8 @@ int WriteFailure(plat::RiffResult r) { return r == plat::RIFF_DISKFULL ? PLAY_WA
 
 }  // namespace
 
-int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool toDevice, PlaybackUi* ui) {
+int PreparePlayback(PlaybackState& pb, const Preset& preset, const AdvancedOptions& options, bool toDevice,
+                    PlaybackUi* ui) {
   Show(ui, 87, 10000);
   Poll(ui, 0);
   TakeEngineOptions(options);
@@ -62,18 +63,18 @@ int PreparePlayback(const Preset& preset, const AdvancedOptions& options, bool t
   BackgroundChoice background;
   if (int rc = ResolveBackground(preset, &background)) return rc;
   {
-    std::lock_guard<std::mutex> lock(ThePlayback.hBackgroundMutex);
-    if (int rc = LoadBackground(background)) return rc;
+    std::lock_guard<std::mutex> lock(pb.hBackgroundMutex);
+    if (int rc = LoadBackground(pb, background)) return rc;
   }
-  ThePlayback.ExtraSourceShare = ThePlayback.BackgroundFrames > 0 ? 1 : 0;
+  pb.ExtraSourceShare = pb.BackgroundFrames > 0 ? 1 : 0;
   if (Poll(ui, 500)) return -1;
   ProgressSink sink{CalcProgress, ui};
-  if (int rc = CalculatePreset(preset, toDevice, &sink)) return rc;
+  if (int rc = CalculatePreset(pb, preset, toDevice, &sink)) return rc;
   Poll(ui, 9500);
   SweepRecord* first = FirstSweepRecord();
   if (!first || first->Blocks == -1) return PLAY_NO_SOUND;
-  ResetOscillators();
-  StartSweepWalk(first);
+  ResetOscillators(pb);
+  StartSweepWalk(pb, first);
   return 0;
 }
 
@@ -136,8 +137,8 @@ int StartEncoder(BlockSink& s, const char* name, bool toStdout, const FileOutput
 
 }  // namespace
 
-int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, const char* wavFileName, int32_t minutes,
-                        PlaybackUi* ui, const FileOutput& out) {
+int StartPlaybackToFile(PlaybackState& pb, const Preset& preset, const AdvancedOptions& options,
+                        const char* wavFileName, int32_t minutes, PlaybackUi* ui, const FileOutput& out) {
   const bool wave = out.Format == plat::SOUND_WAV;
   // Refused before the calculation and the first byte: the sizes would not
   // fit the header, and gigabytes written only to fail at the end help nobody.
@@ -145,7 +146,7 @@ int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, co
   // Encoders that know only some rates get the preset rendered at one of them.
   AdvancedOptions o = options;
   if (!wave) o.SamplesPerSec = plat::EncoderRate(out.Format, o.SamplesPerSec);
-  if (int rc = PreparePlayback(preset, o, false, ui)) return rc;
+  if (int rc = PreparePlayback(pb, preset, o, false, ui)) return rc;
   if (Poll(ui, 1000)) return 85;
   int64_t blocks = OutputBlockCount(minutes, EngineOptions.LenOfBlocks);
 
@@ -168,7 +169,7 @@ int StartPlaybackToFile(const Preset& preset, const AdvancedOptions& options, co
   const int64_t fadeFrames =
       std::min(static_cast<int64_t>(out.FadeOutMs) * EngineOptions.SamplesPerSec / 1000, fileFrames);
   for (int64_t i = 0; i < blocks; ++i) {
-    if (!ended && GenerateBlock(block) == 1) {
+    if (!ended && GenerateBlock(pb, block) == 1) {
       // The preset has ended: the rest of the requested length is silence.
       ended = true;
       std::memset(block, wide ? 0 : 128, static_cast<size_t>(BlockBytes));

@@ -14,6 +14,7 @@
 #include <cstdint>
 
 #include "data/audiothread.h"
+#include "data/state.h"
 
 class MainWindow;
 class QSocketNotifier;
@@ -26,11 +27,14 @@ class EngineLink : public QObject {
   explicit EngineLink(MainWindow* window);
   // Hands every waiting notice to the window, oldest first.
   void drain();
+  // The record the window plays on (the device and the file output in turn).
+  PlaybackState& playback() { return Playback; }
 
  private:
   MainWindow* Window;
   QSocketNotifier* Notifier = nullptr;
   QTimer* Poll = nullptr;  // only when the system gave no descriptor
+  PlaybackState Playback;
 };
 
 // The window interface for CreateAudioThread: the synchronisation points of

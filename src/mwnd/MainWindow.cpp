@@ -172,7 +172,7 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start), Editor(PresetO
     QTimer::singleShot(0, this, [this] { closeAtOnce(1); });
     return;
   }
-  new EngineLink(this);
+  Link = new EngineLink(this);
   // The presets are read once the window exists (and shows).
   QTimer::singleShot(0, this, &MainWindow::firstFill);
 }

@@ -22,6 +22,7 @@
 #include "visual/flash.h"
 
 class DesktopLink;
+class EngineLink;
 class QLabel;
 class QSocketNotifier;
 class QToolBar;
@@ -166,6 +167,7 @@ class MainWindow : public QMainWindow {
   void applyListening();
   friend class DesktopLink;
   DesktopLink* Desktop = nullptr;
+  EngineLink* Link = nullptr;   // the audio thread's notices and the playback record
   bool SleepLineShown = false;  // the status's sleep timer line
   // PLAY_STARTED, PLAY_NOT_STARTED (cancelled, aborted or already playing),
   // or the id of the message already shown. `follower`: asked by a leader

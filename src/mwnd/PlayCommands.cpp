@@ -26,6 +26,7 @@
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "main/text.h"
+#include "mwnd/EngineLink.h"
 #include "mwnd/Flashing.h"
 #include "mwnd/MainWindow.h"
 #include "mwnd/ProgressLine.h"
@@ -261,7 +262,7 @@ int MainWindow::startPlaying(uint32_t delayTick, bool follower) {
   }
   PlaybackUi pui = playbackUi();
   applyListening();
-  int rc = StartPlayback(dev, p, options, nullptr, 0, delayTick, &pui);
+  int rc = StartPlayback(Link->playback(), dev, p, options, nullptr, 0, delayTick, &pui);
   Progress->finish();
   if (rc == 0) {
     updateUi(UI_PLAYING | UI_FROZEN);
@@ -335,7 +336,7 @@ void MainWindow::cmdPlayWav() {
   AudioStrobeOn.store(req.AudioStrobe ? 1 : 0);
   PlaybackUi pui = playbackUi();
   std::string path = file.toStdString();
-  int rc = StartPlayback(nullptr, p, options, path.c_str(), minutes, 0, &pui, out);
+  int rc = StartPlayback(Link->playback(), nullptr, p, options, path.c_str(), minutes, 0, &pui, out);
   AudioStrobeOn.store(savedStrobe);
   QString light;
   bool lost = false;

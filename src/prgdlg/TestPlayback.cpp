@@ -8,6 +8,7 @@
 #include "assert/check.h"
 #include "data/audiothread.h"
 #include "data/devplay.h"
+#include "data/state.h"
 #include "reg/settings.h"
 
 namespace {
@@ -54,7 +55,7 @@ int TestPlayback::start(const Preset& p, int segment, int time, const AdvancedOp
     }
   }
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  int rc = StartTestPlayback(dev, p, segment, time, options);
+  int rc = StartTestPlayback(Playback, dev, p, segment, time, options);
   QApplication::restoreOverrideCursor();
   if (rc) {
     // The device may already hold blocks; the audio thread ignores those of
@@ -78,7 +79,7 @@ int TestPlayback::update(const Preset& p, int segment, int time) {
   if (!Running) return 0;
   Segment = segment;
   Time = time;
-  return UpdateTestPlayback(p, segment, time);
+  return UpdateTestPlayback(Playback, p, segment, time);
 }
 
 void TestPlayback::stop() {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "data/options.h"
+#include "data/state.h"
 #include "main/model.h"
 #include "platform/wavedev.h"
 
@@ -68,6 +69,8 @@ class TestPlayback : public QObject {
 
  private:
   TestPlayback() = default;
+  // What the test plays: its record, handed to the audio thread at a start.
+  PlaybackState Playback;
   bool Running = false;
   int Segment = 0, Time = 0;
   plat::WaveDevice* Device = nullptr;

@@ -11,6 +11,7 @@
 
 #include "data/fade.h"
 #include "data/generate.h"
+#include "data/testrecord.h"
 #include "data/walk.h"
 #include "play_fixture.h"
 #include "testpreset.h"
@@ -63,14 +64,14 @@ TEST(AudioPath, GeneratingBlocksDoesNotAllocate) {
     }
     r->NoiseVolume[0] = r->NoiseVolume[1] = 5000;
     r->NoiseModDepth[0] = 30;
-    ThePlayback.SweepDataVoices = 3;
-    ThePlayback.NoiseOn = true;
+    TestRecord.SweepDataVoices = 3;
+    TestRecord.NoiseOn = true;
     AudioStrobeOn = 1;
-    StartSweepWalk(r);
+    StartSweepWalk(TestRecord, r);
     std::vector<uint8_t> buf(static_cast<size_t>(BlockBytes));
     gAllocations = 0;
     tWatching = true;
-    for (int i = 0; i < 20; i++) GenerateBlock(buf.data());
+    for (int i = 0; i < 20; i++) GenerateBlock(TestRecord, buf.data());
     tWatching = false;
     EXPECT_EQ(gAllocations.load(), 0);
   }
@@ -113,7 +114,7 @@ TEST_F(PlayTest, AReturnedBlocksWholePathDoesNotAllocate) {
   plat::WaveDevice* dev = nullptr;
   int code = 0;
   ASSERT_EQ(OpenWaveDevice(target, o.SamplesPerSec, true, &dev, &code), 0);
-  ASSERT_EQ(StartPlayback(dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   const int64_t frames = ComputeBlockBytes(o) / 4;
   auto playBlocks = [&](int n) {
     for (int i = 0; i < n; i++) {

@@ -14,6 +14,7 @@
 #include "data/bgload.h"
 #include "data/options.h"
 #include "data/playback.h"
+#include "data/testrecord.h"
 #include "platform/rand.h"
 #include "testpreset.h"
 
@@ -66,7 +67,7 @@ Bytes RenderOver(const std::string& background, const std::string& out) {
   std::strncpy(t.P.data.BackgroundFile, background.c_str(), NAMELEN - 1);
   t.Set2(0, PID_BGVOLUME, {{0, 10000}, {10000, 10000}});
   plat::SeedRandom(3);
-  EXPECT_EQ(StartPlaybackToFile(t.P, AdvancedOptions{}, out.c_str(), 5, nullptr), 0) << background;
+  EXPECT_EQ(StartPlaybackToFile(TestRecord, t.P, AdvancedOptions{}, out.c_str(), 5, nullptr), 0) << background;
   return ReadAll(out);
 }
 
@@ -98,8 +99,8 @@ TEST(DecodedBackground, Mp3KeepsItsLengthToABlock) {
   EngineSetUp();  // 44100 Hz: 2 s are 88200 frames, the last not converted
   ForgetLoadedBackground();
   Preset p = PresetWith(AMBIX_LONG, dir / "bg.mp3");
-  ASSERT_EQ(LoadBackground(p), 0) << BackgroundReadReason();
-  EXPECT_NEAR(ThePlayback.BackgroundFrames, 88199, 44100 / 5);
+  ASSERT_EQ(LoadBackground(TestRecord, p), 0) << BackgroundReadReason();
+  EXPECT_NEAR(TestRecord.BackgroundFrames, 88199, 44100 / 5);
 }
 
 // Truncated and bit-flipped FLAC and MP3 files, and files that are no sound

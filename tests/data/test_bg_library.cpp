@@ -9,6 +9,7 @@
 #include "bg_wave.h"
 #include "data/bglib.h"
 #include "data/bgload.h"
+#include "data/testrecord.h"
 #include "main/preset.h"
 #include "main/strtab.h"
 
@@ -120,11 +121,11 @@ TEST_F(BackgroundLibraries, EmptyFolderGivesEmptyTableAndPlayTimeRefusal) {
   BackgroundChoice c;
   EXPECT_EQ(ResolveBackground(1, "Ambix.dll", &c), 1331);
   Preset p = PresetWith(1, "Ambix.dll");
-  EXPECT_EQ(LoadBackground(p), 1331);
+  EXPECT_EQ(LoadBackground(TestRecord, p), 1331);
   // The file appearing after start-up: present but not loaded.
   fs::copy_file(BinDir() + "/Ambix.dll", empty / "Ambix.dll");
   EXPECT_EQ(ResolveBackground(1, "ambix.dll", &c), 1446);
-  EXPECT_EQ(LoadBackground(p), 1446);
+  EXPECT_EQ(LoadBackground(TestRecord, p), 1446);
 }
 
 TEST_F(BackgroundLibraries, ResolvingABackgroundGivesItsSourceModeAndRow) {

@@ -11,6 +11,7 @@
 #include "data/bgload.h"
 #include "data/options.h"
 #include "data/state.h"
+#include "data/testrecord.h"
 #include "platform/resource.h"
 
 namespace fs = std::filesystem;
@@ -42,8 +43,8 @@ class BackgroundLoad : public ::testing::Test {
   void TearDown() override {
     EngineOptions = Saved;
     ForgetLoadedBackground();
-    ThePlayback.BackgroundFrames = 0;
-    ThePlayback.PlayBackground.IntervalMode = false;
+    TestRecord.BackgroundFrames = 0;
+    TestRecord.PlayBackground.IntervalMode = false;
   }
   AdvancedOptions Saved;
 };
@@ -208,12 +209,12 @@ TEST_F(BackgroundLoad, FiftyMillionDataBytesAreTheLimit) {
   UseOutput(44100, true);
   TempDir dir;
   Preset p = PresetWith(AMBIX_LONG, SparseWave(dir, "limit.wav", 50000000, 2, 44100, 16));
-  ASSERT_EQ(LoadBackground(p), 0);
-  EXPECT_EQ(ThePlayback.BackgroundFrames, 12499999);
+  ASSERT_EQ(LoadBackground(TestRecord, p), 0);
+  EXPECT_EQ(TestRecord.BackgroundFrames, 12499999);
   EXPECT_EQ(BackgroundTempData.Committed, 0u);  // the raw buffer is given back
   Preset q = PresetWith(AMBIX_LONG, SparseWave(dir, "over.wav", 50000001, 2, 44100, 16));
-  EXPECT_EQ(LoadBackground(q), 1295);
-  EXPECT_EQ(ThePlayback.BackgroundFrames, 12499999);  // the loaded sound stays
+  EXPECT_EQ(LoadBackground(TestRecord, q), 1295);
+  EXPECT_EQ(TestRecord.BackgroundFrames, 12499999);  // the loaded sound stays
 }
 
 TEST_F(BackgroundLoad, ConvertedSoundMustFitTheBackgroundBuffer) {
@@ -235,24 +236,45 @@ TEST_F(BackgroundLoad, SamePresetTwiceDoesNotReload) {
   TempDir dir;
   WriteFile(dir / "a.wav", Wave(1, 22050, 8, {100, 110, 120}));
   Preset a = PresetWith(AMBIX_OTHER, dir / "a.wav");
-  ASSERT_EQ(LoadBackground(a), 0);
-  EXPECT_EQ(ThePlayback.BackgroundFrames, 2);
-  EXPECT_TRUE(ThePlayback.PlayBackground.IntervalMode);
+  ASSERT_EQ(LoadBackground(TestRecord, a), 0);
+  EXPECT_EQ(TestRecord.BackgroundFrames, 2);
+  EXPECT_TRUE(TestRecord.PlayBackground.IntervalMode);
   // Gone from the disk: the second play does not read it again.
   fs::remove(dir / "a.wav");
-  ThePlayback.BackgroundOsc.Pos[0] = 17;
-  EXPECT_EQ(LoadBackground(a), 0);
-  EXPECT_EQ(ThePlayback.BackgroundFrames, 2);
-  EXPECT_EQ(ThePlayback.BackgroundOsc.Pos[0], 0);  // play state starts again
+  TestRecord.BackgroundOsc.Pos[0] = 17;
+  EXPECT_EQ(LoadBackground(TestRecord, a), 0);
+  EXPECT_EQ(TestRecord.BackgroundFrames, 2);
+  EXPECT_EQ(TestRecord.BackgroundOsc.Pos[0], 0);  // play state starts again
   // A failed load of another file keeps the loaded identity.
   Preset b = PresetWith(AMBIX_OTHER, dir / "missing.wav");
-  EXPECT_EQ(LoadBackground(b), 1287);
-  EXPECT_EQ(LoadBackground(a), 0);
+  EXPECT_EQ(LoadBackground(TestRecord, b), 1287);
+  EXPECT_EQ(LoadBackground(TestRecord, a), 0);
   // Another output width means converting again, which now fails.
   UseOutput(22050, false);
-  EXPECT_EQ(LoadBackground(a), 1287);
+  EXPECT_EQ(LoadBackground(TestRecord, a), 1287);
   UseOutput(44100, true);
-  EXPECT_EQ(LoadBackground(a), 1287);
+  EXPECT_EQ(LoadBackground(TestRecord, a), 1287);
+}
+
+// The loaded sound is shared by every playback record: one that takes the
+// sound another has loaded takes its length, never the length of what it
+// held before (that would mix past the end of the data).
+TEST_F(BackgroundLoad, ARecordTakingTheLoadedSoundTakesItsLength) {
+  UseOutput(22050, true);
+  TempDir dir;
+  WriteFile(dir / "long.wav", Wave(1, 22050, 8, Bytes(100, 128)));
+  WriteFile(dir / "short.wav", Wave(1, 22050, 8, {100, 110, 120}));
+  Preset longer = PresetWith(AMBIX_OTHER, dir / "long.wav");
+  Preset shorter = PresetWith(AMBIX_OTHER, dir / "short.wav");
+  PlaybackState window, editor;
+  ASSERT_EQ(LoadBackground(window, longer), 0);
+  EXPECT_EQ(window.BackgroundFrames, 99);
+  ASSERT_EQ(LoadBackground(editor, shorter), 0);
+  EXPECT_EQ(editor.BackgroundFrames, 2);
+  ASSERT_EQ(LoadBackground(window, shorter), 0);
+  EXPECT_EQ(window.BackgroundFrames, 2);
+  ASSERT_EQ(LoadBackground(editor, longer), 0);
+  EXPECT_EQ(editor.BackgroundFrames, 99);
 }
 
 TEST_F(BackgroundLoad, FileIsFoundInTheProgramFolderByItsNamePart) {
@@ -261,20 +283,20 @@ TEST_F(BackgroundLoad, FileIsFoundInTheProgramFolderByItsNamePart) {
   std::string path = ProgramFolder() + "/" + name;
   WriteFile(path, Wave(1, 22050, 8, {1, 2, 3, 4}));
   Preset p = PresetWith(AMBIX_LONG, "C:\\Somewhere\\Else\\" + name);
-  EXPECT_EQ(LoadBackground(p), 0);
-  EXPECT_EQ(ThePlayback.BackgroundFrames, 3);
+  EXPECT_EQ(LoadBackground(TestRecord, p), 0);
+  EXPECT_EQ(TestRecord.BackgroundFrames, 3);
   fs::remove(path);
   Preset d = PresetWith(AMBIX_OTHER, ProgramFolder());  // a folder is no file
-  EXPECT_EQ(LoadBackground(d), 1287);
+  EXPECT_EQ(LoadBackground(TestRecord, d), 1287);
 }
 
 TEST_F(BackgroundLoad, NoneLoadsNothing) {
-  ThePlayback.BackgroundFrames = 99;
-  ThePlayback.PlayBackground.IntervalMode = true;
+  TestRecord.BackgroundFrames = 99;
+  TestRecord.PlayBackground.IntervalMode = true;
   Preset p = PresetWith(AMBIX_NONE, "");
-  EXPECT_EQ(LoadBackground(p), 0);
-  EXPECT_EQ(ThePlayback.BackgroundFrames, 0);
-  EXPECT_FALSE(ThePlayback.PlayBackground.IntervalMode);
+  EXPECT_EQ(LoadBackground(TestRecord, p), 0);
+  EXPECT_EQ(TestRecord.BackgroundFrames, 0);
+  EXPECT_FALSE(TestRecord.PlayBackground.IntervalMode);
 }
 
 // A stand-in for the program's own background, under an id of its own.
@@ -286,15 +308,15 @@ TEST_F(BackgroundLoad, ProgramsOwnBackgroundPlaysInIntervalMode) {
   ASSERT_TRUE(kOwnRegistered);
   UseOutput(44100, true);
   Preset p = PresetWith(900, "Tavik.exe");
-  ASSERT_EQ(LoadBackground(p), 0);
-  EXPECT_EQ(ThePlayback.BackgroundFrames, 398);
-  EXPECT_TRUE(ThePlayback.PlayBackground.IntervalMode);
+  ASSERT_EQ(LoadBackground(TestRecord, p), 0);
+  EXPECT_EQ(TestRecord.BackgroundFrames, 398);
+  EXPECT_TRUE(TestRecord.PlayBackground.IntervalMode);
   EXPECT_EQ(Out16()[0], 12 * 256);
   Preset own = PresetWith(900, fs::read_symlink("/proc/self/exe").filename().string());
   ForgetLoadedBackground();
-  EXPECT_EQ(LoadBackground(own), 0);
+  EXPECT_EQ(LoadBackground(TestRecord, own), 0);
   Preset missing = PresetWith(901, "TAVIK.EXE");
-  EXPECT_EQ(LoadBackground(missing), 1288);
+  EXPECT_EQ(LoadBackground(TestRecord, missing), 1288);
 }
 
 class LibraryBackgroundLoad : public BackgroundLoad {
@@ -318,35 +340,35 @@ TEST_F(LibraryBackgroundLoad, ResourcesAreReadAndConverted) {
   UseOutput(44100, true);
   // Example 1: mono 16-bit 11025 Hz, 5512 frames, plain loop.
   Preset hum = PresetWith(1, "example.DLL");
-  ASSERT_EQ(LoadBackground(hum), 0);
+  ASSERT_EQ(LoadBackground(TestRecord, hum), 0);
   // Output 22043 sits at 5510.75 and takes frame 5511, the last one there is.
-  EXPECT_EQ(ThePlayback.BackgroundFrames, 22043);
-  EXPECT_FALSE(ThePlayback.PlayBackground.IntervalMode);
+  EXPECT_EQ(TestRecord.BackgroundFrames, 22043);
+  EXPECT_FALSE(TestRecord.PlayBackground.IntervalMode);
   // Example 2: declares its own parameter, so it plays in interval mode.
   Preset bell = PresetWith(2, "Example.dll");
-  ASSERT_EQ(LoadBackground(bell), 0);
-  EXPECT_EQ(ThePlayback.BackgroundFrames, 11018);
-  EXPECT_LE(ThePlayback.BackgroundFrames, ConvertedFrames(2000, 8000, 44100));
-  EXPECT_TRUE(ThePlayback.PlayBackground.IntervalMode);
+  ASSERT_EQ(LoadBackground(TestRecord, bell), 0);
+  EXPECT_EQ(TestRecord.BackgroundFrames, 11018);
+  EXPECT_LE(TestRecord.BackgroundFrames, ConvertedFrames(2000, 8000, 44100));
+  EXPECT_TRUE(TestRecord.PlayBackground.IntervalMode);
   // The thunder of the shipped library.
   Preset thunder = PresetWith(5, "Ambix.dll");
-  ASSERT_EQ(LoadBackground(thunder), 0);
-  EXPECT_TRUE(ThePlayback.PlayBackground.IntervalMode);
-  EXPECT_GT(ThePlayback.BackgroundFrames, 3 * 44100);
+  ASSERT_EQ(LoadBackground(TestRecord, thunder), 0);
+  EXPECT_TRUE(TestRecord.PlayBackground.IntervalMode);
+  EXPECT_GT(TestRecord.BackgroundFrames, 3 * 44100);
 }
 
 TEST_F(LibraryBackgroundLoad, MissingPiecesGiveTheirMessagesAndKeepTheSound) {
   UseOutput(44100, true);
   Preset hum = PresetWith(1, "Example.dll");
-  ASSERT_EQ(LoadBackground(hum), 0);
-  int32_t frames = ThePlayback.BackgroundFrames;
-  EXPECT_EQ(LoadBackground(PresetWith(7, "Ambix.dll")), 1446);  // not in the table
-  EXPECT_EQ(LoadBackground(PresetWith(1, "Other.dll")), 1331);  // no such file
+  ASSERT_EQ(LoadBackground(TestRecord, hum), 0);
+  int32_t frames = TestRecord.BackgroundFrames;
+  EXPECT_EQ(LoadBackground(TestRecord, PresetWith(7, "Ambix.dll")), 1446);  // not in the table
+  EXPECT_EQ(LoadBackground(TestRecord, PresetWith(1, "Other.dll")), 1331);  // no such file
   fs::remove(Dir / "Ambix.dll");
-  EXPECT_EQ(LoadBackground(PresetWith(1, "Ambix.dll")), 1331);  // removed since start-up
-  EXPECT_EQ(ThePlayback.BackgroundFrames, frames);
-  EXPECT_FALSE(ThePlayback.PlayBackground.IntervalMode);
-  EXPECT_EQ(LoadBackground(hum), 0);
+  EXPECT_EQ(LoadBackground(TestRecord, PresetWith(1, "Ambix.dll")), 1331);  // removed since start-up
+  EXPECT_EQ(TestRecord.BackgroundFrames, frames);
+  EXPECT_FALSE(TestRecord.PlayBackground.IntervalMode);
+  EXPECT_EQ(LoadBackground(TestRecord, hum), 0);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "data/playback.h"
 #include "data/state.h"
 #include "data/sweep.h"
+#include "data/testrecord.h"
 #include "data/wavetab.h"
 #include "testpreset.h"
 
@@ -32,13 +33,13 @@ class BackgroundMix : public ::testing::Test {
     EngineSetUp();
     Record = SweepRecord{};
     Record.BackgroundVolume[0] = Record.BackgroundVolume[1] = 10000;
-    ResetOscillators();
+    ResetOscillators(TestRecord);
   }
   void TearDown() override {
-    ThePlayback.BackgroundFrames = 0;
-    ThePlayback.PlayBackground.IntervalMode = false;
+    TestRecord.BackgroundFrames = 0;
+    TestRecord.PlayBackground.IntervalMode = false;
     EngineOptions = Saved;
-    ResetOscillators();
+    ResetOscillators(TestRecord);
   }
   // Puts `frames` frames of the pattern into BackgroundData.
   void Load16(int64_t frames, int rate, bool interval) {
@@ -48,8 +49,8 @@ class BackgroundMix : public ::testing::Test {
     auto* d = reinterpret_cast<int16_t*>(BackgroundData.Base);
     for (int64_t f = 0; f < frames; ++f)
       d[2 * f] = static_cast<int16_t>(LeftOf(f)), d[2 * f + 1] = static_cast<int16_t>(RightOf(f));
-    ThePlayback.BackgroundFrames = static_cast<int32_t>(frames);
-    ThePlayback.PlayBackground.IntervalMode = interval;
+    TestRecord.BackgroundFrames = static_cast<int32_t>(frames);
+    TestRecord.PlayBackground.IntervalMode = interval;
   }
   // Mixes `frames` frames into silence in blocks of `block`.
   std::vector<int16_t> Mix16(int64_t frames, int block, bool invert = false) {
@@ -57,7 +58,7 @@ class BackgroundMix : public ::testing::Test {
     for (int64_t at = 0; at < frames; at += block) {
       int n = static_cast<int>(std::min<int64_t>(block, frames - at));
       // g = 64 and full volume (ConvVol 1024) add each value unchanged.
-      MixBackground(out.data() + 2 * at, n, 64, &Record, true, invert);
+      MixBackground(TestRecord, out.data() + 2 * at, n, 64, &Record, true, invert);
     }
     return out;
   }
@@ -82,7 +83,7 @@ TEST_F(BackgroundMix, ShortBackgroundLoopsWithinABlockAndAcrossBlocks) {
     ASSERT_EQ(one[Ix(2 * f)], LeftOf(f % 7)) << f;
     ASSERT_EQ(one[Ix(2 * f + 1)], RightOf(f % 7)) << f;
   }
-  ResetOscillators();
+  ResetOscillators(TestRecord);
   EXPECT_EQ(Mix16(50, 3), one);  // positions carry over between blocks
 }
 
@@ -95,12 +96,12 @@ TEST_F(BackgroundMix, QuarterSecondShiftIsElevenThousandFramesEitherWay) {
     ASSERT_EQ(ahead[Ix(2 * f)], LeftOf(f % L)) << f;
     ASSERT_EQ(ahead[Ix(2 * f + 1)], RightOf((f + 11025) % L)) << f;
   }
-  ResetOscillators();
+  ResetOscillators(TestRecord);
   Record.BackgroundPhaseShift = -250;
   std::vector<int16_t> behind = Mix16(L + 500, 4410);
   for (int64_t f = 0; f < L + 500; f += 7) ASSERT_EQ(behind[Ix(2 * f + 1)], RightOf((f - 11025 + L) % L)) << f;
   // With the ears swapped the shifted stream is heard on the left.
-  ResetOscillators();
+  ResetOscillators(TestRecord);
   Record.BackgroundPhaseShift = 250;
   std::vector<int16_t> swapped = Mix16(1000, 1000, true);
   for (int64_t f = 0; f < 1000; ++f) {
@@ -158,10 +159,10 @@ TEST_F(BackgroundMix, EightBitOutputAddsToTheUnsignedByte) {
   ASSERT_TRUE(plat::RegionEnsure(BackgroundData, 8));
   const unsigned char rec[8] = {128, 128, 228, 28, 0, 255, 129, 127};
   std::copy(rec, rec + 8, BackgroundData.Base);
-  ThePlayback.BackgroundFrames = 4;
-  ThePlayback.PlayBackground.IntervalMode = false;
+  TestRecord.BackgroundFrames = 4;
+  TestRecord.PlayBackground.IntervalMode = false;
   std::vector<uint8_t> out(16, 128);
-  MixBackground(out.data(), 8, 64, &Record, false, false);
+  MixBackground(TestRecord, out.data(), 8, 64, &Record, false, false);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(out[Ix(i)], rec[i % 8]) << i;
 }
 
@@ -180,7 +181,7 @@ TEST_F(BackgroundMix, FullDepthModulationStartsAtItsMinimum) {
 
 TEST_F(BackgroundMix, NothingIsAddedWithoutABackground) {
   Load16(100, 44100, false);
-  ThePlayback.BackgroundFrames = 0;
+  TestRecord.BackgroundFrames = 0;
   std::vector<int16_t> out = Mix16(100, 100);
   for (int16_t v : out) ASSERT_EQ(v, 0);
 }
@@ -203,20 +204,20 @@ TEST(BackgroundPlaybackStart, LoadsTheBackgroundAndCountsItsShare) {
   t.P.data.Background = AMBIX_OTHER;
   std::strncpy(t.P.data.BackgroundFile, (dir / "tone.wav").c_str(), NAMELEN - 1);
   AdvancedOptions o;
-  ASSERT_EQ(PreparePlayback(t.P, o, false, nullptr), 0);
-  EXPECT_EQ(ThePlayback.BackgroundFrames, 4408);  // 2 * 2205 - 2: the last frame is not converted
-  EXPECT_TRUE(ThePlayback.PlayBackground.IntervalMode);
-  EXPECT_EQ(ThePlayback.ExtraSourceShare, 1);
+  ASSERT_EQ(PreparePlayback(TestRecord, t.P, o, false, nullptr), 0);
+  EXPECT_EQ(TestRecord.BackgroundFrames, 4408);  // 2 * 2205 - 2: the last frame is not converted
+  EXPECT_TRUE(TestRecord.PlayBackground.IntervalMode);
+  EXPECT_EQ(TestRecord.ExtraSourceShare, 1);
 
   t.P.data.Background = AMBIX_NONE;
-  ASSERT_EQ(PreparePlayback(t.P, o, false, nullptr), 0);
-  EXPECT_EQ(ThePlayback.BackgroundFrames, 0);
-  EXPECT_EQ(ThePlayback.ExtraSourceShare, 0);
-  EXPECT_EQ(ThePlayback.PlayBackground.ParamRow.Name, 171);
+  ASSERT_EQ(PreparePlayback(TestRecord, t.P, o, false, nullptr), 0);
+  EXPECT_EQ(TestRecord.BackgroundFrames, 0);
+  EXPECT_EQ(TestRecord.ExtraSourceShare, 0);
+  EXPECT_EQ(TestRecord.PlayBackground.ParamRow.Name, 171);
 
   t.P.data.Background = AMBIX_OTHER;
   std::strncpy(t.P.data.BackgroundFile, (dir / "gone.wav").c_str(), NAMELEN - 1);
-  EXPECT_EQ(PreparePlayback(t.P, o, false, nullptr), 1287);
+  EXPECT_EQ(PreparePlayback(TestRecord, t.P, o, false, nullptr), 1287);
 
   // The thunder's interval parameter steps by 2 s: a curve from 0 to 60 s
   // makes a record each time it has moved by 2 s, 31 in all (the editor's
@@ -227,21 +228,21 @@ TEST(BackgroundPlaybackStart, LoadsTheBackgroundAndCountsItsShare) {
   t.P.data.Background = 5;
   std::strncpy(t.P.data.BackgroundFile, "Ambix.dll", NAMELEN - 1);
   t.Set2(0, PID_BGPARAM, {{0, 0}, {10000, 6000}});
-  ASSERT_EQ(PreparePlayback(t.P, o, false, nullptr), 0);
-  EXPECT_EQ(ThePlayback.PlayBackground.ParamRow.Step, 2000);
+  ASSERT_EQ(PreparePlayback(TestRecord, t.P, o, false, nullptr), 0);
+  EXPECT_EQ(TestRecord.PlayBackground.ParamRow.Step, 2000);
   EXPECT_EQ(ParamDef[PN_BGPARAM].Step, 1000);
   EXPECT_STREQ(BackgroundParamName(), "Background Interval");
-  EXPECT_TRUE(ThePlayback.PlayBackground.IntervalMode);
-  EXPECT_EQ(ThePlayback.ExtraSourceShare, 1);
+  EXPECT_TRUE(TestRecord.PlayBackground.IntervalMode);
+  EXPECT_EQ(TestRecord.ExtraSourceShare, 1);
   int records = 0;
   for (SweepRecord* r = FirstSweepRecord(); r->Blocks != -1 && r->Blocks != 0; r = FollowingRecord(r)) records++;
   EXPECT_EQ(records, 31);
   t.P.data.Background = 8;
-  EXPECT_EQ(PreparePlayback(t.P, o, false, nullptr), 1446);
+  EXPECT_EQ(PreparePlayback(TestRecord, t.P, o, false, nullptr), 1446);
 
   RestoreBackgroundParamDef();
   ForgetLoadedBackground();
-  ThePlayback.BackgroundFrames = 0;
+  TestRecord.BackgroundFrames = 0;
   EngineOptions = saved;
 }
 

@@ -12,6 +12,7 @@
 
 #include "data/engine.h"
 #include "data/fade.h"
+#include "data/testrecord.h"
 #include "fadecheck.h"
 #include "platform/clock.h"
 #include "platform/riff.h"
@@ -34,7 +35,7 @@ std::vector<int32_t> Render(const Preset& p, const AdvancedOptions& o, int32_t m
   std::string path = ::testing::TempDir() + "fade_render_" + std::to_string(getpid()) + ".wav";
   FileOutput out;
   out.FadeOutMs = fadeMs;
-  EXPECT_EQ(StartPlaybackToFile(p, o, path.c_str(), minutes, nullptr, out), 0);
+  EXPECT_EQ(StartPlaybackToFile(TestRecord, p, o, path.c_str(), minutes, nullptr, out), 0);
   std::vector<unsigned char> d = WavData(path);
   std::remove(path.c_str());
   return Samples(d, o.Bits16 != 0);
@@ -101,11 +102,11 @@ TEST(Fade, TheWalksEndIsCountedWithItsRepeats) {
     t.Seg(c.Segments - 1).Repeat = static_cast<uint16_t>(c.Repeat);
     AdvancedOptions o;
     o.LenOfBlocks = 50;
-    ASSERT_EQ(PreparePlayback(t.P, o, true, nullptr), 0);
+    ASSERT_EQ(PreparePlayback(TestRecord, t.P, o, true, nullptr), 0);
     int64_t end = WalkEndStep(FirstSweepRecord());
     std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
     int64_t blocks = 0;
-    while (GenerateBlock(block.data()) == 0) ++blocks;
+    while (GenerateBlock(TestRecord, block.data()) == 0) ++blocks;
     EXPECT_EQ(end, blocks + 1);
   }
 }
@@ -181,7 +182,7 @@ TEST_F(Fades, AStopFadesWhatIsStillToBeHeardAndDropsTheRest) {
     f.StopFadeMs = SOFT_STOP_MS;
     SetPlaybackFades(f);
     Open(o);
-    ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+    ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
     Play(2.5);
     const int stopped = Window.Count(WM_PLAYSTOPPED);
     RequestStop();
@@ -214,7 +215,7 @@ TEST_F(Fades, AStartFadesInFromSilence) {
   f.FadeInMs = SOFT_STOP_MS;
   SetPlaybackFades(f);
   Open(o);
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Play(2);
   std::vector<int32_t> got = Played(true);
   const size_t len = SOFT_STOP_MS * 44100 / 1000;
@@ -250,7 +251,7 @@ TEST_F(Fades, TheSleepTimerFadesOutAndEndsLikeThePresetsEnd) {
     f.SleepFadeMs = 1000;
     SetPlaybackFades(f);
     Open(o);
-    ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+    ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
     Play(1);
     EXPECT_NE(Window.LastStatus().Text.find(c.Mode == SLEEP_AFTER ? "Sleep timer: " : "Fade-out at the end"),
               std::string::npos);
@@ -280,7 +281,7 @@ TEST_F(Fades, AFreezeDuringTheEndsFadeHoldsTheLevelAndTheEndStaysSilent) {
   f.SleepFadeMs = 2000;
   SetPlaybackFades(f);
   Open(o);
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Play(7);
   RequestFreeze(true, true);  // the queued blocks are made again, held
   Play(6);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "data/playback.h"
+#include "data/testrecord.h"
 #include "platform/rand.h"
 #include "platform/riff.h"
 #include "platform/soundfile.h"
@@ -98,9 +99,9 @@ TEST(FileOutput, FlacDecodesToTheWaveSamples) {
     o.Bits16 = bits16;
     std::string wav = Temp("fo_same.wav"), flac = Temp("fo_same.flac");
     plat::SeedRandom(7);
-    ASSERT_EQ(StartPlaybackToFile(t.P, o, wav.c_str(), 5, nullptr), 0);
+    ASSERT_EQ(StartPlaybackToFile(TestRecord, t.P, o, wav.c_str(), 5, nullptr), 0);
     plat::SeedRandom(7);
-    ASSERT_EQ(StartPlaybackToFile(t.P, o, flac.c_str(), 5, nullptr, {plat::SOUND_FLAC, 8}), 0);
+    ASSERT_EQ(StartPlaybackToFile(TestRecord, t.P, o, flac.c_str(), 5, nullptr, {plat::SOUND_FLAC, 8}), 0);
     std::vector<int16_t> want = WaveSamples(wav, bits16 != 0);
     Decoded got = Decode(flac);
     EXPECT_EQ(got.Info.Rate, 44100);
@@ -125,7 +126,8 @@ TEST(FileOutput, LossyFormatsKeepLengthAndBeat) {
     BeatPreset t;
     AdvancedOptions o;
     std::string path = Temp(c.Name);
-    ASSERT_EQ(StartPlaybackToFile(t.P, o, path.c_str(), 10, nullptr, {c.Format, plat::SOUND_QUALITY_DEFAULT}), 0);
+    ASSERT_EQ(
+        StartPlaybackToFile(TestRecord, t.P, o, path.c_str(), 10, nullptr, {c.Format, plat::SOUND_QUALITY_DEFAULT}), 0);
     Decoded d = Decode(path);
     ASSERT_TRUE(d.Ok) << c.Name;
     EXPECT_EQ(d.Info.Rate, c.Rate) << c.Name;
@@ -165,7 +167,7 @@ TEST(FileOutput, AbortLeavesAShorterFileAndOnlyWavHasALimit) {
     std::string path = Temp(std::string("fo_abort") + plat::SoundFormatExtension(f));
     AbortingUi ui;
     PlaybackUi pui = ui.Ui();
-    EXPECT_EQ(StartPlaybackToFile(t.P, o, path.c_str(), 48000, &pui, {f, plat::SOUND_QUALITY_DEFAULT}),
+    EXPECT_EQ(StartPlaybackToFile(TestRecord, t.P, o, path.c_str(), 48000, &pui, {f, plat::SOUND_QUALITY_DEFAULT}),
               PLAY_WAV_ABORTED)
         << plat::SoundFormatTitle(f);
     Decoded d = Decode(path);
@@ -182,9 +184,9 @@ TEST(FileOutput, FailuresNameTheirCause) {
     TestPreset t;
     AdvancedOptions o;
     FileOutput out{f, plat::SOUND_QUALITY_DEFAULT};
-    EXPECT_EQ(StartPlaybackToFile(t.P, o, "/nonexistent-dir/out.x", 10, nullptr, out), PLAY_WAV_CREATE);
+    EXPECT_EQ(StartPlaybackToFile(TestRecord, t.P, o, "/nonexistent-dir/out.x", 10, nullptr, out), PLAY_WAV_CREATE);
     // Every page of the encoder meets a full disk.
-    EXPECT_EQ(StartPlaybackToFile(t.P, o, "/dev/full", 10, nullptr, out), PLAY_WAV_DISKFULL)
+    EXPECT_EQ(StartPlaybackToFile(TestRecord, t.P, o, "/dev/full", 10, nullptr, out), PLAY_WAV_DISKFULL)
         << plat::SoundFormatTitle(f);
   }
 }

@@ -7,6 +7,7 @@
 #include "common/index.h"
 #include "data/generate.h"
 #include "data/noise.h"
+#include "data/testrecord.h"
 #include "data/walk.h"
 #include "platform/rand.h"
 #include "reference.h"
@@ -21,8 +22,8 @@ struct Gen : ::testing::Test {
   void Setup(const AdvancedOptions& o) {
     EngineSetUp(o);
     ResetWaveformCache();
-    ThePlayback.SweepDataVoices = 1;
-    ThePlayback.NoiseOn = false;
+    TestRecord.SweepDataVoices = 1;
+    TestRecord.NoiseOn = false;
     ASSERT_TRUE(plat::RegionEnsure(SweepData, 4 * MAXSWEEPRECORD));
   }
   // A held record with `voices` silent sine voices.
@@ -40,7 +41,7 @@ struct Gen : ::testing::Test {
   int Frames() const { return BlockBytes / (EngineOptions.Bits16 ? 4 : 2); }
   std::vector<int16_t> Block16() {
     std::vector<int16_t> b(static_cast<size_t>(BlockBytes / 2));
-    EXPECT_EQ(GenerateBlock(b.data()), 0);
+    EXPECT_EQ(GenerateBlock(TestRecord, b.data()), 0);
     return b;
   }
 };
@@ -77,19 +78,19 @@ TEST_F(Gen, EngineCopyClampsLevels) {
   TakeEngineOptions(o);
   EXPECT_EQ(EngineOptions.AudioStrobeMaxLevel, 0);
   EXPECT_EQ(EngineOptions.AudioStrobeDutyCycle, 100);
-  EXPECT_LE(VoiceGain(true), 64);
+  EXPECT_LE(VoiceGain(TestRecord, true), 64);
 }
 
 TEST_F(Gen, MixingGain) {
-  ThePlayback.SweepDataVoices = 1;
-  EXPECT_EQ(VoiceGain(false), 64);
-  ThePlayback.SweepDataVoices = 3;
-  EXPECT_EQ(VoiceGain(false), 21);
-  ThePlayback.SweepDataVoices = 1;
-  ThePlayback.ExtraSourceShare = 2;
-  EXPECT_EQ(VoiceGain(false), 21);
-  ThePlayback.ExtraSourceShare = 0;
-  EXPECT_EQ(VoiceGain(true), 32);  // (100 - 100 / 2) / 1
+  TestRecord.SweepDataVoices = 1;
+  EXPECT_EQ(VoiceGain(TestRecord, false), 64);
+  TestRecord.SweepDataVoices = 3;
+  EXPECT_EQ(VoiceGain(TestRecord, false), 21);
+  TestRecord.SweepDataVoices = 1;
+  TestRecord.ExtraSourceShare = 2;
+  EXPECT_EQ(VoiceGain(TestRecord, false), 21);
+  TestRecord.ExtraSourceShare = 0;
+  EXPECT_EQ(VoiceGain(TestRecord, true), 32);  // (100 - 100 / 2) / 1
   EXPECT_EQ(STROBE_GAIN, 32);
 }
 
@@ -100,7 +101,7 @@ TEST_F(Gen, OneFullVoicePeaksAtFullScale) {
   Setup(o);
   SweepRecord* r = Record(1);
   Voice(r->Voice[0], 1000, 1000, 10000, 10000);
-  StartSweepWalk(r);
+  StartSweepWalk(TestRecord, r);
   std::vector<int16_t> b = Block16();
   EXPECT_EQ(b[2 * 2048], 32767);
   EXPECT_EQ(b[2 * 6144 + 1], -32767);
@@ -112,10 +113,10 @@ TEST_F(Gen, ThreeVoicesPeakAt32253) {
   o.SamplesPerSec = 8192;
   o.LenOfBlocks = 1000;
   Setup(o);
-  ThePlayback.SweepDataVoices = 3;
+  TestRecord.SweepDataVoices = 3;
   SweepRecord* r = Record(3);
   for (int i = 0; i < 3; i++) Voice(r->Voice[i], 1000, 1000, 10000, 10000);
-  StartSweepWalk(r);
+  StartSweepWalk(TestRecord, r);
   std::vector<int16_t> b = Block16();
   EXPECT_EQ(b[2 * 2048], 32253);
   EXPECT_EQ(*std::min_element(b.begin(), b.end()), -32253);
@@ -134,7 +135,7 @@ TEST_F(Gen, BinauralPairPlaysBothFrequencies) {
   Setup(o);
   SweepRecord* r = Record(1);
   Voice(r->Voice[0], 195000, 205000, 10000, 10000);
-  StartSweepWalk(r);
+  StartSweepWalk(TestRecord, r);
   std::vector<int16_t> b = Block16();
   // Tones start at phase 0, so the first cycle's start is no crossing.
   EXPECT_EQ(UpwardCrossings(b, 0), 194);
@@ -148,9 +149,9 @@ TEST_F(Gen, BinauralPairPlaysBothFrequencies) {
 TEST_F(Gen, InvertSoundSwapsTheEars) {
   SweepRecord* r = Record(1);
   Voice(r->Voice[0], 195000, 205000, 10000, 6000);
-  StartSweepWalk(r);
+  StartSweepWalk(TestRecord, r);
   std::vector<int16_t> plain = Block16();
-  ResetOscillators();
+  ResetOscillators(TestRecord);
   EngineOptions.InvertSound = 1;
   std::vector<int16_t> inv = Block16();
   for (size_t i = 0; i < plain.size(); i += 2) {
@@ -162,10 +163,10 @@ TEST_F(Gen, InvertSoundSwapsTheEars) {
 TEST_F(Gen, VolumeChangesAtTheNextZeroCrossing) {
   SweepRecord* r = Record(1);
   Voice(r->Voice[0], 7000, 7000, 10000, 10000);  // 7 Hz: a half cycle spans many blocks
-  StartSweepWalk(r);
+  StartSweepWalk(TestRecord, r);
   Block16();
   Block16();  // 400 ms: past the first half cycle
-  uint64_t before = ThePlayback.Osc[0].Tone[0];
+  uint64_t before = TestRecord.Osc[0].Tone[0];
   r->Voice[0].Volume[0] = 5000;
   std::vector<int16_t> b = Block16();
   const int16_t* table = static_cast<const int16_t*>(r->Voice[0].Table[0]);
@@ -194,11 +195,11 @@ TEST_F(Gen, ModulationStartsAtItsMinimum) {
   Voice(r->Voice[0], 1000000, 1000000, 10000, 10000);
   r->Voice[0].Mod1Depth[0] = r->Voice[0].Mod1Depth[1] = 100;
   r->Voice[0].Mod1Rate[0] = r->Voice[0].Mod1Rate[1] = 1000000;  // 1 s period
-  StartSweepWalk(r);
+  StartSweepWalk(TestRecord, r);
   std::vector<int16_t> b = Block16();
   // 0 + (-127 + 129) * 10000 / 256 = 78 on both ears.
-  EXPECT_EQ(ThePlayback.Osc[0].VolumeIndex[0], 78);
-  EXPECT_EQ(ThePlayback.Osc[0].VolumeIndex[1], 78);
+  EXPECT_EQ(TestRecord.Osc[0].VolumeIndex[0], 78);
+  EXPECT_EQ(TestRecord.Osc[0].VolumeIndex[1], 78);
   int peak = 0;
   for (int16_t v : b) peak = std::max(peak, std::abs(static_cast<int>(v)));
   EXPECT_EQ(peak, 32767 * ConvVol[78] * 64 / 65536);
@@ -227,14 +228,14 @@ TEST_F(Gen, MatchesThePerSampleReference) {
     o.AudioStrobeWaveform = trial % 2 ? ASWAVE_RECTANGULAR : ASWAVE_SINE;
     Setup(o);
     int voices = uni(1, 4);
-    ThePlayback.SweepDataVoices = voices;
+    TestRecord.SweepDataVoices = voices;
     bool strobe = trial % 3 == 1;
     AudioStrobeOn = strobe ? 1 : 0;
     SweepRecord* r = Record(voices);
     ref::Slot refSlots[MAXVOICES + 1];
     int frames = Frames();
     std::vector<uint8_t> got(static_cast<size_t>(BlockBytes)), want(static_cast<size_t>(BlockBytes));
-    StartSweepWalk(r);
+    StartSweepWalk(TestRecord, r);
     for (int block = 0; block < 12; block++) {
       for (int i = 0; i <= voices; i++) {
         VoiceEntry& v = r->Voice[i];
@@ -259,8 +260,8 @@ TEST_F(Gen, MatchesThePerSampleReference) {
           v.Mod2Phase = static_cast<int16_t>(uni(-360, 360));
         }
       }
-      ASSERT_EQ(GenerateBlock(got.data()), 0);
-      int g = VoiceGain(strobe);
+      ASSERT_EQ(GenerateBlock(TestRecord, got.data()), 0);
+      int g = VoiceGain(TestRecord, strobe);
       for (int i = 0; i < voices; i++)
         ref::RenderSlot(refSlots[i], r->Voice[i], want.data(), frames, g, i == 0, SineData8, o.Bits16, o.InvertSound,
                         o.SamplesPerSec);
@@ -271,9 +272,9 @@ TEST_F(Gen, MatchesThePerSampleReference) {
       ASSERT_EQ(got, want) << "trial " << trial << " block " << block;
       for (int i = 0; i < voices; i++) {
         for (int e = 0; e < 2; e++) {
-          ASSERT_EQ(ThePlayback.Osc[i].Tone[e],
+          ASSERT_EQ(TestRecord.Osc[i].Tone[e],
                     (uint64_t(refSlots[i].Tone[e].Index) << 28) | uint64_t(refSlots[i].Tone[e].Frac));
-          ASSERT_EQ(ThePlayback.Osc[i].VolumeIndex[e], refSlots[i].Volume[e]);
+          ASSERT_EQ(TestRecord.Osc[i].VolumeIndex[e], refSlots[i].Volume[e]);
         }
       }
     }
@@ -308,9 +309,9 @@ TEST_F(Gen, EightBitSilenceIsMidScale) {
   Setup(o);
   SweepRecord* r = Record(1);
   Voice(r->Voice[0], 440000, 440000, 0, 10000);
-  StartSweepWalk(r);
+  StartSweepWalk(TestRecord, r);
   std::vector<uint8_t> b(static_cast<size_t>(BlockBytes));
-  ASSERT_EQ(GenerateBlock(b.data()), 0);
+  ASSERT_EQ(GenerateBlock(TestRecord, b.data()), 0);
   int lo = 255, hi = 0;
   for (size_t i = 0; i < b.size(); i += 2) {
     ASSERT_EQ(b[i], 128);
@@ -327,11 +328,11 @@ TEST_F(Gen, EndOfListLeavesTheBufferAlone) {
   SweepRecord* end = FollowingRecord(r);
   std::memcpy(static_cast<void*>(end), r, SweepRecordBytes(1));
   end->Blocks = -1;
-  StartSweepWalk(r);
+  StartSweepWalk(TestRecord, r);
   std::vector<int16_t> b(static_cast<size_t>(BlockBytes / 2), 77);
-  EXPECT_EQ(GenerateBlock(b.data()), 0);  // a first record is heard Blocks - 1 times
+  EXPECT_EQ(GenerateBlock(TestRecord, b.data()), 0);  // a first record is heard Blocks - 1 times
   std::fill(b.begin(), b.end(), 77);
-  EXPECT_EQ(GenerateBlock(b.data()), 1);
+  EXPECT_EQ(GenerateBlock(TestRecord, b.data()), 1);
   EXPECT_EQ(b[0], 77);
   EXPECT_EQ(b.back(), 77);
 }
@@ -364,7 +365,7 @@ struct NoiseGen : Gen {
   std::vector<int16_t> Mix(uint32_t seed) {
     std::vector<int16_t> b(static_cast<size_t>(BlockBytes / 2), 0);
     plat::SeedRandom(seed);
-    MixNoise(b.data(), Frames(), 64, r, true, false);
+    MixNoise(TestRecord, b.data(), Frames(), 64, r, true, false);
     return b;
   }
 };
@@ -436,7 +437,7 @@ TEST_F(NoiseGen, MatchesThePerSampleReference) {
     Setup(o);
     Prepare(0, trial % 4 == 0);
     ref::Noise st;
-    ThePlayback.NoiseOsc = NoiseState{{0, 0}, {MOD_START, MOD_START}};
+    TestRecord.NoiseOsc = NoiseState{{0, 0}, {MOD_START, MOD_START}};
     std::vector<uint8_t> got(static_cast<size_t>(BlockBytes)), want(static_cast<size_t>(BlockBytes));
     for (int block = 0; block < 6; block++) {
       for (int e = 0; e < 2; e++) {
@@ -451,7 +452,7 @@ TEST_F(NoiseGen, MatchesThePerSampleReference) {
       plat::SeedRandom(static_cast<uint32_t>(trial * 100 + block));
       uint32_t seed = static_cast<uint32_t>(plat::Random());
       plat::SeedRandom(static_cast<uint32_t>(trial * 100 + block));
-      MixNoise(got.data(), Frames(), g, r, o.Bits16, o.InvertSound);
+      MixNoise(TestRecord, got.data(), Frames(), g, r, o.Bits16, o.InvertSound);
       ref::MixNoise(st, want.data(), Frames(), g, r, o.Bits16, o.InvertSound, o.SamplesPerSec, seed);
       ASSERT_EQ(got, want) << "trial " << trial << " block " << block;
     }

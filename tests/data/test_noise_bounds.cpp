@@ -7,6 +7,7 @@
 #include "common/index.h"
 #include "data/generate.h"
 #include "data/noise.h"
+#include "data/testrecord.h"
 #include "data/walk.h"
 #include "platform/rand.h"
 #include "testpreset.h"
@@ -74,7 +75,7 @@ TEST(NoiseBounds, EightBitNoiseUsesTheByteScale) {
   int frames = BlockBytes / 2;
   std::vector<uint8_t> b(static_cast<size_t>(BlockBytes), 128);
   plat::SeedRandom(11);
-  MixNoise(b.data(), frames, 64, r, false, false);
+  MixNoise(TestRecord, b.data(), frames, 64, r, false, false);
   plat::SeedRandom(11);
   uint32_t x = static_cast<uint32_t>(plat::Random());
   for (int n = 0; n < frames; n++) {

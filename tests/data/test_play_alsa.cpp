@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "data/fade.h"
+#include "data/testrecord.h"
 #include "fadecheck.h"
 #include "main/preset.h"
 #include "platform/riff.h"
@@ -53,7 +54,7 @@ std::vector<unsigned char> PlayToEnd(RecordingWindow& w, const Preset& p, const 
   EXPECT_EQ(OpenWaveDevice(FileTarget(tag, raw), o.SamplesPerSec, o.Bits16 != 0, &dev, &code), 0);
   if (!dev) return {};
   plat::SeedRandom(7);
-  EXPECT_EQ(StartPlayback(dev, p, o, nullptr, 0, 0, nullptr), 0);
+  EXPECT_EQ(StartPlayback(TestRecord, dev, p, o, nullptr, 0, 0, nullptr), 0);
   EXPECT_TRUE(w.WaitFor(WM_PLAYEND, 10000));
   RequestStop();
   EXPECT_TRUE(w.WaitFor(WM_PLAYSTOPPED, 5000));
@@ -67,7 +68,7 @@ std::vector<unsigned char> RenderWav(const Preset& p, const AdvancedOptions& o, 
                                      const std::string& tag) {
   std::string path = ::testing::TempDir() + "play_alsa_" + tag + ".wav";
   plat::SeedRandom(7);
-  EXPECT_EQ(StartPlaybackToFile(p, o, path.c_str(), minutes, nullptr), 0);
+  EXPECT_EQ(StartPlaybackToFile(TestRecord, p, o, path.c_str(), minutes, nullptr), 0);
   std::vector<unsigned char> d = WavData(path);
   std::remove(path.c_str());
   return d;
@@ -146,7 +147,7 @@ TEST_F(PlayAlsa, AStopFadesToSilenceWithoutAStepAndKeepsWhatCameBefore) {
   plat::WaveDevice* dev = nullptr;
   int code = 0;
   ASSERT_EQ(OpenWaveDevice(FileTarget("stop", fifo), o.SamplesPerSec, true, &dev, &code), 0);
-  ASSERT_EQ(StartPlayback(dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   // Stopped somewhere inside a block, once a few have been heard.
   ASSERT_TRUE(Window.WaitFor(WM_PLAYSTATUS, 5000, 3));
   std::this_thread::sleep_for(std::chrono::milliseconds(37));

@@ -13,6 +13,7 @@
 
 #include "data/engine.h"
 #include "data/playstatus.h"
+#include "data/testrecord.h"
 #include "main/preset.h"
 #include "main/strtab.h"
 #include "platform/clock.h"
@@ -69,7 +70,7 @@ TEST_F(PlayFake, TheEndIsReportedOnlyWhenTheTailHasBeenHeard) {
   t.Seg(0).Length = 2;  // 1.2 s: one record of 6 blocks of 200 ms
   AdvancedOptions o;
   Open(o);
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Barrier();
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
   int blocks = 0;
@@ -91,25 +92,25 @@ TEST_F(PlayFake, ImmediateFreezeTakesTheAudibleRecordAndUnfreezeGoesOnFromIt) {
   Sweeping(t, 100);
   AdvancedOptions o;
   Open(o);
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   // One advance plays at most the queue it finds: blocks 0-3, then block 4
   // and half of block 5 (header 1).
   Play(4);
   Play(1.5);
   auto* audible = reinterpret_cast<SweepRecord*>(WaveHeaders[5 % 4].User);
   int32_t audibleCounter = HeaderMark[5 % 4].Counter;
-  ASSERT_NE(ThePlayback.CurrentRecord, audible) << "the walk must be ahead of what is heard";
+  ASSERT_NE(TestRecord.CurrentRecord, audible) << "the walk must be ahead of what is heard";
   RequestFreeze(true, true);
   Barrier();
   EXPECT_EQ(FreezeState.load(), 1);
-  EXPECT_EQ(ThePlayback.CurrentRecord, audible);
+  EXPECT_EQ(TestRecord.CurrentRecord, audible);
   EXPECT_EQ(plat::FakeResets(Fake), 1);
   EXPECT_EQ(plat::FakeQueued(Fake), 4);  // the dropped blocks were made again
   WindowRecord s = Window.LastStatus();
   EXPECT_TRUE(s.Forced);  // a freeze change
   EXPECT_EQ(s.Text.rfind("(Parameters frozen) Time ", 0), 0u) << s.Text;
   Play(4);
-  EXPECT_EQ(ThePlayback.CurrentRecord, audible);  // held while frozen
+  EXPECT_EQ(TestRecord.CurrentRecord, audible);  // held while frozen
   for (auto& h : WaveHeaders)
     if (h.Flags & plat::WHDR_INQUEUE) {
       EXPECT_EQ(reinterpret_cast<SweepRecord*>(h.User), audible);
@@ -122,16 +123,16 @@ TEST_F(PlayFake, ImmediateFreezeTakesTheAudibleRecordAndUnfreezeGoesOnFromIt) {
   // since are at most 4 records on from it.
   const SweepRecord* r = audible;
   int steps = 0;
-  while (r != ThePlayback.CurrentRecord && steps < 8) {
+  while (r != TestRecord.CurrentRecord && steps < 8) {
     r = FollowingRecord(const_cast<SweepRecord*>(r));
     steps++;
   }
   EXPECT_LE(steps, 4);
-  if (ThePlayback.CurrentRecord == audible) {
-    EXPECT_GT(ThePlayback.BlockCounter, audibleCounter);
+  if (TestRecord.CurrentRecord == audible) {
+    EXPECT_GT(TestRecord.BlockCounter, audibleCounter);
   }
   Play(6);
-  EXPECT_NE(ThePlayback.CurrentRecord, audible);
+  EXPECT_NE(TestRecord.CurrentRecord, audible);
   EXPECT_EQ(Window.LastStatus().Text.rfind("Time ", 0), 0u);
 }
 
@@ -141,15 +142,15 @@ TEST_F(PlayFake, FreezeWithoutImmediatePauseActsOnBlocksGeneratedFromNowOn) {
   AdvancedOptions o;
   o.ImmediatePause = 0;
   Open(o);
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Play(5.5);
-  SweepRecord* ahead = ThePlayback.CurrentRecord;
+  SweepRecord* ahead = TestRecord.CurrentRecord;
   RequestFreeze(true, false);
   EXPECT_EQ(FreezeState.load(), 1);
   Barrier();
   EXPECT_EQ(plat::FakeResets(Fake), 0);
   Play(4);
-  EXPECT_EQ(ThePlayback.CurrentRecord, ahead);
+  EXPECT_EQ(TestRecord.CurrentRecord, ahead);
   EXPECT_EQ(FreezeState.load(), 1);
 }
 
@@ -162,7 +163,7 @@ TEST_F(PlayFake, ARecordChangeIsShownWhenItIsHeardNotWhenItIsGenerated) {
   t.Set(1, beat, {{0, 4000}, {10000, 4000}});
   AdvancedOptions o;
   Open(o);
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Barrier();
   bool sawAhead = false;
   const SweepRecord* prev = nullptr;
@@ -173,7 +174,7 @@ TEST_F(PlayFake, ARecordChangeIsShownWhenItIsHeardNotWhenItIsGenerated) {
     Play(1);
     WindowRecord s = Window.LastStatus();
     EXPECT_NE(s.Text.find(BeatText(heardBeat)), std::string::npos) << "block " << i << ": " << s.Text;
-    if (Beat(ThePlayback.CurrentRecord) != heardBeat) sawAhead = true;
+    if (Beat(TestRecord.CurrentRecord) != heardBeat) sawAhead = true;
     if (prev && prev != heard) {
       // A new record: reported at once, as a forced status.
       ASSERT_GT(Window.Size(), before);
@@ -188,11 +189,10 @@ TEST_F(PlayFake, ARecordChangeIsShownWhenItIsHeardNotWhenItIsGenerated) {
 // the WAV output walks the list from the start.
 std::vector<int32_t> BeatsOfTheRender(const Preset& p, const AdvancedOptions& o, int blocks) {
   std::vector<int32_t> beats;
-  EXPECT_EQ(PreparePlayback(p, o, false, nullptr), 0);
+  EXPECT_EQ(PreparePlayback(TestRecord, p, o, false, nullptr), 0);
   std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
-  for (int b = 0; b < blocks && GenerateBlock(block.data()) == 0; b++)
-    beats.push_back(ThePlayback.CurrentRecord->Voice[0].Frequency[1] -
-                    ThePlayback.CurrentRecord->Voice[0].Frequency[0]);
+  for (int b = 0; b < blocks && GenerateBlock(TestRecord, block.data()) == 0; b++)
+    beats.push_back(TestRecord.CurrentRecord->Voice[0].Frequency[1] - TestRecord.CurrentRecord->Voice[0].Frequency[0]);
   return beats;
 }
 
@@ -206,7 +206,7 @@ TEST_F(PlayFake, SwitchingAudioStrobeRegeneratesTheQueuedBlocks) {
   ASSERT_NE(std::vector<int32_t>(render.begin() + 3, render.begin() + 7),
             std::vector<int32_t>(render.begin() + 6, render.begin() + 10));
   Open(o);
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   // Blocks 0 and 1 heard and made again as 4 and 5; block 2 half heard.
   Play(2.5);
   EXPECT_EQ(Window.LastStatus().Text.find("Visual:"), std::string::npos);
@@ -271,7 +271,7 @@ TEST_F(PlayFake, TheFlashingIsToldEachNewRecordsLeftEyeValuesInWalkOrder) {
   ASSERT_TRUE(plat::WaitEvent(hWaveEvent2, 5000));
   AdvancedOptions o;
   Open(o);
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   for (int i = 0; i < 40 && Window.Count(WM_PLAYEND) == 0; i++) Play(1);
   ASSERT_EQ(Window.Count(WM_PLAYEND), 1);
   VisualFeed::Current() = nullptr;
@@ -297,7 +297,7 @@ TEST_F(PlayFake, StopResetsGivesTheMemoryBackAndAnswers1037) {
   TestPreset t;
   AdvancedOptions o;
   Open(o);
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Play(1.5);
   EXPECT_GT(DataBlockMem.Committed, 0u);
   RequestStop();
@@ -339,7 +339,7 @@ TEST_F(PlayFake, StopDuringTheDelayAbortsBeforeAnyBlock) {
   Open(o);
   DelayUi d;
   PlaybackUi ui = d.Ui();
-  EXPECT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, PlayTickCount(), &ui), -1);
+  EXPECT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, PlayTickCount(), &ui), -1);
   EXPECT_EQ(d.Captions, (std::vector<int>{87, 104}));
   EXPECT_EQ(d.DelayPolls, 3);
   EXPECT_EQ(DataBlockMem.Committed, 0u);
@@ -376,7 +376,7 @@ TEST_F(PlayFake, TheDelayAndTheElapsedTimeFollowTheClock) {
     return false;
   };
   int64_t asked = clock.Now.load();
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, PlayTickCount(), &ui), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, PlayTickCount(), &ui), 0);
   EXPECT_EQ(clock.Now.load() - asked, 3000);
   // Range 0..50 (k = 1 below a minute), one position per nap.
   ASSERT_EQ(positions.size(), 31u);
@@ -399,22 +399,22 @@ TEST_F(PlayFake, TestModeHoldsOneRecordAndAnUpdateIsHeardAtOnce) {
   t.Set(0, PARAMID(0, PN_BEAT), {{0, 10000}, {10000, 2000}});
   AdvancedOptions o;
   Open(o);
-  ASSERT_EQ(StartTestPlayback(Dev, t.P, 0, 5000, o), 0);
+  ASSERT_EQ(StartTestPlayback(TestRecord, Dev, t.P, 0, 5000, o), 0);
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
-  ASSERT_NE(ThePlayback.CurrentRecord, nullptr);
-  EXPECT_EQ(ThePlayback.CurrentRecord->Blocks, 0);
-  EXPECT_EQ(Beat(ThePlayback.CurrentRecord), 6000);
+  ASSERT_NE(TestRecord.CurrentRecord, nullptr);
+  EXPECT_EQ(TestRecord.CurrentRecord->Blocks, 0);
+  EXPECT_EQ(Beat(TestRecord.CurrentRecord), 6000);
   Play(10);
-  EXPECT_EQ(Beat(ThePlayback.CurrentRecord), 6000);  // held
+  EXPECT_EQ(Beat(TestRecord.CurrentRecord), 6000);  // held
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
-  ASSERT_EQ(UpdateTestPlayback(t.P, 0, 10000), 0);
-  EXPECT_EQ(Beat(ThePlayback.CurrentRecord), 2000);
+  ASSERT_EQ(UpdateTestPlayback(TestRecord, t.P, 0, 10000), 0);
+  EXPECT_EQ(Beat(TestRecord.CurrentRecord), 2000);
   EXPECT_EQ(plat::FakeResets(Fake), 1);
   Barrier();
   ASSERT_EQ(plat::FakeQueued(Fake), 4);
   for (auto& h : WaveHeaders)
     if (h.Flags & plat::WHDR_INQUEUE) {
-      EXPECT_EQ(reinterpret_cast<SweepRecord*>(h.User), ThePlayback.CurrentRecord);
+      EXPECT_EQ(reinterpret_cast<SweepRecord*>(h.User), TestRecord.CurrentRecord);
     }
 }
 
@@ -424,7 +424,7 @@ TEST_F(PlayFake, APresetShorterThanTheQueueEndsAfterItsOwnBlocks) {
   AdvancedOptions o;
   o.MemoryBlocks = 8;
   Open(o);
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Barrier();
   EXPECT_EQ(plat::FakeQueued(Fake), 2);
   Play(1);
@@ -439,7 +439,7 @@ TEST_F(PlayFake, APresetShorterThanTheQueueEndsAfterItsOwnBlocks) {
 void PlayFake::SweepAWhile(TestPreset& t, const AdvancedOptions& o) {
   Sweeping(t, 100);
   Open(o);
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Play(1.5);
 }
 
@@ -454,7 +454,7 @@ TEST_F(PlayFake, ANewPlaybackIsNotDisturbedByTheLastOnesReturningBlocks) {
   ASSERT_EQ(plat::WaveClose(Dev), plat::WAVE_OK);
   plat::DestroyFakeWave(Fake);
   Open(o);
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Barrier();
   EXPECT_EQ(hWaveOut.load(), Dev);
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
@@ -517,7 +517,7 @@ TEST_F(PlayFake, TheClosedDevicesLateMessagesAreNotTakenForTheNextOnes) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     gate.Release();
   });
-  int rc = StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr);
+  int rc = StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr);
   releaser.join();
   AudioMessageHook = nullptr;
   Barrier();  // the thread is past the hook
@@ -560,7 +560,7 @@ TEST_F(PlayFake, TheSynchronisationPointsWrapTheRestartOfTheLoadedDevice) {
   ASSERT_TRUE(CreateAudioThread(w, false));
   plat::SetEvent(hWaveEvent);
   ASSERT_TRUE(plat::WaitEvent(hWaveEvent2, 5000));
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   EXPECT_TRUE(probe.VisualStarted);
   EXPECT_EQ(probe.Points, (std::vector<int>{0, 1}));
   EXPECT_EQ(probe.QueuedAt, (std::vector<int>{4, 4}));
@@ -574,7 +574,7 @@ TEST_F(PlayFake, AGentleStopPlaysOutTheQueueThenReportsTheEnd) {
   Sweeping(t, 100);
   AdvancedOptions o;
   Open(o);
-  ASSERT_EQ(StartPlayback(Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Play(1.5);  // block 0 heard and made again as block 4; block 1 half heard
   RequestFinish();
   Barrier();
@@ -593,7 +593,7 @@ TEST_F(PlayFake, AGentleStopPlaysOutTheQueueThenReportsTheEnd) {
 std::vector<unsigned char> WavData(const Preset& p, const AdvancedOptions& o, int32_t minutes) {
   std::string path = ::testing::TempDir() + "test_play_fake.wav";
   plat::SeedRandom(3);
-  EXPECT_EQ(StartPlaybackToFile(p, o, path.c_str(), minutes, nullptr), 0);
+  EXPECT_EQ(StartPlaybackToFile(TestRecord, p, o, path.c_str(), minutes, nullptr), 0);
   std::ifstream f(path, std::ios::binary);
   std::vector<unsigned char> b{std::istreambuf_iterator<char>(f), {}};
   std::remove(path.c_str());
@@ -610,7 +610,7 @@ TEST_F(PlayFake, TestModeSoundsLikeTheSteadyPresetWithItsOwnStrobeDutyCycle) {
   o.AudioStrobeDutyCycle = 25;
   Open(o);
   plat::SeedRandom(3);
-  ASSERT_EQ(StartTestPlayback(Dev, t.P, 0, 5000, o), 0);
+  ASSERT_EQ(StartTestPlayback(TestRecord, Dev, t.P, 0, 5000, o), 0);
   for (int i = 0; i < 5; i++) Play(1);
   std::vector<unsigned char> played = plat::FakePlayed(Fake);
   std::vector<unsigned char> wav = WavData(t.P, o, 2);

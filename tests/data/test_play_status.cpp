@@ -6,6 +6,7 @@
 
 #include "data/playstatus.h"
 #include "data/state.h"
+#include "data/testrecord.h"
 #include "platform/numfmt.h"
 
 namespace {
@@ -24,7 +25,7 @@ struct StatusRecord {
 
 std::string Text(const SweepRecord* r, int64_t s, bool frozen, bool strobe, int* lines = nullptr) {
   char buf[1024];
-  int n = BuildStatusText(r, s, frozen, strobe, buf, sizeof buf);
+  int n = BuildStatusText(TestRecord, r, s, frozen, strobe, buf, sizeof buf);
   if (lines) *lines = n;
   return buf;
 }
@@ -38,12 +39,12 @@ class StatusText : public ::testing::Test {
   }
   void TearDown() override {
     plat::UseLocaleNumberSettings();
-    ThePlayback.SweepDataVoices = 1;
+    TestRecord.SweepDataVoices = 1;
   }
 };
 
 TEST_F(StatusText, OneVoiceStaysOnTheTimeLine) {
-  ThePlayback.SweepDataVoices = 1;
+  TestRecord.SweepDataVoices = 1;
   StatusRecord r(1);
   r.Voice(0, 5000, 5000, 200000, 210500);
   int lines = 0;
@@ -54,7 +55,7 @@ TEST_F(StatusText, OneVoiceStaysOnTheTimeLine) {
 }
 
 TEST_F(StatusText, SeveralVoicesHoursAndVoicesTheRecordLacks) {
-  ThePlayback.SweepDataVoices = 3;
+  TestRecord.SweepDataVoices = 3;
   StatusRecord r(2);
   r.Voice(0, 10000, 2500, 100000, 96000);  // negative beat
   r.Voice(1, 0, -1, 100000, 100000);
@@ -68,7 +69,7 @@ TEST_F(StatusText, SeveralVoicesHoursAndVoicesTheRecordLacks) {
 }
 
 TEST_F(StatusText, AudioStrobeLineAndLocalNumbers) {
-  ThePlayback.SweepDataVoices = 1;
+  TestRecord.SweepDataVoices = 1;
   StatusRecord r(1);
   r.Voice(0, 7000, 7000, 100000, 101234);
   r.R->VisualBrightness[0] = r.R->VisualBrightness[1] = 8000;
@@ -88,12 +89,12 @@ TEST_F(StatusText, AudioStrobeLineAndLocalNumbers) {
 }
 
 TEST_F(StatusText, ATooSmallBufferIsCutNotOverrun) {
-  ThePlayback.SweepDataVoices = 10;
+  TestRecord.SweepDataVoices = 10;
   StatusRecord r(10);
   for (int i = 0; i < 10; i++) r.Voice(i, 1000 * i, 500 * i, 100000, 107000);
   char buf[40];
   std::memset(buf, 'x', sizeof buf);
-  BuildStatusText(r.R, 1, false, true, buf, 30);
+  BuildStatusText(TestRecord, r.R, 1, false, true, buf, 30);
   EXPECT_EQ(std::strlen(buf), 29u);
   EXPECT_EQ(buf[31], 'x');
 }

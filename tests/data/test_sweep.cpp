@@ -7,6 +7,7 @@
 
 #include "common/checks.h"
 #include "data/sweep.h"
+#include "data/testrecord.h"
 #include "data/walk.h"
 #include "main/arith.h"
 #include "testpreset.h"
@@ -42,10 +43,10 @@ std::vector<std::pair<int32_t, int32_t>> Records() {
 // (block, volume) at which each new volume is first heard in a walk.
 std::vector<std::pair<int, int32_t>> FirstHeard() {
   std::vector<std::pair<int, int32_t>> out;
-  StartSweepWalk(FirstSweepRecord());
-  for (int i = 0; i < 100000 && AdvanceSweep() == 0; i++)
-    if (out.empty() || out.back().second != VolumeOf(ThePlayback.CurrentRecord))
-      out.emplace_back(i, VolumeOf(ThePlayback.CurrentRecord));
+  StartSweepWalk(TestRecord, FirstSweepRecord());
+  for (int i = 0; i < 100000 && AdvanceSweep(TestRecord) == 0; i++)
+    if (out.empty() || out.back().second != VolumeOf(TestRecord.CurrentRecord))
+      out.emplace_back(i, VolumeOf(TestRecord.CurrentRecord));
   return out;
 }
 
@@ -99,7 +100,7 @@ TEST_F(Sweeps, RecordListsAndTheBlockEachValueIsFirstHeard) {
     EngineSetUp(o);
     TestPreset t(1, c.Segments);
     c.Build(t);
-    ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+    ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
     EXPECT_EQ(Records(), c.Records);
     EXPECT_EQ(FirstHeard(), c.Heard);
   }
@@ -109,12 +110,12 @@ TEST_F(Sweeps, SteadySegmentOnTheDefaultCurvesIsOneRecord) {
   TestPreset t(1, 1, TestPreset::DefaultNodes);
   t.Seg(0).Length = 1000;  // 10 minutes of 200 ms blocks
   ASSERT_EQ(t.At(0, VoicePidOf(0, VP_BEAT)).NumNodes, 3);
-  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
   auto list = ListOf();
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0]->Blocks, 3000);
   EXPECT_EQ(list[1]->Blocks, -1);  // "Stop after the last segment"
-  EXPECT_EQ(ThePlayback.SweepDataVoices, 1);
+  EXPECT_EQ(TestRecord.SweepDataVoices, 1);
 }
 
 TEST_F(Sweeps, ARampEndsOnARecordAtItsEndTime) {
@@ -128,7 +129,7 @@ TEST_F(Sweeps, ARampEndsOnARecordAtItsEndTime) {
   t.Seg(0).Length = t.Seg(1).Length = 2;
   t.Set2(0, vol, {{0, 4000}, {10000, 9000}});
   t.Set2(1, vol, {{0, 2000}, {10000, 2000}});
-  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
   auto list = Records();
   ASSERT_EQ(list.size(), 15u);  // 13 records of the ramp, the second segment, the end
   EXPECT_EQ(list[12], std::make_pair(1, 9000));
@@ -149,7 +150,7 @@ TEST_F(Sweeps, LongStretchSplitsAt32760Blocks) {
   t.Seg(0).Length = 20000;  // 80000 blocks
   int vol = VoicePidOf(0, VP_VOLUME);
   t.Set2(0, vol, {{0, 10000}, {5000, 10000}, {5000, 5000}, {10000, 5000}});
-  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
   auto list = ListOf();
   ASSERT_GE(list.size(), 4u);
   EXPECT_EQ(list[0]->Blocks, 32760);
@@ -169,7 +170,7 @@ TEST_F(Sweeps, SegmentShorterThanABlockLastsOneBlock) {
   EngineSetUp(o);
   TestPreset t;
   t.Seg(0).Length = 1;  // 0.6 s: rounds to 0 blocks
-  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
   auto list = ListOf();
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0]->Blocks, 1);
@@ -180,7 +181,7 @@ TEST_F(Sweeps, RampFollowsTheResolution) {
   t.Seg(0).Length = 1000;  // 3000 blocks
   int vol = VoicePidOf(0, VP_VOLUME);
   t.Set2(0, vol, {{0, 0}, {10000, 10000}});
-  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
   auto list = ListOf();
   // Volume resolution is 1 % (100 units), so about 100 records.
   EXPECT_GE(list.size(), 95u);
@@ -206,10 +207,11 @@ TEST_F(Sweeps, RepeatedSegmentPlaysItsRecordsAgain) {
   int vol = VoicePidOf(0, VP_VOLUME);
   t.Set2(0, vol, {{0, 2000}, {5000, 2000}, {5000, 4000}, {10000, 4000}});
   t.Set2(1, vol, {{0, 7000}, {10000, 7000}});
-  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
-  StartSweepWalk(FirstSweepRecord());
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
+  StartSweepWalk(TestRecord, FirstSweepRecord());
   std::vector<int> played;
-  for (int i = 0; i < 1000 && AdvanceSweep() == 0; i++) played.push_back(ThePlayback.CurrentRecord->Voice[0].Volume[0]);
+  for (int i = 0; i < 1000 && AdvanceSweep(TestRecord) == 0; i++)
+    played.push_back(TestRecord.CurrentRecord->Voice[0].Volume[0]);
   // 3 x (6 blocks at 20 %, 6 at 40 %), then 6 at 70 %; the first record of
   // the list is heard one block less.
   std::vector<int> pass;
@@ -220,7 +222,7 @@ TEST_F(Sweeps, RepeatedSegmentPlaysItsRecordsAgain) {
   expect.erase(expect.begin());
   for (int i = 0; i < 6; i++) expect.push_back(7000);
   EXPECT_EQ(played, expect);
-  EXPECT_EQ(AdvanceSweep(), 1);
+  EXPECT_EQ(AdvanceSweep(TestRecord), 1);
 }
 
 TEST_F(Sweeps, RewindingOverARepeatJumpGivesTheRepeatBack) {
@@ -233,21 +235,21 @@ TEST_F(Sweeps, RewindingOverARepeatJumpGivesTheRepeatBack) {
   int vol = VoicePidOf(0, VP_VOLUME);
   t.Set2(0, vol, {{0, 2000}, {5000, 2000}, {5000, 4000}, {10000, 4000}});
   t.Set2(1, vol, {{0, 7000}, {10000, 7000}});
-  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
   for (int audible : {10, 11}) {
     SCOPED_TRACE(audible);
     // The list's repeat counts are consumed by a walk: calculate afresh.
-    ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
-    StartSweepWalk(FirstSweepRecord());
+    ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
+    StartSweepWalk(TestRecord, FirstSweepRecord());
     WalkMark mark;
     for (int i = 1; i <= 17; i++) {
-      ASSERT_EQ(AdvanceSweep(), 0);
-      if (i == audible) mark = MarkSweepWalk();
+      ASSERT_EQ(AdvanceSweep(TestRecord), 0);
+      if (i == audible) mark = MarkSweepWalk(TestRecord);
     }
-    RewindSweepWalk(mark);
+    RewindSweepWalk(TestRecord, mark);
     int low = 0, high = 0;
-    for (int i = 0; i < 1000 && AdvanceSweep() == 0; i++)
-      (ThePlayback.CurrentRecord->Voice[0].Volume[0] == 7000 ? high : low)++;
+    for (int i = 0; i < 1000 && AdvanceSweep(TestRecord) == 0; i++)
+      (TestRecord.CurrentRecord->Voice[0].Volume[0] == 7000 ? high : low)++;
     // The rest of the first pass, two more passes, then the second segment.
     EXPECT_EQ(low, 11 - audible + 2 * 12);
     EXPECT_EQ(high, 6);
@@ -260,46 +262,46 @@ TEST_F(Sweeps, FreezeHoldsTheRecord) {
   t.Seg(1).Length = 1;
   int vol = VoicePidOf(0, VP_VOLUME);
   t.Set2(1, vol, {{0, 3000}, {10000, 3000}});
-  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
-  StartSweepWalk(FirstSweepRecord());
-  for (int i = 0; i < 2; i++) ASSERT_EQ(AdvanceSweep(), 0);  // the first record's 2 blocks
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
+  StartSweepWalk(TestRecord, FirstSweepRecord());
+  for (int i = 0; i < 2; i++) ASSERT_EQ(AdvanceSweep(TestRecord), 0);  // the first record's 2 blocks
   FreezeState = 1;
-  for (int i = 0; i < 10; i++) ASSERT_EQ(AdvanceSweep(), 0);
-  EXPECT_EQ(ThePlayback.CurrentRecord->Voice[0].Volume[0], 10000);
+  for (int i = 0; i < 10; i++) ASSERT_EQ(AdvanceSweep(TestRecord), 0);
+  EXPECT_EQ(TestRecord.CurrentRecord->Voice[0].Volume[0], 10000);
   FreezeState = 0;
-  ASSERT_EQ(AdvanceSweep(), 0);
-  EXPECT_EQ(ThePlayback.CurrentRecord->Voice[0].Volume[0], 3000);
+  ASSERT_EQ(AdvanceSweep(TestRecord), 0);
+  EXPECT_EQ(TestRecord.CurrentRecord->Voice[0].Volume[0], 3000);
 }
 
 TEST_F(Sweeps, FinalRecordHoldsOnlyWhenAudible) {
   TestPreset t;
   t.P.data.ContinuePlaying = 1;
-  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
   EXPECT_EQ(ListOf().back()->Blocks, 0);
-  StartSweepWalk(FirstSweepRecord());
-  for (int i = 0; i < 5000; i++) ASSERT_EQ(AdvanceSweep(), 0);
-  EXPECT_FALSE(ThePlayback.Advancing);  // held forever
+  StartSweepWalk(TestRecord, FirstSweepRecord());
+  for (int i = 0; i < 5000; i++) ASSERT_EQ(AdvanceSweep(TestRecord), 0);
+  EXPECT_FALSE(TestRecord.Advancing);  // held forever
 
   int vol = VoicePidOf(0, VP_VOLUME);
   t.Set2(0, vol, {{0, 10000}, {10000, 0}});
-  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
   EXPECT_EQ(ListOf().back()->Blocks, -1);  // silent at the end: playback ends
   t.P.data.Background = 3;
-  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
   EXPECT_EQ(ListOf().back()->Blocks, 0);
 }
 
 TEST_F(Sweeps, NoiseSwitchesNoiseOnAndAddsAShare) {
   TestPreset t;
-  ThePlayback.ExtraSourceShare = 1;  // a background is loaded
-  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
-  EXPECT_FALSE(ThePlayback.NoiseOn);
-  EXPECT_EQ(ThePlayback.ExtraSourceShare, 1);
+  TestRecord.ExtraSourceShare = 1;  // a background is loaded
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
+  EXPECT_FALSE(TestRecord.NoiseOn);
+  EXPECT_EQ(TestRecord.ExtraSourceShare, 1);
   t.Set(0, PID_NOISEVOL + 1, {{0, 0}, {8000, 0}, {10000, 300}});
-  ThePlayback.ExtraSourceShare = 1;
-  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
-  EXPECT_TRUE(ThePlayback.NoiseOn);
-  EXPECT_EQ(ThePlayback.ExtraSourceShare, 2);
+  TestRecord.ExtraSourceShare = 1;
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
+  EXPECT_TRUE(TestRecord.NoiseOn);
+  EXPECT_EQ(TestRecord.ExtraSourceShare, 2);
 }
 
 TEST_F(Sweeps, ProgressRunsForwardAndAbortStops) {
@@ -315,7 +317,7 @@ TEST_F(Sweeps, ProgressRunsForwardAndAbortStops) {
                       return s->abortAt >= 0 && static_cast<int>(s->pos.size()) > s->abortAt;
                     },
                     &seen};
-  ASSERT_EQ(CalculatePreset(t.P, true, &sink), 0);
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, &sink), 0);
   ASSERT_FALSE(seen.pos.empty());
   EXPECT_EQ(seen.pos.front(), 500);
   for (size_t i = 1; i < seen.pos.size(); i++) ASSERT_GE(seen.pos[i], seen.pos[i - 1]);
@@ -323,7 +325,7 @@ TEST_F(Sweeps, ProgressRunsForwardAndAbortStops) {
   EXPECT_GE(seen.pos.back(), 9000);
   seen.pos.clear();
   seen.abortAt = 5;
-  EXPECT_EQ(CalculatePreset(t.P, true, &sink), CALC_ABORTED);
+  EXPECT_EQ(CalculatePreset(TestRecord, t.P, true, &sink), CALC_ABORTED);
 }
 
 TEST_F(Sweeps, BeatAndPitchGiveEarFrequencies) {
@@ -334,17 +336,17 @@ TEST_F(Sweeps, BeatAndPitchGiveEarFrequencies) {
   SweepRecord* r = FirstSweepRecord();
   int status;
   ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
-  ASSERT_NE(FillSweepRecord(t.P, 0, nullptr, 3000, r, &status), nullptr);
+  ASSERT_NE(FillSweepRecord(TestRecord, t.P, 0, nullptr, 3000, r, &status), nullptr);
   EXPECT_EQ(r->Voice[0].Frequency[0], 195000);
   EXPECT_EQ(r->Voice[0].Frequency[1], 205000);
   t.Set(0, beat, {{0, 500000}, {10000, 500000}});  // 500 Hz
-  ASSERT_NE(FillSweepRecord(t.P, 0, nullptr, 3000, r, &status), nullptr);
+  ASSERT_NE(FillSweepRecord(TestRecord, t.P, 0, nullptr, 3000, r, &status), nullptr);
   EXPECT_EQ(r->Voice[0].Frequency[0], 50000);
   EXPECT_EQ(r->Voice[0].Frequency[1], 450000);
   // Separate pitch channels ignore the beat.
   HeaderOf(&t.At(0, pitch))->ChannelMode = 1;
   t.Set(0, pitch + 1, {{0, 21000}, {10000, 21000}});
-  ASSERT_NE(FillSweepRecord(t.P, 0, nullptr, 3000, r, &status), nullptr);
+  ASSERT_NE(FillSweepRecord(TestRecord, t.P, 0, nullptr, 3000, r, &status), nullptr);
   EXPECT_EQ(r->Voice[0].Frequency[0], 200000);
   EXPECT_EQ(r->Voice[0].Frequency[1], 210000);
 }
@@ -359,7 +361,7 @@ TEST_F(Sweeps, DirectRecordEvaluatesCurvesAndClampsRanges) {
   SweepRecord* r = FirstSweepRecord();
   int status;
   ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
-  ASSERT_NE(FillSweepRecord(t.P, 0, nullptr, 2500, r, &status), nullptr);
+  ASSERT_NE(FillSweepRecord(TestRecord, t.P, 0, nullptr, 2500, r, &status), nullptr);
   EXPECT_EQ(r->Voice[0].Volume[0], 2000);
   EXPECT_EQ(r->Voice[0].Volume[1], 10000);
   EXPECT_EQ(r->Voice[0].Mod1Depth[0], 100);
@@ -374,17 +376,17 @@ TEST_F(Sweeps, AudioStrobeSlotCarriesBrightnessAndFlash) {
   SweepRecord* r = FirstSweepRecord();
   int status;
   ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
-  ASSERT_NE(FillSweepRecord(t.P, 0, nullptr, 0, r, &status), nullptr);
+  ASSERT_NE(FillSweepRecord(TestRecord, t.P, 0, nullptr, 0, r, &status), nullptr);
   const VoiceEntry& s = StrobeSlot(r);
   EXPECT_EQ(s.Frequency[0], 19200000);
   EXPECT_EQ(s.Volume[0], 10000);  // (100 - 50) * 10000 / 100 + 50 * 100
   EXPECT_EQ(s.Mod1Depth[0], 50);
   EXPECT_EQ(s.Mod1Rate[0], -10000);
   t.Set2(0, PID_VISBRIGHT, {{0, 5000}, {10000, 5000}});
-  ASSERT_NE(FillSweepRecord(t.P, 0, nullptr, 0, r, &status), nullptr);
+  ASSERT_NE(FillSweepRecord(TestRecord, t.P, 0, nullptr, 0, r, &status), nullptr);
   EXPECT_EQ(StrobeSlot(r).Volume[0], 7500);
   t.Set2(0, PID_VISBRIGHT, {{0, 0}, {10000, 0}});
-  ASSERT_NE(FillSweepRecord(t.P, 0, nullptr, 0, r, &status), nullptr);
+  ASSERT_NE(FillSweepRecord(TestRecord, t.P, 0, nullptr, 0, r, &status), nullptr);
   EXPECT_EQ(StrobeSlot(r).Volume[0], 0);
 }
 
@@ -394,7 +396,7 @@ TEST_F(Sweeps, RectangularAudioStrobeRebuildsTablesWithTheDutyCycle) {
   EngineSetUp(o);
   TestPreset t;
   int8_t before = RectangularData8[static_cast<int>(120 * 8192 / 360)];
-  ASSERT_EQ(CalculatePreset(t.P, true, nullptr), 0);
+  ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
   EXPECT_EQ(before, 127);
   EXPECT_LT(RectangularData8[static_cast<int>(120 * 8192 / 360)], 127);  // top now ends at 90
 }
@@ -409,7 +411,7 @@ TEST_F(Sweeps, TooManyWaveformsFailsWith1273) {
     t.Set(0, wf, {{0, (v * 100) << 16}, {10000, ((v * 100) << 16) | 1000}});
     t.Set(0, wf + 1, {{0, (v * 100 + 50) << 16}, {10000, ((v * 100 + 50) << 16) | 1000}});
   }
-  EXPECT_EQ(CalculatePreset(t.P, true, nullptr), CALC_WAVEFORMS);
+  EXPECT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), CALC_WAVEFORMS);
 }
 
 TEST_F(Sweeps, FilterValueIsQuantisedToSteps) {
@@ -421,7 +423,7 @@ TEST_F(Sweeps, FilterValueIsQuantisedToSteps) {
   ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
   auto tableFor = [&](int32_t f) {
     t.Set2(0, filter, {{0, f}, {10000, f}});
-    EXPECT_NE(FillSweepRecord(t.P, 0, nullptr, 0, r, &status), nullptr);
+    EXPECT_NE(FillSweepRecord(TestRecord, t.P, 0, nullptr, 0, r, &status), nullptr);
     return r->Voice[0].Table[0];
   };
   const void* plain = tableFor(2000);
@@ -437,10 +439,10 @@ TEST_F(Sweeps, OversizedWeightCountsAsTheSteepest) {
   int vol = VoicePidOf(0, VP_VOLUME);
   a.Set2(0, vol, {{0, 0}, {10000, 10000}}, 20);
   b.Set2(0, vol, {{0, 0}, {10000, 10000}}, 200);  // hand-made file
-  ASSERT_EQ(CalculatePreset(a.P, true, nullptr), 0);
+  ASSERT_EQ(CalculatePreset(TestRecord, a.P, true, nullptr), 0);
   std::vector<int> va;
   for (SweepRecord* r : ListOf()) va.push_back(r->Voice[0].Volume[0] * 100000 + r->Blocks);
-  ASSERT_EQ(CalculatePreset(b.P, true, nullptr), 0);
+  ASSERT_EQ(CalculatePreset(TestRecord, b.P, true, nullptr), 0);
   std::vector<int> vb;
   for (SweepRecord* r : ListOf()) vb.push_back(r->Voice[0].Volume[0] * 100000 + r->Blocks);
   EXPECT_EQ(va, vb);
@@ -465,10 +467,10 @@ TEST_F(Sweeps, InterpolationAndNextChange) {
   for (int i = 0; i <= 20; i++) p.WValues[i] = ((10 * i) << 16) | (40 * i);
   EXPECT_EQ(InterpolatePackedProgress(p, 1150), (15 << 16) | 60);
   EXPECT_EQ(NextChangeTimePacked((15 << 16) | 60, 20, p, 1150), 1200);
-  EXPECT_EQ(ParamStep(PN_VOLUME, 5000), 100);
-  EXPECT_EQ(ParamStep(PN_BEAT, 15000), 95);  // (15000 * 5 + 20 * 1000) / 1000
-  EXPECT_EQ(ParamStep(PN_BEAT, -15000), 95);
-  EXPECT_EQ(ParamStep(PN_FILTER, 0), 20);
+  EXPECT_EQ(ParamStep(TestRecord, PN_VOLUME, 5000), 100);
+  EXPECT_EQ(ParamStep(TestRecord, PN_BEAT, 15000), 95);  // (15000 * 5 + 20 * 1000) / 1000
+  EXPECT_EQ(ParamStep(TestRecord, PN_BEAT, -15000), 95);
+  EXPECT_EQ(ParamStep(TestRecord, PN_FILTER, 0), 20);
 }
 
 // The search aids of PrepareSweep (where the search for a piece starts, the

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/playback.h"
+#include "data/testrecord.h"
 #include "platform/riff.h"
 #include "testpreset.h"
 
@@ -63,7 +64,7 @@ TEST(WavOutput, ThirtyMinutesOfHalfSecondBlocksAreExactly3600Blocks) {
   std::string path = ::testing::TempDir() + "wav_3600.wav";
   CountingUi ui;
   PlaybackUi pui = ui.Ui();
-  ASSERT_EQ(StartPlaybackToFile(t.P, o, path.c_str(), 3000, &pui), 0);
+  ASSERT_EQ(StartPlaybackToFile(TestRecord, t.P, o, path.c_str(), 3000, &pui), 0);
   std::vector<unsigned char> b = ReadBytes(path);
   plat::RiffChunk data = DataChunk(b);
   EXPECT_EQ(data.Size, 3600u * 11024);  // 2 x 11025 x 500 / 1000 = 11025, whole frames: 11024
@@ -87,7 +88,7 @@ TEST(WavOutput, AfterThePresetEndsTheFileIsSilence) {
   t.Seg(0).Length = 1;  // 0.6 seconds
   AdvancedOptions o;
   std::string path = ::testing::TempDir() + "wav_tail.wav";
-  ASSERT_EQ(StartPlaybackToFile(t.P, o, path.c_str(), 5, nullptr), 0);  // 3 seconds
+  ASSERT_EQ(StartPlaybackToFile(TestRecord, t.P, o, path.c_str(), 5, nullptr), 0);  // 3 seconds
   std::vector<unsigned char> b = ReadBytes(path);
   plat::RiffChunk data = DataChunk(b);
   ASSERT_EQ(data.Size, 15u * 35280);  // 15 blocks of 200 ms
@@ -110,7 +111,7 @@ TEST(WavOutput, AbortLeavesAValidShorterFile) {
   CountingUi ui;
   ui.AbortAfter = 7;
   PlaybackUi pui = ui.Ui();
-  EXPECT_EQ(StartPlaybackToFile(t.P, o, path.c_str(), 1000, &pui), PLAY_WAV_ABORTED);
+  EXPECT_EQ(StartPlaybackToFile(TestRecord, t.P, o, path.c_str(), 1000, &pui), PLAY_WAV_ABORTED);
   std::vector<unsigned char> b = ReadBytes(path);
   plat::RiffChunk data = DataChunk(b);
   EXPECT_EQ(data.Size, 7u * 17640);  // the blocks written before the abort
@@ -121,14 +122,14 @@ TEST(WavOutput, Failures) {
   EngineSetUp();
   TestPreset t;
   AdvancedOptions o;
-  EXPECT_EQ(StartPlaybackToFile(t.P, o, "/nonexistent-dir/out.wav", 10, nullptr), PLAY_WAV_CREATE);
+  EXPECT_EQ(StartPlaybackToFile(TestRecord, t.P, o, "/nonexistent-dir/out.wav", 10, nullptr), PLAY_WAV_CREATE);
   // /dev/full: the chunk headers already fail with a full disk.
-  int rc = StartPlaybackToFile(t.P, o, "/dev/full", 10, nullptr);
+  int rc = StartPlaybackToFile(TestRecord, t.P, o, "/dev/full", 10, nullptr);
   EXPECT_TRUE(rc == PLAY_WAV_WRITE || rc == PLAY_WAV_DISKFULL) << rc;
   // Blocks that do not fit the block memory.
   o.MemoryBlocks = 30;
   o.LenOfBlocks = 1000;
-  EXPECT_EQ(PreparePlayback(t.P, o, true, nullptr), PLAY_NO_BLOCK_MEMORY);
+  EXPECT_EQ(PreparePlayback(TestRecord, t.P, o, true, nullptr), PLAY_NO_BLOCK_MEMORY);
 }
 
 TEST(WavOutput, MoreThanAWavFileHoldsIsRefusedBeforeAnyByte) {
@@ -148,11 +149,11 @@ TEST(WavOutput, MoreThanAWavFileHoldsIsRefusedBeforeAnyByte) {
   TestPreset t;
   std::string path = ::testing::TempDir() + "wav_too_long.wav";
   std::remove(path.c_str());
-  EXPECT_EQ(StartPlaybackToFile(t.P, o, path.c_str(), 48000, nullptr), PLAY_WAV_TOO_LONG);
+  EXPECT_EQ(StartPlaybackToFile(TestRecord, t.P, o, path.c_str(), 48000, nullptr), PLAY_WAV_TOO_LONG);
   EXPECT_FALSE(std::ifstream(path).good());
   // Minutes far beyond (a block count past 32 bits) are refused as well.
   o.LenOfBlocks = 10;
-  EXPECT_EQ(StartPlaybackToFile(t.P, o, path.c_str(), INT32_MAX, nullptr), PLAY_WAV_TOO_LONG);
+  EXPECT_EQ(StartPlaybackToFile(TestRecord, t.P, o, path.c_str(), INT32_MAX, nullptr), PLAY_WAV_TOO_LONG);
   EXPECT_FALSE(std::ifstream(path).good());
 }
 

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "data/sweep.h"
+#include "data/testrecord.h"
 #include "testpreset.h"
 
 namespace {
@@ -44,7 +45,7 @@ TEST(WideValues, SweepPointsOfAFullRangeCurveRiseMonotonically) {
   // Noise volume: the generator clamps it, the calculation must not wrap.
   for (int weight : {0, 10, 20}) {
     tp.Set2(0, PID_NOISEVOL, {{0, INT32_MIN}, {10000, INT32_MAX}}, weight);
-    ASSERT_EQ(CalculatePreset(tp.P, false, nullptr), 0);
+    ASSERT_EQ(CalculatePreset(TestRecord, tp.P, false, nullptr), 0);
     const ProgressRecord& p = Progress[PID_NOISEVOL];
     EXPECT_EQ(p.WValues[0], INT32_MIN);
     EXPECT_EQ(p.WValues[20], INT32_MAX);
@@ -64,7 +65,7 @@ TEST(WideValues, SweepPointsStayBetweenNodesWhenTheProductIsDividedEarly) {
   TestPreset tp(1, 1);
   for (int weight : {10, 14, 20}) {
     tp.Set2(0, PID_NOISEVOL, {{0, 6096}, {10000, INT32_MAX}}, weight);
-    ASSERT_EQ(CalculatePreset(tp.P, false, nullptr), 0);
+    ASSERT_EQ(CalculatePreset(TestRecord, tp.P, false, nullptr), 0);
     const ProgressRecord& p = Progress[PID_NOISEVOL];
     EXPECT_EQ(p.WValues[0], 6096);
     EXPECT_EQ(p.WValues[20], INT32_MAX);
@@ -85,7 +86,7 @@ TEST(WideValues, FrequenciesAndStrobeRatesSaturate) {
   tp.Set2(0, PID_VISFREQ, {{0, INT32_MIN}, {10000, INT32_MIN}});
   int status = 0;
   SweepRecord* r = FirstSweepRecord();
-  ASSERT_NE(FillSweepRecord(tp.P, 0, nullptr, 0, r, &status), nullptr);
+  ASSERT_NE(FillSweepRecord(TestRecord, tp.P, 0, nullptr, 0, r, &status), nullptr);
   for (int e = 0; e < 2; e++) {
     EXPECT_EQ(r->Voice[0].Frequency[e], INT32_MAX) << e;
     EXPECT_EQ(r->Voice[1].Frequency[e], INT32_MAX) << e;

@@ -5,6 +5,7 @@
 
 #include "data/options.h"
 #include "data/state.h"
+#include "data/testrecord.h"
 #include "data/wavetab.h"
 #include "main/model.h"
 #include "main/preset.h"
@@ -65,9 +66,9 @@ inline void EngineSetUp(const AdvancedOptions& o = AdvancedOptions{}) {
   InitEngineTables();
   TakeEngineOptions(o);
   ResetWaveformCache();
-  ThePlayback.ExtraSourceShare = 0;
+  TestRecord.ExtraSourceShare = 0;
   AudioStrobeOn = 0;
   FreezeState = 0;
-  ThePlayback.BackgroundFrames = 0;
-  ResetOscillators();
+  TestRecord.BackgroundFrames = 0;
+  ResetOscillators(TestRecord);
 }

@@ -14,6 +14,7 @@
 
 #include "data/engine.h"
 #include "data/playback.h"
+#include "data/testrecord.h"
 #include "file/filewalk.h"
 #include "file/presetfixtures.h"
 #include "platform/resource.h"
@@ -236,10 +237,10 @@ int PeakOfWav(const std::string& path) {
 void EngineReady() {
   InitEngineTables();
   TakeEngineOptions(AdvancedOptions{});
-  ThePlayback.ExtraSourceShare = 0;
+  TestRecord.ExtraSourceShare = 0;
   AudioStrobeOn = 0;
   FreezeState = 0;
-  ThePlayback.BackgroundFrames = 0;
+  TestRecord.BackgroundFrames = 0;
 }
 
 // A failed internal check fails the test by itself (tests/common).
@@ -251,7 +252,7 @@ TEST(BuiltIns, EveryPresetCalculatesAndPlays) {
   for (Preset& p : c.All()) {
     SCOPED_TRACE(p.Name);
     EngineReady();
-    ASSERT_EQ(CalculatePreset(p, false, nullptr), 0);
+    ASSERT_EQ(CalculatePreset(TestRecord, p, false, nullptr), 0);
     SweepRecord* first = FirstSweepRecord();
     ASSERT_NE(first, nullptr);
     EXPECT_NE(first->Blocks, -1) << "nothing audible (1309)";
@@ -264,7 +265,7 @@ TEST(BuiltIns, EveryPresetCalculatesAndPlays) {
     EXPECT_EQ(first->Voice[0].Frequency[0], pitch * 10 - beat / 2);
 
     AdvancedOptions o;
-    int rc = StartPlaybackToFile(p, o, wav.c_str(), 10, nullptr);  // 0.1 minute
+    int rc = StartPlaybackToFile(TestRecord, p, o, wav.c_str(), 10, nullptr);  // 0.1 minute
     if (p.data.Background != AMBIX_NONE && (rc == 1331 || rc == 1446)) {
       // The background library is not loaded in the test; the tones must
       // still play.
@@ -272,7 +273,7 @@ TEST(BuiltIns, EveryPresetCalculatesAndPlays) {
       CopyPreset(plain, p);
       plain.data.Background = AMBIX_NONE;
       plain.data.BackgroundFile[0] = 0;
-      rc = StartPlaybackToFile(plain, o, wav.c_str(), 10, nullptr);
+      rc = StartPlaybackToFile(TestRecord, plain, o, wav.c_str(), 10, nullptr);
       FreePreset(plain);
     }
     ASSERT_EQ(rc, 0);

@@ -13,6 +13,7 @@
 #include "data/generate.h"
 #include "data/playback.h"
 #include "data/testpreset.h"
+#include "data/testrecord.h"
 #include "lightchk/lightcmp.h"
 #include "lightchk/lightfile.h"
 #include "platform/rand.h"
@@ -62,9 +63,9 @@ std::vector<int16_t> Render(const Preset& p, const Format& f) {
   AudioStrobeOn.store(f.Strobe ? 1 : 0);
   plat::SeedRandom(5);
   std::vector<int16_t> pcm;
-  EXPECT_EQ(PreparePlayback(p, o, false, nullptr), 0);
+  EXPECT_EQ(PreparePlayback(TestRecord, p, o, false, nullptr), 0);
   std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
-  while (GenerateBlock(block.data()) == 0) {
+  while (GenerateBlock(TestRecord, block.data()) == 0) {
     for (size_t i = 0; i < block.size(); i += f.Bits16 ? 2 : 1)
       pcm.push_back(f.Bits16 ? static_cast<int16_t>(block[i] | block[i + 1] << 8)
                              : static_cast<int16_t>((block[i] - 128) * 256));

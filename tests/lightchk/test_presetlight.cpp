@@ -4,6 +4,7 @@
 #include "data/generate.h"
 #include "data/playback.h"
 #include "data/testpreset.h"
+#include "data/testrecord.h"
 #include "lightchk/presetlight.h"
 #include "platform/rand.h"
 
@@ -60,10 +61,10 @@ TEST(PresetLight, AFileFollowsOnlyItsOwnPreset) {
   o.LenOfBlocks = 50;
   AudioStrobeOn.store(1);
   plat::SeedRandom(1);
-  ASSERT_EQ(PreparePlayback(own.P, o, false, nullptr), 0);
+  ASSERT_EQ(PreparePlayback(TestRecord, own.P, o, false, nullptr), 0);
   LightDecoder* d = LightDecoderCreate(44100, 2, LightLevels());
   std::vector<int16_t> block(static_cast<size_t>(BlockBytes / 2));
-  while (GenerateBlock(block.data()) == 0) LightDecoderFeed(d, block.data(), BlockBytes / 4);
+  while (GenerateBlock(TestRecord, block.data()) == 0) LightDecoderFeed(d, block.data(), BlockBytes / 4);
   AudioStrobeOn.store(0);
   LightDecoderFinish(d);
   LightReport r;

@@ -11,6 +11,7 @@
 #include "data/playback.h"
 #include "data/state.h"
 #include "data/sweep.h"
+#include "data/testrecord.h"
 #include "data/walk.h"
 #include "platform/rand.h"
 #include "sbgtest.h"
@@ -37,12 +38,12 @@ Sound Play(const Preset& p, int rate, int blockMs = 10) {
   plat::SeedRandom(7);
   Sound s;
   s.Rate = rate;
-  EXPECT_EQ(PreparePlayback(p, o, false, nullptr), 0);
+  EXPECT_EQ(PreparePlayback(TestRecord, p, o, false, nullptr), 0);
   std::vector<int16_t> block(static_cast<size_t>(BlockBytes / 2));
   size_t frames = static_cast<size_t>(LengthSeconds(p) * rate) + block.size();
   s.L.reserve(frames);
   s.R.reserve(frames);
-  while (GenerateBlock(block.data()) == 0)
+  while (GenerateBlock(TestRecord, block.data()) == 0)
     for (size_t i = 0; i < block.size(); i += 2) {
       s.L.push_back(block[i]);
       s.R.push_back(block[i + 1]);

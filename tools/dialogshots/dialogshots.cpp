@@ -47,6 +47,9 @@
 
 namespace {
 
+// The record this program plays on.
+PlaybackState Playback;
+
 // A built-in preset from its source file, appended to Program; -1 on failure.
 int LoadPreset(const char* file) {
   std::ifstream in(std::string(SONAVEL_SOURCE_DIR "/presets/builtin/") + file);
@@ -244,8 +247,8 @@ int main(int argc, char** argv) {
       const QString wav = QDir::tempPath() + QStringLiteral("/Light check.wav");
       AdvancedOptions o;
       AudioStrobeOn.store(1);
-      ok &=
-          StartPlaybackToFile(Program[light], o, wav.toUtf8().constData(), PresetLength(Program[light]), nullptr) == 0;
+      ok &= StartPlaybackToFile(Playback, Program[light], o, wav.toUtf8().constData(), PresetLength(Program[light]),
+                                nullptr) == 0;
       AudioStrobeOn.store(0);
       LightCheckDialog d(nullptr, wav, LightLevels(), &Program[light]);
       const QSize room = QGuiApplication::primaryScreen()->availableSize() * 0.85;

@@ -1,0 +1,6 @@
+// The playback record the engine tests work on: one per test program, as a
+// player owns one.
+#pragma once
+#include "data/state.h"
+
+inline PlaybackState TestRecord;
