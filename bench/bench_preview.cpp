@@ -4,8 +4,8 @@
 // preview does for every slider movement). Target: under 5 ms a step.
 #include <benchmark/benchmark.h>
 
-#include "data/preview.h"
-#include "data/wavetab.h"
+#include "data/synthesis/preview.h"
+#include "data/synthesis/wavetab.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Engine set-ups shared by the benchmarks and the callgrind driver.
 #pragma once
-#include "data/state.h"
+#include "data/synthesis/state.h"
 #include "main/model.h"
 
 // The playback record the benchmarks and the callgrind driver work on.

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "data/wavetab.h"
+#include "data/synthesis/wavetab.h"
 #include "main/preset.h"
 #include "visual/flashthread.h"
 

@@ -27,10 +27,10 @@
 #include <string>
 #include <vector>
 
-#include "data/generate.h"
-#include "data/options.h"
-#include "data/playback.h"
-#include "data/state.h"
+#include "data/playback/playback.h"
+#include "data/synthesis/generate.h"
+#include "data/synthesis/options.h"
+#include "data/synthesis/state.h"
 #include "engine/startup.h"
 #include "lightchk/lightfile.h"
 #include "main/arith.h"

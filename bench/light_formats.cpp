@@ -20,8 +20,8 @@
 #include <filesystem>
 #include <string>
 
-#include "data/playback.h"
-#include "data/state.h"
+#include "data/playback/playback.h"
+#include "data/synthesis/state.h"
 #include "engine/startup.h"
 #include "lightchk/lightcmp.h"
 #include "main/preset.h"

@@ -11,7 +11,7 @@
 
 #include "common/spectrum.h"
 #include "data/engine.h"
-#include "data/playback.h"
+#include "data/playback/playback.h"
 #include "engine/startup.h"
 #include "main/preset.h"
 #include "platform/rand.h"

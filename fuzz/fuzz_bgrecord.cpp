@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "data/bglib.h"
-#include "data/bgload.h"
+#include "data/backgrounds/bglib.h"
+#include "data/backgrounds/bgload.h"
 #include "data/engine.h"
 #include "fuzz/fuzzcommon.h"
 #include "main/preset.h"

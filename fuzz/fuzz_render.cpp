@@ -13,8 +13,8 @@
 #include <cstring>
 #include <vector>
 
-#include "data/bglib.h"
-#include "data/bgload.h"
+#include "data/backgrounds/bglib.h"
+#include "data/backgrounds/bgload.h"
 #include "data/engine.h"
 #include "file/fileread.h"
 #include "fuzz/fuzzcommon.h"

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "data/bgload.h"
+#include "data/backgrounds/bgload.h"
 #include "data/engine.h"
 #include "fuzz/fuzzcommon.h"
 #include "platform/soundfile.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "data/bgload.h"
+#include "data/backgrounds/bgload.h"
 #include "data/engine.h"
 #include "fuzz/fuzzcommon.h"
 #include "platform/riff.h"

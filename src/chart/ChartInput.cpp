@@ -13,7 +13,7 @@
 #include "assert/check.h"
 #include "chart/CurveClipboard.h"
 #include "chart/ParameterChart.h"
-#include "data/bglib.h"
+#include "data/backgrounds/bglib.h"
 #include "dialog/MessageBox.h"
 #include "dialog/NodeDialog.h"
 #include "dialog/strids.h"

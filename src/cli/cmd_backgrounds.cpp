@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "data/bglib.h"
+#include "data/backgrounds/bglib.h"
 
 int CmdBackgrounds(const std::string& libdir) {
   ClearBackgroundLibraries();

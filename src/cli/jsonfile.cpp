@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "cli/cliutil.h"
-#include "data/bgprobe.h"
+#include "data/backgrounds/bgprobe.h"
 #include "main/text.h"
 
 void WarnAboutBackgrounds(const std::vector<Preset>& presets) {

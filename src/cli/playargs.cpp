@@ -8,9 +8,9 @@
 
 #include "cli/cliutil.h"
 #include "cli/cmd_store.h"
-#include "data/bgload.h"
-#include "data/bgprobe.h"
-#include "data/state.h"
+#include "data/backgrounds/bgload.h"
+#include "data/backgrounds/bgprobe.h"
+#include "data/synthesis/state.h"
 #include "file/store.h"
 #include "main/arith.h"
 #include "main/preset.h"

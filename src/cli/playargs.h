@@ -4,7 +4,7 @@
 #pragma once
 #include <string>
 
-#include "data/options.h"
+#include "data/synthesis/options.h"
 #include "main/model.h"
 
 namespace CLI {

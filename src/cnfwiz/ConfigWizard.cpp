@@ -12,7 +12,7 @@
 #include "assert/check.h"
 #include "cnfwiz/WizardPages.h"
 #include "cnfwiz/wizpreset.h"
-#include "data/state.h"
+#include "data/synthesis/state.h"
 #include "dialog/MessageBox.h"
 #include "dialog/strids.h"
 #include "main/arith.h"

@@ -12,7 +12,7 @@
 //
 // Main thread only.
 #pragma once
-#include "data/options.h"
+#include "data/synthesis/options.h"
 #include "dlggen/DynDialog.h"
 #include "main/model.h"
 

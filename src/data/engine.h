@@ -35,12 +35,12 @@
 // Nothing in GenerateBlock allocates, locks anything but hBackgroundMutex or
 // makes a system call.
 #pragma once
-#include "data/background.h"
-#include "data/generate.h"
-#include "data/noise.h"
-#include "data/options.h"
-#include "data/records.h"
-#include "data/state.h"
-#include "data/sweep.h"
-#include "data/walk.h"
-#include "data/wavetab.h"
+#include "data/synthesis/background.h"
+#include "data/synthesis/generate.h"
+#include "data/synthesis/noise.h"
+#include "data/synthesis/options.h"
+#include "data/synthesis/records.h"
+#include "data/synthesis/state.h"
+#include "data/synthesis/sweep.h"
+#include "data/synthesis/walk.h"
+#include "data/synthesis/wavetab.h"

@@ -7,8 +7,8 @@
 #pragma once
 #include <cstdint>
 
-#include "data/options.h"
-#include "data/testtone.h"
+#include "data/playback/testtone.h"
+#include "data/synthesis/options.h"
 #include "dlggen/DynDialog.h"
 
 class QCheckBox;

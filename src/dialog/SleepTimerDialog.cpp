@@ -8,7 +8,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
-#include "data/fade.h"
+#include "data/playback/fade.h"
 #include "dialog/MessageBox.h"
 #include "dialog/strids.h"
 #include "main/duration.h"

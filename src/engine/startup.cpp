@@ -1,11 +1,11 @@
 #include "engine/startup.h"
 
 #include "convold/storeconv.h"
-#include "data/audiothread.h"
-#include "data/bglib.h"
-#include "data/bgprobe.h"
-#include "data/state.h"
-#include "data/wavetab.h"
+#include "data/backgrounds/bglib.h"
+#include "data/backgrounds/bgprobe.h"
+#include "data/playback/audiothread.h"
+#include "data/synthesis/state.h"
+#include "data/synthesis/wavetab.h"
 #include "file/store.h"
 #include "main/preset.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "data/sweep.h"
+#include "data/synthesis/sweep.h"
 #include "lightchk/lightdec.h"
 
 // Results of CheckLightFile.

@@ -3,8 +3,8 @@
 #include <QDBusConnection>
 #include <QTimer>
 
-#include "data/audiothread.h"
-#include "data/state.h"
+#include "data/playback/audiothread.h"
+#include "data/synthesis/state.h"
 #include "dlggen/modal.h"
 #include "main/preset.h"
 #include "main/text.h"

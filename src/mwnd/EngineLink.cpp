@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <atomic>
 
-#include "data/playevents.h"
+#include "data/playback/playevents.h"
 #include "mwnd/MainWindow.h"
 #include "prgdlg/TestPlayback.h"
 

@@ -2,7 +2,7 @@
 // hands the audio thread for the screen flashing.
 //
 // Notices (status, end of preset, device stopped) come through the engine's
-// notice ring (data/playevents.h). EngineLink watches the ring's eventfd on
+// notice ring (data/playback/playevents.h). EngineLink watches the ring's eventfd on
 // the main thread and, whenever it is readable, drains the ring into the
 // window. The audio thread only writes to the ring: it never waits for the
 // window, and the window may be busy or in a nested dialog loop for any
@@ -13,8 +13,8 @@
 #include <QObject>
 #include <cstdint>
 
-#include "data/audiothread.h"
-#include "data/state.h"
+#include "data/playback/audiothread.h"
+#include "data/synthesis/state.h"
 
 class MainWindow;
 class QSocketNotifier;

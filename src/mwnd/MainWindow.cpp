@@ -14,8 +14,8 @@
 
 #include "assert/check.h"
 #include "cnfwiz/ConfigWizard.h"
-#include "data/audiothread.h"
-#include "data/state.h"
+#include "data/playback/audiothread.h"
+#include "data/synthesis/state.h"
 #include "dialog/AboutDialog.h"
 #include "dialog/AdvancedDialog.h"
 #include "dialog/MessageBox.h"

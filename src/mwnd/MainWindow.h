@@ -13,8 +13,8 @@
 #include <QString>
 #include <string>
 
-#include "data/playback.h"
-#include "data/playstatus.h"
+#include "data/playback/playback.h"
+#include "data/playback/playstatus.h"
 #include "file/store.h"
 #include "mwnd/Actions.h"
 #include "platform/wavedev.h"

@@ -8,11 +8,11 @@
 #include <cstdio>
 #include <vector>
 
-#include "data/audiothread.h"
-#include "data/bgload.h"
-#include "data/devplay.h"
-#include "data/fade.h"
-#include "data/state.h"
+#include "data/backgrounds/bgload.h"
+#include "data/playback/audiothread.h"
+#include "data/playback/devplay.h"
+#include "data/playback/fade.h"
+#include "data/synthesis/state.h"
 #include "dialog/FileDialog.h"
 #include "dialog/LightCheckDialog.h"
 #include "dialog/MessageBox.h"

@@ -19,7 +19,7 @@
 #include <QTreeWidget>
 #include <cstring>
 
-#include "data/bglib.h"
+#include "data/backgrounds/bglib.h"
 #include "dialog/FileDialog.h"
 #include "dialog/MessageBox.h"
 #include "dialog/PresetNameDialog.h"

@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "chart/ParameterChart.h"
-#include "data/bglib.h"
+#include "data/backgrounds/bglib.h"
 #include "dialog/MessageBox.h"
 #include "dialog/WarningBox.h"
 #include "dialog/strids.h"

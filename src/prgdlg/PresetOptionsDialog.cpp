@@ -15,8 +15,8 @@
 #include <cstring>
 
 #include "assert/check.h"
-#include "data/bglib.h"
-#include "data/bgload.h"
+#include "data/backgrounds/bglib.h"
+#include "data/backgrounds/bgload.h"
 #include "dialog/MessageBox.h"
 #include "dialog/WarningBox.h"
 #include "dialog/placement.h"

@@ -13,7 +13,7 @@
 #include <algorithm>
 
 #include "chart/ParameterChart.h"
-#include "data/bglib.h"
+#include "data/backgrounds/bglib.h"
 #include "main/arith.h"
 #include "main/paramrules.h"
 #include "main/preset.h"

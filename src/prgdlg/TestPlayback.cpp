@@ -6,9 +6,9 @@
 #include <algorithm>
 
 #include "assert/check.h"
-#include "data/audiothread.h"
-#include "data/devplay.h"
-#include "data/state.h"
+#include "data/playback/audiothread.h"
+#include "data/playback/devplay.h"
+#include "data/synthesis/state.h"
 #include "reg/settings.h"
 
 namespace {

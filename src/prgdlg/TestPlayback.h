@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "data/options.h"
-#include "data/state.h"
+#include "data/synthesis/options.h"
+#include "data/synthesis/state.h"
 #include "main/model.h"
 #include "platform/wavedev.h"
 

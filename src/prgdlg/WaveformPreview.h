@@ -3,7 +3,7 @@
 // of the unfiltered waveform, and the spectrum display (237) with the odd
 // harmonics before (black) and after (blue) the waveform filter, both for
 // the current voice at the slider's moment of the segment. The numbers come
-// from data/preview.h; this file draws them.
+// from data/synthesis/preview.h; this file draws them.
 //
 // It places itself in the parameter page's bottom pane and follows the
 // dialog on its own: the tab, the segment and voice, edits of Waveform and
@@ -15,7 +15,7 @@
 #include <QFrame>
 #include <QWidget>
 
-#include "data/preview.h"
+#include "data/synthesis/preview.h"
 
 class PresetOptionsDialog;
 class ParamPage;

@@ -27,7 +27,7 @@
 #include <cstdint>
 #include <string>
 
-#include "data/options.h"
+#include "data/synthesis/options.h"
 #include "main/model.h"
 #include "main/startup.h"
 
@@ -45,7 +45,7 @@ constexpr size_t SELECTEDPRESET_MAX = 127;
 // and keeping the screen on and the computer awake while playing. A group
 // of its own beside the original ones.
 struct ListeningSettings {
-  int32_t SleepTimer = 0;  // data/fade.h: SLEEP_OFF, SLEEP_AFTER, SLEEP_AT_END
+  int32_t SleepTimer = 0;  // data/playback/fade.h: SLEEP_OFF, SLEEP_AFTER, SLEEP_AT_END
   int32_t SleepMinutes = 30;
   int32_t SleepFadeSeconds = 60;
   int32_t SoftStartStop = 1;  // fade in at a start and out at a stop

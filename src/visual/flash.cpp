@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "data/wavetab.h"
+#include "data/synthesis/wavetab.h"
 #include "main/model.h"
 
 uint32_t FlashLevelColour(uint32_t colour, int level) {

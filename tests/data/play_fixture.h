@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "data/audiothread.h"
-#include "data/devplay.h"
-#include "data/fade.h"
-#include "data/playevents.h"
+#include "data/playback/audiothread.h"
+#include "data/playback/devplay.h"
+#include "data/playback/fade.h"
+#include "data/playback/playevents.h"
 #include "platform/rand.h"
 #include "testpreset.h"
 

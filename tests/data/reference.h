@@ -5,9 +5,9 @@
 #include <cmath>
 #include <cstdint>
 
-#include "data/noise.h"
-#include "data/records.h"
-#include "data/wavetab.h"
+#include "data/synthesis/noise.h"
+#include "data/synthesis/records.h"
+#include "data/synthesis/wavetab.h"
 
 namespace ref {
 

@@ -9,10 +9,10 @@
 #include <new>
 #include <vector>
 
-#include "data/fade.h"
-#include "data/generate.h"
+#include "data/playback/fade.h"
+#include "data/synthesis/generate.h"
+#include "data/synthesis/walk.h"
 #include "data/testrecord.h"
-#include "data/walk.h"
 #include "play_fixture.h"
 #include "testpreset.h"
 

@@ -11,9 +11,9 @@
 #include <set>
 
 #include "bg_wave.h"
-#include "data/bgload.h"
-#include "data/options.h"
-#include "data/playback.h"
+#include "data/backgrounds/bgload.h"
+#include "data/playback/playback.h"
+#include "data/synthesis/options.h"
 #include "data/testrecord.h"
 #include "platform/rand.h"
 #include "testpreset.h"

@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "bg_wave.h"
-#include "data/bglib.h"
-#include "data/bgload.h"
+#include "data/backgrounds/bglib.h"
+#include "data/backgrounds/bgload.h"
 #include "data/testrecord.h"
 #include "main/preset.h"
 #include "main/strtab.h"

@@ -7,10 +7,10 @@
 #include <filesystem>
 
 #include "bg_wave.h"
-#include "data/bglib.h"
-#include "data/bgload.h"
-#include "data/options.h"
-#include "data/state.h"
+#include "data/backgrounds/bglib.h"
+#include "data/backgrounds/bgload.h"
+#include "data/synthesis/options.h"
+#include "data/synthesis/state.h"
 #include "data/testrecord.h"
 #include "platform/resource.h"
 

@@ -8,15 +8,15 @@
 
 #include "bg_wave.h"
 #include "common/index.h"
-#include "data/background.h"
-#include "data/bglib.h"
-#include "data/bgload.h"
-#include "data/options.h"
-#include "data/playback.h"
-#include "data/state.h"
-#include "data/sweep.h"
+#include "data/backgrounds/bglib.h"
+#include "data/backgrounds/bgload.h"
+#include "data/playback/playback.h"
+#include "data/synthesis/background.h"
+#include "data/synthesis/options.h"
+#include "data/synthesis/state.h"
+#include "data/synthesis/sweep.h"
+#include "data/synthesis/wavetab.h"
 #include "data/testrecord.h"
-#include "data/wavetab.h"
 #include "testpreset.h"
 
 namespace {

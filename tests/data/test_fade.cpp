@@ -11,7 +11,7 @@
 #include <string>
 
 #include "data/engine.h"
-#include "data/fade.h"
+#include "data/playback/fade.h"
 #include "data/testrecord.h"
 #include "fadecheck.h"
 #include "platform/clock.h"

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <vector>
 
-#include "data/playback.h"
+#include "data/playback/playback.h"
 #include "data/testrecord.h"
 #include "platform/rand.h"
 #include "platform/riff.h"

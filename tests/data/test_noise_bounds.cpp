@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "common/index.h"
-#include "data/generate.h"
-#include "data/noise.h"
+#include "data/synthesis/generate.h"
+#include "data/synthesis/noise.h"
+#include "data/synthesis/walk.h"
 #include "data/testrecord.h"
-#include "data/walk.h"
 #include "platform/rand.h"
 #include "testpreset.h"
 

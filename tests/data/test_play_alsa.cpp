@@ -12,7 +12,7 @@
 #include <iterator>
 #include <thread>
 
-#include "data/fade.h"
+#include "data/playback/fade.h"
 #include "data/testrecord.h"
 #include "fadecheck.h"
 #include "main/preset.h"

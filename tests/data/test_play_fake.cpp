@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "data/engine.h"
-#include "data/playstatus.h"
+#include "data/playback/playstatus.h"
 #include "data/testrecord.h"
 #include "main/preset.h"
 #include "main/strtab.h"

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "data/playstatus.h"
-#include "data/state.h"
+#include "data/playback/playstatus.h"
+#include "data/synthesis/state.h"
 #include "data/testrecord.h"
 #include "platform/numfmt.h"
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "data/playevents.h"
+#include "data/playback/playevents.h"
 #include "data/testrecord.h"
 #include "play_fixture.h"
 

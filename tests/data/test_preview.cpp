@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "data/preview.h"
-#include "data/wavetab.h"
+#include "data/synthesis/preview.h"
+#include "data/synthesis/wavetab.h"
 
 namespace {
 

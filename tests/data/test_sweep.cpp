@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "common/checks.h"
-#include "data/sweep.h"
+#include "data/synthesis/sweep.h"
+#include "data/synthesis/walk.h"
 #include "data/testrecord.h"
-#include "data/walk.h"
 #include "main/arith.h"
 #include "testpreset.h"
 

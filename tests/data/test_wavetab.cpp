@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "common/index.h"
-#include "data/options.h"
-#include "data/state.h"
-#include "data/wavetab.h"
+#include "data/synthesis/options.h"
+#include "data/synthesis/state.h"
+#include "data/synthesis/wavetab.h"
 
 namespace {
 

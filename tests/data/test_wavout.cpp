@@ -7,7 +7,7 @@
 #include <iterator>
 #include <vector>
 
-#include "data/playback.h"
+#include "data/playback/playback.h"
 #include "data/testrecord.h"
 #include "platform/riff.h"
 #include "testpreset.h"

@@ -4,7 +4,7 @@
 
 #include <climits>
 
-#include "data/sweep.h"
+#include "data/synthesis/sweep.h"
 #include "data/testrecord.h"
 #include "testpreset.h"
 

@@ -3,10 +3,10 @@
 #include <initializer_list>
 #include <utility>
 
-#include "data/options.h"
-#include "data/state.h"
+#include "data/synthesis/options.h"
+#include "data/synthesis/state.h"
+#include "data/synthesis/wavetab.h"
 #include "data/testrecord.h"
-#include "data/wavetab.h"
 #include "main/model.h"
 #include "main/preset.h"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "data/engine.h"
-#include "data/playback.h"
+#include "data/playback/playback.h"
 #include "data/testrecord.h"
 #include "file/filewalk.h"
 #include "file/presetfixtures.h"

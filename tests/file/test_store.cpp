@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "data/bgprobe.h"
+#include "data/backgrounds/bgprobe.h"
 #include "file/fileformat.h"
 #include "file/filewrite.h"
 #include "file/store.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "data/audiothread.h"
+#include "data/playback/audiothread.h"
 #include "gui/guitest.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <QRegularExpression>
 #include <memory>
 
-#include "data/fade.h"
+#include "data/playback/fade.h"
 #include "dialog/MessageBox.h"
 #include "dialog/SleepTimerDialog.h"
 #include "gui/guitest.h"

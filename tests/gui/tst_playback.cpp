@@ -19,10 +19,10 @@
 #include <memory>
 #include <thread>
 
-#include "data/audiothread.h"
-#include "data/fade.h"
-#include "data/playevents.h"
-#include "data/state.h"
+#include "data/playback/audiothread.h"
+#include "data/playback/fade.h"
+#include "data/playback/playevents.h"
+#include "data/synthesis/state.h"
 #include "dialog/FileDialog.h"
 #include "dialog/MessageBox.h"
 #include "dialog/PlayDelayDialog.h"

@@ -9,7 +9,7 @@
 #include <functional>
 
 #include "chart/ParameterChart.h"
-#include "data/wavetab.h"
+#include "data/synthesis/wavetab.h"
 #include "gui/guitest.h"
 #include "main/model.h"
 #include "main/preset.h"

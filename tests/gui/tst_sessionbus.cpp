@@ -24,7 +24,7 @@
 #include <QSettings>
 #include <memory>
 
-#include "data/state.h"
+#include "data/synthesis/state.h"
 #include "gui/guitest.h"
 #include "main/model.h"
 #include "main/preset.h"

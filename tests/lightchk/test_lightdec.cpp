@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "data/generate.h"
-#include "data/playback.h"
+#include "data/playback/playback.h"
+#include "data/synthesis/generate.h"
 #include "data/testpreset.h"
 #include "data/testrecord.h"
 #include "lightchk/lightcmp.h"

@@ -1,8 +1,8 @@
 // A preset's own light over time, and whether a file's light follows it.
 #include <gtest/gtest.h>
 
-#include "data/generate.h"
-#include "data/playback.h"
+#include "data/playback/playback.h"
+#include "data/synthesis/generate.h"
 #include "data/testpreset.h"
 #include "data/testrecord.h"
 #include "lightchk/presetlight.h"

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "common/spectrum.h"
-#include "data/generate.h"
-#include "data/playback.h"
-#include "data/state.h"
-#include "data/sweep.h"
+#include "data/playback/playback.h"
+#include "data/synthesis/generate.h"
+#include "data/synthesis/state.h"
+#include "data/synthesis/sweep.h"
+#include "data/synthesis/walk.h"
 #include "data/testrecord.h"
-#include "data/walk.h"
 #include "platform/rand.h"
 #include "sbgtest.h"
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "data/wavetab.h"
+#include "data/synthesis/wavetab.h"
 #include "main/preset.h"
 #include "visual/flash.h"
 #include "visual/flashthread.h"

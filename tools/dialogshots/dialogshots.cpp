@@ -28,8 +28,8 @@
 #include <fstream>
 
 #include "cnfwiz/ConfigWizard.h"
-#include "data/playback.h"
-#include "data/state.h"
+#include "data/playback/playback.h"
+#include "data/synthesis/state.h"
 #include "dialog/AdvancedDialog.h"
 #include "dialog/LightChart.h"
 #include "dialog/LightCheckDialog.h"

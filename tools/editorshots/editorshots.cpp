@@ -21,7 +21,7 @@
 #include <fstream>
 
 #include "chart/ParameterChart.h"
-#include "data/bglib.h"
+#include "data/backgrounds/bglib.h"
 #include "dialog/NodeDialog.h"
 #include "engine/startup.h"
 #include "file/store.h"

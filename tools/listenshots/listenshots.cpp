@@ -13,7 +13,7 @@
 #include <cstring>
 #include <string>
 
-#include "data/fade.h"
+#include "data/playback/fade.h"
 #include "dialog/SleepTimerDialog.h"
 #include "engine/startup.h"
 #include "file/store.h"

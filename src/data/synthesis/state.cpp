@@ -1,0 +1,27 @@
+#include "data/synthesis/state.h"
+
+plat::Region SweepData;
+plat::Region WaveformData;
+plat::Region DataBlockMem;
+plat::Region BackgroundTempData;
+plat::Region BackgroundData;
+std::atomic<int> AudioStrobeOn{0};
+std::atomic<int> FreezeState{0};
+void (*NewRecordHook)(const SweepRecord* record) = nullptr;
+
+void ResetOscillators(PlaybackState& pb) {
+  for (SlotState& s : pb.Osc) {
+    for (int ear = 0; ear < 2; ear++) {
+      s.Tone[ear] = 0;
+      s.Mod1[ear] = MOD_START;
+      s.Mod2[ear] = MOD_START;
+      s.VolumeIndex[ear] = 0;
+    }
+  }
+  for (int ear = 0; ear < 2; ear++) {
+    pb.NoiseOsc.Y[ear] = 0;
+    pb.NoiseOsc.Mod[ear] = MOD_START;
+    pb.BackgroundOsc.Pos[ear] = 0;
+    pb.BackgroundOsc.Mod[ear] = MOD_START;
+  }
+}

@@ -1,0 +1,117 @@
+// Process-wide engine state shared by the table builder, the preset
+// calculation and the sample generator; what one playback works on is
+// gathered in the record PlaybackState.
+//
+// The main thread writes the sweep list and everything set up at a playback
+// start before the first block is generated; afterwards the generating thread
+// (the audio thread, or the main thread while writing a WAV file) owns the
+// oscillator state and the walk through the list. The AudioStrobe flag and
+// the freeze state are single words other threads may write at any time.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "data/synthesis/bgchoice.h"
+#include "data/synthesis/records.h"
+#include "data/synthesis/walk.h"
+#include "platform/vmem.h"
+
+// Reserved address ranges (InitEngineTables), committed as they fill.
+constexpr size_t SWEEPDATA_BYTES = 25760000;
+constexpr size_t WAVEFORMDATA_BYTES = 16384000;
+constexpr size_t DATABLOCKMEM_BYTES = 5000000;
+constexpr size_t BACKGROUNDTEMPDATA_BYTES = 50000000;
+constexpr size_t BACKGROUNDDATA_BYTES = 500000000;
+extern plat::Region SweepData;
+extern plat::Region WaveformData;
+extern plat::Region DataBlockMem;
+extern plat::Region BackgroundTempData;
+extern plat::Region BackgroundData;
+
+// Whether the generator produces the AudioStrobe slot; switched by the visual
+// output at any time.
+extern std::atomic<int> AudioStrobeOn;
+// 0 running, 1 frozen, 2 freeze requested, -1 unfreeze requested.
+extern std::atomic<int> FreezeState;
+
+// --- Oscillator state (generating thread) --------------------------------
+// A phase accumulator is one 64-bit word: table index (13 bits) above a
+// 28-bit fraction. Adding a step and masking to 41 bits is exactly "add the
+// fraction, carry into the index, add the integer step, wrap at 8192".
+constexpr int PHASE_FRACBITS = 28;
+constexpr uint64_t PHASE_ONE = uint64_t(1) << PHASE_FRACBITS;
+constexpr uint64_t PHASE_LIMIT = uint64_t(8192) << PHASE_FRACBITS;
+constexpr uint64_t PHASE_HALF = uint64_t(4096) << PHASE_FRACBITS;
+constexpr uint64_t PHASE_MASK = PHASE_LIMIT - 1;
+constexpr uint64_t MOD_START = uint64_t(6144) << PHASE_FRACBITS;  // minimum of the sine
+
+struct SlotState {
+  uint64_t Tone[2];
+  uint64_t Mod1[2];
+  uint64_t Mod2[2];
+  int32_t VolumeIndex[2];
+};
+struct NoiseState {
+  int32_t Y[2];  // filter state per ear
+  uint64_t Mod[2];
+};
+struct BackgroundState {
+  int32_t Pos[2];
+  uint64_t Mod[2];
+};
+
+struct PlaybackState;
+// Tones to phase 0, modulations to their minimum, volume indices 0, noise and
+// background positions to the start. Generating thread or before playback.
+void ResetOscillators(PlaybackState& pb);
+
+// What one playback's generator works on: the list's extent, the background
+// sound and its lock, the oscillators and the walk through the sweep list.
+// A new record starts with its oscillators reset.
+struct PlaybackState {
+  PlaybackState() { ResetOscillators(*this); }
+  PlaybackState(const PlaybackState&) = delete;
+  PlaybackState& operator=(const PlaybackState&) = delete;
+
+  // Set by the preset calculation.
+  int SweepDataVoices = 0;   // largest NumVoices of the list, 1..MAXVOICES
+  int ExtraSourceShare = 0;  // background loaded (set by the playback start) + noise
+  bool NoiseOn = false;      // some record has a non-zero noise volume
+
+  // Held by the generator for each whole block and by whoever replaces the
+  // background data.
+  std::mutex hBackgroundMutex;
+  // Background sound in engine format (stereo frames), filled by the loader.
+  int32_t BackgroundFrames = 0;  // L, 0 when none
+  // The background of the playback, set by the loader together with the
+  // sound (under hBackgroundMutex): how the mixer repeats it and the row 6
+  // the calculation uses. The playback's own copy: the editor changing
+  // ParamDef row 6 while another preset plays changes nothing here.
+  BackgroundChoice PlayBackground{BGSRC_NONE, AMBIX_NONE, {}, -1, false, ParamDefSpare[0]};
+
+  // Oscillators (generating thread).
+  SlotState Osc[MAXVOICES + 1] = {};
+  NoiseState NoiseOsc = {};
+  BackgroundState BackgroundOsc = {};
+
+  // The walk through the list (generating thread).
+  SweepRecord* CurrentRecord = nullptr;
+  int32_t BlockCounter = 0;  // blocks generated from CurrentRecord
+  int32_t CurBlocks = 0;     // CurrentRecord's Blocks as taken over
+  bool Advancing = false;
+  uint32_t Step = 0;  // blocks the walk has advanced over since its start
+  // Repeat jumps of the last WALK_REWIND_BLOCKS blocks. The walk changes
+  // records at most once per block, so one entry per block is enough.
+  RepeatTaken Taken[WALK_REWIND_BLOCKS] = {};
+  uint32_t TakenCount = 0;  // entries ever written; the ring holds the newest
+};
+// The parameter table row `row` as the calculation reads it: the playback's
+// row 6, every other row from ParamDef.
+inline const ParamDefType& PlayParamDef(const PlaybackState& pb, int row) {
+  return row == PN_BGPARAM ? pb.PlayBackground.ParamRow : ParamDef[row];
+}
+
+// Called whenever a new record becomes current (the visual output reads its
+// left-eye values). Generating thread; may be null.
+extern void (*NewRecordHook)(const SweepRecord* record);
