@@ -13,4 +13,6 @@ function(sonavel_embed_resource)
     COMMENT "Embedding resource ${E_TYPE}/${E_ID}"
     VERBATIM)
   target_sources(${E_TARGET} PRIVATE ${_out})
+  # A resource's bytes are a large array of their own; kept out of batches.
+  set_source_files_properties(${_out} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
 endfunction()
