@@ -74,15 +74,19 @@ void EngineLink::drain() {
   // A notice's handler may open a dialog whose loop drains the rest; the
   // ring hands each notice out once, in order, either way.
   PlayEvent e;
-  while (TakePlayEvent(&e)) {
-    // The preset editor's test playback uses the same audio thread: its
-    // notices are not the window's.
-    if (TestPlayback::takeNotice(e.Kind, e.Device)) continue;
-    switch (e.Kind) {
-      case WM_PLAYSTATUS: Window->playStatus(e.Status); break;
-      case WM_PLAYEND: Window->playEnded(); break;
-      case WM_PLAYSTOPPED: Window->playStopped(e.Device); break;
-      default: break;
-    }
+  while (TakePlayEvent(&e)) deliver(e);
+}
+
+void EngineLink::deliver(const PlayEvent& e) {
+  // The preset editor's test playback uses the same audio thread with a
+  // record of its own: its notices are not the window's.
+  if (TestPlayback::takeNotice(e)) return;
+  // Null: the thread had no record yet (a stop before any start).
+  if (e.Playback && e.Playback != &Playback) return;
+  switch (e.Kind) {
+    case WM_PLAYSTATUS: Window->playStatus(e.Status); break;
+    case WM_PLAYEND: Window->playEnded(); break;
+    case WM_PLAYSTOPPED: Window->playStopped(e.Device); break;
+    default: break;
   }
 }

@@ -2,7 +2,8 @@
 // hands the audio thread for the screen flashing.
 //
 // Notices (status, end of preset, device stopped) come through the engine's
-// notice ring (data/playback/playevents.h). EngineLink watches the ring's eventfd on
+// notice ring (data/playback/playevents.h), each naming the record it was
+// played from. EngineLink watches the ring's eventfd on
 // the main thread and, whenever it is readable, drains the ring into the
 // window. The audio thread only writes to the ring: it never waits for the
 // window, and the window may be busy or in a nested dialog loop for any
@@ -25,8 +26,12 @@ class EngineLink : public QObject {
  public:
   // Starts watching the ring for `window` (its child).
   explicit EngineLink(MainWindow* window);
-  // Hands every waiting notice to the window, oldest first.
+  // Hands every waiting notice to the owner of its record, oldest first.
   void drain();
+  // One notice to its owner: the window's own record (or none) to the
+  // window, the test playback's to it; a record nobody holds any more
+  // (a playback gone before its last notice came) to no one.
+  void deliver(const PlayEvent& e);
   // The record the window plays on (the device and the file output in turn).
   PlaybackState& playback() { return Playback; }
 

@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QCursor>
-#include <algorithm>
 
 #include "assert/check.h"
 #include "data/playback/audiothread.h"
@@ -15,10 +14,7 @@ namespace {
 TestPlayback::Host gHost;
 }
 
-void TestPlayback::setHost(const Host& host) {
-  gHost = host;
-  instance()->StoppedDevices.clear();
-}
+void TestPlayback::setHost(const Host& host) { gHost = host; }
 
 TestPlayback* TestPlayback::instance() {
   static TestPlayback* t = new TestPlayback;
@@ -85,7 +81,6 @@ int TestPlayback::update(const Preset& p, int segment, int time) {
 void TestPlayback::stop() {
   if (!Running) return;
   Running = false;
-  StoppedDevices.push_back(Device);
   RequestStop();
   // The thread has reset the device and let go of its blocks once it
   // answers; only then may the device be closed.
@@ -97,20 +92,4 @@ void TestPlayback::stop() {
   emit stateChanged(false);
 }
 
-bool TestPlayback::takeNotice(uint32_t msg, plat::WaveDevice* device) {
-  TestPlayback* t = instance();
-  std::vector<const plat::WaveDevice*>& stopped = t->StoppedDevices;
-  if (msg == WM_PLAYSTOPPED) {
-    // Only the stop of a test's own device: the window's device may have
-    // the address of a test device closed long ago, but not of one whose
-    // stop is still queued before it.
-    auto it = std::find(stopped.begin(), stopped.end(), device);
-    if (it == stopped.end()) return false;
-    stopped.erase(it);
-    return true;
-  }
-  // Status texts of the test (and those still queued behind its stop) are
-  // not the main window's.
-  if (t->Running || !stopped.empty()) return msg == WM_PLAYSTATUS || msg == WM_PLAYEND;
-  return false;
-}
+bool TestPlayback::takeNotice(const PlayEvent& e) { return e.Playback == &instance()->Playback; }

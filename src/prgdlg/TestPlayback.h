@@ -4,16 +4,17 @@
 // while it plays, and stopped. The configuration wizard uses it too.
 //
 // The audio thread's notices reach the main window through its link
-// (mwnd/EngineLink); while a test plays, and until its stop has been
-// confirmed, the link hands them here first (takeNotice), so the main
-// window's status and device are left alone.
+// (mwnd/EngineLink). Each names the record it was played from; the link
+// hands those of the test's record here (takeNotice), so the main window's
+// status and device are left alone, even by notices still on their way
+// after the test has stopped.
 //
 // Main thread only.
 #pragma once
 #include <QObject>
 #include <cstdint>
-#include <vector>
 
+#include "data/playback/playevents.h"
 #include "data/synthesis/options.h"
 #include "data/synthesis/state.h"
 #include "main/model.h"
@@ -31,7 +32,7 @@ class TestPlayback : public QObject {
     plat::WaveTarget (*Target)(void* ctx) = nullptr;
   };
   // The main window installs itself; it removes itself (an empty host) when
-  // it goes, and notices of stopped tests pending for it are forgotten.
+  // it goes.
   static void setHost(const Host& host);
   static TestPlayback* instance();
 
@@ -57,12 +58,16 @@ class TestPlayback : public QObject {
   void stop();
 
   bool running() const { return Running; }
+  // The record the test plays from; its notices name it.
+  const PlaybackState& playback() const { return Playback; }
   int segment() const { return Segment; }
   int time() const { return Time; }
 
-  // The main window's link offers every notice of the audio thread here
-  // first; true when it belonged to the test.
-  static bool takeNotice(uint32_t kind, plat::WaveDevice* device);
+  // The main window's link offers notices of the audio thread here; true
+  // when it belonged to the test (it was played from the test's record).
+  // The test's own stop has closed its device already: such a notice is
+  // only taken away from the window.
+  static bool takeNotice(const PlayEvent& e);
 
  Q_SIGNALS:
   void stateChanged(bool running);
@@ -74,8 +79,4 @@ class TestPlayback : public QObject {
   bool Running = false;
   int Segment = 0, Time = 0;
   plat::WaveDevice* Device = nullptr;
-  // Devices of stopped tests whose WM_PLAYSTOPPED notice (it names the
-  // device) is still on its way; only compared, never used. A new host
-  // starts a new audio thread with an empty ring: it starts with none.
-  std::vector<const plat::WaveDevice*> StoppedDevices;
 };

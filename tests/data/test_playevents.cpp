@@ -29,13 +29,17 @@ TEST(PlayEvents, AFullRingDropsTheOldestStatusesButNoNoticeAndKeepsTheOrder) {
   EXPECT_FALSE(Readable());
   // 101 statuses with an end after status 10 and a stop after status 90,
   // into a ring of PLAYSTATUS_RING statuses that nobody reads meanwhile.
+  // Two playbacks take turns; each event keeps the record it was posted for.
   auto* dev = reinterpret_cast<plat::WaveDevice*>(0x1000);
+  auto* a = reinterpret_cast<const PlaybackState*>(0x2000);
+  auto* b = reinterpret_cast<const PlaybackState*>(0x3000);
+  auto recordOf = [&](int64_t second) { return second % 3 ? a : b; };
   std::vector<std::string> produced;
   for (int i = 0; i <= 100; i++) {
-    PostPlayStatus(StatusAt(i));
+    PostPlayStatus(recordOf(i), StatusAt(i));
     produced.push_back("S" + std::to_string(i));
-    if (i == 10) PostPlayNotice(WM_PLAYEND, nullptr), produced.push_back("E");
-    if (i == 90) PostPlayNotice(WM_PLAYSTOPPED, dev), produced.push_back("X");
+    if (i == 10) PostPlayNotice(b, WM_PLAYEND, nullptr), produced.push_back("E");
+    if (i == 90) PostPlayNotice(a, WM_PLAYSTOPPED, dev), produced.push_back("X");
   }
   EXPECT_TRUE(Readable());
   const int dropped = 101 - PLAYSTATUS_RING;
@@ -49,18 +53,25 @@ TEST(PlayEvents, AFullRingDropsTheOldestStatusesButNoNoticeAndKeepsTheOrder) {
   std::vector<std::string> taken;
   PlayEvent e;
   while (TakePlayEvent(&e)) {
-    if (e.Kind == WM_PLAYSTATUS) taken.push_back("S" + std::to_string(e.Status.ElapsedSeconds));
-    if (e.Kind == WM_PLAYEND) taken.push_back("E");
+    if (e.Kind == WM_PLAYSTATUS) {
+      taken.push_back("S" + std::to_string(e.Status.ElapsedSeconds));
+      EXPECT_EQ(e.Playback, recordOf(e.Status.ElapsedSeconds));
+    }
+    if (e.Kind == WM_PLAYEND) {
+      taken.push_back("E");
+      EXPECT_EQ(e.Playback, b);
+    }
     if (e.Kind == WM_PLAYSTOPPED) {
       taken.push_back("X");
       EXPECT_EQ(e.Device, dev);
+      EXPECT_EQ(e.Playback, a);
     }
   }
   EXPECT_EQ(taken, expected);
   EXPECT_FALSE(Readable()) << "an empty ring leaves the descriptor quiet";
 
   // The next notice wakes the window again.
-  PostPlayNotice(WM_PLAYEND, nullptr);
+  PostPlayNotice(nullptr, WM_PLAYEND, nullptr);
   EXPECT_TRUE(Readable());
   ASSERT_TRUE(TakePlayEvent(&e));
   EXPECT_EQ(e.Kind, WM_PLAYEND);

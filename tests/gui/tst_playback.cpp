@@ -1,7 +1,7 @@
 // Playback from the main window: play, freeze (both ways), stop, the end of
 // a preset, closing while playing and "-p", on the fake device; the audio
 // thread's notices (no allocation on its side, a busy window, a stale
-// stop); the device
+// stop, those of another playback's record); the device
 // diagnosis; ALSA's file plugin through the user's .asoundrc; play into a
 // WAV file (the same bytes as the command-line tool's render) and play with
 // a delay.
@@ -34,6 +34,7 @@
 #include "mwnd/PresetCombo.h"
 #include "mwnd/ProgressLine.h"
 #include "platform/soundfile.h"
+#include "prgdlg/TestPlayback.h"
 #include "reg/settings.h"
 
 namespace {
@@ -266,6 +267,52 @@ class Playback : public QObject {
     QVERIFY(AdvanceUntil(dev.Fake, [&] { return plat::FakePlayedBytes(dev.Fake) > before + 44100 * 4; }));
     QVERIFY(W->playing());
     QVERIFY(W->statusText()->text().startsWith("Time"));
+  }
+
+  // Notices go to the owner of the record they were played from. Those of
+  // the editor's test playback (still queued after its stop when the window
+  // starts) neither show in nor stop the window; the window's own do.
+  void noticesReachOnlyTheOwnerOfTheirRecord_data() {
+    QTest::addColumn<bool>("windows");
+    QTest::addColumn<uint32_t>("kind");
+    QTest::addColumn<bool>("takesEffect");
+    QTest::newRow("the test's status") << false << WM_PLAYSTATUS << false;
+    QTest::newRow("the test's end") << false << WM_PLAYEND << false;
+    QTest::newRow("the test's stop, naming the window's device") << false << WM_PLAYSTOPPED << false;
+    QTest::newRow("the window's status") << true << WM_PLAYSTATUS << true;
+    QTest::newRow("the window's end") << true << WM_PLAYEND << true;
+  }
+  void noticesReachOnlyTheOwnerOfTheirRecord() {
+    QFETCH(bool, windows);
+    QFETCH(uint32_t, kind);
+    QFETCH(bool, takesEffect);
+    gui::FakeDevice& dev = Device();
+    gui::FakeClock clock;
+    W = gui::OpenMainWindow();
+    W->actions().Play->trigger();
+    QVERIFY(W->playing());
+    QTRY_VERIFY(W->statusText()->text().startsWith("Time 0:00"));
+    EngineLink* link = W->findChild<EngineLink*>();
+    QVERIFY(link);
+    PlayEvent e;
+    e.Kind = kind;
+    e.Playback = windows ? &link->playback() : &TestPlayback::instance()->playback();
+    e.Device = kind == WM_PLAYSTOPPED ? hWaveOut.load() : nullptr;
+    QVERIFY(kind != WM_PLAYSTOPPED || e.Device);
+    e.Status.ElapsedSeconds = 3599;
+    e.Status.Voices = 1;
+    e.Status.Lines = 2;
+    link->deliver(e);
+    if (kind == WM_PLAYSTATUS) {
+      QCOMPARE(W->statusText()->text().startsWith("Time 59:59"), takesEffect);
+    } else {
+      QCOMPARE(AdvanceUntil(
+                   dev.Fake, [&] { return !W->playing(); }, 40, &clock),
+               takesEffect);
+    }
+    W->actions().Stop->trigger();
+    QVERIFY(AdvanceUntil(
+        dev.Fake, [&] { return !W->playing(); }, 400, &clock));
   }
 
   void closingWhilePlayingWaitsForTheStop() {

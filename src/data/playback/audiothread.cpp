@@ -60,7 +60,7 @@ void ReportStatus(const SweepRecord* r, bool forced) {
   s.SleepLeftMs = PlaybackSleepLeftMs(&fading);
   s.SleepMode = static_cast<uint8_t>(PlaybackSleepMode());
   s.SleepFading = fading;
-  PostPlayStatus(s);
+  PostPlayStatus(gPb, s);
 }
 
 void VisualHook(const SweepRecord* r) {
@@ -120,7 +120,7 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
   // tail has been heard completely.
   if (h == LastWrittenHeader.load()) {
     LastWrittenHeader.store(nullptr);
-    PostPlayNotice(WM_PLAYEND, nullptr);
+    PostPlayNotice(gPb, WM_PLAYEND, nullptr);
   }
   plat::WaveUnprepare(dev, h);
 }
@@ -137,7 +137,7 @@ void OnStop() {
   LastWrittenHeader.store(nullptr);
   gFinishing = false;
   plat::RegionReset(DataBlockMem);
-  PostPlayNotice(WM_PLAYSTOPPED, dev);
+  PostPlayNotice(gPb, WM_PLAYSTOPPED, dev);
 }
 
 // A stop while sound is queued fades what is still to be heard; the reset
@@ -173,7 +173,7 @@ void AudioMain(bool timeCritical) {
       case TM_FINISH:
         gFinishing = true;
         // Nothing queued any more: the end has been heard already.
-        if (hWaveOut.load() && !LastWrittenHeader.load()) PostPlayNotice(WM_PLAYEND, nullptr);
+        if (hWaveOut.load() && !LastWrittenHeader.load()) PostPlayNotice(gPb, WM_PLAYEND, nullptr);
         break;
       case TM_FORGETAUDIBLE: gLastAudible = nullptr; break;
       case TM_STATUS:

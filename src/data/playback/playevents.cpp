@@ -81,11 +81,13 @@ class Ring {
 
 struct StatusEntry {
   uint64_t Seq;
+  const PlaybackState* Playback;
   PlayStatus Status;
 };
 struct NoticeEntry {
   uint64_t Seq;
   uint32_t Kind;
+  const PlaybackState* Playback;
   plat::WaveDevice* Device;
 };
 
@@ -128,11 +130,13 @@ bool Next(PlayEvent* out) {
   if (gHaveNotice && (!gHaveStatus || gNextNotice.Seq < gNextStatus.Seq)) {
     gHaveNotice = false;
     out->Kind = gNextNotice.Kind;
+    out->Playback = gNextNotice.Playback;
     out->Device = gNextNotice.Device;
     return true;
   }
   gHaveStatus = false;
   out->Kind = WM_PLAYSTATUS;
+  out->Playback = gNextStatus.Playback;
   out->Device = nullptr;
   out->Status = gNextStatus.Status;
   return true;
@@ -173,17 +177,18 @@ bool TakePlayEvent(PlayEvent* out) {
 
 int64_t PlayStatusesDropped() { return gDropped.load(std::memory_order_relaxed); }
 
-void PostPlayStatus(const PlayStatus& s) {
+void PostPlayStatus(const PlaybackState* pb, const PlayStatus& s) {
   StatusEntry e;
   std::memset(static_cast<void*>(&e), 0, sizeof e);
   e.Seq = gSeq.fetch_add(1, std::memory_order_relaxed);
+  e.Playback = pb;
   e.Status = s;
   gStatuses.Push(e, true, &gDropped);
   Wake();
 }
 
-void PostPlayNotice(uint32_t kind, plat::WaveDevice* device) {
-  NoticeEntry e{gSeq.fetch_add(1, std::memory_order_relaxed), kind, device};
+void PostPlayNotice(const PlaybackState* pb, uint32_t kind, plat::WaveDevice* device) {
+  NoticeEntry e{gSeq.fetch_add(1, std::memory_order_relaxed), kind, pb, device};
   bool pushed = gNotices.Push(e, false, nullptr);
   TVK_CHECK(pushed, kind);
   Wake();

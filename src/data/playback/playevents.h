@@ -22,7 +22,7 @@
 //   watch fd for reading, e.g. new QSocketNotifier(fd, QSocketNotifier::Read)
 //   when it is readable:
 //     PlayEvent e;
-//     while (TakePlayEvent(&e)) switch (e.Kind) {
+//     while (TakePlayEvent(&e)) if (e.Playback is mine) switch (e.Kind) {
 //       case WM_PLAYSTATUS:  FormatPlayStatus(e.Status, text, size); show it,
 //                            fitted to e.Status.Lines when e.Status.Forced
 //       case WM_PLAYEND:     act as Stop: RequestStop()
@@ -42,8 +42,13 @@ constexpr uint32_t WM_PLAYSTATUS = 1035;   // Status: the values to show
 constexpr uint32_t WM_PLAYEND = 1036;      // the preset has played to its end: act as Stop
 constexpr uint32_t WM_PLAYSTOPPED = 1037;  // device reset after a stop: close Device
 
+struct PlaybackState;
+
 struct PlayEvent {
   uint32_t Kind = 0;
+  // The record the audio thread was playing when it posted the notice: the
+  // window hands it to whoever owns that record. Only compared, never read.
+  const PlaybackState* Playback = nullptr;
   plat::WaveDevice* Device = nullptr;  // WM_PLAYSTOPPED: the device to close
   PlayStatus Status{};                 // WM_PLAYSTATUS
 };
@@ -66,10 +71,11 @@ int64_t PlayStatusesDropped();
 
 // --- The audio thread's side -------------------------------------------------
 // One producer at a time: the audio thread (tests: the test thread while no
-// audio thread runs). Never blocks, never allocates.
-void PostPlayStatus(const PlayStatus& s);
+// audio thread runs). Never blocks, never allocates. `pb` is the record the
+// notice belongs to (null when none has been handed to the thread).
+void PostPlayStatus(const PlaybackState* pb, const PlayStatus& s);
 // WM_PLAYEND or WM_PLAYSTOPPED; never dropped.
-void PostPlayNotice(uint32_t kind, plat::WaveDevice* device);
+void PostPlayNotice(const PlaybackState* pb, uint32_t kind, plat::WaveDevice* device);
 
 // Empties the ring and the descriptor. Main thread, while nothing produces
 // (before the audio thread starts).
