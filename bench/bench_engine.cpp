@@ -16,8 +16,8 @@ void BM_GenerateBlock(benchmark::State& state) {
   int voices = static_cast<int>(state.range(0));
   bool wide = state.range(1) != 0, mod = state.range(2) != 0, noise = state.range(3) != 0;
   BenchRecord(voices, wide, mod, noise);
-  std::vector<uint8_t> buf(static_cast<size_t>(BlockBytes));
-  int frames = BlockBytes / (wide ? 4 : 2);
+  std::vector<uint8_t> buf(static_cast<size_t>(BenchPlayback.BlockBytes));
+  int frames = BenchPlayback.BlockBytes / (wide ? 4 : 2);
   for (auto _ : state) {
     GenerateBlock(BenchPlayback, buf.data());
     benchmark::DoNotOptimize(buf.data());
@@ -25,7 +25,8 @@ void BM_GenerateBlock(benchmark::State& state) {
   }
   double total = static_cast<double>(frames) * static_cast<double>(state.iterations());
   state.counters["frames/s"] = benchmark::Counter(total, benchmark::Counter::kIsRate);
-  state.counters["realtime"] = benchmark::Counter(total / EngineOptions.SamplesPerSec, benchmark::Counter::kIsRate);
+  state.counters["realtime"] =
+      benchmark::Counter(total / BenchPlayback.Options.SamplesPerSec, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_GenerateBlock)
     ->ArgNames({"voices", "bits16", "mod", "noise"})
@@ -33,7 +34,7 @@ BENCHMARK(BM_GenerateBlock)
 
 void Calculate(benchmark::State& state, int segments, int voices, int nodes) {
   BenchStartUp();
-  TakeEngineOptions(AdvancedOptions{});
+  TakeEngineOptions(BenchPlayback, AdvancedOptions{});
   Preset p{};
   BenchPreset(p, segments, voices, nodes);
   int status = 0;

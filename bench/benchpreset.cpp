@@ -20,7 +20,7 @@ void BenchStartUp() {
 void BenchRecord(int voices, bool wide, bool mod, bool noise) {
   AdvancedOptions o;
   o.Bits16 = wide ? 1 : 0;
-  TakeEngineOptions(o);
+  TakeEngineOptions(BenchPlayback, o);
   ResetWaveformCache();
   ResetOscillators(BenchPlayback);
   plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD);
@@ -29,7 +29,7 @@ void BenchRecord(int voices, bool wide, bool mod, bool noise) {
   r->NumVoices = static_cast<uint8_t>(voices);
   for (int i = 0; i <= voices; i++) {
     VoiceEntry& v = r->Voice[i];
-    GetWaveformTable(ASWAVE_SINE, FILTER_NONE, &v.Table[0]);
+    GetWaveformTable(BenchPlayback.Options.Bits16 != 0, ASWAVE_SINE, FILTER_NONE, &v.Table[0]);
     v.Table[1] = v.Table[0];
     v.Frequency[0] = 100000 + 37000 * i;
     v.Frequency[1] = v.Frequency[0] + 10000;

@@ -17,7 +17,7 @@ namespace {
 
 int Calculate(int times) {
   BenchStartUp();
-  TakeEngineOptions(AdvancedOptions{});
+  TakeEngineOptions(BenchPlayback, AdvancedOptions{});
   Preset p{};
   BenchPreset(p, MAXSEGMENTS, MAXVOICES, MAXNODES);
   int status = 0;
@@ -66,12 +66,12 @@ int main(int argc, char** argv) {
   bool noise = argc > 5 && std::atoi(argv[5]) != 0;
   BenchStartUp();
   BenchRecord(voices, wide, mod, noise);
-  std::vector<unsigned char> buf(static_cast<size_t>(BlockBytes));
+  std::vector<unsigned char> buf(static_cast<size_t>(BenchPlayback.BlockBytes));
   unsigned sum = 0;
   for (int i = 0; i < blocks; i++) {
     GenerateBlock(BenchPlayback, buf.data());
     sum += buf[static_cast<size_t>(i) % buf.size()];
   }
-  std::printf("frames/block %d checksum %u\n", BlockBytes / (wide ? 4 : 2), sum);
+  std::printf("frames/block %d checksum %u\n", BenchPlayback.BlockBytes / (wide ? 4 : 2), sum);
   return 0;
 }

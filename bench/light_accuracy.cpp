@@ -146,8 +146,8 @@ bool Render(const Preset& p, const Case& c, std::vector<int16_t>* pcm, std::vect
     std::fprintf(stderr, "%s: the calculation failed (%d)\n", c.Name, rc);
     return false;
   }
-  std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
-  int frames = BlockBytes / (c.Bits16 ? 4 : 2);
+  std::vector<unsigned char> block(static_cast<size_t>(Playback.BlockBytes));
+  int frames = Playback.BlockBytes / (c.Bits16 ? 4 : 2);
   while (GenerateBlock(Playback, block.data()) == 0) {
     const SweepRecord* r = Playback.CurrentRecord;
     BlockTruth t;

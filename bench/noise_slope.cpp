@@ -50,7 +50,7 @@ std::vector<double> RenderNoise(int s, int seconds, double* tonePeak) {
   std::vector<double> left;
   plat::SeedRandom(12345);
   if (PreparePlayback(Playback, p, o, false, nullptr) == 0) {
-    std::vector<int16_t> block(static_cast<size_t>(BlockBytes / 2));
+    std::vector<int16_t> block(static_cast<size_t>(Playback.BlockBytes / 2));
     while (left.size() < static_cast<size_t>(seconds) * 44100 && GenerateBlock(Playback, block.data()) == 0)
       for (size_t i = 0; i < block.size(); i += 2) left.push_back(block[i]);
   }

@@ -69,20 +69,20 @@ void PlayWithRow(const AmbixRecord& r) {
       AdvancedOptions o;
       o.Bits16 = bits16;
       o.SamplesPerSec = bits16 ? 96000 : 11025;
-      TakeEngineOptions(o);
+      TakeEngineOptions(Playback, o);
       static const std::vector<unsigned char> wave = Wave();
       int32_t frames = 0;
       Playback.ExtraSourceShare = 0;
       Playback.BackgroundFrames = 0;
       Playback.PlayBackground = choice;
-      if (ReadWave(wave.data(), wave.size(), &frames) == 0) {
+      if (ReadWave(Playback.Options, wave.data(), wave.size(), &frames) == 0) {
         Playback.BackgroundFrames = frames;
         Playback.ExtraSourceShare = 1;
       }
       if (CalculatePreset(Playback, p, false, nullptr) != 0 || FirstSweepRecord()->Blocks == -1) continue;
       ResetOscillators(Playback);
       StartSweepWalk(Playback, FirstSweepRecord());
-      std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
+      std::vector<unsigned char> block(static_cast<size_t>(Playback.BlockBytes));
       for (int b = 0; b < 3; ++b) GenerateBlock(Playback, block.data());
     }
   }

@@ -67,7 +67,7 @@ void SetBackground(const Preset& p) {
   if (p.data.Background == AMBIX_NONE) return;
   static const std::vector<unsigned char> wave = BackgroundWave();
   int32_t frames = 0;
-  if (ReadWave(wave.data(), wave.size(), &frames) != 0) return;
+  if (ReadWave(Playback.Options, wave.data(), wave.size(), &frames) != 0) return;
   Playback.PlayBackground.ParamRow = ParamDefSpare[1];
   Playback.BackgroundFrames = frames;
   Playback.PlayBackground.IntervalMode = p.data.Background == AMBIX_OTHER;
@@ -79,7 +79,7 @@ void Render(const Preset& p, bool bits16, int rate, bool strobe) {
   o.Bits16 = bits16 ? 1 : 0;
   o.SamplesPerSec = rate;
   AudioStrobeOn.store(strobe ? 1 : 0);
-  TakeEngineOptions(o);
+  TakeEngineOptions(Playback, o);
   SetBackground(p);
   int records = 0;
   ProgressSink sink{Budget, &records};
@@ -90,8 +90,8 @@ void Render(const Preset& p, bool bits16, int rate, bool strobe) {
   static std::vector<unsigned char> block;
   for (int invert = 0; invert < 2; ++invert) {
     o.InvertSound = invert;
-    TakeEngineOptions(o);
-    block.assign(static_cast<size_t>(BlockBytes), 0);
+    TakeEngineOptions(Playback, o);
+    block.assign(static_cast<size_t>(Playback.BlockBytes), 0);
     ResetOscillators(Playback);
     StartSweepWalk(Playback, first);
     for (int i = 0; i < kSeconds * 1000 / o.LenOfBlocks; ++i)

@@ -45,9 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     AdvancedOptions o;
     o.Bits16 = f.Bits16;
     o.SamplesPerSec = f.Rate;
-    TakeEngineOptions(o);
     int32_t frames = -1;
-    int rc = ReadSoundFile(data, size, &frames);
+    int rc = ReadSoundFile(o, data, size, &frames);
     if (BackgroundTempData.Committed != 0) Fail("the raw buffer stays committed", f.Rate, f.Bits16);
     if (rc == BG_UNREADABLE && !*BackgroundReadReason()) Fail("no reason for an unreadable file", f.Rate, f.Bits16);
     if (rc != 0) continue;

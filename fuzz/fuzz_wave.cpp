@@ -42,9 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       AdvancedOptions o;
       o.Bits16 = bits16;
       o.SamplesPerSec = rate;
-      TakeEngineOptions(o);
       int32_t frames = -1;
-      int rc = ReadWave(data, size, &frames);
+      int rc = ReadWave(o, data, size, &frames);
       if (BackgroundTempData.Committed != 0) Fail("the raw buffer stays committed", rate, bits16);
       if (rc != 0) {
         if (frames != 0) Fail("a refused sound has frames", rate, bits16);

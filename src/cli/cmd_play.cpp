@@ -119,6 +119,7 @@ void KeyReader() {
 // --- Progress ------------------------------------------------------------
 PlaybackUi gTermUi;
 int gDelayMax = 0;
+int32_t gDelayTime = 0;  // the delay asked for (PlayDelayTime), shown as it starts
 bool gDelaying = false;
 
 void PlayShow(void* ctx, int caption, int max) {
@@ -129,8 +130,7 @@ void PlayShow(void* ctx, int caption, int max) {
   }
   FinishProgress();
   gDelayMax = max > 0 ? max : 1;
-  std::fprintf(stderr, "%s\n",
-               FormatPrintf(GetStr(104), FormatNumber(EngineOptions.PlayDelayTime, 3, 3, 0, true)).c_str());
+  std::fprintf(stderr, "%s\n", FormatPrintf(GetStr(104), FormatNumber(gDelayTime, 3, 3, 0, true)).c_str());
 }
 
 bool PlayProgress(void* ctx, int pos) {
@@ -141,12 +141,12 @@ bool PlayProgress(void* ctx, int pos) {
   return gTermUi.Progress(ctx, pos) || gKeyQuit.load();
 }
 
-void PrintStats(plat::WaveDevice* dev, plat::FakeWave* fake) {
+void PrintStats(plat::WaveDevice* dev, plat::FakeWave* fake, int32_t lenOfBlocks) {
   int64_t worst = 0, blocks = 0;
   AudioBlockStats(&worst, &blocks);
   std::fprintf(stderr, "underruns: %lld\nblocks generated: %lld\nworst block generation: %.3f ms of %d ms blocks\n",
                static_cast<long long>(plat::WaveUnderruns(dev)), static_cast<long long>(blocks),
-               static_cast<double>(worst) / 1000.0, EngineOptions.LenOfBlocks);
+               static_cast<double>(worst) / 1000.0, lenOfBlocks);
   std::fprintf(stderr, "statuses dropped while the loop was busy: %lld\n",
                static_cast<long long>(PlayStatusesDropped()));
   static const char* const prio[] = {"real-time", "raised", "normal"};
@@ -202,7 +202,7 @@ int PlayLoop(plat::WaveDevice* dev, plat::FakeWave* fake, const AdvancedOptions&
         }
         case WM_PLAYEND: stop(); break;
         case WM_PLAYSTOPPED: {
-          if (gPlay.Stats) PrintStats(dev, fake);
+          if (gPlay.Stats) PrintStats(dev, fake, o.LenOfBlocks);
           int error = plat::WaveClose(dev);
           if (error != plat::WAVE_OK && error != plat::WAVE_INVALHANDLE) {
             std::fprintf(stderr, "%s\n", GetStr(1306));
@@ -327,6 +327,7 @@ int RunPlay() {
     EnterRaw();
     std::thread reader(KeyReader);
     if (gTty) std::fprintf(stderr, "Space: freeze/restart, q: stop (twice: at once)\n");
+    gDelayTime = o.PlayDelayTime;
     rc = StartPlayback(playback, dev, p, o, nullptr, 0, tick, &ui);
     FinishProgress();
     if (gDelaying && gTty && rc != 0) std::fprintf(stderr, "\n");

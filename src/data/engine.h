@@ -6,8 +6,8 @@
 //                                      DataBlockMem and the background ranges,
 //                                      builds SineData8 and the other fixed
 //                                      tables and ConvVol.
-//   2. TakeEngineOptions(options)      copies the advanced options into
-//                                      EngineOptions and computes BlockBytes.
+//   2. TakeEngineOptions(pb, options)  copies the advanced options into
+//                                      pb.Options and computes pb.BlockBytes.
 //      ResolveBackground + LoadBackground: the sound and PlayBackground
 //      (the caller's PlaybackState, state.h, holds what the generator
 //      works on);
@@ -22,8 +22,8 @@
 //                                      start position: all tones at phase 0,
 //                                      first record current.
 //   6. GenerateBlock(pb, buffer)       generating thread: advances the walk
-//                                      through the list, then fills BlockBytes
-//                                      bytes; returns 1 (buffer untouched)
+//                                      through the list, then fills
+//                                      pb.BlockBytes bytes; returns 1 (buffer untouched)
 //                                      once the list has ended. CurrentRecord
 //                                      is the record the block was made from.
 //   Freezing: FreezeState (non-zero stops the walk). Test mode: write one

@@ -160,7 +160,7 @@ void MainWindow::cmdFreeze() {
   // The window's own view: 1 or 2 is frozen (or about to be), 0 or -1
   // running, so the button shows at once what was asked for.
   bool freeze = FreezeState.load() <= 0;
-  RequestFreeze(freeze, EngineOptions.ImmediatePause != 0);
+  RequestFreeze(freeze, Link->playback().Options.ImmediatePause != 0);
   updateUi(UI_FROZEN);
 }
 

@@ -55,7 +55,7 @@ TEST(AudioPath, GeneratingBlocksDoesNotAllocate) {
     r->NumVoices = 3;
     for (int i = 0; i <= 3; i++) {
       VoiceEntry& v = r->Voice[i];
-      ASSERT_EQ(GetWaveformTable(ASWAVE_SINE, FILTER_NONE, &v.Table[0]), 0);
+      ASSERT_EQ(GetWaveformTable(TestRecord.Options.Bits16 != 0, ASWAVE_SINE, FILTER_NONE, &v.Table[0]), 0);
       v.Table[1] = v.Table[0];
       v.Frequency[0] = v.Frequency[1] = 200000 + 1000 * i;
       v.Volume[0] = v.Volume[1] = 8000;
@@ -68,7 +68,7 @@ TEST(AudioPath, GeneratingBlocksDoesNotAllocate) {
     TestRecord.NoiseOn = true;
     AudioStrobeOn = 1;
     StartSweepWalk(TestRecord, r);
-    std::vector<uint8_t> buf(static_cast<size_t>(BlockBytes));
+    std::vector<uint8_t> buf(static_cast<size_t>(TestRecord.BlockBytes));
     gAllocations = 0;
     tWatching = true;
     for (int i = 0; i < 20; i++) GenerateBlock(TestRecord, buf.data());

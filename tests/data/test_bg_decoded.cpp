@@ -117,7 +117,7 @@ TEST(DecodedBackground, DamagedFilesGiveMessages) {
     std::unique_ptr<unsigned char[]> exact(new unsigned char[image.size() + 1]);
     if (!image.empty()) std::memcpy(exact.get(), image.data(), image.size());
     int32_t frames = -1;
-    int rc = ReadSoundFile(exact.get(), image.size(), &frames);
+    int rc = ReadSoundFile(TestRecord.Options, exact.get(), image.size(), &frames);
     EXPECT_TRUE(allowed.count(rc)) << what << ": " << rc;
     if (rc == BG_UNREADABLE) {
       EXPECT_STRNE(BackgroundReadReason(), "") << what;
@@ -151,8 +151,9 @@ TEST(DecodedBackground, DamagedFilesGiveMessages) {
   // A WAV file of a format neither reader takes keeps the WAV message.
   int32_t frames;
   Bytes odd = Wave(2, 44100, 16, Bytes(8, 0), 0x55);
-  EXPECT_EQ(ReadSoundFile(odd.data(), odd.size(), &frames), 1292);
-  EXPECT_EQ(ReadSoundFile(reinterpret_cast<const unsigned char*>(text), sizeof text, &frames), BG_UNREADABLE);
+  EXPECT_EQ(ReadSoundFile(TestRecord.Options, odd.data(), odd.size(), &frames), 1292);
+  EXPECT_EQ(ReadSoundFile(TestRecord.Options, reinterpret_cast<const unsigned char*>(text), sizeof text, &frames),
+            BG_UNREADABLE);
   EXPECT_STREQ(BackgroundReadReason(), "Format not recognised.");
 }
 
@@ -165,10 +166,10 @@ TEST(DecodedBackground, ConvertedSizeIsBounded) {
   EngineSetUp();
   Bytes b = ReadAll(dir / "slow.flac");
   int32_t frames;
-  EXPECT_EQ(ReadSoundFile(b.data(), b.size(), &frames), BG_RATE_TOO_LOW);
+  EXPECT_EQ(ReadSoundFile(TestRecord.Options, b.data(), b.size(), &frames), BG_RATE_TOO_LOW);
   WriteSound(dir / "slow.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, std::vector<int16_t>(2 * 100, 1000), 1);
   b = ReadAll(dir / "slow.flac");
-  EXPECT_EQ(ReadSoundFile(b.data(), b.size(), &frames), 0);  // 17 MB fit
+  EXPECT_EQ(ReadSoundFile(TestRecord.Options, b.data(), b.size(), &frames), 0);  // 17 MB fit
   EXPECT_LE(frames, ConvertedFrames(100, 1, 44100));
   EXPECT_GT(frames, 98 * 44100);
 }
@@ -199,12 +200,12 @@ TEST(DecodedBackground, PiecesJoinAsTheWholeConverts) {
     AdvancedOptions o;
     o.SamplesPerSec = c.EngineRate;
     o.Bits16 = c.Bits16;
-    TakeEngineOptions(o);
+    TakeEngineOptions(TestRecord, o);
     int32_t whole = -1, pieces = -1;
-    ASSERT_EQ(ReadWave(wav.data(), wav.size(), &whole), 0);
+    ASSERT_EQ(ReadWave(TestRecord.Options, wav.data(), wav.size(), &whole), 0);
     const size_t bytes = static_cast<size_t>(whole) * (c.Bits16 ? 4 : 2);
     Bytes want(BackgroundData.Base, BackgroundData.Base + bytes);
-    ASSERT_EQ(ReadSoundFile(flac.data(), flac.size(), &pieces), 0) << BackgroundReadReason();
+    ASSERT_EQ(ReadSoundFile(TestRecord.Options, flac.data(), flac.size(), &pieces), 0) << BackgroundReadReason();
     EXPECT_EQ(pieces, whole) << c.SourceRate << " -> " << c.EngineRate;
     EXPECT_TRUE(Bytes(BackgroundData.Base, BackgroundData.Base + bytes) == want)
         << c.SourceRate << " -> " << c.EngineRate;

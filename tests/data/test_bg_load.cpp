@@ -20,13 +20,13 @@ using namespace bgtest;
 namespace {
 
 void UseOutput(int rate, bool bits16) {
-  EngineOptions.SamplesPerSec = rate;
-  EngineOptions.Bits16 = bits16 ? 1 : 0;
+  TestRecord.Options.SamplesPerSec = rate;
+  TestRecord.Options.Bits16 = bits16 ? 1 : 0;
 }
 
 int Read(const Bytes& wav, int32_t* frames = nullptr) {
   int32_t n = 0;
-  int rc = ReadWave(wav.data(), wav.size(), &n);
+  int rc = ReadWave(TestRecord.Options, wav.data(), wav.size(), &n);
   if (frames) *frames = n;
   return rc;
 }
@@ -37,11 +37,11 @@ const unsigned char* Out8() { return BackgroundData.Base; }
 class BackgroundLoad : public ::testing::Test {
  protected:
   void SetUp() override {
-    Saved = EngineOptions;
+    Saved = TestRecord.Options;
     ForgetLoadedBackground();
   }
   void TearDown() override {
-    EngineOptions = Saved;
+    TestRecord.Options = Saved;
     ForgetLoadedBackground();
     TestRecord.BackgroundFrames = 0;
     TestRecord.PlayBackground.IntervalMode = false;
@@ -183,7 +183,7 @@ TEST_F(BackgroundLoad, DamagedAndUnusualFilesGiveTheirMessages) {
     std::unique_ptr<unsigned char[]> exact(new unsigned char[c.Image.size() + 1]);
     if (!c.Image.empty()) std::memcpy(exact.get(), c.Image.data(), c.Image.size());
     int32_t n = -1;
-    EXPECT_EQ(ReadWave(exact.get(), c.Image.size(), &n), c.Expect) << c.What;
+    EXPECT_EQ(ReadWave(TestRecord.Options, exact.get(), c.Image.size(), &n), c.Expect) << c.What;
     if (c.Expect == 0) {
       EXPECT_GT(n, 0) << c.What;
     }
@@ -267,6 +267,7 @@ TEST_F(BackgroundLoad, ARecordTakingTheLoadedSoundTakesItsLength) {
   Preset longer = PresetWith(AMBIX_OTHER, dir / "long.wav");
   Preset shorter = PresetWith(AMBIX_OTHER, dir / "short.wav");
   PlaybackState window, editor;
+  window.Options = editor.Options = TestRecord.Options;
   ASSERT_EQ(LoadBackground(window, longer), 0);
   EXPECT_EQ(window.BackgroundFrames, 99);
   ASSERT_EQ(LoadBackground(editor, shorter), 0);

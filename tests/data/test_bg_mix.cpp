@@ -29,7 +29,7 @@ int32_t RightOf(int64_t f) { return -LeftOf(f); }
 class BackgroundMix : public ::testing::Test {
  protected:
   void SetUp() override {
-    Saved = EngineOptions;
+    Saved = TestRecord.Options;
     EngineSetUp();
     Record = SweepRecord{};
     Record.BackgroundVolume[0] = Record.BackgroundVolume[1] = 10000;
@@ -38,13 +38,13 @@ class BackgroundMix : public ::testing::Test {
   void TearDown() override {
     TestRecord.BackgroundFrames = 0;
     TestRecord.PlayBackground.IntervalMode = false;
-    EngineOptions = Saved;
+    TestRecord.Options = Saved;
     ResetOscillators(TestRecord);
   }
   // Puts `frames` frames of the pattern into BackgroundData.
   void Load16(int64_t frames, int rate, bool interval) {
-    EngineOptions.SamplesPerSec = rate;
-    EngineOptions.Bits16 = 1;
+    TestRecord.Options.SamplesPerSec = rate;
+    TestRecord.Options.Bits16 = 1;
     ASSERT_TRUE(plat::RegionEnsure(BackgroundData, static_cast<size_t>(frames) * 4));
     auto* d = reinterpret_cast<int16_t*>(BackgroundData.Base);
     for (int64_t f = 0; f < frames; ++f)
@@ -154,8 +154,8 @@ TEST_F(BackgroundMix, IntervalModeShiftReadsWithinTheRightEarsCycle) {
 }
 
 TEST_F(BackgroundMix, EightBitOutputAddsToTheUnsignedByte) {
-  EngineOptions.SamplesPerSec = 44100;
-  EngineOptions.Bits16 = 0;
+  TestRecord.Options.SamplesPerSec = 44100;
+  TestRecord.Options.Bits16 = 0;
   ASSERT_TRUE(plat::RegionEnsure(BackgroundData, 8));
   const unsigned char rec[8] = {128, 128, 228, 28, 0, 255, 129, 127};
   std::copy(rec, rec + 8, BackgroundData.Base);
@@ -195,7 +195,7 @@ namespace {
 // editor set it.
 TEST(BackgroundPlaybackStart, LoadsTheBackgroundAndCountsItsShare) {
   using namespace bgtest;
-  AdvancedOptions saved = EngineOptions;
+  AdvancedOptions saved = TestRecord.Options;
   EngineSetUp();
   ForgetLoadedBackground();
   TempDir dir;
@@ -243,7 +243,7 @@ TEST(BackgroundPlaybackStart, LoadsTheBackgroundAndCountsItsShare) {
   RestoreBackgroundParamDef();
   ForgetLoadedBackground();
   TestRecord.BackgroundFrames = 0;
-  EngineOptions = saved;
+  TestRecord.Options = saved;
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ TEST(Fade, TheWalksEndIsCountedWithItsRepeats) {
     o.LenOfBlocks = 50;
     ASSERT_EQ(PreparePlayback(TestRecord, t.P, o, true, nullptr), 0);
     int64_t end = WalkEndStep(FirstSweepRecord());
-    std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
+    std::vector<unsigned char> block(static_cast<size_t>(TestRecord.BlockBytes));
     int64_t blocks = 0;
     while (GenerateBlock(TestRecord, block.data()) == 0) ++blocks;
     EXPECT_EQ(end, blocks + 1);

@@ -33,14 +33,14 @@ struct Gen : ::testing::Test {
     r->NumVoices = static_cast<uint8_t>(voices);
     for (int i = 0; i <= voices; i++) {
       const void* t;
-      EXPECT_EQ(GetWaveformTable(SINE, FILTER_NONE, &t), 0);
+      EXPECT_EQ(GetWaveformTable(TestRecord.Options.Bits16 != 0, SINE, FILTER_NONE, &t), 0);
       r->Voice[i].Table[0] = r->Voice[i].Table[1] = t;
     }
     return r;
   }
-  int Frames() const { return BlockBytes / (EngineOptions.Bits16 ? 4 : 2); }
+  int Frames() const { return TestRecord.BlockBytes / (TestRecord.Options.Bits16 ? 4 : 2); }
   std::vector<int16_t> Block16() {
-    std::vector<int16_t> b(static_cast<size_t>(BlockBytes / 2));
+    std::vector<int16_t> b(static_cast<size_t>(TestRecord.BlockBytes / 2));
     EXPECT_EQ(GenerateBlock(TestRecord, b.data()), 0);
     return b;
   }
@@ -75,9 +75,9 @@ TEST_F(Gen, EngineCopyClampsLevels) {
   AdvancedOptions o;
   o.AudioStrobeMaxLevel = -40;
   o.AudioStrobeDutyCycle = 250;
-  TakeEngineOptions(o);
-  EXPECT_EQ(EngineOptions.AudioStrobeMaxLevel, 0);
-  EXPECT_EQ(EngineOptions.AudioStrobeDutyCycle, 100);
+  TakeEngineOptions(TestRecord, o);
+  EXPECT_EQ(TestRecord.Options.AudioStrobeMaxLevel, 0);
+  EXPECT_EQ(TestRecord.Options.AudioStrobeDutyCycle, 100);
   EXPECT_LE(VoiceGain(TestRecord, true), 64);
 }
 
@@ -152,7 +152,7 @@ TEST_F(Gen, InvertSoundSwapsTheEars) {
   StartSweepWalk(TestRecord, r);
   std::vector<int16_t> plain = Block16();
   ResetOscillators(TestRecord);
-  EngineOptions.InvertSound = 1;
+  TestRecord.Options.InvertSound = 1;
   std::vector<int16_t> inv = Block16();
   for (size_t i = 0; i < plain.size(); i += 2) {
     ASSERT_EQ(plain[i], inv[i + 1]) << i;
@@ -234,7 +234,8 @@ TEST_F(Gen, MatchesThePerSampleReference) {
     SweepRecord* r = Record(voices);
     ref::Slot refSlots[MAXVOICES + 1];
     int frames = Frames();
-    std::vector<uint8_t> got(static_cast<size_t>(BlockBytes)), want(static_cast<size_t>(BlockBytes));
+    std::vector<uint8_t> got(static_cast<size_t>(TestRecord.BlockBytes)),
+        want(static_cast<size_t>(TestRecord.BlockBytes));
     StartSweepWalk(TestRecord, r);
     for (int block = 0; block < 12; block++) {
       for (int i = 0; i <= voices; i++) {
@@ -310,7 +311,7 @@ TEST_F(Gen, EightBitSilenceIsMidScale) {
   SweepRecord* r = Record(1);
   Voice(r->Voice[0], 440000, 440000, 0, 10000);
   StartSweepWalk(TestRecord, r);
-  std::vector<uint8_t> b(static_cast<size_t>(BlockBytes));
+  std::vector<uint8_t> b(static_cast<size_t>(TestRecord.BlockBytes));
   ASSERT_EQ(GenerateBlock(TestRecord, b.data()), 0);
   int lo = 255, hi = 0;
   for (size_t i = 0; i < b.size(); i += 2) {
@@ -329,7 +330,7 @@ TEST_F(Gen, EndOfListLeavesTheBufferAlone) {
   std::memcpy(static_cast<void*>(end), r, SweepRecordBytes(1));
   end->Blocks = -1;
   StartSweepWalk(TestRecord, r);
-  std::vector<int16_t> b(static_cast<size_t>(BlockBytes / 2), 77);
+  std::vector<int16_t> b(static_cast<size_t>(TestRecord.BlockBytes / 2), 77);
   EXPECT_EQ(GenerateBlock(TestRecord, b.data()), 0);  // a first record is heard Blocks - 1 times
   std::fill(b.begin(), b.end(), 77);
   EXPECT_EQ(GenerateBlock(TestRecord, b.data()), 1);
@@ -363,7 +364,7 @@ struct NoiseGen : Gen {
     r->NoiseInsideHead = inside;
   }
   std::vector<int16_t> Mix(uint32_t seed) {
-    std::vector<int16_t> b(static_cast<size_t>(BlockBytes / 2), 0);
+    std::vector<int16_t> b(static_cast<size_t>(TestRecord.BlockBytes / 2), 0);
     plat::SeedRandom(seed);
     MixNoise(TestRecord, b.data(), Frames(), 64, r, true, false);
     return b;
@@ -438,7 +439,8 @@ TEST_F(NoiseGen, MatchesThePerSampleReference) {
     Prepare(0, trial % 4 == 0);
     ref::Noise st;
     TestRecord.NoiseOsc = NoiseState{{0, 0}, {MOD_START, MOD_START}};
-    std::vector<uint8_t> got(static_cast<size_t>(BlockBytes)), want(static_cast<size_t>(BlockBytes));
+    std::vector<uint8_t> got(static_cast<size_t>(TestRecord.BlockBytes)),
+        want(static_cast<size_t>(TestRecord.BlockBytes));
     for (int block = 0; block < 6; block++) {
       for (int e = 0; e < 2; e++) {
         r->NoiseVolume[e] = static_cast<int16_t>(uni(0, 10000));

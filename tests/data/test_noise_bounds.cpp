@@ -72,8 +72,8 @@ TEST(NoiseBounds, EightBitNoiseUsesTheByteScale) {
   std::memset(static_cast<void*>(r), 0, MAXSWEEPRECORD);
   r->NumVoices = 1;
   r->NoiseVolume[0] = r->NoiseVolume[1] = 10000;
-  int frames = BlockBytes / 2;
-  std::vector<uint8_t> b(static_cast<size_t>(BlockBytes), 128);
+  int frames = TestRecord.BlockBytes / 2;
+  std::vector<uint8_t> b(static_cast<size_t>(TestRecord.BlockBytes), 128);
   plat::SeedRandom(11);
   MixNoise(TestRecord, b.data(), frames, 64, r, false, false);
   plat::SeedRandom(11);

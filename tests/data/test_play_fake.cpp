@@ -82,7 +82,7 @@ TEST_F(PlayFake, TheEndIsReportedOnlyWhenTheTailHasBeenHeard) {
   // The first record of a list is heard one block less than its count.
   EXPECT_EQ(blocks, 5);
   EXPECT_EQ(plat::FakeQueued(Fake), 0);
-  EXPECT_EQ(plat::FakePlayedBytes(Fake), 5 * BlockBytes);
+  EXPECT_EQ(plat::FakePlayedBytes(Fake), 5 * TestRecord.BlockBytes);
   Play(3);
   EXPECT_EQ(Window.Count(WM_PLAYEND), 1);  // once
 }
@@ -190,7 +190,7 @@ TEST_F(PlayFake, ARecordChangeIsShownWhenItIsHeardNotWhenItIsGenerated) {
 std::vector<int32_t> BeatsOfTheRender(const Preset& p, const AdvancedOptions& o, int blocks) {
   std::vector<int32_t> beats;
   EXPECT_EQ(PreparePlayback(TestRecord, p, o, false, nullptr), 0);
-  std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
+  std::vector<unsigned char> block(static_cast<size_t>(TestRecord.BlockBytes));
   for (int b = 0; b < blocks && GenerateBlock(TestRecord, block.data()) == 0; b++)
     beats.push_back(TestRecord.CurrentRecord->Voice[0].Frequency[1] - TestRecord.CurrentRecord->Voice[0].Frequency[0]);
   return beats;
@@ -431,7 +431,7 @@ TEST_F(PlayFake, APresetShorterThanTheQueueEndsAfterItsOwnBlocks) {
   EXPECT_EQ(Window.Count(WM_PLAYEND), 0);
   Play(1);
   EXPECT_EQ(Window.Count(WM_PLAYEND), 1);
-  EXPECT_EQ(plat::FakePlayedBytes(Fake), 2 * BlockBytes);
+  EXPECT_EQ(plat::FakePlayedBytes(Fake), 2 * TestRecord.BlockBytes);
 }
 
 // Plays a sweeping preset for 1.5 blocks, as the start of a stop and a
@@ -460,7 +460,7 @@ TEST_F(PlayFake, ANewPlaybackIsNotDisturbedByTheLastOnesReturningBlocks) {
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
   for (int i = 0; i < 6; i++) Play(1);
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
-  EXPECT_EQ(plat::FakePlayedBytes(Fake), 6 * BlockBytes);
+  EXPECT_EQ(plat::FakePlayedBytes(Fake), 6 * TestRecord.BlockBytes);
   EXPECT_EQ(plat::WaveUnderruns(Dev), 0);
   EXPECT_EQ(Window.Count(WM_PLAYEND), 0);
 }
@@ -526,7 +526,7 @@ TEST_F(PlayFake, TheClosedDevicesLateMessagesAreNotTakenForTheNextOnes) {
   EXPECT_EQ(hWaveOut.load(), Dev);
   for (int i = 0; i < 3; i++) Play(1);
   EXPECT_EQ(plat::FakeQueued(Fake), 4) << "the returned blocks were not made again";
-  EXPECT_EQ(plat::FakePlayedBytes(Fake), 3 * BlockBytes);
+  EXPECT_EQ(plat::FakePlayedBytes(Fake), 3 * TestRecord.BlockBytes);
 }
 
 struct SynchProbe {
@@ -586,7 +586,7 @@ TEST_F(PlayFake, AGentleStopPlaysOutTheQueueThenReportsTheEnd) {
     queued = plat::FakeQueued(Fake);
   }
   EXPECT_EQ(Window.Count(WM_PLAYEND), 1);
-  EXPECT_EQ(plat::FakePlayedBytes(Fake), 5 * BlockBytes);
+  EXPECT_EQ(plat::FakePlayedBytes(Fake), 5 * TestRecord.BlockBytes);
 }
 
 // The WAV data of `minutes` hundredths of a minute of the preset.
@@ -614,7 +614,7 @@ TEST_F(PlayFake, TestModeSoundsLikeTheSteadyPresetWithItsOwnStrobeDutyCycle) {
   for (int i = 0; i < 5; i++) Play(1);
   std::vector<unsigned char> played = plat::FakePlayed(Fake);
   std::vector<unsigned char> wav = WavData(t.P, o, 2);
-  ASSERT_EQ(played.size(), 5u * static_cast<uint32_t>(BlockBytes));
+  ASSERT_EQ(played.size(), 5u * static_cast<uint32_t>(TestRecord.BlockBytes));
   ASSERT_GE(wav.size(), played.size());
   EXPECT_TRUE(std::equal(played.begin(), played.end(), wav.begin()));
 }

@@ -64,7 +64,7 @@ struct TestPreset {
 // Engine set-up shared by the tests: default options with the given changes.
 inline void EngineSetUp(const AdvancedOptions& o = AdvancedOptions{}) {
   InitEngineTables();
-  TakeEngineOptions(o);
+  TakeEngineOptions(TestRecord, o);
   ResetWaveformCache();
   TestRecord.ExtraSourceShare = 0;
   AudioStrobeOn = 0;

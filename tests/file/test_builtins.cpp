@@ -236,7 +236,7 @@ int PeakOfWav(const std::string& path) {
 
 void EngineReady() {
   InitEngineTables();
-  TakeEngineOptions(AdvancedOptions{});
+  TakeEngineOptions(TestRecord, AdvancedOptions{});
   TestRecord.ExtraSourceShare = 0;
   AudioStrobeOn = 0;
   FreezeState = 0;

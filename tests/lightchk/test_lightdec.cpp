@@ -64,7 +64,7 @@ std::vector<int16_t> Render(const Preset& p, const Format& f) {
   plat::SeedRandom(5);
   std::vector<int16_t> pcm;
   EXPECT_EQ(PreparePlayback(TestRecord, p, o, false, nullptr), 0);
-  std::vector<unsigned char> block(static_cast<size_t>(BlockBytes));
+  std::vector<unsigned char> block(static_cast<size_t>(TestRecord.BlockBytes));
   while (GenerateBlock(TestRecord, block.data()) == 0) {
     for (size_t i = 0; i < block.size(); i += f.Bits16 ? 2 : 1)
       pcm.push_back(f.Bits16 ? static_cast<int16_t>(block[i] | block[i + 1] << 8)

@@ -63,8 +63,8 @@ TEST(PresetLight, AFileFollowsOnlyItsOwnPreset) {
   plat::SeedRandom(1);
   ASSERT_EQ(PreparePlayback(TestRecord, own.P, o, false, nullptr), 0);
   LightDecoder* d = LightDecoderCreate(44100, 2, LightLevels());
-  std::vector<int16_t> block(static_cast<size_t>(BlockBytes / 2));
-  while (GenerateBlock(TestRecord, block.data()) == 0) LightDecoderFeed(d, block.data(), BlockBytes / 4);
+  std::vector<int16_t> block(static_cast<size_t>(TestRecord.BlockBytes / 2));
+  while (GenerateBlock(TestRecord, block.data()) == 0) LightDecoderFeed(d, block.data(), TestRecord.BlockBytes / 4);
   AudioStrobeOn.store(0);
   LightDecoderFinish(d);
   LightReport r;

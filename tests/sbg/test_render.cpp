@@ -39,7 +39,7 @@ Sound Play(const Preset& p, int rate, int blockMs = 10) {
   Sound s;
   s.Rate = rate;
   EXPECT_EQ(PreparePlayback(TestRecord, p, o, false, nullptr), 0);
-  std::vector<int16_t> block(static_cast<size_t>(BlockBytes / 2));
+  std::vector<int16_t> block(static_cast<size_t>(TestRecord.BlockBytes / 2));
   size_t frames = static_cast<size_t>(LengthSeconds(p) * rate) + block.size();
   s.L.reserve(frames);
   s.R.reserve(frames);

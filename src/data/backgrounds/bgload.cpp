@@ -175,19 +175,19 @@ int32_t Convert(const unsigned char* src, int64_t frames, const WaveFormat& f, i
   return ConvertedSoFar(c);
 }
 
-bool SameIdentity(const BackgroundChoice& c) {
+bool SameIdentity(const AdvancedOptions& o, const BackgroundChoice& c) {
   return gLoaded.Valid && gLoaded.Background == c.Number && std::strncmp(gLoaded.File, c.File, NAMELEN) == 0 &&
-         gLoaded.Rate == EngineOptions.SamplesPerSec && gLoaded.Bits16 == EngineOptions.Bits16;
+         gLoaded.Rate == o.SamplesPerSec && gLoaded.Bits16 == o.Bits16;
 }
 
-void Remember(const BackgroundChoice& c, int32_t frames) {
+void Remember(const AdvancedOptions& o, const BackgroundChoice& c, int32_t frames) {
   gLoaded.Valid = true;
   gLoaded.Frames = frames;
   gLoaded.Background = c.Number;
   std::memset(gLoaded.File, 0, sizeof gLoaded.File);
   std::memcpy(gLoaded.File, c.File, NAMELEN);
-  gLoaded.Rate = EngineOptions.SamplesPerSec;
-  gLoaded.Bits16 = EngineOptions.Bits16;
+  gLoaded.Rate = o.SamplesPerSec;
+  gLoaded.Bits16 = o.Bits16;
 }
 
 // The file named in the preset, else the file of that name (the text after
@@ -200,13 +200,13 @@ bool OpenWaveFile(const char* name, MappedFile& f) {
   return *part && f.Open(ProgramFolder() + "/" + part);
 }
 
-int ReadFromLibrary(int number, const AmbixRecord& entry, int32_t* frames) {
+int ReadFromLibrary(const AdvancedOptions& o, int number, const AmbixRecord& entry, int32_t* frames) {
   std::string path = BackgroundLibraryFolder() + "/" + entry.LibraryFile;
   void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module) return 1331;
   const unsigned char* data;
   size_t size;
-  int rc = OpenBackgroundResource(module, number, &data, &size) ? ReadWave(data, size, frames) : 1288;
+  int rc = OpenBackgroundResource(module, number, &data, &size) ? ReadWave(o, data, size, frames) : 1288;
   // Unloaded only now: the resource bytes live in the library.
   dlclose(module);
   return rc;
@@ -241,9 +241,9 @@ bool CommitBackground(int64_t bytes) { return CommitOutput(bytes); }
 // its length is known, and refused before anything is converted when the
 // conversion would not fit. Either way at most the converted sound and a
 // source no larger are held.
-int DecodeInto(plat::SoundReader* r, const plat::DecodedSound& info, int32_t* frames) {
-  const int64_t S = EngineOptions.SamplesPerSec;
-  const bool out16 = EngineOptions.Bits16 != 0;
+int DecodeInto(const AdvancedOptions& o, plat::SoundReader* r, const plat::DecodedSound& info, int32_t* frames) {
+  const int64_t S = o.SamplesPerSec;
+  const bool out16 = o.Bits16 != 0;
   const int E = out16 ? 4 : 2;
   if (S <= 0) return 1295;
   if (!plat::RegionReserve(BackgroundData, BACKGROUNDDATA_BYTES)) return 1444;
@@ -312,10 +312,10 @@ int DecodeInto(plat::SoundReader* r, const plat::DecodedSound& info, int32_t* fr
 }
 
 // Runs a decoding, turning a failed allocation into the program's message.
-int GuardedDecode(plat::SoundReader* r, const plat::DecodedSound& info, int32_t* frames) {
+int GuardedDecode(const AdvancedOptions& o, plat::SoundReader* r, const plat::DecodedSound& info, int32_t* frames) {
   int rc;
   try {
-    rc = DecodeInto(r, info, frames);
+    rc = DecodeInto(o, r, info, frames);
   } catch (const std::bad_alloc&) {
     rc = 1444;
   }
@@ -325,13 +325,13 @@ int GuardedDecode(plat::SoundReader* r, const plat::DecodedSound& info, int32_t*
 
 }  // namespace
 
-int ReadDecoded(const unsigned char* image, size_t size, int32_t* frames) {
+int ReadDecoded(const AdvancedOptions& o, const unsigned char* image, size_t size, int32_t* frames) {
   *frames = 0;
   gReadReason.clear();
   plat::DecodedSound info;
   plat::SoundReader* r = plat::DecoderOpenMemory(image, size, &info, &gReadReason);
   if (!r) return BG_UNREADABLE;
-  return GuardedDecode(r, info, frames);
+  return GuardedDecode(o, r, info, frames);
 }
 
 namespace {
@@ -347,20 +347,20 @@ int WaveTag(const unsigned char* image, size_t size) {
 
 // ReadSoundFile on an image, decoded from the open file `fd` when there is
 // one (its pages are then not held while it decodes), else from the image.
-int ReadUserSound(const unsigned char* image, size_t size, int fd, int32_t* frames) {
+int ReadUserSound(const AdvancedOptions& o, const unsigned char* image, size_t size, int fd, int32_t* frames) {
   gReadReason.clear();
-  int rc = ReadWave(image, size, frames);
+  int rc = ReadWave(o, image, size, frames);
   // What the WAV reader takes, or refuses for damage, keeps its own message;
   // other files, and WAV files of other sample formats, go to the decoder.
   if (rc != 1289 && rc != 1292) return rc;
   int decoded;
   if (fd < 0) {
-    decoded = ReadDecoded(image, size, frames);
+    decoded = ReadDecoded(o, image, size, frames);
   } else {
     *frames = 0;
     plat::DecodedSound info;
     plat::SoundReader* r = plat::DecoderOpenFd(fd, &info, &gReadReason);
-    decoded = r ? GuardedDecode(r, info, frames) : BG_UNREADABLE;
+    decoded = r ? GuardedDecode(o, r, info, frames) : BG_UNREADABLE;
   }
   // A WAV file of a format neither reader takes keeps the WAV reader's
   // message; one the codec library takes (PCM of other widths, floating
@@ -374,8 +374,8 @@ int ReadUserSound(const unsigned char* image, size_t size, int fd, int32_t* fram
 
 }  // namespace
 
-int ReadSoundFile(const unsigned char* image, size_t size, int32_t* frames) {
-  return ReadUserSound(image, size, -1, frames);
+int ReadSoundFile(const AdvancedOptions& o, const unsigned char* image, size_t size, int32_t* frames) {
+  return ReadUserSound(o, image, size, -1, frames);
 }
 
 int64_t ConvertedFrames(int64_t sourceFrames, int64_t sourceRate, int64_t rate) {
@@ -397,7 +397,7 @@ bool OpenBackgroundResource(void* module, int number, const unsigned char** data
   return true;
 }
 
-int ReadWave(const unsigned char* image, size_t size, int32_t* frames) {
+int ReadWave(const AdvancedOptions& o, const unsigned char* image, size_t size, int32_t* frames) {
   *frames = 0;
   plat::RiffChunk riff, fmt, data;
   if (!image || !plat::RiffFind(image, size, "RIFF", &riff) || riff.Size < 4 || std::memcmp(riff.Data, "WAVE", 4) != 0)
@@ -424,8 +424,8 @@ int ReadWave(const unsigned char* image, size_t size, int32_t* frames) {
   const int A = f.Channels * f.Bits / 8;
   const int64_t sourceFrames = static_cast<int64_t>(data.Size) / A;
   if (sourceFrames == 0) return 1294;  // less than one frame
-  const int64_t S = EngineOptions.SamplesPerSec;
-  const bool out16 = EngineOptions.Bits16 != 0;
+  const int64_t S = o.SamplesPerSec;
+  const bool out16 = o.Bits16 != 0;
   if (S <= 0) return 1295;
   const int64_t E = out16 ? 4 : 2;
   if (ConvertedFrames(sourceFrames, f.Rate, S) > static_cast<int64_t>(BACKGROUNDDATA_BYTES) / E)
@@ -447,7 +447,8 @@ int ReadWave(const unsigned char* image, size_t size, int32_t* frames) {
 }
 
 int LoadBackground(PlaybackState& pb, const BackgroundChoice& choice) {
-  if (!SameIdentity(choice)) {
+  const AdvancedOptions& o = pb.Options;
+  if (!SameIdentity(o, choice)) {
     gOverwritten = false;
     int32_t frames = 0;
     int rc = 0;
@@ -456,18 +457,18 @@ int LoadBackground(PlaybackState& pb, const BackgroundChoice& choice) {
       case BGSRC_FILE: {
         MappedFile f;
         if (!OpenWaveFile(choice.File, f)) return 1287;
-        rc = ReadUserSound(f.Data, f.Size, f.Fd, &frames);
+        rc = ReadUserSound(o, f.Data, f.Size, f.Fd, &frames);
         break;
       }
       case BGSRC_OWN: {
         const unsigned char* data;
         size_t size;
-        rc = OpenBackgroundResource(nullptr, choice.Number, &data, &size) ? ReadWave(data, size, &frames) : 1288;
+        rc = OpenBackgroundResource(nullptr, choice.Number, &data, &size) ? ReadWave(o, data, size, &frames) : 1288;
         break;
       }
       case BGSRC_LIBRARY:
         if (choice.Entry < 0 || choice.Entry >= NumAmbix) return 1331;
-        rc = ReadFromLibrary(choice.Number, AmbixInfo[choice.Entry], &frames);
+        rc = ReadFromLibrary(o, choice.Number, AmbixInfo[choice.Entry], &frames);
         break;
     }
     if (rc) {
@@ -475,7 +476,7 @@ int LoadBackground(PlaybackState& pb, const BackgroundChoice& choice) {
       return rc;
     }
     pb.BackgroundFrames = frames;
-    Remember(choice, frames);
+    Remember(o, choice, frames);
   } else {
     // Loaded already, perhaps by another playback: this one takes its length.
     pb.BackgroundFrames = gLoaded.Frames;

@@ -1,7 +1,8 @@
 // Background sound loading: source selection (a WAV file, a library's
 // resource, or the program's own), the WAV checks, and the conversion into
 // BackgroundData in the engine's format (stereo frames, 16-bit signed or
-// 8-bit unsigned, at EngineOptions.SamplesPerSec).
+// 8-bit unsigned, at the playback's SamplesPerSec: the readers take the
+// options whose Bits16 and SamplesPerSec they convert to).
 //
 // Main thread: at a playback start, or in test mode holding hBackgroundMutex
 // (the generator must never mix a half-converted buffer).
@@ -10,6 +11,7 @@
 #include <cstdint>
 
 #include "data/synthesis/bgchoice.h"
+#include "data/synthesis/options.h"
 #include "main/model.h"
 
 struct PlaybackState;
@@ -24,8 +26,8 @@ constexpr size_t BACKGROUND_MAX_DATA = 50000000;
 constexpr int64_t BACKGROUND_LOW_RATE = 1000;
 constexpr int BG_RATE_TOO_LOW = 1496;
 
-// Makes sure the resolved background is in BackgroundData for the current
-// EngineOptions: sets BackgroundFrames, makes `choice` the playback's
+// Makes sure the resolved background is in BackgroundData for the
+// playback's options (pb.Options): sets BackgroundFrames, makes `choice` the playback's
 // (PlayBackground), resets the oscillator and background play states. Skips
 // the reading when background, file name, rate and width are those of the
 // last successful load. Returns 0 or a string id to show with the
@@ -48,7 +50,7 @@ bool OpenBackgroundResource(void* module, int number, const unsigned char** data
 // string id (1289-1296, 1444, 1496). Reads only inside [image, image + size).
 // A data chunk whose size is a stream writer's "unknown" (0x7FFFF000 and
 // above) runs to the end of the image.
-int ReadWave(const unsigned char* image, size_t size, int32_t* frames);
+int ReadWave(const AdvancedOptions& o, const unsigned char* image, size_t size, int32_t* frames);
 
 // A background file that is no WAV file the WAV reader takes, and that the
 // codec library cannot read either (1286: %1 the file, %4 the reason).
@@ -64,9 +66,9 @@ constexpr int BG_UNREADABLE = 1286;
 // below BACKGROUND_LOW_RATE). 0 and the number of frames, or a string id:
 // ReadWave's, 1286 with BackgroundReadReason() (also for a damaged WAV file
 // of a sample format only the codec library reads), 1295, 1444, 1496.
-int ReadSoundFile(const unsigned char* image, size_t size, int32_t* frames);
+int ReadSoundFile(const AdvancedOptions& o, const unsigned char* image, size_t size, int32_t* frames);
 // The codec library's part of ReadSoundFile.
-int ReadDecoded(const unsigned char* image, size_t size, int32_t* frames);
+int ReadDecoded(const AdvancedOptions& o, const unsigned char* image, size_t size, int32_t* frames);
 // Why the last file failed with 1286, in the codec library's words.
 const char* BackgroundReadReason();
 

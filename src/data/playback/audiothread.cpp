@@ -145,13 +145,13 @@ void OnStop() {
 void OnStopRequest() {
   plat::WaveDevice* dev = hWaveOut.load();
   int64_t frames = PlaybackStopFadeFrames();
-  if (gStopLast || !dev || frames <= 0) {
+  if (gStopLast || !dev || frames <= 0 || !gPb) {
     OnStop();
     return;
   }
   StopFade fade;
   fade.Frames = frames;
-  fade.Wide = EngineOptions.Bits16 != 0;
+  fade.Wide = gPb->Options.Bits16 != 0;
   gStopLast = plat::WaveEndQueue(dev, EditStopFade, &fade);
   if (!gStopLast) OnStop();
 }

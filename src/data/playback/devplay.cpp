@@ -28,10 +28,9 @@ int DeviceOpenMessage(int rc, int* code) {
   }
 }
 
-// Waits until `PlayDelayTime` thousandths of a minute have passed since
+// Waits until `delay` (PlayDelayTime) thousandths of a minute have passed since
 // requestTick. true when the user aborted.
-bool WaitDelay(uint32_t requestTick, PlaybackUi* ui) {
-  int32_t delay = EngineOptions.PlayDelayTime;
+bool WaitDelay(int32_t delay, uint32_t requestTick, PlaybackUi* ui) {
   int k = delay < 1000 ? 1 : delay < 60000 ? 10 : 100;
   Show(ui, 104, delay / k);
   for (;;) {
@@ -54,8 +53,8 @@ bool RecordHasNoise(const SweepRecord* r) { return r->NoiseVolume[0] > 0 || r->N
 bool FillHeader(PlaybackState& pb, int b) {
   plat::WaveHeader& h = WaveHeaders[b];
   h = plat::WaveHeader{};
-  h.Data = DataBlockMem.Base + static_cast<size_t>(b) * static_cast<size_t>(BlockBytes);
-  h.Length = static_cast<uint32_t>(BlockBytes);
+  h.Data = DataBlockMem.Base + static_cast<size_t>(b) * static_cast<size_t>(pb.BlockBytes);
+  h.Length = static_cast<uint32_t>(pb.BlockBytes);
   if (GeneratePlaybackBlock(pb, h.Data) != 0) return false;
   h.User = reinterpret_cast<uintptr_t>(pb.CurrentRecord);
   HeaderMark[b] = MarkSweepWalk(pb);
@@ -64,16 +63,17 @@ bool FillHeader(PlaybackState& pb, int b) {
 
 // The AudioStrobe carrier's rectangular shapes follow the duty cycle; the
 // preset calculation builds them, test mode has to do it itself.
-void BuildStrobeShapes() {
-  int wave = EngineOptions.AudioStrobeWaveform;
+void BuildStrobeShapes(const AdvancedOptions& o) {
+  int wave = o.AudioStrobeWaveform;
   if (wave != ASWAVE_RECTANGULAR && wave != ASWAVE_STEEP) return;
-  BuildWaveform(108, EngineOptions.AudioStrobeDutyCycle, 1.0, RectangularData8, WAVELEN, false);
-  BuildWaveform(162, EngineOptions.AudioStrobeDutyCycle, 1.0, SteepRectangularData8, WAVELEN, false);
+  BuildWaveform(108, o.AudioStrobeDutyCycle, 1.0, RectangularData8, WAVELEN, false);
+  BuildWaveform(162, o.AudioStrobeDutyCycle, 1.0, SteepRectangularData8, WAVELEN, false);
 }
 
-bool BlocksFit() {
-  return EngineOptions.MemoryBlocks >= 1 && EngineOptions.MemoryBlocks <= MAXWAVEBLOCKS &&
-         static_cast<int64_t>(EngineOptions.MemoryBlocks) * BlockBytes <= static_cast<int64_t>(DATABLOCKMEM_BYTES);
+bool BlocksFit(const PlaybackState& pb) {
+  const int32_t blocks = pb.Options.MemoryBlocks;
+  return blocks >= 1 && blocks <= MAXWAVEBLOCKS &&
+         static_cast<int64_t>(blocks) * pb.BlockBytes <= static_cast<int64_t>(DATABLOCKMEM_BYTES);
 }
 
 }  // namespace
@@ -123,12 +123,12 @@ int StartPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset& pre
                   const FileOutput& out) {
   if (!device) return StartPlaybackToFile(pb, preset, options, wavFileName, minutes, ui, out);
   if (int rc = PreparePlayback(pb, preset, options, true, ui)) return rc;
-  if (!BlocksFit()) return PLAY_NO_BLOCK_MEMORY;
+  if (!BlocksFit(pb)) return PLAY_NO_BLOCK_MEMORY;
   TakeStatusNumberFormat();
-  int blocks = EngineOptions.MemoryBlocks;
-  if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(blocks) * static_cast<size_t>(BlockBytes)))
+  int blocks = pb.Options.MemoryBlocks;
+  if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(blocks) * static_cast<size_t>(pb.BlockBytes)))
     return PLAY_NO_MEMORY;
-  if (requestTick && WaitDelay(requestTick, ui)) {
+  if (requestTick && WaitDelay(pb.Options.PlayDelayTime, requestTick, ui)) {
     plat::RegionReset(DataBlockMem);
     return -1;
   }
@@ -166,8 +166,8 @@ int StartPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset& pre
 
 int StartTestPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset& preset, int segment, int time,
                       const AdvancedOptions& options) {
-  TakeEngineOptions(options);
-  if (!BlocksFit()) return PLAY_NO_BLOCK_MEMORY;
+  TakeEngineOptions(pb, options);
+  if (!BlocksFit(pb)) return PLAY_NO_BLOCK_MEMORY;
   BackgroundChoice background;
   if (int rc = ResolveBackground(preset, &background)) return rc;
   if (!plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD)) return PLAY_NO_MEMORY;
@@ -186,12 +186,12 @@ int StartTestPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset&
   pb.SweepDataVoices = r->NumVoices;
   pb.NoiseOn = RecordHasNoise(r);
   pb.ExtraSourceShare = (pb.BackgroundFrames > 0 ? 1 : 0) + (pb.NoiseOn ? 1 : 0);
-  BuildStrobeShapes();
+  BuildStrobeShapes(pb.Options);
   ResetOscillators(pb);
   StartSweepWalk(pb, r);
   StartPlaybackFades(pb, PlaybackFades{});
-  int blocks = EngineOptions.MemoryBlocks;
-  if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(blocks) * static_cast<size_t>(BlockBytes)))
+  int blocks = pb.Options.MemoryBlocks;
+  if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(blocks) * static_cast<size_t>(pb.BlockBytes)))
     return PLAY_NO_MEMORY;
   TakeStatusNumberFormat();
   PlayStartTime.store(plat::ClockMs());

@@ -64,7 +64,8 @@ PlaybackFades gSet;
 struct FadeRun {
   int32_t Rate = 44100;
   int64_t BlockFrames = 0;
-  int64_t Frame = 0;  // frames generated since the start
+  int64_t QueuedBlocks = 0;  // the blocks the device holds (MemoryBlocks)
+  int64_t Frame = 0;         // frames generated since the start
   int64_t InFrames = 0;
   int64_t StopFrames = 0;
   int32_t Mode = SLEEP_OFF;
@@ -84,7 +85,7 @@ int64_t MsToFrames(int64_t ms) { return ms * gRun.Rate / 1000; }
 
 // Frames between the sound generated last and the sound heard: the blocks
 // the device holds.
-int64_t QueuedFrames() { return static_cast<int64_t>(EngineOptions.MemoryBlocks) * gRun.BlockFrames; }
+int64_t QueuedFrames() { return gRun.QueuedBlocks * gRun.BlockFrames; }
 
 // Frames after the block generated last until the walk ends (SLEEP_AT_END),
 // or -1 when it never does.
@@ -134,8 +135,9 @@ const PlaybackFades& PlaybackFadesSet() { return gSet; }
 void StartPlaybackFades(const PlaybackState& pb, const PlaybackFades& f) {
   gRun = FadeRun{};
   gRun.Pb = &pb;
-  gRun.Rate = std::max(EngineOptions.SamplesPerSec, 1);
-  gRun.BlockFrames = BlockBytes / (EngineOptions.Bits16 ? 4 : 2);
+  gRun.Rate = std::max(pb.Options.SamplesPerSec, 1);
+  gRun.BlockFrames = pb.BlockBytes / (pb.Options.Bits16 ? 4 : 2);
+  gRun.QueuedBlocks = pb.Options.MemoryBlocks;
   gRun.InFrames = MsToFrames(std::max(f.FadeInMs, 0));
   gRun.StopFrames = MsToFrames(std::max(f.StopFadeMs, 0));
   gRun.Rise = std::max(2 * FADE_UNITY / gRun.Rate, 1);
@@ -166,7 +168,7 @@ int GeneratePlaybackBlock(PlaybackState& pb, void* buffer) {
   }
   bool touched = first < gRun.InFrames || first + n > end - len || gRun.Cap < FADE_UNITY || gRun.Recovering;
   if (!touched) return 0;
-  const bool wide = EngineOptions.Bits16 != 0;
+  const bool wide = pb.Options.Bits16 != 0;
   for (int64_t k = 0; k < n; ++k) {
     int64_t f = first + k;
     int32_t target = FadeOutGain(f, end, len);

@@ -41,7 +41,8 @@ constexpr int PLAY_WAV_DISKFULL = 1317;
 constexpr int PLAY_WAV_TOO_LONG = 1318;
 constexpr int PLAY_NO_MEMORY = 1444;
 
-// Steps before any output: copies the options, computes BlockBytes, checks
+// Steps before any output: copies the options into `pb`, computes its
+// BlockBytes, checks
 // the block memory, chooses the background parameter definition, and
 // calculates the preset into the sweep list (progress 0..10000 under caption
 // 87). Makes the first record current. 0 or a result id.

@@ -54,8 +54,8 @@ int PreparePlayback(PlaybackState& pb, const Preset& preset, const AdvancedOptio
                     PlaybackUi* ui) {
   Show(ui, 87, 10000);
   Poll(ui, 0);
-  TakeEngineOptions(options);
-  if (static_cast<int64_t>(EngineOptions.MemoryBlocks) * BlockBytes > static_cast<int64_t>(DATABLOCKMEM_BYTES))
+  TakeEngineOptions(pb, options);
+  if (static_cast<int64_t>(pb.Options.MemoryBlocks) * pb.BlockBytes > static_cast<int64_t>(DATABLOCKMEM_BYTES))
     return PLAY_NO_BLOCK_MEMORY;
   // The background is looked up once; loading it makes it the playback's,
   // with its own definition of the background parameter (the generator is
@@ -97,20 +97,20 @@ struct BlockSink {
   }
 };
 
-// Opens the RIFF/WAVE file with its header up to the "data" chunk. 0 or a
-// result id.
-int StartWave(BlockSink& s, const char* name, bool toStdout, int64_t blocks) {
+// Opens the RIFF/WAVE file with its header up to the "data" chunk, for
+// `blocks` blocks of the playback `pb`. 0 or a result id.
+int StartWave(const PlaybackState& pb, BlockSink& s, const char* name, bool toStdout, int64_t blocks) {
   if (toStdout)
     plat::RiffAttach(s.Riff, STDOUT_FILENO);
   else if (!plat::RiffCreate(s.Riff, name))
     return PLAY_WAV_CREATE;
 
-  uint32_t dataBytes = static_cast<uint32_t>(static_cast<int64_t>(blocks) * BlockBytes);
+  uint32_t dataBytes = static_cast<uint32_t>(static_cast<int64_t>(blocks) * pb.BlockBytes);
   // Sizes are declared up front so that a stream that cannot seek back
   // (standard output into a pipe) still carries them; they are patched with
   // the actual sizes when the chunks are closed.
   unsigned char fmt[18];
-  MakeFormat(fmt, EngineOptions);
+  MakeFormat(fmt, pb.Options);
   plat::RiffResult r = plat::RiffCreateChunk(s.Riff, "RIFF", "WAVE", 4 + 8 + 18 + 8 + dataBytes);
   if (!r) r = plat::RiffCreateChunk(s.Riff, "fmt ", nullptr, 18);
   if (!r) r = plat::RiffWrite(s.Riff, fmt, sizeof fmt);
@@ -123,11 +123,10 @@ int StartWave(BlockSink& s, const char* name, bool toStdout, int64_t blocks) {
   return 0;
 }
 
-int StartEncoder(BlockSink& s, const char* name, bool toStdout, const FileOutput& out) {
+int StartEncoder(const AdvancedOptions& o, BlockSink& s, const char* name, bool toStdout, const FileOutput& out) {
   s.Encoder = toStdout ? plat::EncoderAttach(STDOUT_FILENO) : plat::EncoderCreate(name);
   if (!s.Encoder) return PLAY_WAV_CREATE;
-  if (plat::RiffResult r = plat::EncoderStart(s.Encoder, out.Format, EngineOptions.SamplesPerSec,
-                                              EngineOptions.Bits16 != 0, out.Quality)) {
+  if (plat::RiffResult r = plat::EncoderStart(s.Encoder, out.Format, o.SamplesPerSec, o.Bits16 != 0, out.Quality)) {
     plat::EncoderClose(s.Encoder);
     s.Encoder = nullptr;
     return WriteFailure(r);
@@ -148,13 +147,15 @@ int StartPlaybackToFile(PlaybackState& pb, const Preset& preset, const AdvancedO
   if (!wave) o.SamplesPerSec = plat::EncoderRate(out.Format, o.SamplesPerSec);
   if (int rc = PreparePlayback(pb, preset, o, false, ui)) return rc;
   if (Poll(ui, 1000)) return 85;
-  int64_t blocks = OutputBlockCount(minutes, EngineOptions.LenOfBlocks);
+  int64_t blocks = OutputBlockCount(minutes, pb.Options.LenOfBlocks);
 
   BlockSink sink;
   bool toStdout = std::strcmp(wavFileName, "-") == 0;
-  if (int rc = wave ? StartWave(sink, wavFileName, toStdout, blocks) : StartEncoder(sink, wavFileName, toStdout, out))
+  if (int rc = wave ? StartWave(pb, sink, wavFileName, toStdout, blocks)
+                    : StartEncoder(pb.Options, sink, wavFileName, toStdout, out))
     return rc;
-  if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(BlockBytes))) {
+  const size_t blockBytes = static_cast<size_t>(pb.BlockBytes);
+  if (!plat::RegionEnsure(DataBlockMem, blockBytes)) {
     sink.Finish();
     return PLAY_NO_MEMORY;
   }
@@ -163,24 +164,23 @@ int StartPlaybackToFile(PlaybackState& pb, const Preset& preset, const AdvancedO
   unsigned char* block = DataBlockMem.Base;
   bool ended = false, aborted = false;
   int result = 0;
-  const bool wide = EngineOptions.Bits16 != 0;
-  const int64_t blockFrames = BlockBytes / (wide ? 4 : 2);
+  const bool wide = pb.Options.Bits16 != 0;
+  const int64_t blockFrames = pb.BlockBytes / (wide ? 4 : 2);
   const int64_t fileFrames = blocks * blockFrames;
   const int64_t fadeFrames =
-      std::min(static_cast<int64_t>(out.FadeOutMs) * EngineOptions.SamplesPerSec / 1000, fileFrames);
+      std::min(static_cast<int64_t>(out.FadeOutMs) * pb.Options.SamplesPerSec / 1000, fileFrames);
   for (int64_t i = 0; i < blocks; ++i) {
     if (!ended && GenerateBlock(pb, block) == 1) {
       // The preset has ended: the rest of the requested length is silence.
       ended = true;
-      std::memset(block, wide ? 0 : 128, static_cast<size_t>(BlockBytes));
+      std::memset(block, wide ? 0 : 128, blockBytes);
     }
     if (fadeFrames > 0) FadeOutBlock(block, blockFrames, wide, i * blockFrames, fileFrames, fadeFrames);
-    if (plat::RiffResult wr = sink.Write(block, static_cast<size_t>(BlockBytes))) {
+    if (plat::RiffResult wr = sink.Write(block, blockBytes)) {
       result = WriteFailure(wr);
       break;
     }
-    if (out.BlockWritten)
-      out.BlockWritten(out.BlockCtx, block, static_cast<size_t>(BlockBytes), EngineOptions.Bits16 != 0);
+    if (out.BlockWritten) out.BlockWritten(out.BlockCtx, block, blockBytes, wide);
     // Messages are processed after every block; the bar moves every 100.
     if (Poll(ui, static_cast<int>(i / 100))) {
       aborted = true;

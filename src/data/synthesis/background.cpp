@@ -54,7 +54,7 @@ inline void Add(void* out, int64_t at, int32_t s, bool wide) {
 void MixBackground(PlaybackState& pb, void* out, int frames, int gain, const SweepRecord* r, bool wide, bool invert) {
   const int64_t L = pb.BackgroundFrames;
   if (L <= 0 || !BackgroundData.Base) return;
-  const int rate = EngineOptions.SamplesPerSec;
+  const int rate = pb.Options.SamplesPerSec;
   const bool interval = pb.PlayBackground.IntervalMode;
   BgEar ear[2];
   for (int e = 0; e < 2; ++e) {

@@ -27,7 +27,7 @@ void SegmentValues(const PlaybackState& pb, SweepRecord* r, const int32_t* v) {
     r->BackgroundModRate[e] = v[PID_BGMODPERIOD + e];
     int32_t div = PowerOfTen[PlayParamDef(pb, PN_BGPARAM).Digits];
     r->BackgroundInterval[e] = pb.PlayBackground.IntervalMode
-                                   ? MulDiv(v[PID_BGPARAM + e], EngineOptions.SamplesPerSec, div)
+                                   ? MulDiv(v[PID_BGPARAM + e], pb.Options.SamplesPerSec, div)
                                    : v[PID_BGPARAM + e] / div;
     r->NoiseVolume[e] = Volume(v[PID_NOISEVOL + e]);
     r->NoiseSmoothness[e] = Percent(v[PID_NOISESMOOTH + e]);
@@ -50,7 +50,7 @@ void SegmentValues(const PlaybackState& pb, SweepRecord* r, const int32_t* v) {
   r->Reserved = 0;
 }
 
-int VoiceValues(VoiceEntry* ve, const Param* params, int voice, const int32_t* v) {
+int VoiceValues(bool wide, VoiceEntry* ve, const Param* params, int voice, const int32_t* v) {
   auto at = [&](int k) { return v[VoicePidOf(voice, k)]; };
   // Pitch is stored in hundredths of a hertz, frequencies in millihertz.
   int scale = PowerOfTen[ParamDef[PN_BEAT].Digits - ParamDef[PN_PITCH].Digits];
@@ -72,7 +72,8 @@ int VoiceValues(VoiceEntry* ve, const Param* params, int voice, const int32_t* v
     ve->Mod1Rate[e] = at(VP_MODPERIOD + e);
     ve->Mod2Depth[e] = 0;
     ve->Mod2Rate[e] = 0;
-    if (GetWaveformTable(at(VP_WAVEFORM + e), at(VP_FILTER + e) / 20 * 20, &ve->Table[e]) != 0) return CALC_WAVEFORMS;
+    if (GetWaveformTable(wide, at(VP_WAVEFORM + e), at(VP_FILTER + e) / 20 * 20, &ve->Table[e]) != 0)
+      return CALC_WAVEFORMS;
   }
   ve->Mod1Phase = Degrees(at(VP_MODPHASE));
   ve->Mod2Phase = 0;
@@ -83,9 +84,9 @@ int VoiceValues(VoiceEntry* ve, const Param* params, int voice, const int32_t* v
 // (modulation 1, keyed at the visual frequency) and the slow brightness
 // modulation (modulation 2). It is filled in every record so that the output
 // can switch to AudioStrobe while playing.
-int StrobeValues(VoiceEntry* ve, const SweepRecord* r) {
-  int maxLevel = EngineOptions.AudioStrobeMaxLevel;
-  int m = std::min(maxLevel, EngineOptions.AudioStrobeZeroLevel);
+int StrobeValues(const AdvancedOptions& o, VoiceEntry* ve, const SweepRecord* r) {
+  int maxLevel = o.AudioStrobeMaxLevel;
+  int m = std::min(maxLevel, o.AudioStrobeZeroLevel);
   for (int e = 0; e < 2; e++) {
     int32_t b = std::clamp<int32_t>(r->VisualBrightness[e], 0, 10000);
     ve->Frequency[e] = 19200000;
@@ -97,7 +98,7 @@ int StrobeValues(VoiceEntry* ve, const SweepRecord* r) {
   }
   ve->Mod1Phase = r->VisualPhase;
   ve->Mod2Phase = r->VisualModPhase;
-  if (GetWaveformTable(ASWAVE_SINE, FILTER_NONE, &ve->Table[0]) != 0) return CALC_WAVEFORMS;
+  if (GetWaveformTable(o.Bits16 != 0, ASWAVE_SINE, FILTER_NONE, &ve->Table[0]) != 0) return CALC_WAVEFORMS;
   ve->Table[1] = ve->Table[0];
   return 0;
 }
@@ -142,12 +143,12 @@ SweepRecord* FillSweepRecord(const PlaybackState& pb, const Preset& preset, int 
   rec->RepeatTarget = nullptr;
   SegmentValues(pb, rec, v);
   for (int i = 0; i < voices; i++) {
-    if (VoiceValues(&rec->Voice[i], params, i, v) != 0) {
+    if (VoiceValues(pb.Options.Bits16 != 0, &rec->Voice[i], params, i, v) != 0) {
       *status = CALC_WAVEFORMS;
       return nullptr;
     }
   }
-  if (StrobeValues(&rec->Voice[voices], rec) != 0) {
+  if (StrobeValues(pb.Options, &rec->Voice[voices], rec) != 0) {
     *status = CALC_WAVEFORMS;
     return nullptr;
   }

@@ -264,8 +264,9 @@ RenderFn Pick(bool wide, bool first, bool m1, bool m2, bool invert) {
 }
 
 // Takes a slot's state and the voice entry's values at block start.
-void BeginSlot(Slot& s, const SlotState& st, const VoiceEntry& v, int gain, bool first, const int8_t* modTable) {
-  const int rate = EngineOptions.SamplesPerSec;
+void BeginSlot(const AdvancedOptions& o, Slot& s, const SlotState& st, const VoiceEntry& v, int gain, bool first,
+               const int8_t* modTable) {
+  const int rate = o.SamplesPerSec;
   const uint8_t* depth[2] = {v.Mod1Depth, v.Mod2Depth};
   const int32_t* rates[2] = {v.Mod1Rate, v.Mod2Rate};
   const int16_t phase[2] = {v.Mod1Phase, v.Mod2Phase};
@@ -296,7 +297,7 @@ void BeginSlot(Slot& s, const SlotState& st, const VoiceEntry& v, int gain, bool
   s.ModTable = modTable;
   s.Gain = gain;
   bool m1 = v.Mod1Depth[0] || v.Mod1Depth[1], m2 = v.Mod2Depth[0] || v.Mod2Depth[1];
-  s.Render = Pick(EngineOptions.Bits16 != 0, first, m1, m2, EngineOptions.InvertSound != 0);
+  s.Render = Pick(o.Bits16 != 0, first, m1, m2, o.InvertSound != 0);
 }
 
 // Keeps a slot's state after `frames` frames.
@@ -337,8 +338,8 @@ void Narrow(uint8_t* out, const int16_t* words, int64_t count) {
   for (; i < count; i++) out[i] = static_cast<uint8_t>(words[i] + 128);
 }
 
-const int8_t* StrobeModTable() {
-  switch (EngineOptions.AudioStrobeWaveform) {
+const int8_t* StrobeModTable(const AdvancedOptions& o) {
+  switch (o.AudioStrobeWaveform) {
     case ASWAVE_TRIANGULAR: return TriangularData8;
     case ASWAVE_RECTANGULAR: return RectangularData8;
     case ASWAVE_STEEP: return SteepRectangularData8;
@@ -364,7 +365,7 @@ uint64_t RateStep(int32_t r, int sampleRate, double* exact) {
 
 int VoiceGain(const PlaybackState& pb, bool strobe) {
   int sources = std::max(1, pb.SweepDataVoices + pb.ExtraSourceShare);
-  int p = strobe ? (100 - EngineOptions.AudioStrobeMaxLevel / 2) / sources : 100 / sources;
+  int p = strobe ? (100 - pb.Options.AudioStrobeMaxLevel / 2) / sources : 100 / sources;
   return p * 64 / 100;
 }
 
@@ -372,14 +373,15 @@ int GenerateBlock(PlaybackState& pb, void* buffer) {
   if (AdvanceSweep(pb)) return 1;
   std::lock_guard<std::mutex> lock(pb.hBackgroundMutex);
   const SweepRecord* r = pb.CurrentRecord;
-  bool wide = EngineOptions.Bits16 != 0;
-  int frames = BlockBytes / (wide ? 4 : 2);
+  const AdvancedOptions& o = pb.Options;
+  bool wide = o.Bits16 != 0;
+  int frames = pb.BlockBytes / (wide ? 4 : 2);
   bool strobe = AudioStrobeOn.load(std::memory_order_relaxed) != 0;
   int gain = VoiceGain(pb, strobe);
   Slot slots[MAXVOICES + 1];
   int count = 0;
-  for (int i = 0; i < r->NumVoices; i++) BeginSlot(slots[count++], pb.Osc[i], r->Voice[i], gain, i == 0, SineData8);
-  if (strobe) BeginSlot(slots[count++], pb.Osc[MAXVOICES], StrobeSlot(r), STROBE_GAIN, false, StrobeModTable());
+  for (int i = 0; i < r->NumVoices; i++) BeginSlot(o, slots[count++], pb.Osc[i], r->Voice[i], gain, i == 0, SineData8);
+  if (strobe) BeginSlot(o, slots[count++], pb.Osc[MAXVOICES], StrobeSlot(r), STROBE_GAIN, false, StrobeModTable(o));
   alignas(16) int16_t words[2 * CHUNK];
   for (int64_t n = 0; n < frames; n += CHUNK) {
     int64_t end = std::min<int64_t>(frames, n + CHUNK);
@@ -389,7 +391,7 @@ int GenerateBlock(PlaybackState& pb, void* buffer) {
   }
   for (int i = 0; i < r->NumVoices; i++) EndSlot(slots[i], pb.Osc[i], frames);
   if (strobe) EndSlot(slots[count - 1], pb.Osc[MAXVOICES], frames);
-  bool invert = EngineOptions.InvertSound != 0;
+  bool invert = o.InvertSound != 0;
   MixBackground(pb, buffer, frames, gain, r, wide, invert);
   if (pb.NoiseOn) MixNoise(pb, buffer, frames, gain, r, wide, invert);
   return 0;

@@ -6,7 +6,7 @@
 
 struct PlaybackState;
 
-// Fills one block of BlockBytes bytes at `buffer` (interleaved stereo,
+// Fills one block of pb.BlockBytes bytes at `buffer` (interleaved stereo,
 // 16-bit signed little-endian or 8-bit unsigned with 128 as silence): walks
 // the sweep list, then, holding hBackgroundMutex, renders every voice, the
 // AudioStrobe slot when it is on, the background and the noise. Returns 1

@@ -287,7 +287,7 @@ NoiseDivider31::NoiseDivider31(uint32_t d) {
 void MixNoise(PlaybackState& pb, void* out, int frames, int gain, const SweepRecord* r, bool wide, bool invert) {
   NoiseEar ear[2];
   bool mod = false;
-  int rate = EngineOptions.SamplesPerSec;
+  int rate = pb.Options.SamplesPerSec;
   for (int e = 0; e < 2; e++) {
     NoiseEar& x = ear[e];
     NoiseCoefficients c = NoiseCoefficientsOf(r->NoiseSmoothness[e]);

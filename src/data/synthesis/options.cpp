@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-AdvancedOptions EngineOptions;
-int32_t BlockBytes = 0;
+#include "data/synthesis/state.h"
 
 int32_t ComputeBlockBytes(const AdvancedOptions& o) {
   int64_t bytesPerSample = o.Bits16 ? 2 : 1;
@@ -13,14 +12,14 @@ int32_t ComputeBlockBytes(const AdvancedOptions& o) {
   return b < 0 ? 0 : static_cast<int32_t>(std::min<int64_t>(b, INT32_MAX - 3));
 }
 
-void TakeEngineOptions(const AdvancedOptions& o) {
-  EngineOptions = o;
+void TakeEngineOptions(PlaybackState& pb, const AdvancedOptions& o) {
+  pb.Options = o;
   // Out-of-range levels would push the mixing gain past full scale and
   // overflow the 32-bit sample products; the dialogs never allow them.
-  EngineOptions.AudioStrobeZeroLevel = std::clamp(o.AudioStrobeZeroLevel, 0, 100);
-  EngineOptions.AudioStrobeMaxLevel = std::clamp(o.AudioStrobeMaxLevel, 0, 100);
-  EngineOptions.AudioStrobeDutyCycle = std::clamp(o.AudioStrobeDutyCycle, 0, 100);
-  BlockBytes = ComputeBlockBytes(EngineOptions);
+  pb.Options.AudioStrobeZeroLevel = std::clamp(o.AudioStrobeZeroLevel, 0, 100);
+  pb.Options.AudioStrobeMaxLevel = std::clamp(o.AudioStrobeMaxLevel, 0, 100);
+  pb.Options.AudioStrobeDutyCycle = std::clamp(o.AudioStrobeDutyCycle, 0, 100);
+  pb.BlockBytes = ComputeBlockBytes(pb.Options);
 }
 
 int64_t OutputBlockCount(int32_t minutes, int32_t lenOfBlocks) {

@@ -2,7 +2,8 @@
 //
 // The record is 19 signed 32-bit values in a fixed order; the settings store
 // reads and writes it as a unit and every playback start copies it whole into
-// `EngineOptions`, so option changes during playback wait for the next start.
+// the playback's record, so option changes during playback wait for the next
+// start.
 //
 //   OFFSET SIZE FIELD                                 DEFAULT
 //   0      4    MemoryBlocks                          4
@@ -61,21 +62,18 @@ constexpr int32_t ASWAVE_TRIANGULAR = 32768000;
 constexpr int32_t ASWAVE_RECTANGULAR = 32769000;
 constexpr int32_t ASWAVE_STEEP = -2;
 
-// The engine's copy of the options, taken at each playback start.
-extern AdvancedOptions EngineOptions;
-
 // Bytes of one output block: (bytes per sample * SamplesPerSec * LenOfBlocks
 // * 2 channels) / 1000, rounded down to whole frames. Any thread.
 int32_t ComputeBlockBytes(const AdvancedOptions& o);
-// Copies `o` into EngineOptions and sets BlockBytes; levels and duty cycle
-// outside 0..100 are clamped (nothing checks them when they are read).
-// Main thread, while no block is being generated.
-void TakeEngineOptions(const AdvancedOptions& o);
+struct PlaybackState;
+// Copies `o` into the playback's options (pb.Options) and sets its
+// pb.BlockBytes; levels and duty cycle outside 0..100 are clamped (nothing
+// checks them when they are read). Main thread, while no block of `pb` is
+// being generated.
+void TakeEngineOptions(PlaybackState& pb, const AdvancedOptions& o);
 // Blocks written for `minutes` (hundredths of a minute) of output:
 // round(minutes * 60 * 1000 / 100 / lenOfBlocks). Any thread.
 int64_t OutputBlockCount(int32_t minutes, int32_t lenOfBlocks);
 // The most minutes (hundredths) whose blocks of blockBytes fit in the 32-bit
 // size fields of a WAV file. Any thread.
 int32_t MaxWavMinutes(int32_t blockBytes, int32_t lenOfBlocks);
-
-extern int32_t BlockBytes;

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "data/synthesis/bgchoice.h"
+#include "data/synthesis/options.h"
 #include "data/synthesis/records.h"
 #include "data/synthesis/walk.h"
 #include "platform/vmem.h"
@@ -73,6 +74,11 @@ struct PlaybackState {
   PlaybackState() { ResetOscillators(*this); }
   PlaybackState(const PlaybackState&) = delete;
   PlaybackState& operator=(const PlaybackState&) = delete;
+
+  // The engine's copy of the options, taken at each start
+  // (TakeEngineOptions): changes in the settings wait for the next start.
+  AdvancedOptions Options;
+  int32_t BlockBytes = 0;  // bytes of one output block (ComputeBlockBytes)
 
   // Set by the preset calculation.
   int SweepDataVoices = 0;   // largest NumVoices of the list, 1..MAXVOICES

@@ -134,7 +134,7 @@ int CalculateSegment(Calc& c, int s) {
     sorted[j] = true;
     for (int k = 0; k + 1 < p.NumNodes; k++) sorted[j] = sorted[j] && p.Node[k].SweepTime <= p.Node[k + 1].SweepTime;
   }
-  int32_t B = MulDiv(seg.Length, 600, EngineOptions.LenOfBlocks);
+  int32_t B = MulDiv(seg.Length, 600, c.Pb.Options.LenOfBlocks);
   int32_t blockStep = (10000 + std::max(B, 1) - 1) / std::max(B, 1);
   int numSegments = c.P.data.NumSegments;
   SweepRecord* first = c.Rec;
@@ -260,10 +260,10 @@ int CalculatePreset(PlaybackState& pb, const Preset& preset, bool toDevice, cons
     pb.NoiseOn = true;
     pb.ExtraSourceShare += 1;
   }
-  int wave = EngineOptions.AudioStrobeWaveform;
+  int wave = pb.Options.AudioStrobeWaveform;
   if (wave == ASWAVE_RECTANGULAR || wave == ASWAVE_STEEP) {
-    BuildWaveform(108, EngineOptions.AudioStrobeDutyCycle, 1.0, RectangularData8, WAVELEN, false);
-    BuildWaveform(162, EngineOptions.AudioStrobeDutyCycle, 1.0, SteepRectangularData8, WAVELEN, false);
+    BuildWaveform(108, pb.Options.AudioStrobeDutyCycle, 1.0, RectangularData8, WAVELEN, false);
+    BuildWaveform(162, pb.Options.AudioStrobeDutyCycle, 1.0, SteepRectangularData8, WAVELEN, false);
   }
   return 0;
 }

@@ -42,7 +42,7 @@ void InitEngineTables() {
 void ResetWaveformCache() { gCacheCount = 0; }
 int WaveformCacheCount() { return gCacheCount; }
 
-int GetWaveformTable(int32_t waveform, int32_t filter, const void** table) {
+int GetWaveformTable(bool wide, int32_t waveform, int32_t filter, const void** table) {
   // Halves above 100.0 % only come from hand-made files; they would put the
   // break points outside the cycle.
   int lo = std::min(static_cast<int>(static_cast<uint32_t>(waveform) & 0xFFFF), 1000);
@@ -60,7 +60,6 @@ int GetWaveformTable(int32_t waveform, int32_t filter, const void** table) {
     }
   }
   if (gCacheCount >= MAXWAVEFORMCACHE) return -2;
-  bool wide = EngineOptions.Bits16 != 0;
   size_t stride = WAVELEN * (wide ? 2 : 1);
   if (!plat::RegionEnsure(WaveformData, stride * static_cast<size_t>(gCacheCount + 1))) return -2;
   void* data = WaveformData.Base + stride * static_cast<size_t>(gCacheCount);

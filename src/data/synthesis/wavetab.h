@@ -48,8 +48,9 @@ void ResetWaveformCache();
 int WaveformCacheCount();
 // The table for a waveform value and a filter value already quantised to a
 // multiple of 20: 0 and *table, or -2 when the cache is full or memory cannot
-// be committed. Tables use the width of EngineOptions.Bits16. Main thread.
-int GetWaveformTable(int32_t waveform, int32_t filter, const void** table);
+// be committed. Tables are 16-bit when `wide`, else 8-bit; one calculation
+// asks for one width (the cache is emptied before each). Main thread.
+int GetWaveformTable(bool wide, int32_t waveform, int32_t filter, const void** table);
 
 // Harmonic levels of the odd harmonics 1..31 of a 64-sample cycle, relative
 // to the fundamental, in 1/327.67 dB (levels[0] = 0; -32767 for none).
