@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -79,6 +80,45 @@ TEST_F(Gen, EngineCopyClampsLevels) {
   EXPECT_EQ(TestRecord.Options.AudioStrobeMaxLevel, 0);
   EXPECT_EQ(TestRecord.Options.AudioStrobeDutyCycle, 100);
   EXPECT_LE(VoiceGain(TestRecord, true), 64);
+}
+
+// Each record generates with the options it took: another record taking
+// other options and generating between its blocks changes neither its sound
+// nor its block size, and writes only a block of its own size.
+TEST_F(Gen, ARecordKeepsItsOptionsWhileAnotherPlaysWithOthers) {
+  struct Case {
+    const char* What;
+    int32_t Rate, Bits16, Invert, LenOfBlocks;
+  };
+  const Case cases[] = {
+      {"another rate", 22050, 1, 0, 200},
+      {"8 bits", 44100, 0, 0, 200},
+      {"inverted, longer blocks", 48000, 1, 1, 500},
+  };
+  SweepRecord* r = Record(1);
+  Voice(r->Voice[0], 195000, 205000, 10000, 6000);
+  StartSweepWalk(TestRecord, r);
+  const std::vector<int16_t> first = Block16(), second = Block16();
+  for (const Case& c : cases) {
+    ResetOscillators(TestRecord);
+    StartSweepWalk(TestRecord, r);
+    EXPECT_EQ(Block16(), first) << c.What;
+    PlaybackState other;
+    AdvancedOptions o;
+    o.SamplesPerSec = c.Rate;
+    o.Bits16 = c.Bits16;
+    o.InvertSound = c.Invert;
+    o.LenOfBlocks = c.LenOfBlocks;
+    TakeEngineOptions(other, o);
+    ASSERT_EQ(other.BlockBytes, ComputeBlockBytes(o)) << c.What;
+    StartSweepWalk(other, r);
+    constexpr size_t kGuard = 64;
+    std::vector<unsigned char> theirs(static_cast<size_t>(other.BlockBytes) + kGuard, 0xA5);
+    ASSERT_EQ(GenerateBlock(other, theirs.data()), 0) << c.What;
+    EXPECT_EQ(std::count(theirs.end() - kGuard, theirs.end(), 0xA5), static_cast<std::ptrdiff_t>(kGuard)) << c.What;
+    EXPECT_EQ(Frames(), ComputeBlockBytes(AdvancedOptions{}) / 4) << c.What;
+    EXPECT_EQ(Block16(), second) << c.What;
+  }
 }
 
 TEST_F(Gen, MixingGain) {
