@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
     def.Min = ParamDef[PN_PITCH].Min;
     def.Max = ParamDef[PN_PITCH].Max;
     def.Digits = ParamDef[PN_PITCH].Digits;
-    NodeDialog nd(&d, q, def, 2, d.segment().Length);
+    NodeDialog nd(&d, q, def, ParamDef[PN_PITCH].Unit, 2, d.segment().Length);
     nd.adjustSize();
     nd.show();
     QApplication::processEvents();

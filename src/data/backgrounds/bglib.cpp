@@ -220,6 +220,12 @@ BackgroundParamRow BackgroundParamRowFor(int background, const char* file) {
   return r;
 }
 
+BackgroundParamRow BackgroundParamRowFor(const Preset& preset) {
+  char file[NAMELEN + 1] = {};
+  std::memcpy(file, preset.data.BackgroundFile, NAMELEN);  // may fill the field without a NUL
+  return BackgroundParamRowFor(preset.data.Background, file);
+}
+
 void SetEditorBackgroundParamDef(int background, const char* file) {
   const BackgroundParamRow r = BackgroundParamRowFor(background, file);
   SetRow(r.Row, r.Name);

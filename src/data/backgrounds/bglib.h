@@ -60,17 +60,13 @@ int ResolveBackground(int background, const char* file, BackgroundChoice* out);
 // The same for a preset's Background and BackgroundFile; loads the
 // program folder's libraries first when no scan has been made yet.
 int ResolveBackground(const Preset& preset, BackgroundChoice* out);
-// Row 6 as the preset editor shows it for a background, and the name of a
-// row that came from a library (its name id is 0; Name is "" otherwise).
-struct BackgroundParamRow {
-  ParamDefType Row{};
-  char Name[64] = {};
-};
 // The editor's row 6 for a background (number, library file): a library
 // background with its own parameter -> its row; other library backgrounds ->
 // "(Background Param not in use)"; AMBIX_NONE, AMBIX_OTHER, AMBIX_LONG ->
 // "Background Interval". Writes nothing.
 BackgroundParamRow BackgroundParamRowFor(int background, const char* file);
+// The same for a preset's Background and BackgroundFile.
+BackgroundParamRow BackgroundParamRowFor(const Preset& preset);
 // Makes BackgroundParamRowFor's row the editor's row 6 (ParamDef) and its
 // name the one BackgroundParamName gives.
 void SetEditorBackgroundParamDef(int background, const char* file);
