@@ -1,7 +1,7 @@
 // The table of background libraries (AmbixInfo): loading every library next
 // to the program at start-up, finding a background by (number, library file),
-// resolving a preset's background for a playback and choosing the editor's
-// ParamDef row 6, the background parameter, to fit a background.
+// resolving a preset's background for a playback and deriving row 6 of the
+// parameter table, the background parameter, from a background.
 //
 // Main thread only (start-up, playback start, the preset editor).
 #pragma once
@@ -67,9 +67,3 @@ int ResolveBackground(const Preset& preset, BackgroundChoice* out);
 BackgroundParamRow BackgroundParamRowFor(int background, const char* file);
 // The same for a preset's Background and BackgroundFile.
 BackgroundParamRow BackgroundParamRowFor(const Preset& preset);
-// Makes BackgroundParamRowFor's row the editor's row 6 (ParamDef) and its
-// name the one BackgroundParamName gives.
-void SetEditorBackgroundParamDef(int background, const char* file);
-// Display name of the editor's row 6: the library's parameter name when the
-// row came from a library (its name id is 0), else the string of its name id.
-const char* BackgroundParamName();
