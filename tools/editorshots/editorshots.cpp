@@ -281,6 +281,16 @@ int main(int argc, char** argv) {
       d.tabs()->setCurrentIndex(3);
       QApplication::processEvents();
       ok &= Save(&d, out + "/preset-options-background-param.png");
+      // And back to none: the parameter goes out of use again.
+      const int none = bg->findData(AMBIX_NONE);
+      d.tabs()->setCurrentIndex(0);
+      bg->setCurrentIndex(none);
+      emit bg->activated(none);
+      QApplication::processEvents();
+      ok &= none >= 0 && Save(&d, out + "/preset-options-background-none.png");
+      d.tabs()->setCurrentIndex(3);
+      QApplication::processEvents();
+      ok &= Save(&d, out + "/preset-options-background-param-none.png");
     } else {
       std::printf("no library background 5 in Ambix.dll: background shots skipped\n");
     }
