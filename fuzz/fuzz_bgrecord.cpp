@@ -120,9 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (unsigned char b : r.Reserved2)
       if (b) Fail("reserved bytes not cleared", i);
     FindBackground(r.Number, r.LibraryFile);
-    SetEditorBackgroundParamDef(r.Number, kLibrary);
-    if (std::strlen(BackgroundParamName()) >= 64) Fail("parameter name too long", i);
-    const ParamDefType& row = ParamDef[PN_BGPARAM];
+    const BackgroundParamRow b = BackgroundParamRowFor(r.Number, kLibrary);
+    if (std::strlen(ParamRowName(b, PN_BGPARAM)) >= 64) Fail("parameter name too long", i);
+    const ParamDefType& row = b.Row;
     if (row.Channels < 1 || row.Channels > 2 || row.Min > row.Max || row.Digits < 0 || row.Digits > 7)
       Fail("a row the engine cannot use", i);
     if (i < 2) PlayWithRow(r);

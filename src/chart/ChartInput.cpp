@@ -429,7 +429,7 @@ void ParameterChart::editNode() {
   if (i < 0 || i >= nodeCount()) return;
   QPoint near = mapToGlobal((nodePoint(i) + QPointF(16, 16)).toPoint());
   NodeRange r;
-  if (!NodeDialog::editSweep(this, near, *Pa, Def, i, Length, &r)) return;
+  if (!NodeDialog::editSweep(this, near, *Pa, Def, UnitId, i, Length, &r)) return;
   invalidateNodes(r.First, r.Last, true);
   notifyChanged(r.First, r.Last, i, NODES_FLAG_RANGE);
 }
@@ -500,9 +500,7 @@ void ParameterChart::pasteCurve() {
     case CurveClipboard::CLIP_CURVE: break;
   }
   if (PasteCurve(clip, *Pa, Def.ParamNum) != 0) {
-    auto name = [](int row) {
-      return std::string(row == PN_BGPARAM ? BackgroundParamName() : GetStr(ParamDef[row].Name));
-    };
+    auto name = [this](int row) { return std::string(ParamRowName(Background, row)); };
     MessageBox::show(this, strid::CurveClipOtherParam, {name(Def.ParamNum), name(clip.ParamNum)});
     return;
   }

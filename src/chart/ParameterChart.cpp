@@ -123,8 +123,14 @@ void ParameterChart::setSecondRecord(int paramNum, Param* second) {
 }
 
 void ParameterChart::bind(int paramNum, Param* p, Param* second, bool readOnly, int32_t length) {
+  bind(BackgroundParamRow{}, paramNum, p, second, readOnly, length);
+}
+
+void ParameterChart::bind(const BackgroundParamRow& bg, int paramNum, Param* p, Param* second, bool readOnly,
+                          int32_t length) {
   if (!TVK_CHECK_AS(paramNum >= 0 && paramNum < PDBK, "ParamNum>=0 && ParamNum<PDBK", paramNum)) paramNum = 0;
-  const ParamDefType& r = ParamDef[paramNum];
+  Background = bg;
+  const ParamDefType& r = ParamRowOf(Background, paramNum);
   bool first = RangeUnset;
   setValueDefinition(r.FlagA != 0, r.Unit, r.FlagB, r.Min, r.Max);
   Length = length > 0 ? length : 1;

@@ -26,6 +26,7 @@
 #include "chart/ScrollPacer.h"
 #include "main/chartmath.h"
 #include "main/curveedit.h"
+#include "main/model.h"
 
 class QMenu;
 class QAction;
@@ -49,7 +50,10 @@ class ParameterChart : public QWidget {
   // A second record (derived-curve mode, read-only) and the pane's ParamNum;
   // null leaves the mode.
   void setSecondRecord(int paramNum, Param* second);
-  // Convenience: everything from ParamDef row `paramNum` at once.
+  // Convenience: everything from row `paramNum` at once, row 6 as the
+  // background `bg` of the edited preset gives it.
+  void bind(const BackgroundParamRow& bg, int paramNum, Param* p, Param* second, bool readOnly, int32_t length);
+  // The same for a preset without a background row of its own.
   void bind(int paramNum, Param* p, Param* second, bool readOnly, int32_t length);
   // Nodes first..last changed (first < 0: all; first > last: none): their
   // geometry is recomputed and redrawn; `handles` recomputes the weight
@@ -208,6 +212,7 @@ class ParameterChart : public QWidget {
   Param* Pa2 = nullptr;
   ChartValueDef Def;
   int UnitId = 339;
+  BackgroundParamRow Background;  // the edited preset's row 6 and its name
   bool ReadOnly = false;
   int32_t Length = 1000;
   ChartRange Range;

@@ -28,7 +28,7 @@ int64_t Pow10(int n) {
 
 }  // namespace
 
-NodeDialog::NodeDialog(QWidget* owner, const Param& p, const ChartValueDef& d, int node, int32_t length)
+NodeDialog::NodeDialog(QWidget* owner, const Param& p, const ChartValueDef& d, int unitId, int node, int32_t length)
     : DynDialog(owner, QSize(206, 118), QStringLiteral("node_dialog")),
       Def(d),
       Scope(SweepScope(p, node, length)),
@@ -36,7 +36,7 @@ NodeDialog::NodeDialog(QWidget* owner, const Param& p, const ChartValueDef& d, i
   setObjectName(QStringLiteral("nodeDialog"));
   setWindowTitle(tr("Sweep Parameters"));
   DynLayout* l = dynLayout();
-  const QString unit = QString::fromUtf8(GetStr(ParamDef[d.ParamNum].Unit));
+  const QString unit = QString::fromUtf8(GetStr(unitId));
   int y = 7;
   auto row = [&](const QString& label, QLineEdit** from, QLineEdit** to, const char* name, const QString& after) {
     auto* lb = new QLabel(label, this);
@@ -133,9 +133,9 @@ void NodeDialog::accept() {
   QDialog::accept();
 }
 
-bool NodeDialog::editSweep(QWidget* owner, QPoint near, Param& p, const ChartValueDef& d, int node, int32_t length,
-                           NodeRange* changed) {
-  NodeDialog dlg(owner, p, d, node, length);
+bool NodeDialog::editSweep(QWidget* owner, QPoint near, Param& p, const ChartValueDef& d, int unitId, int node,
+                           int32_t length, NodeRange* changed) {
+  NodeDialog dlg(owner, p, d, unitId, node, length);
   dlg.adjustSize();
   MoveInsideScreen(&dlg, near);
   if (dlg.run() != QDialog::Accepted) return false;

@@ -17,7 +17,8 @@ class QLineEdit;
 class NodeDialog : public DynDialog {
   Q_OBJECT
  public:
-  NodeDialog(QWidget* owner, const Param& p, const ChartValueDef& d, int node, int32_t length);
+  // `unitId`: the string id of the row's unit (the chart's).
+  NodeDialog(QWidget* owner, const Param& p, const ChartValueDef& d, int unitId, int node, int32_t length);
 
   QLineEdit* fromEdit() const { return From; }
   QLineEdit* toEdit() const { return To; }
@@ -35,8 +36,8 @@ class NodeDialog : public DynDialog {
 
   // Runs the dialog for node `node` of `p` beside the screen point `near`;
   // on OK stores the sweep and returns true with the nodes to redraw.
-  static bool editSweep(QWidget* owner, QPoint near, Param& p, const ChartValueDef& d, int node, int32_t length,
-                        NodeRange* changed);
+  static bool editSweep(QWidget* owner, QPoint near, Param& p, const ChartValueDef& d, int unitId, int node,
+                        int32_t length, NodeRange* changed);
 
  private:
   ChartValueDef Def;

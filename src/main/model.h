@@ -208,6 +208,19 @@ struct EasyModeType {
 
 extern ParamDefType ParamDef[PDBK];          // row 6 changes with the background
 extern const ParamDefType ParamDefSpare[2];  // "(Background Param not in use)", "Background Interval"
+
+// Row 6 (the background's parameter) as one preset's background gives it,
+// with the library's own parameter name when the row came from a library
+// (its name id is 0; Name is "" otherwise). Holding it beside the preset
+// keeps two presets with different backgrounds from reading each other's.
+struct BackgroundParamRow {
+  ParamDefType Row = ParamDefSpare[0];
+  char Name[64] = {};
+};
+// Row `row` of the table for a preset whose background gives `bg`.
+const ParamDefType& ParamRowOf(const BackgroundParamRow& bg, int row);
+// The display name of that row.
+const char* ParamRowName(const BackgroundParamRow& bg, int row);
 extern const int CalcMax[PDBK];
 extern const EasyModeType EasyMode[51];
 extern const int PowerOfTen[8];

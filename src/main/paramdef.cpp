@@ -4,6 +4,7 @@
 
 #include "assert/check.h"
 #include "main/preset.h"
+#include "main/strtab.h"
 
 // Unit string ids: 158 "Hz", 159 "%", 160 "s", 161 "ms", 271 degrees; 339 has
 // no text (the filter has no unit).
@@ -111,6 +112,16 @@ int FindEasyEntry(int easySel) {
   for (int i = 0; i < static_cast<int>(sizeof(EasyMode) / sizeof(EasyMode[0])); ++i)
     if (EasyMode[i].EasySel == easySel) return i;
   return -1;
+}
+
+const ParamDefType& ParamRowOf(const BackgroundParamRow& bg, int row) {
+  if (!TVK_CHECK(row >= 0 && row < PDBK, row)) row = 0;
+  return row == PN_BGPARAM ? bg.Row : ParamDef[row];
+}
+
+const char* ParamRowName(const BackgroundParamRow& bg, int row) {
+  const ParamDefType& r = ParamRowOf(bg, row);
+  return r.Name == 0 && row == PN_BGPARAM ? bg.Name : GetStr(r.Name);
 }
 
 void RestoreBackgroundParamDef() { ParamDef[PN_BGPARAM] = ParamDefSpare[0]; }

@@ -175,8 +175,9 @@ int64_t TimelineTimeOf(const std::vector<TimelineSegment>& segs, int segment, in
   return g.Start + g.Length * std::clamp(time, 0, CHART_WIDTH) / CHART_WIDTH;
 }
 
-ChartValueDef RowValueDef(int paramNum) {
-  const ParamDefType& r = ParamDef[std::clamp(paramNum, 0, PDBK - 1)];
+ChartValueDef RowValueDef(int paramNum) { return RowValueDef(ParamDef[std::clamp(paramNum, 0, PDBK - 1)], paramNum); }
+
+ChartValueDef RowValueDef(const ParamDefType& r, int paramNum) {
   ChartValueDef d;
   d.ParamNum = paramNum;
   d.Min = r.Min;

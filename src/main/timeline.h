@@ -48,6 +48,8 @@ int64_t TimelineTimeOf(const std::vector<TimelineSegment>& segs, int segment, in
 
 // What a chart of row `paramNum` knows of it (ParamDef's columns).
 ChartValueDef RowValueDef(int paramNum);
+// The same from the row `r` a preset gives row `paramNum`.
+ChartValueDef RowValueDef(const ParamDefType& r, int paramNum);
 
 // The parameter the timeline shows: row ParamNum of voice Voice (rows of the
 // segment ignore the voice).

@@ -457,7 +457,7 @@ void GeneralPage::backgroundChosen(int row) {
   if (file)
     Background->setItemText(
         row, choice == AMBIX_OTHER ? tr("Other... (%1)").arg(title) : tr("Single long file... (%1)").arg(title));
-  const ParamDefType oldRow = ParamDef[PN_BGPARAM];
+  const ParamDefType oldRow = D->backgroundRow().Row;
   if (choice < AMBIX_NONE) {
     p.data.Background = AmbixInfo[choice].Number;
     SetText(p.data.BackgroundFile, NAMELEN, QByteArray(AmbixInfo[choice].LibraryFile));
@@ -466,10 +466,8 @@ void GeneralPage::backgroundChosen(int row) {
     SetText(p.data.BackgroundFile, NAMELEN, stored.toUtf8());
   }
   BackgroundRow = row;
-  char name[NAMELEN + 1] = {};
-  std::memcpy(name, p.data.BackgroundFile, NAMELEN);
-  SetEditorBackgroundParamDef(p.data.Background, name);
-  RescaleBackgroundParam(p, oldRow, ParamDef[PN_BGPARAM], D->rules().Nodes);
+  D->followBackground();
+  RescaleBackgroundParam(p, oldRow, D->backgroundRow().Row, D->rules().Nodes);
   D->paramPage()->rebind(true);
   D->presetEdited();
 }

@@ -27,8 +27,7 @@
 namespace {
 
 // The name line of a pane.
-QString PaneName(int paramNum, int voice, int voices, int channel) {
-  const char* name = paramNum == PN_BGPARAM ? BackgroundParamName() : GetStr(ParamDef[paramNum].Name);
+QString PaneName(const char* name, int paramNum, int voice, int voices, int channel) {
   return QString::fromStdString(PaneNameLine(name, paramNum, voice, voices, channel));
 }
 
@@ -104,7 +103,7 @@ void ParamPage::createControls(int s) {
           [this, s](int row) { easyChosen(s, Panes[s].Easy->itemData(row).toInt()); });
   p.Easy->hide();
 
-  if (ParamDef[p.ParamNum].Channels == 2) {
+  if (D->paramRow(p.ParamNum).Channels == 2) {
     p.Separate = new QCheckBox(tr("Set left/right separately"), this);
     p.Separate->setObjectName(QStringLiteral("separate%1").arg(s));
     L->addControl(p.Separate, 162, top + 15, 110, 10);
@@ -265,7 +264,7 @@ void ParamPage::updatePane(int s) {
   const int voice = D->currentVoice();
   const PaneView v = PaneContents(params, D->prg(), voice, p.ParamNum);
   const bool on = s / 3 == Tab - 1;
-  const QString name = PaneName(p.ParamNum, voice, D->segment().NumVoices, v.Channel);
+  const QString name = PaneName(D->paramName(p.ParamNum), p.ParamNum, voice, D->segment().NumVoices, v.Channel);
   p.Name->setText(name);
   p.Name->setVisible(on && v.InUse);
   p.Chart->setVisible(on && v.Chart);
@@ -283,7 +282,7 @@ void ParamPage::updatePane(int s) {
   {
     const QSignalBlocker block(p.Easy);
     p.Easy->clear();
-    for (int sel : EasyChoices(ParamDef[p.ParamNum].Easy))
+    for (int sel : EasyChoices(D->paramRow(p.ParamNum).Easy))
       p.Easy->addItem(QString::fromUtf8(GetStr(EasyMode[FindEasyEntry(sel)].Text)), sel);
     p.Easy->setCurrentIndex(std::max(p.Easy->findData(v.Chart ? 0 : v.EasySel), 0));
   }
@@ -322,7 +321,7 @@ void ParamPage::updatePane(int s) {
     p.Modulation->setText(QString::fromStdString(ModulationButtonText(s % 3, modOn)));
     p.Modulation->setVisible(on && v.InUse);
     // The caption says "(ON)" only when on; the name says either.
-    const QString depthName = QString::fromUtf8(GetStr(ParamDef[depth].Name));
+    const QString depthName = QString::fromUtf8(D->paramName(depth));
     p.Modulation->setAccessibleName(modOn ? tr("%1 (ON)").arg(depthName) : tr("%1 (OFF)").arg(depthName));
   }
   for (QWidget* w : std::initializer_list<QWidget*>{p.Name, p.Chart, p.Left, p.Right, p.Easy, p.Separate, p.Track,
@@ -447,7 +446,7 @@ void ParamPage::trackOptions(int s) {
     rebind(true);
     return;
   }
-  TrackingOptionsDialog d(D, params, pid);
+  TrackingOptionsDialog d(D, params, pid, D->backgroundRow());
   if (d.run() != QDialog::Accepted) return;
   D->propagateChange(pid, kWholeCurveChanged);
   rebind(true);
@@ -483,10 +482,10 @@ void ParamPage::bindPane(int s, bool ranges) {
   if (v.Derived) {
     // The beat is the difference of the two pitch channels.
     p.Pid = -1;
-    p.Chart->bind(n, &params[pitch], &params[pitch + 1], true, length);
+    p.Chart->bind(D->backgroundRow(), n, &params[pitch], &params[pitch + 1], true, length);
   } else {
     p.Pid = pid;
-    p.Chart->bind(n, &params[pid], nullptr, v.ReadOnly, length);
+    p.Chart->bind(D->backgroundRow(), n, &params[pid], nullptr, v.ReadOnly, length);
   }
   if (ranges && p.Chart->recomputeRange()) p.Chart->recomputeLayout(true);
 }

@@ -98,9 +98,7 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
     // The background parameter's row follows the copy's background while the
     // dialog is open, and comes back when it closes.
     SavedBackgroundRow = ParamDef[PN_BGPARAM];
-    char file[NAMELEN + 1] = {};
-    std::memcpy(file, Prg.data.BackgroundFile, NAMELEN);
-    SetEditorBackgroundParamDef(Prg.data.Background, file);
+    followBackground();
   }
 
   DynLayout* l = dynLayout();
@@ -334,10 +332,14 @@ bool PresetOptionsDialog::redo() {
   return true;
 }
 
+void PresetOptionsDialog::followBackground() {
+  BgRow = BackgroundParamRowFor(Prg);
+  // The model code still reads row 6 from the table.
+  ParamDef[PN_BGPARAM] = BgRow.Row;
+}
+
 void PresetOptionsDialog::historyApplied() {
-  char file[NAMELEN + 1] = {};
-  std::memcpy(file, Prg.data.BackgroundFile, NAMELEN);
-  SetEditorBackgroundParamDef(Prg.data.Background, file);
+  followBackground();
   CurSegment = std::clamp(CurSegment, 0, Prg.data.NumSegments - 1);
   if (CurVoice >= segment().NumVoices) CurVoice = 0;
   General->fill();
@@ -420,10 +422,8 @@ void PresetOptionsDialog::pasteSegment() {
   // scale in its background parameter.
   // Derived rather than set and put back: setting would also leave the
   // clip's parameter name as the editor's.
-  const ParamDefType ours = ParamDef[PN_BGPARAM];
-  char file[NAMELEN + 1] = {};
-  std::memcpy(file, clip.data.BackgroundFile, NAMELEN);
-  const ParamDefType theirs = BackgroundParamRowFor(clip.data.Background, file).Row;
+  const ParamDefType ours = BgRow.Row;
+  const ParamDefType theirs = BackgroundParamRowFor(clip).Row;
   if (theirs.Digits != ours.Digits || theirs.Min != ours.Min || theirs.Max != ours.Max || theirs.Easy != ours.Easy)
     RescaleSegmentBackgroundParam(SegParams(clip, 0), clip.data.Segment[0], theirs, ours, rules().Nodes);
   const int rc = InsertSegment(Prg, CurSegment, clip.data.Segment[0], SegParams(clip, 0), rules());
@@ -452,7 +452,7 @@ void PresetOptionsDialog::accept() {
   if (!Prg.data.ContinuePlaying && !Cfg.DoNotShowSegEndZeroWarning) {
     int pid = EndCheckPid(Prg);
     if (pid >= 0) {
-      QString name = QString::fromUtf8(GetStr(ParamDef[ParamNumOfPid(pid)].Name));
+      QString name = QString::fromUtf8(GetStr(paramRow(ParamNumOfPid(pid)).Name));
       if (!WarningBox::ask(this, strid::SegmentEndNotZero, name, &Cfg.DoNotShowSegEndZeroWarning, false)) return;
     }
   }

@@ -56,6 +56,13 @@ class PresetOptionsDialog : public DynDialog {
   const Segment& segment() const { return Prg.data.Segment[CurSegment]; }
   // The linking setting and the nodes of a new curve.
   EditRules rules() const;
+  // Row 6 as the copy's background gives it; the pages and charts read
+  // every row through paramRow so that row 6 is always this preset's.
+  const BackgroundParamRow& backgroundRow() const { return BgRow; }
+  const ParamDefType& paramRow(int row) const { return ParamRowOf(BgRow, row); }
+  const char* paramName(int row) const { return ParamRowName(BgRow, row); }
+  // Takes row 6 from the copy's background (after a choice, undo or redo).
+  void followBackground();
 
   GeneralPage* generalPage() const { return General; }
   ParamPage* paramPage() const { return Params; }
@@ -138,6 +145,7 @@ class PresetOptionsDialog : public DynDialog {
   Preset Prg{};
   std::unique_ptr<PresetHistory> History;
   ParamDefType SavedBackgroundRow{};
+  BackgroundParamRow BgRow;
   int Index = 0;
   int CurSegment = 0, CurVoice = 0;
   QTabBar* Tabs = nullptr;

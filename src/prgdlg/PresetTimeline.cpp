@@ -132,7 +132,7 @@ void PresetTimeline::resample() {
         hi = any ? std::max(hi, s.Max) : s.Max;
         any = true;
       }
-  const ChartValueDef def = RowValueDef(Row);
+  const ChartValueDef def = RowValueDef(D->paramRow(Row), Row);
   Range = ChartRange{def.Min, def.Max};
   if (any) RecomputeChartRange(def, lo, hi, true, true, &Range);
   Dirty = false;
@@ -153,14 +153,14 @@ void PresetTimeline::changeEvent(QEvent* e) {
 // --- Painting -----------------------------------------------------------------------------
 
 QString PresetTimeline::valueText(int64_t stored) const {
-  const ParamDefType& r = ParamDef[Row];
+  const ParamDefType& r = D->paramRow(Row);
   return QString::fromUtf8(FormatNumber(static_cast<int32_t>(stored), r.Digits, r.FlagB, 0, false));
 }
 
 QString PresetTimeline::rowName() const {
-  const char* name = Row == PN_BGPARAM ? BackgroundParamName() : GetStr(ParamDef[Row].Name);
+  const char* name = D->paramName(Row);
   const QString n = QString::fromUtf8(name);
-  if (ParamDef[Row].FirstPid < NSPAR) return n;
+  if (D->paramRow(Row).FirstPid < NSPAR) return n;
   return tr("%1 (Voice %2)").arg(n, QString::fromStdString(VoiceRow(D->currentVoice())));
 }
 
@@ -205,7 +205,7 @@ void PresetTimeline::paintEvent(QPaintEvent*) {
   // The curves: each column a stroke from its smallest to its largest value,
   // joined to the column before.
   const double dpr = devicePixelRatioF();
-  const int64_t scale = PowerOfTen[std::clamp(ParamDef[Row].Digits, 0, 7)];
+  const int64_t scale = PowerOfTen[std::clamp(D->paramRow(Row).Digits, 0, 7)];
   const double span = double(std::max(Range.Max - Range.Min, 1)) * double(scale);
   auto yOf = [&](int64_t v) {
     const double f = (double(v) - double(Range.Min) * double(scale)) / span;
@@ -269,7 +269,7 @@ void PresetTimeline::paintEvent(QPaintEvent*) {
 
   // The name, the value axis, the time axis.
   p.setPen(pal.color(QPalette::WindowText));
-  const QString unit = QString::fromUtf8(GetStr(ParamDef[Row].Unit));
+  const QString unit = QString::fromUtf8(GetStr(D->paramRow(Row).Unit));
   p.drawText(QPointF(plot.left(), fm.ascent() + 1), rowName());
   const double right = plot.left() - 4;
   const QString top = valueText(int64_t(Range.Max) * scale) + unit, bottom = valueText(int64_t(Range.Min) * scale);
@@ -379,7 +379,7 @@ QString PresetTimeline::describe() const {
                   .arg(TimeText(g.Start, false), TimeText(g.End(), false));
   if (g.Repeat > 1) d += tr(", played %1 times").arg(g.Repeat);
   const TimelineColumn v = TimelineValueAt(prg, {Row, D->currentVoice()}, Cursor);
-  const QString unit = QString::fromUtf8(GetStr(ParamDef[Row].Unit));
+  const QString unit = QString::fromUtf8(GetStr(D->paramRow(Row).Unit));
   QString value;
   if (!v.Curve[0].Present)
     value = tr("not in this segment");

@@ -26,13 +26,14 @@ bool Read(const QLineEdit* e, int digits, int32_t* v) {
   return !error;
 }
 
-QString Name(int paramNum) { return QString::fromUtf8(GetStr(ParamDef[paramNum].Name)); }
+QString Name(const ParamDefType& row) { return QString::fromUtf8(GetStr(row.Name)); }
 
 }  // namespace
 
-TrackingOptionsDialog::TrackingOptionsDialog(QWidget* owner, Param* params, int pid)
+TrackingOptionsDialog::TrackingOptionsDialog(QWidget* owner, Param* params, int pid, const BackgroundParamRow& bg)
     : DynDialog(owner, QSize(250, 150), QStringLiteral("tracking_options")),
       Params(params),
+      Bg(bg),
       Pid(pid),
       ParamNum(ParamNumOfPid(pid)),
       DestNum(ParamNumOfPid(params[pid].TrackSource)) {
@@ -40,7 +41,7 @@ TrackingOptionsDialog::TrackingOptionsDialog(QWidget* owner, Param* params, int 
   setWindowTitle(tr("Tracking Options"));
   DynLayout* l = dynLayout();
   const Param& q = params[pid];
-  const int digits = ParamDef[ParamNum].Digits, destDigits = ParamDef[DestNum].Digits;
+  const int digits = row(ParamNum).Digits, destDigits = row(DestNum).Digits;
   auto edit = [&](const char* name, int x, int y) {
     auto* e = new QLineEdit(this);
     e->setObjectName(QString::fromLatin1(name));
@@ -56,12 +57,12 @@ TrackingOptionsDialog::TrackingOptionsDialog(QWidget* owner, Param* params, int 
   Ranges = new QRadioButton(tr("Specify &change ranges"), this);
   Ranges->setObjectName(QStringLiteral("rangesMode"));
   l->addControl(Ranges, 7, 7, 200, 10);
-  label(tr("When %1 changes:").arg(Name(DestNum)), 17, 18, 226, nullptr);
+  label(tr("When %1 changes:").arg(Name(row(DestNum))), 17, 18, 226, nullptr);
   DestFrom = edit("destFrom", 60, 30);
   DestTo = edit("destTo", 150, 30);
   label(tr("from"), 17, 30, 40, DestFrom);
   label(tr("to"), 125, 30, 22, DestTo);
-  label(tr("Change %1:").arg(Name(ParamNum)), 17, 45, 226, nullptr);
+  label(tr("Change %1:").arg(Name(row(ParamNum))), 17, 45, 226, nullptr);
   From = edit("from", 60, 57);
   To = edit("to", 150, 57);
   label(tr("from"), 17, 57, 40, From);
@@ -128,8 +129,8 @@ void TrackingOptionsDialog::modeChanged() {
 
 void TrackingOptionsDialog::rangesEdited() {
   int32_t b1, b2, a1, a2;
-  if (!Read(DestFrom, ParamDef[DestNum].Digits, &b1) || !Read(DestTo, ParamDef[DestNum].Digits, &b2) ||
-      !Read(From, ParamDef[ParamNum].Digits, &a1) || !Read(To, ParamDef[ParamNum].Digits, &a2))
+  if (!Read(DestFrom, row(DestNum).Digits, &b1) || !Read(DestTo, row(DestNum).Digits, &b2) ||
+      !Read(From, row(ParamNum).Digits, &a1) || !Read(To, row(ParamNum).Digits, &a2))
     return;
   const TrackCoefficients c = RangeCoefficients(ParamNum, a1, a2, DestNum, b1, b2);
   Intercept->setText(Number(c.Intercept, 3));
@@ -139,15 +140,15 @@ void TrackingOptionsDialog::rangesEdited() {
 void TrackingOptionsDialog::coefficientsEdited() {
   int32_t b1, b2;
   TrackCoefficients c;
-  if (!Read(DestFrom, ParamDef[DestNum].Digits, &b1) || !Read(DestTo, ParamDef[DestNum].Digits, &b2) ||
+  if (!Read(DestFrom, row(DestNum).Digits, &b1) || !Read(DestTo, row(DestNum).Digits, &b2) ||
       !Read(Intercept, 3, &c.Intercept) || !Read(Slope, 3, &c.Slope))
     return;
-  From->setText(Number(MapThroughCoefficients(c, ParamNum, DestNum, b1), ParamDef[ParamNum].Digits));
-  To->setText(Number(MapThroughCoefficients(c, ParamNum, DestNum, b2), ParamDef[ParamNum].Digits));
+  From->setText(Number(MapThroughCoefficients(c, ParamNum, DestNum, b1), row(ParamNum).Digits));
+  To->setText(Number(MapThroughCoefficients(c, ParamNum, DestNum, b2), row(ParamNum).Digits));
 }
 
 void TrackingOptionsDialog::accept() {
-  const ParamDefType& d = ParamDef[ParamNum];
+  const ParamDefType& d = row(ParamNum);
   int32_t intercept = 0, slope = 0, lo = 0, hi = 0;
   if (!ValidateFields(this, {{Intercept, &intercept, 235, -kCoefficientLimit, kCoefficientLimit, 3},
                              {Slope, &slope, 236, -kCoefficientLimit, kCoefficientLimit, 3},

@@ -16,8 +16,9 @@ class QRadioButton;
 class TrackingOptionsDialog : public DynDialog {
   Q_OBJECT
  public:
-  // Record `pid` of `params` tracks its TrackSource; both in use.
-  TrackingOptionsDialog(QWidget* owner, Param* params, int pid);
+  // Record `pid` of `params` tracks its TrackSource; both in use. `bg`: row
+  // 6 as the edited preset's background gives it.
+  TrackingOptionsDialog(QWidget* owner, Param* params, int pid, const BackgroundParamRow& bg);
   void accept() override;
 
   QLineEdit* field(const char* name) const;
@@ -29,7 +30,10 @@ class TrackingOptionsDialog : public DynDialog {
   void rangesEdited();
   void coefficientsEdited();
 
+  const ParamDefType& row(int n) const { return ParamRowOf(Bg, n); }
+
   Param* Params;
+  BackgroundParamRow Bg;
   int Pid, ParamNum, DestNum;
   QLineEdit *DestFrom, *DestTo, *From, *To, *Intercept, *Slope, *MinLimit, *MaxLimit;
   QRadioButton *Ranges, *Direct;

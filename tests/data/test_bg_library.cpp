@@ -180,22 +180,29 @@ TEST_F(BackgroundLibraries, ResolvingABackgroundGivesItsSourceModeAndRow) {
 
 TEST_F(BackgroundLibraries, EditorRowFollowsTheChoice) {
   LoadBackgroundLibraries(BinDir());
-  SetEditorBackgroundParamDef(5, "Ambix.dll");
-  EXPECT_STREQ(BackgroundParamName(), "Background Thunder Interval");
-  EXPECT_EQ(ParamDef[PN_BGPARAM].Unit, 160);
-  SetEditorBackgroundParamDef(AMBIX_NONE, "");
-  EXPECT_STREQ(BackgroundParamName(), "Background Interval");
-  SetEditorBackgroundParamDef(AMBIX_LONG, "long.wav");
-  EXPECT_STREQ(BackgroundParamName(), "Background Interval");
-  SetEditorBackgroundParamDef(2, "Ambix.dll");
-  EXPECT_STREQ(BackgroundParamName(), "(Background Param not in use)");
+  struct Case {
+    int Number;
+    const char* File;
+    const char* Name;
+    int Unit;
+  };
+  const Case cases[] = {
+      {5, "Ambix.dll", "Background Thunder Interval", 160},
+      {AMBIX_NONE, "", "Background Interval", ParamDefSpare[1].Unit},
+      {AMBIX_LONG, "long.wav", "Background Interval", ParamDefSpare[1].Unit},
+      {2, "Ambix.dll", "(Background Param not in use)", ParamDefSpare[0].Unit},
+  };
+  for (const Case& c : cases) {
+    const BackgroundParamRow r = BackgroundParamRowFor(c.Number, c.File);
+    EXPECT_STREQ(ParamRowName(r, PN_BGPARAM), c.Name) << c.Number;
+    EXPECT_EQ(ParamRowOf(r, PN_BGPARAM).Unit, c.Unit) << c.Number;
+  }
 }
 
-// The row of a background is derived without touching the editor's row 6 or
-// its name (pasting another preset's segment asks for that preset's row).
+// The row of a background is derived without touching the table's row 6
+// (pasting another preset's segment asks for that preset's row).
 TEST_F(BackgroundLibraries, RowForABackgroundLeavesTheEditorsRow) {
   LoadBackgroundLibraries(BinDir());
-  SetEditorBackgroundParamDef(5, "Ambix.dll");
   const ParamDefType editors = ParamDef[PN_BGPARAM];
   struct Case {
     int Number;
@@ -213,7 +220,6 @@ TEST_F(BackgroundLibraries, RowForABackgroundLeavesTheEditorsRow) {
     EXPECT_EQ(r.Row.Name, c.RowName) << c.Number;
     EXPECT_STREQ(r.Name, c.Name) << c.Number;
     EXPECT_EQ(std::memcmp(&ParamDef[PN_BGPARAM], &editors, sizeof editors), 0) << c.Number;
-    EXPECT_STREQ(BackgroundParamName(), "Background Thunder Interval") << c.Number;
   }
 }
 

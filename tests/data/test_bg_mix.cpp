@@ -221,17 +221,14 @@ TEST(BackgroundPlaybackStart, LoadsTheBackgroundAndCountsItsShare) {
 
   // The thunder's interval parameter steps by 2 s: a curve from 0 to 60 s
   // makes a record each time it has moved by 2 s, 31 in all (the editor's
-  // row steps by 1 s and would make 61). The editor meanwhile shows another
-  // preset's row.
+  // row steps by 1 s and would make 61).
   LoadBackgroundLibraries(BinDir());
-  SetEditorBackgroundParamDef(AMBIX_NONE, "");
   t.P.data.Background = 5;
   std::strncpy(t.P.data.BackgroundFile, "Ambix.dll", NAMELEN - 1);
   t.Set2(0, PID_BGPARAM, {{0, 0}, {10000, 6000}});
   ASSERT_EQ(PreparePlayback(TestRecord, t.P, o, false, nullptr), 0);
   EXPECT_EQ(TestRecord.PlayBackground.ParamRow.Step, 2000);
   EXPECT_EQ(ParamDef[PN_BGPARAM].Step, 1000);
-  EXPECT_STREQ(BackgroundParamName(), "Background Interval");
   EXPECT_TRUE(TestRecord.PlayBackground.IntervalMode);
   EXPECT_EQ(TestRecord.ExtraSourceShare, 1);
   int records = 0;

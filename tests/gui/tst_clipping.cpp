@@ -268,7 +268,7 @@ class ClippingTest : public QObject {
            }
            d.tabs()->setCurrentIndex(1);
            {
-             TrackingOptionsDialog t(&d, params, PARAMID(0, PN_VOLUME));
+             TrackingOptionsDialog t(&d, params, PARAMID(0, PN_VOLUME), d.backgroundRow());
              CheckShown(&t, out, "tracking options");
            }
            {
@@ -282,7 +282,7 @@ class ClippingTest : public QObject {
              def.Max = ParamDef[PN_BEAT].Max;
              def.Digits = ParamDef[PN_BEAT].Digits;
              def.Shown = 2;
-             NodeDialog n(&d, p, def, 0, seg.Length);
+             NodeDialog n(&d, p, def, ParamDef[PN_BEAT].Unit, 0, seg.Length);
              CheckShown(&n, out, "sweep parameters");
            }
            for (int base : {PN_SNDMODDEPTH, PN_VISMODDEPTH}) {

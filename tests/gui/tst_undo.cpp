@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "chart/ParameterChart.h"
+#include "data/backgrounds/bglib.h"
 #include "dialog/MessageBox.h"
 #include "gui/guitest.h"
 #include "main/model.h"
@@ -20,6 +21,7 @@
 #include "prgdlg/ModulationWindow.h"
 #include "prgdlg/ParamPage.h"
 #include "prgdlg/PresetOptionsDialog.h"
+#include "prgdlg/PresetTimeline.h"
 #include "reg/settings.h"
 
 namespace {
@@ -106,6 +108,38 @@ class UndoTest : public QObject {
       QVERIFY(!d->isVisible());
       QCOMPARE(MessageBox::shownTexts(), QStringList());
     });
+  }
+
+  // Each undo and redo of a background choice: the row the editor reads
+  // row 6 through (the timeline names it) is the copy's background's.
+  void backgroundRowFollowsUndoAndRedo() {
+    const bool loaded = FindBackground(5, "Ambix.dll") >= 0;
+    if (!loaded) LoadBackgroundLibraries((QCoreApplication::applicationDirPath() + "/../../bin").toStdString());
+    edit([](Dlg* d) {
+      QComboBox* bg = d->generalPage()->backgroundCombo();
+      const int thunder = bg->findData(FindBackground(5, "Ambix.dll"));
+      QVERIFY(thunder > 0);
+      d->timeline()->setParameter(PN_BGPARAM);
+      bg->setFocus();
+      QTest::keyClick(bg, Qt::Key_Home);
+      while (bg->currentIndex() < thunder) QTest::keyClick(bg, Qt::Key_Down);
+      QCOMPARE(QString::fromUtf8(d->paramName(PN_BGPARAM)), QString("Background Thunder Interval"));
+      const struct {
+        Qt::Key Key;
+        const char* Step;
+      } steps[] = {{Qt::Key_Z, "undo"}, {Qt::Key_Z, "undo"}, {Qt::Key_Y, "redo"}, {Qt::Key_Y, "redo"}};
+      for (const auto& s : steps) {
+        QTest::keyClick(d->tabs(), s.Key, Qt::ControlModifier);
+        const BackgroundParamRow want = BackgroundParamRowFor(d->prg());
+        QVERIFY2(std::memcmp(&d->paramRow(PN_BGPARAM), &want.Row, sizeof want.Row) == 0, s.Step);
+        QVERIFY2(d->timeline()->describe().contains(QString::fromUtf8(ParamRowName(want, PN_BGPARAM))), s.Step);
+      }
+      QCOMPARE(bg->currentIndex(), thunder);
+      QCOMPARE(QString::fromUtf8(d->paramName(PN_BGPARAM)), QString("Background Thunder Interval"));
+      MessageBox::setNextAnswer(MessageBox::AnsYes);
+      Click(d, "cancelButton");
+    });
+    if (!loaded) ClearBackgroundLibraries();
   }
 
   void textFieldsKeepTheirOwnUndo() {

@@ -28,6 +28,7 @@
 #include <fstream>
 
 #include "cnfwiz/ConfigWizard.h"
+#include "data/backgrounds/bglib.h"
 #include "data/playback/playback.h"
 #include "data/synthesis/state.h"
 #include "dialog/AdvancedDialog.h"
@@ -206,7 +207,7 @@ int main(int argc, char** argv) {
       // first voice's beat.
       Param* params = SegParams(Program[ocean], 0);
       {
-        TrackingOptionsDialog t(nullptr, params, PID_VISFREQ);
+        TrackingOptionsDialog t(nullptr, params, PID_VISFREQ, BackgroundParamRowFor(Program[ocean]));
         ok &= Save(&t, out + "/tracking-options.png");
       }
       {

@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
     def.Min = ParamDef[PN_PITCH].Min;
     def.Max = ParamDef[PN_PITCH].Max;
     def.Digits = ParamDef[PN_PITCH].Digits;
-    NodeDialog nd(&d, q, def, 2, d.segment().Length);
+    NodeDialog nd(&d, q, def, ParamDef[PN_PITCH].Unit, 2, d.segment().Length);
     nd.adjustSize();
     nd.show();
     QApplication::processEvents();
@@ -281,6 +281,16 @@ int main(int argc, char** argv) {
       d.tabs()->setCurrentIndex(3);
       QApplication::processEvents();
       ok &= Save(&d, out + "/preset-options-background-param.png");
+      // And back to none: the parameter goes out of use again.
+      const int none = bg->findData(AMBIX_NONE);
+      d.tabs()->setCurrentIndex(0);
+      bg->setCurrentIndex(none);
+      emit bg->activated(none);
+      QApplication::processEvents();
+      ok &= none >= 0 && Save(&d, out + "/preset-options-background-none.png");
+      d.tabs()->setCurrentIndex(3);
+      QApplication::processEvents();
+      ok &= Save(&d, out + "/preset-options-background-param-none.png");
     } else {
       std::printf("no library background 5 in Ambix.dll: background shots skipped\n");
     }

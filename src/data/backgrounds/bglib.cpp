@@ -22,7 +22,6 @@ namespace {
 
 std::string gLibraryFolder;
 bool gScanned = false;  // LoadBackgroundLibraries has run
-char gParamName[64];    // name of row 6 when it came from a library
 
 bool EndsWithDll(const char* name) {
   size_t n = std::strlen(name);
@@ -74,12 +73,6 @@ ParamDefType RowOf(const AmbixRecord& r) {
                       c[APR_UNIT], c[APR_FLAGA], c[APR_MIN],     c[APR_MAX], c[APR_DIGITS], c[APR_FLAGB],
                       c[APR_STEP], c[APR_STEPREL]};
   // clang-format on
-}
-
-void SetRow(const ParamDefType& row, const char* name) {
-  ParamDef[PN_BGPARAM] = row;
-  std::strncpy(gParamName, name ? name : "", sizeof gParamName - 1);
-  gParamName[sizeof gParamName - 1] = 0;
 }
 
 // A file of the library folder whose name equals `file` ignoring case.
@@ -220,12 +213,8 @@ BackgroundParamRow BackgroundParamRowFor(int background, const char* file) {
   return r;
 }
 
-void SetEditorBackgroundParamDef(int background, const char* file) {
-  const BackgroundParamRow r = BackgroundParamRowFor(background, file);
-  SetRow(r.Row, r.Name);
-}
-
-const char* BackgroundParamName() {
-  const ParamDefType& row = ParamDef[PN_BGPARAM];
-  return row.Name == 0 ? gParamName : GetStr(row.Name);
+BackgroundParamRow BackgroundParamRowFor(const Preset& preset) {
+  char file[NAMELEN + 1] = {};
+  std::memcpy(file, preset.data.BackgroundFile, NAMELEN);  // may fill the field without a NUL
+  return BackgroundParamRowFor(preset.data.Background, file);
 }

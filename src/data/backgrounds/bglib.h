@@ -1,7 +1,7 @@
 // The table of background libraries (AmbixInfo): loading every library next
 // to the program at start-up, finding a background by (number, library file),
-// resolving a preset's background for a playback and choosing the editor's
-// ParamDef row 6, the background parameter, to fit a background.
+// resolving a preset's background for a playback and deriving row 6 of the
+// parameter table, the background parameter, from a background.
 //
 // Main thread only (start-up, playback start, the preset editor).
 #pragma once
@@ -60,20 +60,10 @@ int ResolveBackground(int background, const char* file, BackgroundChoice* out);
 // The same for a preset's Background and BackgroundFile; loads the
 // program folder's libraries first when no scan has been made yet.
 int ResolveBackground(const Preset& preset, BackgroundChoice* out);
-// Row 6 as the preset editor shows it for a background, and the name of a
-// row that came from a library (its name id is 0; Name is "" otherwise).
-struct BackgroundParamRow {
-  ParamDefType Row{};
-  char Name[64] = {};
-};
 // The editor's row 6 for a background (number, library file): a library
 // background with its own parameter -> its row; other library backgrounds ->
 // "(Background Param not in use)"; AMBIX_NONE, AMBIX_OTHER, AMBIX_LONG ->
 // "Background Interval". Writes nothing.
 BackgroundParamRow BackgroundParamRowFor(int background, const char* file);
-// Makes BackgroundParamRowFor's row the editor's row 6 (ParamDef) and its
-// name the one BackgroundParamName gives.
-void SetEditorBackgroundParamDef(int background, const char* file);
-// Display name of the editor's row 6: the library's parameter name when the
-// row came from a library (its name id is 0), else the string of its name id.
-const char* BackgroundParamName();
+// The same for a preset's Background and BackgroundFile.
+BackgroundParamRow BackgroundParamRowFor(const Preset& preset);
