@@ -8,11 +8,22 @@ function(sonavel_gui_module name)
   file(GLOB _src CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${name}/*.cpp ${PROJECT_SOURCE_DIR}/src/${name}/*.h)
   add_library(sonavel_${name} STATIC ${_src})
   set_target_properties(sonavel_${name} PROPERTIES AUTOMOC ON)
+  # One compiler run per batch of files: the Qt headers are parsed once per
+  # batch. Files whose file-local helpers share a name with a neighbour's
+  # compile on their own (the lists below).
+  set_target_properties(sonavel_${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+  foreach(_alone IN LISTS _gui_alone_${name})
+    set_source_files_properties(${PROJECT_SOURCE_DIR}/src/${name}/${_alone} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+  endforeach()
   target_include_directories(sonavel_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_definitions(sonavel_${name} PRIVATE TVK_MODULE="${name}")
   target_link_libraries(sonavel_${name} PUBLIC sonavel_engine Qt6::Widgets)
 endfunction()
 
+set(_gui_alone_dialog NodeDialog.cpp WarningBox.cpp)
+set(_gui_alone_chart ChartInput.cpp)
+set(_gui_alone_prgdlg GeneralPage.cpp PresetTimeline.cpp)
+set(_gui_alone_mwnd MainWindow.cpp Synchronize.cpp)
 foreach(m dlggen dialog reg chart prgdlg cnfwiz mwnd sessionbus)
   sonavel_gui_module(${m})
 endforeach()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: once in the ordinary build, once
-# under AddressSanitizer and UndefinedBehaviorSanitizer. The ordinary build
-# treats warnings as errors.
+# under AddressSanitizer and UndefinedBehaviorSanitizer. Both builds treat
+# warnings as errors.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -19,10 +19,10 @@ ctest --test-dir build --output-on-failure -j"$jobs"
 
 # The sanitizer build skips the benchmarks and the screenshot tools, which no
 # test runs; line tables are all its stack traces need. Death tests and
-# forked writers run as in the ordinary build, which is the one that stops on
-# warnings.
+# forked writers run as in the ordinary build, and warnings stop it as they
+# stop the ordinary build.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSONAVEL_SANITIZE=ON \
-  -DSONAVEL_BENCH=OFF -DSONAVEL_SHOTS=OFF -DSONAVEL_DEBUG_INFO=lines >/dev/null
+  -DSONAVEL_WERROR=ON -DSONAVEL_BENCH=OFF -DSONAVEL_SHOTS=OFF -DSONAVEL_DEBUG_INFO=lines >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions="$PWD/scripts/lsan.supp" \

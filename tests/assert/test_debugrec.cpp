@@ -37,7 +37,7 @@ void FakeImages(std::string* s, std::string* e) {
   *e = gEdited;
 }
 
-int32_t Word(const std::string& r, size_t off) {
+int32_t RecordWord(const std::string& r, size_t off) {
   int32_t v;
   std::memcpy(&v, r.data() + off, 4);
   return v;
@@ -85,27 +85,27 @@ TEST_F(DebugRecords, HeadBytesAndImageLengths) {
     ASSERT_EQ(recs.size(), 1u);
     const std::string& r = recs[0];
     EXPECT_EQ(r.size(), c.Len) << c.Sel << "/" << c.Ed;
-    EXPECT_NE(Word(r, 0), 0);
-    EXPECT_EQ(Word(r, 20), 3);
-    EXPECT_EQ(Word(r, 24), 1);
-    EXPECT_EQ(Word(r, 28), 12);
+    EXPECT_NE(RecordWord(r, 0), 0);
+    EXPECT_EQ(RecordWord(r, 20), 3);
+    EXPECT_EQ(RecordWord(r, 24), 1);
+    EXPECT_EQ(RecordWord(r, 28), 12);
     EXPECT_STREQ(r.data() + 32, "a < b");
     EXPECT_STREQ(r.data() + 96, "value");
     EXPECT_STREQ(r.data() + 160, "two");
     EXPECT_EQ(r[224], '\0');
-    EXPECT_EQ(Word(r, 352), -3);
-    EXPECT_EQ(Word(r, 356), 2);
-    EXPECT_EQ(Word(r, 368), 5);
+    EXPECT_EQ(RecordWord(r, 352), -3);
+    EXPECT_EQ(RecordWord(r, 356), 2);
+    EXPECT_EQ(RecordWord(r, 368), 5);
     EXPECT_STREQ(r.data() + 372, "data");
-    EXPECT_EQ(Word(r, 404), 321);
-    EXPECT_EQ(Word(r, 408), 7);
-    EXPECT_EQ(Word(r, 412), 42);
-    EXPECT_EQ(Word(r, 424), 1);
-    EXPECT_EQ(Word(r, 428), 4);
-    EXPECT_EQ(Word(r, 544), 12);
+    EXPECT_EQ(RecordWord(r, 404), 321);
+    EXPECT_EQ(RecordWord(r, 408), 7);
+    EXPECT_EQ(RecordWord(r, 412), 42);
+    EXPECT_EQ(RecordWord(r, 424), 1);
+    EXPECT_EQ(RecordWord(r, 428), 4);
+    EXPECT_EQ(RecordWord(r, 544), 12);
     EXPECT_EQ(static_cast<unsigned char>(r[556]), 2);
-    EXPECT_EQ(Word(r, 740), c.S1);
-    EXPECT_EQ(Word(r, 744), c.S2);
+    EXPECT_EQ(RecordWord(r, 740), c.S1);
+    EXPECT_EQ(RecordWord(r, 744), c.S2);
     EXPECT_EQ(r.substr(748, c.Sel.size()), c.Sel);
     if (c.S2 > 0) {
       EXPECT_EQ(r.substr(748 + c.Sel.size(), c.Ed.size()), c.Ed);
@@ -122,7 +122,7 @@ TEST_F(DebugRecords, TextsAreCutToTheirFieldsAndRunIdStays) {
   EXPECT_EQ(std::strlen(recs[1].data() + 32), 63u);
   EXPECT_EQ(std::strlen(recs[1].data() + 96), 63u);
   EXPECT_EQ(std::strlen(recs[1].data() + 372), 31u);
-  EXPECT_EQ(Word(recs[0], 0), Word(recs[1], 0));
+  EXPECT_EQ(RecordWord(recs[0], 0), RecordWord(recs[1], 0));
   EXPECT_EQ(recs[1].size(), 751u);  // the presets were not asked for
 }
 
@@ -131,7 +131,7 @@ TEST_F(DebugRecords, RingKeepsTheNewest99) {
   EXPECT_EQ(DebugRecordCount(), 99);
   auto recs = Take();
   ASSERT_EQ(recs.size(), 99u);
-  for (int i = 0; i < 99; ++i) EXPECT_EQ(Word(recs[static_cast<size_t>(i)], 404), 149 - i);
+  for (int i = 0; i < 99; ++i) EXPECT_EQ(RecordWord(recs[static_cast<size_t>(i)], 404), 149 - i);
   EXPECT_EQ(DebugRecordCount(), 0);
 }
 
@@ -166,8 +166,8 @@ TEST_F(DebugRecords, BugFileHoldsTheRecordsNewestFirst) {
   std::ifstream in(path, std::ios::binary);
   std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_EQ(all.size(), 99u * 751u);
-  EXPECT_EQ(Word(all, 404), 149);
-  EXPECT_EQ(Word(all, 98 * 751 + 404), 51);
+  EXPECT_EQ(RecordWord(all, 404), 149);
+  EXPECT_EQ(RecordWord(all, 98 * 751 + 404), 51);
   EXPECT_EQ(DebugRecordCount(), 0);
   std::filesystem::remove_all(dir);
 }
@@ -223,8 +223,8 @@ TEST_F(DebugRecords, BugFileFailuresKeepTheRecords) {
     EXPECT_NE(r.Err, 0);
     auto recs = Take();
     ASSERT_EQ(recs.size(), 2u) << c.Path;  // the unsaved record and the failure's own
-    EXPECT_EQ(Word(recs[0], 404), c.LineAdded);
-    EXPECT_EQ(Word(recs[1], 404), 1);
+    EXPECT_EQ(RecordWord(recs[0], 404), c.LineAdded);
+    EXPECT_EQ(RecordWord(recs[1], 404), 1);
   }
 }
 
@@ -249,8 +249,8 @@ TEST_F(DebugRecords, BugFileSyncFailureKeepsTheRecords) {
   std::ifstream in(path, std::ios::binary);
   std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_EQ(all.size(), 4u * 751u);
-  EXPECT_EQ(Word(all, 404), 142);
-  EXPECT_EQ(Word(all, 3 * 751 + 404), 0);
+  EXPECT_EQ(RecordWord(all, 404), 142);
+  EXPECT_EQ(RecordWord(all, 3 * 751 + 404), 0);
   std::filesystem::remove_all(dir);
 }
 
@@ -332,8 +332,8 @@ TEST_F(DebugRecords, UploadSendsEachRecordNewestFirst) {
   }
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[0].size(), 751u);
-  EXPECT_EQ(Word(sent[0], 404), 2);
-  EXPECT_EQ(Word(sent[1], 404), 1);
+  EXPECT_EQ(RecordWord(sent[0], 404), 2);
+  EXPECT_EQ(RecordWord(sent[1], 404), 1);
   EXPECT_EQ(DebugRecordCount(), 0);
 }
 
@@ -376,7 +376,7 @@ TEST_F(DebugRecords, UploadToAClosedPortIsAConnectFailure) {
   auto recs = Take();
   ASSERT_EQ(recs.size(), 2u);
   EXPECT_STREQ(recs[0].data() + 96, "ErrorCode");
-  EXPECT_EQ(Word(recs[0], 352), 'q');
+  EXPECT_EQ(RecordWord(recs[0], 352), 'q');
   EXPECT_STREQ(recs[0].data() + 372, "inet");
 }
 

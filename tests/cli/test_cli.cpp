@@ -409,7 +409,8 @@ namespace {
 // Bytes of the "data" chunk a rendered WAV file declares.
 uint32_t DataBytes(const std::vector<unsigned char>& wav) {
   for (size_t i = 12; i + 8 <= wav.size();) {
-    uint32_t size = wav[i + 4] | wav[i + 5] << 8 | wav[i + 6] << 16 | static_cast<uint32_t>(wav[i + 7]) << 24;
+    uint32_t size = static_cast<uint32_t>(wav[i + 4]) | static_cast<uint32_t>(wav[i + 5]) << 8 |
+                    static_cast<uint32_t>(wav[i + 6]) << 16 | static_cast<uint32_t>(wav[i + 7]) << 24;
     if (std::memcmp(wav.data() + i, "data", 4) == 0) return size;
     i += 8 + size + (size & 1);
   }

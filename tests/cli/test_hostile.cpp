@@ -33,7 +33,7 @@ struct CliResult {
 // Runs sonavel-cli with `args` through a shell (for redirections), fed by
 // the command `feed` when there is one, with a time-out, and takes the peak
 // resident memory of the processes.
-CliResult Cli(const std::string& dir, const std::string& args, const std::string& feed = "") {
+CliResult HostileCli(const std::string& dir, const std::string& args, const std::string& feed = "") {
   std::string errPath = dir + "/stderr.txt";
   std::string cmd = (feed.empty() ? "" : feed + " | ") + "exec timeout 120 " + std::string(SONAVEL_BIN_DIR) +
                     "/sonavel-cli " + args + " 2>" + errPath;
@@ -140,7 +140,7 @@ std::string Hostile::Dir;
 // Every shape of background file: the outcome, and at most the converted
 // sound held (a 768 kHz source is never held whole), far below 1.2 GB.
 TEST_F(Hostile, BackgroundShapesGiveTheirOutcomeInBoundedMemory) {
-  const CliResult plain = Cli(Dir, "render " + Dir + "/p.tvk --index 0 --minutes 0.02 -o /dev/null");
+  const CliResult plain = HostileCli(Dir, "render " + Dir + "/p.tvk --index 0 --minutes 0.02 -o /dev/null");
   ASSERT_EQ(plain.Code, 0) << plain.Err;
   struct Case {
     const char* File;
@@ -160,8 +160,8 @@ TEST_F(Hostile, BackgroundShapesGiveTheirOutcomeInBoundedMemory) {
       {"fifo", "Unable to open the background file"},
   };
   for (const Case& c : cases) {
-    CliResult r = Cli(Dir, "render " + Dir + "/p.tvk --index 0 --minutes 0.02 --seed 1 --background " + Dir + "/" +
-                               c.File + " -o /dev/null");
+    CliResult r = HostileCli(Dir, "render " + Dir + "/p.tvk --index 0 --minutes 0.02 --seed 1 --background " + Dir +
+                                      "/" + c.File + " -o /dev/null");
     EXPECT_EQ(r.Code, *c.Says ? 1 : 0) << c.File << ": " << r.Err;
     if (*c.Says) {
       EXPECT_NE(r.Err.find(c.Says), std::string::npos) << c.File << ": " << r.Err;
@@ -199,7 +199,7 @@ TEST_F(Hostile, PipesDevicesAndStandardInput) {
       {"build - -o " + Dir + "/z.tvk", 1, "larger than a JSON file", "(echo [; yes 1,)"},
   };
   for (const Case& c : cases) {
-    CliResult r = Cli(Dir, c.Args, c.Feed);
+    CliResult r = HostileCli(Dir, c.Args, c.Feed);
     EXPECT_EQ(r.Code, c.Code) << c.Args << ": " << r.Err;
     EXPECT_NE(r.Err.find(c.Says), std::string::npos) << c.Args << ": " << r.Err;
     EXPECT_LT(r.PeakKb, 1200L * 1024) << c.Args;
@@ -213,7 +213,7 @@ TEST_F(Hostile, EchoedArgumentsAreEscaped) {
   const std::string odd = "'" + Dir + "/a\x1b[31mb\nc'";
   for (const std::string& args : {"list " + odd, "render " + Dir + "/p.tvk --index 0 -o " + odd + ".xyz",
                                   "render " + Dir + "/p.tvk --index 0 -o x.wav --minutes " + odd}) {
-    CliResult r = Cli(Dir, args);
+    CliResult r = HostileCli(Dir, args);
     EXPECT_NE(r.Code, 0) << args;
     EXPECT_EQ(r.Err.find('\x1b'), std::string::npos) << args << ": " << r.Err;
     EXPECT_NE(r.Err.find("a\\x1B[31mb\\nc"), std::string::npos) << args << ": " << r.Err;

@@ -21,7 +21,7 @@ Bytes BaseImage() {
   return FileImage(&p, 1);
 }
 
-struct Case {
+struct DamagedFile {
   const char* Name;
   std::function<void(Bytes&, const RecordMap&)> Damage;
   int Expect;
@@ -31,8 +31,8 @@ constexpr int kSegTwoVoicesParams = NSPAR + NVPAR * 2;  // 64
 
 size_t HeaderField(const RecordMap& m, int s, int j, size_t field) { return m.Param(s, j) + field; }
 
-const std::vector<Case>& Corpus() {
-  static const std::vector<Case> cases = {
+const std::vector<DamagedFile>& Corpus() {
+  static const std::vector<DamagedFile> cases = {
       // Parameter header.
       {"one node", [](Bytes& b, const RecordMap& m) { b[m.Param(0, 0)] = 1; }, FMSG_NOT_VALID},
       {"no nodes", [](Bytes& b, const RecordMap& m) { b[m.Param(1, 20)] = 0; }, FMSG_NOT_VALID},
@@ -133,7 +133,7 @@ const std::vector<Case>& Corpus() {
 TEST(CorruptFiles, EachGivesItsMessage) {
   const Bytes base = BaseImage();
   ASSERT_EQ(ReadImage(base), 0);
-  for (const Case& c : Corpus()) {
+  for (const DamagedFile& c : Corpus()) {
     Bytes b = base;
     RecordMap m{&b, FILE_HEADER_SIZE};
     c.Damage(b, m);

@@ -13,7 +13,7 @@
 
 namespace {
 
-std::string TempDir() {
+std::string HeaderTempDir() {
   char tmpl[] = "/tmp/sonavel-file-XXXXXX";
   const char* d = mkdtemp(tmpl);
   return d ? d : "/tmp";
@@ -64,7 +64,7 @@ TEST(ByteDev, WriteBudgetWritesWhatFitsThenFails) {
 }
 
 TEST(ByteDev, PosixFileRoundTripAndFullDisk) {
-  std::string dir = TempDir();
+  std::string dir = HeaderTempDir();
   std::string path = dir + "/dev.bin";
   ByteDev dev;
   ASSERT_TRUE(DevOpenFile(dev, path.c_str(), DEV_CREATE_ALWAYS));
@@ -154,7 +154,7 @@ TEST(FileHeader, HeaderAloneIsAnEmptyFileAndShorterIsUnreadable) {
 }
 
 TEST(FileHeader, OpenPresetFile) {
-  std::string dir = TempDir();
+  std::string dir = HeaderTempDir();
   std::string path = dir + "/export.tvk";
   ByteDev dev;
   EXPECT_EQ(OpenPresetFile(dev, path.c_str(), DEV_OPEN_READ, -1, nullptr), FMSG_OPEN_FAILED);

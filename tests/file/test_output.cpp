@@ -19,7 +19,7 @@
 
 namespace {
 
-std::string MakeTempDir() {
+std::string OutputTempDir() {
   std::string tmpl = ::testing::TempDir() + "outXXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back(0);
@@ -52,7 +52,7 @@ std::vector<std::string> Others(const std::string& dir, const std::vector<std::s
 }
 
 TEST(Output, LinksAreFollowedAndModesKept) {
-  std::string dir = MakeTempDir();
+  std::string dir = OutputTempDir();
   std::string target = dir + "/real.tvk", link = dir + "/link.tvk", chain = dir + "/chain.tvk";
   ASSERT_EQ(Replace(target, "old"), 0);
   ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
@@ -87,7 +87,7 @@ TEST(Output, LinksAreFollowedAndModesKept) {
 }
 
 TEST(Output, AFifoIsWrittenInPlace) {
-  std::string dir = MakeTempDir();
+  std::string dir = OutputTempDir();
   std::string fifo = dir + "/pipe";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   std::string got;
@@ -130,7 +130,7 @@ TEST(Output, AFifoIsWrittenInPlace) {
 }
 
 TEST(Output, ADeviceIsWrittenInPlace) {
-  std::string dir = MakeTempDir();
+  std::string dir = OutputTempDir();
   std::string null = dir + "/null", full = dir + "/full";
   // Device nodes of our own (null 1:3, full 1:7) where the system lets us
   // make them, so that no test ever writes the real /dev entries.
@@ -151,7 +151,7 @@ TEST(Output, ADeviceIsWrittenInPlace) {
 }
 
 TEST(Output, AFolderIsRefusedAndLeftAlone) {
-  std::string dir = MakeTempDir();
+  std::string dir = OutputTempDir();
   std::string sub = dir + "/sub";
   ASSERT_EQ(::mkdir(sub.c_str(), 0755), 0);
   EXPECT_EQ(Replace(sub, "x"), FMSG_CREATE_FAILED);

@@ -25,7 +25,7 @@
 
 namespace {
 
-std::string MakeTempDir() {
+std::string StoreTempDir() {
   std::string tmpl = ::testing::TempDir() + "storeXXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back(0);
@@ -66,7 +66,7 @@ void WriteStore(const std::string& dir, const std::vector<std::string>& names, s
   for (Preset& p : ps) FreePreset(p);
 }
 
-std::vector<std::string> LiveNames() {
+std::vector<std::string> StoreLiveNames() {
   std::vector<std::string> n;
   for (int i = 0; i < NumPrograms; ++i)
     if (!Program[i].Deleted) n.push_back(Program[i].Name);
@@ -97,7 +97,7 @@ class Store : public ::testing::Test {
  protected:
   std::string Dir;
   void SetUp() override {
-    Dir = MakeTempDir();
+    Dir = StoreTempDir();
     SetStoreDir(Dir);
     DecommitThreshold = 10;
     SetBuiltIns = false;
@@ -124,7 +124,7 @@ TEST_F(Store, AllDeletedStoreIsReplacedByTheBuiltIns) {
   size_t size;
   if (plat::FindResource(plat::RT_RCDATA, 26, &data, &size)) {
     EXPECT_EQ(FileSize(Path()), static_cast<int64_t>(size));
-    EXPECT_FALSE(LiveNames().empty());
+    EXPECT_FALSE(StoreLiveNames().empty());
   } else {
     EXPECT_EQ(NumPrograms, 0);
   }
@@ -141,14 +141,14 @@ TEST_F(Store, TenDeletedRecordsAreCompactedNineAreNot) {
   WriteStore(Dir, names, {0, 2, 3, 4, 5, 6, 7, 8, 9, 10});
   ASSERT_EQ(LoadAllPresets(nullptr), 0);
   EXPECT_EQ(NumPrograms, 3);
-  EXPECT_EQ(LiveNames(), (std::vector<std::string>{"p1", "p11", "p12"}));
+  EXPECT_EQ(StoreLiveNames(), (std::vector<std::string>{"p1", "p11", "p12"}));
   EXPECT_STREQ(Program[1].Name, "p11");
 }
 
 TEST_F(Store, SingleRecordUnderExportHeaderLoads) {
   WriteStore(Dir, {"only"}, {}, 0);
   ASSERT_EQ(LoadAllPresets(nullptr), 0);
-  EXPECT_EQ(LiveNames(), (std::vector<std::string>{"only"}));
+  EXPECT_EQ(StoreLiveNames(), (std::vector<std::string>{"only"}));
   ASSERT_EQ(EnsureLoaded(0), 0);
   EXPECT_EQ(Program[0].Loaded, 1);
 }
@@ -172,7 +172,7 @@ TEST_F(Store, SavingAnotherSizeMovesLaterRecords) {
   EXPECT_EQ(FileSize(Path()), before + grown - oldSize);
   UnloadAllPresets();
   ASSERT_EQ(LoadAllPresets(nullptr), 0);
-  EXPECT_EQ(LiveNames(), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(StoreLiveNames(), (std::vector<std::string>{"a", "b", "c"}));
   ASSERT_EQ(EnsureLoaded(2), 0);
   EXPECT_STREQ(Program[2].Name, "c");
   ASSERT_EQ(EnsureLoaded(1), 0);
@@ -235,7 +235,7 @@ TEST_F(Store, ImportAndExportRefuseTheStoreItself) {
 TEST_F(Store, ImportWithOneNoReportsTwoImported) {
   WriteStore(Dir, {"Alpha", "Beta"});
   ASSERT_EQ(LoadAllPresets(nullptr), 0);
-  std::string other = MakeTempDir();
+  std::string other = StoreTempDir();
   WriteStore(other, {"One", "BETA", "Two"});
   Answers ans;
   ans.Queue = {STORE_NO};
@@ -247,7 +247,7 @@ TEST_F(Store, ImportWithOneNoReportsTwoImported) {
   EXPECT_EQ(ans.Asked[0], "The imported preset 'BETA' already exists. Do you want to overwrite the existing preset?");
   ASSERT_EQ(ans.Told.size(), 1u);
   EXPECT_EQ(ans.Told[0], "2 presets were successfully imported.");
-  EXPECT_EQ(LiveNames(), (std::vector<std::string>{"Alpha", "Beta", "One", "Two"}));
+  EXPECT_EQ(StoreLiveNames(), (std::vector<std::string>{"Alpha", "Beta", "One", "Two"}));
   // Yes replaces the existing preset: it becomes a hole, the import is
   // appended, and a window that had it selected selects the import.
   ans.Queue = {STORE_YES, STORE_CANCEL};
@@ -255,20 +255,20 @@ TEST_F(Store, ImportWithOneNoReportsTwoImported) {
   ImportReport report;
   ASSERT_EQ(ImportPresets(other + "/Presets.tvk", &ui, &report), 0);
   EXPECT_EQ(ans.Told.back(), "1 preset was successfully imported.");
-  EXPECT_EQ(LiveNames(), (std::vector<std::string>{"Alpha", "Beta", "Two", "One"}));
+  EXPECT_EQ(StoreLiveNames(), (std::vector<std::string>{"Alpha", "Beta", "Two", "One"}));
   EXPECT_EQ(report.First, 4);
   ASSERT_EQ(report.Replaced.size(), 1u);
   EXPECT_EQ(SelectionAfterImport(report, 2), 4);  // "One" was record 2
   EXPECT_EQ(SelectionAfterImport(report, 1), 1);
   UnloadAllPresets();
   ASSERT_EQ(LoadAllPresets(nullptr), 0);
-  EXPECT_EQ(LiveNames(), (std::vector<std::string>{"Alpha", "Beta", "Two", "One"}));
+  EXPECT_EQ(StoreLiveNames(), (std::vector<std::string>{"Alpha", "Beta", "Two", "One"}));
 }
 
 TEST_F(Store, ExportWritesOnePresetUnderAnExportHeader) {
   WriteStore(Dir, {"a", "b"});
   ASSERT_EQ(LoadAllPresets(nullptr), 0);
-  std::string out = MakeTempDir() + "/b.tvk";
+  std::string out = StoreTempDir() + "/b.tvk";
   ASSERT_EQ(ExportPreset(1, out), 0);
   std::ifstream f(out, std::ios::binary);
   std::vector<unsigned char> b{std::istreambuf_iterator<char>(f), {}};
@@ -325,7 +325,7 @@ TEST_F(Store, NamesMatchByTheTextRule) {
 TEST_F(Store, QuestionsShowNamesByTheTextRule) {
   WriteStore(Dir, {"Caf\xE9\nbar", "tab\there"});
   ASSERT_EQ(LoadAllPresets(nullptr), 0);
-  std::string other = MakeTempDir();
+  std::string other = StoreTempDir();
   WriteStore(other, {"CAF\xC9\nBAR"});
   Answers ans;
   StoreUi ui = ans.Ui();
@@ -348,7 +348,7 @@ TEST_F(Store, NoMoreThanAThousandPresets) {
   MakePreset(p, "one more");
   int index;
   EXPECT_EQ(AddPreset(p, nullptr, &index), 1302);
-  std::string other = MakeTempDir();
+  std::string other = StoreTempDir();
   WriteStore(other, {"x"});
   Answers ans;
   StoreUi ui = ans.Ui();
@@ -439,7 +439,7 @@ TEST_F(Store, KilledWriterLeavesAReadableStore) {
     while (dirent* e = d ? readdir(d) : nullptr)
       EXPECT_NE(std::strncmp(e->d_name, "Presets.tvk.tmp-", 16), 0) << e->d_name;
     if (d) closedir(d);
-    std::vector<std::string> live = LiveNames();
+    std::vector<std::string> live = StoreLiveNames();
     for (const char* n : {"a", "b", "c", "d"})
       EXPECT_NE(std::find(live.begin(), live.end(), n), live.end()) << n << " lost in round " << round;
     for (int i = 0; i < NumPrograms; ++i) {

@@ -26,7 +26,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-std::string MakeTempDir() {
+std::string ShareTempDir() {
   std::string tmpl = ::testing::TempDir() + "shareXXXXXX";
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back(0);
@@ -63,7 +63,7 @@ void WriteFile(const std::string& path, const std::vector<std::string>& names, s
   for (Preset& p : ps) FreePreset(p);
 }
 
-std::vector<std::string> LiveNames() {
+std::vector<std::string> SharedLiveNames() {
   std::vector<std::string> n;
   for (int i = 0; i < NumPrograms; ++i)
     if (!Program[i].Deleted) n.push_back(Program[i].Name);
@@ -74,7 +74,7 @@ std::vector<std::string> LiveNames() {
 std::vector<std::string> StoredNames() {
   UnloadAllPresets();
   EXPECT_EQ(LoadAllPresets(nullptr), 0);
-  std::vector<std::string> n = LiveNames();
+  std::vector<std::string> n = SharedLiveNames();
   for (int i = 0; i < NumPrograms; ++i) {
     if (!Program[i].Deleted) {
       EXPECT_EQ(EnsureLoaded(i), 0) << Program[i].Name;
@@ -103,7 +103,7 @@ class SharedStore : public ::testing::Test {
  protected:
   std::string Dir;
   void SetUp() override {
-    Dir = MakeTempDir();
+    Dir = ShareTempDir();
     SetStoreDir(Dir);
     SafeOutputBudget = -1;
   }
@@ -180,7 +180,7 @@ TEST_F(SharedStore, WritersAtOnceLoseNothing) {
   std::vector<int> holes;
   for (int i = 20; i < 30; ++i) holes.push_back(i);  // base20..29 deleted
   WriteFile(Path(), base, holes);
-  std::string imports = MakeTempDir();
+  std::string imports = ShareTempDir();
   constexpr int kWriters = 6, kRounds = 3;
   for (int w = 0; w < kWriters; ++w)
     for (int r = 0; r < kRounds; ++r)
@@ -246,7 +246,7 @@ TEST_F(SharedStore, WritersAtOnceLoseNothing) {
 // it at any write leaves the store exactly as it was.
 TEST_F(SharedStore, AnOverwritingImportIsAllOrNothing) {
   WriteFile(Path(), {"A", "B", "C"});
-  std::string other = MakeTempDir() + "/in.tvk";
+  std::string other = ShareTempDir() + "/in.tvk";
   WriteFile(other, {"X", "B", "Y"});
   Bytes original = ReadBytes(Path());
   for (int budget = 0; budget < 4; ++budget) {
@@ -284,7 +284,7 @@ TEST_F(SharedStore, AStoreThatCannotBeCompactedStillLoads) {
   SafeOutputBudget = 0;  // the disk is full
   ASSERT_EQ(LoadAllPresets(&ui), 0);
   ASSERT_EQ(NumPrograms, 12);
-  EXPECT_EQ(LiveNames(), (std::vector<std::string>{"p10", "p11"}));
+  EXPECT_EQ(SharedLiveNames(), (std::vector<std::string>{"p10", "p11"}));
   ASSERT_EQ(EnsureLoaded(11), 0);
   EXPECT_STREQ(Program[11].Name, "p11");
   EXPECT_EQ(ReadBytes(Path()), original);

@@ -10,7 +10,7 @@
 
 namespace {
 
-ChartValueDef DefOf(int paramNum) {
+ChartValueDef ChartDefOf(int paramNum) {
   const ParamDefType& r = ParamDef[paramNum];
   ChartValueDef d;
   d.ParamNum = paramNum;
@@ -23,7 +23,7 @@ ChartValueDef DefOf(int paramNum) {
   return d;
 }
 
-Param Curve(std::initializer_list<Node> nodes) {
+Param EditedCurve(std::initializer_list<Node> nodes) {
   Param p{};
   for (const Node& n : nodes) p.Node[p.NumNodes++] = n;
   return p;
@@ -39,8 +39,8 @@ TEST(CurveEdit, InsertSplitsTheFocusedSweepWhereItsWeightReaches) {
   // count as 1 and 19.
   const Case cases[] = {{10, 500, 5000}, {20, 950, 500}, {19, 950, 500}, {0, 50, 9500}, {4, 200, 8000}};
   for (const Case& c : cases) {
-    Param p = Curve({{0, 0, static_cast<uint8_t>(c.Weight), 0}, {1000, 10000, 10, 1}});
-    ASSERT_EQ(InsertNodeAfter(p, DefOf(PN_VOLUME), 0), 0);
+    Param p = EditedCurve({{0, 0, static_cast<uint8_t>(c.Weight), 0}, {1000, 10000, 10, 1}});
+    ASSERT_EQ(InsertNodeAfter(p, ChartDefOf(PN_VOLUME), 0), 0);
     ASSERT_EQ(p.NumNodes, 3);
     EXPECT_EQ(p.Node[1].Value, c.Value) << c.Weight;
     EXPECT_EQ(p.Node[1].SweepTime, c.Time) << c.Weight;
@@ -51,22 +51,22 @@ TEST(CurveEdit, InsertSplitsTheFocusedSweepWhereItsWeightReaches) {
 }
 
 TEST(CurveEdit, InsertOnZHalvesAndItsRefusals) {
-  Param w = Curve({{(1000 << 16) | 0, 0, 10, 1}, {(0 << 16) | 500, 10000, 10, 1}});
-  ASSERT_EQ(InsertNodeAfter(w, DefOf(PN_WAVEFORM), 0), 0);
+  Param w = EditedCurve({{(1000 << 16) | 0, 0, 10, 1}, {(0 << 16) | 500, 10000, 10, 1}});
+  ASSERT_EQ(InsertNodeAfter(w, ChartDefOf(PN_WAVEFORM), 0), 0);
   EXPECT_EQ(w.Node[1].Value, (500 << 16) | 250);  // each half on its own, no borrow between them
-  Param p = Curve({{0, 0, 10, 1}, {1000, 10000, 10, 1}});
-  EXPECT_EQ(InsertNodeAfter(p, DefOf(PN_VOLUME), 1), INSERT_REFUSED);  // the last node
+  Param p = EditedCurve({{0, 0, 10, 1}, {1000, 10000, 10, 1}});
+  EXPECT_EQ(InsertNodeAfter(p, ChartDefOf(PN_VOLUME), 1), INSERT_REFUSED);  // the last node
   EXPECT_EQ(p.NumNodes, 2);
   Param full{};
   full.NumNodes = 100;
   for (int i = 0; i < 100; ++i) full.Node[i] = {0, static_cast<int16_t>(i * 100), 10, 1};
   Param before = full;
-  EXPECT_EQ(InsertNodeAfter(full, DefOf(PN_VOLUME), 5), 1285);
+  EXPECT_EQ(InsertNodeAfter(full, ChartDefOf(PN_VOLUME), 5), 1285);
   EXPECT_EQ(std::memcmp(&full, &before, sizeof full), 0);
 }
 
 TEST(CurveEdit, DeleteAndTimesKeepTheEnds) {
-  Param p = Curve({{0, 0, 10, 1}, {10, 3000, 7, 0}, {20, 6000, 3, 1}, {30, 10000, 10, 1}});
+  Param p = EditedCurve({{0, 0, 10, 1}, {10, 3000, 7, 0}, {20, 6000, 3, 1}, {30, 10000, 10, 1}});
   EXPECT_FALSE(DeleteNode(p, 0));
   EXPECT_FALSE(DeleteNode(p, 3));
   EXPECT_FALSE(SetNodeTime(p, 0, 500));
@@ -84,21 +84,21 @@ TEST(CurveEdit, DeleteAndTimesKeepTheEnds) {
 }
 
 TEST(CurveEdit, ValuesSnapClampAndTouchOnlyTheirHalf) {
-  Param p = Curve({{0, 0, 10, 1}, {10000, 10000, 10, 1}});
-  EXPECT_FALSE(SetNodeValue(p, DefOf(PN_VOLUME), 0, false, 4567));
+  Param p = EditedCurve({{0, 0, 10, 1}, {10000, 10000, 10, 1}});
+  EXPECT_FALSE(SetNodeValue(p, ChartDefOf(PN_VOLUME), 0, false, 4567));
   EXPECT_EQ(p.Node[0].Value, 4500);
-  EXPECT_TRUE(SetNodeValue(p, DefOf(PN_VOLUME), 1, false, 10500));
+  EXPECT_TRUE(SetNodeValue(p, ChartDefOf(PN_VOLUME), 1, false, 10500));
   EXPECT_EQ(p.Node[1].Value, 10000);
-  Param w = Curve({{(500 << 16) | 500, 0, 10, 1}, {(500 << 16) | 500, 10000, 10, 1}});
-  SetNodeValue(w, DefOf(PN_WAVEFORM), 0, true, 1200);  // Z, clamped at 100.0 %
+  Param w = EditedCurve({{(500 << 16) | 500, 0, 10, 1}, {(500 << 16) | 500, 10000, 10, 1}});
+  SetNodeValue(w, ChartDefOf(PN_WAVEFORM), 0, true, 1200);  // Z, clamped at 100.0 %
   EXPECT_EQ(w.Node[0].Value, (1000 << 16) | 500);
-  SetNodeValue(w, DefOf(PN_WAVEFORM), 0, false, 250);
+  SetNodeValue(w, ChartDefOf(PN_WAVEFORM), 0, false, 250);
   EXPECT_EQ(w.Node[0].Value, (1000 << 16) | 250);
 }
 
 TEST(CurveEdit, SymmetricNodesMirrorTheirWeights) {
   // Node 1 symmetric: whichever handle moves, the other follows (4 and 16).
-  Param p = Curve({{0, 0, 10, 1}, {10, 5000, 10, 1}, {0, 10000, 10, 0}});
+  Param p = EditedCurve({{0, 0, 10, 1}, {10, 5000, 10, 1}, {0, 10000, 10, 0}});
   p.Node[1].Weight = 16;  // outgoing handle of node 1
   NodeRange r = SymmetricPropagate(p, 1);
   EXPECT_EQ(p.Node[0].Weight, 4);
@@ -108,8 +108,8 @@ TEST(CurveEdit, SymmetricNodesMirrorTheirWeights) {
   EXPECT_EQ(p.Node[1].Weight, 13);
   EXPECT_EQ(p.Node[0].Weight, 7);
   // A chain of symmetric nodes alternates; a plain node stops it.
-  Param c =
-      Curve({{0, 0, 5, 0}, {0, 2000, 10, 1}, {0, 4000, 10, 1}, {0, 6000, 10, 0}, {0, 8000, 10, 1}, {0, 10000, 10, 1}});
+  Param c = EditedCurve(
+      {{0, 0, 5, 0}, {0, 2000, 10, 1}, {0, 4000, 10, 1}, {0, 6000, 10, 0}, {0, 8000, 10, 1}, {0, 10000, 10, 1}});
   c.Node[2].Weight = 3;
   r = SymmetricPropagate(c, 2);
   EXPECT_EQ(c.Node[1].Weight, 17);
@@ -121,8 +121,8 @@ TEST(CurveEdit, SymmetricNodesMirrorTheirWeights) {
 
 TEST(CurveEdit, SweepDialogValuesTimesAndWeight) {
   // 10-minute segment; node 1 of four.
-  Param p = Curve({{0, 0, 10, 1}, {1000, 2000, 10, 0}, {2000, 6000, 10, 0}, {0, 10000, 10, 1}});
-  ChartValueDef d = DefOf(PN_VOLUME);
+  Param p = EditedCurve({{0, 0, 10, 1}, {1000, 2000, 10, 0}, {2000, 6000, 10, 0}, {0, 10000, 10, 1}});
+  ChartValueDef d = ChartDefOf(PN_VOLUME);
   SweepEdit e = ReadSweepEdit(p, d, 1, 1000);
   EXPECT_EQ(e.From, 1000);
   EXPECT_EQ(e.To, 2000);
@@ -174,8 +174,8 @@ TEST(CurveEdit, SweepDialogValuesTimesAndWeight) {
 TEST(CurveEdit, SweepDialogLeavesTimesItShowedUnchangedAlone) {
   // A 12.50-minute segment: 6500 shows as 8.13 minutes, which reads back as
   // 6504. OK without touching the times must not move the node.
-  Param p = Curve({{0, 0, 10, 0}, {1000, 4200, 10, 0}, {2000, 6500, 10, 0}, {0, 8100, 10, 0}, {0, 10000, 10, 0}});
-  ChartValueDef d = DefOf(PN_VOLUME);
+  Param p = EditedCurve({{0, 0, 10, 0}, {1000, 4200, 10, 0}, {2000, 6500, 10, 0}, {0, 8100, 10, 0}, {0, 10000, 10, 0}});
+  ChartValueDef d = ChartDefOf(PN_VOLUME);
   for (int i : {1, 2}) {
     SweepEdit e = ReadSweepEdit(p, d, i, 1250);
     e.From += 100;  // a value edit only

@@ -12,12 +12,12 @@
 
 namespace {
 
-constexpr int BEAT = 36, PITCH = 37, VOL = 39;
+constexpr int BEAT = 36, PITCH = 37, VOLUME = 39;
 
-struct Built {
+struct TimelinePreset {
   Preset p{};
   // Segments of the given lengths and repeats, one voice each, no linking.
-  Built(std::initializer_list<std::pair<int32_t, int32_t>> segs) {
+  TimelinePreset(std::initializer_list<std::pair<int32_t, int32_t>> segs) {
     NewDefaultPreset(p);
     EditRules off{false, 3};
     for (size_t s = 1; s < segs.size(); ++s) AddSegment(p, 0, off);
@@ -27,7 +27,7 @@ struct Built {
       p.data.Segment[s++].Repeat = rep;
     }
   }
-  ~Built() { FreePreset(p); }
+  ~TimelinePreset() { FreePreset(p); }
   Param& At(int s, int pid) { return SegParams(p, s)[pid]; }
   void Set(int s, int pid, std::initializer_list<Node> nodes) {
     Param& q = At(s, pid);
@@ -40,7 +40,7 @@ struct Built {
 
 TEST(Timeline, EveryTimeFallsInItsSegmentAndPass) {
   // A 10 minutes; B 5 minutes three times; C 2.5 minutes.
-  Built b({{1000, 1}, {500, 3}, {250, 1}});
+  TimelinePreset b({{1000, 1}, {500, 3}, {250, 1}});
   const auto segs = TimelineSegments(b.p);
   ASSERT_EQ(TimelineLength(segs), 2750);
   struct Case {
@@ -58,7 +58,7 @@ TEST(Timeline, EveryTimeFallsInItsSegmentAndPass) {
   }
   EXPECT_EQ(TimelineTimeOf(segs, 1, 5000), 1250);  // the first pass
   // The longest preset passes 32 bits.
-  Built big({{MAXSEGLENGTH, MAXREPEAT}, {MAXSEGLENGTH, MAXREPEAT}});
+  TimelinePreset big({{MAXSEGLENGTH, MAXREPEAT}, {MAXSEGLENGTH, MAXREPEAT}});
   EXPECT_EQ(TimelineLength(TimelineSegments(big.p)), 2 * int64_t(MAXSEGLENGTH) * MAXREPEAT);
 }
 
@@ -80,48 +80,48 @@ void ExpectColumnsHoldTheCurve(const Preset& p, const TimelineParam& tp, int col
 }
 
 TEST(Timeline, ColumnsFollowThePlayedCurveThroughRepeats) {
-  Built b({{1000, 1}, {400, 3}, {600, 2}});
-  b.Set(0, VOL, {{0, 0, 3, 0}, {10000, 4000, 10, 1}, {10000, 10000, 10, 1}});
-  b.Set(1, VOL, {{10000, 0, 17, 0}, {2000, 6000, 10, 0}, {10000, 10000, 10, 1}});
-  b.Set(2, VOL, {{10000, 0, 10, 0}, {0, 10000, 10, 1}});
+  TimelinePreset b({{1000, 1}, {400, 3}, {600, 2}});
+  b.Set(0, VOLUME, {{0, 0, 3, 0}, {10000, 4000, 10, 1}, {10000, 10000, 10, 1}});
+  b.Set(1, VOLUME, {{10000, 0, 17, 0}, {2000, 6000, 10, 0}, {10000, 10000, 10, 1}});
+  b.Set(2, VOLUME, {{10000, 0, 10, 0}, {0, 10000, 10, 1}});
   for (int columns : {1300, 3000, 4000})  // coarser, equal to and finer than the hundredths
-    ExpectColumnsHoldTheCurve(b.p, {PN_VOLUME, 0}, columns, VOL);
+    ExpectColumnsHoldTheCurve(b.p, {PN_VOLUME, 0}, columns, VOLUME);
 }
 
 TEST(Timeline, WhatEachColumnShows) {
   struct Case {
     const char* What;
     int Row, Voice;
-    std::function<void(Built&)> Make;
+    std::function<void(TimelinePreset&)> Make;
     int Columns;
-    std::function<void(Built&, const std::vector<TimelineColumn>&)> Check;
+    std::function<void(TimelinePreset&, const std::vector<TimelineColumn>&)> Check;
   };
   const Case cases[] = {
       {"a spike shorter than a column shows whole", PN_VOLUME, 0,
-       [](Built& b) {
-         b.Set(0, VOL, {{0, 0, 10, 0}, {9000, 2500, 10, 0}, {0, 2501, 10, 0}, {0, 10000, 10, 1}});
+       [](TimelinePreset& b) {
+         b.Set(0, VOLUME, {{0, 0, 10, 0}, {9000, 2500, 10, 0}, {0, 2501, 10, 0}, {0, 10000, 10, 1}});
        },
        2,
-       [](Built&, const std::vector<TimelineColumn>& c) {
+       [](TimelinePreset&, const std::vector<TimelineColumn>& c) {
          EXPECT_EQ(c[0].Curve[0].Min, 0);
          EXPECT_EQ(c[0].Curve[0].Max, 9000);
          EXPECT_EQ(c[1].Curve[0].Max, 0);
        }},
       {"a column over many passes has the whole pass's extremes", PN_VOLUME, 0,
-       [](Built& b) {
+       [](TimelinePreset& b) {
          b.p.data.Segment[0].Length = 100;
          b.p.data.Segment[0].Repeat = MAXREPEAT;
-         b.Set(0, VOL, {{2000, 0, 10, 0}, {7000, 5000, 10, 0}, {2000, 10000, 10, 1}});
+         b.Set(0, VOLUME, {{2000, 0, 10, 0}, {7000, 5000, 10, 0}, {2000, 10000, 10, 1}});
        },
        10,
-       [](Built&, const std::vector<TimelineColumn>& c) {
+       [](TimelinePreset&, const std::vector<TimelineColumn>& c) {
          for (const TimelineColumn& k : c) {
            EXPECT_EQ(k.Curve[0].Min, 2000);
            EXPECT_EQ(k.Curve[0].Max, 7000);
          }
        }},
       {"a segment without the voice has no curve there", PN_VOLUME, 1,
-       [](Built& b) {
+       [](TimelinePreset& b) {
          EditRules off{false, 3};
          AddSegment(b.p, 0, off);
          AddSegment(b.p, 0, off);
@@ -129,45 +129,45 @@ TEST(Timeline, WhatEachColumnShows) {
          AddVoice(b.p, 1, 0, off);  // voice 2 in the first two segments only
        },
        30,
-       [](Built&, const std::vector<TimelineColumn>& c) {
+       [](TimelinePreset&, const std::vector<TimelineColumn>& c) {
          EXPECT_TRUE(c[0].Curve[0].Present);
          EXPECT_TRUE(c[19].Curve[0].Present);
          EXPECT_FALSE(c[21].Curve[0].Present);
          EXPECT_FALSE(c[29].Curve[0].Present);
        }},
       {"separate channels draw the right ear on its own", PN_VOLUME, 0,
-       [](Built& b) {
-         b.Set(0, VOL, {{1000, 0, 10, 0}, {1000, 10000, 10, 1}});
-         b.Set(0, VOL + 1, {{8000, 0, 10, 0}, {8000, 10000, 10, 1}});
-         b.At(0, VOL).ChannelMode = 1;
+       [](TimelinePreset& b) {
+         b.Set(0, VOLUME, {{1000, 0, 10, 0}, {1000, 10000, 10, 1}});
+         b.Set(0, VOLUME + 1, {{8000, 0, 10, 0}, {8000, 10000, 10, 1}});
+         b.At(0, VOLUME).ChannelMode = 1;
        },
        4,
-       [](Built&, const std::vector<TimelineColumn>& c) {
+       [](TimelinePreset&, const std::vector<TimelineColumn>& c) {
          EXPECT_EQ(c[2].Curve[0].Max, 1000);
          ASSERT_TRUE(c[2].Curve[1].Present);
          EXPECT_EQ(c[2].Curve[1].Min, 8000);
        }},
       {"joined channels are one curve", PN_VOLUME, 0,
-       [](Built& b) {
-         b.Set(0, VOL + 1, {{8000, 0, 10, 0}, {8000, 10000, 10, 1}});
+       [](TimelinePreset& b) {
+         b.Set(0, VOLUME + 1, {{8000, 0, 10, 0}, {8000, 10000, 10, 1}});
        },
-       4, [](Built&, const std::vector<TimelineColumn>& c) { EXPECT_FALSE(c[2].Curve[1].Present); }},
+       4, [](TimelinePreset&, const std::vector<TimelineColumn>& c) { EXPECT_FALSE(c[2].Curve[1].Present); }},
       {"the beat of separate pitches is right minus left, in the beat's decimals", PN_BEAT, 0,
-       [](Built& b) {
+       [](TimelinePreset& b) {
          b.Set(0, PITCH, {{20000, 0, 10, 0}, {20000, 10000, 10, 1}});      // 200 Hz
          b.Set(0, PITCH + 1, {{21050, 0, 10, 0}, {21050, 10000, 10, 1}});  // 210.5 Hz
          b.At(0, PITCH).ChannelMode = 1;
          b.Set(0, BEAT, {{1000, 0, 10, 0}, {1000, 10000, 10, 1}});  // what the record says no longer plays
        },
        3,
-       [](Built&, const std::vector<TimelineColumn>& c) {
+       [](TimelinePreset&, const std::vector<TimelineColumn>& c) {
          EXPECT_EQ(c[1].Curve[0].Min, 10500);
          EXPECT_EQ(c[1].Curve[0].Max, 10500);
        }},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(k.What);
-    Built b({{1000, 1}});
+    TimelinePreset b({{1000, 1}});
     k.Make(b);
     const auto cols = SampleTimeline(b.p, {k.Row, k.Voice}, k.Columns);
     ASSERT_EQ(int(cols.size()), k.Columns);
@@ -176,7 +176,7 @@ TEST(Timeline, WhatEachColumnShows) {
 }
 
 TEST(Timeline, ASamplerKeptBetweenEditsDrawsAsAFreshOne) {
-  Built b({{1000, 1}, {400, 3}, {600, 1}});
+  TimelinePreset b({{1000, 1}, {400, 3}, {600, 1}});
   EditRules off{false, 3};
   AddVoice(b.p, 1, 0, off);
   TimelineSampler kept;
@@ -193,17 +193,17 @@ TEST(Timeline, ASamplerKeptBetweenEditsDrawsAsAFreshOne) {
   };
   expectFresh({PN_VOLUME, 0}, 3);
   expectFresh({PN_VOLUME, 0}, 0);  // nothing changed
-  b.Set(1, VOL, {{0, 0, 2, 0}, {9000, 7000, 10, 0}, {0, 10000, 10, 1}});
-  expectFresh({PN_VOLUME, 0}, 1);  // the one segment edited
-  b.At(2, VOL).ChannelMode = 1;    // the right ear apart: a curve more
+  b.Set(1, VOLUME, {{0, 0, 2, 0}, {9000, 7000, 10, 0}, {0, 10000, 10, 1}});
+  expectFresh({PN_VOLUME, 0}, 1);   // the one segment edited
+  b.At(2, VOLUME).ChannelMode = 1;  // the right ear apart: a curve more
   expectFresh({PN_VOLUME, 0}, 2);
   expectFresh({PN_VOLUME, 1}, 1);  // voice 2, in the middle segment only
   expectFresh({PN_PITCH, 0}, 3);
 }
 
 TEST(Timeline, ValueAtATimeIsTheCurvesOwn) {
-  Built b({{1000, 1}, {500, 2}});
-  b.Set(1, VOL, {{0, 0, 4, 0}, {10000, 10000, 10, 1}});
+  TimelinePreset b({{1000, 1}, {500, 2}});
+  b.Set(1, VOLUME, {{0, 0, 4, 0}, {10000, 10000, 10, 1}});
   const auto segs = TimelineSegments(b.p);
   for (int time : {0, 1234, 5000, 9999}) {
     // The same segment time in either pass.
@@ -212,7 +212,7 @@ TEST(Timeline, ValueAtATimeIsTheCurvesOwn) {
       const TimelineColumn v = TimelineValueAt(b.p, {PN_VOLUME, 0}, t);
       const int at = LocateTimeline(segs, t).Time;
       ASSERT_TRUE(v.Curve[0].Present);
-      EXPECT_EQ(v.Curve[0].Min, CurveValue(b.At(1, VOL), at)) << time << " " << pass;
+      EXPECT_EQ(v.Curve[0].Min, CurveValue(b.At(1, VOLUME), at)) << time << " " << pass;
     }
   }
 }
