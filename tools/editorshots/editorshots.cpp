@@ -191,6 +191,10 @@ int main(int argc, char** argv) {
     dark.setColor(QPalette::Light, QColor(80, 80, 85));
     dark.setColor(QPalette::ToolTipBase, QColor(60, 60, 60));
     dark.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
+    // Without these a disabled control would look enabled in the shots.
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(130, 130, 130));
+    dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(130, 130, 130));
+    dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(130, 130, 130));
     QApplication::setPalette(dark);
   }
   const QString out = QString::fromLocal8Bit(argv[1]);
