@@ -61,15 +61,6 @@ bool FillHeader(PlaybackState& pb, int b) {
   return true;
 }
 
-// The AudioStrobe carrier's rectangular shapes follow the duty cycle; the
-// preset calculation builds them, test mode has to do it itself.
-void BuildStrobeShapes(const AdvancedOptions& o) {
-  int wave = o.AudioStrobeWaveform;
-  if (wave != ASWAVE_RECTANGULAR && wave != ASWAVE_STEEP) return;
-  BuildWaveform(108, o.AudioStrobeDutyCycle, 1.0, RectangularData8, WAVELEN, false);
-  BuildWaveform(162, o.AudioStrobeDutyCycle, 1.0, SteepRectangularData8, WAVELEN, false);
-}
-
 bool BlocksFit(const PlaybackState& pb) {
   const int32_t blocks = pb.Options.MemoryBlocks;
   return blocks >= 1 && blocks <= MAXWAVEBLOCKS &&
@@ -186,7 +177,7 @@ int StartTestPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset&
   pb.SweepDataVoices = r->NumVoices;
   pb.NoiseOn = RecordHasNoise(r);
   pb.ExtraSourceShare = (pb.BackgroundFrames > 0 ? 1 : 0) + (pb.NoiseOn ? 1 : 0);
-  BuildStrobeShapes(pb.Options);
+  BuildStrobeShapes(pb.Options);  // the preset calculation builds them; test mode skips it
   ResetOscillators(pb);
   StartSweepWalk(pb, r);
   StartPlaybackFades(pb, PlaybackFades{});

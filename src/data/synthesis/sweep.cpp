@@ -260,10 +260,6 @@ int CalculatePreset(PlaybackState& pb, const Preset& preset, bool toDevice, cons
     pb.NoiseOn = true;
     pb.ExtraSourceShare += 1;
   }
-  int wave = pb.Options.AudioStrobeWaveform;
-  if (wave == ASWAVE_RECTANGULAR || wave == ASWAVE_STEEP) {
-    BuildWaveform(108, pb.Options.AudioStrobeDutyCycle, 1.0, RectangularData8, WAVELEN, false);
-    BuildWaveform(162, pb.Options.AudioStrobeDutyCycle, 1.0, SteepRectangularData8, WAVELEN, false);
-  }
+  BuildStrobeShapes(pb.Options);
   return 0;
 }

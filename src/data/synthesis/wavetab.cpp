@@ -72,3 +72,10 @@ int GetWaveformTable(bool wide, int32_t waveform, int32_t filter, const void** t
   *table = data;
   return 0;
 }
+
+void BuildStrobeShapes(const AdvancedOptions& o) {
+  int wave = o.AudioStrobeWaveform;
+  if (wave != ASWAVE_RECTANGULAR && wave != ASWAVE_STEEP) return;
+  BuildWaveform(108, o.AudioStrobeDutyCycle, 1.0, RectangularData8, WAVELEN, false);
+  BuildWaveform(162, o.AudioStrobeDutyCycle, 1.0, SteepRectangularData8, WAVELEN, false);
+}

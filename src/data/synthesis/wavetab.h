@@ -35,6 +35,11 @@ void WaveformShape(int p, int q, int* s, double* e);
 // One cycle of n samples (n divides 8192) for shape s, duty d (percent) and
 // exponent e; `out` is int16_t[n] when wide, else int8_t[n]. Any thread.
 void BuildWaveform(int s, int d, double e, void* out, int n, bool wide);
+struct AdvancedOptions;
+// The AudioStrobe carrier's rectangular shapes (RectangularData8,
+// SteepRectangularData8) for the options' duty cycle, when the options'
+// carrier waveform is one of them. Main thread, while nothing generates.
+void BuildStrobeShapes(const AdvancedOptions& o);
 // Low-pass filter core: n doubles into out, the periodically extended input
 // filtered with an 800-tap windowed sinc for filter value f and offset O
 // (the engine uses 1600, the preview 800). Any thread.
