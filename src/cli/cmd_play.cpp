@@ -157,8 +157,8 @@ void PrintStats(plat::WaveDevice* dev, plat::FakeWave* fake, int32_t lenOfBlocks
 }
 
 // The loop from the restarted device to the closed one.
-int PlayLoop(plat::WaveDevice* dev, plat::FakeWave* fake, const AdvancedOptions& o, int32_t stopAfterMinutes,
-             int stallMs) {
+int PlayLoop(PlaybackState& pb, plat::WaveDevice* dev, plat::FakeWave* fake, const AdvancedOptions& o,
+             int32_t stopAfterMinutes, int stallMs) {
   bool stopping = false, finishing = false, frozen = false;
   int64_t start = plat::ClockMs(), lastStall = start;
   auto stop = [&] {
@@ -218,7 +218,7 @@ int PlayLoop(plat::WaveDevice* dev, plat::FakeWave* fake, const AdvancedOptions&
       if (m.Id != WM_KEY) continue;
       if (m.WParam == ' ' && !stopping) {
         frozen = !frozen;
-        RequestFreeze(frozen, o.ImmediatePause != 0);
+        RequestFreeze(pb, frozen, o.ImmediatePause != 0);
       } else if (m.WParam == 'q' || m.WParam == 'Q' || m.WParam == 27) {
         finish();
       }
@@ -283,6 +283,7 @@ int RunPlay() {
   // The record the audio thread plays on; it outlives the thread, which ends
   // below.
   PlaybackState playback;
+  playback.AudioStrobeOn.store(a.Format.Strobe ? 1 : 0);
   if (!CreateAudioThread(w, o.ThreadTimeCritical != 0)) {
     FreePreset(p);
     std::fprintf(stderr, "%s\n", GetStr(1257));
@@ -315,7 +316,7 @@ int RunPlay() {
                    Shown(a.Device).c_str());
     result = EXIT_REFUSED;
   } else {
-    FreezeState.store(0);
+    playback.FreezeState.store(0);
     SetStatusDisplay(true);
     ResetAudioBlockStats();
     gTermUi = TerminalProgress();
@@ -332,7 +333,7 @@ int RunPlay() {
     FinishProgress();
     if (gDelaying && gTty && rc != 0) std::fprintf(stderr, "\n");
     if (rc == 0) {
-      result = PlayLoop(dev, fake, o, stopAfter, a.StallMs);
+      result = PlayLoop(playback, dev, fake, o, stopAfter, a.StallMs);
     } else {
       plat::WaveReset(dev);
       plat::WaveClose(dev);

@@ -157,6 +157,7 @@ int RunRender() {
 
   PlaybackUi ui = TerminalProgress();
   PlaybackState playback;
+  playback.AudioStrobeOn.store(a.Format.Strobe ? 1 : 0);
   int rc = StartPlaybackToFile(playback, p, o, a.Out.c_str(), minutes, &ui, out);
   FinishProgress();
   FreePreset(p);

@@ -22,6 +22,7 @@ TestPlayback* TestPlayback::instance() {
 }
 
 int TestPlayback::start(const Preset& p, int segment, int time, Failure* where, int* code) {
+  setAudioStrobe(gHost.AudioStrobe && gHost.AudioStrobe(gHost.Ctx));
   return start(p, segment, time, Cfg.Advanced, false, where, code);
 }
 

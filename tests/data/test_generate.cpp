@@ -270,7 +270,7 @@ TEST_F(Gen, MatchesThePerSampleReference) {
     int voices = uni(1, 4);
     TestRecord.SweepDataVoices = voices;
     bool strobe = trial % 3 == 1;
-    AudioStrobeOn = strobe ? 1 : 0;
+    TestRecord.AudioStrobeOn = strobe ? 1 : 0;
     SweepRecord* r = Record(voices);
     ref::Slot refSlots[MAXVOICES + 1];
     int frames = Frames();

@@ -100,9 +100,9 @@ TEST_F(PlayFake, ImmediateFreezeTakesTheAudibleRecordAndUnfreezeGoesOnFromIt) {
   auto* audible = reinterpret_cast<SweepRecord*>(WaveHeaders[5 % 4].User);
   int32_t audibleCounter = HeaderMark[5 % 4].Counter;
   ASSERT_NE(TestRecord.CurrentRecord, audible) << "the walk must be ahead of what is heard";
-  RequestFreeze(true, true);
+  RequestFreeze(TestRecord, true, true);
   Barrier();
-  EXPECT_EQ(FreezeState.load(), 1);
+  EXPECT_EQ(TestRecord.FreezeState.load(), 1);
   EXPECT_EQ(TestRecord.CurrentRecord, audible);
   EXPECT_EQ(plat::FakeResets(Fake), 1);
   EXPECT_EQ(plat::FakeQueued(Fake), 4);  // the dropped blocks were made again
@@ -116,9 +116,9 @@ TEST_F(PlayFake, ImmediateFreezeTakesTheAudibleRecordAndUnfreezeGoesOnFromIt) {
       EXPECT_EQ(reinterpret_cast<SweepRecord*>(h.User), audible);
     }
 
-  RequestFreeze(false, true);
+  RequestFreeze(TestRecord, false, true);
   Barrier();
-  EXPECT_EQ(FreezeState.load(), 0);
+  EXPECT_EQ(TestRecord.FreezeState.load(), 0);
   // The walk resumed from the audible block's place: the 4 blocks made
   // since are at most 4 records on from it.
   const SweepRecord* r = audible;
@@ -145,13 +145,13 @@ TEST_F(PlayFake, FreezeWithoutImmediatePauseActsOnBlocksGeneratedFromNowOn) {
   ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Play(5.5);
   SweepRecord* ahead = TestRecord.CurrentRecord;
-  RequestFreeze(true, false);
-  EXPECT_EQ(FreezeState.load(), 1);
+  RequestFreeze(TestRecord, true, false);
+  EXPECT_EQ(TestRecord.FreezeState.load(), 1);
   Barrier();
   EXPECT_EQ(plat::FakeResets(Fake), 0);
   Play(4);
   EXPECT_EQ(TestRecord.CurrentRecord, ahead);
-  EXPECT_EQ(FreezeState.load(), 1);
+  EXPECT_EQ(TestRecord.FreezeState.load(), 1);
 }
 
 TEST_F(PlayFake, ARecordChangeIsShownWhenItIsHeardNotWhenItIsGenerated) {
@@ -210,11 +210,11 @@ TEST_F(PlayFake, SwitchingAudioStrobeRegeneratesTheQueuedBlocks) {
   // Blocks 0 and 1 heard and made again as 4 and 5; block 2 half heard.
   Play(2.5);
   EXPECT_EQ(Window.LastStatus().Text.find("Visual:"), std::string::npos);
-  SetPlaybackAudioStrobe(true);
+  SetPlaybackAudioStrobe(TestRecord, true);
   Barrier();
   EXPECT_EQ(plat::FakeResets(Fake), 1);
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
-  EXPECT_EQ(FreezeState.load(), 0);
+  EXPECT_EQ(TestRecord.FreezeState.load(), 0);
   EXPECT_NE(Window.LastStatus().Text.find("Visual: brightness"), std::string::npos);
   // The dropped blocks are made again from the one being heard on: blocks 3
   // to 6 of the render, in the headers of blocks 2, 3, 4 and 5.
@@ -224,11 +224,11 @@ TEST_F(PlayFake, SwitchingAudioStrobeRegeneratesTheQueuedBlocks) {
     EXPECT_EQ(Beat(r), render[static_cast<size_t>(3 + k)]) << "regenerated block " << k;
   }
   // A frozen playback stays frozen through the switch.
-  RequestFreeze(true, true);
+  RequestFreeze(TestRecord, true, true);
   Barrier();
-  SetPlaybackAudioStrobe(false);
+  SetPlaybackAudioStrobe(TestRecord, false);
   Barrier();
-  EXPECT_EQ(FreezeState.load(), 1);
+  EXPECT_EQ(TestRecord.FreezeState.load(), 1);
 }
 
 // The flashing's feed: once per record that becomes current, in the order
@@ -605,7 +605,7 @@ std::vector<unsigned char> WavData(const Preset& p, const AdvancedOptions& o, in
 TEST_F(PlayFake, TestModeSoundsLikeTheSteadyPresetWithItsOwnStrobeDutyCycle) {
   TestPreset t;  // every curve steady: one record, as test mode builds it
   AdvancedOptions o;
-  AudioStrobeOn = 1;
+  TestRecord.AudioStrobeOn = 1;
   WavData(t.P, o, 2);  // leaves the carrier shapes at the default duty cycle
   o.AudioStrobeDutyCycle = 25;
   Open(o);

@@ -55,7 +55,7 @@ void ReportStatus(const SweepRecord* r, bool forced) {
   if (!gPb || (!forced && seconds == gLastSecond)) return;
   gLastSecond = seconds;
   PlayStatus s;
-  MakePlayStatus(*gPb, r, seconds, FreezeState.load() > 0, AudioStrobeOn.load() != 0, forced, &s);
+  MakePlayStatus(*gPb, r, seconds, gPb->FreezeState.load() > 0, gPb->AudioStrobeOn.load() != 0, forced, &s);
   bool fading = false;
   s.SleepLeftMs = PlaybackSleepLeftMs(&fading);
   s.SleepMode = static_cast<uint8_t>(PlaybackSleepMode());
@@ -92,13 +92,13 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
   ptrdiff_t idx = h - WaveHeaders;
   if (!TVK_CHECK(idx >= 0 && idx < MAXWAVEBLOCKS, idx) || !TVK_CHECK(gPb, 0)) return;
   auto* rec = reinterpret_cast<SweepRecord*>(h->User);
-  int fs = FreezeState.load();
+  int fs = gPb->FreezeState.load();
   bool changed = false;
   if (fs == -1 || fs == 2) {
     // Freezing and unfreezing act on what is audible, not on what was
     // generated ahead.
     RewindSweepWalk(*gPb, HeaderMark[idx]);
-    FreezeState.store(fs == 2 ? 1 : 0);
+    gPb->FreezeState.store(fs == 2 ? 1 : 0);
     changed = true;
   }
   if (gStatusOn.load()) ReportStatus(rec, changed || rec != gLastAudible);
@@ -248,24 +248,24 @@ const PlaybackWindow& MainWindowHooks() { return gWindow; }
 
 void SetStatusDisplay(bool on) { gStatusOn.store(on); }
 
-void RequestFreeze(bool freeze, bool immediatePause) {
+void RequestFreeze(PlaybackState& pb, bool freeze, bool immediatePause) {
   plat::WaveDevice* dev = hWaveOut.load();
   if (immediatePause && dev) {
-    FreezeState.store(freeze ? 2 : -1);
+    pb.FreezeState.store(freeze ? 2 : -1);
     int retval = plat::WaveReset(dev);
     TVK_CHECK(retval == 0, retval);
   } else {
-    FreezeState.store(freeze ? 1 : 0);
+    pb.FreezeState.store(freeze ? 1 : 0);
   }
   plat::PostMsg(AudioQueue, TM_FORGETAUDIBLE);
 }
 
-void SetPlaybackAudioStrobe(bool on) {
-  AudioStrobeOn.store(on ? 1 : 0);
+void SetPlaybackAudioStrobe(PlaybackState& pb, bool on) {
+  pb.AudioStrobeOn.store(on ? 1 : 0);
   plat::WaveDevice* dev = hWaveOut.load();
   if (!dev) return;
   // Re-take the audible record; a frozen playback stays frozen.
-  FreezeState.store(FreezeState.load() > 0 ? 2 : -1);
+  pb.FreezeState.store(pb.FreezeState.load() > 0 ? 2 : -1);
   int retval = plat::WaveReset(dev);
   TVK_CHECK(retval == 0, retval);
 }

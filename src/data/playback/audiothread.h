@@ -102,12 +102,13 @@ extern std::atomic<AudioMessageHookFn> AudioMessageHook;
 void SetStatusDisplay(bool on);
 
 // Main-thread requests during playback (each returns at once):
-// Freeze/Restart: with immediatePause the queued blocks are dropped so that
-// the change is heard at once, and it acts on the audible record.
-void RequestFreeze(bool freeze, bool immediatePause);
-// The visual mode switched to or from AudioStrobe: the queued blocks are
-// regenerated with or without the light signal.
-void SetPlaybackAudioStrobe(bool on);
+// Freeze/Restart of the playback `pb` (the record the thread plays): with
+// immediatePause the queued blocks are dropped so that the change is heard
+// at once, and it acts on the audible record.
+void RequestFreeze(PlaybackState& pb, bool freeze, bool immediatePause);
+// The visual mode switched to or from AudioStrobe: `pb` takes the flag, and
+// the queued blocks are regenerated with or without the light signal.
+void SetPlaybackAudioStrobe(PlaybackState& pb, bool on);
 // Stop: the thread resets the device, gives back the block memory and
 // reports WM_PLAYSTOPPED. With a stop fade (PlaybackFades) and sound
 // queued, the next StopFadeMs of it fall to silence first and the rest is

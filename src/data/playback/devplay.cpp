@@ -169,7 +169,7 @@ int StartTestPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset&
     if (int rc = LoadBackground(pb, background)) return rc;
   }
   ResetWaveformCache();
-  FreezeState.store(0);
+  pb.FreezeState.store(0);
   SweepRecord* r = FirstSweepRecord();
   int status = 0;
   if (!FillSweepRecord(pb, preset, segment, nullptr, time, r, &status)) return status;

@@ -5,8 +5,9 @@
 // The main thread writes the sweep list and everything set up at a playback
 // start before the first block is generated; afterwards the generating thread
 // (the audio thread, or the main thread while writing a WAV file) owns the
-// oscillator state and the walk through the list. The AudioStrobe flag and
-// the freeze state are single words other threads may write at any time.
+// oscillator state and the walk through the list. A record's AudioStrobe
+// flag and freeze state are single words other threads may write at any
+// time.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -29,12 +30,6 @@ extern plat::Region WaveformData;
 extern plat::Region DataBlockMem;
 extern plat::Region BackgroundTempData;
 extern plat::Region BackgroundData;
-
-// Whether the generator produces the AudioStrobe slot; switched by the visual
-// output at any time.
-extern std::atomic<int> AudioStrobeOn;
-// 0 running, 1 frozen, 2 freeze requested, -1 unfreeze requested.
-extern std::atomic<int> FreezeState;
 
 // --- Oscillator state (generating thread) --------------------------------
 // A phase accumulator is one 64-bit word: table index (13 bits) above a
@@ -79,6 +74,12 @@ struct PlaybackState {
   // (TakeEngineOptions): changes in the settings wait for the next start.
   AdvancedOptions Options;
   int32_t BlockBytes = 0;  // bytes of one output block (ComputeBlockBytes)
+
+  // Whether the generator produces the AudioStrobe slot; switched by the
+  // visual output at any time.
+  std::atomic<int> AudioStrobeOn{0};
+  // 0 running, 1 frozen, 2 freeze requested, -1 unfreeze requested.
+  std::atomic<int> FreezeState{0};
 
   // Set by the preset calculation.
   int SweepDataVoices = 0;   // largest NumVoices of the list, 1..MAXVOICES
