@@ -17,6 +17,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -281,8 +282,9 @@ int RunPlay() {
   plat::ResetMsgQueue(gMain);
   PlaybackWindow w;
   // The record the audio thread plays on; it outlives the thread, which ends
-  // below.
-  PlaybackState playback;
+  // below. On the heap: it holds the device's block headers.
+  auto playbackOwned = std::make_unique<PlaybackState>();
+  PlaybackState& playback = *playbackOwned;
   playback.AudioStrobeOn.store(a.Format.Strobe ? 1 : 0);
   if (!CreateAudioThread(w, o.ThreadTimeCritical != 0)) {
     FreePreset(p);

@@ -8,6 +8,7 @@
 #include "dlggen/modal.h"
 #include "main/preset.h"
 #include "main/text.h"
+#include "mwnd/EngineLink.h"
 #include "mwnd/MainWindow.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/ProgressLine.h"
@@ -69,7 +70,7 @@ PlayerState DesktopLink::playerState() const {
 }
 
 qint64 DesktopLink::playerPositionUs() const {
-  return W->Playing ? (plat::ClockMs() - PlayStartTime.load()) * 1000 : 0;
+  return W->Playing ? (plat::ClockMs() - W->Link->playback().PlayStartTime.load()) * 1000 : 0;
 }
 
 void DesktopLink::step(int by) {

@@ -57,7 +57,7 @@ int TestPlayback::start(const Preset& p, int segment, int time, const AdvancedOp
   if (rc) {
     // The device may already hold blocks; the audio thread ignores those of
     // a device it does not play.
-    hWaveOut.store(nullptr);
+    Playback.hWaveOut.store(nullptr);
     plat::WaveReset(dev);
     SyncAudioThread();
     plat::WaveClose(dev);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -103,7 +104,9 @@ TEST_F(Gen, ARecordKeepsItsOptionsWhileAnotherPlaysWithOthers) {
     ResetOscillators(TestRecord);
     StartSweepWalk(TestRecord, r);
     EXPECT_EQ(Block16(), first) << c.What;
-    PlaybackState other;
+    // On the heap: a record holds the device's block headers.
+    auto otherOwned = std::make_unique<PlaybackState>();
+    PlaybackState& other = *otherOwned;
     AdvancedOptions o;
     o.SamplesPerSec = c.Rate;
     o.Bits16 = c.Bits16;
