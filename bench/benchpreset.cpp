@@ -49,8 +49,8 @@ void BenchRecord(int voices, bool wide, bool mod, bool noise) {
   BenchPlayback.SweepDataVoices = voices;
   BenchPlayback.ExtraSourceShare = noise ? 1 : 0;
   BenchPlayback.NoiseOn = noise;
-  AudioStrobeOn = 0;
-  FreezeState = 0;
+  BenchPlayback.AudioStrobeOn = 0;
+  BenchPlayback.FreezeState = 0;
   StartSweepWalk(BenchPlayback, r);
 }
 

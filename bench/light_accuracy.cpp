@@ -140,7 +140,7 @@ bool Render(const Preset& p, const Case& c, std::vector<int16_t>* pcm, std::vect
   o.AudioStrobeWaveform = c.Waveform;
   o.AudioStrobeZeroLevel = c.Zero;
   o.AudioStrobeMaxLevel = c.Max;
-  AudioStrobeOn.store(1);
+  Playback.AudioStrobeOn.store(1);
   plat::SeedRandom(7);
   if (int rc = PreparePlayback(Playback, p, o, false, nullptr)) {
     std::fprintf(stderr, "%s: the calculation failed (%d)\n", c.Name, rc);

@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
   for (const Row& row : rows) {
     AdvancedOptions o;
     o.SamplesPerSec = 44100;
-    AudioStrobeOn.store(1);
+    Playback.AudioStrobeOn.store(1);
     plat::SeedRandom(3);
     FileOutput out;
     out.Format = row.Format;

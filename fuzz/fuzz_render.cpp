@@ -78,7 +78,7 @@ void Render(const Preset& p, bool bits16, int rate, bool strobe) {
   AdvancedOptions o;
   o.Bits16 = bits16 ? 1 : 0;
   o.SamplesPerSec = rate;
-  AudioStrobeOn.store(strobe ? 1 : 0);
+  Playback.AudioStrobeOn.store(strobe ? 1 : 0);
   TakeEngineOptions(Playback, o);
   SetBackground(p);
   int records = 0;

@@ -17,6 +17,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -157,8 +158,8 @@ void PrintStats(plat::WaveDevice* dev, plat::FakeWave* fake, int32_t lenOfBlocks
 }
 
 // The loop from the restarted device to the closed one.
-int PlayLoop(plat::WaveDevice* dev, plat::FakeWave* fake, const AdvancedOptions& o, int32_t stopAfterMinutes,
-             int stallMs) {
+int PlayLoop(PlaybackState& pb, plat::WaveDevice* dev, plat::FakeWave* fake, const AdvancedOptions& o,
+             int32_t stopAfterMinutes, int stallMs) {
   bool stopping = false, finishing = false, frozen = false;
   int64_t start = plat::ClockMs(), lastStall = start;
   auto stop = [&] {
@@ -218,7 +219,7 @@ int PlayLoop(plat::WaveDevice* dev, plat::FakeWave* fake, const AdvancedOptions&
       if (m.Id != WM_KEY) continue;
       if (m.WParam == ' ' && !stopping) {
         frozen = !frozen;
-        RequestFreeze(frozen, o.ImmediatePause != 0);
+        RequestFreeze(pb, frozen, o.ImmediatePause != 0);
       } else if (m.WParam == 'q' || m.WParam == 'Q' || m.WParam == 27) {
         finish();
       }
@@ -281,8 +282,10 @@ int RunPlay() {
   plat::ResetMsgQueue(gMain);
   PlaybackWindow w;
   // The record the audio thread plays on; it outlives the thread, which ends
-  // below.
-  PlaybackState playback;
+  // below. On the heap: it holds the device's block headers.
+  auto playbackOwned = std::make_unique<PlaybackState>();
+  PlaybackState& playback = *playbackOwned;
+  playback.AudioStrobeOn.store(a.Format.Strobe ? 1 : 0);
   if (!CreateAudioThread(w, o.ThreadTimeCritical != 0)) {
     FreePreset(p);
     std::fprintf(stderr, "%s\n", GetStr(1257));
@@ -315,7 +318,7 @@ int RunPlay() {
                    Shown(a.Device).c_str());
     result = EXIT_REFUSED;
   } else {
-    FreezeState.store(0);
+    playback.FreezeState.store(0);
     SetStatusDisplay(true);
     ResetAudioBlockStats();
     gTermUi = TerminalProgress();
@@ -332,7 +335,7 @@ int RunPlay() {
     FinishProgress();
     if (gDelaying && gTty && rc != 0) std::fprintf(stderr, "\n");
     if (rc == 0) {
-      result = PlayLoop(dev, fake, o, stopAfter, a.StallMs);
+      result = PlayLoop(playback, dev, fake, o, stopAfter, a.StallMs);
     } else {
       plat::WaveReset(dev);
       plat::WaveClose(dev);

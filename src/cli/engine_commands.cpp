@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 
 #include "cli/cliutil.h"
 #include "cli/cmd_lightcheck.h"
@@ -156,7 +157,10 @@ int RunRender() {
   }
 
   PlaybackUi ui = TerminalProgress();
-  PlaybackState playback;
+  // The record on the heap: it holds the device's block headers.
+  auto playbackOwned = std::make_unique<PlaybackState>();
+  PlaybackState& playback = *playbackOwned;
+  playback.AudioStrobeOn.store(a.Format.Strobe ? 1 : 0);
   int rc = StartPlaybackToFile(playback, p, o, a.Out.c_str(), minutes, &ui, out);
   FinishProgress();
   FreePreset(p);

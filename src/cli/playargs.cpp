@@ -158,5 +158,4 @@ void ApplyOutputFormat(const OutputFormat& f, AdvancedOptions& o) {
   o.Bits16 = f.Bits == 16;
   o.LenOfBlocks = f.BlockMs;
   o.InvertSound = f.Invert;
-  AudioStrobeOn.store(f.Strobe ? 1 : 0);
 }

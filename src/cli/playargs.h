@@ -54,5 +54,6 @@ struct OutputFormat {
 };
 // Adds --rate (from minRate), --bits, --block-ms, --invert and --audiostrobe.
 void AddOutputFormat(CLI::App* cmd, OutputFormat& f, int minRate);
-// Puts the format into o; the AudioStrobe switch is the engine's own state.
+// Puts the format into o; the AudioStrobe switch belongs to the playback's
+// record (PlaybackState::AudioStrobeOn), which the caller sets from f.Strobe.
 void ApplyOutputFormat(const OutputFormat& f, AdvancedOptions& o);

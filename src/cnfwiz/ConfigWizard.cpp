@@ -64,7 +64,6 @@ ConfigWizard::ConfigWizard(QWidget* owner)
   setWindowTitle(tr("Configuration Wizard"));
   setSizeGripEnabled(false);
   BuildWizardTestPreset(TestPreset);
-  SavedStrobe = AudioStrobeOn.load();
   SavedVisual = Cfg.VisualOutput;
   DynLayout* l = dynLayout();
   auto* picture = new QLabel(this);
@@ -104,7 +103,6 @@ ConfigWizard::ConfigWizard(QWidget* owner)
 ConfigWizard::~ConfigWizard() {
   Pending = T_NONE;
   if (Running != T_NONE) TestPlayback::instance()->stop();
-  AudioStrobeOn.store(SavedStrobe);
   Cfg.VisualOutput = SavedVisual;
   FreePreset(TestPreset);
 }
@@ -195,7 +193,7 @@ void ConfigWizard::startTest(Test t) {
   const int segment = test.Segment;
   const bool strobe = test.Strobe, adjust = test.Adjust;
   SetWizardSpeech(TestPreset, t == T_ORIENT);
-  AudioStrobeOn.store(strobe ? 1 : 0);
+  TestPlayback::instance()->setAudioStrobe(strobe);
   TestPlayback::Failure where;
   int code = 0;
   Pending = T_NONE;

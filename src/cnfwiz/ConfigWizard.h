@@ -66,7 +66,6 @@ class ConfigWizard : public DynDialog {
 
   AdvancedOptions Work;
   Preset TestPreset{};
-  int SavedStrobe = 0;
   int32_t SavedVisual = 0;
   int Active = 0;
   Test Running = T_NONE;

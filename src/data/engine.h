@@ -12,7 +12,7 @@
 //      (the caller's PlaybackState, state.h, holds what the generator
 //      works on);
 //      ExtraSourceShare = background loaded ? 1 : 0;
-//      AudioStrobeOn = visual mode is AudioStrobe;
+//      pb.AudioStrobeOn = visual mode is AudioStrobe;
 //   3. CalculatePreset(pb, preset, toDevice, &sink)
 //                                      builds the sweep list; 0, 85 (aborted
 //                                      through the sink), 1272 or 1273. Adds
@@ -26,7 +26,7 @@
 //                                      pb.BlockBytes bytes; returns 1 (buffer untouched)
 //                                      once the list has ended. CurrentRecord
 //                                      is the record the block was made from.
-//   Freezing: FreezeState (non-zero stops the walk). Test mode: write one
+//   Freezing: pb.FreezeState (non-zero stops the walk). Test mode: write one
 //   record with FillSweepRecord(pb, preset, seg, nullptr, time, FirstSweepRecord(),
 //   &status), set its Blocks to 0 and StartSweepWalk(pb) on it.
 //   NewRecordHook is called on the generating thread whenever a record

@@ -8,6 +8,7 @@
 #include "dlggen/modal.h"
 #include "main/preset.h"
 #include "main/text.h"
+#include "mwnd/EngineLink.h"
 #include "mwnd/MainWindow.h"
 #include "mwnd/PresetCombo.h"
 #include "mwnd/ProgressLine.h"
@@ -27,7 +28,7 @@ DesktopLink::DesktopLink(MainWindow* window) : QObject(window), W(window) {
 bool DesktopLink::busy() const { return ModalDepth > 0 || W->Progress->active() || !W->Ready; }
 
 void DesktopLink::stateChanged() {
-  bool frozen = W->Playing && FreezeState.load() > 0;
+  bool frozen = W->Playing && W->freezeState() > 0;
   if (W->Playing && !WasPlaying) PlayingTrack = SelProgram;
   WasPlaying = W->Playing;
   if (!frozen) {
@@ -48,7 +49,7 @@ void DesktopLink::stateChanged() {
 
 PlayerState DesktopLink::playerState() const {
   PlayerState s;
-  bool frozen = FreezeState.load() > 0;
+  bool frozen = W->freezeState() > 0;
   s.Playback = !W->Playing ? PlayerState::Stopped : frozen ? PlayerState::Paused : PlayerState::Playing;
   s.CanPause = W->Playing && !frozen;
   s.CanPlay = W->Ready && SelProgram >= 0 && (!W->Playing || frozen);
@@ -69,7 +70,7 @@ PlayerState DesktopLink::playerState() const {
 }
 
 qint64 DesktopLink::playerPositionUs() const {
-  return W->Playing ? (plat::ClockMs() - PlayStartTime.load()) * 1000 : 0;
+  return W->Playing ? (plat::ClockMs() - W->Link->playback().PlayStartTime.load()) * 1000 : 0;
 }
 
 void DesktopLink::step(int by) {
@@ -85,7 +86,7 @@ void DesktopLink::step(int by) {
 }
 
 void DesktopLink::playerCommand(Command c) {
-  bool frozen = FreezeState.load() > 0;
+  bool frozen = W->freezeState() > 0;
   switch (c) {
     case Play:
       if (W->Playing && frozen)

@@ -164,6 +164,10 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start), Editor(PresetO
   host.Ctx = this;
   host.MainPlaying = [](void* ctx) { return static_cast<MainWindow*>(ctx)->Playing; };
   host.Target = [](void* ctx) { return static_cast<MainWindow*>(ctx)->waveTarget(); };
+  host.AudioStrobe = [](void* ctx) {
+    const MainWindow* w = static_cast<MainWindow*>(ctx);
+    return w->Link && w->Link->playback().AudioStrobeOn.load() != 0;
+  };
   TestPlayback::setHost(host);
 
   plat::ResetEvent(hWaveEvent);
@@ -206,6 +210,8 @@ void MainWindow::layoutCentral() {
   if (flash && flash->parentWidget() == Central) flash->setGeometry(flashArea());
 }
 
+int MainWindow::freezeState() const { return Link ? Link->playback().FreezeState.load() : 0; }
+
 QRect MainWindow::flashArea() const {
   int top = Status->isVisible() ? Status->geometry().bottom() + 1 : 0;
   return QRect(0, top, Central->width(), std::max(Central->height() - top, 0));
@@ -242,7 +248,7 @@ void MainWindow::updateUi(int flags) {
   }
   if (flags & UI_FROZEN) {
     // 2 asks to freeze, -1 to go on: the button shows what was asked.
-    bool frozen = FreezeState.load() > 0;
+    bool frozen = freezeState() > 0;
     Act.ToolFreeze->setIcon(frozen ? CommandIcon("media-playback-start", "restart.svg")
                                    : CommandIcon("media-playback-pause", "freeze.svg"));
     QString tip = QString::fromUtf8(GetStr(frozen ? 44 : 43));
@@ -575,7 +581,7 @@ void MainWindow::playStopped(plat::WaveDevice* dev) {
   if (dev != Device) return;
   Device = nullptr;
   Playing = false;
-  FreezeState.store(0);
+  Link->playback().FreezeState.store(0);
   StopFlashing();
   Status->setText(QString::fromUtf8(GetStr(strid::NotPlaying)));
   updateUi(UI_PLAYING | UI_FROZEN);

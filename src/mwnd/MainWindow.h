@@ -91,6 +91,9 @@ class MainWindow : public QMainWindow {
   QWidget* centralArea() const { return Central; }
   QRect flashArea() const;
   void stopPlaying() { cmdStop(); }
+  // The freeze state of the window's playback (PlaybackState::FreezeState;
+  // 0 when there is no audio thread).
+  int freezeState() const;
 
   // Synchronised starts (Synchronize.cpp): the two points around the
   // device's restart (the engine calls them inside StartPlayback), and the

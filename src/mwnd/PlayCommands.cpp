@@ -159,8 +159,8 @@ void MainWindow::cmdFreeze() {
   if (!Playing) return;
   // The window's own view: 1 or 2 is frozen (or about to be), 0 or -1
   // running, so the button shows at once what was asked for.
-  bool freeze = FreezeState.load() <= 0;
-  RequestFreeze(freeze, Link->playback().Options.ImmediatePause != 0);
+  bool freeze = freezeState() <= 0;
+  RequestFreeze(Link->playback(), freeze, Link->playback().Options.ImmediatePause != 0);
   updateUi(UI_FROZEN);
 }
 
@@ -203,7 +203,7 @@ void MainWindow::cmdVisual(int mode) {
         VisualMode = VISUAL_NONE;
     }
     bool strobe = VisualMode == VISUAL_AUDIOSTROBE;
-    if (strobe != (previous == VISUAL_AUDIOSTROBE)) SetPlaybackAudioStrobe(strobe);
+    if (strobe != (previous == VISUAL_AUDIOSTROBE)) SetPlaybackAudioStrobe(Link->playback(), strobe);
   }
   Cfg.VisualOutput = VisualMode;
   updateUi(UI_VISUAL);
@@ -243,8 +243,8 @@ int MainWindow::startPlaying(uint32_t delayTick, bool follower) {
   Device = dev;
   Playing = true;
   RefreshNotice = FlashRefreshNotice{};
-  FreezeState.store(0);
-  AudioStrobeOn.store(VisualMode == VISUAL_AUDIOSTROBE ? 1 : 0);
+  Link->playback().FreezeState.store(0);
+  Link->playback().AudioStrobeOn.store(VisualMode == VISUAL_AUDIOSTROBE ? 1 : 0);
   if (VisualMode >= VISUAL_WINDOW) {
     int v = StartFlashing(this, Cfg.VisualOptions.Override ? Cfg.VisualOptions : p.data.VisOpt);
     if (v > 0) {
@@ -332,12 +332,14 @@ void MainWindow::cmdPlayWav() {
     out.BlockWritten = LightFeedBlock;
     out.BlockCtx = written;
   }
-  int savedStrobe = AudioStrobeOn.load();
-  AudioStrobeOn.store(req.AudioStrobe ? 1 : 0);
+  // The window's record makes the file; its live setting comes back after.
+  std::atomic<int>& strobeOn = Link->playback().AudioStrobeOn;
+  int savedStrobe = strobeOn.load();
+  strobeOn.store(req.AudioStrobe ? 1 : 0);
   PlaybackUi pui = playbackUi();
   std::string path = file.toStdString();
   int rc = StartPlayback(Link->playback(), nullptr, p, options, path.c_str(), minutes, 0, &pui, out);
-  AudioStrobeOn.store(savedStrobe);
+  strobeOn.store(savedStrobe);
   QString light;
   bool lost = false;
   if (rc == 0 && written) {

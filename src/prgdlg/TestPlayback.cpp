@@ -22,6 +22,7 @@ TestPlayback* TestPlayback::instance() {
 }
 
 int TestPlayback::start(const Preset& p, int segment, int time, Failure* where, int* code) {
+  setAudioStrobe(gHost.AudioStrobe && gHost.AudioStrobe(gHost.Ctx));
   return start(p, segment, time, Cfg.Advanced, false, where, code);
 }
 
@@ -56,7 +57,7 @@ int TestPlayback::start(const Preset& p, int segment, int time, const AdvancedOp
   if (rc) {
     // The device may already hold blocks; the audio thread ignores those of
     // a device it does not play.
-    hWaveOut.store(nullptr);
+    Playback.hWaveOut.store(nullptr);
     plat::WaveReset(dev);
     SyncAudioThread();
     plat::WaveClose(dev);

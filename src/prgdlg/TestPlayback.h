@@ -30,6 +30,9 @@ class TestPlayback : public QObject {
     bool (*MainPlaying)(void* ctx) = nullptr;
     // The device the settings name.
     plat::WaveTarget (*Target)(void* ctx) = nullptr;
+    // The window's own AudioStrobe setting, which the editor's test
+    // follows (none: off).
+    bool (*AudioStrobe)(void* ctx) = nullptr;
   };
   // The main window installs itself; it removes itself (an empty host) when
   // it goes.
@@ -45,9 +48,9 @@ class TestPlayback : public QObject {
   // code for 1262.
   int start(const Preset& p, int segment, int time, Failure* where, int* code);
   // The same with the given options instead of the settings (the
-  // configuration wizard's working copy). With `adjust`, a device that
-  // rejects 16 bits or the rate is tried again with 8 bits or 40000 samples
-  // per second.
+  // configuration wizard's working copy) and the AudioStrobe setting last
+  // given to setAudioStrobe. With `adjust`, a device that rejects 16 bits or
+  // the rate is tried again with 8 bits or 40000 samples per second.
   int start(const Preset& p, int segment, int time, const AdvancedOptions& options, bool adjust, Failure* where,
             int* code);
   // Plays `p` at another place, or the edited preset at the same place. 0 or
@@ -56,6 +59,9 @@ class TestPlayback : public QObject {
   // Stops and closes the device; returns when the audio thread has let go
   // of it.
   void stop();
+  // Whether the test's record makes the AudioStrobe light signal; taken by
+  // the next start.
+  void setAudioStrobe(bool on) { Playback.AudioStrobeOn.store(on ? 1 : 0); }
 
   bool running() const { return Running; }
   // The record the test plays from; its notices name it.

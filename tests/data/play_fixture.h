@@ -89,8 +89,8 @@ class PlayTest : public ::testing::Test {
   }
   void TearDown() override {
     EndAudioThread();
-    FreezeState = 0;
-    AudioStrobeOn = 0;
+    TestRecord.FreezeState = 0;
+    TestRecord.AudioStrobeOn = 0;
     SetPlaybackFades(PlaybackFades{});
   }
   // Returns once the audio thread has handled everything queued before.

@@ -66,7 +66,7 @@ TEST(AudioPath, GeneratingBlocksDoesNotAllocate) {
     r->NoiseModDepth[0] = 30;
     TestRecord.SweepDataVoices = 3;
     TestRecord.NoiseOn = true;
-    AudioStrobeOn = 1;
+    TestRecord.AudioStrobeOn = 1;
     StartSweepWalk(TestRecord, r);
     std::vector<uint8_t> buf(static_cast<size_t>(TestRecord.BlockBytes));
     gAllocations = 0;
@@ -97,7 +97,7 @@ TEST_F(PlayTest, AReturnedBlocksWholePathDoesNotAllocate) {
   t.Set2(0, PID_VISFREQ, {{0, 10000}, {10000, 20000}});
   AdvancedOptions o;
   o.LenOfBlocks = 20;
-  AudioStrobeOn = 1;
+  TestRecord.AudioStrobeOn = 1;
   // The ramps run over the blocks watched: the start's, the sleep timer's
   // and, at the end, the stop's.
   PlaybackFades fades;

@@ -283,9 +283,9 @@ TEST_F(Fades, AFreezeDuringTheEndsFadeHoldsTheLevelAndTheEndStaysSilent) {
   Open(o);
   ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Play(7);
-  RequestFreeze(true, true);  // the queued blocks are made again, held
+  RequestFreeze(TestRecord, true, true);  // the queued blocks are made again, held
   Play(6);
-  RequestFreeze(false, true);
+  RequestFreeze(TestRecord, false, true);
   std::vector<int32_t> got = PlayToEnd();
   // The peak of each 10 ms against the full level before the fade: it never
   // rises again (half a percent for the peaks of a sampled sine).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -103,7 +104,9 @@ TEST_F(Gen, ARecordKeepsItsOptionsWhileAnotherPlaysWithOthers) {
     ResetOscillators(TestRecord);
     StartSweepWalk(TestRecord, r);
     EXPECT_EQ(Block16(), first) << c.What;
-    PlaybackState other;
+    // On the heap: a record holds the device's block headers.
+    auto otherOwned = std::make_unique<PlaybackState>();
+    PlaybackState& other = *otherOwned;
     AdvancedOptions o;
     o.SamplesPerSec = c.Rate;
     o.Bits16 = c.Bits16;
@@ -270,7 +273,7 @@ TEST_F(Gen, MatchesThePerSampleReference) {
     int voices = uni(1, 4);
     TestRecord.SweepDataVoices = voices;
     bool strobe = trial % 3 == 1;
-    AudioStrobeOn = strobe ? 1 : 0;
+    TestRecord.AudioStrobeOn = strobe ? 1 : 0;
     SweepRecord* r = Record(voices);
     ref::Slot refSlots[MAXVOICES + 1];
     int frames = Frames();

@@ -107,7 +107,7 @@ TEST_F(PlayAlsa, EightBitInvertedWithAudioStrobe) {
   o.InvertSound = 1;
   o.LenOfBlocks = 250;
   o.MemoryBlocks = 3;
-  AudioStrobeOn = 1;
+  TestRecord.AudioStrobeOn = 1;
   std::vector<unsigned char> dev = PlayToEnd(Window, t.P, o, "strobe8");
   std::vector<unsigned char> wav = RenderWav(t.P, o, 2, "strobe8");
   ASSERT_FALSE(wav.empty());

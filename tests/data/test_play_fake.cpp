@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -97,12 +98,12 @@ TEST_F(PlayFake, ImmediateFreezeTakesTheAudibleRecordAndUnfreezeGoesOnFromIt) {
   // and half of block 5 (header 1).
   Play(4);
   Play(1.5);
-  auto* audible = reinterpret_cast<SweepRecord*>(WaveHeaders[5 % 4].User);
-  int32_t audibleCounter = HeaderMark[5 % 4].Counter;
+  auto* audible = reinterpret_cast<SweepRecord*>(TestRecord.WaveHeaders[5 % 4].User);
+  int32_t audibleCounter = TestRecord.HeaderMark[5 % 4].Counter;
   ASSERT_NE(TestRecord.CurrentRecord, audible) << "the walk must be ahead of what is heard";
-  RequestFreeze(true, true);
+  RequestFreeze(TestRecord, true, true);
   Barrier();
-  EXPECT_EQ(FreezeState.load(), 1);
+  EXPECT_EQ(TestRecord.FreezeState.load(), 1);
   EXPECT_EQ(TestRecord.CurrentRecord, audible);
   EXPECT_EQ(plat::FakeResets(Fake), 1);
   EXPECT_EQ(plat::FakeQueued(Fake), 4);  // the dropped blocks were made again
@@ -111,14 +112,14 @@ TEST_F(PlayFake, ImmediateFreezeTakesTheAudibleRecordAndUnfreezeGoesOnFromIt) {
   EXPECT_EQ(s.Text.rfind("(Parameters frozen) Time ", 0), 0u) << s.Text;
   Play(4);
   EXPECT_EQ(TestRecord.CurrentRecord, audible);  // held while frozen
-  for (auto& h : WaveHeaders)
+  for (auto& h : TestRecord.WaveHeaders)
     if (h.Flags & plat::WHDR_INQUEUE) {
       EXPECT_EQ(reinterpret_cast<SweepRecord*>(h.User), audible);
     }
 
-  RequestFreeze(false, true);
+  RequestFreeze(TestRecord, false, true);
   Barrier();
-  EXPECT_EQ(FreezeState.load(), 0);
+  EXPECT_EQ(TestRecord.FreezeState.load(), 0);
   // The walk resumed from the audible block's place: the 4 blocks made
   // since are at most 4 records on from it.
   const SweepRecord* r = audible;
@@ -145,13 +146,13 @@ TEST_F(PlayFake, FreezeWithoutImmediatePauseActsOnBlocksGeneratedFromNowOn) {
   ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Play(5.5);
   SweepRecord* ahead = TestRecord.CurrentRecord;
-  RequestFreeze(true, false);
-  EXPECT_EQ(FreezeState.load(), 1);
+  RequestFreeze(TestRecord, true, false);
+  EXPECT_EQ(TestRecord.FreezeState.load(), 1);
   Barrier();
   EXPECT_EQ(plat::FakeResets(Fake), 0);
   Play(4);
   EXPECT_EQ(TestRecord.CurrentRecord, ahead);
-  EXPECT_EQ(FreezeState.load(), 1);
+  EXPECT_EQ(TestRecord.FreezeState.load(), 1);
 }
 
 TEST_F(PlayFake, ARecordChangeIsShownWhenItIsHeardNotWhenItIsGenerated) {
@@ -168,7 +169,7 @@ TEST_F(PlayFake, ARecordChangeIsShownWhenItIsHeardNotWhenItIsGenerated) {
   bool sawAhead = false;
   const SweepRecord* prev = nullptr;
   for (int i = 0; i < 10; i++) {
-    const auto* heard = reinterpret_cast<const SweepRecord*>(WaveHeaders[i % 4].User);
+    const auto* heard = reinterpret_cast<const SweepRecord*>(TestRecord.WaveHeaders[i % 4].User);
     int32_t heardBeat = Beat(heard);
     size_t before = Window.Size();
     Play(1);
@@ -210,25 +211,58 @@ TEST_F(PlayFake, SwitchingAudioStrobeRegeneratesTheQueuedBlocks) {
   // Blocks 0 and 1 heard and made again as 4 and 5; block 2 half heard.
   Play(2.5);
   EXPECT_EQ(Window.LastStatus().Text.find("Visual:"), std::string::npos);
-  SetPlaybackAudioStrobe(true);
+  SetPlaybackAudioStrobe(TestRecord, true);
   Barrier();
   EXPECT_EQ(plat::FakeResets(Fake), 1);
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
-  EXPECT_EQ(FreezeState.load(), 0);
+  EXPECT_EQ(TestRecord.FreezeState.load(), 0);
   EXPECT_NE(Window.LastStatus().Text.find("Visual: brightness"), std::string::npos);
   // The dropped blocks are made again from the one being heard on: blocks 3
   // to 6 of the render, in the headers of blocks 2, 3, 4 and 5.
   const int headers[] = {2, 3, 0, 1};
   for (int k = 0; k < 4; k++) {
-    const auto* r = reinterpret_cast<const SweepRecord*>(WaveHeaders[headers[k]].User);
+    const auto* r = reinterpret_cast<const SweepRecord*>(TestRecord.WaveHeaders[headers[k]].User);
     EXPECT_EQ(Beat(r), render[static_cast<size_t>(3 + k)]) << "regenerated block " << k;
   }
   // A frozen playback stays frozen through the switch.
-  RequestFreeze(true, true);
+  RequestFreeze(TestRecord, true, true);
   Barrier();
-  SetPlaybackAudioStrobe(false);
+  SetPlaybackAudioStrobe(TestRecord, false);
   Barrier();
-  EXPECT_EQ(FreezeState.load(), 1);
+  EXPECT_EQ(TestRecord.FreezeState.load(), 1);
+}
+
+// A request made for another record (the editor's test, the wizard's) acts
+// on that record only: the playing one is neither reset, frozen nor
+// switched to AudioStrobe, and its walk goes on.
+TEST_F(PlayFake, RequestsForAnotherRecordLeaveThePlayingOneAlone) {
+  struct Case {
+    const char* What;
+    void (*Request)(PlaybackState& pb);
+  };
+  const Case cases[] = {
+      {"immediate freeze", [](PlaybackState& pb) { RequestFreeze(pb, true, true); }},
+      {"freeze", [](PlaybackState& pb) { RequestFreeze(pb, true, false); }},
+      {"AudioStrobe on", [](PlaybackState& pb) { SetPlaybackAudioStrobe(pb, true); }},
+  };
+  TestPreset t;
+  Sweeping(t, 100);
+  AdvancedOptions o;
+  Open(o);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  auto other = std::make_unique<PlaybackState>();
+  for (const Case& c : cases) {
+    Play(1);
+    const SweepRecord* before = TestRecord.CurrentRecord;
+    c.Request(*other);
+    Play(3);
+    EXPECT_EQ(plat::FakeResets(Fake), 0) << c.What;
+    EXPECT_EQ(TestRecord.FreezeState.load(), 0) << c.What;
+    EXPECT_EQ(TestRecord.AudioStrobeOn.load(), 0) << c.What;
+    EXPECT_NE(TestRecord.CurrentRecord, before) << c.What << ": the walk must go on";
+  }
+  EXPECT_EQ(other->FreezeState.load(), 1);
+  EXPECT_EQ(other->AudioStrobeOn.load(), 1);
 }
 
 // The flashing's feed: once per record that becomes current, in the order
@@ -305,8 +339,8 @@ TEST_F(PlayFake, StopResetsGivesTheMemoryBackAndAnswers1037) {
   Barrier();
   EXPECT_EQ(DataBlockMem.Committed, 0u);
   EXPECT_EQ(plat::FakeQueued(Fake), 0);
-  for (auto& h : WaveHeaders) EXPECT_FALSE(h.Flags & (plat::WHDR_PREPARED | plat::WHDR_INQUEUE));
-  EXPECT_EQ(hWaveOut.load(), nullptr);
+  for (auto& h : TestRecord.WaveHeaders) EXPECT_FALSE(h.Flags & (plat::WHDR_PREPARED | plat::WHDR_INQUEUE));
+  EXPECT_EQ(TestRecord.hWaveOut.load(), nullptr);
   EXPECT_EQ(Window.Count(WM_PLAYEND), 0);
   EXPECT_EQ(plat::WaveClose(Dev), plat::WAVE_OK);
   Dev = nullptr;
@@ -412,7 +446,7 @@ TEST_F(PlayFake, TestModeHoldsOneRecordAndAnUpdateIsHeardAtOnce) {
   EXPECT_EQ(plat::FakeResets(Fake), 1);
   Barrier();
   ASSERT_EQ(plat::FakeQueued(Fake), 4);
-  for (auto& h : WaveHeaders)
+  for (auto& h : TestRecord.WaveHeaders)
     if (h.Flags & plat::WHDR_INQUEUE) {
       EXPECT_EQ(reinterpret_cast<SweepRecord*>(h.User), TestRecord.CurrentRecord);
     }
@@ -456,7 +490,7 @@ TEST_F(PlayFake, ANewPlaybackIsNotDisturbedByTheLastOnesReturningBlocks) {
   Open(o);
   ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
   Barrier();
-  EXPECT_EQ(hWaveOut.load(), Dev);
+  EXPECT_EQ(TestRecord.hWaveOut.load(), Dev);
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
   for (int i = 0; i < 6; i++) Play(1);
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
@@ -523,7 +557,7 @@ TEST_F(PlayFake, TheClosedDevicesLateMessagesAreNotTakenForTheNextOnes) {
   Barrier();  // the thread is past the hook
   CloseGate::Current() = nullptr;
   ASSERT_EQ(rc, 0);
-  EXPECT_EQ(hWaveOut.load(), Dev);
+  EXPECT_EQ(TestRecord.hWaveOut.load(), Dev);
   for (int i = 0; i < 3; i++) Play(1);
   EXPECT_EQ(plat::FakeQueued(Fake), 4) << "the returned blocks were not made again";
   EXPECT_EQ(plat::FakePlayedBytes(Fake), 3 * TestRecord.BlockBytes);
@@ -605,7 +639,7 @@ std::vector<unsigned char> WavData(const Preset& p, const AdvancedOptions& o, in
 TEST_F(PlayFake, TestModeSoundsLikeTheSteadyPresetWithItsOwnStrobeDutyCycle) {
   TestPreset t;  // every curve steady: one record, as test mode builds it
   AdvancedOptions o;
-  AudioStrobeOn = 1;
+  TestRecord.AudioStrobeOn = 1;
   WavData(t.P, o, 2);  // leaves the carrier shapes at the default duty cycle
   o.AudioStrobeDutyCycle = 25;
   Open(o);

@@ -265,10 +265,10 @@ TEST_F(Sweeps, FreezeHoldsTheRecord) {
   ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
   StartSweepWalk(TestRecord, FirstSweepRecord());
   for (int i = 0; i < 2; i++) ASSERT_EQ(AdvanceSweep(TestRecord), 0);  // the first record's 2 blocks
-  FreezeState = 1;
+  TestRecord.FreezeState = 1;
   for (int i = 0; i < 10; i++) ASSERT_EQ(AdvanceSweep(TestRecord), 0);
   EXPECT_EQ(TestRecord.CurrentRecord->Voice[0].Volume[0], 10000);
-  FreezeState = 0;
+  TestRecord.FreezeState = 0;
   ASSERT_EQ(AdvanceSweep(TestRecord), 0);
   EXPECT_EQ(TestRecord.CurrentRecord->Voice[0].Volume[0], 3000);
 }

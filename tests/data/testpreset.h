@@ -67,8 +67,8 @@ inline void EngineSetUp(const AdvancedOptions& o = AdvancedOptions{}) {
   TakeEngineOptions(TestRecord, o);
   ResetWaveformCache();
   TestRecord.ExtraSourceShare = 0;
-  AudioStrobeOn = 0;
-  FreezeState = 0;
+  TestRecord.AudioStrobeOn = 0;
+  TestRecord.FreezeState = 0;
   TestRecord.BackgroundFrames = 0;
   ResetOscillators(TestRecord);
 }

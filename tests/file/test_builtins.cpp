@@ -238,8 +238,8 @@ void EngineReady() {
   InitEngineTables();
   TakeEngineOptions(TestRecord, AdvancedOptions{});
   TestRecord.ExtraSourceShare = 0;
-  AudioStrobeOn = 0;
-  FreezeState = 0;
+  TestRecord.AudioStrobeOn = 0;
+  TestRecord.FreezeState = 0;
   TestRecord.BackgroundFrames = 0;
 }
 

@@ -297,7 +297,7 @@ class Playback : public QObject {
     PlayEvent e;
     e.Kind = kind;
     e.Playback = windows ? &link->playback() : &TestPlayback::instance()->playback();
-    e.Device = kind == WM_PLAYSTOPPED ? hWaveOut.load() : nullptr;
+    e.Device = kind == WM_PLAYSTOPPED ? link->playback().hWaveOut.load() : nullptr;
     QVERIFY(kind != WM_PLAYSTOPPED || e.Device);
     e.Status.ElapsedSeconds = 3599;
     e.Status.Voices = 1;

@@ -262,7 +262,7 @@ class SessionBusTest : public QObject {
     QTRY_VERIFY(d.Said("PlaybackStatus", "Paused"));
     d.Call(kPlayer, "PlayPause");
     QVERIFY(AdvanceUntil(Dev->Fake, [&] { return W->statusText()->text().startsWith("Time"); }));
-    QCOMPARE(FreezeState.load(), 0);
+    QCOMPARE(W->freezeState(), 0);
 
     // Next plays the next preset of the list.
     d.Call(kPlayer, "Next");

@@ -60,7 +60,7 @@ std::vector<int16_t> Render(const Preset& p, const Format& f) {
   o.AudioStrobeZeroLevel = f.Zero;
   o.AudioStrobeMaxLevel = f.Max;
   o.AudioStrobeDutyCycle = f.Duty;
-  AudioStrobeOn.store(f.Strobe ? 1 : 0);
+  TestRecord.AudioStrobeOn.store(f.Strobe ? 1 : 0);
   plat::SeedRandom(5);
   std::vector<int16_t> pcm;
   EXPECT_EQ(PreparePlayback(TestRecord, p, o, false, nullptr), 0);
@@ -70,7 +70,7 @@ std::vector<int16_t> Render(const Preset& p, const Format& f) {
       pcm.push_back(f.Bits16 ? static_cast<int16_t>(block[i] | block[i + 1] << 8)
                              : static_cast<int16_t>((block[i] - 128) * 256));
   }
-  AudioStrobeOn.store(0);
+  TestRecord.AudioStrobeOn.store(0);
   return pcm;
 }
 

@@ -59,13 +59,13 @@ TEST(PresetLight, AFileFollowsOnlyItsOwnPreset) {
   other.Set2(1, PID_VISFREQ, {{0, 12000}, {10000, 12000}});
   AdvancedOptions o;
   o.LenOfBlocks = 50;
-  AudioStrobeOn.store(1);
+  TestRecord.AudioStrobeOn.store(1);
   plat::SeedRandom(1);
   ASSERT_EQ(PreparePlayback(TestRecord, own.P, o, false, nullptr), 0);
   LightDecoder* d = LightDecoderCreate(44100, 2, LightLevels());
   std::vector<int16_t> block(static_cast<size_t>(TestRecord.BlockBytes / 2));
   while (GenerateBlock(TestRecord, block.data()) == 0) LightDecoderFeed(d, block.data(), TestRecord.BlockBytes / 4);
-  AudioStrobeOn.store(0);
+  TestRecord.AudioStrobeOn.store(0);
   LightDecoderFinish(d);
   LightReport r;
   SummarizeLight(d, &r);

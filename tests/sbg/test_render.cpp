@@ -34,7 +34,7 @@ Sound Play(const Preset& p, int rate, int blockMs = 10) {
   AdvancedOptions o;
   o.SamplesPerSec = rate;
   o.LenOfBlocks = blockMs;
-  AudioStrobeOn.store(0);
+  TestRecord.AudioStrobeOn.store(0);
   plat::SeedRandom(7);
   Sound s;
   s.Rate = rate;

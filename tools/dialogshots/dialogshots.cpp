@@ -247,10 +247,10 @@ int main(int argc, char** argv) {
     if (light >= 0) {
       const QString wav = QDir::tempPath() + QStringLiteral("/Light check.wav");
       AdvancedOptions o;
-      AudioStrobeOn.store(1);
+      Playback.AudioStrobeOn.store(1);
       ok &= StartPlaybackToFile(Playback, Program[light], o, wav.toUtf8().constData(), PresetLength(Program[light]),
                                 nullptr) == 0;
-      AudioStrobeOn.store(0);
+      Playback.AudioStrobeOn.store(0);
       LightCheckDialog d(nullptr, wav, LightLevels(), &Program[light]);
       const QSize room = QGuiApplication::primaryScreen()->availableSize() * 0.85;
       d.resize(std::min(d.sizeHint().width() * 2, std::min(room.width(), 1100)),

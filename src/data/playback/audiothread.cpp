@@ -1,9 +1,9 @@
 // The audio thread's message loop.
 //
 // Blocks come back from the device in the order written. Each header's user
-// field holds the record its block was made from and HeaderMark the walk's
-// mark after it, so a freeze or unfreeze request can put the walk back
-// exactly where the audible block was, repeats included.
+// field holds the sweep record its block was made from and the playback's
+// HeaderMark the walk's mark after it, so a freeze or unfreeze request can
+// put the walk back exactly where the audible block was, repeats included.
 #include "data/playback/audiothread.h"
 
 #include <algorithm>
@@ -23,11 +23,6 @@
 plat::MsgQueue AudioQueue;
 plat::Event hWaveEvent;
 plat::Event hWaveEvent2;
-std::atomic<plat::WaveDevice*> hWaveOut{nullptr};
-plat::WaveHeader WaveHeaders[MAXWAVEBLOCKS];
-WalkMark HeaderMark[MAXWAVEBLOCKS];
-std::atomic<plat::WaveHeader*> LastWrittenHeader{nullptr};
-std::atomic<int64_t> PlayStartTime{0};
 std::atomic<AudioMessageHookFn> AudioMessageHook{nullptr};
 
 namespace {
@@ -50,12 +45,13 @@ const plat::WaveHeader* gStopLast = nullptr;
 // Reports the status of record `r`: forced at a start, a record change or a
 // freeze change, otherwise only when the elapsed second has changed.
 void ReportStatus(const SweepRecord* r, bool forced) {
-  int64_t ms = plat::ClockMs() - PlayStartTime.load(std::memory_order_relaxed);
+  if (!gPb) return;
+  int64_t ms = plat::ClockMs() - gPb->PlayStartTime.load(std::memory_order_relaxed);
   int64_t seconds = (ms + 500) / 1000;
-  if (!gPb || (!forced && seconds == gLastSecond)) return;
+  if (!forced && seconds == gLastSecond) return;
   gLastSecond = seconds;
   PlayStatus s;
-  MakePlayStatus(*gPb, r, seconds, FreezeState.load() > 0, AudioStrobeOn.load() != 0, forced, &s);
+  MakePlayStatus(*gPb, r, seconds, gPb->FreezeState.load() > 0, gPb->AudioStrobeOn.load() != 0, forced, &s);
   bool fading = false;
   s.SleepLeftMs = PlaybackSleepLeftMs(&fading);
   s.SleepMode = static_cast<uint8_t>(PlaybackSleepMode());
@@ -77,10 +73,13 @@ AudioPriority RaisePriority(bool timeCritical) {
 
 void OnStop();
 
+// The device of the playing record, null when none.
+plat::WaveDevice* PlayingDevice() { return gPb ? gPb->hWaveOut.load() : nullptr; }
+
 void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
-  plat::WaveDevice* dev = hWaveOut.load();
-  // Stopping, or a block of a device that has been stopped: the stop has
-  // unprepared every header already.
+  plat::WaveDevice* dev = PlayingDevice();
+  // Stopping, or a block of a device that has been stopped (or of another
+  // record's device): the stop has unprepared every header already.
   if (!dev || dev != from) return;
   if (gStopLast) {
     // Stopping after a fade: nothing more is made; the block that ends the
@@ -89,16 +88,16 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
     if (h == gStopLast) OnStop();
     return;
   }
-  ptrdiff_t idx = h - WaveHeaders;
-  if (!TVK_CHECK(idx >= 0 && idx < MAXWAVEBLOCKS, idx) || !TVK_CHECK(gPb, 0)) return;
+  ptrdiff_t idx = h - gPb->WaveHeaders;
+  if (!TVK_CHECK(idx >= 0 && idx < MAXWAVEBLOCKS, idx)) return;
   auto* rec = reinterpret_cast<SweepRecord*>(h->User);
-  int fs = FreezeState.load();
+  int fs = gPb->FreezeState.load();
   bool changed = false;
   if (fs == -1 || fs == 2) {
     // Freezing and unfreezing act on what is audible, not on what was
     // generated ahead.
-    RewindSweepWalk(*gPb, HeaderMark[idx]);
-    FreezeState.store(fs == 2 ? 1 : 0);
+    RewindSweepWalk(*gPb, gPb->HeaderMark[idx]);
+    gPb->FreezeState.store(fs == 2 ? 1 : 0);
     changed = true;
   }
   if (gStatusOn.load()) ReportStatus(rec, changed || rec != gLastAudible);
@@ -110,16 +109,16 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
   gBlocks.fetch_add(1, std::memory_order_relaxed);
   if (ended == 0) {
     h->User = reinterpret_cast<uintptr_t>(gPb->CurrentRecord);
-    HeaderMark[idx] = MarkSweepWalk(*gPb);
+    gPb->HeaderMark[idx] = MarkSweepWalk(*gPb);
     int rc = plat::WaveWrite(dev, h);
     TVK_CHECK(rc == 0, rc);
-    LastWrittenHeader.store(h);
+    gPb->LastWrittenHeader.store(h);
     return;
   }
   // The preset has ended: the block written last coming back means the
   // tail has been heard completely.
-  if (h == LastWrittenHeader.load()) {
-    LastWrittenHeader.store(nullptr);
+  if (h == gPb->LastWrittenHeader.load()) {
+    gPb->LastWrittenHeader.store(nullptr);
     PostPlayNotice(gPb, WM_PLAYEND, nullptr);
   }
   plat::WaveUnprepare(dev, h);
@@ -127,14 +126,14 @@ void OnDone(plat::WaveDevice* from, plat::WaveHeader* h) {
 
 void OnStop() {
   gStopLast = nullptr;
-  plat::WaveDevice* dev = hWaveOut.exchange(nullptr);
+  plat::WaveDevice* dev = gPb ? gPb->hWaveOut.exchange(nullptr) : nullptr;
   if (dev) {
     int retval = plat::WaveReset(dev);
     TVK_CHECK(retval == 0, retval);
-    for (plat::WaveHeader& h : WaveHeaders)
+    for (plat::WaveHeader& h : gPb->WaveHeaders)
       if (h.Flags & plat::WHDR_PREPARED) plat::WaveUnprepare(dev, &h);
   }
-  LastWrittenHeader.store(nullptr);
+  if (gPb) gPb->LastWrittenHeader.store(nullptr);
   gFinishing = false;
   plat::RegionReset(DataBlockMem);
   PostPlayNotice(gPb, WM_PLAYSTOPPED, dev);
@@ -143,7 +142,7 @@ void OnStop() {
 // A stop while sound is queued fades what is still to be heard; the reset
 // follows once the faded end has been handed on.
 void OnStopRequest() {
-  plat::WaveDevice* dev = hWaveOut.load();
+  plat::WaveDevice* dev = PlayingDevice();
   int64_t frames = PlaybackStopFadeFrames();
   if (gStopLast || !dev || frames <= 0 || !gPb) {
     OnStop();
@@ -173,7 +172,7 @@ void AudioMain(bool timeCritical) {
       case TM_FINISH:
         gFinishing = true;
         // Nothing queued any more: the end has been heard already.
-        if (hWaveOut.load() && !LastWrittenHeader.load()) PostPlayNotice(gPb, WM_PLAYEND, nullptr);
+        if (PlayingDevice() && !gPb->LastWrittenHeader.load()) PostPlayNotice(gPb, WM_PLAYEND, nullptr);
         break;
       case TM_FORGETAUDIBLE: gLastAudible = nullptr; break;
       case TM_STATUS:
@@ -182,7 +181,7 @@ void AudioMain(bool timeCritical) {
       case plat::MM_WOM_CLOSE: {
         // Only the device that closed; a newer one may be open already.
         plat::WaveDevice* closed = reinterpret_cast<plat::WaveDevice*>(m.WParam);
-        hWaveOut.compare_exchange_strong(closed, nullptr);
+        if (gPb) gPb->hWaveOut.compare_exchange_strong(closed, nullptr);
         break;
       }
       case plat::MM_WOM_DONE:
@@ -193,7 +192,7 @@ void AudioMain(bool timeCritical) {
         break;
       case TM_PLAYBACK: gPb = reinterpret_cast<PlaybackState*>(m.LParam); break;
       case TM_SLEEP:
-        if (hWaveOut.load() && !gStopLast)
+        if (PlayingDevice() && !gStopLast)
           ChangePlaybackSleep(static_cast<int32_t>(m.LParam >> 32), static_cast<int64_t>(m.WParam),
                               static_cast<int32_t>(m.LParam & 0xFFFFFFFF));
         break;
@@ -248,24 +247,24 @@ const PlaybackWindow& MainWindowHooks() { return gWindow; }
 
 void SetStatusDisplay(bool on) { gStatusOn.store(on); }
 
-void RequestFreeze(bool freeze, bool immediatePause) {
-  plat::WaveDevice* dev = hWaveOut.load();
+void RequestFreeze(PlaybackState& pb, bool freeze, bool immediatePause) {
+  plat::WaveDevice* dev = pb.hWaveOut.load();
   if (immediatePause && dev) {
-    FreezeState.store(freeze ? 2 : -1);
+    pb.FreezeState.store(freeze ? 2 : -1);
     int retval = plat::WaveReset(dev);
     TVK_CHECK(retval == 0, retval);
   } else {
-    FreezeState.store(freeze ? 1 : 0);
+    pb.FreezeState.store(freeze ? 1 : 0);
   }
   plat::PostMsg(AudioQueue, TM_FORGETAUDIBLE);
 }
 
-void SetPlaybackAudioStrobe(bool on) {
-  AudioStrobeOn.store(on ? 1 : 0);
-  plat::WaveDevice* dev = hWaveOut.load();
+void SetPlaybackAudioStrobe(PlaybackState& pb, bool on) {
+  pb.AudioStrobeOn.store(on ? 1 : 0);
+  plat::WaveDevice* dev = pb.hWaveOut.load();
   if (!dev) return;
   // Re-take the audible record; a frozen playback stays frozen.
-  FreezeState.store(FreezeState.load() > 0 ? 2 : -1);
+  pb.FreezeState.store(pb.FreezeState.load() > 0 ? 2 : -1);
   int retval = plat::WaveReset(dev);
   TVK_CHECK(retval == 0, retval);
 }

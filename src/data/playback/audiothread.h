@@ -18,6 +18,7 @@
 
 #include "data/playback/playevents.h"
 #include "data/synthesis/records.h"
+#include "data/synthesis/state.h"
 #include "data/synthesis/walk.h"
 #include "platform/msgqueue.h"
 #include "platform/wavedev.h"
@@ -52,20 +53,10 @@ struct PlaybackWindow {
 extern plat::MsgQueue AudioQueue;
 extern plat::Event hWaveEvent;   // the main window lets the thread start
 extern plat::Event hWaveEvent2;  // the thread is ready
-// The open device; null when none and while stopping.
-extern std::atomic<plat::WaveDevice*> hWaveOut;
-
-// Block headers of the device and, per header, the block counter of the
-// record the block was generated from.
-constexpr int MAXWAVEBLOCKS = 1024;
-extern plat::WaveHeader WaveHeaders[MAXWAVEBLOCKS];
-// The walk's mark after each queued block, for freezing on the audible one.
-extern WalkMark HeaderMark[MAXWAVEBLOCKS];
-static_assert(MAXWAVEBLOCKS <= WALK_REWIND_BLOCKS, "a queued block's mark must stay rewindable");
-// The header written last; its return after the end of the preset is the end.
-extern std::atomic<plat::WaveHeader*> LastWrittenHeader;
-// When the running playback started (plat::ClockMs), for its elapsed time.
-extern std::atomic<int64_t> PlayStartTime;
+// The device, its blocks and the start time are the playing record's
+// (PlaybackState::hWaveOut, WaveHeaders, HeaderMark, LastWrittenHeader,
+// PlayStartTime): the thread reaches them through the record handed to it
+// (UseAudioPlayback).
 
 // How the thread's priority could be raised.
 enum AudioPriority { PRIO_REALTIME, PRIO_NICE, PRIO_NORMAL };
@@ -102,12 +93,13 @@ extern std::atomic<AudioMessageHookFn> AudioMessageHook;
 void SetStatusDisplay(bool on);
 
 // Main-thread requests during playback (each returns at once):
-// Freeze/Restart: with immediatePause the queued blocks are dropped so that
-// the change is heard at once, and it acts on the audible record.
-void RequestFreeze(bool freeze, bool immediatePause);
-// The visual mode switched to or from AudioStrobe: the queued blocks are
-// regenerated with or without the light signal.
-void SetPlaybackAudioStrobe(bool on);
+// Freeze/Restart of the playback `pb` (the record the thread plays): with
+// immediatePause the queued blocks are dropped so that the change is heard
+// at once, and it acts on the audible record.
+void RequestFreeze(PlaybackState& pb, bool freeze, bool immediatePause);
+// The visual mode switched to or from AudioStrobe: `pb` takes the flag, and
+// the queued blocks are regenerated with or without the light signal.
+void SetPlaybackAudioStrobe(PlaybackState& pb, bool on);
 // Stop: the thread resets the device, gives back the block memory and
 // reports WM_PLAYSTOPPED. With a stop fade (PlaybackFades) and sound
 // queued, the next StopFadeMs of it fall to silence first and the rest is

@@ -51,13 +51,13 @@ bool RecordHasNoise(const SweepRecord* r) { return r->NoiseVolume[0] > 0 || r->N
 // Fills header b with block b of DataBlockMem and the next generated block;
 // false when the preset has ended.
 bool FillHeader(PlaybackState& pb, int b) {
-  plat::WaveHeader& h = WaveHeaders[b];
+  plat::WaveHeader& h = pb.WaveHeaders[b];
   h = plat::WaveHeader{};
   h.Data = DataBlockMem.Base + static_cast<size_t>(b) * static_cast<size_t>(pb.BlockBytes);
   h.Length = static_cast<uint32_t>(pb.BlockBytes);
   if (GeneratePlaybackBlock(pb, h.Data) != 0) return false;
   h.User = reinterpret_cast<uintptr_t>(pb.CurrentRecord);
-  HeaderMark[b] = MarkSweepWalk(pb);
+  pb.HeaderMark[b] = MarkSweepWalk(pb);
   return true;
 }
 
@@ -70,9 +70,7 @@ bool BlocksFit(const PlaybackState& pb) {
 }  // namespace
 
 int OpenWaveDevice(const plat::WaveTarget& target, int samplesPerSec, bool bits16, plat::WaveDevice** out, int* code) {
-  int rc = OpenWaveDeviceFor(target, samplesPerSec, bits16, &AudioQueue, out, code);
-  if (rc == 0) hWaveOut.store(nullptr);
-  return rc;
+  return OpenWaveDeviceFor(target, samplesPerSec, bits16, &AudioQueue, out, code);
 }
 
 int OpenWaveDeviceFor(const plat::WaveTarget& target, int samplesPerSec, bool bits16, plat::MsgQueue* callback,
@@ -113,6 +111,9 @@ int StartPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset& pre
                   const char* wavFileName, int32_t minutes, uint32_t requestTick, PlaybackUi* ui,
                   const FileOutput& out) {
   if (!device) return StartPlaybackToFile(pb, preset, options, wavFileName, minutes, ui, out);
+  // No device of an earlier start is left in the record: a freeze asked
+  // for during the play delay must not reset a closed device.
+  pb.hWaveOut.store(nullptr);
   if (int rc = PreparePlayback(pb, preset, options, true, ui)) return rc;
   if (!BlocksFit(pb)) return PLAY_NO_BLOCK_MEMORY;
   TakeStatusNumberFormat();
@@ -125,30 +126,30 @@ int StartPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset& pre
   }
   const PlaybackWindow& w = MainWindowHooks();
   if (w.StartVisual) w.StartVisual(w.Ctx);
-  PlayStartTime.store(plat::ClockMs());
+  pb.PlayStartTime.store(plat::ClockMs());
   const SweepRecord* first = pb.CurrentRecord;
   StartPlaybackFades(pb, PlaybackFadesSet());
 
   int made = 0;
   while (made < blocks && FillHeader(pb, made)) {
-    plat::WavePrepare(device, &WaveHeaders[made]);
+    plat::WavePrepare(device, &pb.WaveHeaders[made]);
     made++;
   }
-  LastWrittenHeader.store(nullptr);
+  pb.LastWrittenHeader.store(nullptr);
   UseAudioPlayback(&pb);
-  hWaveOut.store(device);
+  pb.hWaveOut.store(device);
   int retval = plat::WavePause(device);
   TVK_CHECK(retval == 0, retval);
   for (int b = 0; b < made; b++) {
-    int rc = plat::WaveWrite(device, &WaveHeaders[b]);
+    int rc = plat::WaveWrite(device, &pb.WaveHeaders[b]);
     TVK_CHECK(rc == 0, rc);
-    LastWrittenHeader.store(&WaveHeaders[b]);
+    pb.LastWrittenHeader.store(&pb.WaveHeaders[b]);
   }
   // The first status, reported by the thread like every later one; queued
   // before the device runs, so no returned block's status comes before it.
   plat::PostMsg(AudioQueue, TM_STATUS, 0, reinterpret_cast<intptr_t>(first));
   Synch(0);
-  PlayStartTime.store(plat::ClockMs());
+  pb.PlayStartTime.store(plat::ClockMs());
   retval = plat::WaveRestart(device);
   TVK_CHECK(retval == 0, retval);
   Synch(1);
@@ -169,7 +170,7 @@ int StartTestPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset&
     if (int rc = LoadBackground(pb, background)) return rc;
   }
   ResetWaveformCache();
-  FreezeState.store(0);
+  pb.FreezeState.store(0);
   SweepRecord* r = FirstSweepRecord();
   int status = 0;
   if (!FillSweepRecord(pb, preset, segment, nullptr, time, r, &status)) return status;
@@ -185,15 +186,15 @@ int StartTestPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset&
   if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(blocks) * static_cast<size_t>(pb.BlockBytes)))
     return PLAY_NO_MEMORY;
   TakeStatusNumberFormat();
-  PlayStartTime.store(plat::ClockMs());
-  LastWrittenHeader.store(nullptr);
+  pb.PlayStartTime.store(plat::ClockMs());
+  pb.LastWrittenHeader.store(nullptr);
   UseAudioPlayback(&pb);
-  hWaveOut.store(device);
+  pb.hWaveOut.store(device);
   for (int b = 0; b < blocks && FillHeader(pb, b); b++) {
-    plat::WavePrepare(device, &WaveHeaders[b]);
-    int rc = plat::WaveWrite(device, &WaveHeaders[b]);
+    plat::WavePrepare(device, &pb.WaveHeaders[b]);
+    int rc = plat::WaveWrite(device, &pb.WaveHeaders[b]);
     TVK_CHECK(rc == 0, rc);
-    LastWrittenHeader.store(&WaveHeaders[b]);
+    pb.LastWrittenHeader.store(&pb.WaveHeaders[b]);
   }
   return 0;
 }
@@ -223,7 +224,7 @@ int UpdateTestPlayback(PlaybackState& pb, const Preset& preset, int segment, int
     pb.ExtraSourceShare = (pb.BackgroundFrames > 0 ? 1 : 0) + (pb.NoiseOn ? 1 : 0);
     StartSweepWalk(pb, at);
   }
-  if (plat::WaveDevice* dev = hWaveOut.load()) {
+  if (plat::WaveDevice* dev = pb.hWaveOut.load()) {
     int retval = plat::WaveReset(dev);
     TVK_CHECK(retval == 0, retval);
   }

@@ -376,7 +376,7 @@ int GenerateBlock(PlaybackState& pb, void* buffer) {
   const AdvancedOptions& o = pb.Options;
   bool wide = o.Bits16 != 0;
   int frames = pb.BlockBytes / (wide ? 4 : 2);
-  bool strobe = AudioStrobeOn.load(std::memory_order_relaxed) != 0;
+  bool strobe = pb.AudioStrobeOn.load(std::memory_order_relaxed) != 0;
   int gain = VoiceGain(pb, strobe);
   Slot slots[MAXVOICES + 1];
   int count = 0;

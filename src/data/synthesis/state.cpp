@@ -5,8 +5,6 @@ plat::Region WaveformData;
 plat::Region DataBlockMem;
 plat::Region BackgroundTempData;
 plat::Region BackgroundData;
-std::atomic<int> AudioStrobeOn{0};
-std::atomic<int> FreezeState{0};
 void (*NewRecordHook)(const SweepRecord* record) = nullptr;
 
 void ResetOscillators(PlaybackState& pb) {

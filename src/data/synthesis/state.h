@@ -5,8 +5,9 @@
 // The main thread writes the sweep list and everything set up at a playback
 // start before the first block is generated; afterwards the generating thread
 // (the audio thread, or the main thread while writing a WAV file) owns the
-// oscillator state and the walk through the list. The AudioStrobe flag and
-// the freeze state are single words other threads may write at any time.
+// oscillator state and the walk through the list. A record's AudioStrobe
+// flag and freeze state are single words other threads may write at any
+// time.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include "data/synthesis/records.h"
 #include "data/synthesis/walk.h"
 #include "platform/vmem.h"
+#include "platform/wavedev.h"
 
 // Reserved address ranges (InitEngineTables), committed as they fill.
 constexpr size_t SWEEPDATA_BYTES = 25760000;
@@ -29,12 +31,6 @@ extern plat::Region WaveformData;
 extern plat::Region DataBlockMem;
 extern plat::Region BackgroundTempData;
 extern plat::Region BackgroundData;
-
-// Whether the generator produces the AudioStrobe slot; switched by the visual
-// output at any time.
-extern std::atomic<int> AudioStrobeOn;
-// 0 running, 1 frozen, 2 freeze requested, -1 unfreeze requested.
-extern std::atomic<int> FreezeState;
 
 // --- Oscillator state (generating thread) --------------------------------
 // A phase accumulator is one 64-bit word: table index (13 bits) above a
@@ -62,14 +58,20 @@ struct BackgroundState {
   uint64_t Mod[2];
 };
 
+// Block headers a playback's device can hold at most (MemoryBlocks).
+constexpr int MAXWAVEBLOCKS = 1024;
+static_assert(MAXWAVEBLOCKS <= WALK_REWIND_BLOCKS, "a queued block's mark must stay rewindable");
+
 struct PlaybackState;
 // Tones to phase 0, modulations to their minimum, volume indices 0, noise and
 // background positions to the start. Generating thread or before playback.
 void ResetOscillators(PlaybackState& pb);
 
 // What one playback's generator works on: the list's extent, the background
-// sound and its lock, the oscillators and the walk through the sweep list.
-// A new record starts with its oscillators reset.
+// sound and its lock, the oscillators and the walk through the sweep list;
+// and, playing on a device, the device and its blocks. A new record starts
+// with its oscillators reset. The block headers make it large (some 75 KB):
+// keep records off the stack.
 struct PlaybackState {
   PlaybackState() { ResetOscillators(*this); }
   PlaybackState(const PlaybackState&) = delete;
@@ -79,6 +81,12 @@ struct PlaybackState {
   // (TakeEngineOptions): changes in the settings wait for the next start.
   AdvancedOptions Options;
   int32_t BlockBytes = 0;  // bytes of one output block (ComputeBlockBytes)
+
+  // Whether the generator produces the AudioStrobe slot; switched by the
+  // visual output at any time.
+  std::atomic<int> AudioStrobeOn{0};
+  // 0 running, 1 frozen, 2 freeze requested, -1 unfreeze requested.
+  std::atomic<int> FreezeState{0};
 
   // Set by the preset calculation.
   int SweepDataVoices = 0;   // largest NumVoices of the list, 1..MAXVOICES
@@ -111,6 +119,22 @@ struct PlaybackState {
   // records at most once per block, so one entry per block is enough.
   RepeatTaken Taken[WALK_REWIND_BLOCKS] = {};
   uint32_t TakenCount = 0;  // entries ever written; the ring holds the newest
+
+  // The wave device and its blocks (data/playback: the device start fills
+  // them, then the audio thread). The device's open, close and done
+  // notifications reach the audio thread as messages naming the device, so
+  // a returned block is this record's only while hWaveOut is its device.
+  // The open device; null when none and while stopping.
+  std::atomic<plat::WaveDevice*> hWaveOut{nullptr};
+  // Block headers of the device; each header's user field holds the record
+  // its block was generated from.
+  plat::WaveHeader WaveHeaders[MAXWAVEBLOCKS] = {};
+  // The walk's mark after each queued block, for freezing on the audible one.
+  WalkMark HeaderMark[MAXWAVEBLOCKS] = {};
+  // The header written last; its return after the end of the preset is the end.
+  std::atomic<plat::WaveHeader*> LastWrittenHeader{nullptr};
+  // When the playback started (plat::ClockMs), for its elapsed time.
+  std::atomic<int64_t> PlayStartTime{0};
 };
 // The parameter table row `row` as the calculation reads it: the playback's
 // row 6, every other row from ParamDef.

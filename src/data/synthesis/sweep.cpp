@@ -63,10 +63,10 @@ void StartSweep(ProgressRecord& p, const Param& param, bool packed) {
   PrepareSweep(p, packed);
 }
 
-bool Audible(const SweepRecord* r, int background) {
+bool Audible(const SweepRecord* r, int background, bool strobe) {
   for (int i = 0; i < r->NumVoices; i++)
     if (r->Voice[i].Volume[0] > 0 || r->Voice[i].Volume[1] > 0) return true;
-  if (AudioStrobeOn.load() && (StrobeSlot(r).Volume[0] != 0 || StrobeSlot(r).Volume[1] != 0)) return true;
+  if (strobe && (StrobeSlot(r).Volume[0] != 0 || StrobeSlot(r).Volume[1] != 0)) return true;
   // Noise is as audible as a voice; ending a preset that only plays noise
   // would cut it off although the user asked for it to continue.
   if (r->NoiseVolume[0] > 0 || r->NoiseVolume[1] > 0) return true;
@@ -255,7 +255,8 @@ int CalculatePreset(PlaybackState& pb, const Preset& preset, bool toDevice, cons
   int status = 0;
   if (!FillSweepRecord(pb, preset, segments - 1, nullptr, 10000, last, &status)) return status;
   if (HasNoise(last)) c.Noise = true;
-  last->Blocks = preset.data.ContinuePlaying && Audible(last, preset.data.Background) ? 0 : -1;
+  last->Blocks =
+      preset.data.ContinuePlaying && Audible(last, preset.data.Background, pb.AudioStrobeOn.load() != 0) ? 0 : -1;
   if (c.Noise) {
     pb.NoiseOn = true;
     pb.ExtraSourceShare += 1;

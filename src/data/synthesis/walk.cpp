@@ -23,7 +23,7 @@ void StartSweepWalk(PlaybackState& pb, SweepRecord* first) {
 
 int AdvanceSweep(PlaybackState& pb) {
   if (!pb.CurrentRecord || pb.CurBlocks == -1) return 1;
-  if (!pb.Advancing || FreezeState.load(std::memory_order_relaxed) != 0) return 0;
+  if (!pb.Advancing || pb.FreezeState.load(std::memory_order_relaxed) != 0) return 0;
   pb.Step++;
   // Counted before the block, so the first record of the list sounds one
   // block less than its count and every later record exactly its count.
