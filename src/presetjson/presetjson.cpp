@@ -556,7 +556,9 @@ bool CurveClipFromJson(const BackgroundParamRow& bg, const json& j, CurveClip* o
       seg["Param"] = *named;
     Preset p{};
     std::string why;
-    if (!PresetFromJsonIn(BackgroundParamRow{}, json{{"Segment", json::array({seg})}}, p, &why)) throw FieldError(why);
+    // Read in the row the clip is labelled with, so the values keep their
+    // meaning in the chart it is pasted into.
+    if (!PresetFromJsonIn(bg, json{{"Segment", json::array({seg})}}, p, &why)) throw FieldError(why);
     const int row = ParamNumOfPid(pid);
     const Param& q = SegParams(p, 0)[pid];
     CurveClip c;

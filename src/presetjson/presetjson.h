@@ -34,5 +34,5 @@ nlohmann::ordered_json CurveClipToJson(const CurveClip& c);
 // Reads that form back, or the bare parameter object ({"Sound Volume":
 // {...}}): false with the reason (naming the field) when it is not one
 // curve. The clip's values carry no Z half. `bg` is the background row of the
-// preset the clip is for: row 6 is named and labelled from it.
+// preset the clip is for: row 6 is named, read and labelled in it.
 bool CurveClipFromJson(const BackgroundParamRow& bg, const nlohmann::json& j, CurveClip* out, std::string* error);
