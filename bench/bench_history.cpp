@@ -12,7 +12,7 @@ namespace {
 
 void Largest(Preset& p) {
   NewDefaultPreset(p);
-  const EditRules off{false, 3};
+  const EditRules off{false, 3, {}};
   for (int s = 1; s < MAXSEGMENTS; ++s) AddSegment(p, s - 1, off);
   for (int s = 0; s < MAXSEGMENTS; ++s)
     while (p.data.Segment[s].NumVoices < MAXVOICES) AddVoice(p, s, 0, off);
@@ -40,7 +40,7 @@ void BM_HistoryRecordMoveAndUndo(benchmark::State& state) {
   PresetHistory h(p);
   size_t bytes = 0;
   for (auto _ : state) {
-    MoveSegment(p, 24, -1, EditRules{false, 3});
+    MoveSegment(p, 24, -1, EditRules{false, 3, {}});
     h.Record(p);
     bytes = h.Bytes();
     h.Undo(p);

@@ -61,7 +61,7 @@ void BenchPreset(Preset& p, int segments, int voices, int nodes) {
     Param* params = CommitSegmentSlot(p, s, voices);
     p.data.Segment[s] = p.data.Segment[0];
     FillDefaultSegment(params, p.data.Segment[s], voices, 3);
-    RecomputeAllTracked(params, p.data.Segment[s]);
+    RecomputeAllTracked(BackgroundParamRow{}, params, p.data.Segment[s]);
     if (nodes <= 3) continue;
     for (int j = 0; j < SegParamCount(p.data.Segment[s]); j++) {
       Param& q = params[j];

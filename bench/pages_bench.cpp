@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
   const int n = NumPrograms;
   CommitProgramRecord(n);
   NewDefaultPreset(Program[n]);
-  for (int v = 1; v < MAXVOICES; ++v) AddVoice(Program[n], 0, 0, EditRules{false, 3});
+  for (int v = 1; v < MAXVOICES; ++v) AddVoice(Program[n], 0, 0, EditRules{false, 3, {}});
   NumPrograms = n + 1;
   {
     PresetOptionsDialog d(nullptr, n, false);

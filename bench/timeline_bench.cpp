@@ -55,7 +55,7 @@ void Busy(Param& q, int32_t lo, int32_t hi, int seed) {
 // 49 minutes, every fourth segment repeated (the last one 100 times).
 void MakeLargest(Preset& p) {
   NewDefaultPreset(p);
-  const EditRules off{false, 3};
+  const EditRules off{false, 3, {}};
   for (int s = 1; s < MAXSEGMENTS; ++s) AddSegment(p, 0, off);
   for (int s = 0; s < MAXSEGMENTS; ++s) {
     while (p.data.Segment[s].NumVoices < MAXVOICES) AddVoice(p, s, 0, off);

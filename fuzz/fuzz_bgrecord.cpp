@@ -128,6 +128,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (i < 2) PlayWithRow(r);
   }
   ClearBackgroundLibraries();
-  RestoreBackgroundParamDef();
   return 0;
 }

@@ -40,9 +40,9 @@ void CountPreset(void* ctx, int, const Preset&) { ++*static_cast<int*>(ctx); }
 void CheckCurve(const nlohmann::json& j) {
   CurveClip clip, back;
   std::string error;
-  if (!CurveClipFromJson(j, &clip, &error)) return;
+  if (!CurveClipFromJson(BackgroundParamRow{}, j, &clip, &error)) return;
   if (!ValidCurveClip(clip)) Fail("a curve read from JSON is not a curve");
-  if (!CurveClipFromJson(nlohmann::json::parse(CurveClipToJson(clip).dump()), &back, &error))
+  if (!CurveClipFromJson(BackgroundParamRow{}, nlohmann::json::parse(CurveClipToJson(clip).dump()), &back, &error))
     Fail(("the text of a curve does not read back: " + error).c_str());
   if (back.ParamNum != clip.ParamNum || back.NumNodes != clip.NumNodes)
     Fail("the text of a curve reads back otherwise");

@@ -115,7 +115,7 @@ void Shape(Preset& p, const char* name, int segments, int voices, int length, in
     seg.Repeat = repeat;
     Param* params = CommitSegmentSlot(p, s, voices);
     FillDefaultSegment(params, seg, voices, 3);
-    RecomputeAllTracked(params, seg);
+    RecomputeAllTracked(BackgroundParamRow{}, params, seg);
   }
 }
 
@@ -137,7 +137,7 @@ void Chain(Preset& p, int s) {
     beat.Slope = -1000 * v;
     beat.Intercept = 0;
   }
-  RecomputeAllTracked(params, seg);
+  RecomputeAllTracked(BackgroundParamRow{}, params, seg);
 }
 
 struct Named {
@@ -195,7 +195,7 @@ std::vector<Named> ExtremePresets() {
         t.MaxLimit = odd[(v + 6) % 8];
         t.TrackingMode = static_cast<uint8_t>(v % 11);
       }
-      RecomputeAllTracked(params, p.data.Segment[s]);
+      RecomputeAllTracked(BackgroundParamRow{}, params, p.data.Segment[s]);
     }
     p.data.Background = k % 2 ? AMBIX_OTHER : AMBIX_LONG;
     p.data.ContinuePlaying = static_cast<uint8_t>(k % 2);
@@ -313,7 +313,7 @@ void WritePresets(const std::vector<std::string>& jsonFiles) {
     q.Node[0] = {(500 << 16) | 100, 0, 4, 1};
     q.Node[1] = {(200 << 16) | 900, 6000, 17, 0};
     q.Node[2] = {(500 << 16) | 300, 10000, 10, 1};
-    const std::string b = EncodeCurveClip(CopyCurve(q, PN_WAVEFORM, 1234));
+    const std::string b = EncodeCurveClip(CopyCurve(BackgroundParamRow{}, q, PN_WAVEFORM, 1234));
     Save("json", "curve-own.bin", Bytes(b.begin(), b.end()));
   }
 }

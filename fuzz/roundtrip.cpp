@@ -43,6 +43,7 @@ void CheckRoundTrip(const Preset& p) {
   if (ReadPresetsFromMemory(image.data(), image.size(), CompareBack, &rt) != 0 || !rt.Seen)
     Fail("a written preset does not read back");
   PresetLength(copy);
-  for (int s = 0; s < copy.data.NumSegments; ++s) RecomputeAllTracked(SegParams(copy, s), copy.data.Segment[s]);
+  for (int s = 0; s < copy.data.NumSegments; ++s)
+    RecomputeAllTracked(BackgroundParamRow{}, SegParams(copy, s), copy.data.Segment[s]);
   FreePreset(copy);
 }

@@ -484,7 +484,7 @@ void ParameterChart::copyCurve() {
     QApplication::beep();
     return;
   }
-  CurveClipboard::put(CopyCurve(*Pa, Def.ParamNum, Length));
+  CurveClipboard::put(CopyCurve(Background, *Pa, Def.ParamNum, Length));
 }
 
 void ParameterChart::pasteCurve() {
@@ -494,12 +494,12 @@ void ParameterChart::pasteCurve() {
   }
   CurveClip clip;
   QString why;
-  switch (CurveClipboard::take(&clip, &why)) {
+  switch (CurveClipboard::take(Background, &clip, &why)) {
     case CurveClipboard::CLIP_NONE: QApplication::beep(); return;
     case CurveClipboard::CLIP_BAD_TEXT: MessageBox::show(this, strid::CurveClipBad, {why.toStdString()}); return;
     case CurveClipboard::CLIP_CURVE: break;
   }
-  if (PasteCurve(clip, *Pa, Def.ParamNum) != 0) {
+  if (PasteCurve(Background, clip, *Pa, Def.ParamNum) != 0) {
     auto name = [this](int row) { return std::string(ParamRowName(Background, row)); };
     MessageBox::show(this, strid::CurveClipOtherParam, {name(Def.ParamNum), name(clip.ParamNum)});
     return;

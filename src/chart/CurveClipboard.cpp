@@ -28,7 +28,7 @@ void put(const CurveClip& c) {
   QApplication::clipboard()->setMimeData(data);
 }
 
-Result take(CurveClip* out, QString* error) {
+Result take(const BackgroundParamRow& bg, CurveClip* out, QString* error) {
   const QMimeData* data = QApplication::clipboard()->mimeData();
   if (!data) return CLIP_NONE;
   if (data->hasFormat(QString::fromLatin1(kMimeType))) {
@@ -38,7 +38,7 @@ Result take(CurveClip* out, QString* error) {
   if (!data->hasText() || !looksLikeJsonText(data->text())) return CLIP_NONE;
   nlohmann::json j;
   std::string why;
-  if (ParseJsonText(data->text().toStdString(), &j, &why) && CurveClipFromJson(j, out, &why)) return CLIP_CURVE;
+  if (ParseJsonText(data->text().toStdString(), &j, &why) && CurveClipFromJson(bg, j, out, &why)) return CLIP_CURVE;
   if (error) *error = QString::fromStdString(JsonReason(why));
   return CLIP_BAD_TEXT;
 }

@@ -17,9 +17,10 @@ extern const char* const kMimeType;
 void put(const CurveClip& c);
 // What the clipboard holds: CLIP_CURVE (*out set), CLIP_NONE, or
 // CLIP_BAD_TEXT for JSON text that is not a curve (*error: why, with the
-// line and column of a syntax error).
+// line and column of a syntax error). JSON text is read for a chart of a
+// preset whose background row is `bg`.
 enum Result { CLIP_NONE, CLIP_CURVE, CLIP_BAD_TEXT };
-Result take(CurveClip* out, QString* error);
+Result take(const BackgroundParamRow& bg, CurveClip* out, QString* error);
 // Whether the clipboard may hold a curve (our type, or text that starts
 // like JSON), for enabling Paste without reading it all.
 bool offers();

@@ -14,7 +14,7 @@ void SetConst(Param* params, const Segment& seg, int pid, int32_t value) {
   for (int i = 0; i < q.NumNodes; ++i) q.Node[i].Value = value;
   q.Tracking = 0;
   q.EasySel = 0;
-  RecomputeDependents(params, seg, pid);
+  RecomputeDependents(BackgroundParamRow{}, params, seg, pid);
 }
 
 // A two-channel parameter with separate left and right curves.
@@ -25,7 +25,7 @@ void SetChannels(Param* params, const Segment& seg, int pid, int32_t left, int32
   r.Tracking = 0;
   r.EasySel = 0;
   for (int i = 0; i < r.NumNodes; ++i) r.Node[i].Value = right;
-  RecomputeDependents(params, seg, pid + 1);
+  RecomputeDependents(BackgroundParamRow{}, params, seg, pid + 1);
 }
 
 }  // namespace

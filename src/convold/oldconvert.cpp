@@ -93,9 +93,10 @@ void BreakTrackingLoops(Param* params, const Segment& seg) {
 void ApplyVoiceBytes(const OldSegment& o, Param* params, const Segment& seg) {
   for (int v = 0; v < o.NumVoices; ++v) {
     int beat = VoicePidOf(v, VP_BEAT);
-    if (o.VoiceFlag[v]) SetFromEasySelection(params, seg, VoicePidOf(v, VP_MODPHASE), EASY_PHASE_180, beat, kNodes);
+    if (o.VoiceFlag[v])
+      SetFromEasySelection(BackgroundParamRow{}, params, seg, VoicePidOf(v, VP_MODPHASE), EASY_PHASE_180, beat, kNodes);
     if (int sel = OldWaveformEasySel(o.Waveform[v]))
-      SetFromEasySelection(params, seg, VoicePidOf(v, VP_WAVEFORM), sel, beat, kNodes);
+      SetFromEasySelection(BackgroundParamRow{}, params, seg, VoicePidOf(v, VP_WAVEFORM), sel, beat, kNodes);
   }
 }
 
@@ -103,7 +104,7 @@ void RecomputeTracking(Param* params, const Segment& seg) {
   // Any nonzero Tracking tracks (the file accepts up to 10).
   int count = SegParamCount(seg);
   for (int pid = 0; pid < count; ++pid)
-    if (params[pid].Tracking) RecomputeTracked(params, seg, pid, params[pid].TrackSource);
+    if (params[pid].Tracking) RecomputeTracked(BackgroundParamRow{}, params, seg, pid, params[pid].TrackSource);
 }
 
 bool ConvertSegment(const OldRecord& old, int s, bool noiseMode, Preset& p) {
@@ -114,7 +115,7 @@ bool ConvertSegment(const OldRecord& old, int s, bool noiseMode, Preset& p) {
   FillDefaultSegment(params, seg, o.NumVoices, kNodes);
   // The default content's tracked curves get their nodes only here; a
   // parameter whose tracking a loop break turns off below keeps them.
-  RecomputeAllTracked(params, seg);
+  RecomputeAllTracked(BackgroundParamRow{}, params, seg);
   if (noiseMode) seg.NoiseInsideHead = 1;
   int count = OldSegParamCount(o.NumVoices);
   for (int i = 0; i < count; ++i) {

@@ -113,7 +113,7 @@ int64_t ClampLimits(int64_t y, int64_t lo, int64_t hi) {
   return y;
 }
 
-int32_t TrackedAt(const Param* params, int count, int pid, int i, int depth) {
+int32_t TrackedAt(const BackgroundParamRow& bg, const Param* params, int count, int pid, int i, int depth) {
   const Param& p = params[pid];
   // Tracking values 2-10 are accepted by the file; anything but 0 tracks, as
   // in the chain walk below.
@@ -127,30 +127,32 @@ int32_t TrackedAt(const Param* params, int count, int pid, int i, int depth) {
   if (!TVK_CHECK_AS(depth < NPARAMS, "TrackDepth<NSPAR+NVPAR*MAXVOICES", depth)) return p.Node[i].Value;
   const int dest = ParamNumOfPid(pid);
   const int source = ParamNumOfPid(src);
-  int32_t v = TrackedAt(params, count, src, i, depth + 1);
+  int32_t v = TrackedAt(bg, params, count, src, i, depth + 1);
   if (source == PN_WAVEFORM) {
     if (dest == PN_WAVEFORM && p.Intercept == 0 && p.Slope == 1000) return v;
     v &= 0xFFFF;  // the shape; Z does not take part
   }
-  const int32_t dscale = Scale(ParamDef[dest].Digits);
-  const int32_t sscale = Scale(ParamDef[source].Digits);
+  const ParamDefType& drow = ParamRowOf(bg, dest);
+  const int32_t dscale = Scale(drow.Digits);
+  const int32_t sscale = Scale(ParamRowOf(bg, source).Digits);
   const int32_t m1[3] = {v, p.Slope, dscale}, d1[2] = {sscale, 1000};
   const int32_t m2[2] = {p.Intercept, dscale}, d2[1] = {1000};
   int64_t y = int64_t{MulDiv(m1, 3, d1, 2)} + MulDiv(m2, 2, d2, 1);
   y = ClampLimits(y, int64_t{p.MinLimit} * dscale, int64_t{p.MaxLimit} * dscale);
-  y = ClampLimits(y, int64_t{ParamDef[dest].Min} * dscale, int64_t{ParamDef[dest].Max} * dscale);
+  y = ClampLimits(y, int64_t{drow.Min} * dscale, int64_t{drow.Max} * dscale);
   int32_t r = Saturate(y);
   if (dest == PN_WAVEFORM) r = static_cast<int32_t>((static_cast<uint32_t>(r) & 0xFFFF) | (500u << 16));  // Z 50.0 %
   return r;
 }
 
-int32_t TrackedValueIn(const Param* params, int count, int pid, int i) {
+int32_t TrackedValueIn(const BackgroundParamRow& bg, const Param* params, int count, int pid, int i) {
   if (!ValidPid(pid, count)) return 0;
   if (!TVK_CHECK(i >= 0 && i < MAXNODES, i)) return 0;
-  return TrackedAt(params, count, pid, i, 0);
+  return TrackedAt(bg, params, count, pid, i, 0);
 }
 
-void RecomputeTrackedIn(Param* params, int count, int dest, int src, int first, int last) {
+void RecomputeTrackedIn(const BackgroundParamRow& bg, Param* params, int count, int dest, int src, int first,
+                        int last) {
   if (!ValidPid(dest, count) || !ValidPid(src, count)) return;
   Param& d = params[dest];
   const Param& s = params[src];
@@ -163,7 +165,7 @@ void RecomputeTrackedIn(Param* params, int count, int dest, int src, int first, 
   last = std::min(last, MAXNODES - 1);
   for (int k = first; k <= last; ++k) {
     d.Node[k] = s.Node[k];
-    d.Node[k].Value = TrackedAt(params, count, dest, k, 0);
+    d.Node[k].Value = TrackedAt(bg, params, count, dest, k, 0);
   }
 }
 
@@ -292,18 +294,21 @@ int32_t CurveValuePackedOn(const Param& p, int i, int t) {
   return static_cast<int32_t>((static_cast<uint32_t>(z) << 16) | (static_cast<uint32_t>(lo) & 0xFFFF));
 }
 
-// Any thread (reads the parameter records and ParamDef only).
-int32_t TrackedValue(const Param* params, int pid, int i) { return TrackedValueIn(params, NPARAMS, pid, i); }
-int32_t TrackedValue(const Param* params, const Segment& seg, int pid, int i) {
-  return TrackedValueIn(params, InUse(seg), pid, i);
+// Any thread (reads the parameter records and the rows only).
+int32_t TrackedValue(const BackgroundParamRow& bg, const Param* params, int pid, int i) {
+  return TrackedValueIn(bg, params, NPARAMS, pid, i);
+}
+int32_t TrackedValue(const BackgroundParamRow& bg, const Param* params, const Segment& seg, int pid, int i) {
+  return TrackedValueIn(bg, params, InUse(seg), pid, i);
 }
 
 // Main thread (writes the segment's records).
-void RecomputeTracked(Param* params, int dest, int src, int first, int last) {
-  RecomputeTrackedIn(params, NPARAMS, dest, src, first, last);
+void RecomputeTracked(const BackgroundParamRow& bg, Param* params, int dest, int src, int first, int last) {
+  RecomputeTrackedIn(bg, params, NPARAMS, dest, src, first, last);
 }
-void RecomputeTracked(Param* params, const Segment& seg, int dest, int src, int first, int last) {
-  RecomputeTrackedIn(params, InUse(seg), dest, src, first, last);
+void RecomputeTracked(const BackgroundParamRow& bg, Param* params, const Segment& seg, int dest, int src, int first,
+                      int last) {
+  RecomputeTrackedIn(bg, params, InUse(seg), dest, src, first, last);
 }
 
 // Any thread.

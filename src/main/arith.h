@@ -54,19 +54,22 @@ int32_t CurveValuePacked(const Param& p, int t);
 // of searching from the first node each time.
 int32_t CurveValueOn(const Param& p, int i, int t);
 int32_t CurveValuePackedOn(const Param& p, int i, int t);
-// Value of node i of parameter pid with tracking applied.
-int32_t TrackedValue(const Param* params, int pid, int i);
+// Value of node i of parameter pid with tracking applied. The scales and
+// limits of the background's parameter are those of `bg`, the row 6 of the
+// preset the records belong to.
+int32_t TrackedValue(const BackgroundParamRow& bg, const Param* params, int pid, int i);
 // Copies node count and nodes [first, last] (or all when first < 0) from the
 // source and computes their tracked values.
-void RecomputeTracked(Param* params, int dest, int src, int first = -1, int last = -1);
+void RecomputeTracked(const BackgroundParamRow& bg, Param* params, int dest, int src, int first = -1, int last = -1);
 // Whether following the tracking chain from b arrives at a.
 bool ChainReaches(const Param* params, int a, int b);
 // The same three bounded by the parameters the segment has in use: a
 // TrackSource in a voice the segment does not have (possible in hand-made
 // files) is an internal error instead of a read of unbacked memory. The forms
 // above treat all 176 slots as in use.
-int32_t TrackedValue(const Param* params, const Segment& seg, int pid, int i);
-void RecomputeTracked(Param* params, const Segment& seg, int dest, int src, int first = -1, int last = -1);
+int32_t TrackedValue(const BackgroundParamRow& bg, const Param* params, const Segment& seg, int pid, int i);
+void RecomputeTracked(const BackgroundParamRow& bg, Param* params, const Segment& seg, int dest, int src,
+                      int first = -1, int last = -1);
 bool ChainReaches(const Param* params, const Segment& seg, int a, int b);
 
 // Stored value with `digits` decimals, shown with at most `shown` and at least

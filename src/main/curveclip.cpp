@@ -37,12 +37,12 @@ constexpr size_t kHead = 4 + 1 + 4 * 4 + 1 + 1;  // magic, version, row, digits,
 
 }  // namespace
 
-CurveClip CopyCurve(const Param& p, int paramNum, int32_t length) {
+CurveClip CopyCurve(const BackgroundParamRow& bg, const Param& p, int paramNum, int32_t length) {
   CurveClip c;
   c.ParamNum = paramNum;
   if (paramNum >= 0 && paramNum < PDBK) {
-    c.Digits = ParamDef[paramNum].Digits;
-    c.Unit = ParamDef[paramNum].Unit;
+    c.Digits = ParamRowOf(bg, paramNum).Digits;
+    c.Unit = ParamRowOf(bg, paramNum).Unit;
   }
   c.Z = paramNum == PN_WAVEFORM;
   c.Length = length;
@@ -63,9 +63,9 @@ bool ValidCurveClip(const CurveClip& c) {
   return true;
 }
 
-int PasteCurve(const CurveClip& c, Param& target, int paramNum) {
+int PasteCurve(const BackgroundParamRow& bg, const CurveClip& c, Param& target, int paramNum) {
   if (!ValidCurveClip(c) || paramNum < 0 || paramNum >= PDBK) return 1520;
-  const ParamDefType& row = ParamDef[paramNum];
+  const ParamDefType& row = ParamRowOf(bg, paramNum);
   if (row.Unit != c.Unit) return 1520;
   const bool z = paramNum == PN_WAVEFORM;
   const int64_t lo = int64_t(row.Min) * Pow10(row.Digits), hi = int64_t(row.Max) * Pow10(row.Digits);

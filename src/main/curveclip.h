@@ -27,17 +27,19 @@ struct CurveClip {
   Node Nodes[MAXNODES] = {};
 };
 
-// The curve of record `p`, shown in a chart of row `paramNum`, in a segment
-// `length` long.
-CurveClip CopyCurve(const Param& p, int paramNum, int32_t length);
+// The curve of record `p`, shown in a chart of row `paramNum` (row 6 from
+// `bg`, the background row of the preset it lies in), in a segment `length`
+// long.
+CurveClip CopyCurve(const BackgroundParamRow& bg, const Param& p, int paramNum, int32_t length);
 // Whether a clip holds a curve: row, decimals, length and 2..100 nodes from
 // time 0 to 10000 that never go back, weights 0..20.
 bool ValidCurveClip(const CurveClip& c);
-// Writes the clip into record `target` of row `paramNum`: 0, or 1520 when
+// Writes the clip into record `target` of row `paramNum` (row 6 from `bg`,
+// as for CopyCurve): 0, or 1520 when
 // the rows' units differ (the target is unchanged). The record becomes a
 // curve of its own (no tracking, no Easy choice); nodes past the new count
 // are cleared.
-int PasteCurve(const CurveClip& c, Param& target, int paramNum);
+int PasteCurve(const BackgroundParamRow& bg, const CurveClip& c, Param& target, int paramNum);
 
 // The program's own clipboard form: bytes that DecodeCurveClip reads back
 // (false for anything that is not a valid clip).

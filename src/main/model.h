@@ -206,7 +206,9 @@ struct EasyModeType {
   int Text;     // string id
 };
 
-extern ParamDefType ParamDef[PDBK];          // row 6 changes with the background
+// Row 6 of the table is "(Background Param not in use)"; a preset's own row 6
+// comes from its background (BackgroundParamRow below).
+extern const ParamDefType ParamDef[PDBK];
 extern const ParamDefType ParamDefSpare[2];  // "(Background Param not in use)", "Background Interval"
 
 // Row 6 (the background's parameter) as one preset's background gives it,

@@ -9,7 +9,7 @@
 // Unit string ids: 158 "Hz", 159 "%", 160 "s", 161 "ms", 271 degrees; 339 has
 // no text (the filter has no unit).
 //                      Name  pid Ch Pos Easy Vol Unit  A   Min   Max  Dig B  Step Rel
-ParamDefType ParamDef[PDBK] = {
+const ParamDefType ParamDef[PDBK] = {
     /* 0 */ {165, 36, 1, 0, 0, 0, 158, 0, -1000, 1000, 3, 1, 20, 5},
     /* 1 */ {167, 37, 2, 1, 0, 0, 158, 0, 0, 20000, 2, 0, 500, 1},
     /* 2 */ {166, 39, 2, 2, 11, 1, 159, 1, 0, 100, 2, 0, 1000, 0},
@@ -123,5 +123,3 @@ const char* ParamRowName(const BackgroundParamRow& bg, int row) {
   const ParamDefType& r = ParamRowOf(bg, row);
   return r.Name == 0 && row == PN_BGPARAM ? bg.Name : GetStr(r.Name);
 }
-
-void RestoreBackgroundParamDef() { ParamDef[PN_BGPARAM] = ParamDefSpare[0]; }

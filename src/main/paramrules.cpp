@@ -16,19 +16,20 @@ namespace {
 int EasyOf(const Param* params, int voice, int paramNum) { return params[PARAMID(voice, paramNum)].EasySel; }
 
 // A constant user-defined curve (EasySel 0) on both channels.
-void SetConstantCurve(Param* params, const Segment& seg, int pid, int32_t value, int nodes) {
+void SetConstantCurve(const BackgroundParamRow& bg, Param* params, const Segment& seg, int pid, int32_t value,
+                      int nodes) {
   Param& q = params[pid];
   q.NumNodes = static_cast<uint8_t>(nodes);
   for (int i = 0; i < nodes; ++i) q.Node[i] = Node{value, static_cast<int16_t>(10000 / (nodes - 1) * i), 10, 1};
   q.EasySel = 0;
   q.Tracking = 0;
   q.TrackingMode = 0;
-  JoinChannels(params, seg, pid >= NSPAR ? (pid - NSPAR) / NVPAR : 0, ParamNumOfPid(pid));
+  JoinChannels(bg, params, seg, pid >= NSPAR ? (pid - NSPAR) / NVPAR : 0, ParamNumOfPid(pid));
 }
 
 }  // namespace
 
-bool ParamInUse(const Param* params, const PresetFixed& p, int voice, int paramNum) {
+bool ParamInUse(const BackgroundParamRow& bg, const Param* params, const PresetFixed& p, int voice, int paramNum) {
   const bool none = p.data.Background == AMBIX_NONE;
   switch (paramNum) {
     case PN_FILTER: return EasyOf(params, voice, PN_WAVEFORM) != 1;  // a sine wave has nothing to filter
@@ -45,7 +46,7 @@ bool ParamInUse(const Param* params, const PresetFixed& p, int voice, int paramN
       // The ocean waves set period and phase themselves.
       return EasyOf(params, voice, PN_NOISEMODDEPTH) == 0;
     case PN_NOISESMOOTH: return EasyOf(params, voice, PN_NOISEVOL) != 46;
-    case PN_BGPARAM: return !none && ParamDef[PN_BGPARAM].Name != ParamDefSpare[0].Name;
+    case PN_BGPARAM: return !none && bg.Row.Name != ParamDefSpare[0].Name;
     case PN_BGPHASE: return !none;
     default: return true;
   }
@@ -78,12 +79,13 @@ std::string ModulationButtonText(int pane, bool on) {
   return std::string(kText[pane]) + (on ? " (ON)..." : " (OFF)...");
 }
 
-PaneView PaneContents(const Param* params, const PresetFixed& p, int voice, int paramNum) {
+PaneView PaneContents(const BackgroundParamRow& bg, const Param* params, const PresetFixed& p, int voice,
+                      int paramNum) {
   PaneView v;
   if (!TVK_CHECK_AS(paramNum >= 0 && paramNum < PDBK, "ParamNum<PDBK", paramNum)) return v;
-  const ParamDefType& d = ParamDef[paramNum];
+  const ParamDefType& d = ParamRowOf(bg, paramNum);
   const int first = PARAMID(voice, paramNum);
-  v.InUse = ParamInUse(params, p, voice, paramNum);
+  v.InUse = ParamInUse(bg, params, p, voice, paramNum);
   if (!v.InUse) return v;
   v.Enabled = !(paramNum == PN_BGVOLUME && p.data.Background == AMBIX_NONE);
   v.Modulation = ModulationOfPane(paramNum) >= 0;
@@ -139,7 +141,8 @@ std::vector<int> EasyChoices(int group) {
   return rows;
 }
 
-std::vector<int> ApplyEasyChoice(Param* params, const Segment& seg, int voice, int paramNum, int easySel, int nodes) {
+std::vector<int> ApplyEasyChoice(const BackgroundParamRow& bg, Param* params, const Segment& seg, int voice,
+                                 int paramNum, int easySel, int nodes) {
   const int first = PARAMID(voice, paramNum);
   Param& f = params[first];
   if (easySel == 0) {
@@ -148,16 +151,16 @@ std::vector<int> ApplyEasyChoice(Param* params, const Segment& seg, int voice, i
     return {};
   }
   const int e = FindEasyEntry(easySel);
-  if (!TVK_CHECK_AS(e >= 0 && EasyMode[e].Type == ParamDef[paramNum].Easy, "EasySel", easySel)) return {};
+  if (!TVK_CHECK_AS(e >= 0 && EasyMode[e].Type == ParamRowOf(bg, paramNum).Easy, "EasySel", easySel)) return {};
   std::vector<int> changed;
   if (paramNum == PN_NOISEMODDEPTH && easySel >= 20 && easySel <= 22) {
     // Ocean waves: a period of their own and in phase.
     static constexpr int32_t kPeriodMs[3] = {3000, 2000, 1250};
-    SetConstantCurve(params, seg, PID_NOISEMODPERIOD,
+    SetConstantCurve(bg, params, seg, PID_NOISEMODPERIOD,
                      kPeriodMs[easySel - 20] * PowerOfTen[ParamDef[PN_NOISEMODPERIOD].Digits], nodes);
-    SetFromEasySelection(params, seg, PID_NOISEMODPHASE, 12, params[PID_NOISEMODPHASE].TrackSource, nodes);
+    SetFromEasySelection(bg, params, seg, PID_NOISEMODPHASE, 12, params[PID_NOISEMODPHASE].TrackSource, nodes);
   }
-  SetFromEasySelection(params, seg, first, easySel, f.TrackSource, nodes);
+  SetFromEasySelection(bg, params, seg, first, easySel, f.TrackSource, nodes);
   changed.push_back(first);
   if (paramNum == PN_NOISEMODDEPTH && easySel >= 19 && easySel <= 22) {
     changed.push_back(PID_NOISEMODPERIOD);
@@ -168,16 +171,16 @@ std::vector<int> ApplyEasyChoice(Param* params, const Segment& seg, int voice, i
     // three harmonics, and a filter chosen from the list follows the wave.
     const int filter = PARAMID(voice, PN_FILTER);
     if (easySel == 1 || easySel == 4 || params[filter].EasySel != 0) {
-      SetFromEasySelection(params, seg, filter, easySel == 4 ? 11 : 8, params[filter].TrackSource, nodes);
+      SetFromEasySelection(bg, params, seg, filter, easySel == 4 ? 11 : 8, params[filter].TrackSource, nodes);
       changed.push_back(filter);
     }
   }
   return changed;
 }
 
-std::vector<int> SeparateChannels(Param* params, Segment& seg, int voice, int paramNum) {
+std::vector<int> SeparateChannels(const BackgroundParamRow& bg, Param* params, Segment& seg, int voice, int paramNum) {
   std::vector<int> stopped;
-  if (!TVK_CHECK(ParamDef[paramNum].Channels == 2, paramNum)) return stopped;
+  if (!TVK_CHECK(ParamRowOf(bg, paramNum).Channels == 2, paramNum)) return stopped;
   const int first = PARAMID(voice, paramNum);
   params[first].ChannelMode = 1;
   params[first + 1].Tracking = 0;  // keeps the values it had
@@ -194,8 +197,9 @@ std::vector<int> SeparateChannels(Param* params, Segment& seg, int voice, int pa
   return stopped;
 }
 
-void JoinChannels(Param* params, const Segment& seg, int voice, int paramNum) {
-  if (!TVK_CHECK(ParamDef[paramNum].Channels == 2, paramNum)) return;
+void JoinChannels(const BackgroundParamRow& bg, Param* params, const Segment& seg, int voice, int paramNum) {
+  const ParamDefType& row = ParamRowOf(bg, paramNum);
+  if (!TVK_CHECK(row.Channels == 2, paramNum)) return;
   const int first = PARAMID(voice, paramNum);
   Param& l = params[first];
   Param& r = params[first + 1];
@@ -207,11 +211,11 @@ void JoinChannels(Param* params, const Segment& seg, int voice, int paramNum) {
   r.TrackSource = static_cast<uint8_t>(first);
   r.Intercept = 0;
   r.Slope = 1000;
-  r.MinLimit = ParamDef[paramNum].Min;
-  r.MaxLimit = ParamDef[paramNum].Max;
+  r.MinLimit = row.Min;
+  r.MaxLimit = row.Max;
   r.ChannelMode = 0;
-  RecomputeTracked(params, seg, first + 1, first);
-  RecomputeDependents(params, seg, first + 1);
+  RecomputeTracked(bg, params, seg, first + 1, first);
+  RecomputeDependents(bg, params, seg, first + 1);
 }
 
 void ShowChannel(Param* params, int voice, int paramNum, int channel) {
@@ -226,8 +230,8 @@ namespace {
 int VoiceOfPid(int pid) { return pid >= NSPAR ? (pid - NSPAR) / NVPAR : 0; }
 
 // Thousandths of the display unit of a stored value.
-int64_t Thousandths(int paramNum, int32_t stored) {
-  const int digits = ParamDef[paramNum].Digits;
+int64_t Thousandths(const BackgroundParamRow& bg, int paramNum, int32_t stored) {
+  const int digits = ParamRowOf(bg, paramNum).Digits;
   return digits <= 3 ? int64_t{stored} * PowerOfTen[3 - digits] : int64_t{stored} / PowerOfTen[digits - 3];
 }
 
@@ -271,7 +275,7 @@ bool TrackingCycle(const Param* params, const Segment& seg, int pid, int dest) {
   return ChainReaches(params, seg, pid, dest);
 }
 
-int StartTracking(Param* params, const Segment& seg, int voice, int pid) {
+int StartTracking(const BackgroundParamRow& bg, Param* params, const Segment& seg, int voice, int pid) {
   Param& q = params[pid];
   const int count = SegParamCount(seg);
   const bool pitchSeparate = params[PARAMID(voice, PN_PITCH)].ChannelMode != 0;
@@ -293,11 +297,11 @@ int StartTracking(Param* params, const Segment& seg, int voice, int pid) {
   }
   q.Tracking = 1;
   q.TrackSource = static_cast<uint8_t>(dest);
-  RecomputeTracked(params, seg, pid, dest);
+  RecomputeTracked(bg, params, seg, pid, dest);
   return 0;
 }
 
-int ChooseDestination(Param* params, const Segment& seg, int pid, int dest) {
+int ChooseDestination(const BackgroundParamRow& bg, Param* params, const Segment& seg, int pid, int dest) {
   Param& q = params[pid];
   if (dest < 0 || dest >= SegParamCount(seg)) {
     q.Tracking = 0;
@@ -309,21 +313,22 @@ int ChooseDestination(Param* params, const Segment& seg, int pid, int dest) {
     int32_t a1, a2, b1, b2;
     NodeRangeOf(q, n, &a1, &a2);
     NodeRangeOf(params[dest], dn, &b1, &b2);
-    const TrackCoefficients c = RangeCoefficients(n, a1, a2, dn, b1, b2);
+    const TrackCoefficients c = RangeCoefficients(bg, n, a1, a2, dn, b1, b2);
     q.Intercept = c.Intercept;
     q.Slope = c.Slope;
     q.TrackSource = static_cast<uint8_t>(dest);
   }
   q.Tracking = 1;
-  RecomputeTracked(params, seg, pid, dest);
+  RecomputeTracked(bg, params, seg, pid, dest);
   return 0;
 }
 
-TrackCoefficients RangeCoefficients(int paramNum, int32_t a1, int32_t a2, int destParamNum, int32_t b1, int32_t b2) {
+TrackCoefficients RangeCoefficients(const BackgroundParamRow& bg, int paramNum, int32_t a1, int32_t a2,
+                                    int destParamNum, int32_t b1, int32_t b2) {
   // In thousandths of each display unit, so a range of 1.5..7 Hz keeps its
   // fractions.
-  const int64_t A1 = Thousandths(paramNum, a1), A2 = Thousandths(paramNum, a2);
-  const int64_t B1 = Thousandths(destParamNum, b1), B2 = Thousandths(destParamNum, b2);
+  const int64_t A1 = Thousandths(bg, paramNum, a1), A2 = Thousandths(bg, paramNum, a2);
+  const int64_t B1 = Thousandths(bg, destParamNum, b1), B2 = Thousandths(bg, destParamNum, b2);
   TrackCoefficients c;
   const int64_t slope = B2 == B1 ? 0 : 1000 * (A2 - A1) / (B2 - B1);
   c.Slope = Clamp32(slope);
@@ -342,9 +347,10 @@ void NodeRangeOf(const Param& p, int paramNum, int32_t* lo, int32_t* hi) {
   if (*lo > *hi) *lo = *hi = 0;
 }
 
-int32_t MapThroughCoefficients(const TrackCoefficients& c, int paramNum, int destParamNum, int32_t b) {
-  const int64_t a = int64_t{c.Intercept} + int64_t{c.Slope} * Thousandths(destParamNum, b) / 1000;
-  const int digits = ParamDef[paramNum].Digits;
+int32_t MapThroughCoefficients(const BackgroundParamRow& bg, const TrackCoefficients& c, int paramNum, int destParamNum,
+                               int32_t b) {
+  const int64_t a = int64_t{c.Intercept} + int64_t{c.Slope} * Thousandths(bg, destParamNum, b) / 1000;
+  const int digits = ParamRowOf(bg, paramNum).Digits;
   return Clamp32(digits <= 3 ? a / PowerOfTen[3 - digits] : a * PowerOfTen[digits - 3]);
 }
 

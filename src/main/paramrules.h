@@ -5,7 +5,8 @@
 //
 // The pages bind these to widgets; everything that changes `prg` here says
 // which parameters changed, so the caller can propagate them (tracking,
-// linking, charts, test playback) in that order.
+// linking, charts, test playback) in that order. A `bg` argument is the
+// edited preset's background row (row 6 as its background gives it).
 //
 // Main thread only (the preset editor's copy).
 #pragma once
@@ -21,7 +22,7 @@
 // unless its depth is user-defined), the noise colour without noise, and the
 // background's parameter and phase shift without a background (or, for the
 // parameter, with a library sound that declares none) are not.
-bool ParamInUse(const Param* params, const PresetFixed& p, int voice, int paramNum);
+bool ParamInUse(const BackgroundParamRow& bg, const Param* params, const PresetFixed& p, int voice, int paramNum);
 
 // The controls of a pane for parameter `paramNum` of `voice`. A parameter
 // not in use shows nothing; one with an Easy choice only its combo box.
@@ -41,7 +42,7 @@ struct PaneView {
   int Pid = -1;             // the record shown (the right one for channel 2)
   int EasySel = 0;          // the choice the combo box shows
 };
-PaneView PaneContents(const Param* params, const PresetFixed& p, int voice, int paramNum);
+PaneView PaneContents(const BackgroundParamRow& bg, const Param* params, const PresetFixed& p, int voice, int paramNum);
 
 // The modulation (ParamNum of its depth) that the "Modulation..." button of
 // parameter `paramNum`'s pane opens, or -1 when it has none. The Visual
@@ -74,7 +75,8 @@ std::vector<int> EasyChoices(int group);
 // effects (the Waveform rule, the ocean waves' period and phase). Returns
 // the first pids of the parameters changed, in the order they are to be
 // propagated; empty when nothing but EasySel changed (user-defined).
-std::vector<int> ApplyEasyChoice(Param* params, const Segment& seg, int voice, int paramNum, int easySel, int nodes);
+std::vector<int> ApplyEasyChoice(const BackgroundParamRow& bg, Param* params, const Segment& seg, int voice,
+                                 int paramNum, int easySel, int nodes);
 
 // --- Channels ---------------------------------------------------------------------
 // Sets the channels of a two-channel parameter apart: ChannelMode 1 (left
@@ -83,11 +85,11 @@ std::vector<int> ApplyEasyChoice(Param* params, const Segment& seg, int voice, i
 // beat becomes right minus left pitch). Separate noise colours clear the
 // segment's "noise inside the head", which needs one colour for both ears.
 // Returns the pids that stopped tracking besides the right channel.
-std::vector<int> SeparateChannels(Param* params, Segment& seg, int voice, int paramNum);
+std::vector<int> SeparateChannels(const BackgroundParamRow& bg, Param* params, Segment& seg, int voice, int paramNum);
 // Joins them again: ChannelMode 0 and the right channel tracks the left one
 // one to one (the left one stops tracking when its chain reached the right
 // one); the right channel and everything tracking it are recomputed.
-void JoinChannels(Param* params, const Segment& seg, int voice, int paramNum);
+void JoinChannels(const BackgroundParamRow& bg, Param* params, const Segment& seg, int voice, int paramNum);
 // Shows channel 1 (left) or 2 (right) of a separated parameter.
 void ShowChannel(Param* params, int voice, int paramNum, int channel);
 
@@ -110,12 +112,12 @@ bool TrackingCycle(const Param* params, const Segment& seg, int pid, int dest);
 // "Track:" checked for record `pid` (the channel shown) of `voice`: keeps the
 // stored destination when it is still possible, else takes the first
 // possible per-voice pid. 0, or 1326 when there is none (nothing changes).
-int StartTracking(Param* params, const Segment& seg, int voice, int pid);
+int StartTracking(const BackgroundParamRow& bg, Param* params, const Segment& seg, int voice, int pid);
 // A destination chosen in the list: 0 (tracking it, the coefficients mapping
 // its range onto this parameter's when it is a new one), 1327 for a voice
 // the segment does not have (tracking ends), 1280 when the destination
 // already depends on this parameter (nothing changes).
-int ChooseDestination(Param* params, const Segment& seg, int pid, int dest);
+int ChooseDestination(const BackgroundParamRow& bg, Param* params, const Segment& seg, int pid, int dest);
 // The coefficients that map the destination's range b1..b2 onto a1..a2
 // (stored units of their parameters): Slope = 1000 x (a2 - a1) / (b2 - b1)
 // (0 for an empty range) and Intercept = A1 - Slope x B1 / 1000, with A1
@@ -123,14 +125,16 @@ int ChooseDestination(Param* params, const Segment& seg, int pid, int dest);
 struct TrackCoefficients {
   int32_t Intercept = 0, Slope = 0;
 };
-TrackCoefficients RangeCoefficients(int paramNum, int32_t a1, int32_t a2, int destParamNum, int32_t b1, int32_t b2);
+TrackCoefficients RangeCoefficients(const BackgroundParamRow& bg, int paramNum, int32_t a1, int32_t a2,
+                                    int destParamNum, int32_t b1, int32_t b2);
 // The smallest and largest node values of a record (the low half of the
 // Waveform's).
 void NodeRangeOf(const Param& p, int paramNum, int32_t* lo, int32_t* hi);
 // The value, in stored units of parameter `paramNum`, that coefficients `c`
 // give for the destination's stored value `b` (the Tracking Options' "from"
 // and "to" fields in the direct mode).
-int32_t MapThroughCoefficients(const TrackCoefficients& c, int paramNum, int destParamNum, int32_t b);
+int32_t MapThroughCoefficients(const BackgroundParamRow& bg, const TrackCoefficients& c, int paramNum, int destParamNum,
+                               int32_t b);
 
 // The Tracking Destination tree: a branch "Voice n Parameters" per voice of
 // the segment and "Segment Parameters". Items with a pid are destinations;

@@ -90,15 +90,15 @@ int32_t PresetLength(const PresetFixed& p) {
   return static_cast<int32_t>(std::min<int64_t>(total, INT32_MAX));
 }
 
-void ResetTrackingDefaults(Param* params, int pid) {
+void ResetTrackingDefaults(const BackgroundParamRow& bg, Param* params, int pid) {
   if (!TVK_CHECK(pid >= 0 && pid < NSPAR + NVPAR * MAXVOICES, pid)) return;
   Param& p = params[pid];
   int dest = ParamNumOfPid(pid);
   int src = ParamNumOfPid(p.TrackSource < NPARAMS ? p.TrackSource : 0);
   p.Intercept = 0;
   p.Slope = CalcMax[dest] * 1000 / CalcMax[src];
-  p.MinLimit = ParamDef[dest].Min;
-  p.MaxLimit = ParamDef[dest].Max;
+  p.MinLimit = ParamRowOf(bg, dest).Min;
+  p.MaxLimit = ParamRowOf(bg, dest).Max;
 }
 
 namespace {
@@ -175,8 +175,8 @@ void SetConstantNodes(Param& p, int32_t value, int nodes) {
   }
 }
 
-void SetCurve(Param& p, int paramNum, int a, int b, int nodes) {
-  int32_t scale = PowerOfTen[ParamDef[paramNum].Digits];
+void SetCurve(const BackgroundParamRow& bg, Param& p, int paramNum, int a, int b, int nodes) {
+  int32_t scale = PowerOfTen[ParamRowOf(bg, paramNum).Digits];
   int32_t va = a * scale, vb = b * scale;
   p.NumNodes = static_cast<uint8_t>(nodes);
   for (int i = 0; i < nodes; ++i) {
@@ -189,74 +189,76 @@ void SetCurve(Param& p, int paramNum, int a, int b, int nodes) {
 
 // Makes the second channel of a two-channel parameter track the first one to
 // one.
-void JoinSecondChannel(Param* params, int first) {
+void JoinSecondChannel(const BackgroundParamRow& bg, Param* params, int first) {
   Param& r = params[first + 1];
   int n = ParamNumOfPid(first);
   r.Tracking = 1;
   r.TrackSource = static_cast<uint8_t>(first);
   r.Intercept = 0;
   r.Slope = 1000;
-  r.MinLimit = ParamDef[n].Min;
-  r.MaxLimit = ParamDef[n].Max;
+  r.MinLimit = ParamRowOf(bg, n).Min;
+  r.MaxLimit = ParamRowOf(bg, n).Max;
   r.ChannelMode = 0;
 }
 
 }  // namespace
 
-bool EasySelectionValue(int paramNum, int easySel, int32_t* value) {
+bool EasySelectionValue(const BackgroundParamRow& bg, int paramNum, int easySel, int32_t* value) {
   if (!TVK_CHECK(paramNum >= 0 && paramNum < PDBK, paramNum)) return false;
   if (paramNum == PN_WAVEFORM) return EasyWaveform(easySel, value);
   int32_t x100;
   if (!EasyValueX100(easySel, &x100)) return false;
-  int digits = ParamDef[paramNum].Digits;
+  int digits = ParamRowOf(bg, paramNum).Digits;
   *value = digits >= 2 ? x100 * PowerOfTen[digits - 2] : x100 / PowerOfTen[2 - digits];
   return true;
 }
 
-void SetFromEasySelection(Param* params, const Segment& seg, int pid, int easySel, int trackSource, int nodes) {
+void SetFromEasySelection(const BackgroundParamRow& bg, Param* params, const Segment& seg, int pid, int easySel,
+                          int trackSource, int nodes) {
   if (!TVK_CHECK(pid >= 0 && pid < NSPAR + NVPAR * MAXVOICES, pid)) return;
   if (!TVK_CHECK(nodes == 2 || nodes == 3, nodes)) nodes = 3;
   Param& p = params[pid];
   int n = ParamNumOfPid(pid);
   int32_t value = 0;
-  TVK_CHECK(EasySelectionValue(n, easySel, &value), easySel);
+  TVK_CHECK(EasySelectionValue(bg, n, easySel, &value), easySel);
   p.EasySel = static_cast<uint8_t>(easySel);
   p.TrackSource = static_cast<uint8_t>(trackSource);
   p.TrackingMode = 0;
   p.ChannelMode = 0;
   p.Tracking = 0;
   SetConstantNodes(p, value, nodes);
-  ResetTrackingDefaults(params, pid);
-  if (ParamDef[n].Channels == 2 && pid == PARAMID(pid >= NSPAR ? (pid - NSPAR) / NVPAR : 0, n)) {
+  ResetTrackingDefaults(bg, params, pid);
+  if (ParamRowOf(bg, n).Channels == 2 && pid == PARAMID(pid >= NSPAR ? (pid - NSPAR) / NVPAR : 0, n)) {
     if (ChainReaches(params, pid + 1, pid)) p.Tracking = 0;
-    JoinSecondChannel(params, pid);
-    RecomputeTracked(params, pid + 1, pid);
-    RecomputeDependents(params, seg, pid + 1);
+    JoinSecondChannel(bg, params, pid);
+    RecomputeTracked(bg, params, pid + 1, pid);
+    RecomputeDependents(bg, params, seg, pid + 1);
   }
 }
 
-void RecomputeAllTracked(Param* params, const Segment& seg) {
+void RecomputeAllTracked(const BackgroundParamRow& bg, Param* params, const Segment& seg) {
   int count = SegParamCount(seg);
   for (int pid = 0; pid < count; ++pid)
     if (params[pid].Tracking == 1 && params[pid].TrackSource < count)
-      RecomputeTracked(params, pid, params[pid].TrackSource);
+      RecomputeTracked(bg, params, pid, params[pid].TrackSource);
 }
 
-void RecomputeDependents(Param* params, const Segment& seg, int pid) {
+void RecomputeDependents(const BackgroundParamRow& bg, Param* params, const Segment& seg, int pid) {
   // Depth-first over the parameters that track pid; chains are acyclic, and
   // the depth bound keeps a corrupt cycle from recursing without end.
   struct Walker {
+    const BackgroundParamRow& bg;
     Param* params;
     int count;
     void Run(int src, int depth) {
       if (depth >= NPARAMS) return;
       for (int d = 0; d < count; ++d)
         if (d != src && params[d].Tracking == 1 && params[d].TrackSource == src) {
-          RecomputeTracked(params, d, src);
+          RecomputeTracked(bg, params, d, src);
           Run(d, depth + 1);
         }
     }
-  } w{params, SegParamCount(seg)};
+  } w{bg, params, SegParamCount(seg)};
   w.Run(pid, 0);
 }
 
@@ -264,7 +266,9 @@ void FillDefaultSegment(Param* params, Segment& seg, int voices, int nodes) {
   const int Nodes = nodes;
   if (!TVK_CHECK_AS(Nodes == 2 || Nodes == 3, "Nodes==2||Nodes==3", Nodes)) nodes = 3;
   if (!TVK_CHECK(voices >= 1 && voices <= MAXVOICES, voices)) voices = 1;
-  RestoreBackgroundParamDef();
+  // The defaults are those of the table's own row 6, whatever background the
+  // preset has.
+  const BackgroundParamRow bg;
   seg.NumVoices = static_cast<uint8_t>(voices);
   int count = NSPAR + NVPAR * voices;
   std::memset(params, 0, sizeof(Param) * static_cast<size_t>(count));
@@ -272,14 +276,14 @@ void FillDefaultSegment(Param* params, Segment& seg, int voices, int nodes) {
   auto easy = [&](int pid, int sel, int ts) {
     Param& p = params[pid];
     int32_t value = 0;
-    EasySelectionValue(ParamNumOfPid(pid), sel, &value);
+    EasySelectionValue(bg, ParamNumOfPid(pid), sel, &value);
     SetConstantNodes(p, value, nodes);
     p.EasySel = static_cast<uint8_t>(sel);
     p.Tracking = 0;
     p.TrackSource = static_cast<uint8_t>(ts);
   };
   auto curve = [&](int pid, int a, int b, int ts) {
-    SetCurve(params[pid], ParamNumOfPid(pid), a, b, nodes);
+    SetCurve(bg, params[pid], ParamNumOfPid(pid), a, b, nodes);
     params[pid].TrackSource = static_cast<uint8_t>(ts);
   };
   auto tracks = [&](int pid, int ts) {
@@ -324,11 +328,11 @@ void FillDefaultSegment(Param* params, Segment& seg, int voices, int nodes) {
   // Every parameter: tracking defaults; second channels follow the first.
   for (int pid = 0; pid < count; ++pid) {
     int n = ParamNumOfPid(pid);
-    bool second = ParamDef[n].Channels == 2 && pid == PARAMID(pid >= NSPAR ? (pid - NSPAR) / NVPAR : 0, n) + 1;
+    bool second = ParamRowOf(bg, n).Channels == 2 && pid == PARAMID(pid >= NSPAR ? (pid - NSPAR) / NVPAR : 0, n) + 1;
     if (second) {
-      JoinSecondChannel(params, pid - 1);
+      JoinSecondChannel(bg, params, pid - 1);
     } else {
-      ResetTrackingDefaults(params, pid);
+      ResetTrackingDefaults(bg, params, pid);
       params[pid].ChannelMode = 0;
     }
   }
@@ -353,7 +357,7 @@ void NewDefaultPreset(Preset& p, int nodes) {
   Param* params = CommitSegmentSlot(p, 0, 1);
   if (params) {
     FillDefaultSegment(params, seg, 1, nodes);
-    RecomputeAllTracked(params, seg);
+    RecomputeAllTracked(BackgroundParamRow{}, params, seg);
   }
   p.Loaded = 1;
   p.LastUse = UseCounter++;

@@ -75,9 +75,9 @@ void PushForward(Preset& p, int s, int pid, int32_t v, Touched* t) {
   }
 }
 
-void FollowTracked(Preset& p, int pid, const Touched& t, int except) {
+void FollowTracked(const BackgroundParamRow& bg, Preset& p, int pid, const Touched& t, int except) {
   for (int s = 0; s < SegCount(p); ++s)
-    if ((t.Mask >> s & 1u) && s != except) RecomputeDependents(Params(p, s), p.data.Segment[s], pid);
+    if ((t.Mask >> s & 1u) && s != except) RecomputeDependents(bg, Params(p, s), p.data.Segment[s], pid);
 }
 
 // A segment record and its parameters, for swapping.
@@ -95,7 +95,8 @@ void SwapSegments(Preset& p, int a, int b) {
   std::swap(sa, sb);
 }
 
-void NewSegment(Preset& p, int index, const char* id, int32_t length, uint8_t noiseInsideHead, int nodes) {
+void NewSegment(const BackgroundParamRow& bg, Preset& p, int index, const char* id, int32_t length,
+                uint8_t noiseInsideHead, int nodes) {
   Segment& seg = p.data.Segment[index];
   std::memset(&seg, 0, sizeof seg);
   std::strncpy(seg.Name, id, 2);
@@ -104,12 +105,8 @@ void NewSegment(Preset& p, int index, const char* id, int32_t length, uint8_t no
   seg.NoiseInsideHead = noiseInsideHead;
   Param* params = CommitSegmentSlot(p, index, 1);
   if (!params) return;
-  // The default content restores the background row; the editor keeps the
-  // one its background chose.
-  ParamDefType keep = ParamDef[PN_BGPARAM];
   FillDefaultSegment(params, seg, 1, nodes);
-  ParamDef[PN_BGPARAM] = keep;
-  RecomputeAllTracked(params, seg);
+  RecomputeAllTracked(bg, params, seg);
 }
 
 int Nodes(const EditRules& r) { return r.Nodes == 2 ? 2 : 3; }
@@ -140,9 +137,9 @@ int AddSegment(Preset& p, int current, const EditRules& r) {
   const Segment& cur = p.data.Segment[std::clamp(current, 0, std::max(n - 1, 0))];
   int32_t length = n > 0 ? cur.Length : 1000;
   uint8_t noise = n > 0 ? cur.NoiseInsideHead : 0;
-  NewSegment(p, n, NextSegmentId(p).c_str(), length, noise, Nodes(r));
+  NewSegment(r.Background, p, n, NextSegmentId(p).c_str(), length, noise, Nodes(r));
   p.data.NumSegments = static_cast<uint8_t>(n + 1);
-  if (r.Link && n > 0) LinkSegmentParams(p, n - 1, LINK_TO_NEXT);
+  if (r.Link && n > 0) LinkSegmentParams(r.Background, p, n - 1, LINK_TO_NEXT);
   return 0;
 }
 
@@ -151,7 +148,7 @@ int DeleteSegment(Preset& p, int index, const EditRules& r, int* select) {
   *select = 0;
   if (!TVK_CHECK(index >= 0 && index < n, index)) return 0;
   if (n == 1) {
-    NewSegment(p, 0, "A", 1000, 0, Nodes(r));
+    NewSegment(r.Background, p, 0, "A", 1000, 0, Nodes(r));
     return 1281;
   }
   for (int s = index; s + 1 < n; ++s) {
@@ -166,8 +163,8 @@ int DeleteSegment(Preset& p, int index, const EditRules& r, int* select) {
   int sel = std::min(index, n - 2);
   *select = sel;
   if (r.Link) {
-    if (sel > 0) LinkSegmentParams(p, sel - 1, LINK_TO_NEXT);
-    if (sel + 1 < n - 1) LinkSegmentParams(p, sel + 1, LINK_TO_PREVIOUS);
+    if (sel > 0) LinkSegmentParams(r.Background, p, sel - 1, LINK_TO_NEXT);
+    if (sel + 1 < n - 1) LinkSegmentParams(r.Background, p, sel + 1, LINK_TO_PREVIOUS);
   }
   return 0;
 }
@@ -176,8 +173,8 @@ int DeleteSegment(Preset& p, int index, const EditRules& r, int* select) {
 // the one after starts.
 void LinkIntoPlace(Preset& p, int s, const EditRules& r) {
   if (!r.Link) return;
-  if (s > 0) LinkSegmentParams(p, s - 1, LINK_TO_NEXT);
-  if (s + 1 < SegCount(p)) LinkSegmentParams(p, s + 1, LINK_TO_PREVIOUS);
+  if (s > 0) LinkSegmentParams(r.Background, p, s - 1, LINK_TO_NEXT);
+  if (s + 1 < SegCount(p)) LinkSegmentParams(r.Background, p, s + 1, LINK_TO_PREVIOUS);
 }
 
 bool MoveSegment(Preset& p, int index, int delta, const EditRules& r) {
@@ -209,7 +206,7 @@ int InsertSegment(Preset& p, int after, const Segment& seg, const Param* params,
   Param* dst = CommitSegmentSlot(p, at, d.NumVoices);
   if (!dst) return 0;
   std::memcpy(dst, params, sizeof(Param) * static_cast<size_t>(SegParamCount(d)));
-  RecomputeAllTracked(dst, d);
+  RecomputeAllTracked(r.Background, dst, d);
   LinkIntoPlace(p, at, r);
   if (r.Link) {
     // Voices the neighbours lack are silent at that boundary.
@@ -218,10 +215,11 @@ int InsertSegment(Preset& p, int after, const Segment& seg, const Param* params,
         const int pid = VoicePidOf(v, VP_VOLUME) + c;
         if (dst[pid].Tracking == 1 || !UsableCurve(dst[pid])) continue;
         const int last = CurveNodes(dst[pid]) - 1;
-        if (at > 0 && !SegmentHasPid(p.data.Segment[at - 1], pid)) LinkAdjacent(p, at, pid, 0, 0, -1);
-        if (at + 1 < n + 1 && !SegmentHasPid(p.data.Segment[at + 1], pid)) LinkAdjacent(p, at, pid, last, last, -1);
+        if (at > 0 && !SegmentHasPid(p.data.Segment[at - 1], pid)) LinkAdjacent(r.Background, p, at, pid, 0, 0, -1);
+        if (at + 1 < n + 1 && !SegmentHasPid(p.data.Segment[at + 1], pid))
+          LinkAdjacent(r.Background, p, at, pid, last, last, -1);
       }
-    RecomputeAllTracked(dst, d);
+    RecomputeAllTracked(r.Background, dst, d);
   }
   return 0;
 }
@@ -264,7 +262,7 @@ void SetSegmentRepeat(Preset& p, int seg, int32_t repeat, const EditRules& r) {
   Segment& s = p.data.Segment[seg];
   int32_t old = s.Repeat;
   s.Repeat = std::clamp(repeat, 1, MAXREPEAT);
-  if (r.Link && old == 1 && s.Repeat >= 2) LinkSegmentParams(p, seg, LINK_WHOLE);
+  if (r.Link && old == 1 && s.Repeat >= 2) LinkSegmentParams(r.Background, p, seg, LINK_WHOLE);
 }
 
 // --- Voices ------------------------------------------------------------------
@@ -299,11 +297,11 @@ int AddVoice(Preset& p, int seg, int voice, const EditRules& r) {
     if (d.ChannelMode == 2) d.ChannelMode = 1;
   }
   s.NumVoices = static_cast<uint8_t>(nv + 1);
-  RecomputeAllTracked(params, s);
+  RecomputeAllTracked(r.Background, params, s);
   if (r.Link) {
     for (int k = 0; k < NVPAR; ++k)
-      if (params[to + k].Tracking != 1) LinkAdjacent(p, seg, to + k, NODES_ALL, NODES_ALL, -1);
-    RecomputeAllTracked(params, s);
+      if (params[to + k].Tracking != 1) LinkAdjacent(r.Background, p, seg, to + k, NODES_ALL, NODES_ALL, -1);
+    RecomputeAllTracked(r.Background, params, s);
   }
   return 0;
 }
@@ -327,23 +325,24 @@ int DeleteVoice(Preset& p, int seg, int voice, const EditRules& r, int* select) 
     // deleted) cannot be followed: the curve keeps its values.
     if (q.Tracking == 1 && q.TrackSource >= count) q.Tracking = 0;
   }
-  RecomputeAllTracked(params, s);
+  RecomputeAllTracked(r.Background, params, s);
   int sel = std::min(voice, nv - 2);
   *select = sel;
   if (r.Link) {
     for (int v : {voice - 1, voice}) {
       if (v < 0 || v >= s.NumVoices) continue;
       for (int k = 0; k < NVPAR; ++k)
-        if (params[VoicePidOf(v, k)].Tracking != 1) LinkAdjacent(p, seg, VoicePidOf(v, k), NODES_ALL, NODES_ALL, -1);
+        if (params[VoicePidOf(v, k)].Tracking != 1)
+          LinkAdjacent(r.Background, p, seg, VoicePidOf(v, k), NODES_ALL, NODES_ALL, -1);
     }
-    RecomputeAllTracked(params, s);
+    RecomputeAllTracked(r.Background, params, s);
   }
   return 0;
 }
 
 // --- Linking -----------------------------------------------------------------
 
-LinkResult LinkAdjacent(Preset& p, int seg, int pid, int first, int last, int moved) {
+LinkResult LinkAdjacent(const BackgroundParamRow& bg, Preset& p, int seg, int pid, int first, int last, int moved) {
   LinkResult res;
   int n = SegCount(p);
   if (!TVK_CHECK(seg >= 0 && seg < n, seg)) return res;
@@ -412,11 +411,11 @@ LinkResult LinkAdjacent(Preset& p, int seg, int pid, int first, int last, int mo
     if (q.Node[L].Value != beforeL && hasNext) PushForward(p, seg + 1, pid, q.Node[L].Value, &touched);
     if ((moved == 0 && q.Node[0].Value != before0) || (moved == L && q.Node[L].Value != beforeL)) res.Restored = true;
   }
-  FollowTracked(p, pid, touched, seg);
+  FollowTracked(bg, p, pid, touched, seg);
   return res;
 }
 
-void LinkSegmentParams(Preset& p, int seg, LinkSide side) {
+void LinkSegmentParams(const BackgroundParamRow& bg, Preset& p, int seg, LinkSide side) {
   if (!TVK_CHECK(seg >= 0 && seg < SegCount(p), seg)) return;
   const Segment& s = p.data.Segment[seg];
   Param* params = Params(p, seg);
@@ -425,12 +424,12 @@ void LinkSegmentParams(Preset& p, int seg, LinkSide side) {
     if (params[pid].Tracking == 1 || !UsableCurve(params[pid])) continue;
     int last = CurveNodes(params[pid]) - 1;
     switch (side) {
-      case LINK_TO_PREVIOUS: LinkAdjacent(p, seg, pid, 0, 0, 0); break;
-      case LINK_TO_NEXT: LinkAdjacent(p, seg, pid, last, last, last); break;
-      case LINK_WHOLE: LinkAdjacent(p, seg, pid, NODES_ALL, NODES_ALL, -1); break;
+      case LINK_TO_PREVIOUS: LinkAdjacent(bg, p, seg, pid, 0, 0, 0); break;
+      case LINK_TO_NEXT: LinkAdjacent(bg, p, seg, pid, last, last, last); break;
+      case LINK_WHOLE: LinkAdjacent(bg, p, seg, pid, NODES_ALL, NODES_ALL, -1); break;
     }
   }
-  RecomputeAllTracked(params, s);
+  RecomputeAllTracked(bg, params, s);
 }
 
 // --- Background ----------------------------------------------------------------
@@ -443,6 +442,9 @@ void RescaleBackgroundParam(Preset& p, const ParamDefType& oldRow, const ParamDe
 void RescaleSegmentBackgroundParam(Param* params, const Segment& seg, const ParamDefType& oldRow,
                                    const ParamDefType& newRow, int nodes) {
   if (!params) return;
+  // The segment is read in the new row from here on.
+  BackgroundParamRow bg;
+  bg.Row = newRow;
   const int64_t from = Pow10(oldRow.Digits), to = Pow10(newRow.Digits);
   const int64_t lo = newRow.Min * to, hi = newRow.Max * to;
   int newGroup = newRow.Easy;
@@ -466,12 +468,12 @@ void RescaleSegmentBackgroundParam(Param* params, const Segment& seg, const Para
           break;
         }
       if (firstRow > 0)
-        SetFromEasySelection(params, seg, PID_BGPARAM, firstRow, left.TrackSource, nodes == 2 ? 2 : 3);
+        SetFromEasySelection(bg, params, seg, PID_BGPARAM, firstRow, left.TrackSource, nodes == 2 ? 2 : 3);
       else
         left.EasySel = 0;
     }
   }
-  RecomputeDependents(params, seg, PID_BGPARAM);
+  RecomputeDependents(bg, params, seg, PID_BGPARAM);
 }
 
 void ReduceBackgroundParam(Preset& p) {

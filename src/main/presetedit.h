@@ -21,10 +21,12 @@
 // stored preset, OK with a change.
 enum EditorResult { EDITOR_CANCELLED = 0, EDITOR_UNCHANGED = 1, EDITOR_CHANGED = 2 };
 
-// What the rules take from the settings.
+// What the rules take from the settings, and the edited preset's background
+// row, which tracked parameters are recomputed in.
 struct EditRules {
-  bool Link = true;  // "LinkAdjacentSegmentsInPresetOptions"
-  int Nodes = 3;     // "NodesInNewParam": 2 or 3
+  bool Link = true;               // "LinkAdjacentSegmentsInPresetOptions"
+  int Nodes = 3;                  // "NodesInNewParam": 2 or 3
+  BackgroundParamRow Background;  // row 6 as the preset's background gives it
 };
 
 // --- Segments ----------------------------------------------------------------
@@ -89,17 +91,18 @@ struct LinkResult {
 };
 // Links parameter `pid` of segment `seg` after nodes first..last changed
 // (NODES_ALL for the whole curve); `moved` is the node the user moved (-1:
-// none). Tracked parameters in the other segments follow their sources.
-LinkResult LinkAdjacent(Preset& p, int seg, int pid, int first, int last, int moved);
+// none). Tracked parameters in the other segments follow their sources,
+// computed in the background row `bg`.
+LinkResult LinkAdjacent(const BackgroundParamRow& bg, Preset& p, int seg, int pid, int first, int last, int moved);
 // Links every parameter of a segment that does not track another: its
 // first node into the previous segment, its last node into the next one,
 // or the whole curve.
 enum LinkSide { LINK_TO_PREVIOUS, LINK_TO_NEXT, LINK_WHOLE };
-void LinkSegmentParams(Preset& p, int seg, LinkSide side);
+void LinkSegmentParams(const BackgroundParamRow& bg, Preset& p, int seg, LinkSide side);
 
 // --- Background ----------------------------------------------------------------
 // After the background parameter's definition changed from `oldRow` to
-// `newRow` (ParamDef row 6 already holds the new one): in every segment the
+// `newRow` (the editor already reads the new one): in every segment the
 // background parameter's untracked channels are rescaled to the new digits
 // and clamped to its range, both channels take its limits, and an Easy
 // choice of another group becomes the first choice of the new group.

@@ -80,14 +80,15 @@ class Walker {
 
 // The curves of parameter tp in segment s: [0] left or both ears, [1] the
 // right ear while the channels are separate.
-void SegmentCurves(const Preset& p, int s, const TimelineParam& tp, SegCurve out[2]) {
+void SegmentCurves(const BackgroundParamRow& bg, const Preset& p, int s, const TimelineParam& tp, SegCurve out[2]) {
   const Segment& seg = p.data.Segment[s];
   const Param* params = SegParams(p, s);
   const int n = tp.ParamNum;
   const int voice = std::clamp(tp.Voice, 0, MAXVOICES - 1);
   const int pid = PARAMID(voice, n);
   if (!params || !SegmentHasPid(seg, pid)) return;
-  for (int c = 0; c < 2; ++c) out[c].Def = RowValueDef(n);
+  const ParamDefType& row = ParamRowOf(bg, n);
+  for (int c = 0; c < 2; ++c) out[c].Def = RowValueDef(row, n);
   out[0].Present = true;
   out[0].First = &params[pid];
   if (n == PN_BEAT) {
@@ -97,7 +98,7 @@ void SegmentCurves(const Preset& p, int s, const TimelineParam& tp, SegCurve out
       out[0].Second = &params[pitch + 1];
       out[0].FromDigits = ParamDef[PN_PITCH].Digits;
     }
-  } else if (ParamDef[n].Channels == 2 && params[pid].ChannelMode != 0) {
+  } else if (row.Channels == 2 && params[pid].ChannelMode != 0) {
     out[1].Present = true;
     out[1].First = &params[pid + 1];
   }
@@ -175,8 +176,6 @@ int64_t TimelineTimeOf(const std::vector<TimelineSegment>& segs, int segment, in
   return g.Start + g.Length * std::clamp(time, 0, CHART_WIDTH) / CHART_WIDTH;
 }
 
-ChartValueDef RowValueDef(int paramNum) { return RowValueDef(ParamDef[std::clamp(paramNum, 0, PDBK - 1)], paramNum); }
-
 ChartValueDef RowValueDef(const ParamDefType& r, int paramNum) {
   ChartValueDef d;
   d.ParamNum = paramNum;
@@ -199,12 +198,14 @@ struct TimelineSampler::Curve {
 TimelineSampler::TimelineSampler() = default;
 TimelineSampler::~TimelineSampler() = default;
 
-std::vector<TimelineColumn> SampleTimeline(const Preset& p, const TimelineParam& tp, int columns) {
+std::vector<TimelineColumn> SampleTimeline(const BackgroundParamRow& bg, const Preset& p, const TimelineParam& tp,
+                                           int columns) {
   TimelineSampler s;
-  return s.Sample(p, tp, columns);
+  return s.Sample(bg, p, tp, columns);
 }
 
-std::vector<TimelineColumn> TimelineSampler::Sample(const Preset& p, const TimelineParam& tp, int columns) {
+std::vector<TimelineColumn> TimelineSampler::Sample(const BackgroundParamRow& bg, const Preset& p,
+                                                    const TimelineParam& tp, int columns) {
   Rebuilt = 0;
   std::vector<TimelineColumn> out(static_cast<size_t>(std::max(columns, 0)));
   const std::vector<TimelineSegment> segs = TimelineSegments(p);
@@ -215,7 +216,7 @@ std::vector<TimelineColumn> TimelineSampler::Sample(const Preset& p, const Timel
   Curves.resize(segs.size() * 2);
   for (size_t s = 0; s < segs.size(); ++s) {
     SegCurve fresh[2];
-    SegmentCurves(p, int(s), tp, fresh);
+    SegmentCurves(bg, p, int(s), tp, fresh);
     for (size_t ch = 0; ch < 2; ++ch) {
       Curve& c = Curves[2 * s + ch];
       const SegCurve& f = fresh[ch];
@@ -282,13 +283,13 @@ std::vector<TimelineColumn> TimelineSampler::Sample(const Preset& p, const Timel
   return out;
 }
 
-TimelineColumn TimelineValueAt(const Preset& p, const TimelineParam& tp, int64_t t) {
+TimelineColumn TimelineValueAt(const BackgroundParamRow& bg, const Preset& p, const TimelineParam& tp, int64_t t) {
   TimelineColumn col;
   if (tp.ParamNum < 0 || tp.ParamNum >= PDBK) return col;
   const TimelinePlace at = LocateTimeline(TimelineSegments(p), t);
   if (at.Segment < 0) return col;
   SegCurve curves[2];
-  SegmentCurves(p, at.Segment, tp, curves);
+  SegmentCurves(bg, p, at.Segment, tp, curves);
   for (int ch = 0; ch < 2; ++ch)
     if (curves[ch].Present) col.Curve[ch].Add(Walker(curves[ch]).At(at.Time));
   return col;

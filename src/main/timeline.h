@@ -46,9 +46,8 @@ TimelinePlace LocateTimeline(const std::vector<TimelineSegment>& segs, int64_t t
 // The preset time of segment time `time` in the first pass of a segment.
 int64_t TimelineTimeOf(const std::vector<TimelineSegment>& segs, int segment, int time);
 
-// What a chart of row `paramNum` knows of it (ParamDef's columns).
-ChartValueDef RowValueDef(int paramNum);
-// The same from the row `r` a preset gives row `paramNum`.
+// What a chart of row `paramNum` knows of it, from the row `r` a preset gives
+// row `paramNum` (ParamRowOf).
 ChartValueDef RowValueDef(const ParamDefType& r, int paramNum);
 
 // The parameter the timeline shows: row ParamNum of voice Voice (rows of the
@@ -87,8 +86,10 @@ struct TimelineColumn {
 
 // The timeline cut into `columns` equal stretches of preset time, column c
 // covering [c x T / columns, (c + 1) x T / columns]: the extremes of the curve
-// within each, so that a change shorter than a column still shows.
-std::vector<TimelineColumn> SampleTimeline(const Preset& p, const TimelineParam& tp, int columns);
+// within each, so that a change shorter than a column still shows. `bg` is
+// the preset's background row (the scale of the background's parameter).
+std::vector<TimelineColumn> SampleTimeline(const BackgroundParamRow& bg, const Preset& p, const TimelineParam& tp,
+                                           int columns);
 // The same, keeping what it worked out of each segment's curve between
 // calls: a segment whose records did not change since the last call is not
 // worked out again (an edit touches one or two segments, and the timeline
@@ -99,7 +100,8 @@ class TimelineSampler {
   ~TimelineSampler();
   TimelineSampler(const TimelineSampler&) = delete;
   TimelineSampler& operator=(const TimelineSampler&) = delete;
-  std::vector<TimelineColumn> Sample(const Preset& p, const TimelineParam& tp, int columns);
+  std::vector<TimelineColumn> Sample(const BackgroundParamRow& bg, const Preset& p, const TimelineParam& tp,
+                                     int columns);
   // The curves the last call worked out again.
   int Reworked() const { return Rebuilt; }
 
@@ -109,7 +111,7 @@ class TimelineSampler {
   int Rebuilt = 0;
 };
 // The values at one preset time.
-TimelineColumn TimelineValueAt(const Preset& p, const TimelineParam& tp, int64_t t);
+TimelineColumn TimelineValueAt(const BackgroundParamRow& bg, const Preset& p, const TimelineParam& tp, int64_t t);
 
 // --- The time axis ------------------------------------------------------------
 // The step between time labels (hundredths of a minute) for a timeline of

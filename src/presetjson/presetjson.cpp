@@ -137,12 +137,16 @@ void CheckKeys(const json& obj, const std::string& path, std::initializer_list<c
   }
 }
 
-// Display name of a ParamDef row as the table holds it.
-std::string RowName(int row) { return HasStr(ParamDef[row].Name) ? GetStr(ParamDef[row].Name) : ""; }
+// Display name of a row as the table holds it (row 6 as `bg` gives it; a
+// library's own parameter has no table name).
+std::string RowName(const BackgroundParamRow& bg, int row) {
+  const ParamDefType& r = ParamRowOf(bg, row);
+  return HasStr(r.Name) ? GetStr(r.Name) : "";
+}
 
 // The pid a display name denotes in a voice (or among the segment-wide
 // parameters when voice < 0); "<name> (Right)" names the second channel.
-int PidOfName(const std::string& name, int voice) {
+int PidOfName(const BackgroundParamRow& bg, const std::string& name, int voice) {
   std::string base = name;
   int channel = 0;
   auto suffix = [&](const char* s) {
@@ -160,19 +164,20 @@ int PidOfName(const std::string& name, int voice) {
   for (int row = 0; row < PDBK; ++row) {
     bool isVoice = ParamDef[row].FirstPid >= NSPAR;
     if (isVoice != (voice >= 0)) continue;
-    std::string rn = row == PN_BGPARAM ? "Background Param" : RowName(row);
-    if (rn != base && !(row == PN_BGPARAM && (base == RowName(row) || base == "Background Interval"))) continue;
-    if (channel && ParamDef[row].Channels != 2) return -1;
+    std::string rn = row == PN_BGPARAM ? "Background Param" : RowName(bg, row);
+    if (rn != base && !(row == PN_BGPARAM && (base == RowName(bg, row) || base == "Background Interval"))) continue;
+    if (channel && ParamRowOf(bg, row).Channels != 2) return -1;
     return PARAMID(voice < 0 ? 0 : voice, row) + channel;
   }
   return -1;
 }
 
-int EasyOfText(const json& j, const std::string& path, int row) {
+int EasyOfText(const BackgroundParamRow& bg, const json& j, const std::string& path, int row) {
+  const int group = ParamRowOf(bg, row).Easy;
   if (j.is_string()) {
     std::string t = j.get<std::string>(), choices;
     for (const EasyModeType& e : EasyMode) {
-      if (e.Type != ParamDef[row].Easy || e.Type == 0 || !HasStr(e.Text)) continue;
+      if (e.Type != group || e.Type == 0 || !HasStr(e.Text)) continue;
       if (SameTextNoCase(t, GetStr(e.Text))) return e.EasySel;
       choices += std::string(choices.empty() ? "" : ", ") + "\"" + GetStr(e.Text) + "\"";
     }
@@ -181,7 +186,7 @@ int EasyOfText(const json& j, const std::string& path, int row) {
   }
   int sel = static_cast<int>(GetInt(j, path, 1, 255));
   int idx = FindEasyEntry(sel);
-  if (idx < 0 || EasyMode[idx].Type != ParamDef[row].Easy || ParamDef[row].Easy == 0)
+  if (idx < 0 || EasyMode[idx].Type != group || group == 0)
     Fail(path, std::to_string(sel) + " is not an easy choice of this parameter");
   return sel;
 }
@@ -205,9 +210,10 @@ void ReadFullNodes(const json& arr, const std::string& path, Param& p) {
 }
 
 // "Curve": [[percent, value, weight?], ...] in display units.
-void ReadCurve(const json& arr, const std::string& path, Param& p, int row) {
+void ReadCurve(const BackgroundParamRow& bg, const json& arr, const std::string& path, Param& p, int row) {
   if (!arr.is_array() || arr.size() < 2 || arr.size() > MAXNODES) Fail(path, "must be an array of 2..100 points");
-  double scale = PowerOfTen[ParamDef[row].Digits];
+  const ParamDefType& r = ParamRowOf(bg, row);
+  double scale = PowerOfTen[r.Digits];
   p.NumNodes = static_cast<uint8_t>(arr.size());
   for (size_t i = 0; i < arr.size(); ++i) {
     std::string np = path + "[" + std::to_string(i) + "]";
@@ -216,7 +222,7 @@ void ReadCurve(const json& arr, const std::string& path, Param& p, int row) {
       Fail(np, "must be [percent, value] or [percent, value, weight]");
     double t = pt[0].get<double>(), v = pt[1].get<double>();
     if (t < 0 || t > 100) Fail(np, "time outside 0..100 %");
-    double lo = ParamDef[row].Min, hi = ParamDef[row].Max;
+    double lo = r.Min, hi = r.Max;
     if (row == PN_WAVEFORM) lo = 0, hi = 100;
     if (v < lo || v > hi)
       Fail(np, "value outside " + std::to_string(static_cast<int>(lo)) + ".." + std::to_string(static_cast<int>(hi)));
@@ -240,10 +246,10 @@ void CheckNodeTimes(const Param& p, const std::string& path) {
     if (p.Node[i].SweepTime < p.Node[i - 1].SweepTime) Fail(path, "node times must not decrease");
 }
 
-int TrackSourceOf(const json& j, const std::string& path, int voice, int count) {
+int TrackSourceOf(const BackgroundParamRow& bg, const json& j, const std::string& path, int voice, int count) {
   if (j.is_string()) {
-    int pid = PidOfName(j.get<std::string>(), voice < 0 ? -1 : voice);
-    if (pid < 0) pid = PidOfName(j.get<std::string>(), voice < 0 ? 0 : -1);
+    int pid = PidOfName(bg, j.get<std::string>(), voice < 0 ? -1 : voice);
+    if (pid < 0) pid = PidOfName(bg, j.get<std::string>(), voice < 0 ? 0 : -1);
     if (pid < 0) Fail(path, "no parameter named '" + j.get<std::string>() + "'");
     return pid;
   }
@@ -251,7 +257,8 @@ int TrackSourceOf(const json& j, const std::string& path, int voice, int count) 
 }
 
 // Applies one parameter description (full or authoring) to params[pid].
-void ReadParam(const json& j, const std::string& path, Param* params, const Segment& seg, int pid, bool full) {
+void ReadParam(const BackgroundParamRow& bg, const json& j, const std::string& path, Param* params, const Segment& seg,
+               int pid, bool full) {
   if (!j.is_object()) Fail(path, "must be an object");
   CheckKeys(j, path,
             {"NumNodes", "Tracking", "TrackSource", "Intercept", "Slope", "MinLimit", "MaxLimit", "TrackingMode",
@@ -261,15 +268,15 @@ void ReadParam(const json& j, const std::string& path, Param* params, const Segm
   int count = SegParamCount(seg);
   int voice = pid >= NSPAR ? (pid - NSPAR) / NVPAR : -1;
   if (const json* e = Find(j, "Easy")) {
-    int sel = EasyOfText(*e, path + ".Easy", row);
-    SetFromEasySelection(params, seg, pid, sel, p.TrackSource, 3);
+    int sel = EasyOfText(bg, *e, path + ".Easy", row);
+    SetFromEasySelection(bg, params, seg, pid, sel, p.TrackSource, 3);
   }
   if (const json* v = Find(j, "Value")) {
     if (!v->is_number()) Fail(path + ".Value", "must be a number");
     json curve = json::array({json::array({0, *v}), json::array({100, *v})});
-    ReadCurve(curve, path + ".Value", p, row);
+    ReadCurve(bg, curve, path + ".Value", p, row);
   }
-  if (const json* c = Find(j, "Curve")) ReadCurve(*c, path + ".Curve", p, row);
+  if (const json* c = Find(j, "Curve")) ReadCurve(bg, *c, path + ".Curve", p, row);
   if (const json* n = Find(j, "Node")) ReadFullNodes(*n, path + ".Node", p);
   if (const json* n = Find(j, "NumNodes")) {
     int64_t v = GetInt(*n, path + ".NumNodes", 2, MAXNODES);
@@ -278,8 +285,8 @@ void ReadParam(const json& j, const std::string& path, Param* params, const Segm
   }
   Opt(j, "Tracking", path, p.Tracking, 0, 10);
   if (const json* t = Find(j, "TrackSource")) {
-    p.TrackSource = static_cast<uint8_t>(TrackSourceOf(*t, path + ".TrackSource", voice, count));
-    if (!full && !Find(j, "Slope")) ResetTrackingDefaults(params, pid);
+    p.TrackSource = static_cast<uint8_t>(TrackSourceOf(bg, *t, path + ".TrackSource", voice, count));
+    if (!full && !Find(j, "Slope")) ResetTrackingDefaults(bg, params, pid);
     if (!full && !Find(j, "Tracking")) p.Tracking = 1;
   }
   Opt(j, "Intercept", path, p.Intercept, INT32_MIN, INT32_MAX);
@@ -294,7 +301,7 @@ void ReadParam(const json& j, const std::string& path, Param* params, const Segm
   CheckNodeTimes(p, path + ".Node");
 }
 
-void ReadSegment(const json& j, const std::string& path, Preset& pr, int s) {
+void ReadSegment(const BackgroundParamRow& bg, const json& j, const std::string& path, Preset& pr, int s) {
   if (!j.is_object()) Fail(path, "must be an object");
   CheckKeys(j, path, {"Name", "Length", "Repeat", "NumVoices", "NoiseInsideHead", "Param", "Voice"});
   Segment& seg = pr.data.Segment[s];
@@ -326,16 +333,17 @@ void ReadSegment(const json& j, const std::string& path, Preset& pr, int s) {
       Fail(path + ".Param",
            "must hold " + std::to_string(SegParamCount(seg)) + " parameters for " + std::to_string(nv) + " voices");
     for (int pid = 0; pid < SegParamCount(seg); ++pid)
-      ReadParam((*params)[static_cast<size_t>(pid)], path + ".Param[" + std::to_string(pid) + "]", pp, seg, pid, true);
+      ReadParam(bg, (*params)[static_cast<size_t>(pid)], path + ".Param[" + std::to_string(pid) + "]", pp, seg, pid,
+                true);
     return;
   }
-  RecomputeAllTracked(pp, seg);
+  RecomputeAllTracked(bg, pp, seg);
   auto named = [&](const json& obj, const std::string& base, int voice) {
     if (!obj.is_object()) Fail(base, "must be an object of parameters by name");
     for (auto it = obj.begin(); it != obj.end(); ++it) {
-      int pid = PidOfName(it.key(), voice);
+      int pid = PidOfName(bg, it.key(), voice);
       if (pid < 0) Fail(base + "." + it.key(), "no such parameter");
-      ReadParam(it.value(), base + "." + it.key(), pp, seg, pid, false);
+      ReadParam(bg, it.value(), base + "." + it.key(), pp, seg, pid, false);
     }
   };
   if (params) named(*params, path + ".Param", -1);
@@ -346,10 +354,10 @@ void ReadSegment(const json& j, const std::string& path, Preset& pr, int s) {
       named((*voices)[v], path + ".Voice[" + std::to_string(v) + "]", static_cast<int>(v));
   }
   // Hand-written presets give source curves only; what tracks is derived.
-  RecomputeAllTracked(pp, seg);
+  RecomputeAllTracked(bg, pp, seg);
 }
 
-void ReadPreset(const json& j, Preset& p) {
+void ReadPreset(const BackgroundParamRow& bg, const json& j, Preset& p) {
   if (!j.is_object()) Fail("preset", "must be an object");
   CheckKeys(j, "preset",
             {"Name", "Description", "BuiltIn", "IsSchedule", "Background", "BackgroundFile", "ContinuePlaying",
@@ -381,7 +389,7 @@ void ReadPreset(const json& j, Preset& p) {
   if (!segs) {
     Param* pp = CommitSegmentSlot(p, 0, 1);
     FillDefaultSegment(pp, p.data.Segment[0], 1, 3);
-    RecomputeAllTracked(pp, p.data.Segment[0]);
+    RecomputeAllTracked(bg, pp, p.data.Segment[0]);
     std::strcpy(p.data.Segment[0].Name, "A");
     p.data.Segment[0].Length = 1000;
     p.data.Segment[0].Repeat = 1;
@@ -391,7 +399,7 @@ void ReadPreset(const json& j, Preset& p) {
     Fail("Segment", "must be an array of 1..25 segments");
   p.data.NumSegments = static_cast<uint8_t>(segs->size());
   for (size_t s = 0; s < segs->size(); ++s)
-    ReadSegment((*segs)[s], "Segment[" + std::to_string(s) + "]", p, static_cast<int>(s));
+    ReadSegment(bg, (*segs)[s], "Segment[" + std::to_string(s) + "]", p, static_cast<int>(s));
 }
 
 }  // namespace
@@ -446,22 +454,29 @@ ordered_json PresetToJson(const Preset& p) {
   return j;
 }
 
-bool PresetFromJson(const json& j, Preset& p, std::string* error) {
-  // The defaults of a new segment reset the background row; a caller with a
-  // background of its own (the preset editor) keeps it.
-  const ParamDefType row = ParamDef[PN_BGPARAM];
+namespace {
+
+// A preset read with row 6 taken from `bg`.
+bool PresetFromJsonIn(const BackgroundParamRow& bg, const json& j, Preset& p, std::string* error) {
   bool ok = false;
   try {
-    ReadPreset(j, p);
+    ReadPreset(bg, j, p);
     ok = true;
   } catch (const FieldError& e) {
     if (error) *error = e.what();
   } catch (const json::exception& e) {
     if (error) *error = e.what();
   }
-  ParamDef[PN_BGPARAM] = row;
   if (!ok) FreePreset(p);
   return ok;
+}
+
+}  // namespace
+
+bool PresetFromJson(const json& j, Preset& p, std::string* error) {
+  // Preset files have always been read in the table's own row 6, whatever
+  // background they name.
+  return PresetFromJsonIn(BackgroundParamRow{}, j, p, error);
 }
 
 ordered_json CurveClipToJson(const CurveClip& c) {
@@ -484,7 +499,7 @@ ordered_json CurveClipToJson(const CurveClip& c) {
     curve.push_back(pt);
   }
   ordered_json param;
-  param[row == PN_BGPARAM ? std::string("Background Param") : RowName(row)]["Curve"] = curve;
+  param[row == PN_BGPARAM ? std::string("Background Param") : RowName(BackgroundParamRow{}, row)]["Curve"] = curve;
   ordered_json seg;
   seg["Length"] = c.Length;
   if (ParamDef[row].FirstPid >= NSPAR)
@@ -496,7 +511,7 @@ ordered_json CurveClipToJson(const CurveClip& c) {
   return j;
 }
 
-bool CurveClipFromJson(const json& j, CurveClip* out, std::string* error) {
+bool CurveClipFromJson(const BackgroundParamRow& bg, const json& j, CurveClip* out, std::string* error) {
   try {
     // The one named parameter, where it stands.
     const json* named = nullptr;
@@ -529,9 +544,9 @@ bool CurveClipFromJson(const json& j, CurveClip* out, std::string* error) {
     const std::string name = named->begin().key();
     // A row of a voice goes into the first voice, a row of the segment into
     // the segment's parameters.
-    int pid = PidOfName(name, 0);
+    int pid = PidOfName(bg, name, 0);
     const bool voice = pid >= 0;
-    if (!voice) pid = PidOfName(name, -1);
+    if (!voice) pid = PidOfName(bg, name, -1);
     if (pid < 0) Fail(where + "." + name, "no such parameter");
     json seg;
     seg["Length"] = length;
@@ -541,13 +556,15 @@ bool CurveClipFromJson(const json& j, CurveClip* out, std::string* error) {
       seg["Param"] = *named;
     Preset p{};
     std::string why;
-    if (!PresetFromJson(json{{"Segment", json::array({seg})}}, p, &why)) throw FieldError(why);
+    // Read in the row the clip is labelled with, so the values keep their
+    // meaning in the chart it is pasted into.
+    if (!PresetFromJsonIn(bg, json{{"Segment", json::array({seg})}}, p, &why)) throw FieldError(why);
     const int row = ParamNumOfPid(pid);
     const Param& q = SegParams(p, 0)[pid];
     CurveClip c;
     c.ParamNum = row;
-    c.Digits = ParamDef[row].Digits;
-    c.Unit = ParamDef[row].Unit;
+    c.Digits = ParamRowOf(bg, row).Digits;
+    c.Unit = ParamRowOf(bg, row).Unit;
     c.Z = false;
     c.Length = length;
     c.NumNodes = q.NumNodes;

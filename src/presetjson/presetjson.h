@@ -19,8 +19,8 @@ nlohmann::ordered_json PresetToJson(const Preset& p);
 std::string ColorRgbText(uint32_t stored);
 
 // Fills an empty preset from JSON (full or authoring form). On failure returns
-// false with a message naming the field, and leaves p released. ParamDef's
-// background row is as it was before (new segments' defaults reset it).
+// false with a message naming the field, and leaves p released. The
+// background's parameter is read in the table's own row 6.
 bool PresetFromJson(const nlohmann::json& j, Preset& p, std::string* error);
 
 // A copied curve as text: a preset in the authoring form of one segment
@@ -33,5 +33,6 @@ bool PresetFromJson(const nlohmann::json& j, Preset& p, std::string* error);
 nlohmann::ordered_json CurveClipToJson(const CurveClip& c);
 // Reads that form back, or the bare parameter object ({"Sound Volume":
 // {...}}): false with the reason (naming the field) when it is not one
-// curve. The clip's values carry no Z half.
-bool CurveClipFromJson(const nlohmann::json& j, CurveClip* out, std::string* error);
+// curve. The clip's values carry no Z half. `bg` is the background row of the
+// preset the clip is for: row 6 is named, read and labelled in it.
+bool CurveClipFromJson(const BackgroundParamRow& bg, const nlohmann::json& j, CurveClip* out, std::string* error);

@@ -144,7 +144,7 @@ void ModulationWindow::bindPane(int i) {
   if (channel > 0) name = tr("%1: %2").arg(name, channel == 1 ? tr("Left") : tr("Right"));
   p.Name->setText(name);
   p.Chart->setAccessibleName(name);
-  const bool inUse = ParamInUse(params, D->prg(), voice, n);
+  const bool inUse = ParamInUse(D->backgroundRow(), params, D->prg(), voice, n);
   const int sel = params[PARAMID(voice, n)].EasySel;
   const bool easy = p.Easy && sel != 0;
   p.Name->setVisible(inUse);
@@ -165,7 +165,8 @@ void ModulationWindow::easyChosen(int i) {
   Param* params = D->segmentParams();
   const int n = Base + i;
   const int sel = p.Easy->currentData().toInt();
-  const std::vector<int> changed = ApplyEasyChoice(params, D->segment(), D->currentVoice(), n, sel, D->rules().Nodes);
+  const std::vector<int> changed =
+      ApplyEasyChoice(D->backgroundRow(), params, D->segment(), D->currentVoice(), n, sel, D->rules().Nodes);
   // One undo step for the choice and everything it set.
   for (size_t k = 0; k < changed.size(); ++k) D->propagateChange(changed[k], kWholeCurveChanged, k > 0);
   if (changed.empty()) D->presetEdited();

@@ -262,7 +262,7 @@ void ParamPage::updatePane(int s) {
   const Param* params = D->segmentParams();
   if (!p.Chart || !params) return;
   const int voice = D->currentVoice();
-  const PaneView v = PaneContents(params, D->prg(), voice, p.ParamNum);
+  const PaneView v = PaneContents(D->backgroundRow(), params, D->prg(), voice, p.ParamNum);
   const bool on = s / 3 == Tab - 1;
   const QString name = PaneName(D->paramName(p.ParamNum), p.ParamNum, voice, D->segment().NumVoices, v.Channel);
   p.Name->setText(name);
@@ -335,8 +335,8 @@ void ParamPage::easyChosen(int s, int easySel) {
   Pane& p = Panes[s];
   Param* params = D->segmentParams();
   if (!params) return;
-  const std::vector<int> changed =
-      ApplyEasyChoice(params, D->segment(), D->currentVoice(), p.ParamNum, easySel, D->rules().Nodes);
+  const std::vector<int> changed = ApplyEasyChoice(D->backgroundRow(), params, D->segment(), D->currentVoice(),
+                                                   p.ParamNum, easySel, D->rules().Nodes);
   // One undo step for the choice and everything it set.
   for (size_t k = 0; k < changed.size(); ++k) D->propagateChange(changed[k], kWholeCurveChanged, k > 0);
   if (changed.empty()) {
@@ -362,10 +362,10 @@ void ParamPage::separateToggled(int s, bool on) {
       p.Separate->setChecked(false);
       return;
     }
-    SeparateChannels(params, D->prg().data.Segment[D->currentSegment()], voice, p.ParamNum);
+    SeparateChannels(D->backgroundRow(), params, D->prg().data.Segment[D->currentSegment()], voice, p.ParamNum);
     D->presetEdited();
   } else {
-    JoinChannels(params, D->segment(), voice, p.ParamNum);
+    JoinChannels(D->backgroundRow(), params, D->segment(), voice, p.ParamNum);
     D->propagateChange(first + 1, kWholeCurveChanged);
   }
   rebind(true);
@@ -381,7 +381,7 @@ void ParamPage::channelChosen(int s, int channel) {
 }
 
 int ParamPage::shownPid(int s) const {
-  return PaneContents(D->segmentParams(), D->prg(), D->currentVoice(), Panes[s].ParamNum).Pid;
+  return PaneContents(D->backgroundRow(), D->segmentParams(), D->prg(), D->currentVoice(), Panes[s].ParamNum).Pid;
 }
 
 void ParamPage::trackToggled(int s, bool on) {
@@ -389,7 +389,7 @@ void ParamPage::trackToggled(int s, bool on) {
   const int pid = shownPid(s);
   if (!params || pid < 0) return;
   if (on) {
-    if (int rc = StartTracking(params, D->segment(), D->currentVoice(), pid)) {
+    if (int rc = StartTracking(D->backgroundRow(), params, D->segment(), D->currentVoice(), pid)) {
       MessageBox::show(D, rc);
       rebind(false);
       return;
@@ -420,7 +420,7 @@ void ParamPage::destinationChosen(int s, int dest) {
     }
     dest = t.destination();
   }
-  const int rc = ChooseDestination(params, D->segment(), pid, dest);
+  const int rc = ChooseDestination(D->backgroundRow(), params, D->segment(), pid, dest);
   if (rc == strid::TrackingLoop) {
     const std::string self = DestinationName(params, pid, voice), other = DestinationName(params, dest, voice);
     MessageBox::show(D, strid::TrackingLoop, {self.c_str(), other.c_str()});
@@ -474,7 +474,7 @@ void ParamPage::bindPane(int s, bool ranges) {
   if (!p.Chart || !params) return;
   const int voice = D->currentVoice();
   const int n = p.ParamNum;
-  const PaneView v = PaneContents(params, D->prg(), voice, n);
+  const PaneView v = PaneContents(D->backgroundRow(), params, D->prg(), voice, n);
   int pid = PARAMID(voice, n);
   if (v.Channel == 2) ++pid;
   const int32_t length = D->segment().Length;

@@ -94,12 +94,8 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
     CurSegment = std::clamp(gLast.Segment, 0, Prg.data.NumSegments - 1);
     CurVoice = std::clamp(gLast.Voice, 0, std::max(Prg.data.Segment[CurSegment].NumVoices - 1, 0));
   }
-  {
-    // The background parameter's row follows the copy's background while the
-    // dialog is open, and comes back when it closes.
-    SavedBackgroundRow = ParamDef[PN_BGPARAM];
-    followBackground();
-  }
+  // The background parameter's row follows the copy's background.
+  followBackground();
 
   DynLayout* l = dynLayout();
   const int y = kTimelineUnits;
@@ -162,7 +158,6 @@ PresetOptionsDialog::PresetOptionsDialog(QWidget* owner, int index, bool keepSel
 PresetOptionsDialog::~PresetOptionsDialog() {
   if (gOpenCopy == &Prg) gOpenCopy = nullptr;
   qApp->removeEventFilter(this);
-  ParamDef[PN_BGPARAM] = SavedBackgroundRow;
   FreePreset(Prg);
 }
 
@@ -197,7 +192,8 @@ int PresetOptionsDialog::displayTab() const { return Tabs->currentIndex(); }
 Param* PresetOptionsDialog::segmentParams() const { return SegParams(Prg, CurSegment); }
 
 EditRules PresetOptionsDialog::rules() const {
-  return EditRules{Cfg.Advanced.LinkAdjacentSegmentsInPresetOptions != 0, Cfg.Advanced.NodesInNewParam == 2 ? 2 : 3};
+  return EditRules{Cfg.Advanced.LinkAdjacentSegmentsInPresetOptions != 0, Cfg.Advanced.NodesInNewParam == 2 ? 2 : 3,
+                   BgRow};
 }
 
 void PresetOptionsDialog::updateTabCaptions() {
@@ -287,17 +283,17 @@ void PresetOptionsDialog::propagateChange(int pid, const NodesChanged& c, bool m
   if (!c.All()) r = NodeRange{c.First, c.Last};
   bool restored = false;
   if (q.Tracking == 1) {
-    RecomputeTracked(params, segment(), pid, q.TrackSource);
+    RecomputeTracked(BgRow, params, segment(), pid, q.TrackSource);
     r = NodeRange();
   } else {
     if (rules().Link) {
-      LinkResult lr =
-          LinkAdjacent(Prg, CurSegment, pid, c.All() ? NODES_ALL : c.First, c.All() ? NODES_ALL : c.Last, c.Moved);
+      LinkResult lr = LinkAdjacent(BgRow, Prg, CurSegment, pid, c.All() ? NODES_ALL : c.First,
+                                   c.All() ? NODES_ALL : c.Last, c.Moved);
       if (!r.Empty() && !lr.Range.Empty()) r = lr.Range;
       restored = lr.Restored;
     }
   }
-  RecomputeDependents(params, segment(), pid);
+  RecomputeDependents(BgRow, params, segment(), pid);
   Params->refreshCharts(pid, r, (c.Flags & NODES_FLAG_RANGE) != 0 || q.Tracking == 1);
   if (restored) WarningBox::ask(this, strid::NodeRestored, QString(), &Cfg.DoNotShowVolumeZeroWarning, true);
   presetEdited(mergeUndo);
@@ -332,11 +328,7 @@ bool PresetOptionsDialog::redo() {
   return true;
 }
 
-void PresetOptionsDialog::followBackground() {
-  BgRow = BackgroundParamRowFor(Prg);
-  // The model code still reads row 6 from the table.
-  ParamDef[PN_BGPARAM] = BgRow.Row;
-}
+void PresetOptionsDialog::followBackground() { BgRow = BackgroundParamRowFor(Prg); }
 
 void PresetOptionsDialog::historyApplied() {
   followBackground();

@@ -144,7 +144,6 @@ class PresetOptionsDialog : public DynDialog {
 
   Preset Prg{};
   std::unique_ptr<PresetHistory> History;
-  ParamDefType SavedBackgroundRow{};
   BackgroundParamRow BgRow;
   int Index = 0;
   int CurSegment = 0, CurVoice = 0;

@@ -122,7 +122,7 @@ void PresetTimeline::resample() {
   const QRectF plot = plotRect();
   // One column per device pixel.
   const int columns = std::max(1, int(plot.width() * devicePixelRatioF()));
-  Cols = Sampler.Sample(D->prg(), {Row, D->currentVoice()}, columns);
+  Cols = Sampler.Sample(D->backgroundRow(), D->prg(), {Row, D->currentVoice()}, columns);
   int64_t lo = 0, hi = 0;
   bool any = false;
   for (const TimelineColumn& c : Cols)
@@ -378,7 +378,7 @@ QString PresetTimeline::describe() const {
                   .arg(int(segs.size()))
                   .arg(TimeText(g.Start, false), TimeText(g.End(), false));
   if (g.Repeat > 1) d += tr(", played %1 times").arg(g.Repeat);
-  const TimelineColumn v = TimelineValueAt(prg, {Row, D->currentVoice()}, Cursor);
+  const TimelineColumn v = TimelineValueAt(D->backgroundRow(), prg, {Row, D->currentVoice()}, Cursor);
   const QString unit = QString::fromUtf8(GetStr(D->paramRow(Row).Unit));
   QString value;
   if (!v.Curve[0].Present)

@@ -89,8 +89,8 @@ TrackingOptionsDialog::TrackingOptionsDialog(QWidget* owner, Param* params, int 
   DestFrom->setText(Number(b1, destDigits));
   DestTo->setText(Number(b2, destDigits));
   const TrackCoefficients c{q.Intercept, q.Slope};
-  From->setText(Number(MapThroughCoefficients(c, ParamNum, DestNum, b1), digits));
-  To->setText(Number(MapThroughCoefficients(c, ParamNum, DestNum, b2), digits));
+  From->setText(Number(MapThroughCoefficients(Bg, c, ParamNum, DestNum, b1), digits));
+  To->setText(Number(MapThroughCoefficients(Bg, c, ParamNum, DestNum, b2), digits));
   Intercept->setText(Number(q.Intercept, 3));
   Slope->setText(Number(q.Slope, 3));
   MinLimit->setText(QString::number(q.MinLimit));
@@ -132,7 +132,7 @@ void TrackingOptionsDialog::rangesEdited() {
   if (!Read(DestFrom, row(DestNum).Digits, &b1) || !Read(DestTo, row(DestNum).Digits, &b2) ||
       !Read(From, row(ParamNum).Digits, &a1) || !Read(To, row(ParamNum).Digits, &a2))
     return;
-  const TrackCoefficients c = RangeCoefficients(ParamNum, a1, a2, DestNum, b1, b2);
+  const TrackCoefficients c = RangeCoefficients(Bg, ParamNum, a1, a2, DestNum, b1, b2);
   Intercept->setText(Number(c.Intercept, 3));
   Slope->setText(Number(c.Slope, 3));
 }
@@ -143,8 +143,8 @@ void TrackingOptionsDialog::coefficientsEdited() {
   if (!Read(DestFrom, row(DestNum).Digits, &b1) || !Read(DestTo, row(DestNum).Digits, &b2) ||
       !Read(Intercept, 3, &c.Intercept) || !Read(Slope, 3, &c.Slope))
     return;
-  From->setText(Number(MapThroughCoefficients(c, ParamNum, DestNum, b1), row(ParamNum).Digits));
-  To->setText(Number(MapThroughCoefficients(c, ParamNum, DestNum, b2), row(ParamNum).Digits));
+  From->setText(Number(MapThroughCoefficients(Bg, c, ParamNum, DestNum, b1), row(ParamNum).Digits));
+  To->setText(Number(MapThroughCoefficients(Bg, c, ParamNum, DestNum, b2), row(ParamNum).Digits));
 }
 
 void TrackingOptionsDialog::accept() {

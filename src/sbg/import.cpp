@@ -337,7 +337,7 @@ void Mapper::Fill(Preset& p, const std::vector<std::pair<int, int>>& segs) {
       q.Tracking = 0;
       q.EasySel = 0;
     }
-    RecomputeAllTracked(params, seg);
+    RecomputeAllTracked(BackgroundParamRow{}, params, seg);
   }
 }
 

@@ -370,7 +370,7 @@ TEST(OldMap, VoiceFlagsAndWaveforms) {
     EXPECT_EQ(wave.TrackSource, VoicePidOf(v, VP_BEAT));
     EXPECT_EQ(wave.Tracking, 0);
     int32_t value = 0;
-    ASSERT_TRUE(EasySelectionValue(PN_WAVEFORM, expectWave[v], &value));
+    ASSERT_TRUE(EasySelectionValue(BackgroundParamRow{}, PN_WAVEFORM, expectWave[v], &value));
     EXPECT_EQ(Values(wave), (std::vector<int32_t>(2, value))) << v;
     const Param& right = ParamOf(p, 0, VoicePidOf(v, VP_WAVEFORM) + 1);
     EXPECT_EQ(right.Tracking, 1);

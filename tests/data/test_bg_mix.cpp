@@ -237,7 +237,6 @@ TEST(BackgroundPlaybackStart, LoadsTheBackgroundAndCountsItsShare) {
   t.P.data.Background = 8;
   EXPECT_EQ(PreparePlayback(TestRecord, t.P, o, false, nullptr), 1446);
 
-  RestoreBackgroundParamDef();
   ForgetLoadedBackground();
   TestRecord.BackgroundFrames = 0;
   TestRecord.Options = saved;

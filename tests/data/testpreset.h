@@ -22,7 +22,7 @@ struct TestPreset {
       Param* params = CommitSegmentSlot(P, s, voices);
       P.data.Segment[s] = P.data.Segment[0];
       FillDefaultSegment(params, P.data.Segment[s], voices, 3);
-      RecomputeAllTracked(params, P.data.Segment[s]);
+      RecomputeAllTracked(BackgroundParamRow{}, params, P.data.Segment[s]);
       P.data.Segment[s].Repeat = 1;
       P.data.Segment[s].Length = 1000;
       // Steady by default: each test moves what it needs.

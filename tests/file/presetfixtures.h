@@ -69,7 +69,7 @@ inline void MakePreset(Preset& p, const char* name, int segments = 1, int voices
     seg.Repeat = 1 + s % 3;
     Param* params = CommitSegmentSlot(p, s, voices);
     FillDefaultSegment(params, seg, voices, 3);
-    RecomputeAllTracked(params, seg);
+    RecomputeAllTracked(BackgroundParamRow{}, params, seg);
   }
 }
 

@@ -45,7 +45,7 @@ void MakePreset(Preset& p, const std::string& name, int voices = 1) {
   if (voices > 1) {
     Param* pp = CommitSegmentSlot(p, 0, voices);
     FillDefaultSegment(pp, p.data.Segment[0], voices, 3);
-    RecomputeAllTracked(pp, p.data.Segment[0]);
+    RecomputeAllTracked(BackgroundParamRow{}, pp, p.data.Segment[0]);
   }
 }
 
@@ -161,7 +161,7 @@ TEST_F(Store, SavingAnotherSizeMovesLaterRecords) {
   int32_t oldSize = Program[1].RecordSize;
   Param* pp = CommitSegmentSlot(Program[1], 0, 3);  // grow to three voices
   FillDefaultSegment(pp, Program[1].data.Segment[0], 3, 3);
-  RecomputeAllTracked(pp, Program[1].data.Segment[0]);
+  RecomputeAllTracked(BackgroundParamRow{}, pp, Program[1].data.Segment[0]);
   ASSERT_EQ(SavePreset(1), 0);
   int32_t grown = Program[1].RecordSize;
   EXPECT_EQ(FileSize(Path()), before + grown - oldSize);
@@ -423,7 +423,7 @@ TEST_F(Store, KilledWriterLeavesAReadableStore) {
         if (Program[1].data.Segment[0].NumVoices > 1) {
           Param* pp = CommitSegmentSlot(Program[1], 0, Program[1].data.Segment[0].NumVoices);
           FillDefaultSegment(pp, Program[1].data.Segment[0], Program[1].data.Segment[0].NumVoices, 3);
-          RecomputeAllTracked(pp, Program[1].data.Segment[0]);
+          RecomputeAllTracked(BackgroundParamRow{}, pp, Program[1].data.Segment[0]);
         }
         SavePreset(1);
       }

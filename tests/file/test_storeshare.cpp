@@ -45,7 +45,7 @@ void MakeNamed(Preset& p, const std::string& name, int voices = 1) {
   if (voices > 1) {
     Param* pp = CommitSegmentSlot(p, 0, voices);
     FillDefaultSegment(pp, p.data.Segment[0], voices, 3);
-    RecomputeAllTracked(pp, p.data.Segment[0]);
+    RecomputeAllTracked(BackgroundParamRow{}, pp, p.data.Segment[0]);
   }
 }
 

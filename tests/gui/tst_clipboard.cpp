@@ -272,6 +272,34 @@ class ClipboardTest : public QObject {
     QCOMPARE(Cli({"build", exported, "-o", rebuilt}), QByteArray());
     QCOMPARE(FileJson(rebuilt, 0), StoredJson("Imported journey"));
   }
+
+  // JSON text of the background's parameter is read in the row of the preset
+  // it is pasted into: values, decimals and unit of that row.
+  void aJsonCurveIsReadInTheRowOfItsBackground() {
+    const BackgroundParamRow none;  // 0..100 %, 2 decimals
+    BackgroundParamRow library;     // a library's own parameter: 0..50 s, 1 decimal
+    library.Row = ParamDefSpare[1];
+    library.Row.Name = 0;
+    library.Row.Digits = 1;
+    library.Row.Max = 50;
+    struct Case {
+      const BackgroundParamRow* Bg;
+      int32_t First, Last;  // stored values of 5 and 20
+    };
+    const Case cases[] = {{&none, 500, 2000}, {&library, 50, 200}};
+    const auto j = nlohmann::json::parse(R"({"Background Param": {"Curve": [[0, 5], [100, 20]]}})");
+    for (const Case& c : cases) {
+      CurveClip clip;
+      std::string why;
+      QVERIFY2(CurveClipFromJson(*c.Bg, j, &clip, &why), why.c_str());
+      QCOMPARE(clip.ParamNum, int(PN_BGPARAM));
+      QCOMPARE(clip.Digits, c.Bg->Row.Digits);
+      QCOMPARE(clip.Unit, c.Bg->Row.Unit);
+      QCOMPARE(clip.NumNodes, 2);
+      QCOMPARE(clip.Nodes[0].Value, c.First);
+      QCOMPARE(clip.Nodes[1].Value, c.Last);
+    }
+  }
 };
 
 GUI_TEST(ClipboardTest);

@@ -259,8 +259,8 @@ class ClippingTest : public QObject {
            PresetOptionsDialog d(nullptr, index, false);
            Param* params = d.segmentParams();
            Segment& seg = d.prg().data.Segment[0];
-           SeparateChannels(params, seg, 0, PN_PITCH);
-           StartTracking(params, seg, 0, PARAMID(0, PN_VOLUME));
+           SeparateChannels(BackgroundParamRow{}, params, seg, 0, PN_PITCH);
+           StartTracking(BackgroundParamRow{}, params, seg, 0, PARAMID(0, PN_VOLUME));
            d.selectSegment(0);
            for (int tab = 0; tab < 6; ++tab) {
              d.tabs()->setCurrentIndex(tab);

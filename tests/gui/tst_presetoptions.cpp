@@ -452,7 +452,7 @@ class EditorDialog : public QObject {
       QCOMPARE(d->prg().data.Background, AMBIX_OTHER);
       QCOMPARE(QString::fromUtf8(d->prg().data.BackgroundFile), wav);  // outside the program's folder: whole
       // The background parameter is now an interval in seconds.
-      QCOMPARE(ParamDef[PN_BGPARAM].Unit, 160);
+      QCOMPARE(d->backgroundRow().Row.Unit, 160);
       // Back to None: the entry reads plainly again.
       QTest::keyClick(bg, Qt::Key_Up);
       QCOMPARE(bg->itemText(other), QString("Other..."));

@@ -113,13 +113,14 @@ class WizardTest : public QObject {
       QCOMPARE(int(s.NumVoices), 1);
       for (int node : {0, 1}) {
         QCOMPARE(int(q[pitch].NumNodes), 2);
-        QCOMPARE(TrackedValue(q, s, PARAMID(0, PN_BEAT), node), 0);
-        QCOMPARE(TrackedValue(q, s, pitch + 1, node), r.Pitch);  // both ears
-        QCOMPARE(TrackedValue(q, s, vol, node), r.VolL);
-        QCOMPARE(TrackedValue(q, s, vol + 1, node), r.VolR);
-        if (r.BgParam != keep) QCOMPARE(TrackedValue(q, s, PID_BGPARAM + 1, node), r.BgParam);
-        if (r.VisFreq != keep) QCOMPARE(TrackedValue(q, s, PID_VISFREQ + 1, node), r.VisFreq);
-        if (r.VisBright != keep) QCOMPARE(TrackedValue(q, s, PID_VISBRIGHT + 1, node), r.VisBright);
+        QCOMPARE(TrackedValue(BackgroundParamRow{}, q, s, PARAMID(0, PN_BEAT), node), 0);
+        QCOMPARE(TrackedValue(BackgroundParamRow{}, q, s, pitch + 1, node), r.Pitch);  // both ears
+        QCOMPARE(TrackedValue(BackgroundParamRow{}, q, s, vol, node), r.VolL);
+        QCOMPARE(TrackedValue(BackgroundParamRow{}, q, s, vol + 1, node), r.VolR);
+        if (r.BgParam != keep) QCOMPARE(TrackedValue(BackgroundParamRow{}, q, s, PID_BGPARAM + 1, node), r.BgParam);
+        if (r.VisFreq != keep) QCOMPARE(TrackedValue(BackgroundParamRow{}, q, s, PID_VISFREQ + 1, node), r.VisFreq);
+        if (r.VisBright != keep)
+          QCOMPARE(TrackedValue(BackgroundParamRow{}, q, s, PID_VISBRIGHT + 1, node), r.VisBright);
       }
     }
     FreePreset(p);

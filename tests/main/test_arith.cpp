@@ -374,45 +374,45 @@ TEST(CurveValue, CorruptNodeCountIsAnInternalError) {
 
 TEST(TrackedValue, ScalesBetweenDigitsWithSlopeAndIntercept) {
   Params s;
-  s[36].Node[0].Value = 15000;                      // 15.000 Hz beat
-  EXPECT_EQ(TrackedValue(s.data(), 36, 0), 15000);  // not tracking
+  s[36].Node[0].Value = 15000;                                            // 15.000 Hz beat
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 36, 0), 15000);  // not tracking
   Track(s[37], 36, 50000, 0, 0, 20000);
-  EXPECT_EQ(TrackedValue(s.data(), 37, 0), 75000);  // 750.00 Hz
-  Track(s[37], 36, 1000, 200000, 0, 20000);         // + 200 Hz
-  EXPECT_EQ(TrackedValue(s.data(), 37, 0), 21500);
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 37, 0), 75000);  // 750.00 Hz
+  Track(s[37], 36, 1000, 200000, 0, 20000);                               // + 200 Hz
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 37, 0), 21500);
   // Background phase (2 digits) from the beat: halves of positive values
   // round up, negative values are truncated.
   Track(s[PID_BGPHASE], 36, 1000, 0, -1000, 1000);
   s[36].Node[0].Value = 1235;
-  EXPECT_EQ(TrackedValue(s.data(), PID_BGPHASE, 0), 124);
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), PID_BGPHASE, 0), 124);
   s[36].Node[0].Value = -1235;
-  EXPECT_EQ(TrackedValue(s.data(), PID_BGPHASE, 0), -123);
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), PID_BGPHASE, 0), -123);
 }
 
 TEST(TrackedValue, LimitsClampAndTheLowerWinsWhenTheyCross) {
   Params s;
   s[36].Node[0].Value = 15000;
   Track(s[37], 36, 50000, 0, 0, 500);
-  EXPECT_EQ(TrackedValue(s.data(), 37, 0), 50000);
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 37, 0), 50000);
   Track(s[37], 36, 50000, 0, 800, 900);
-  EXPECT_EQ(TrackedValue(s.data(), 37, 0), 80000);
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 37, 0), 80000);
   Track(s[37], 36, 50000, 0, 300, 100);  // crossed
-  EXPECT_EQ(TrackedValue(s.data(), 37, 0), 30000);
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 37, 0), 30000);
   // The row's own range applies after the parameter's limits.
   Track(s[37], 36, 5000000, 0, 0, 50000);
-  EXPECT_EQ(TrackedValue(s.data(), 37, 0), 2000000);
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 37, 0), 2000000);
   Track(s[37], 36, -1000, 0, -500, 500);
-  EXPECT_EQ(TrackedValue(s.data(), 37, 0), 0);
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 37, 0), 0);
 }
 
 TEST(TrackedValue, ExtremeSettingsStayInRange) {
   Params s;
   s[36].Node[0].Value = INT32_MAX;
   Track(s[37], 36, INT32_MAX, INT32_MAX, INT32_MAX, INT32_MIN);
-  EXPECT_EQ(TrackedValue(s.data(), 37, 0), 2000000);
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 37, 0), 2000000);
   s[36].Node[0].Value = INT32_MIN;
   Track(s[37], 36, INT32_MAX, INT32_MIN, INT32_MIN, INT32_MAX);
-  EXPECT_EQ(TrackedValue(s.data(), 37, 0), 0);
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 37, 0), 0);
 }
 
 TEST(TrackedValue, WaveformSourceGivesItsLowHalfOnly) {
@@ -420,20 +420,20 @@ TEST(TrackedValue, WaveformSourceGivesItsLowHalfOnly) {
   const int wave = VoicePidOf(0, VP_WAVEFORM), wave1 = VoicePidOf(1, VP_WAVEFORM);
   s[wave].Node[0].Value = Packed(900, 500);  // shape 50.0 %, Z 90.0 %
   Track(s[39], wave, 1000, 0, 0, 100);
-  EXPECT_EQ(TrackedValue(s.data(), 39, 0), 5000);  // volume 50.00 %
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 39, 0), 5000);  // volume 50.00 %
   // Waveform to waveform one to one copies both halves.
   Track(s[wave1], wave, 1000, 0, 0, 100);
-  EXPECT_EQ(TrackedValue(s.data(), wave1, 0), Packed(900, 500));
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), wave1, 0), Packed(900, 500));
   // Any other mapping computes the shape and sets Z to 50.0 %.
   Track(s[wave1], wave, 500, 0, 0, 100);
-  EXPECT_EQ(TrackedValue(s.data(), wave1, 0), Packed(500, 250));
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), wave1, 0), Packed(500, 250));
   Track(s[wave1], wave, 1000, 1000, 0, 100);
-  EXPECT_EQ(TrackedValue(s.data(), wave1, 0), Packed(500, 510));
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), wave1, 0), Packed(500, 510));
   // A waveform tracking a plain parameter gets Z 50.0 % as well.
   s[39].Tracking = 0;
   s[39].Node[0].Value = 2500;  // 25.00 %
   Track(s[wave1], 39, 1000, 0, 0, 100);
-  EXPECT_EQ(TrackedValue(s.data(), wave1, 0), Packed(500, 250));
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), wave1, 0), Packed(500, 250));
 }
 
 TEST(TrackedValue, FollowsChainsToTheirEnd) {
@@ -441,7 +441,7 @@ TEST(TrackedValue, FollowsChainsToTheirEnd) {
   s[36].Node[1].Value = 10000;           // 10 Hz
   Track(s[37], 36, 50000, 0, 0, 20000);  // 500 Hz
   Track(s[39], 37, 100, 0, 0, 100);      // 500 x 0.1 = 50 %
-  EXPECT_EQ(TrackedValue(s.data(), 39, 1), 5000);
+  EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 39, 1), 5000);
 }
 
 TEST(TrackedValue, CorruptSourcesAreInternalErrorsNotReads) {
@@ -450,7 +450,7 @@ TEST(TrackedValue, CorruptSourcesAreInternalErrorsNotReads) {
   {
     Track(s[37], 176);  // accepted by the file, outside the segment
     ExpectCheckFailures checks;
-    EXPECT_EQ(TrackedValue(s.data(), 37, 0), 123);
+    EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 37, 0), 123);
     EXPECT_TRUE(checks.Saw("TrackSource<NumParams"));
   }
   {
@@ -459,7 +459,7 @@ TEST(TrackedValue, CorruptSourcesAreInternalErrorsNotReads) {
     seg.NumVoices = 1;
     Track(s[37], VoicePidOf(1, VP_BEAT));
     ExpectCheckFailures checks;
-    EXPECT_EQ(TrackedValue(s.data(), seg, 37, 0), 123);
+    EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), seg, 37, 0), 123);
     EXPECT_TRUE(checks.Saw("TrackSource<NumParams"));
   }
   {
@@ -467,13 +467,13 @@ TEST(TrackedValue, CorruptSourcesAreInternalErrorsNotReads) {
     Track(s[37], 38);
     Track(s[38], 37);
     ExpectCheckFailures checks;
-    EXPECT_EQ(TrackedValue(s.data(), 37, 0), 123);
+    EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 37, 0), 123);
     EXPECT_TRUE(checks.Saw("TrackDepth<NSPAR+NVPAR*MAXVOICES"));
   }
   {
     ExpectCheckFailures checks;
-    EXPECT_EQ(TrackedValue(s.data(), 176, 0), 0);
-    EXPECT_EQ(TrackedValue(s.data(), 36, 100), 0);
+    EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 176, 0), 0);
+    EXPECT_EQ(TrackedValue(BackgroundParamRow{}, s.data(), 36, 100), 0);
     EXPECT_TRUE(checks.Saw("pid>=0 && pid<NSPAR+NVPAR*MAXVOICES"));
     EXPECT_TRUE(checks.Saw("i >= 0 && i < MAXNODES"));
   }
@@ -483,7 +483,7 @@ TEST(RecomputeTracked, CopiesTheSourceShapeAndComputesValues) {
   Params s;
   s[36] = Curve({{15000, 0, 4, 1}, {10000, 3000, 16, 0}, {5000, 10000, 10, 1}});
   Track(s[37], 36, 50000, 0, 0, 20000);
-  RecomputeTracked(s.data(), 37, 36);
+  RecomputeTracked(BackgroundParamRow{}, s.data(), 37, 36);
   ASSERT_EQ(s[37].NumNodes, 3);
   const int32_t want[3] = {75000, 50000, 25000};
   for (int k = 0; k < 3; ++k) {
@@ -495,13 +495,13 @@ TEST(RecomputeTracked, CopiesTheSourceShapeAndComputesValues) {
   // A range recomputes only its nodes.
   s[36].Node[0].Value = 2000;
   s[36].Node[1].Value = 4000;
-  RecomputeTracked(s.data(), 37, 36, 1, 1);
+  RecomputeTracked(BackgroundParamRow{}, s.data(), 37, 36, 1, 1);
   EXPECT_EQ(s[37].Node[0].Value, 75000);
   EXPECT_EQ(s[37].Node[1].Value, 20000);
   // An 8-bit range end beyond the node slots stops at the last slot.
   s[36].NumNodes = MAXNODES;
   s[36].Node[99].Value = 1000;
-  RecomputeTracked(s.data(), 37, 36, 0, 255);
+  RecomputeTracked(BackgroundParamRow{}, s.data(), 37, 36, 0, 255);
   EXPECT_EQ(s[37].Node[99].Value, 5000);
   EXPECT_EQ(s[37].NumNodes, MAXNODES);
 }
@@ -512,7 +512,7 @@ TEST(RecomputeTracked, RefusesPidsOutsideTheSegment) {
   seg.NumVoices = 1;
   s[37].Node[0].Value = 5;
   ExpectCheckFailures checks;
-  RecomputeTracked(s.data(), seg, 37, VoicePidOf(2, VP_BEAT));
+  RecomputeTracked(BackgroundParamRow{}, s.data(), seg, 37, VoicePidOf(2, VP_BEAT));
   EXPECT_EQ(s[37].Node[0].Value, 5);
   EXPECT_TRUE(checks.Saw("pid>=0 && pid<NSPAR+NVPAR*MAXVOICES"));
 }

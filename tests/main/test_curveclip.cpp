@@ -37,11 +37,11 @@ TEST(CurvePaste, ValuesFollowTheTargetsDecimalsAndLimits) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.What);
     const Param src = CurveOf({{c.Value, 0, 3, 0}, {c.Value, 2500, 17, 1}, {c.Value, 10000, 10, 1}});
-    const CurveClip clip = CopyCurve(src, c.From, 1000);
+    const CurveClip clip = CopyCurve(BackgroundParamRow{}, src, c.From, 1000);
     Param target = CurveOf({{(c.TargetZ << 16) | 100, 0, 10, 1}, {(c.TargetZ << 16) | 100, 10000, 10, 1}});
     target.Tracking = 1;
     target.EasySel = 42;
-    ASSERT_EQ(PasteCurve(clip, target, c.To), 0);
+    ASSERT_EQ(PasteCurve(BackgroundParamRow{}, clip, target, c.To), 0);
     ASSERT_EQ(target.NumNodes, 3);
     for (int i = 0; i < 3; ++i) {
       EXPECT_EQ(target.Node[i].Value, c.Expected) << i;
@@ -57,20 +57,21 @@ TEST(CurvePaste, ValuesFollowTheTargetsDecimalsAndLimits) {
 
 TEST(CurvePaste, RefusalsLeaveTheTargetAlone) {
   const Param hz = CurveOf({{100, 0, 10, 0}, {200, 10000, 10, 1}});
-  CurveClip bad = CopyCurve(hz, PN_PITCH, 1000);
+  CurveClip bad = CopyCurve(BackgroundParamRow{}, hz, PN_PITCH, 1000);
   bad.Nodes[1].SweepTime = 9000;  // does not end at the segment's end
   const Param before = CurveOf({{0, 0, 10, 0}, {0, 5000, 10, 0}, {0, 10000, 10, 1}});
-  for (const auto& [what, clip, row] : {std::tuple{"Hz into %", CopyCurve(hz, PN_PITCH, 1000), int(PN_VOLUME)},
-                                        std::tuple{"not a curve", bad, int(PN_PITCH)}}) {
+  for (const auto& [what, clip, row] :
+       {std::tuple{"Hz into %", CopyCurve(BackgroundParamRow{}, hz, PN_PITCH, 1000), int(PN_VOLUME)},
+        std::tuple{"not a curve", bad, int(PN_PITCH)}}) {
     Param target = before;
-    EXPECT_EQ(PasteCurve(clip, target, row), 1520) << what;
+    EXPECT_EQ(PasteCurve(BackgroundParamRow{}, clip, target, row), 1520) << what;
     EXPECT_EQ(std::memcmp(&target, &before, sizeof target), 0) << what;
   }
 }
 
 TEST(CurvePaste, TheProgramsOwnFormReadsBackAndRejectsDamage) {
   const Param src = CurveOf({{(250 << 16) | 40, 0, 0, 0}, {(900 << 16) | 1000, 3333, 20, 10}, {7, 10000, 10, 1}});
-  const CurveClip clip = CopyCurve(src, PN_WAVEFORM, 12345);
+  const CurveClip clip = CopyCurve(BackgroundParamRow{}, src, PN_WAVEFORM, 12345);
   const std::string bytes = EncodeCurveClip(clip);
   CurveClip back;
   ASSERT_TRUE(DecodeCurveClip(bytes, &back));

@@ -22,7 +22,7 @@ struct Copy {
 
 struct History : ::testing::Test {
   Preset p{};
-  EditRules rules{true, 3};
+  EditRules rules{true, 3, {}};
   void SetUp() override {
     NewDefaultPreset(p);
     EnsureDescription(p);
@@ -35,7 +35,10 @@ TEST_F(History, EveryKindOfEditStepsBackAndForth) {
       [&] { SegParams(p, 0)[VoicePidOf(0, VP_PITCH)].Node[1].Value += 500; },  // a node
       [&] { AddSegment(p, 0, rules); },
       [&] { AddVoice(p, 1, 0, rules); },
-      [&] { SetFromEasySelection(SegParams(p, 1), p.data.Segment[1], VoicePidOf(1, VP_WAVEFORM), 3, 0, 3); },
+      [&] {
+        SetFromEasySelection(BackgroundParamRow{}, SegParams(p, 1), p.data.Segment[1], VoicePidOf(1, VP_WAVEFORM), 3, 0,
+                             3);
+      },
       [&] { MoveSegment(p, 1, -1, rules); },
       [&] {
         int sel = 0;
@@ -94,9 +97,9 @@ TEST_F(History, MergedStepsAndNewEditsAfterUndo) {
 }
 
 TEST_F(History, CurveEditOnTheLargestPresetKeepsOnlyThatCurve) {
-  for (int s = 1; s < MAXSEGMENTS; ++s) AddSegment(p, s - 1, EditRules{false, 3});
+  for (int s = 1; s < MAXSEGMENTS; ++s) AddSegment(p, s - 1, EditRules{false, 3, {}});
   for (int s = 0; s < MAXSEGMENTS; ++s)
-    while (p.data.Segment[s].NumVoices < MAXVOICES) AddVoice(p, s, 0, EditRules{false, 3});
+    while (p.data.Segment[s].NumVoices < MAXVOICES) AddVoice(p, s, 0, EditRules{false, 3, {}});
   PresetHistory h(p);
   SegParams(p, 24)[VoicePidOf(9, VP_BEAT)].Node[1].Value = 4000;
   ASSERT_TRUE(h.Record(p));

@@ -18,9 +18,10 @@ namespace {
 
 struct Built {
   Preset p{};
+  BackgroundParamRow bg;  // the preset's row 6
   explicit Built(int voices = 1) {
     NewDefaultPreset(p);
-    for (int v = 1; v < voices; ++v) AddVoice(p, 0, 0, EditRules{false, 3});
+    for (int v = 1; v < voices; ++v) AddVoice(p, 0, 0, EditRules{false, 3, {}});
   }
   ~Built() { FreePreset(p); }
   Param* params() { return SegParams(p, 0); }
@@ -61,13 +62,13 @@ TEST(ParamRules, WhichParametersAreInUse) {
       {"background interval of a file",
        [](Built& b) {
          b.p.data.Background = AMBIX_OTHER;
-         ParamDef[PN_BGPARAM] = ParamDefSpare[1];
+         b.bg.Row = ParamDefSpare[1];
        },
        PN_BGPARAM, true},
       {"a library sound without a parameter",
        [](Built& b) {
          b.p.data.Background = 0;
-         ParamDef[PN_BGPARAM] = ParamDefSpare[0];
+         b.bg.Row = ParamDefSpare[0];
        },
        PN_BGPARAM, false},
       {"background volume, no background", [](Built&) {}, PN_BGVOLUME, true},
@@ -75,47 +76,46 @@ TEST(ParamRules, WhichParametersAreInUse) {
   for (const Case& c : cases) {
     Built b;
     c.Set(b);
-    EXPECT_EQ(ParamInUse(b.params(), b.p, 0, c.ParamNum), c.InUse) << c.What;
-    EXPECT_EQ(PaneContents(b.params(), b.p, 0, c.ParamNum).InUse, c.InUse) << c.What;
-    RestoreBackgroundParamDef();
+    EXPECT_EQ(ParamInUse(b.bg, b.params(), b.p, 0, c.ParamNum), c.InUse) << c.What;
+    EXPECT_EQ(PaneContents(b.bg, b.params(), b.p, 0, c.ParamNum).InUse, c.InUse) << c.What;
   }
 }
 
 TEST(ParamRules, WhatAPaneShows) {
   Built b(2);
   // An Easy choice: only the combo box.
-  PaneView v = PaneContents(b.params(), b.p, 1, PN_VOLUME);
+  PaneView v = PaneContents(BackgroundParamRow{}, b.params(), b.p, 1, PN_VOLUME);
   EXPECT_TRUE(v.Easy && !v.Chart && !v.Separate && !v.Track);
   EXPECT_TRUE(v.Modulation);
   EXPECT_EQ(v.EasySel, 42);
   EXPECT_EQ(v.Pid, VoicePidOf(1, VP_VOLUME));
   // A choice the table does not know is shown as a curve.
   b.Of(1, PN_VOLUME).EasySel = 99;
-  EXPECT_TRUE(PaneContents(b.params(), b.p, 1, PN_VOLUME).Chart);
+  EXPECT_TRUE(PaneContents(BackgroundParamRow{}, b.params(), b.p, 1, PN_VOLUME).Chart);
   // User-defined: the chart with every control but the radios.
   b.Of(1, PN_VOLUME).EasySel = 0;
-  v = PaneContents(b.params(), b.p, 1, PN_VOLUME);
+  v = PaneContents(BackgroundParamRow{}, b.params(), b.p, 1, PN_VOLUME);
   EXPECT_TRUE(v.Easy && v.Chart && v.Separate && v.Track && !v.Radios && !v.TrackList && !v.ReadOnly);
   // Separate, right shown: the right record, the radios.
   b.Of(1, PN_VOLUME).ChannelMode = 2;
-  v = PaneContents(b.params(), b.p, 1, PN_VOLUME);
+  v = PaneContents(BackgroundParamRow{}, b.params(), b.p, 1, PN_VOLUME);
   EXPECT_TRUE(v.Radios);
   EXPECT_EQ(v.Channel, 2);
   EXPECT_EQ(v.Pid, VoicePidOf(1, VP_VOLUME) + 1);
   // The pitch tracks the beat: read-only with its destination list; the
   // beat has neither "Track:" nor Easy choices.
-  v = PaneContents(b.params(), b.p, 0, PN_PITCH);
+  v = PaneContents(BackgroundParamRow{}, b.params(), b.p, 0, PN_PITCH);
   EXPECT_TRUE(v.Chart && !v.Easy && v.Track && v.TrackList && v.ReadOnly && !v.Modulation);
-  v = PaneContents(b.params(), b.p, 0, PN_BEAT);
+  v = PaneContents(BackgroundParamRow{}, b.params(), b.p, 0, PN_BEAT);
   EXPECT_TRUE(v.Chart && !v.Track && !v.Separate && !v.ReadOnly && !v.Derived);
   // Separate pitches make the beat their difference.
   b.Of(0, PN_PITCH).ChannelMode = 1;
-  v = PaneContents(b.params(), b.p, 0, PN_BEAT);
+  v = PaneContents(BackgroundParamRow{}, b.params(), b.p, 0, PN_BEAT);
   EXPECT_TRUE(v.Derived && v.ReadOnly);
   // Background Volume is there but disabled without a background.
-  EXPECT_FALSE(PaneContents(b.params(), b.p, 0, PN_BGVOLUME).Enabled);
+  EXPECT_FALSE(PaneContents(BackgroundParamRow{}, b.params(), b.p, 0, PN_BGVOLUME).Enabled);
   b.p.data.Background = AMBIX_OTHER;
-  EXPECT_TRUE(PaneContents(b.params(), b.p, 0, PN_BGVOLUME).Enabled);
+  EXPECT_TRUE(PaneContents(BackgroundParamRow{}, b.params(), b.p, 0, PN_BGVOLUME).Enabled);
   // The Visual tab's bottom pane opens the second colour's modulation.
   EXPECT_EQ(ModulationOfPane(PN_VISPHASE), PN_VISMOD2DEPTH);
   EXPECT_EQ(ModulationOfPane(PN_VISFREQ), -1);
@@ -234,7 +234,7 @@ TEST(ParamRules, EveryEasyChoiceSetsItsValue) {
   for (int nodes : {2, 3}) {
     for (const Case& c : cases) {
       Built b(2);
-      ParamDef[PN_BGPARAM] = ParamDefSpare[1];  // "Background Interval", group 10
+      b.bg.Row = ParamDefSpare[1];  // "Background Interval", group 10
       const int pid = PARAMID(1, c.ParamNum);
       // A drawn, separated, tracking curve before the choice.
       Param& q = b.At(pid);
@@ -242,7 +242,7 @@ TEST(ParamRules, EveryEasyChoiceSetsItsValue) {
       q.NumNodes = 4;
       q.Tracking = 1;
       q.ChannelMode = 2;
-      ApplyEasyChoice(b.params(), b.seg(), 1, c.ParamNum, c.EasySel, nodes);
+      ApplyEasyChoice(b.bg, b.params(), b.seg(), 1, c.ParamNum, c.EasySel, nodes);
       EXPECT_EQ(q.EasySel, c.EasySel) << c.EasySel;
       EXPECT_EQ(q.Tracking, 0) << c.EasySel;
       EXPECT_EQ(q.ChannelMode, 0) << c.EasySel;
@@ -253,7 +253,7 @@ TEST(ParamRules, EveryEasyChoiceSetsItsValue) {
         EXPECT_EQ(q.Node[i].Weight, 10);
         EXPECT_EQ(q.Node[i].Symmetric, 1);
       }
-      if (ParamDef[c.ParamNum].Channels == 2) {
+      if (ParamRowOf(b.bg, c.ParamNum).Channels == 2) {
         // The right channel follows one to one.
         const Param& r = b.At(pid + 1);
         EXPECT_EQ(r.Tracking, 1) << c.EasySel;
@@ -261,7 +261,6 @@ TEST(ParamRules, EveryEasyChoiceSetsItsValue) {
         EXPECT_EQ(r.Slope, 1000);
         EXPECT_EQ(r.Node[nodes - 1].Value, c.Stored) << c.EasySel;
       }
-      RestoreBackgroundParamDef();
     }
   }
 }
@@ -285,7 +284,7 @@ TEST(ParamRules, TheWaveformRuleSetsTheFilter) {
     Param& filter = b.Of(0, PN_FILTER);
     filter.EasySel = static_cast<uint8_t>(c.FilterBefore);
     filter.Node[0].Value = 777;
-    std::vector<int> changed = ApplyEasyChoice(b.params(), b.seg(), 0, PN_WAVEFORM, c.Choice, 3);
+    std::vector<int> changed = ApplyEasyChoice(BackgroundParamRow{}, b.params(), b.seg(), 0, PN_WAVEFORM, c.Choice, 3);
     if (c.FilterAfter < 0) {
       EXPECT_EQ(filter.Node[0].Value, 777) << c.Choice;
       EXPECT_EQ(changed, std::vector<int>{PARAMID(0, PN_WAVEFORM)});
@@ -298,10 +297,10 @@ TEST(ParamRules, TheWaveformRuleSetsTheFilter) {
   }
   // "Sine wave" takes the filter out of use; "Filtered triangular wave" shows it.
   Built b;
-  ApplyEasyChoice(b.params(), b.seg(), 0, PN_WAVEFORM, 4, 3);
-  EXPECT_TRUE(ParamInUse(b.params(), b.p, 0, PN_FILTER));
-  ApplyEasyChoice(b.params(), b.seg(), 0, PN_WAVEFORM, 1, 3);
-  EXPECT_FALSE(ParamInUse(b.params(), b.p, 0, PN_FILTER));
+  ApplyEasyChoice(BackgroundParamRow{}, b.params(), b.seg(), 0, PN_WAVEFORM, 4, 3);
+  EXPECT_TRUE(ParamInUse(BackgroundParamRow{}, b.params(), b.p, 0, PN_FILTER));
+  ApplyEasyChoice(BackgroundParamRow{}, b.params(), b.seg(), 0, PN_WAVEFORM, 1, 3);
+  EXPECT_FALSE(ParamInUse(BackgroundParamRow{}, b.params(), b.p, 0, PN_FILTER));
 }
 
 TEST(ParamRules, OceanWavesSetPeriodAndPhase) {
@@ -314,7 +313,7 @@ TEST(ParamRules, OceanWavesSetPeriodAndPhase) {
     b.At(PID_NOISEMODPERIOD + 1).Tracking = 0;
     b.At(PID_NOISEMODPERIOD + 1).Node[0].Value = 5;
     phase.EasySel = 15;
-    std::vector<int> changed = ApplyEasyChoice(b.params(), b.seg(), 0, PN_NOISEMODDEPTH, sel, 3);
+    std::vector<int> changed = ApplyEasyChoice(BackgroundParamRow{}, b.params(), b.seg(), 0, PN_NOISEMODDEPTH, sel, 3);
     EXPECT_EQ(changed, (std::vector<int>{PID_NOISEMODDEPTH, PID_NOISEMODPERIOD, PID_NOISEMODPHASE}));
     EXPECT_EQ(b.At(PID_NOISEMODDEPTH).Node[1].Value, 9000);
     EXPECT_EQ(period.EasySel, 0);
@@ -325,32 +324,33 @@ TEST(ParamRules, OceanWavesSetPeriodAndPhase) {
       EXPECT_EQ(phase.Node[i].Value, 0);
     }
     EXPECT_EQ(phase.EasySel, 12);
-    EXPECT_FALSE(ParamInUse(b.params(), b.p, 0, PN_NOISEMODPERIOD));
-    EXPECT_FALSE(ParamInUse(b.params(), b.p, 0, PN_NOISEMODPHASE));
+    EXPECT_FALSE(ParamInUse(BackgroundParamRow{}, b.params(), b.p, 0, PN_NOISEMODPERIOD));
+    EXPECT_FALSE(ParamInUse(BackgroundParamRow{}, b.params(), b.p, 0, PN_NOISEMODPHASE));
   }
   // "No modulation" leaves period and phase as they are but propagates them.
   Built b;
   b.At(PID_NOISEMODPHASE).EasySel = 15;
-  EXPECT_EQ(ApplyEasyChoice(b.params(), b.seg(), 0, PN_NOISEMODDEPTH, 19, 3),
+  EXPECT_EQ(ApplyEasyChoice(BackgroundParamRow{}, b.params(), b.seg(), 0, PN_NOISEMODDEPTH, 19, 3),
             (std::vector<int>{PID_NOISEMODDEPTH, PID_NOISEMODPERIOD, PID_NOISEMODPHASE}));
   EXPECT_EQ(b.At(PID_NOISEMODPHASE).EasySel, 15);
 }
 
 TEST(ParamRules, UserDefinedKeepsTheConstantCurve) {
   Built b;
-  ApplyEasyChoice(b.params(), b.seg(), 0, PN_VOLUME, 43, 3);
-  EXPECT_TRUE(ApplyEasyChoice(b.params(), b.seg(), 0, PN_VOLUME, 0, 3).empty());
+  ApplyEasyChoice(BackgroundParamRow{}, b.params(), b.seg(), 0, PN_VOLUME, 43, 3);
+  EXPECT_TRUE(ApplyEasyChoice(BackgroundParamRow{}, b.params(), b.seg(), 0, PN_VOLUME, 0, 3).empty());
   const Param& q = b.Of(0, PN_VOLUME);
   EXPECT_EQ(q.EasySel, 0);
   EXPECT_EQ(q.Node[0].Value, 5000);
   EXPECT_EQ(q.Node[2].Value, 5000);
-  EXPECT_TRUE(PaneContents(b.params(), b.p, 0, PN_VOLUME).Chart);
+  EXPECT_TRUE(PaneContents(BackgroundParamRow{}, b.params(), b.p, 0, PN_VOLUME).Chart);
 }
 
 TEST(ParamRules, AChoiceOutsideTheGroupIsRefused) {
   Built b;
   ExpectCheckFailures cap;
-  EXPECT_TRUE(ApplyEasyChoice(b.params(), b.seg(), 0, PN_VOLUME, 44, 3).empty());  // a noise-volume row
+  EXPECT_TRUE(
+      ApplyEasyChoice(BackgroundParamRow{}, b.params(), b.seg(), 0, PN_VOLUME, 44, 3).empty());  // a noise-volume row
   EXPECT_EQ(b.Of(0, PN_VOLUME).EasySel, 42);
   EXPECT_TRUE(cap.Saw("EasySel"));
 }
@@ -363,7 +363,7 @@ TEST(ParamRules, SeparatingThePitchEndsTrackingOfTheBeat) {
   b.At(pitch + 1).Node[1].Value = 12345;  // the right pitch as it was computed
   b.Of(0, PN_VOLUME).Tracking = 1;
   b.Of(0, PN_VOLUME).TrackSource = static_cast<uint8_t>(beat);
-  std::vector<int> stopped = SeparateChannels(b.params(), b.seg(), 0, PN_PITCH);
+  std::vector<int> stopped = SeparateChannels(BackgroundParamRow{}, b.params(), b.seg(), 0, PN_PITCH);
   EXPECT_EQ(stopped, (std::vector<int>{PID_VISFREQ, pitch, PARAMID(0, PN_VOLUME)}));
   EXPECT_EQ(b.At(pitch).ChannelMode, 1);
   EXPECT_EQ(b.At(pitch + 1).Tracking, 0);
@@ -381,7 +381,7 @@ TEST(ParamRules, JoiningMakesTheRightChannelFollowTheLeft) {
   for (const Case& c : {Case{"plain", false}, Case{"left followed right", true}}) {
     Built b;
     const int vol = PARAMID(0, PN_VOLUME);
-    SeparateChannels(b.params(), b.seg(), 0, PN_VOLUME);
+    SeparateChannels(BackgroundParamRow{}, b.params(), b.seg(), 0, PN_VOLUME);
     ShowChannel(b.params(), 0, PN_VOLUME, 2);
     b.At(vol).Node[0].Value = 2500;
     b.At(vol + 1).Node[0].Value = 7000;
@@ -394,7 +394,7 @@ TEST(ParamRules, JoiningMakesTheRightChannelFollowTheLeft) {
     b.At(PID_BGVOLUME).Tracking = 1;
     b.At(PID_BGVOLUME).TrackSource = static_cast<uint8_t>(vol + 1);
     b.At(PID_BGVOLUME).Slope = 1000;
-    JoinChannels(b.params(), b.seg(), 0, PN_VOLUME);
+    JoinChannels(BackgroundParamRow{}, b.params(), b.seg(), 0, PN_VOLUME);
     const Param& r = b.At(vol + 1);
     EXPECT_EQ(b.At(vol).ChannelMode, 0) << c.What;
     EXPECT_EQ(b.At(vol).Tracking, 0) << c.What;
@@ -413,9 +413,9 @@ TEST(ParamRules, JoiningMakesTheRightChannelFollowTheLeft) {
 TEST(ParamRules, SeparateNoiseColoursLeaveTheHead) {
   Built b;
   b.seg().NoiseInsideHead = 1;
-  SeparateChannels(b.params(), b.seg(), 0, PN_VOLUME);
+  SeparateChannels(BackgroundParamRow{}, b.params(), b.seg(), 0, PN_VOLUME);
   EXPECT_EQ(b.seg().NoiseInsideHead, 1);
-  SeparateChannels(b.params(), b.seg(), 0, PN_NOISESMOOTH);
+  SeparateChannels(BackgroundParamRow{}, b.params(), b.seg(), 0, PN_NOISESMOOTH);
   EXPECT_EQ(b.seg().NoiseInsideHead, 0);
 }
 
@@ -493,7 +493,7 @@ TEST(ParamTracking, TrackBoxKeepsOrFindsADestination) {
     Built b;
     c.Set(b);
     const Param before = b.At(c.Pid);
-    EXPECT_EQ(StartTracking(b.params(), b.seg(), 0, c.Pid), c.Result) << c.What;
+    EXPECT_EQ(StartTracking(BackgroundParamRow{}, b.params(), b.seg(), 0, c.Pid), c.Result) << c.What;
     if (c.Result == 0) {
       EXPECT_EQ(b.At(c.Pid).Tracking, 1) << c.What;
       EXPECT_EQ(b.At(c.Pid).TrackSource, c.Dest) << c.What;
@@ -536,7 +536,7 @@ TEST(ParamTracking, ChoosingADestination) {
     c.Set(b);
     b.At(c.Pid).Tracking = 1;
     const uint8_t old = b.At(c.Pid).TrackSource;
-    EXPECT_EQ(ChooseDestination(b.params(), b.seg(), c.Pid, c.Dest), c.Result) << c.What;
+    EXPECT_EQ(ChooseDestination(BackgroundParamRow{}, b.params(), b.seg(), c.Pid, c.Dest), c.Result) << c.What;
     EXPECT_EQ(b.At(c.Pid).TrackSource, c.Result == 0 ? c.Dest : old) << c.What;
     EXPECT_EQ(b.At(c.Pid).Tracking, c.Result == 1327 ? 0 : 1) << c.What;
   }
@@ -558,14 +558,14 @@ TEST(ParamTracking, ANewDestinationMapsItsRangeOntoThisOne) {
       {PN_BGPHASE, -10000, 10000, PN_BGVOLUME, 0, 10000, -100000, 2000},
   };
   for (const Case& c : cases) {
-    const TrackCoefficients k = RangeCoefficients(c.ParamNum, c.A1, c.A2, c.DestNum, c.B1, c.B2);
+    const TrackCoefficients k = RangeCoefficients(BackgroundParamRow{}, c.ParamNum, c.A1, c.A2, c.DestNum, c.B1, c.B2);
     EXPECT_EQ(k.Slope, c.Slope) << c.ParamNum << " from " << c.DestNum;
     EXPECT_EQ(k.Intercept, c.Intercept) << c.ParamNum << " from " << c.DestNum;
     // And back: the destination's range gives this one's (the direct mode's
     // "from" and "to"), to the rounding of the slope.
-    EXPECT_NEAR(MapThroughCoefficients(k, c.ParamNum, c.DestNum, c.B1), c.A1, 1) << c.ParamNum;
+    EXPECT_NEAR(MapThroughCoefficients(BackgroundParamRow{}, k, c.ParamNum, c.DestNum, c.B1), c.A1, 1) << c.ParamNum;
     if (c.B1 != c.B2) {
-      EXPECT_NEAR(MapThroughCoefficients(k, c.ParamNum, c.DestNum, c.B2), c.A2, 1) << c.ParamNum;
+      EXPECT_NEAR(MapThroughCoefficients(BackgroundParamRow{}, k, c.ParamNum, c.DestNum, c.B2), c.A2, 1) << c.ParamNum;
     }
   }
   // Chosen in the list: the volume then spans what it spanned before.
@@ -576,13 +576,13 @@ TEST(ParamTracking, ANewDestinationMapsItsRangeOntoThisOne) {
   b.At(vol).Node[1].Value = 5000;
   b.At(vol).Node[2].Value = 8000;
   // The stored destination (the beat) keeps its coefficients.
-  ASSERT_EQ(ChooseDestination(b.params(), b.seg(), vol, PARAMID(0, PN_BEAT)), 0);
+  ASSERT_EQ(ChooseDestination(BackgroundParamRow{}, b.params(), b.seg(), vol, PARAMID(0, PN_BEAT)), 0);
   EXPECT_EQ(b.At(vol).Slope, 6666);
   b.At(vol).Node[0].Value = 2000;
   b.At(vol).Node[1].Value = 5000;
   b.At(vol).Node[2].Value = 8000;
   // The pitch (750, 500, 250 Hz) is a new one.
-  ASSERT_EQ(ChooseDestination(b.params(), b.seg(), vol, PARAMID(0, PN_PITCH)), 0);
+  ASSERT_EQ(ChooseDestination(BackgroundParamRow{}, b.params(), b.seg(), vol, PARAMID(0, PN_PITCH)), 0);
   EXPECT_EQ(b.At(vol).Node[0].Value, 8000);  // 750 Hz, the top of its range
   EXPECT_EQ(b.At(vol).Node[1].Value, 5000);
   EXPECT_EQ(b.At(vol).Node[2].Value, 2000);

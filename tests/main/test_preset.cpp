@@ -163,7 +163,7 @@ TEST(Easy, SetsConstantCurveAndJoinsChannels) {
   const Segment& seg = sp.p.data.Segment[0];
   pp[PID_NOISEVOL].ChannelMode = 1;
   pp[PID_NOISEVOL + 1].Tracking = 0;
-  SetFromEasySelection(pp, seg, PID_NOISEVOL, 45, 37, 2);
+  SetFromEasySelection(BackgroundParamRow{}, pp, seg, PID_NOISEVOL, 45, 37, 2);
   EXPECT_EQ(pp[PID_NOISEVOL].NumNodes, 2);
   EXPECT_EQ(pp[PID_NOISEVOL].Node[0].Value, 5000);
   EXPECT_EQ(pp[PID_NOISEVOL].ChannelMode, 0);
@@ -172,15 +172,53 @@ TEST(Easy, SetsConstantCurveAndJoinsChannels) {
   EXPECT_EQ(pp[PID_NOISEVOL + 1].NumNodes, 2);
   EXPECT_EQ(pp[PID_NOISEVOL + 1].Node[1].Value, 5000);
   // Phase shifts are in hundredths of a millisecond.
-  SetFromEasySelection(pp, seg, PID_BGPHASE, 36, 36, 3);
+  SetFromEasySelection(BackgroundParamRow{}, pp, seg, PID_BGPHASE, 36, 36, 3);
   EXPECT_EQ(pp[PID_BGPHASE].Node[2].Value, -25000);
   // Filter choices carry two decimals.
-  SetFromEasySelection(pp, seg, 43, 10, 36, 3);
+  SetFromEasySelection(BackgroundParamRow{}, pp, seg, 43, 10, 36, 3);
   EXPECT_EQ(pp[43].Node[0].Value, 220);
   int32_t v = 0;
-  EXPECT_TRUE(EasySelectionValue(PN_WAVEFORM, 6, &v));
+  EXPECT_TRUE(EasySelectionValue(BackgroundParamRow{}, PN_WAVEFORM, 6, &v));
   EXPECT_EQ(v, (500 << 16) | 870);
-  EXPECT_FALSE(EasySelectionValue(PN_VOLUME, 99, &v));
+  EXPECT_FALSE(EasySelectionValue(BackgroundParamRow{}, PN_VOLUME, 99, &v));
+}
+
+// Two presets' background rows handed in turn: each call reads the
+// background's parameter in the row it is given, none in the other's.
+TEST(BackgroundRow, EachPresetIsReadInItsOwnRow) {
+  const BackgroundParamRow none;  // the table's own row 6: 0..100, 2 decimals
+  BackgroundParamRow library;     // a library's own parameter: 0..50 s, 1 decimal
+  library.Row = ParamDefSpare[1];
+  library.Row.Name = 0;
+  library.Row.Digits = 1;
+  library.Row.Max = 50;
+  struct Case {
+    const BackgroundParamRow* Bg;
+    int32_t TenSeconds;  // the Easy choice "10 seconds" (39), stored
+    int32_t MaxLimit;    // the tracking defaults' upper limit
+    int32_t Tracked;     // following an 80 Hz beat one to one, within the row's range
+  };
+  const Case cases[] = {
+      {&none, 1000, 100, 8000}, {&library, 100, 50, 500}, {&none, 1000, 100, 8000}, {&library, 100, 50, 500}};
+  ScopedPreset sp;
+  Param* pp = SegParams(sp.p, 0);
+  const Segment& seg = sp.p.data.Segment[0];
+  const int beat = VoicePidOf(0, VP_BEAT);
+  pp[beat].Node[0].Value = 80000;
+  for (const Case& c : cases) {
+    const int32_t digits = c.Bg->Row.Digits;
+    int32_t v = 0;
+    ASSERT_TRUE(EasySelectionValue(*c.Bg, PN_BGPARAM, 39, &v));
+    EXPECT_EQ(v, c.TenSeconds) << digits;
+    Param& q = pp[PID_BGPARAM];
+    q.TrackSource = static_cast<uint8_t>(beat);
+    ResetTrackingDefaults(*c.Bg, pp, PID_BGPARAM);
+    EXPECT_EQ(q.MaxLimit, c.MaxLimit) << digits;
+    q.Tracking = 1;
+    q.Slope = 1000;
+    q.MaxLimit = 1000;  // the row's range alone bounds it
+    EXPECT_EQ(TrackedValue(*c.Bg, pp, seg, PID_BGPARAM, 0), c.Tracked) << digits;
+  }
 }
 
 TEST(CopyCompare, EqualCopyIsUnchangedDescriptionChangeIsChanged) {
@@ -217,7 +255,7 @@ TEST(CopyCompare, CopiesEverySegmentAndVoice) {
   seg.Repeat = 3;
   Param* pp = CommitSegmentSlot(a.p, 1, 10);
   FillDefaultSegment(pp, seg, 10, 3);
-  RecomputeAllTracked(pp, seg);
+  RecomputeAllTracked(BackgroundParamRow{}, pp, seg);
   pp[175].Node[0].Value = 12345;
   EXPECT_TRUE(CopyPreset(dest, a.p));
   ASSERT_NE(dest.ParamMem, nullptr);

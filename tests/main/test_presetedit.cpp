@@ -21,10 +21,10 @@ constexpr int BEAT1 = VoicePidOf(1, 0);  // Binaural Beat Frequency, voice 1
 // linking, every curve as the defaults make it.
 struct Built {
   Preset p{};
-  EditRules link{true, 3};
+  EditRules link{true, 3, {}};
   Built(std::vector<int> voices, std::vector<int> repeats = {}) {
     NewDefaultPreset(p);
-    EditRules off{false, 3};
+    EditRules off{false, 3, {}};
     for (size_t s = 1; s < voices.size(); ++s) AddSegment(p, 0, off);
     for (size_t s = 0; s < voices.size(); ++s) {
       while (p.data.Segment[s].NumVoices < voices[s]) AddVoice(p, int(s), 0, off);
@@ -53,18 +53,18 @@ TEST(Linking, EndsMeetTheNeighboursAndTrackedChannelsFollow) {
   b.Set(1, VOL, 400, 500, 600);
   b.Set(2, VOL, 700, 800, 900);
   b.At(2, VOL).EasySel = 42;
-  LinkResult r = LinkAdjacent(b.p, 1, VOL, 2, 2, 2);  // last node of the middle segment
+  LinkResult r = LinkAdjacent(BackgroundParamRow{}, b.p, 1, VOL, 2, 2, 2);  // last node of the middle segment
   EXPECT_EQ(b.First(2, VOL), 600);
   EXPECT_EQ(b.At(2, VOL).EasySel, 0);   // no longer the Easy curve
   EXPECT_EQ(b.First(2, VOL + 1), 600);  // the right channel tracks the left one
   EXPECT_EQ(b.Last(0, VOL), 300);       // the other side untouched
   EXPECT_FALSE(r.Restored);
   EXPECT_EQ(r.Range.First, 2);
-  LinkAdjacent(b.p, 1, VOL, 0, 0, 0);
+  LinkAdjacent(BackgroundParamRow{}, b.p, 1, VOL, 0, 0, 0);
   EXPECT_EQ(b.Last(0, VOL), 400);
   // An inner node touches no neighbour.
   b.Set(0, VOL, 1, 2, 3);
-  LinkAdjacent(b.p, 1, VOL, 1, 1, 1);
+  LinkAdjacent(BackgroundParamRow{}, b.p, 1, VOL, 1, 1, 1);
   EXPECT_EQ(b.Last(0, VOL), 3);
 }
 
@@ -84,7 +84,7 @@ TEST(Linking, AVoiceMissingNextDoorIsSilentAtThatBoundary) {
     Built b(c.Voices);
     for (int s = 0; s < 2; ++s)
       if (b.p.data.Segment[s].NumVoices > 1) b.Set(s, VOL1, 500, 500, 500);
-    LinkResult r = LinkAdjacent(b.p, c.Seg, VOL1, c.Node, c.Node, c.Node);
+    LinkResult r = LinkAdjacent(BackgroundParamRow{}, b.p, c.Seg, VOL1, c.Node, c.Node, c.Node);
     EXPECT_EQ(b.First(c.Seg, VOL1) == 0, c.ZeroFirst) << c.Seg << " " << c.Node;
     EXPECT_EQ(b.Last(c.Seg, VOL1) == 0, c.ZeroLast) << c.Seg << " " << c.Node;
     EXPECT_EQ(r.Restored, c.Restored) << c.Seg << " " << c.Node;
@@ -92,7 +92,7 @@ TEST(Linking, AVoiceMissingNextDoorIsSilentAtThatBoundary) {
   // Only Sound Volume has the zero rule; other voice parameters stay.
   Built b({2, 1});
   b.Set(0, BEAT1, 5000, 6000, 7000);
-  LinkResult r = LinkAdjacent(b.p, 0, BEAT1, 2, 2, 2);
+  LinkResult r = LinkAdjacent(BackgroundParamRow{}, b.p, 0, BEAT1, 2, 2, 2);
   EXPECT_EQ(b.Last(0, BEAT1), 7000);
   EXPECT_FALSE(r.Restored);
 }
@@ -105,14 +105,14 @@ TEST(Linking, RepeatedSegmentsEndWhereTheyStartAndPassItOnInChains) {
   b.Set(1, VOL, 100, 500, 100);
   b.Set(2, VOL, 100, 0, 0);
   b.At(1, VOL).Node[0].Value = 300;  // first node of the repeated segment moved
-  LinkResult r = LinkAdjacent(b.p, 1, VOL, 0, 0, 0);
+  LinkResult r = LinkAdjacent(BackgroundParamRow{}, b.p, 1, VOL, 0, 0, 0);
   EXPECT_EQ(b.Last(1, VOL), 300);
   EXPECT_EQ(b.First(2, VOL), 300);
   EXPECT_EQ(b.Last(0, VOL), 300);
   EXPECT_EQ(r.Range.First, 0);
   EXPECT_EQ(r.Range.Last, 2);        // widened to the node the rule wrote
   b.At(1, VOL).Node[2].Value = 800;  // now its last node
-  LinkAdjacent(b.p, 1, VOL, 2, 2, 2);
+  LinkAdjacent(BackgroundParamRow{}, b.p, 1, VOL, 2, 2, 2);
   EXPECT_EQ(b.First(1, VOL), 800);
   EXPECT_EQ(b.Last(0, VOL), 800);
 
@@ -120,7 +120,7 @@ TEST(Linking, RepeatedSegmentsEndWhereTheyStartAndPassItOnInChains) {
   Built c({1, 1, 1, 1}, {1, 2, 3, 1});
   for (int s = 0; s < 4; ++s) c.Set(s, VOL, 100, 100, 100);
   c.At(3, VOL).Node[0].Value = 4200;
-  LinkAdjacent(c.p, 3, VOL, 0, 0, 0);
+  LinkAdjacent(BackgroundParamRow{}, c.p, 3, VOL, 0, 0, 0);
   for (int s : {1, 2}) {
     EXPECT_EQ(c.First(s, VOL), 4200) << s;
     EXPECT_EQ(c.Last(s, VOL), 4200) << s;
@@ -137,7 +137,7 @@ TEST(Linking, ARepeatedSegmentNextToAMissingVoiceStaysSilentAtBothEnds) {
   b.Set(1, VOL1, 0, 500, 0);
   b.Set(2, VOL1, 0, 500, 500);
   b.At(1, VOL1).Node[2].Value = 700;
-  LinkResult r = LinkAdjacent(b.p, 1, VOL1, 2, 2, 2);
+  LinkResult r = LinkAdjacent(BackgroundParamRow{}, b.p, 1, VOL1, 2, 2, 2);
   EXPECT_EQ(b.First(1, VOL1), 0);
   EXPECT_EQ(b.Last(1, VOL1), 0);
   EXPECT_EQ(b.First(2, VOL1), 0);
@@ -147,7 +147,7 @@ TEST(Linking, ARepeatedSegmentNextToAMissingVoiceStaysSilentAtBothEnds) {
 TEST(Linking, SegmentParametersLinkWhateverTheVoices) {
   Built b({3, 1});
   b.Set(0, PID_NOISEVOL, 0, 0, 2500);
-  LinkAdjacent(b.p, 0, PID_NOISEVOL, 2, 2, 2);
+  LinkAdjacent(BackgroundParamRow{}, b.p, 0, PID_NOISEVOL, 2, 2, 2);
   EXPECT_EQ(b.First(1, PID_NOISEVOL), 2500);
   EXPECT_EQ(b.First(1, PID_NOISEVOL + 1), 2500);
 }
@@ -175,7 +175,7 @@ TEST(Segments, AddCopiesTheCurrentLengthAndLinksWithThePrevious) {
     b.p.data.Segment[0].Length = 1234;
     b.p.data.Segment[0].NoiseInsideHead = 1;
     b.Set(0, 36, 15000, 9000, 7000);  // beat frequency ends at 7 Hz
-    EditRules r{link, 2};
+    EditRules r{link, 2, {}};
     ASSERT_EQ(AddSegment(b.p, 0, r), 0);
     const Segment& s = b.p.data.Segment[1];
     EXPECT_STREQ(s.Name, "B");
@@ -301,7 +301,7 @@ TEST(Segments, StartingToRepeatLinksEveryParameterOnlyWithLinkingOn) {
     Built b({2, 1});
     b.Set(0, VOL, 0, 5000, 10000);
     b.Set(0, BEAT1, 4000, 5000, 6000);
-    SetSegmentRepeat(b.p, 0, 2, EditRules{link, 3});
+    SetSegmentRepeat(b.p, 0, 2, EditRules{link, 3, {}});
     EXPECT_EQ(b.p.data.Segment[0].Repeat, 2);
     EXPECT_EQ(b.Last(0, VOL), link ? 0 : 10000);
     EXPECT_EQ(b.Last(0, BEAT1), link ? 4000 : 6000);
@@ -314,7 +314,7 @@ TEST(Voices, AddCopiesFlattenedCurvesAndRedirectsTracking) {
   b.Set(0, 36, 9000, 5000, 3000);  // beat frequency, user-defined
   b.At(0, VOL).ChannelMode = 2;
   b.At(0, VoicePidOf(0, VP_MODPERIOD)).TrackSource = PID_VISFREQ;
-  ASSERT_EQ(AddVoice(b.p, 0, 0, EditRules{false, 2}), 0);
+  ASSERT_EQ(AddVoice(b.p, 0, 0, EditRules{false, 2, {}}), 0);
   EXPECT_EQ(b.p.data.Segment[0].NumVoices, 2);
   const Param& beat = b.At(0, BEAT1);
   EXPECT_EQ(beat.NumNodes, 2);
@@ -404,8 +404,6 @@ TEST(Background, ReductionAndRescaling) {
   ParamDefType oldRow = ParamDefSpare[0], newRow = ParamDefSpare[1];
   newRow.Digits = 1;
   newRow.Max = 50;
-  ParamDefType keep = ParamDef[PN_BGPARAM];
-  ParamDef[PN_BGPARAM] = newRow;
   b.Set(0, PID_BGPARAM, 2000, 9000, 100);
   b.At(1, PID_BGPARAM).EasySel = 42;  // a group-11 choice
   RescaleBackgroundParam(b.p, oldRow, newRow, 3);
@@ -417,7 +415,6 @@ TEST(Background, ReductionAndRescaling) {
   EXPECT_EQ(b.At(0, PID_BGPARAM + 1).MaxLimit, 50);
   EXPECT_EQ(b.At(1, PID_BGPARAM).EasySel, 37);  // "Continuous", the first of group 10
   EXPECT_EQ(b.At(1, PID_BGPARAM).NumNodes, 3);
-  ParamDef[PN_BGPARAM] = keep;
 }
 
 }  // namespace

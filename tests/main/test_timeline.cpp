@@ -19,7 +19,7 @@ struct TimelinePreset {
   // Segments of the given lengths and repeats, one voice each, no linking.
   TimelinePreset(std::initializer_list<std::pair<int32_t, int32_t>> segs) {
     NewDefaultPreset(p);
-    EditRules off{false, 3};
+    EditRules off{false, 3, {}};
     for (size_t s = 1; s < segs.size(); ++s) AddSegment(p, 0, off);
     int s = 0;
     for (auto [len, rep] : segs) {
@@ -67,7 +67,7 @@ TEST(Timeline, EveryTimeFallsInItsSegmentAndPass) {
 void ExpectColumnsHoldTheCurve(const Preset& p, const TimelineParam& tp, int columns, int pid) {
   const auto segs = TimelineSegments(p);
   const int64_t total = TimelineLength(segs);
-  const auto cols = SampleTimeline(p, tp, columns);
+  const auto cols = SampleTimeline(BackgroundParamRow{}, p, tp, columns);
   ASSERT_EQ(int(cols.size()), columns);
   for (int c = 0; c < columns; ++c) {
     const TimelinePlace at = LocateTimeline(segs, total * c / columns);
@@ -122,7 +122,7 @@ TEST(Timeline, WhatEachColumnShows) {
        }},
       {"a segment without the voice has no curve there", PN_VOLUME, 1,
        [](TimelinePreset& b) {
-         EditRules off{false, 3};
+         EditRules off{false, 3, {}};
          AddSegment(b.p, 0, off);
          AddSegment(b.p, 0, off);
          AddVoice(b.p, 0, 0, off);
@@ -169,7 +169,7 @@ TEST(Timeline, WhatEachColumnShows) {
     SCOPED_TRACE(k.What);
     TimelinePreset b({{1000, 1}});
     k.Make(b);
-    const auto cols = SampleTimeline(b.p, {k.Row, k.Voice}, k.Columns);
+    const auto cols = SampleTimeline(BackgroundParamRow{}, b.p, {k.Row, k.Voice}, k.Columns);
     ASSERT_EQ(int(cols.size()), k.Columns);
     k.Check(b, cols);
   }
@@ -177,11 +177,12 @@ TEST(Timeline, WhatEachColumnShows) {
 
 TEST(Timeline, ASamplerKeptBetweenEditsDrawsAsAFreshOne) {
   TimelinePreset b({{1000, 1}, {400, 3}, {600, 1}});
-  EditRules off{false, 3};
+  EditRules off{false, 3, {}};
   AddVoice(b.p, 1, 0, off);
   TimelineSampler kept;
   auto expectFresh = [&](const TimelineParam& tp, int reworked) {
-    const auto got = kept.Sample(b.p, tp, 500), want = SampleTimeline(b.p, tp, 500);
+    const auto got = kept.Sample(BackgroundParamRow{}, b.p, tp, 500),
+               want = SampleTimeline(BackgroundParamRow{}, b.p, tp, 500);
     ASSERT_EQ(got.size(), want.size());
     for (size_t c = 0; c < got.size(); ++c)
       for (int ch = 0; ch < 2; ++ch) {
@@ -209,7 +210,7 @@ TEST(Timeline, ValueAtATimeIsTheCurvesOwn) {
     // The same segment time in either pass.
     for (int pass : {0, 1}) {
       const int64_t t = segs[1].Start + pass * 500 + int64_t(time) * 500 / 10000;
-      const TimelineColumn v = TimelineValueAt(b.p, {PN_VOLUME, 0}, t);
+      const TimelineColumn v = TimelineValueAt(BackgroundParamRow{}, b.p, {PN_VOLUME, 0}, t);
       const int at = LocateTimeline(segs, t).Time;
       ASSERT_TRUE(v.Curve[0].Present);
       EXPECT_EQ(v.Curve[0].Min, CurveValue(b.At(1, VOLUME), at)) << time << " " << pass;

@@ -107,7 +107,7 @@ TEST(SbgExport, APresetsCurvesAreSampledAndWhatIsLeftOutIsNamed) {
          Param* q = SegParams(p, 0);
          SetNodes(q[VoicePidOf(0, VP_VOLUME)], {{0, 2000}, {6000, 9000}, {10000, 4000}}, 3);
          SetNodes(q[VoicePidOf(0, VP_MODDEPTH)], {{0, 5000}, {10000, 5000}});
-         RecomputeAllTracked(q, p.data.Segment[0]);
+         RecomputeAllTracked(BackgroundParamRow{}, q, p.data.Segment[0]);
        },
        "# Left out: sound modulations other than a full one (an isochronic tone) are left out."},
       {"a library background", [](Preset& p) { p.data.Background = 2; },
@@ -119,7 +119,7 @@ TEST(SbgExport, APresetsCurvesAreSampledAndWhatIsLeftOutIsNamed) {
          q[VoicePidOf(1, VP_BEAT)].Tracking = 1;
          q[VoicePidOf(1, VP_BEAT)].TrackSource = static_cast<uint8_t>(VoicePidOf(0, VP_BEAT));
          q[VoicePidOf(1, VP_BEAT)].Slope = 2000;
-         RecomputeAllTracked(q, p.data.Segment[0]);
+         RecomputeAllTracked(BackgroundParamRow{}, q, p.data.Segment[0]);
        },
        "# Left out: tracking is written as the values it gives."},
   };

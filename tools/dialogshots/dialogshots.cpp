@@ -103,13 +103,13 @@ int MakePreset() {
   std::strcpy(p.Name, "Triangle");
   Param* params = SegParams(p, 0);
   const Segment& seg = p.data.Segment[0];
-  SetFromEasySelection(params, seg, PARAMID(0, PN_WAVEFORM), 3, 0, 3);
-  SetFromEasySelection(params, seg, PARAMID(0, PN_FILTER), 9, 0, 3);
-  SetFromEasySelection(params, seg, PARAMID(0, PN_SNDMODDEPTH), 17, 0, 3);
+  SetFromEasySelection(BackgroundParamRow{}, params, seg, PARAMID(0, PN_WAVEFORM), 3, 0, 3);
+  SetFromEasySelection(BackgroundParamRow{}, params, seg, PARAMID(0, PN_FILTER), 9, 0, 3);
+  SetFromEasySelection(BackgroundParamRow{}, params, seg, PARAMID(0, PN_SNDMODDEPTH), 17, 0, 3);
   Param& depth = params[PARAMID(0, PN_SNDMODDEPTH)];
   depth.EasySel = 0;
   depth.Node[2].Value = 9000;
-  RecomputeDependents(params, seg, PARAMID(0, PN_SNDMODDEPTH));
+  RecomputeDependents(BackgroundParamRow{}, params, seg, PARAMID(0, PN_SNDMODDEPTH));
   NumPrograms = n + 1;
   return n;
 }

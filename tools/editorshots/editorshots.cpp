@@ -107,7 +107,7 @@ int MakeJourney() {
   Preset& p = Program[n];
   NewDefaultPreset(p);
   std::strcpy(p.Name, "Down to delta and back");
-  EditRules off{false, 3};
+  EditRules off{false, 3, {}};
   for (int s = 1; s < MAXSEGMENTS; ++s) AddSegment(p, 0, off);
   int32_t beat = 14000;
   for (int s = 0; s < MAXSEGMENTS; ++s) {
@@ -127,7 +127,7 @@ int MakeJourney() {
       const int32_t dip = middle ? beat - 1200 : (beat + to) / 2;
       SetCurve(q[PARAMID(0, PN_BEAT)], {{0, beat, 10}, {5000, dip, s % 2 ? 15 : 5}, {10000, to, 10}});
     }
-    RecomputeAllTracked(q, seg);
+    RecomputeAllTracked(BackgroundParamRow{}, q, seg);
     beat = to;
   }
   NumPrograms = n + 1;
