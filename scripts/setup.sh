@@ -10,7 +10,7 @@ pkgs=(build-essential cmake ninja-build pkg-config
       xvfb xauth imagemagick shared-mime-info desktop-file-utils xdg-utils
       libcurl4-openssl-dev libsndfile1-dev libgl1-mesa-dri
       x11-utils openbox dbus at-spi2-core python3-dbus
-      dbus-daemon)
+      dbus-daemon mold)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
