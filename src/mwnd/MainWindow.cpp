@@ -344,7 +344,9 @@ void MainWindow::firstRunActions() {
 // --- Hand-over ---------------------------------------------------------------------
 
 int MainWindow::handOver(const QString& cmdLine) {
-  if (ModalDepth > 0 || Progress->active() || !Ready) return 1;
+  // A window that is closing takes nothing more: showing it again would
+  // cancel the program's end.
+  if (ModalDepth > 0 || Progress->active() || !Ready || Closing || SessionEnd) return 1;
   if (isMinimized()) showNormal();
   show();
   raise();
@@ -355,6 +357,7 @@ int MainWindow::handOver(const QString& cmdLine) {
   CmdLine cmd = ParseCommandLine(cmdLine.toStdString());
   // The sender is answered before the import asks anything.
   QTimer::singleShot(0, this, [this, cmdLine, cmd] {
+    if (Closing || SessionEnd) return;
     if (!plat::WaitEvent(hWaveEvent2, 2000)) TVK_CHECK_AS(false, "error==WAIT_OBJECT_0", 0);
     if (cmd.HasLoadName) {
       playHandedOver(cmd.LoadName);
