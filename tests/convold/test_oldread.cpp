@@ -191,9 +191,10 @@ TEST(OldRead, TruncationAtEveryByte) {
   OldImage img = WriteOldImage(specs);
   std::set<size_t> ends = {136};
   for (size_t r = 1; r < img.Records.size(); ++r) ends.insert(img.Records[r]);
+  OwnedPresets out;
   for (size_t len = 0; len < img.Data.size(); ++len) {
     Bytes b(img.Data.begin(), img.Data.begin() + static_cast<long>(len));
-    OwnedPresets out;
+    out.Clear();
     int rc = ConvertImage(b, &out);
     if (ends.count(len)) {
       EXPECT_EQ(rc, 0) << len;
@@ -227,6 +228,7 @@ TEST(OldRead, RandomDamageConvertsToReadablePresetsOrFails) {
   OldImage base = WriteOldImage(BaseSpecs());
   std::mt19937 rng(20240611);
   int converted = 0;
+  OwnedPresets out, back;
   for (int round = 0; round < 1500; ++round) {
     Bytes b = base.Data;
     int hits = 1 + static_cast<int>(rng() % 4);
@@ -235,13 +237,13 @@ TEST(OldRead, RandomDamageConvertsToReadablePresetsOrFails) {
       size_t at = 136 + rng() % (b.size() - 136);
       b[at] = static_cast<unsigned char>(rng() % 3 == 0 ? rng() : b[at] ^ (1u << (rng() % 8)));
     }
-    OwnedPresets out;
+    out.Clear();
     int rc = ConvertImage(b, &out);
     ASSERT_TRUE(rc == 0 || rc == 1298 || rc == 1316 || rc == 1307) << rc;
     if (rc != 0) continue;
     ++converted;
     Bytes image = FileImage(out.P.data(), static_cast<int>(out.P.size()));
-    OwnedPresets back;
+    back.Clear();
     ASSERT_EQ(ReadPresetsFromMemory(image.data(), image.size(), CollectPreset, &back), 0) << round;
     ASSERT_EQ(back.P.size(), out.P.size());
   }

@@ -20,8 +20,12 @@ struct OwnedPresets {
   static constexpr size_t kRoom = 1100;
   OwnedPresets(const OwnedPresets&) = delete;
   OwnedPresets& operator=(const OwnedPresets&) = delete;
-  ~OwnedPresets() {
+  ~OwnedPresets() { Clear(); }
+  // Frees every preset and keeps the room: a loop reuses one set instead of
+  // reserving the room again each time (slow under the sanitizers).
+  void Clear() {
     for (Preset& p : P) FreePreset(p);
+    P.clear();
   }
   Preset& Add() {
     if (P.size() == kRoom) std::abort();

@@ -190,9 +190,10 @@ TEST(CorruptFiles, TruncatedAtEveryByte) {
   Bytes full = FileImage(in.P.data(), 3);
   size_t end0 = FILE_HEADER_SIZE + static_cast<size_t>(in.P[0].RecordSize);
   size_t end1 = end0 + 5;
+  OwnedPresets out;
   for (size_t n = 0; n < full.size(); ++n) {
     Bytes cut(full.begin(), full.begin() + static_cast<long>(n));
-    OwnedPresets out;
+    out.Clear();
     int r = ReadImage(cut, &out);
     size_t expectCount = n == FILE_HEADER_SIZE ? 0 : (n == end0 || n == end1) ? 1 : 99;
     if (expectCount == 99) {
