@@ -275,7 +275,6 @@ int RunPlay() {
     fades.SleepAfterMs = after;
     fades.SleepFadeMs = static_cast<int32_t>(fade);
   }
-  SetPlaybackFades(fades);
   std::string background = p.data.BackgroundFile;
 
   gTty = isatty(STDERR_FILENO) != 0;
@@ -331,7 +330,7 @@ int RunPlay() {
     std::thread reader(KeyReader);
     if (gTty) std::fprintf(stderr, "Space: freeze/restart, q: stop (twice: at once)\n");
     gDelayTime = o.PlayDelayTime;
-    rc = StartPlayback(playback, dev, p, o, nullptr, 0, tick, &ui);
+    rc = StartPlayback(playback, dev, p, o, fades, nullptr, 0, tick, &ui);
     FinishProgress();
     if (gDelaying && gTty && rc != 0) std::fprintf(stderr, "\n");
     if (rc == 0) {

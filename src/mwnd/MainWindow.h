@@ -166,8 +166,6 @@ class MainWindow : public QMainWindow {
   void cmdVisual(int mode);
   void cmdShowParams();
   void cmdSleepTimer();
-  // The fades and the sleep timer of the next start, from the settings.
-  void applyListening();
   friend class DesktopLink;
   DesktopLink* Desktop = nullptr;
   EngineLink* Link = nullptr;   // the audio thread's notices and the playback record

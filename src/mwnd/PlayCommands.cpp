@@ -54,6 +54,16 @@ bool HasLeftRightVisual(const Preset& p) {
   return false;
 }
 
+// The fades and the sleep timer of a start, from the listening settings.
+PlaybackFades ListeningFades(const ListeningSettings& l) {
+  PlaybackFades f;
+  if (l.SoftStartStop) f.FadeInMs = f.StopFadeMs = SOFT_STOP_MS;
+  f.Sleep = l.SleepTimer == SLEEP_AFTER || l.SleepTimer == SLEEP_AT_END ? l.SleepTimer : SLEEP_OFF;
+  f.SleepAfterMs = int64_t{std::max(l.SleepMinutes, 1)} * 60000;
+  f.SleepFadeMs = std::clamp(l.SleepFadeSeconds, 0, 3600) * 1000;
+  return f;
+}
+
 // Length of a file the codec library reads, in hundredths of a minute
 // (rounded up), or 0.
 int32_t DecodedFileMinutes(const char* path) {
@@ -168,22 +178,11 @@ void MainWindow::cmdSleepTimer() {
   ListeningSettings l = Cfg.Listening;
   if (!SleepTimerDialog::askSleepTimer(this, &l)) return;
   Cfg.Listening = l;
-  applyListening();
   // A timer set while playing counts from now.
   if (Playing)
     RequestSleep(l.SleepTimer, int64_t{l.SleepMinutes} * 60000,
                  l.SleepTimer == SLEEP_OFF ? 0 : l.SleepFadeSeconds * 1000);
   updateUi(0);
-}
-
-void MainWindow::applyListening() {
-  const ListeningSettings& l = Cfg.Listening;
-  PlaybackFades f;
-  if (l.SoftStartStop) f.FadeInMs = f.StopFadeMs = SOFT_STOP_MS;
-  f.Sleep = l.SleepTimer == SLEEP_AFTER || l.SleepTimer == SLEEP_AT_END ? l.SleepTimer : SLEEP_OFF;
-  f.SleepAfterMs = int64_t{std::max(l.SleepMinutes, 1)} * 60000;
-  f.SleepFadeMs = std::clamp(l.SleepFadeSeconds, 0, 3600) * 1000;
-  SetPlaybackFades(f);
 }
 
 void MainWindow::cmdShowParams() {
@@ -261,8 +260,7 @@ int MainWindow::startPlaying(uint32_t delayTick, bool follower) {
     }
   }
   PlaybackUi pui = playbackUi();
-  applyListening();
-  int rc = StartPlayback(Link->playback(), dev, p, options, nullptr, 0, delayTick, &pui);
+  int rc = StartPlayback(Link->playback(), dev, p, options, ListeningFades(Cfg.Listening), nullptr, 0, delayTick, &pui);
   Progress->finish();
   if (rc == 0) {
     updateUi(UI_PLAYING | UI_FROZEN);
@@ -338,7 +336,7 @@ void MainWindow::cmdPlayWav() {
   strobeOn.store(req.AudioStrobe ? 1 : 0);
   PlaybackUi pui = playbackUi();
   std::string path = file.toStdString();
-  int rc = StartPlayback(Link->playback(), nullptr, p, options, path.c_str(), minutes, 0, &pui, out);
+  int rc = StartPlayback(Link->playback(), nullptr, p, options, PlaybackFades{}, path.c_str(), minutes, 0, &pui, out);
   strobeOn.store(savedStrobe);
   QString light;
   bool lost = false;

@@ -91,7 +91,6 @@ class PlayTest : public ::testing::Test {
     EndAudioThread();
     TestRecord.FreezeState = 0;
     TestRecord.AudioStrobeOn = 0;
-    SetPlaybackFades(PlaybackFades{});
   }
   // Returns once the audio thread has handled everything queued before.
   static void Barrier() { plat::SendMsg(AudioQueue, 0); }

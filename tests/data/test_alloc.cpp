@@ -105,7 +105,6 @@ TEST_F(PlayTest, AReturnedBlocksWholePathDoesNotAllocate) {
   fades.Sleep = SLEEP_AFTER;
   fades.SleepAfterMs = 5000;
   fades.SleepFadeMs = 4800;
-  SetPlaybackFades(fades);
   plat::FakeWaveConfig c;
   c.Record = false;
   plat::FakeWave* fake = plat::CreateFakeWave(c);
@@ -114,7 +113,7 @@ TEST_F(PlayTest, AReturnedBlocksWholePathDoesNotAllocate) {
   plat::WaveDevice* dev = nullptr;
   int code = 0;
   ASSERT_EQ(OpenWaveDevice(target, o.SamplesPerSec, true, &dev, &code), 0);
-  ASSERT_EQ(StartPlayback(TestRecord, dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, dev, t.P, o, fades, nullptr, 0, 0, nullptr), 0);
   const int64_t frames = ComputeBlockBytes(o) / 4;
   auto playBlocks = [&](int n) {
     for (int i = 0; i < n; i++) {

@@ -180,9 +180,8 @@ TEST_F(Fades, AStopFadesWhatIsStillToBeHeardAndDropsTheRest) {
     std::vector<int32_t> ref = Render(t.P, o, 10, 0);
     PlaybackFades f;
     f.StopFadeMs = SOFT_STOP_MS;
-    SetPlaybackFades(f);
     Open(o);
-    ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+    ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, f, nullptr, 0, 0, nullptr), 0);
     Play(2.5);
     const int stopped = Window.Count(WM_PLAYSTOPPED);
     RequestStop();
@@ -201,7 +200,6 @@ TEST_F(Fades, AStopFadesWhatIsStillToBeHeardAndDropsTheRest) {
     EXPECT_EQ(got[2 * (from + len - 1)], 0);  // the fade's own last frame is silent
     EXPECT_NE(got[2 * (from + len - 2)] | got[2 * (from + len - 40)], 0);
     Close();
-    SetPlaybackFades(PlaybackFades{});
   }
 }
 
@@ -213,9 +211,8 @@ TEST_F(Fades, AStartFadesInFromSilence) {
   std::vector<int32_t> ref = Render(t.P, o, 10, 0);
   PlaybackFades f;
   f.FadeInMs = SOFT_STOP_MS;
-  SetPlaybackFades(f);
   Open(o);
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, f, nullptr, 0, 0, nullptr), 0);
   Play(2);
   std::vector<int32_t> got = Played(true);
   const size_t len = SOFT_STOP_MS * 44100 / 1000;
@@ -249,9 +246,8 @@ TEST_F(Fades, TheSleepTimerFadesOutAndEndsLikeThePresetsEnd) {
     f.Sleep = c.Mode;
     f.SleepAfterMs = c.AfterMs;
     f.SleepFadeMs = 1000;
-    SetPlaybackFades(f);
     Open(o);
-    ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+    ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, f, nullptr, 0, 0, nullptr), 0);
     Play(1);
     EXPECT_NE(Window.LastStatus().Text.find(c.Mode == SLEEP_AFTER ? "Sleep timer: " : "Fade-out at the end"),
               std::string::npos);
@@ -267,7 +263,6 @@ TEST_F(Fades, TheSleepTimerFadesOutAndEndsLikeThePresetsEnd) {
     size_t heard = c.Mode == SLEEP_AFTER ? 2 * 44100 : 3 * 44100 - static_cast<size_t>(BlockFrames);
     ASSERT_EQ(got.size(), 2 * heard);
     ExpectFadeOut(got, ref, heard - 44100, 44100, c.What);
-    SetPlaybackFades(PlaybackFades{});
   }
 }
 
@@ -279,9 +274,8 @@ TEST_F(Fades, AFreezeDuringTheEndsFadeHoldsTheLevelAndTheEndStaysSilent) {
   PlaybackFades f;
   f.Sleep = SLEEP_AT_END;
   f.SleepFadeMs = 2000;
-  SetPlaybackFades(f);
   Open(o);
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, f, nullptr, 0, 0, nullptr), 0);
   Play(7);
   RequestFreeze(TestRecord, true, true);  // the queued blocks are made again, held
   Play(6);

@@ -46,7 +46,7 @@ plat::WaveTarget FileTarget(const std::string& tag, const std::string& raw) {
 
 // Plays the preset to its end on the device and returns what reached it.
 std::vector<unsigned char> PlayToEnd(RecordingWindow& w, const Preset& p, const AdvancedOptions& o,
-                                     const std::string& tag) {
+                                     const std::string& tag, const PlaybackFades& fades = {}) {
   std::string raw = ::testing::TempDir() + "play_alsa_" + tag + ".raw";
   std::remove(raw.c_str());
   plat::WaveDevice* dev = nullptr;
@@ -54,7 +54,7 @@ std::vector<unsigned char> PlayToEnd(RecordingWindow& w, const Preset& p, const 
   EXPECT_EQ(OpenWaveDevice(FileTarget(tag, raw), o.SamplesPerSec, o.Bits16 != 0, &dev, &code), 0);
   if (!dev) return {};
   plat::SeedRandom(7);
-  EXPECT_EQ(StartPlayback(TestRecord, dev, p, o, nullptr, 0, 0, nullptr), 0);
+  EXPECT_EQ(StartPlayback(TestRecord, dev, p, o, fades, nullptr, 0, 0, nullptr), 0);
   EXPECT_TRUE(w.WaitFor(WM_PLAYEND, 10000));
   RequestStop();
   EXPECT_TRUE(w.WaitFor(WM_PLAYSTOPPED, 5000));
@@ -128,7 +128,6 @@ TEST_F(PlayAlsa, AStopFadesToSilenceWithoutAStepAndKeepsWhatCameBefore) {
   o.LenOfBlocks = 100;
   PlaybackFades f;
   f.StopFadeMs = SOFT_STOP_MS;
-  SetPlaybackFades(f);
   // The file plugin writes into a pipe read at the pace of a sound card,
   // so the device holds its queue as it would on one.
   std::string fifo = ::testing::TempDir() + "play_alsa_stop.fifo";
@@ -147,7 +146,7 @@ TEST_F(PlayAlsa, AStopFadesToSilenceWithoutAStepAndKeepsWhatCameBefore) {
   plat::WaveDevice* dev = nullptr;
   int code = 0;
   ASSERT_EQ(OpenWaveDevice(FileTarget("stop", fifo), o.SamplesPerSec, true, &dev, &code), 0);
-  ASSERT_EQ(StartPlayback(TestRecord, dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, dev, t.P, o, f, nullptr, 0, 0, nullptr), 0);
   // Stopped somewhere inside a block, once a few have been heard.
   ASSERT_TRUE(Window.WaitFor(WM_PLAYSTATUS, 5000, 3));
   std::this_thread::sleep_for(std::chrono::milliseconds(37));
@@ -184,8 +183,7 @@ TEST_F(PlayAlsa, TheSleepTimersFadeEndsThePlaybackInSilence) {
   f.Sleep = SLEEP_AFTER;
   f.SleepAfterMs = 1500;
   f.SleepFadeMs = 1000;
-  SetPlaybackFades(f);
-  std::vector<int32_t> got = Samples(PlayToEnd(Window, t.P, o, "sleep"), true);
+  std::vector<int32_t> got = Samples(PlayToEnd(Window, t.P, o, "sleep", f), true);
   std::vector<int32_t> ref = Samples(RenderWav(t.P, o, 5, "sleepref"), true);
   ASSERT_EQ(got.size(), 2u * 66150);  // 1.5 s
   ExpectFadeOut(got, ref, 22050, 44100, "sleep timer through ALSA");

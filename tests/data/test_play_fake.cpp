@@ -71,7 +71,7 @@ TEST_F(PlayFake, TheEndIsReportedOnlyWhenTheTailHasBeenHeard) {
   t.Seg(0).Length = 2;  // 1.2 s: one record of 6 blocks of 200 ms
   AdvancedOptions o;
   Open(o);
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   Barrier();
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
   int blocks = 0;
@@ -93,7 +93,7 @@ TEST_F(PlayFake, ImmediateFreezeTakesTheAudibleRecordAndUnfreezeGoesOnFromIt) {
   Sweeping(t, 100);
   AdvancedOptions o;
   Open(o);
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   // One advance plays at most the queue it finds: blocks 0-3, then block 4
   // and half of block 5 (header 1).
   Play(4);
@@ -143,7 +143,7 @@ TEST_F(PlayFake, FreezeWithoutImmediatePauseActsOnBlocksGeneratedFromNowOn) {
   AdvancedOptions o;
   o.ImmediatePause = 0;
   Open(o);
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   Play(5.5);
   SweepRecord* ahead = TestRecord.CurrentRecord;
   RequestFreeze(TestRecord, true, false);
@@ -164,7 +164,7 @@ TEST_F(PlayFake, ARecordChangeIsShownWhenItIsHeardNotWhenItIsGenerated) {
   t.Set(1, beat, {{0, 4000}, {10000, 4000}});
   AdvancedOptions o;
   Open(o);
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   Barrier();
   bool sawAhead = false;
   const SweepRecord* prev = nullptr;
@@ -207,7 +207,7 @@ TEST_F(PlayFake, SwitchingAudioStrobeRegeneratesTheQueuedBlocks) {
   ASSERT_NE(std::vector<int32_t>(render.begin() + 3, render.begin() + 7),
             std::vector<int32_t>(render.begin() + 6, render.begin() + 10));
   Open(o);
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   // Blocks 0 and 1 heard and made again as 4 and 5; block 2 half heard.
   Play(2.5);
   EXPECT_EQ(Window.LastStatus().Text.find("Visual:"), std::string::npos);
@@ -249,7 +249,7 @@ TEST_F(PlayFake, RequestsForAnotherRecordLeaveThePlayingOneAlone) {
   Sweeping(t, 100);
   AdvancedOptions o;
   Open(o);
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   auto other = std::make_unique<PlaybackState>();
   for (const Case& c : cases) {
     Play(1);
@@ -305,7 +305,7 @@ TEST_F(PlayFake, TheFlashingIsToldEachNewRecordsLeftEyeValuesInWalkOrder) {
   ASSERT_TRUE(plat::WaitEvent(hWaveEvent2, 5000));
   AdvancedOptions o;
   Open(o);
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   for (int i = 0; i < 40 && Window.Count(WM_PLAYEND) == 0; i++) Play(1);
   ASSERT_EQ(Window.Count(WM_PLAYEND), 1);
   VisualFeed::Current() = nullptr;
@@ -331,7 +331,7 @@ TEST_F(PlayFake, StopResetsGivesTheMemoryBackAndAnswers1037) {
   TestPreset t;
   AdvancedOptions o;
   Open(o);
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   Play(1.5);
   EXPECT_GT(DataBlockMem.Committed, 0u);
   RequestStop();
@@ -373,7 +373,7 @@ TEST_F(PlayFake, StopDuringTheDelayAbortsBeforeAnyBlock) {
   Open(o);
   DelayUi d;
   PlaybackUi ui = d.Ui();
-  EXPECT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, PlayTickCount(), &ui), -1);
+  EXPECT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, PlayTickCount(), &ui), -1);
   EXPECT_EQ(d.Captions, (std::vector<int>{87, 104}));
   EXPECT_EQ(d.DelayPolls, 3);
   EXPECT_EQ(DataBlockMem.Committed, 0u);
@@ -410,7 +410,7 @@ TEST_F(PlayFake, TheDelayAndTheElapsedTimeFollowTheClock) {
     return false;
   };
   int64_t asked = clock.Now.load();
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, PlayTickCount(), &ui), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, PlayTickCount(), &ui), 0);
   EXPECT_EQ(clock.Now.load() - asked, 3000);
   // Range 0..50 (k = 1 below a minute), one position per nap.
   ASSERT_EQ(positions.size(), 31u);
@@ -458,7 +458,7 @@ TEST_F(PlayFake, APresetShorterThanTheQueueEndsAfterItsOwnBlocks) {
   AdvancedOptions o;
   o.MemoryBlocks = 8;
   Open(o);
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   Barrier();
   EXPECT_EQ(plat::FakeQueued(Fake), 2);
   Play(1);
@@ -473,7 +473,7 @@ TEST_F(PlayFake, APresetShorterThanTheQueueEndsAfterItsOwnBlocks) {
 void PlayFake::SweepAWhile(TestPreset& t, const AdvancedOptions& o) {
   Sweeping(t, 100);
   Open(o);
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   Play(1.5);
 }
 
@@ -488,7 +488,7 @@ TEST_F(PlayFake, ANewPlaybackIsNotDisturbedByTheLastOnesReturningBlocks) {
   ASSERT_EQ(plat::WaveClose(Dev), plat::WAVE_OK);
   plat::DestroyFakeWave(Fake);
   Open(o);
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   Barrier();
   EXPECT_EQ(TestRecord.hWaveOut.load(), Dev);
   EXPECT_EQ(plat::FakeQueued(Fake), 4);
@@ -551,7 +551,7 @@ TEST_F(PlayFake, TheClosedDevicesLateMessagesAreNotTakenForTheNextOnes) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     gate.Release();
   });
-  int rc = StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr);
+  int rc = StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr);
   releaser.join();
   AudioMessageHook = nullptr;
   Barrier();  // the thread is past the hook
@@ -594,7 +594,7 @@ TEST_F(PlayFake, TheSynchronisationPointsWrapTheRestartOfTheLoadedDevice) {
   ASSERT_TRUE(CreateAudioThread(w, false));
   plat::SetEvent(hWaveEvent);
   ASSERT_TRUE(plat::WaitEvent(hWaveEvent2, 5000));
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   EXPECT_TRUE(probe.VisualStarted);
   EXPECT_EQ(probe.Points, (std::vector<int>{0, 1}));
   EXPECT_EQ(probe.QueuedAt, (std::vector<int>{4, 4}));
@@ -608,7 +608,7 @@ TEST_F(PlayFake, AGentleStopPlaysOutTheQueueThenReportsTheEnd) {
   Sweeping(t, 100);
   AdvancedOptions o;
   Open(o);
-  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   Play(1.5);  // block 0 heard and made again as block 4; block 1 half heard
   RequestFinish();
   Barrier();

@@ -97,7 +97,7 @@ TEST_F(PlayTest, AWindowThatTakesNothingDoesNotHoldTheAudioThread) {
   plat::WaveDevice* dev = nullptr;
   int code = 0;
   ASSERT_EQ(OpenWaveDevice(target, o.SamplesPerSec, true, &dev, &code), 0);
-  ASSERT_EQ(StartPlayback(TestRecord, dev, t.P, o, nullptr, 0, 0, nullptr), 0);
+  ASSERT_EQ(StartPlayback(TestRecord, dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   ASSERT_TRUE(plat::FakeWaitQueued(fake, 4, 5000));
   const int64_t frames = ComputeBlockBytes(o) / 4;
   for (int block = 0; block < 3 * PLAYSTATUS_RING; block++) {

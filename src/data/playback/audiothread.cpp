@@ -53,8 +53,8 @@ void ReportStatus(const SweepRecord* r, bool forced) {
   PlayStatus s;
   MakePlayStatus(*gPb, r, seconds, gPb->FreezeState.load() > 0, gPb->AudioStrobeOn.load() != 0, forced, &s);
   bool fading = false;
-  s.SleepLeftMs = PlaybackSleepLeftMs(&fading);
-  s.SleepMode = static_cast<uint8_t>(PlaybackSleepMode());
+  s.SleepLeftMs = PlaybackSleepLeftMs(*gPb, &fading);
+  s.SleepMode = static_cast<uint8_t>(PlaybackSleepMode(*gPb));
   s.SleepFading = fading;
   PostPlayStatus(gPb, s);
 }
@@ -143,8 +143,8 @@ void OnStop() {
 // follows once the faded end has been handed on.
 void OnStopRequest() {
   plat::WaveDevice* dev = PlayingDevice();
-  int64_t frames = PlaybackStopFadeFrames();
-  if (gStopLast || !dev || frames <= 0 || !gPb) {
+  int64_t frames = gPb ? PlaybackStopFadeFrames(*gPb) : 0;
+  if (gStopLast || !dev || frames <= 0) {
     OnStop();
     return;
   }
@@ -193,7 +193,7 @@ void AudioMain(bool timeCritical) {
       case TM_PLAYBACK: gPb = reinterpret_cast<PlaybackState*>(m.LParam); break;
       case TM_SLEEP:
         if (PlayingDevice() && !gStopLast)
-          ChangePlaybackSleep(static_cast<int32_t>(m.LParam >> 32), static_cast<int64_t>(m.WParam),
+          ChangePlaybackSleep(*gPb, static_cast<int32_t>(m.LParam >> 32), static_cast<int64_t>(m.WParam),
                               static_cast<int32_t>(m.LParam & 0xFFFFFFFF));
         break;
       default: break;

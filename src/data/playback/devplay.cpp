@@ -108,8 +108,8 @@ uint32_t PlayTickCount() {
 }
 
 int StartPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset& preset, const AdvancedOptions& options,
-                  const char* wavFileName, int32_t minutes, uint32_t requestTick, PlaybackUi* ui,
-                  const FileOutput& out) {
+                  const PlaybackFades& fades, const char* wavFileName, int32_t minutes, uint32_t requestTick,
+                  PlaybackUi* ui, const FileOutput& out) {
   if (!device) return StartPlaybackToFile(pb, preset, options, wavFileName, minutes, ui, out);
   // No device of an earlier start is left in the record: a freeze asked
   // for during the play delay must not reset a closed device.
@@ -128,7 +128,7 @@ int StartPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset& pre
   if (w.StartVisual) w.StartVisual(w.Ctx);
   pb.PlayStartTime.store(plat::ClockMs());
   const SweepRecord* first = pb.CurrentRecord;
-  StartPlaybackFades(pb, PlaybackFadesSet());
+  StartPlaybackFades(pb, fades);
 
   int made = 0;
   while (made < blocks && FillHeader(pb, made)) {

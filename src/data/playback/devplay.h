@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "data/playback/audiothread.h"
+#include "data/playback/fade.h"
 #include "data/playback/playback.h"
 #include "data/synthesis/options.h"
 #include "main/model.h"
@@ -32,12 +33,13 @@ uint32_t PlayTickCount();
 // minute); otherwise the
 // blocks are committed, the play delay is waited out when requestTick is
 // non-zero (caption 104, abort -1), and the first MemoryBlocks blocks are
-// generated, written to the paused device and the device restarted between
-// the synchronisation points. Returns 0, a message id or -1. On failure the
-// block memory is given back; the caller resets and closes the device.
+// generated with the ramps of `fades` (a file takes none), written to the
+// paused device and the device restarted between the synchronisation
+// points. Returns 0, a message id or -1. On failure the block memory is
+// given back; the caller resets and closes the device.
 int StartPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset& preset, const AdvancedOptions& options,
-                  const char* wavFileName, int32_t minutes, uint32_t requestTick, PlaybackUi* ui,
-                  const FileOutput& out = {});
+                  const PlaybackFades& fades, const char* wavFileName, int32_t minutes, uint32_t requestTick,
+                  PlaybackUi* ui, const FileOutput& out = {});
 
 // Test mode: plays the one constant record of segment `segment` at segment
 // time `time` (0..10000), held. 0 or a message id (1258, 1272, 1273, 1444,

@@ -4,6 +4,7 @@
 
 #include "data/synthesis/generate.h"
 #include "data/synthesis/options.h"
+#include "data/synthesis/state.h"
 #include "data/synthesis/sweep.h"
 #include "data/synthesis/walk.h"
 
@@ -58,57 +59,38 @@ int32_t FadeOutGain(int64_t f, int64_t end, int64_t len) {
   return len > 1 ? FadeCurve(end - 1 - f, len - 1) : 0;
 }
 
-PlaybackFades gSet;
+static_assert(FadeRun{}.Cap == FADE_UNITY && FadeRun{}.Mode == SLEEP_OFF, "a new run leaves the sound alone");
 
-// The running playback's ramps (the generating thread's).
-struct FadeRun {
-  int32_t Rate = 44100;
-  int64_t BlockFrames = 0;
-  int64_t QueuedBlocks = 0;  // the blocks the device holds (MemoryBlocks)
-  int64_t Frame = 0;         // frames generated since the start
-  int64_t InFrames = 0;
-  int64_t StopFrames = 0;
-  int32_t Mode = SLEEP_OFF;
-  int64_t EndFrame = 0;   // SLEEP_AFTER: silent from here on
-  int64_t OutFrames = 0;  // length of the sleep fade
-  int64_t EndStep = -1;   // the walk's step at its end (WalkEndStep), -1 never
-  // The gain the sleep fade has reached: it never rises again (a freeze
-  // holds it, a walk put back on the audible block does not undo it), unless
-  // a new sleep timer gives it back, at Rise per frame.
-  int32_t Cap = FADE_UNITY;
-  bool Recovering = false;
-  int32_t Rise = 1;
-  const PlaybackState* Pb = nullptr;  // the playback the fades belong to
-} gRun;
-
-int64_t MsToFrames(int64_t ms) { return ms * gRun.Rate / 1000; }
+int64_t MsToFrames(const FadeRun& run, int64_t ms) { return ms * run.Rate / 1000; }
 
 // Frames between the sound generated last and the sound heard: the blocks
 // the device holds.
-int64_t QueuedFrames() { return gRun.QueuedBlocks * gRun.BlockFrames; }
+int64_t QueuedFrames(const FadeRun& run) { return run.QueuedBlocks * run.BlockFrames; }
 
 // Frames after the block generated last until the walk ends (SLEEP_AT_END),
 // or -1 when it never does.
-int64_t WalkFramesLeft() {
-  if (gRun.EndStep <= 0) return -1;
-  int64_t step = MarkSweepWalk(*gRun.Pb).Step;
-  return std::max<int64_t>(gRun.EndStep - 1 - step, 0) * gRun.BlockFrames;
+int64_t WalkFramesLeft(const PlaybackState& pb) {
+  const FadeRun& run = pb.Fade;
+  if (run.EndStep <= 0) return -1;
+  int64_t step = MarkSweepWalk(pb).Step;
+  return std::max<int64_t>(run.EndStep - 1 - step, 0) * run.BlockFrames;
 }
 
-void SetSleep(int32_t mode, int64_t afterMs, int32_t fadeMs) {
-  gRun.Mode = mode;
-  gRun.OutFrames = MsToFrames(std::max(fadeMs, 0));
+void SetSleep(PlaybackState& pb, int32_t mode, int64_t afterMs, int32_t fadeMs) {
+  FadeRun& run = pb.Fade;
+  run.Mode = mode;
+  run.OutFrames = MsToFrames(run, std::max(fadeMs, 0));
   if (mode == SLEEP_AFTER) {
     // Counted from what is heard, not from what has been generated ahead.
-    int64_t heard = gRun.Frame > 0 ? std::max<int64_t>(gRun.Frame - QueuedFrames(), 0) : 0;
-    gRun.EndFrame = std::max(heard + MsToFrames(std::max<int64_t>(afterMs, 0)), gRun.Frame);
-    gRun.OutFrames = std::min(gRun.OutFrames, gRun.EndFrame - gRun.Frame);
+    int64_t heard = run.Frame > 0 ? std::max<int64_t>(run.Frame - QueuedFrames(run), 0) : 0;
+    run.EndFrame = std::max(heard + MsToFrames(run, std::max<int64_t>(afterMs, 0)), run.Frame);
+    run.OutFrames = std::min(run.OutFrames, run.EndFrame - run.Frame);
   } else if (mode == SLEEP_AT_END) {
-    int64_t left = WalkFramesLeft();
+    int64_t left = WalkFramesLeft(pb);
     if (left < 0)
-      gRun.Mode = SLEEP_OFF;
+      run.Mode = SLEEP_OFF;
     else
-      gRun.OutFrames = std::min(gRun.OutFrames, left);
+      run.OutFrames = std::min(run.OutFrames, left);
   }
 }
 
@@ -128,82 +110,80 @@ void FadeOutBlock(void* block, int64_t frames, bool wide, int64_t first, int64_t
     GainFrame(block, k, wide, FadeOutGain(first + k, endFrame, fadeFrames));
 }
 
-void SetPlaybackFades(const PlaybackFades& f) { gSet = f; }
-
-const PlaybackFades& PlaybackFadesSet() { return gSet; }
-
-void StartPlaybackFades(const PlaybackState& pb, const PlaybackFades& f) {
-  gRun = FadeRun{};
-  gRun.Pb = &pb;
-  gRun.Rate = std::max(pb.Options.SamplesPerSec, 1);
-  gRun.BlockFrames = pb.BlockBytes / (pb.Options.Bits16 ? 4 : 2);
-  gRun.QueuedBlocks = pb.Options.MemoryBlocks;
-  gRun.InFrames = MsToFrames(std::max(f.FadeInMs, 0));
-  gRun.StopFrames = MsToFrames(std::max(f.StopFadeMs, 0));
-  gRun.Rise = std::max(2 * FADE_UNITY / gRun.Rate, 1);
-  gRun.EndStep = WalkEndStep(FirstSweepRecord());
-  SetSleep(f.Sleep, f.SleepAfterMs, f.SleepFadeMs);
+void StartPlaybackFades(PlaybackState& pb, const PlaybackFades& f) {
+  FadeRun& run = pb.Fade;
+  run = FadeRun{};
+  run.Rate = std::max(pb.Options.SamplesPerSec, 1);
+  run.BlockFrames = pb.BlockBytes / (pb.Options.Bits16 ? 4 : 2);
+  run.QueuedBlocks = pb.Options.MemoryBlocks;
+  run.InFrames = MsToFrames(run, std::max(f.FadeInMs, 0));
+  run.StopFrames = MsToFrames(run, std::max(f.StopFadeMs, 0));
+  run.Rise = std::max(2 * FADE_UNITY / run.Rate, 1);
+  run.EndStep = WalkEndStep(FirstSweepRecord());
+  SetSleep(pb, f.Sleep, f.SleepAfterMs, f.SleepFadeMs);
   // A start writes at least one block, or the device would never hand one
   // back to end the playback with.
-  if (gRun.Mode == SLEEP_AFTER && gRun.EndFrame < gRun.BlockFrames) {
-    gRun.EndFrame = gRun.BlockFrames;
-    gRun.OutFrames = std::min(gRun.OutFrames, gRun.EndFrame);
+  if (run.Mode == SLEEP_AFTER && run.EndFrame < run.BlockFrames) {
+    run.EndFrame = run.BlockFrames;
+    run.OutFrames = std::min(run.OutFrames, run.EndFrame);
   }
 }
 
 int GeneratePlaybackBlock(PlaybackState& pb, void* buffer) {
-  const int64_t first = gRun.Frame;
-  if (gRun.Mode == SLEEP_AFTER && first >= gRun.EndFrame) return 1;
+  FadeRun& run = pb.Fade;
+  const int64_t first = run.Frame;
+  if (run.Mode == SLEEP_AFTER && first >= run.EndFrame) return 1;
   if (GenerateBlock(pb, buffer)) return 1;
-  const int64_t n = gRun.BlockFrames;
-  gRun.Frame += n;
+  const int64_t n = run.BlockFrames;
+  run.Frame += n;
   int64_t end = INT64_MAX, len = 0;
-  if (gRun.Mode == SLEEP_AFTER) {
-    end = gRun.EndFrame;
-    len = gRun.OutFrames;
-  } else if (gRun.Mode == SLEEP_AT_END) {
+  if (run.Mode == SLEEP_AFTER) {
+    end = run.EndFrame;
+    len = run.OutFrames;
+  } else if (run.Mode == SLEEP_AT_END) {
     // The walk's last block ends the fade, wherever a freeze has moved it.
-    end = first + (gRun.EndStep - static_cast<int64_t>(MarkSweepWalk(pb).Step)) * n;
-    len = gRun.OutFrames;
+    end = first + (run.EndStep - static_cast<int64_t>(MarkSweepWalk(pb).Step)) * n;
+    len = run.OutFrames;
   }
-  bool touched = first < gRun.InFrames || first + n > end - len || gRun.Cap < FADE_UNITY || gRun.Recovering;
+  bool touched = first < run.InFrames || first + n > end - len || run.Cap < FADE_UNITY || run.Recovering;
   if (!touched) return 0;
   const bool wide = pb.Options.Bits16 != 0;
   for (int64_t k = 0; k < n; ++k) {
     int64_t f = first + k;
     int32_t target = FadeOutGain(f, end, len);
-    if (gRun.Recovering) {
-      int32_t up = gRun.Cap + gRun.Rise;
-      gRun.Recovering = up < target;
-      gRun.Cap = std::min(up, target);
+    if (run.Recovering) {
+      int32_t up = run.Cap + run.Rise;
+      run.Recovering = up < target;
+      run.Cap = std::min(up, target);
     } else {
-      gRun.Cap = std::min(gRun.Cap, target);
+      run.Cap = std::min(run.Cap, target);
     }
-    int32_t g = gRun.Cap;
-    if (f < gRun.InFrames) g = static_cast<int32_t>((int64_t{g} * FadeCurve(f, gRun.InFrames) + 16384) >> 15);
+    int32_t g = run.Cap;
+    if (f < run.InFrames) g = static_cast<int32_t>((int64_t{g} * FadeCurve(f, run.InFrames) + 16384) >> 15);
     if (g != FADE_UNITY) GainFrame(buffer, k, wide, g);
   }
   return 0;
 }
 
-void ChangePlaybackSleep(int32_t mode, int64_t afterMs, int32_t fadeMs) {
-  SetSleep(mode, afterMs, fadeMs);
-  if (gRun.Cap < FADE_UNITY) gRun.Recovering = true;
+void ChangePlaybackSleep(PlaybackState& pb, int32_t mode, int64_t afterMs, int32_t fadeMs) {
+  SetSleep(pb, mode, afterMs, fadeMs);
+  if (pb.Fade.Cap < FADE_UNITY) pb.Fade.Recovering = true;
 }
 
-int32_t PlaybackSleepMode() { return gRun.Mode; }
+int32_t PlaybackSleepMode(const PlaybackState& pb) { return pb.Fade.Mode; }
 
-int64_t PlaybackStopFadeFrames() { return gRun.StopFrames; }
+int64_t PlaybackStopFadeFrames(const PlaybackState& pb) { return pb.Fade.StopFrames; }
 
-int64_t PlaybackSleepLeftMs(bool* fading) {
+int64_t PlaybackSleepLeftMs(const PlaybackState& pb, bool* fading) {
+  const FadeRun& run = pb.Fade;
   int64_t left = -1;
-  if (gRun.Mode == SLEEP_AFTER) left = std::max<int64_t>(gRun.EndFrame - gRun.Frame, 0);
-  if (gRun.Mode == SLEEP_AT_END) left = WalkFramesLeft();
+  if (run.Mode == SLEEP_AFTER) left = std::max<int64_t>(run.EndFrame - run.Frame, 0);
+  if (run.Mode == SLEEP_AT_END) left = WalkFramesLeft(pb);
   if (left < 0) return -1;
   // What is heard lags what has been made by the queued blocks.
-  left += QueuedFrames();
-  if (fading) *fading = left <= gRun.OutFrames;
-  return left * 1000 / gRun.Rate;
+  left += QueuedFrames(run);
+  if (fading) *fading = left <= run.OutFrames;
+  return left * 1000 / run.Rate;
 }
 
 bool EditStopFade(void* ctx, unsigned char* data, uint32_t bytes, int64_t queuedBytes) {

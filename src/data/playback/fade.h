@@ -56,33 +56,29 @@ struct PlaybackFades {
   int32_t SleepFadeMs = 0;   // length of the sleep timer's fade-out
 };
 
-// The fades of the playbacks started from now on (StartPlayback takes them).
-// Main thread, between playbacks. The engine starts with none.
-void SetPlaybackFades(const PlaybackFades& f);
-const PlaybackFades& PlaybackFadesSet();
-
-// The start of a playback on the device: frame 0, the fades `f` (the
+// The start of a playback on the device: the record's ramps (its Fade) from
+// frame 0 with the fades `f` (whoever starts the playback holds them; the
 // preset editor's test playback has none), the end of the walk for
 // SLEEP_AT_END. Main thread, inside StartPlayback after the walk has been
 // started and before the first block.
-void StartPlaybackFades(const PlaybackState& pb, const PlaybackFades& f);
-// GenerateBlock with the ramps on top: 1 when the preset has ended or the
-// sleep timer's fade has, so that the playback ends as at the end of the
-// preset. The generating thread.
+void StartPlaybackFades(PlaybackState& pb, const PlaybackFades& f);
+// GenerateBlock with the record's ramps on top: 1 when the preset has ended
+// or the sleep timer's fade has, so that the playback ends as at the end of
+// the preset. The generating thread.
 int GeneratePlaybackBlock(PlaybackState& pb, void* buffer);
-// A new sleep timer for the running playback: `afterMs` from now (the sound
+// A new sleep timer for the playback of `pb`: `afterMs` from now (the sound
 // generated so far), or SLEEP_AT_END, or SLEEP_OFF. A fade under way is
 // given back gently (half a second to full level). The generating thread.
-void ChangePlaybackSleep(int32_t mode, int64_t afterMs, int32_t fadeMs);
-// The running playback's sleep mode and its stop fade in frames. The
-// generating thread (the stop fade: the audio thread once the start has
-// handed the device over).
-int32_t PlaybackSleepMode();
-int64_t PlaybackStopFadeFrames();
+void ChangePlaybackSleep(PlaybackState& pb, int32_t mode, int64_t afterMs, int32_t fadeMs);
+// The playback's sleep mode and its stop fade in frames. The generating
+// thread (the stop fade: the audio thread once the start has handed the
+// device over).
+int32_t PlaybackSleepMode(const PlaybackState& pb);
+int64_t PlaybackStopFadeFrames(const PlaybackState& pb);
 // Milliseconds until the sleep timer's fade has ended, or -1 without one
 // (or when the preset holds forever); *fading while the fade is under way.
 // The generating thread.
-int64_t PlaybackSleepLeftMs(bool* fading);
+int64_t PlaybackSleepLeftMs(const PlaybackState& pb, bool* fading);
 
 // The stop's fade over what is queued on the device (plat::WaveEndQueue's
 // editor): the first `Frames` frames still to be heard fall to silence, the

@@ -62,6 +62,28 @@ struct BackgroundState {
 constexpr int MAXWAVEBLOCKS = 1024;
 static_assert(MAXWAVEBLOCKS <= WALK_REWIND_BLOCKS, "a queued block's mark must stay rewindable");
 
+// The gain ramps of a playback on the device: its fade-in, stop fade and
+// sleep timer (data/playback/fade.h sets them at the start and works on
+// them). Plain data of the generating thread.
+struct FadeRun {
+  int32_t Rate = 44100;
+  int64_t BlockFrames = 0;
+  int64_t QueuedBlocks = 0;  // the blocks the device holds (MemoryBlocks)
+  int64_t Frame = 0;         // frames generated since the start
+  int64_t InFrames = 0;
+  int64_t StopFrames = 0;
+  int32_t Mode = 0;       // the sleep timer's SleepMode; 0 off
+  int64_t EndFrame = 0;   // SLEEP_AFTER: silent from here on
+  int64_t OutFrames = 0;  // length of the sleep fade
+  int64_t EndStep = -1;   // the walk's step at its end (WalkEndStep), -1 never
+  // The gain the sleep fade has reached (Q15): it never rises again (a
+  // freeze holds it, a walk put back on the audible block does not undo it),
+  // unless a new sleep timer gives it back, at Rise per frame.
+  int32_t Cap = 32768;
+  bool Recovering = false;
+  int32_t Rise = 1;
+};
+
 struct PlaybackState;
 // Tones to phase 0, modulations to their minimum, volume indices 0, noise and
 // background positions to the start. Generating thread or before playback.
@@ -119,6 +141,11 @@ struct PlaybackState {
   // records at most once per block, so one entry per block is enough.
   RepeatTaken Taken[WALK_REWIND_BLOCKS] = {};
   uint32_t TakenCount = 0;  // entries ever written; the ring holds the newest
+
+  // The ramps on top of the generated sound (the generating thread; the
+  // stop fade's length also the audio thread's once the start has handed
+  // the device over).
+  FadeRun Fade;
 
   // The wave device and its blocks (data/playback: the device start fills
   // them, then the audio thread). The device's open, close and done
