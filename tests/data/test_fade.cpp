@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "data/engine.h"
@@ -108,6 +109,41 @@ TEST(Fade, TheWalksEndIsCountedWithItsRepeats) {
     int64_t blocks = 0;
     while (GenerateBlock(TestRecord, block.data()) == 0) ++blocks;
     EXPECT_EQ(end, blocks + 1);
+  }
+}
+
+TEST(Fade, EachRecordKeepsItsOwnRamps) {
+  struct Case {
+    const char* What;
+    void (*OnOther)(PlaybackState& other);
+  };
+  for (const Case& c :
+       {Case{"a start without fades", [](PlaybackState& b) { StartPlaybackFades(b, PlaybackFades{}); }},
+        Case{"its sleep timer off", [](PlaybackState& b) { ChangePlaybackSleep(b, SLEEP_OFF, 0, 0); }},
+        Case{"its sleep timer at the end", [](PlaybackState& b) { ChangePlaybackSleep(b, SLEEP_AT_END, 0, 5000); }}}) {
+    SCOPED_TRACE(c.What);
+    EngineSetUp();
+    TestPreset t;
+    Steady(t, 10);
+    AdvancedOptions o;
+    auto other = std::make_unique<PlaybackState>();
+    ASSERT_EQ(PreparePlayback(*other, t.P, o, true, nullptr), 0);
+    ASSERT_EQ(PreparePlayback(TestRecord, t.P, o, true, nullptr), 0);
+    PlaybackFades f;
+    f.StopFadeMs = SOFT_STOP_MS;
+    f.Sleep = SLEEP_AFTER;
+    f.SleepAfterMs = 2000;
+    f.SleepFadeMs = 1000;
+    StartPlaybackFades(TestRecord, f);
+    StartPlaybackFades(*other, f);
+    std::vector<unsigned char> block(static_cast<size_t>(TestRecord.BlockBytes));
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(GeneratePlaybackBlock(TestRecord, block.data()), 0);
+    bool fading = false;
+    const int64_t left = PlaybackSleepLeftMs(TestRecord, &fading);
+    c.OnOther(*other);
+    EXPECT_EQ(PlaybackSleepMode(TestRecord), SLEEP_AFTER);
+    EXPECT_EQ(PlaybackSleepLeftMs(TestRecord, &fading), left);
+    EXPECT_EQ(PlaybackStopFadeFrames(TestRecord), SOFT_STOP_MS * 44100 / 1000);
   }
 }
 
