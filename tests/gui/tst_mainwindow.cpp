@@ -352,6 +352,21 @@ class MainWindowTest : public QObject {
     QCOMPARE(ModalDepth, 0);
   }
 
+  // A close from outside (the desktop's Quit) while a dialog is open
+  // waits for the dialog, and goes once it is answered.
+  void closeDuringADialogWaitsForIt() {
+    W = gui::OpenMainWindow();
+    bool stayed = false;
+    gui::OnDialog<PresetNameDialog>([&](PresetNameDialog* d) {
+      W->close();
+      stayed = W->isVisible() && d->isVisible();
+      QTest::keyClick(d, Qt::Key_Escape);
+    });
+    W->actions().SaveAs->trigger();
+    QVERIFY(stayed);
+    QTRY_VERIFY(!W->isVisible());
+  }
+
   void corruptStoreQuitsWithItsMessage() {
     QString dir = gui::FreshStore();
     QFile f(dir + "/Presets.tvk");
