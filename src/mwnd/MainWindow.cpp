@@ -108,6 +108,9 @@ MainWindow::MainWindow(const StartRequest& start) : Start(start), Editor(PresetO
   Status->setAccessibleName(tr("Playback status"));
   Progress = new ProgressLine(this);
   Progress->setBusyWidgets({menuBar(), Tools, Central});
+  // A close asked for during long work is carried out when the work ends,
+  // whichever work it was; queued, so that the work's caller finishes first.
+  connect(Progress, &ProgressLine::finished, this, &MainWindow::closeWhenIdle, Qt::QueuedConnection);
   layoutCentral();
 
   // clang-format off
@@ -422,12 +425,15 @@ void MainWindow::closeEvent(QCloseEvent* e) {
     if (Playing) e->ignore();
     return;
   }
-  if (Progress->active()) {
-    Progress->requestAbort();
+  // Long work, or a dialog over the window, ends first; the close follows
+  // (closeWhenIdle). The session end's close has cancelled the dialogs.
+  if (Progress->active() || (!SessionEnd && modalOpen())) {
+    if (Progress->active()) Progress->requestAbort();
     CloseRequested = true;
     e->ignore();
     return;
   }
+  CloseRequested = false;  // this is the close asked for
   bool moved = false;
   if (WaveOptChanged != 0) {
     if (SessionEnd) {
@@ -442,6 +448,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
       }
       WaveOptChanged = 0;
     } else if (!askUnsaved(currentPos(), &moved)) {
+      CloseRequested = false;  // Cancel answers a close asked for during the question too
       e->ignore();
       return;
     }
@@ -455,6 +462,36 @@ void MainWindow::closeEvent(QCloseEvent* e) {
   }
   finishClose();
   e->accept();
+}
+
+bool MainWindow::modalOpen() const { return ModalDepth > 0 || QApplication::activeModalWidget() != nullptr; }
+
+void MainWindow::closeWhenIdle() {
+  // Long work that goes on (a second step, a new line) calls again at its end.
+  if (!CloseRequested || Progress->active()) return;
+  if (SessionEnd) {
+    // Nobody answers at the session end: what opened since is cancelled.
+    CloseRequested = false;
+    if (modalOpen())
+      closeForSessionEnd();
+    else
+      close();
+    return;
+  }
+  if (QApplication::activeModalWidget()) return;  // its end calls again (event())
+  if (ModalDepth > 0) {
+    // A dialog has just gone and its caller has not yet returned from it.
+    QTimer::singleShot(0, this, &MainWindow::closeWhenIdle);
+    return;
+  }
+  CloseRequested = false;
+  close();
+}
+
+bool MainWindow::event(QEvent* e) {
+  // A close that waited for a dialog goes once the dialog's caller is done.
+  if (e->type() == QEvent::WindowUnblocked && CloseRequested) QTimer::singleShot(0, this, &MainWindow::closeWhenIdle);
+  return QMainWindow::event(e);
 }
 
 void MainWindow::finishClose() {

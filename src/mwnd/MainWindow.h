@@ -109,6 +109,7 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   void changeEvent(QEvent* e) override;
+  bool event(QEvent* e) override;
 
  private:
   // --- Set-up and state (MainWindow.cpp) -------------------------------------
@@ -134,6 +135,12 @@ class MainWindow : public QMainWindow {
   void saveSettingsNow(bool writeSelected);
   void finishClose();
   void closeAtOnce(int code);
+  // Carries out a close that arrived during long work (CloseRequested), once
+  // the work has ended: at the session end the session's close; otherwise
+  // close() once no modal dialog is open any more. Called when the progress
+  // line ends, when a modal dialog leaves the window, and by the play paths.
+  void closeWhenIdle();
+  bool modalOpen() const;
 
   // --- Presets (PresetCommands.cpp) -----------------------------------------
   void cmdNew();

@@ -273,10 +273,7 @@ int MainWindow::startPlaying(uint32_t delayTick, bool follower) {
     if (rc != -1) MessageBox::show(this, rc, {backgroundName(p), "", "", BackgroundReadReason()});
     updateUi(UI_PLAYING | UI_FROZEN);
   }
-  if (CloseRequested) {
-    CloseRequested = false;
-    close();
-  }
+  closeWhenIdle();
   return rc;
 }
 
@@ -374,8 +371,5 @@ void MainWindow::cmdPlayWav() {
   } else if (rc != -1) {
     MessageBox::show(this, rc, {backgroundName(p), path, "", BackgroundReadReason()});
   }
-  if (CloseRequested) {
-    CloseRequested = false;
-    close();
-  }
+  closeWhenIdle();
 }

@@ -33,6 +33,8 @@ ProgressLine::ProgressLine(QWidget* window) : QWidget(window), Window(window) {
 }
 
 ProgressLine::~ProgressLine() {
+  // The window goes with the line: nobody is left to act on the end.
+  blockSignals(true);
   if (Active) finish(false);
 }
 
@@ -109,6 +111,7 @@ void ProgressLine::finish(bool focus) {
   hide();
   enableAgain();
   if (focus) Window->activateWindow();
+  emit finished();
 }
 
 bool ProgressLine::eventFilter(QObject* o, QEvent* e) {

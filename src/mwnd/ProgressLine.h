@@ -42,6 +42,10 @@ class ProgressLine : public QWidget {
   QLabel* hint() const { return Hint; }
   QProgressBar* bar() const { return Bar; }
 
+ signals:
+  // The line was hidden: the work that showed it has ended (whichever way).
+  void finished();
+
  protected:
   bool eventFilter(QObject* o, QEvent* e) override;
 

@@ -187,6 +187,35 @@ class LightCheckTest : public QObject {
       QVERIFY(!W->progressLine()->isVisible());
     }
   }
+
+  // The session ends while the written file is read back: the check stops,
+  // and the window goes without waiting for an answer to its report.
+  void sessionEndDuringTheCheckClosesWithoutAnAnswer() {
+    MessageBox::setAutoAnswer(false);
+    struct Restore {
+      ~Restore() { MessageBox::setAutoAnswer(true); }
+    } restore;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, W, [&] {
+      if (!W->progressLine()->active() || W->progressLine()->caption()->text() != "Checking the light signal") return;
+      watch.stop();
+      W->closeForSessionEnd();
+    });
+    watch.start(0);
+    bool answeredHere = false;
+    QObject guard;
+    QTimer::singleShot(3000, &guard, [&] {
+      if (QWidget* box = QApplication::activeModalWidget()) {
+        answeredHere = true;
+        QTest::keyClick(box, Qt::Key_Return);
+      }
+    });
+    QString said = PlayIntoFile(W, gui::NewFolder("ended") + "/Lit.ogg");
+    QVERIFY(!watch.isActive());
+    QVERIFY2(said.endsWith("The check of the AudioStrobe light signal in the file was stopped."), qPrintable(said));
+    QTRY_VERIFY(!W->isVisible());
+    QVERIFY(!answeredHere);
+  }
 };
 
 GUI_TEST(LightCheckTest);

@@ -1,6 +1,7 @@
 // The main window at start and in its refusals: which preset is selected,
 // the list and its icons, the state of menus and toolbar, the keyboard, a
-// second instance's refusals, the hand-over, and the settings at close.
+// second instance's refusals, the hand-over, the settings at close, and a
+// close asked for during long work.
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -8,17 +9,21 @@
 #include <QMenuBar>
 #include <QSettings>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
 #include "dialog/MessageBox.h"
 #include "dialog/PresetNameDialog.h"
 #include "dlggen/modal.h"
+#include "file/fileformat.h"
 #include "file/store.h"
+#include "file/storeint.h"
 #include "gui/guitest.h"
 #include "main/model.h"
 #include "mwnd/HelpWindow.h"
 #include "mwnd/PresetCombo.h"
+#include "mwnd/ProgressLine.h"
 #include "reg/regstore.h"
 #include "reg/settings.h"
 
@@ -30,6 +35,36 @@ QToolButton* ToolButton(MainWindow* w, const char* action) {
 }
 
 QString SettingsFile() { return OpenSettingsStore()->fileName(); }
+
+// A store of the earlier format is converted while the window starts,
+// under the progress line. The stand-in conversion reports as the real one
+// does and asks for the close half-way: by the user, or by the session's
+// end. The file itself only has its version put back.
+struct SlowConversion {
+  static inline bool SessionEnd = false;
+  static inline QString Path;
+  static int Run(StoreUi* ui) {
+    ui->Progress(ui->Ctx, 89, 0, 1000);
+    MainWindow* w = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* m = qobject_cast<MainWindow*>(t)) w = m;
+    if (!w || !w->progressLine()->active()) return FMSG_NOT_VALID;
+    if (SessionEnd)
+      w->closeForSessionEnd();
+    else
+      w->close();
+    ui->Progress(ui->Ctx, 89, 500, 1000);  // the work goes on meanwhile
+    if (!SetVersion(FILE_VERSION)) return FMSG_WRITE_FAILED;
+    ui->Progress(ui->Ctx, 89, 1000, 1000);
+    return 0;
+  }
+  static bool SetVersion(int32_t v) {
+    QFile f(Path);
+    if (!f.open(QIODevice::ReadWrite) || !f.seek(128)) return false;
+    const char le[4] = {static_cast<char>(v), 0, 0, 0};
+    return f.write(le, 4) == 4;
+  }
+};
 
 }  // namespace
 
@@ -254,6 +289,82 @@ class MainWindowTest : public QObject {
     DefaultSettings(s, false);
     LoadSettings(s, *OpenSettingsStore(), nullptr);
     QCOMPARE(QString::fromStdString(s.SelectedPreset), QString("BUILTIN: Energy"));
+  }
+
+  // A close asked for while long work shows the progress line waits for the
+  // work, then is carried out: a plain close after the dialog the work's end
+  // opened is answered, the session's end without an answer.
+  void closeDuringLongWorkFollowsItsEnd_data() {
+    QTest::addColumn<bool>("sessionEnd");
+    QTest::addColumn<bool>("messageAfter");
+    QTest::newRow("close") << false << false;
+    QTest::newRow("session end") << true << false;
+    QTest::newRow("close, then a message") << false << true;
+    QTest::newRow("session end, then a message") << true << true;
+  }
+  void closeDuringLongWorkFollowsItsEnd() {
+    QFETCH(bool, sessionEnd);
+    QFETCH(bool, messageAfter);
+    QString dir = gui::FreshStore();
+    QCOMPARE(LoadAllPresets(nullptr), 0);  // the built-ins, as the window's first start writes them
+    UnloadAllPresets();
+    SlowConversion::SessionEnd = sessionEnd;
+    SlowConversion::Path = dir + "/Presets.tvk";
+    QVERIFY(SlowConversion::SetVersion(OLD_FILE_VERSION));
+    auto* const conversion = StoreConvertOldStore;
+    StoreConvertOldStore = SlowConversion::Run;
+    MessageBox::setAutoAnswer(false);
+    struct Restore {
+      decltype(StoreConvertOldStore) Conversion;
+      ~Restore() {
+        StoreConvertOldStore = Conversion;
+        MessageBox::setAutoAnswer(true);
+      }
+    } restore{conversion};
+    // A message the work's end opens: the preset asked for is not there.
+    StartRequest start;
+    start.HasLoadName = messageAfter;
+    start.LoadName = "No such preset";
+    bool openWhileAsked = false, answeredHere = false;
+    QObject guard;
+    if (messageAfter && !sessionEnd)
+      gui::OnModal([&](QWidget* box) {
+        openWhileAsked = W && W->isVisible();
+        QTest::keyClick(box, Qt::Key_Return);
+      });
+    if (messageAfter && sessionEnd)
+      QTimer::singleShot(3000, &guard, [&] {
+        // Nobody answers at the session's end: only a lost close leaves it.
+        if (QWidget* box = QApplication::activeModalWidget()) {
+          answeredHere = true;
+          QTest::keyClick(box, Qt::Key_Return);
+        }
+      });
+    W = new MainWindow(start);
+    W->resize(528, 150);
+    W->show();
+    QTRY_VERIFY(W->listReady());
+    QTRY_VERIFY(!W->isVisible());
+    QVERIFY(!W->progressLine()->active());
+    QCOMPARE(MessageBox::shownTexts().contains("Preset No such preset was not found."), messageAfter);
+    if (messageAfter && !sessionEnd) QVERIFY(openWhileAsked);  // the close waited for the answer
+    QVERIFY(!answeredHere);
+    QCOMPARE(ModalDepth, 0);
+  }
+
+  // A close from outside (the desktop's Quit) while a dialog is open
+  // waits for the dialog, and goes once it is answered.
+  void closeDuringADialogWaitsForIt() {
+    W = gui::OpenMainWindow();
+    bool stayed = false;
+    gui::OnDialog<PresetNameDialog>([&](PresetNameDialog* d) {
+      W->close();
+      stayed = W->isVisible() && d->isVisible();
+      QTest::keyClick(d, Qt::Key_Escape);
+    });
+    W->actions().SaveAs->trigger();
+    QVERIFY(stayed);
+    QTRY_VERIFY(!W->isVisible());
   }
 
   void corruptStoreQuitsWithItsMessage() {
