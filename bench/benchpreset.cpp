@@ -23,8 +23,8 @@ void BenchRecord(int voices, bool wide, bool mod, bool noise) {
   TakeEngineOptions(BenchPlayback, o);
   ResetWaveformCache();
   ResetOscillators(BenchPlayback);
-  plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD);
-  auto* r = reinterpret_cast<SweepRecord*>(SweepData.Base);
+  EnsureSweepData(BenchPlayback, 2 * MAXSWEEPRECORD);
+  auto* r = FirstSweepRecord(BenchPlayback);
   std::memset(static_cast<void*>(r), 0, MAXSWEEPRECORD);
   r->NumVoices = static_cast<uint8_t>(voices);
   for (int i = 0; i <= voices; i++) {

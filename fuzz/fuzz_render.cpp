@@ -85,7 +85,7 @@ void Render(const Preset& p, bool bits16, int rate, bool strobe) {
   ProgressSink sink{Budget, &records};
   int calc = CalculatePreset(Playback, p, false, &sink);
   if (calc != 0) return;
-  SweepRecord* first = FirstSweepRecord();
+  SweepRecord* first = FirstSweepRecord(Playback);
   if (first->Blocks == -1) return;
   static std::vector<unsigned char> block;
   for (int invert = 0; invert < 2; ++invert) {

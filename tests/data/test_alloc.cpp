@@ -11,6 +11,7 @@
 
 #include "data/playback/fade.h"
 #include "data/synthesis/generate.h"
+#include "data/synthesis/sweep.h"
 #include "data/synthesis/walk.h"
 #include "data/testrecord.h"
 #include "play_fixture.h"
@@ -49,8 +50,8 @@ TEST(AudioPath, GeneratingBlocksDoesNotAllocate) {
     o.InvertSound = wide;
     EngineSetUp(o);
     ResetWaveformCache();
-    ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
-    auto* r = reinterpret_cast<SweepRecord*>(SweepData.Base);
+    ASSERT_TRUE(EnsureSweepData(TestRecord, 2 * MAXSWEEPRECORD));
+    auto* r = FirstSweepRecord(TestRecord);
     std::memset(static_cast<void*>(r), 0, MAXSWEEPRECORD);
     r->NumVoices = 3;
     for (int i = 0; i <= 3; i++) {

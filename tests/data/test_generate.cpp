@@ -26,11 +26,11 @@ struct Gen : ::testing::Test {
     ResetWaveformCache();
     TestRecord.SweepDataVoices = 1;
     TestRecord.NoiseOn = false;
-    ASSERT_TRUE(plat::RegionEnsure(SweepData, 4 * MAXSWEEPRECORD));
+    ASSERT_TRUE(EnsureSweepData(TestRecord, 4 * MAXSWEEPRECORD));
   }
   // A held record with `voices` silent sine voices.
   SweepRecord* Record(int voices, int index = 0) {
-    auto* r = reinterpret_cast<SweepRecord*>(SweepData.Base + Ix(index) * MAXSWEEPRECORD);
+    auto* r = reinterpret_cast<SweepRecord*>(TestRecord.SweepData.Base + Ix(index) * MAXSWEEPRECORD);
     std::memset(static_cast<void*>(r), 0, MAXSWEEPRECORD);
     r->NumVoices = static_cast<uint8_t>(voices);
     for (int i = 0; i <= voices; i++) {

@@ -105,23 +105,23 @@ int StrobeValues(const AdvancedOptions& o, VoiceEntry* ve, const SweepRecord* r)
 
 }  // namespace
 
-SweepRecord* NextSweepRecord(SweepRecord* rec, bool commit) {
+SweepRecord* NextSweepRecord(PlaybackState& pb, SweepRecord* rec, bool commit) {
   SweepRecord* next = FollowingRecord(rec);
   if (commit) {
-    size_t end = static_cast<size_t>(reinterpret_cast<unsigned char*>(next) - SweepData.Base) + 2 * MAXSWEEPRECORD;
-    if (!plat::RegionEnsure(SweepData, end)) return nullptr;
+    size_t end = static_cast<size_t>(reinterpret_cast<unsigned char*>(next) - pb.SweepData.Base) + 2 * MAXSWEEPRECORD;
+    if (!EnsureSweepData(pb, end)) return nullptr;
   }
   return next;
 }
 
-SweepRecord* FillSweepRecord(const PlaybackState& pb, const Preset& preset, int segIndex, ProgressRecord* progress,
-                             int time, SweepRecord* rec, int* status) {
+SweepRecord* FillSweepRecord(PlaybackState& pb, const Preset& preset, int segIndex, ProgressRecord* progress, int time,
+                             SweepRecord* rec, int* status) {
   const Segment& seg = preset.data.Segment[segIndex];
   const Param* params = SegParams(preset, segIndex);
   int voices = std::clamp<int>(seg.NumVoices, 1, MAXVOICES);
   int count = NSPAR + NVPAR * voices;
-  size_t need = static_cast<size_t>(reinterpret_cast<unsigned char*>(rec) - SweepData.Base) + 2 * MAXSWEEPRECORD;
-  if (!plat::RegionEnsure(SweepData, need)) {
+  size_t need = static_cast<size_t>(reinterpret_cast<unsigned char*>(rec) - pb.SweepData.Base) + 2 * MAXSWEEPRECORD;
+  if (!EnsureSweepData(pb, need)) {
     *status = CALC_TOOCOMPLEX;
     return nullptr;
   }

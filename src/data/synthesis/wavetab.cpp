@@ -28,7 +28,6 @@ void ReserveOrReport(plat::Region& r, size_t bytes, const char* expr, const char
 }  // namespace
 
 void InitEngineTables() {
-  ReserveOrReport(SweepData, SWEEPDATA_BYTES, "SweepData!=NULL", "SweepData");
   ReserveOrReport(WaveformData, WAVEFORMDATA_BYTES, "WaveformData!=NULL", "WaveformData");
   ReserveOrReport(DataBlockMem, DATABLOCKMEM_BYTES, "DataBlockMem!=NULL", "DataBlockMem");
   ReserveOrReport(BackgroundTempData, BACKGROUNDTEMPDATA_BYTES, "BackgroundTempData!=NULL", "BackgroundTempData");
