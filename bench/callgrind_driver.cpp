@@ -41,8 +41,8 @@ int Calculate(int times) {
         r->RepeatTarget ? reinterpret_cast<unsigned char*>(r->RepeatTarget) - BenchPlayback.SweepData.Base + 1 : 0);
     for (int i = 0; i <= r->NumVoices; i++)
       for (int e = 0; e < 2; e++)
-        copy.Voice[i].Table[e] =
-            reinterpret_cast<const void*>(static_cast<const unsigned char*>(r->Voice[i].Table[e]) - WaveformData.Base);
+        copy.Voice[i].Table[e] = reinterpret_cast<const void*>(static_cast<const unsigned char*>(r->Voice[i].Table[e]) -
+                                                               BenchPlayback.WaveformData.Base);
     mix(&copy, bytes);
     if (r->Blocks <= 0) break;
   }

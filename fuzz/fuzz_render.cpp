@@ -45,7 +45,7 @@ void Keep(void* ctx, int ordinal, const Preset& p) {
 // Filtered waveform tables are the costly part of a calculation (a preset
 // whose filter moves builds one per record).
 bool Budget(void* ctx, int) {
-  return ++*static_cast<int*>(ctx) > kRecordBudget || WaveformCacheCount() > kWaveformBudget;
+  return ++*static_cast<int*>(ctx) > kRecordBudget || WaveformCacheCount(Playback) > kWaveformBudget;
 }
 
 // 0.1 s of a stereo 16-bit 22050 Hz ramp, in RIFF WAVE form.

@@ -2,8 +2,8 @@
 //
 // Sequence of a playback (main thread unless noted):
 //   1. InitEngineTables()              once at start-up (EngineStartup does
-//                                      it): reserves WaveformData,
-//                                      DataBlockMem and the background ranges,
+//                                      it): reserves DataBlockMem and the
+//                                      background ranges,
 //                                      builds SineData8 and the other fixed
 //                                      tables and ConvVol.
 //   2. TakeEngineOptions(pb, options)  copies the advanced options into

@@ -49,14 +49,14 @@ TEST(AudioPath, GeneratingBlocksDoesNotAllocate) {
     o.Bits16 = wide;
     o.InvertSound = wide;
     EngineSetUp(o);
-    ResetWaveformCache();
+    ResetWaveformCache(TestRecord);
     ASSERT_TRUE(EnsureSweepData(TestRecord, 2 * MAXSWEEPRECORD));
     auto* r = FirstSweepRecord(TestRecord);
     std::memset(static_cast<void*>(r), 0, MAXSWEEPRECORD);
     r->NumVoices = 3;
     for (int i = 0; i <= 3; i++) {
       VoiceEntry& v = r->Voice[i];
-      ASSERT_EQ(GetWaveformTable(TestRecord.Options.Bits16 != 0, ASWAVE_SINE, FILTER_NONE, &v.Table[0]), 0);
+      ASSERT_EQ(GetWaveformTable(TestRecord, TestRecord.Options.Bits16 != 0, ASWAVE_SINE, FILTER_NONE, &v.Table[0]), 0);
       v.Table[1] = v.Table[0];
       v.Frequency[0] = v.Frequency[1] = 200000 + 1000 * i;
       v.Volume[0] = v.Volume[1] = 8000;

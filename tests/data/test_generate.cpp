@@ -23,7 +23,7 @@ struct Gen : ::testing::Test {
   void SetUp() override { Setup(AdvancedOptions{}); }
   void Setup(const AdvancedOptions& o) {
     EngineSetUp(o);
-    ResetWaveformCache();
+    ResetWaveformCache(TestRecord);
     TestRecord.SweepDataVoices = 1;
     TestRecord.NoiseOn = false;
     ASSERT_TRUE(EnsureSweepData(TestRecord, 4 * MAXSWEEPRECORD));
@@ -35,7 +35,7 @@ struct Gen : ::testing::Test {
     r->NumVoices = static_cast<uint8_t>(voices);
     for (int i = 0; i <= voices; i++) {
       const void* t;
-      EXPECT_EQ(GetWaveformTable(TestRecord.Options.Bits16 != 0, SINE, FILTER_NONE, &t), 0);
+      EXPECT_EQ(GetWaveformTable(TestRecord, TestRecord.Options.Bits16 != 0, SINE, FILTER_NONE, &t), 0);
       r->Voice[i].Table[0] = r->Voice[i].Table[1] = t;
     }
     return r;

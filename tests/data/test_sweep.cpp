@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -432,6 +433,29 @@ TEST_F(Sweeps, FilterValueIsQuantisedToSteps) {
   EXPECT_NE(f1990, plain);
   EXPECT_EQ(tableFor(1980), f1990);
   EXPECT_EQ(tableFor(1999), f1990);
+}
+
+TEST_F(Sweeps, ASecondRecordLeavesTheFirstOnesListAndTables) {
+  // Another playback calculated while one plays (the editor's test beside
+  // the window's) must not write over the records or waveform tables the
+  // first one's walk points into.
+  TestPreset a, b(3, 2);
+  a.Set2(0, VoicePidOf(0, VP_WAVEFORM), {{0, (500 << 16) | 1000}, {10000, (500 << 16) | 1000}});
+  b.Set2(0, VoicePidOf(0, VP_WAVEFORM), {{0, (100 << 16) | 300}, {10000, (100 << 16) | 300}});
+  ASSERT_EQ(CalculatePreset(TestRecord, a.P, true, nullptr), 0);
+  auto list = ListOf();
+  const auto* from = reinterpret_cast<const unsigned char*>(list.front());
+  const auto* to = reinterpret_cast<const unsigned char*>(list.back()) + SweepRecordBytes(list.back()->NumVoices);
+  std::vector<unsigned char> records(from, to);
+  const auto* table = static_cast<const unsigned char*>(list.front()->Voice[0].Table[0]);
+  std::vector<unsigned char> samples(table, table + WAVELEN * (TestRecord.Options.Bits16 ? 2 : 1));
+
+  auto other = std::make_unique<PlaybackState>();
+  TakeEngineOptions(*other, AdvancedOptions{});
+  ASSERT_EQ(CalculatePreset(*other, b.P, true, nullptr), 0);
+  ASSERT_NE(FirstSweepRecord(*other)->Voice[0].Table[0], list.front()->Voice[0].Table[0]);
+  EXPECT_TRUE(std::equal(records.begin(), records.end(), from));
+  EXPECT_TRUE(std::equal(samples.begin(), samples.end(), table));
 }
 
 TEST_F(Sweeps, OversizedWeightCountsAsTheSteepest) {

@@ -169,7 +169,7 @@ int StartTestPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset&
     std::lock_guard<std::mutex> g(pb.hBackgroundMutex);
     if (int rc = LoadBackground(pb, background)) return rc;
   }
-  ResetWaveformCache();
+  ResetWaveformCache(pb);
   pb.FreezeState.store(0);
   SweepRecord* r = FirstSweepRecord(pb);
   int status = 0;
@@ -216,7 +216,7 @@ int UpdateTestPlayback(PlaybackState& pb, const Preset& preset, int segment, int
     if (!FillSweepRecord(pb, preset, segment, nullptr, time, at, &status)) {
       if (status != CALC_WAVEFORMS) return status;
       // A full waveform cache: nothing but the new record will use it now.
-      ResetWaveformCache();
+      ResetWaveformCache(pb);
       if (!FillSweepRecord(pb, preset, segment, nullptr, time, at, &status)) return status;
     }
     at->Blocks = 0;

@@ -1,6 +1,5 @@
 #include "data/synthesis/state.h"
 
-plat::Region WaveformData;
 plat::Region DataBlockMem;
 plat::Region BackgroundTempData;
 plat::Region BackgroundData;
@@ -8,6 +7,7 @@ void (*NewRecordHook)(const SweepRecord* record) = nullptr;
 
 PlaybackState::~PlaybackState() {
   if (SweepData.Base) plat::RegionFree(SweepData);
+  if (WaveformData.Base) plat::RegionFree(WaveformData);
 }
 
 bool EnsureSweepData(PlaybackState& pb, size_t bytes) {

@@ -17,17 +17,18 @@
 #include "data/synthesis/options.h"
 #include "data/synthesis/records.h"
 #include "data/synthesis/walk.h"
+#include "data/synthesis/wavetab.h"
 #include "platform/vmem.h"
 #include "platform/wavedev.h"
 
-// Reserved address ranges, committed as they fill: a record's sweep list
-// (PlaybackState::SweepData) at its first use, the others by InitEngineTables.
+// Reserved address ranges, committed as they fill: a record's sweep list and
+// waveform tables (PlaybackState::SweepData, WaveformData) at their first
+// use, the others by InitEngineTables.
 constexpr size_t SWEEPDATA_BYTES = 25760000;
 constexpr size_t WAVEFORMDATA_BYTES = 16384000;
 constexpr size_t DATABLOCKMEM_BYTES = 5000000;
 constexpr size_t BACKGROUNDTEMPDATA_BYTES = 50000000;
 constexpr size_t BACKGROUNDDATA_BYTES = 500000000;
-extern plat::Region WaveformData;
 extern plat::Region DataBlockMem;
 extern plat::Region BackgroundTempData;
 extern plat::Region BackgroundData;
@@ -84,6 +85,14 @@ struct FadeRun {
   int32_t Rise = 1;
 };
 
+// One table of a record's waveform cache (GetWaveformTable).
+struct WaveformCacheEntry {
+  int32_t Shape;
+  float Exponent;
+  int32_t Filter;
+  void* Data;
+};
+
 struct PlaybackState;
 // Tones to phase 0, modulations to their minimum, volume indices 0, noise and
 // background positions to the start. Generating thread or before playback.
@@ -116,6 +125,12 @@ struct PlaybackState {
   // record. Only the main thread reserves or commits; the generating thread
   // reads what was committed before the start.
   plat::Region SweepData;
+  // The waveform tables the list points into, made by GetWaveformTable as
+  // the calculation asks: the same rules as SweepData, emptied (not
+  // released) before each calculation.
+  plat::Region WaveformData;
+  WaveformCacheEntry WaveformCache[MAXWAVEFORMCACHE] = {};
+  int WaveformCacheUsed = 0;
   // Set by the preset calculation.
   int SweepDataVoices = 0;   // largest NumVoices of the list, 1..MAXVOICES
   int ExtraSourceShare = 0;  // background loaded (set by the playback start) + noise

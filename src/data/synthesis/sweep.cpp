@@ -242,7 +242,7 @@ int CalculateSegment(Calc& c, int s) {
 
 int CalculatePreset(PlaybackState& pb, const Preset& preset, bool toDevice, const ProgressSink* sink) {
   (void)toDevice;  // the list is the same for the device and for a file
-  ResetWaveformCache();
+  ResetWaveformCache(pb);
   pb.SweepDataVoices = 0;
   pb.NoiseOn = false;
   if (!EnsureSweepData(pb, 2 * MAXSWEEPRECORD)) return CALC_TOOCOMPLEX;
