@@ -44,7 +44,7 @@ void Calculate(benchmark::State& state, int segments, int voices, int nodes) {
     benchmark::DoNotOptimize(status);
   }
   int records = 0;
-  for (SweepRecord* r = FirstSweepRecord();; r = FollowingRecord(r)) {
+  for (SweepRecord* r = FirstSweepRecord(BenchPlayback);; r = FollowingRecord(r)) {
     records++;
     if (r->Blocks <= 0) break;
   }

@@ -21,15 +21,15 @@ void BenchRecord(int voices, bool wide, bool mod, bool noise) {
   AdvancedOptions o;
   o.Bits16 = wide ? 1 : 0;
   TakeEngineOptions(BenchPlayback, o);
-  ResetWaveformCache();
+  ResetWaveformCache(BenchPlayback);
   ResetOscillators(BenchPlayback);
-  plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD);
-  auto* r = reinterpret_cast<SweepRecord*>(SweepData.Base);
+  EnsureSweepData(BenchPlayback, 2 * MAXSWEEPRECORD);
+  auto* r = FirstSweepRecord(BenchPlayback);
   std::memset(static_cast<void*>(r), 0, MAXSWEEPRECORD);
   r->NumVoices = static_cast<uint8_t>(voices);
   for (int i = 0; i <= voices; i++) {
     VoiceEntry& v = r->Voice[i];
-    GetWaveformTable(BenchPlayback.Options.Bits16 != 0, ASWAVE_SINE, FILTER_NONE, &v.Table[0]);
+    GetWaveformTable(BenchPlayback, BenchPlayback.Options.Bits16 != 0, ASWAVE_SINE, FILTER_NONE, &v.Table[0]);
     v.Table[1] = v.Table[0];
     v.Frequency[0] = 100000 + 37000 * i;
     v.Frequency[1] = v.Frequency[0] + 10000;

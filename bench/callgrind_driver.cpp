@@ -32,17 +32,17 @@ int Calculate(int times) {
   auto mix = [&](const void* data, size_t n) {
     for (size_t i = 0; i < n; i++) sum = (sum ^ static_cast<const unsigned char*>(data)[i]) * 1099511628211u;
   };
-  for (SweepRecord* r = FirstSweepRecord();; r = FollowingRecord(r)) {
+  for (SweepRecord* r = FirstSweepRecord(BenchPlayback);; r = FollowingRecord(r)) {
     records++;
     SweepRecord copy;
     size_t bytes = SweepRecordBytes(r->NumVoices);
     std::memcpy(static_cast<void*>(&copy), r, bytes);
     copy.RepeatTarget = reinterpret_cast<SweepRecord*>(
-        r->RepeatTarget ? reinterpret_cast<unsigned char*>(r->RepeatTarget) - SweepData.Base + 1 : 0);
+        r->RepeatTarget ? reinterpret_cast<unsigned char*>(r->RepeatTarget) - BenchPlayback.SweepData.Base + 1 : 0);
     for (int i = 0; i <= r->NumVoices; i++)
       for (int e = 0; e < 2; e++)
-        copy.Voice[i].Table[e] =
-            reinterpret_cast<const void*>(static_cast<const unsigned char*>(r->Voice[i].Table[e]) - WaveformData.Base);
+        copy.Voice[i].Table[e] = reinterpret_cast<const void*>(static_cast<const unsigned char*>(r->Voice[i].Table[e]) -
+                                                               BenchPlayback.WaveformData.Base);
     mix(&copy, bytes);
     if (r->Blocks <= 0) break;
   }

@@ -79,9 +79,9 @@ void PlayWithRow(const AmbixRecord& r) {
         Playback.BackgroundFrames = frames;
         Playback.ExtraSourceShare = 1;
       }
-      if (CalculatePreset(Playback, p, false, nullptr) != 0 || FirstSweepRecord()->Blocks == -1) continue;
+      if (CalculatePreset(Playback, p, false, nullptr) != 0 || FirstSweepRecord(Playback)->Blocks == -1) continue;
       ResetOscillators(Playback);
-      StartSweepWalk(Playback, FirstSweepRecord());
+      StartSweepWalk(Playback, FirstSweepRecord(Playback));
       std::vector<unsigned char> block(static_cast<size_t>(Playback.BlockBytes));
       for (int b = 0; b < 3; ++b) GenerateBlock(Playback, block.data());
     }

@@ -45,7 +45,7 @@ void Keep(void* ctx, int ordinal, const Preset& p) {
 // Filtered waveform tables are the costly part of a calculation (a preset
 // whose filter moves builds one per record).
 bool Budget(void* ctx, int) {
-  return ++*static_cast<int*>(ctx) > kRecordBudget || WaveformCacheCount() > kWaveformBudget;
+  return ++*static_cast<int*>(ctx) > kRecordBudget || WaveformCacheCount(Playback) > kWaveformBudget;
 }
 
 // 0.1 s of a stereo 16-bit 22050 Hz ramp, in RIFF WAVE form.
@@ -85,7 +85,7 @@ void Render(const Preset& p, bool bits16, int rate, bool strobe) {
   ProgressSink sink{Budget, &records};
   int calc = CalculatePreset(Playback, p, false, &sink);
   if (calc != 0) return;
-  SweepRecord* first = FirstSweepRecord();
+  SweepRecord* first = FirstSweepRecord(Playback);
   if (first->Blocks == -1) return;
   static std::vector<unsigned char> block;
   for (int invert = 0; invert < 2; ++invert) {

@@ -2,8 +2,8 @@
 //
 // Sequence of a playback (main thread unless noted):
 //   1. InitEngineTables()              once at start-up (EngineStartup does
-//                                      it): reserves SweepData, WaveformData,
-//                                      DataBlockMem and the background ranges,
+//                                      it): reserves DataBlockMem and the
+//                                      background ranges,
 //                                      builds SineData8 and the other fixed
 //                                      tables and ConvVol.
 //   2. TakeEngineOptions(pb, options)  copies the advanced options into
@@ -17,8 +17,8 @@
 //                                      builds the sweep list; 0, 85 (aborted
 //                                      through the sink), 1272 or 1273. Adds
 //                                      the noise share and sets NoiseOn.
-//   4. FirstSweepRecord()->Blocks == -1 means nothing is audible (1309).
-//   5. ResetOscillators(pb); StartSweepWalk(pb, FirstSweepRecord());
+//   4. FirstSweepRecord(pb)->Blocks == -1 means nothing is audible (1309).
+//   5. ResetOscillators(pb); StartSweepWalk(pb, FirstSweepRecord(pb));
 //                                      start position: all tones at phase 0,
 //                                      first record current.
 //   6. GenerateBlock(pb, buffer)       generating thread: advances the walk
@@ -27,7 +27,7 @@
 //                                      once the list has ended. CurrentRecord
 //                                      is the record the block was made from.
 //   Freezing: pb.FreezeState (non-zero stops the walk). Test mode: write one
-//   record with FillSweepRecord(pb, preset, seg, nullptr, time, FirstSweepRecord(),
+//   record with FillSweepRecord(pb, preset, seg, nullptr, time, FirstSweepRecord(pb),
 //   &status), set its Blocks to 0 and StartSweepWalk(pb) on it.
 //   NewRecordHook is called on the generating thread whenever a record
 //   becomes current (the visual output takes its left-eye values).

@@ -11,6 +11,7 @@
 
 #include "data/playback/fade.h"
 #include "data/synthesis/generate.h"
+#include "data/synthesis/sweep.h"
 #include "data/synthesis/walk.h"
 #include "data/testrecord.h"
 #include "play_fixture.h"
@@ -48,14 +49,14 @@ TEST(AudioPath, GeneratingBlocksDoesNotAllocate) {
     o.Bits16 = wide;
     o.InvertSound = wide;
     EngineSetUp(o);
-    ResetWaveformCache();
-    ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
-    auto* r = reinterpret_cast<SweepRecord*>(SweepData.Base);
+    ResetWaveformCache(TestRecord);
+    ASSERT_TRUE(EnsureSweepData(TestRecord, 2 * MAXSWEEPRECORD));
+    auto* r = FirstSweepRecord(TestRecord);
     std::memset(static_cast<void*>(r), 0, MAXSWEEPRECORD);
     r->NumVoices = 3;
     for (int i = 0; i <= 3; i++) {
       VoiceEntry& v = r->Voice[i];
-      ASSERT_EQ(GetWaveformTable(TestRecord.Options.Bits16 != 0, ASWAVE_SINE, FILTER_NONE, &v.Table[0]), 0);
+      ASSERT_EQ(GetWaveformTable(TestRecord, TestRecord.Options.Bits16 != 0, ASWAVE_SINE, FILTER_NONE, &v.Table[0]), 0);
       v.Table[1] = v.Table[0];
       v.Frequency[0] = v.Frequency[1] = 200000 + 1000 * i;
       v.Volume[0] = v.Volume[1] = 8000;

@@ -232,7 +232,8 @@ TEST(BackgroundPlaybackStart, LoadsTheBackgroundAndCountsItsShare) {
   EXPECT_TRUE(TestRecord.PlayBackground.IntervalMode);
   EXPECT_EQ(TestRecord.ExtraSourceShare, 1);
   int records = 0;
-  for (SweepRecord* r = FirstSweepRecord(); r->Blocks != -1 && r->Blocks != 0; r = FollowingRecord(r)) records++;
+  for (SweepRecord* r = FirstSweepRecord(TestRecord); r->Blocks != -1 && r->Blocks != 0; r = FollowingRecord(r))
+    records++;
   EXPECT_EQ(records, 31);
   t.P.data.Background = 8;
   EXPECT_EQ(PreparePlayback(TestRecord, t.P, o, false, nullptr), 1446);

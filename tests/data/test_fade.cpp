@@ -104,7 +104,7 @@ TEST(Fade, TheWalksEndIsCountedWithItsRepeats) {
     AdvancedOptions o;
     o.LenOfBlocks = 50;
     ASSERT_EQ(PreparePlayback(TestRecord, t.P, o, true, nullptr), 0);
-    int64_t end = WalkEndStep(FirstSweepRecord());
+    int64_t end = WalkEndStep(FirstSweepRecord(TestRecord));
     std::vector<unsigned char> block(static_cast<size_t>(TestRecord.BlockBytes));
     int64_t blocks = 0;
     while (GenerateBlock(TestRecord, block.data()) == 0) ++blocks;

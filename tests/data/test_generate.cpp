@@ -23,19 +23,19 @@ struct Gen : ::testing::Test {
   void SetUp() override { Setup(AdvancedOptions{}); }
   void Setup(const AdvancedOptions& o) {
     EngineSetUp(o);
-    ResetWaveformCache();
+    ResetWaveformCache(TestRecord);
     TestRecord.SweepDataVoices = 1;
     TestRecord.NoiseOn = false;
-    ASSERT_TRUE(plat::RegionEnsure(SweepData, 4 * MAXSWEEPRECORD));
+    ASSERT_TRUE(EnsureSweepData(TestRecord, 4 * MAXSWEEPRECORD));
   }
   // A held record with `voices` silent sine voices.
   SweepRecord* Record(int voices, int index = 0) {
-    auto* r = reinterpret_cast<SweepRecord*>(SweepData.Base + Ix(index) * MAXSWEEPRECORD);
+    auto* r = reinterpret_cast<SweepRecord*>(TestRecord.SweepData.Base + Ix(index) * MAXSWEEPRECORD);
     std::memset(static_cast<void*>(r), 0, MAXSWEEPRECORD);
     r->NumVoices = static_cast<uint8_t>(voices);
     for (int i = 0; i <= voices; i++) {
       const void* t;
-      EXPECT_EQ(GetWaveformTable(TestRecord.Options.Bits16 != 0, SINE, FILTER_NONE, &t), 0);
+      EXPECT_EQ(GetWaveformTable(TestRecord, TestRecord.Options.Bits16 != 0, SINE, FILTER_NONE, &t), 0);
       r->Voice[i].Table[0] = r->Voice[i].Table[1] = t;
     }
     return r;

@@ -7,6 +7,7 @@
 #include "common/index.h"
 #include "data/synthesis/generate.h"
 #include "data/synthesis/noise.h"
+#include "data/synthesis/sweep.h"
 #include "data/synthesis/walk.h"
 #include "data/testrecord.h"
 #include "platform/rand.h"
@@ -67,8 +68,8 @@ TEST(NoiseBounds, EightBitNoiseUsesTheByteScale) {
   AdvancedOptions o;
   o.Bits16 = 0;
   EngineSetUp(o);
-  ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
-  auto* r = reinterpret_cast<SweepRecord*>(SweepData.Base);
+  ASSERT_TRUE(EnsureSweepData(TestRecord, 2 * MAXSWEEPRECORD));
+  auto* r = FirstSweepRecord(TestRecord);
   std::memset(static_cast<void*>(r), 0, MAXSWEEPRECORD);
   r->NumVoices = 1;
   r->NoiseVolume[0] = r->NoiseVolume[1] = 10000;

@@ -312,7 +312,7 @@ TEST_F(PlayFake, TheFlashingIsToldEachNewRecordsLeftEyeValuesInWalkOrder) {
 
   // The records of one pass of segment 0, as the list holds them.
   std::vector<int32_t> pass;
-  const SweepRecord* r = FirstSweepRecord();
+  const SweepRecord* r = FirstSweepRecord(TestRecord);
   for (;; r = FollowingRecord(const_cast<SweepRecord*>(r))) {
     pass.push_back(r->VisualFrequency[0]);
     if (r->RepeatTarget) break;  // the segment's last record

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -16,7 +17,7 @@ namespace {
 
 std::vector<SweepRecord*> ListOf() {
   std::vector<SweepRecord*> out;
-  for (SweepRecord* r = FirstSweepRecord();; r = FollowingRecord(r)) {
+  for (SweepRecord* r = FirstSweepRecord(TestRecord);; r = FollowingRecord(r)) {
     out.push_back(r);
     if (r->Blocks <= 0) break;
   }
@@ -43,7 +44,7 @@ std::vector<std::pair<int32_t, int32_t>> Records() {
 // (block, volume) at which each new volume is first heard in a walk.
 std::vector<std::pair<int, int32_t>> FirstHeard() {
   std::vector<std::pair<int, int32_t>> out;
-  StartSweepWalk(TestRecord, FirstSweepRecord());
+  StartSweepWalk(TestRecord, FirstSweepRecord(TestRecord));
   for (int i = 0; i < 100000 && AdvanceSweep(TestRecord) == 0; i++)
     if (out.empty() || out.back().second != VolumeOf(TestRecord.CurrentRecord))
       out.emplace_back(i, VolumeOf(TestRecord.CurrentRecord));
@@ -208,7 +209,7 @@ TEST_F(Sweeps, RepeatedSegmentPlaysItsRecordsAgain) {
   t.Set2(0, vol, {{0, 2000}, {5000, 2000}, {5000, 4000}, {10000, 4000}});
   t.Set2(1, vol, {{0, 7000}, {10000, 7000}});
   ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
-  StartSweepWalk(TestRecord, FirstSweepRecord());
+  StartSweepWalk(TestRecord, FirstSweepRecord(TestRecord));
   std::vector<int> played;
   for (int i = 0; i < 1000 && AdvanceSweep(TestRecord) == 0; i++)
     played.push_back(TestRecord.CurrentRecord->Voice[0].Volume[0]);
@@ -240,7 +241,7 @@ TEST_F(Sweeps, RewindingOverARepeatJumpGivesTheRepeatBack) {
     SCOPED_TRACE(audible);
     // The list's repeat counts are consumed by a walk: calculate afresh.
     ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
-    StartSweepWalk(TestRecord, FirstSweepRecord());
+    StartSweepWalk(TestRecord, FirstSweepRecord(TestRecord));
     WalkMark mark;
     for (int i = 1; i <= 17; i++) {
       ASSERT_EQ(AdvanceSweep(TestRecord), 0);
@@ -263,7 +264,7 @@ TEST_F(Sweeps, FreezeHoldsTheRecord) {
   int vol = VoicePidOf(0, VP_VOLUME);
   t.Set2(1, vol, {{0, 3000}, {10000, 3000}});
   ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
-  StartSweepWalk(TestRecord, FirstSweepRecord());
+  StartSweepWalk(TestRecord, FirstSweepRecord(TestRecord));
   for (int i = 0; i < 2; i++) ASSERT_EQ(AdvanceSweep(TestRecord), 0);  // the first record's 2 blocks
   TestRecord.FreezeState = 1;
   for (int i = 0; i < 10; i++) ASSERT_EQ(AdvanceSweep(TestRecord), 0);
@@ -278,7 +279,7 @@ TEST_F(Sweeps, FinalRecordHoldsOnlyWhenAudible) {
   t.P.data.ContinuePlaying = 1;
   ASSERT_EQ(CalculatePreset(TestRecord, t.P, true, nullptr), 0);
   EXPECT_EQ(ListOf().back()->Blocks, 0);
-  StartSweepWalk(TestRecord, FirstSweepRecord());
+  StartSweepWalk(TestRecord, FirstSweepRecord(TestRecord));
   for (int i = 0; i < 5000; i++) ASSERT_EQ(AdvanceSweep(TestRecord), 0);
   EXPECT_FALSE(TestRecord.Advancing);  // held forever
 
@@ -333,9 +334,9 @@ TEST_F(Sweeps, BeatAndPitchGiveEarFrequencies) {
   int beat = VoicePidOf(0, VP_BEAT), pitch = VoicePidOf(0, VP_PITCH);
   t.Set(0, beat, {{0, 10000}, {10000, 10000}});    // 10 Hz
   t.Set2(0, pitch, {{0, 20000}, {10000, 20000}});  // 200 Hz
-  SweepRecord* r = FirstSweepRecord();
+  ASSERT_TRUE(EnsureSweepData(TestRecord, 2 * MAXSWEEPRECORD));
+  SweepRecord* r = FirstSweepRecord(TestRecord);
   int status;
-  ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
   ASSERT_NE(FillSweepRecord(TestRecord, t.P, 0, nullptr, 3000, r, &status), nullptr);
   EXPECT_EQ(r->Voice[0].Frequency[0], 195000);
   EXPECT_EQ(r->Voice[0].Frequency[1], 205000);
@@ -358,9 +359,9 @@ TEST_F(Sweeps, DirectRecordEvaluatesCurvesAndClampsRanges) {
   t.Set(0, vol + 1, {{0, 12000}, {10000, 12000}});  // hand-made: above 100 %
   t.Set(0, VoicePidOf(0, VP_MODDEPTH), {{0, 15000}, {10000, 15000}});
   t.Set(0, VoicePidOf(0, VP_MODPHASE), {{0, 9050}, {10000, 9050}});
-  SweepRecord* r = FirstSweepRecord();
+  ASSERT_TRUE(EnsureSweepData(TestRecord, 2 * MAXSWEEPRECORD));
+  SweepRecord* r = FirstSweepRecord(TestRecord);
   int status;
-  ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
   ASSERT_NE(FillSweepRecord(TestRecord, t.P, 0, nullptr, 2500, r, &status), nullptr);
   EXPECT_EQ(r->Voice[0].Volume[0], 2000);
   EXPECT_EQ(r->Voice[0].Volume[1], 10000);
@@ -373,9 +374,9 @@ TEST_F(Sweeps, AudioStrobeSlotCarriesBrightnessAndFlash) {
   TestPreset t;
   t.Set2(0, PID_VISBRIGHT, {{0, 10000}, {10000, 10000}});
   t.Set2(0, PID_VISFREQ, {{0, 10000}, {10000, 10000}});  // 10 Hz
-  SweepRecord* r = FirstSweepRecord();
+  ASSERT_TRUE(EnsureSweepData(TestRecord, 2 * MAXSWEEPRECORD));
+  SweepRecord* r = FirstSweepRecord(TestRecord);
   int status;
-  ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
   ASSERT_NE(FillSweepRecord(TestRecord, t.P, 0, nullptr, 0, r, &status), nullptr);
   const VoiceEntry& s = StrobeSlot(r);
   EXPECT_EQ(s.Frequency[0], 19200000);
@@ -418,9 +419,9 @@ TEST_F(Sweeps, FilterValueIsQuantisedToSteps) {
   TestPreset t;
   int filter = VoicePidOf(0, VP_FILTER), wf = VoicePidOf(0, VP_WAVEFORM);
   t.Set2(0, wf, {{0, (500 << 16) | 1000}, {10000, (500 << 16) | 1000}});  // hard rectangle
-  SweepRecord* r = FirstSweepRecord();
+  ASSERT_TRUE(EnsureSweepData(TestRecord, 2 * MAXSWEEPRECORD));
+  SweepRecord* r = FirstSweepRecord(TestRecord);
   int status;
-  ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
   auto tableFor = [&](int32_t f) {
     t.Set2(0, filter, {{0, f}, {10000, f}});
     EXPECT_NE(FillSweepRecord(TestRecord, t.P, 0, nullptr, 0, r, &status), nullptr);
@@ -432,6 +433,29 @@ TEST_F(Sweeps, FilterValueIsQuantisedToSteps) {
   EXPECT_NE(f1990, plain);
   EXPECT_EQ(tableFor(1980), f1990);
   EXPECT_EQ(tableFor(1999), f1990);
+}
+
+TEST_F(Sweeps, ASecondRecordLeavesTheFirstOnesListAndTables) {
+  // Another playback calculated while one plays (the editor's test beside
+  // the window's) must not write over the records or waveform tables the
+  // first one's walk points into.
+  TestPreset a, b(3, 2);
+  a.Set2(0, VoicePidOf(0, VP_WAVEFORM), {{0, (500 << 16) | 1000}, {10000, (500 << 16) | 1000}});
+  b.Set2(0, VoicePidOf(0, VP_WAVEFORM), {{0, (100 << 16) | 300}, {10000, (100 << 16) | 300}});
+  ASSERT_EQ(CalculatePreset(TestRecord, a.P, true, nullptr), 0);
+  auto list = ListOf();
+  const auto* from = reinterpret_cast<const unsigned char*>(list.front());
+  const auto* to = reinterpret_cast<const unsigned char*>(list.back()) + SweepRecordBytes(list.back()->NumVoices);
+  std::vector<unsigned char> records(from, to);
+  const auto* table = static_cast<const unsigned char*>(list.front()->Voice[0].Table[0]);
+  std::vector<unsigned char> samples(table, table + WAVELEN * (TestRecord.Options.Bits16 ? 2 : 1));
+
+  auto other = std::make_unique<PlaybackState>();
+  TakeEngineOptions(*other, AdvancedOptions{});
+  ASSERT_EQ(CalculatePreset(*other, b.P, true, nullptr), 0);
+  ASSERT_NE(FirstSweepRecord(*other)->Voice[0].Table[0], list.front()->Voice[0].Table[0]);
+  EXPECT_TRUE(std::equal(records.begin(), records.end(), from));
+  EXPECT_TRUE(std::equal(samples.begin(), samples.end(), table));
 }
 
 TEST_F(Sweeps, OversizedWeightCountsAsTheSteepest) {

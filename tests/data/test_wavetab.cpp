@@ -17,7 +17,7 @@ struct Tables : ::testing::Test {
   void SetUp() override {
     InitEngineTables();
     TakeEngineOptions(TestRecord, AdvancedOptions{});
-    ResetWaveformCache();
+    ResetWaveformCache(TestRecord);
   }
 };
 
@@ -106,9 +106,9 @@ TEST_F(Tables, BuiltTablesAreWhatTheCodeComputes) {
     AdvancedOptions o;
     o.Bits16 = wide;
     TakeEngineOptions(TestRecord, o);
-    ResetWaveformCache();
+    ResetWaveformCache(TestRecord);
     const void* cached;
-    ASSERT_EQ(GetWaveformTable(TestRecord.Options.Bits16 != 0, 32768500, FILTER_NONE, &cached), 0);
+    ASSERT_EQ(GetWaveformTable(TestRecord, TestRecord.Options.Bits16 != 0, 32768500, FILTER_NONE, &cached), 0);
     std::vector<int16_t> t16(WAVELEN);
     BuildWaveform(0, 50, 1.0, wide ? static_cast<void*>(t16.data()) : t8.data(), WAVELEN, wide);
     if (wide)
@@ -151,23 +151,24 @@ TEST_F(Tables, ConvVolFollowsTheLogCurve) {
 
 TEST_F(Tables, CacheReturnsOneTablePerSetting) {
   const void *a, *b, *c;
-  ASSERT_EQ(GetWaveformTable(TestRecord.Options.Bits16 != 0, 32768500, 2000, &a), 0);
-  ASSERT_EQ(GetWaveformTable(TestRecord.Options.Bits16 != 0, 32768500 + 5, 2000, &b), 0);  // 50.5 % reads as 50
+  ASSERT_EQ(GetWaveformTable(TestRecord, TestRecord.Options.Bits16 != 0, 32768500, 2000, &a), 0);
+  ASSERT_EQ(GetWaveformTable(TestRecord, TestRecord.Options.Bits16 != 0, 32768500 + 5, 2000, &b),
+            0);  // 50.5 % reads as 50
   EXPECT_EQ(a, b);
-  EXPECT_EQ(WaveformCacheCount(), 1);
+  EXPECT_EQ(WaveformCacheCount(TestRecord), 1);
   const int16_t* t = static_cast<const int16_t*>(a);
   EXPECT_EQ(t[2048], 32767);
-  ASSERT_EQ(GetWaveformTable(TestRecord.Options.Bits16 != 0, 32768500, 1980, &c), 0);
+  ASSERT_EQ(GetWaveformTable(TestRecord, TestRecord.Options.Bits16 != 0, 32768500, 1980, &c), 0);
   EXPECT_NE(a, c);
-  EXPECT_EQ(WaveformCacheCount(), 2);
-  ResetWaveformCache();
-  EXPECT_EQ(WaveformCacheCount(), 0);
+  EXPECT_EQ(WaveformCacheCount(TestRecord), 2);
+  ResetWaveformCache(TestRecord);
+  EXPECT_EQ(WaveformCacheCount(TestRecord), 0);
 }
 
 TEST_F(Tables, OversizedHalvesAreClampedToFullScale) {
   const void *a, *b;
-  ASSERT_EQ(GetWaveformTable(TestRecord.Options.Bits16 != 0, (500 << 16) | 1000, 2000, &a), 0);
-  ASSERT_EQ(GetWaveformTable(TestRecord.Options.Bits16 != 0, (500 << 16) | 0xFFFF, 2000, &b), 0);
+  ASSERT_EQ(GetWaveformTable(TestRecord, TestRecord.Options.Bits16 != 0, (500 << 16) | 1000, 2000, &a), 0);
+  ASSERT_EQ(GetWaveformTable(TestRecord, TestRecord.Options.Bits16 != 0, (500 << 16) | 0xFFFF, 2000, &b), 0);
   EXPECT_EQ(a, b);
 }
 
@@ -177,14 +178,15 @@ TEST_F(Tables, CacheFullReturnsMinusTwo) {
   for (int p : positions) {
     for (int q = 0; q <= 100 && n < MAXWAVEFORMCACHE; q++, n++) {
       const void* t;
-      status = GetWaveformTable(TestRecord.Options.Bits16 != 0, (q * 10) << 16 | (p * 10), 2000, &t);
+      status = GetWaveformTable(TestRecord, TestRecord.Options.Bits16 != 0, (q * 10) << 16 | (p * 10), 2000, &t);
       ASSERT_EQ(status, 0) << n;
     }
   }
-  EXPECT_EQ(WaveformCacheCount(), MAXWAVEFORMCACHE);
+  EXPECT_EQ(WaveformCacheCount(TestRecord), MAXWAVEFORMCACHE);
   const void* t;
-  EXPECT_EQ(GetWaveformTable(TestRecord.Options.Bits16 != 0, (0 << 16) | 300, 2000, &t), 0);  // already cached
-  EXPECT_EQ(GetWaveformTable(TestRecord.Options.Bits16 != 0, (1000 << 16) | 400, 2000, &t), -2);
+  EXPECT_EQ(GetWaveformTable(TestRecord, TestRecord.Options.Bits16 != 0, (0 << 16) | 300, 2000, &t),
+            0);  // already cached
+  EXPECT_EQ(GetWaveformTable(TestRecord, TestRecord.Options.Bits16 != 0, (1000 << 16) | 400, 2000, &t), -2);
 }
 
 // Naive DFT levels as an independent reference for the FFT analysis.

@@ -75,7 +75,7 @@ TEST(WideValues, SweepPointsStayBetweenNodesWhenTheProductIsDividedEarly) {
 
 TEST(WideValues, FrequenciesAndStrobeRatesSaturate) {
   EngineSetUp();
-  ASSERT_TRUE(plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD));
+  ASSERT_TRUE(EnsureSweepData(TestRecord, 2 * MAXSWEEPRECORD));
   TestPreset tp(2, 1);
   // Voice 0: pitch and beat at opposite ends; voice 1: separate channels.
   tp.Set(0, VoicePidOf(0, VP_PITCH), {{0, INT32_MAX}, {10000, INT32_MAX}});
@@ -85,7 +85,7 @@ TEST(WideValues, FrequenciesAndStrobeRatesSaturate) {
   HeaderOf(&tp.At(0, VoicePidOf(1, VP_PITCH)))->ChannelMode = 1;
   tp.Set2(0, PID_VISFREQ, {{0, INT32_MIN}, {10000, INT32_MIN}});
   int status = 0;
-  SweepRecord* r = FirstSweepRecord();
+  SweepRecord* r = FirstSweepRecord(TestRecord);
   ASSERT_NE(FillSweepRecord(TestRecord, tp.P, 0, nullptr, 0, r, &status), nullptr);
   for (int e = 0; e < 2; e++) {
     EXPECT_EQ(r->Voice[0].Frequency[e], INT32_MAX) << e;

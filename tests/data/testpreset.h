@@ -65,7 +65,7 @@ struct TestPreset {
 inline void EngineSetUp(const AdvancedOptions& o = AdvancedOptions{}) {
   InitEngineTables();
   TakeEngineOptions(TestRecord, o);
-  ResetWaveformCache();
+  ResetWaveformCache(TestRecord);
   TestRecord.ExtraSourceShare = 0;
   TestRecord.AudioStrobeOn = 0;
   TestRecord.FreezeState = 0;

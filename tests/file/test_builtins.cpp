@@ -253,7 +253,7 @@ TEST(BuiltIns, EveryPresetCalculatesAndPlays) {
     SCOPED_TRACE(p.Name);
     EngineReady();
     ASSERT_EQ(CalculatePreset(TestRecord, p, false, nullptr), 0);
-    SweepRecord* first = FirstSweepRecord();
+    SweepRecord* first = FirstSweepRecord(TestRecord);
     ASSERT_NE(first, nullptr);
     EXPECT_NE(first->Blocks, -1) << "nothing audible (1309)";
     // The first record plays what the file says: the left and right tones of

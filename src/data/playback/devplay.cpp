@@ -162,16 +162,16 @@ int StartTestPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset&
   if (!BlocksFit(pb)) return PLAY_NO_BLOCK_MEMORY;
   BackgroundChoice background;
   if (int rc = ResolveBackground(preset, &background)) return rc;
-  if (!plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD)) return PLAY_NO_MEMORY;
+  if (!EnsureSweepData(pb, 2 * MAXSWEEPRECORD)) return PLAY_NO_MEMORY;
   {
     // The record is made with the background's own parameter row, which
     // loading makes the playback's.
     std::lock_guard<std::mutex> g(pb.hBackgroundMutex);
     if (int rc = LoadBackground(pb, background)) return rc;
   }
-  ResetWaveformCache();
+  ResetWaveformCache(pb);
   pb.FreezeState.store(0);
-  SweepRecord* r = FirstSweepRecord();
+  SweepRecord* r = FirstSweepRecord(pb);
   int status = 0;
   if (!FillSweepRecord(pb, preset, segment, nullptr, time, r, &status)) return status;
   r->Blocks = 0;
@@ -207,15 +207,16 @@ int UpdateTestPlayback(PlaybackState& pb, const Preset& preset, int segment, int
     // Loaded first: the new record is made with its parameter row. A failure
     // leaves the playing record and background as they were.
     if (int rc = LoadBackground(pb, background)) return rc;
+    if (!EnsureSweepData(pb, MAXSWEEPRECORD)) return PLAY_NO_MEMORY;  // an update before any start
     SweepRecord* cur = pb.CurrentRecord;
-    SweepRecord* at = cur ? FollowingRecord(cur) : FirstSweepRecord();
-    size_t end = static_cast<size_t>(reinterpret_cast<unsigned char*>(at) - SweepData.Base) + MAXSWEEPRECORD;
-    if (end > SWEEPDATA_BYTES || !plat::RegionEnsure(SweepData, end)) at = FirstSweepRecord();
+    SweepRecord* at = cur ? FollowingRecord(cur) : FirstSweepRecord(pb);
+    size_t end = static_cast<size_t>(reinterpret_cast<unsigned char*>(at) - pb.SweepData.Base) + MAXSWEEPRECORD;
+    if (end > SWEEPDATA_BYTES || !EnsureSweepData(pb, end)) at = FirstSweepRecord(pb);
     int status = 0;
     if (!FillSweepRecord(pb, preset, segment, nullptr, time, at, &status)) {
       if (status != CALC_WAVEFORMS) return status;
       // A full waveform cache: nothing but the new record will use it now.
-      ResetWaveformCache();
+      ResetWaveformCache(pb);
       if (!FillSweepRecord(pb, preset, segment, nullptr, time, at, &status)) return status;
     }
     at->Blocks = 0;

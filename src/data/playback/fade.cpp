@@ -119,7 +119,7 @@ void StartPlaybackFades(PlaybackState& pb, const PlaybackFades& f) {
   run.InFrames = MsToFrames(run, std::max(f.FadeInMs, 0));
   run.StopFrames = MsToFrames(run, std::max(f.StopFadeMs, 0));
   run.Rise = std::max(2 * FADE_UNITY / run.Rate, 1);
-  run.EndStep = WalkEndStep(FirstSweepRecord());
+  run.EndStep = WalkEndStep(FirstSweepRecord(pb));
   SetSleep(pb, f.Sleep, f.SleepAfterMs, f.SleepFadeMs);
   // A start writes at least one block, or the device would never hand one
   // back to end the playback with.

@@ -71,7 +71,7 @@ int PreparePlayback(PlaybackState& pb, const Preset& preset, const AdvancedOptio
   ProgressSink sink{CalcProgress, ui};
   if (int rc = CalculatePreset(pb, preset, toDevice, &sink)) return rc;
   Poll(ui, 9500);
-  SweepRecord* first = FirstSweepRecord();
+  SweepRecord* first = FirstSweepRecord(pb);
   if (!first || first->Blocks == -1) return PLAY_NO_SOUND;
   ResetOscillators(pb);
   StartSweepWalk(pb, first);

@@ -50,7 +50,7 @@ void SegmentValues(const PlaybackState& pb, SweepRecord* r, const int32_t* v) {
   r->Reserved = 0;
 }
 
-int VoiceValues(bool wide, VoiceEntry* ve, const Param* params, int voice, const int32_t* v) {
+int VoiceValues(PlaybackState& pb, bool wide, VoiceEntry* ve, const Param* params, int voice, const int32_t* v) {
   auto at = [&](int k) { return v[VoicePidOf(voice, k)]; };
   // Pitch is stored in hundredths of a hertz, frequencies in millihertz.
   int scale = PowerOfTen[ParamDef[PN_BEAT].Digits - ParamDef[PN_PITCH].Digits];
@@ -72,7 +72,7 @@ int VoiceValues(bool wide, VoiceEntry* ve, const Param* params, int voice, const
     ve->Mod1Rate[e] = at(VP_MODPERIOD + e);
     ve->Mod2Depth[e] = 0;
     ve->Mod2Rate[e] = 0;
-    if (GetWaveformTable(wide, at(VP_WAVEFORM + e), at(VP_FILTER + e) / 20 * 20, &ve->Table[e]) != 0)
+    if (GetWaveformTable(pb, wide, at(VP_WAVEFORM + e), at(VP_FILTER + e) / 20 * 20, &ve->Table[e]) != 0)
       return CALC_WAVEFORMS;
   }
   ve->Mod1Phase = Degrees(at(VP_MODPHASE));
@@ -84,7 +84,7 @@ int VoiceValues(bool wide, VoiceEntry* ve, const Param* params, int voice, const
 // (modulation 1, keyed at the visual frequency) and the slow brightness
 // modulation (modulation 2). It is filled in every record so that the output
 // can switch to AudioStrobe while playing.
-int StrobeValues(const AdvancedOptions& o, VoiceEntry* ve, const SweepRecord* r) {
+int StrobeValues(PlaybackState& pb, const AdvancedOptions& o, VoiceEntry* ve, const SweepRecord* r) {
   int maxLevel = o.AudioStrobeMaxLevel;
   int m = std::min(maxLevel, o.AudioStrobeZeroLevel);
   for (int e = 0; e < 2; e++) {
@@ -98,30 +98,30 @@ int StrobeValues(const AdvancedOptions& o, VoiceEntry* ve, const SweepRecord* r)
   }
   ve->Mod1Phase = r->VisualPhase;
   ve->Mod2Phase = r->VisualModPhase;
-  if (GetWaveformTable(o.Bits16 != 0, ASWAVE_SINE, FILTER_NONE, &ve->Table[0]) != 0) return CALC_WAVEFORMS;
+  if (GetWaveformTable(pb, o.Bits16 != 0, ASWAVE_SINE, FILTER_NONE, &ve->Table[0]) != 0) return CALC_WAVEFORMS;
   ve->Table[1] = ve->Table[0];
   return 0;
 }
 
 }  // namespace
 
-SweepRecord* NextSweepRecord(SweepRecord* rec, bool commit) {
+SweepRecord* NextSweepRecord(PlaybackState& pb, SweepRecord* rec, bool commit) {
   SweepRecord* next = FollowingRecord(rec);
   if (commit) {
-    size_t end = static_cast<size_t>(reinterpret_cast<unsigned char*>(next) - SweepData.Base) + 2 * MAXSWEEPRECORD;
-    if (!plat::RegionEnsure(SweepData, end)) return nullptr;
+    size_t end = static_cast<size_t>(reinterpret_cast<unsigned char*>(next) - pb.SweepData.Base) + 2 * MAXSWEEPRECORD;
+    if (!EnsureSweepData(pb, end)) return nullptr;
   }
   return next;
 }
 
-SweepRecord* FillSweepRecord(const PlaybackState& pb, const Preset& preset, int segIndex, ProgressRecord* progress,
-                             int time, SweepRecord* rec, int* status) {
+SweepRecord* FillSweepRecord(PlaybackState& pb, const Preset& preset, int segIndex, ProgressRecord* progress, int time,
+                             SweepRecord* rec, int* status) {
   const Segment& seg = preset.data.Segment[segIndex];
   const Param* params = SegParams(preset, segIndex);
   int voices = std::clamp<int>(seg.NumVoices, 1, MAXVOICES);
   int count = NSPAR + NVPAR * voices;
-  size_t need = static_cast<size_t>(reinterpret_cast<unsigned char*>(rec) - SweepData.Base) + 2 * MAXSWEEPRECORD;
-  if (!plat::RegionEnsure(SweepData, need)) {
+  size_t need = static_cast<size_t>(reinterpret_cast<unsigned char*>(rec) - pb.SweepData.Base) + 2 * MAXSWEEPRECORD;
+  if (!EnsureSweepData(pb, need)) {
     *status = CALC_TOOCOMPLEX;
     return nullptr;
   }
@@ -143,12 +143,12 @@ SweepRecord* FillSweepRecord(const PlaybackState& pb, const Preset& preset, int 
   rec->RepeatTarget = nullptr;
   SegmentValues(pb, rec, v);
   for (int i = 0; i < voices; i++) {
-    if (VoiceValues(pb.Options.Bits16 != 0, &rec->Voice[i], params, i, v) != 0) {
+    if (VoiceValues(pb, pb.Options.Bits16 != 0, &rec->Voice[i], params, i, v) != 0) {
       *status = CALC_WAVEFORMS;
       return nullptr;
     }
   }
-  if (StrobeValues(pb.Options, &rec->Voice[voices], rec) != 0) {
+  if (StrobeValues(pb, pb.Options, &rec->Voice[voices], rec) != 0) {
     *status = CALC_WAVEFORMS;
     return nullptr;
   }

@@ -1,6 +1,6 @@
 // The sweep record list that a preset is pre-rendered into.
 //
-// `SweepData` holds records back to back. A record is the fixed part below
+// A playback's `SweepData` holds records back to back. A record is the fixed part below
 // followed by NumVoices + 1 voice entries (the voices, then the AudioStrobe
 // slot), so its length grows with NumVoices; `SweepRecordBytes` gives it.
 // Records are 8-byte aligned (they hold pointers).

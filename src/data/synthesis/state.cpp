@@ -1,11 +1,19 @@
 #include "data/synthesis/state.h"
 
-plat::Region SweepData;
-plat::Region WaveformData;
 plat::Region DataBlockMem;
 plat::Region BackgroundTempData;
 plat::Region BackgroundData;
 void (*NewRecordHook)(const SweepRecord* record) = nullptr;
+
+PlaybackState::~PlaybackState() {
+  if (SweepData.Base) plat::RegionFree(SweepData);
+  if (WaveformData.Base) plat::RegionFree(WaveformData);
+}
+
+bool EnsureSweepData(PlaybackState& pb, size_t bytes) {
+  if (!pb.SweepData.Base && !plat::RegionReserve(pb.SweepData, SWEEPDATA_BYTES)) return false;
+  return plat::RegionEnsure(pb.SweepData, bytes);
+}
 
 void ResetOscillators(PlaybackState& pb) {
   for (SlotState& s : pb.Osc) {

@@ -17,17 +17,18 @@
 #include "data/synthesis/options.h"
 #include "data/synthesis/records.h"
 #include "data/synthesis/walk.h"
+#include "data/synthesis/wavetab.h"
 #include "platform/vmem.h"
 #include "platform/wavedev.h"
 
-// Reserved address ranges (InitEngineTables), committed as they fill.
+// Reserved address ranges, committed as they fill: a record's sweep list and
+// waveform tables (PlaybackState::SweepData, WaveformData) at their first
+// use, the others by InitEngineTables.
 constexpr size_t SWEEPDATA_BYTES = 25760000;
 constexpr size_t WAVEFORMDATA_BYTES = 16384000;
 constexpr size_t DATABLOCKMEM_BYTES = 5000000;
 constexpr size_t BACKGROUNDTEMPDATA_BYTES = 50000000;
 constexpr size_t BACKGROUNDDATA_BYTES = 500000000;
-extern plat::Region SweepData;
-extern plat::Region WaveformData;
 extern plat::Region DataBlockMem;
 extern plat::Region BackgroundTempData;
 extern plat::Region BackgroundData;
@@ -84,6 +85,14 @@ struct FadeRun {
   int32_t Rise = 1;
 };
 
+// One table of a record's waveform cache (GetWaveformTable).
+struct WaveformCacheEntry {
+  int32_t Shape;
+  float Exponent;
+  int32_t Filter;
+  void* Data;
+};
+
 struct PlaybackState;
 // Tones to phase 0, modulations to their minimum, volume indices 0, noise and
 // background positions to the start. Generating thread or before playback.
@@ -96,6 +105,7 @@ void ResetOscillators(PlaybackState& pb);
 // keep records off the stack.
 struct PlaybackState {
   PlaybackState() { ResetOscillators(*this); }
+  ~PlaybackState();
   PlaybackState(const PlaybackState&) = delete;
   PlaybackState& operator=(const PlaybackState&) = delete;
 
@@ -110,6 +120,17 @@ struct PlaybackState {
   // 0 running, 1 frozen, 2 freeze requested, -1 unfreeze requested.
   std::atomic<int> FreezeState{0};
 
+  // The sweep list, records back to back: reserved when the record first
+  // needs it (EnsureSweepData), committed as it fills, released with the
+  // record. Only the main thread reserves or commits; the generating thread
+  // reads what was committed before the start.
+  plat::Region SweepData;
+  // The waveform tables the list points into, made by GetWaveformTable as
+  // the calculation asks: the same rules as SweepData, emptied (not
+  // released) before each calculation.
+  plat::Region WaveformData;
+  WaveformCacheEntry WaveformCache[MAXWAVEFORMCACHE] = {};
+  int WaveformCacheUsed = 0;
   // Set by the preset calculation.
   int SweepDataVoices = 0;   // largest NumVoices of the list, 1..MAXVOICES
   int ExtraSourceShare = 0;  // background loaded (set by the playback start) + noise
@@ -163,6 +184,11 @@ struct PlaybackState {
   // When the playback started (plat::ClockMs), for its elapsed time.
   std::atomic<int64_t> PlayStartTime{0};
 };
+// Reserves the record's sweep list on first use and commits its first
+// `bytes`; false when that fails or `bytes` is beyond SWEEPDATA_BYTES.
+// Main thread, never the generating thread.
+bool EnsureSweepData(PlaybackState& pb, size_t bytes);
+
 // The parameter table row `row` as the calculation reads it: the playback's
 // row 6, every other row from ParamDef.
 inline const ParamDefType& PlayParamDef(const PlaybackState& pb, int row) {

@@ -85,7 +85,7 @@ struct Calc {
 
 // Appends a copy of `src` at c.Rec.
 bool AppendCopy(Calc& c, const SweepRecord* src) {
-  if (!NextSweepRecord(c.Rec, true)) return false;
+  if (!NextSweepRecord(c.Pb, c.Rec, true)) return false;
   std::memcpy(static_cast<void*>(c.Rec), src, SweepRecordBytes(src->NumVoices));
   c.Rec = FollowingRecord(c.Rec);
   return true;
@@ -242,11 +242,11 @@ int CalculateSegment(Calc& c, int s) {
 
 int CalculatePreset(PlaybackState& pb, const Preset& preset, bool toDevice, const ProgressSink* sink) {
   (void)toDevice;  // the list is the same for the device and for a file
-  ResetWaveformCache();
+  ResetWaveformCache(pb);
   pb.SweepDataVoices = 0;
   pb.NoiseOn = false;
-  if (!plat::RegionEnsure(SweepData, 2 * MAXSWEEPRECORD)) return CALC_TOOCOMPLEX;
-  Calc c{pb, preset, sink, FirstSweepRecord()};
+  if (!EnsureSweepData(pb, 2 * MAXSWEEPRECORD)) return CALC_TOOCOMPLEX;
+  Calc c{pb, preset, sink, FirstSweepRecord(pb)};
   int segments = std::clamp<int>(preset.data.NumSegments, 1, MAXSEGMENTS);
   for (int s = 0; s < segments; s++)
     if (int st = CalculateSegment(c, s)) return st;

@@ -1,4 +1,4 @@
-// Pre-rendering a preset into the sweep record list `SweepData`.
+// Pre-rendering a preset into a playback's sweep record list (`pb.SweepData`).
 //
 // Each record holds every sound value for a stretch of time in which no
 // parameter moves by more than its resolution, and how many output blocks the
@@ -65,8 +65,8 @@ int CalculatePreset(PlaybackState& pb, const Preset& preset, bool toDevice, cons
 // address after the record, or null with *status = CALC_TOOCOMPLEX or
 // CALC_WAVEFORMS. Blocks, RepeatCount and RepeatTarget are cleared. Main
 // thread (it uses the waveform cache).
-SweepRecord* FillSweepRecord(const PlaybackState& pb, const Preset& preset, int segIndex, ProgressRecord* progress,
-                             int time, SweepRecord* rec, int* status);
+SweepRecord* FillSweepRecord(PlaybackState& pb, const Preset& preset, int segIndex, ProgressRecord* progress, int time,
+                             SweepRecord* rec, int* status);
 
 // Sets the search aids of a sweep whose WTimes and WValues are filled.
 void PrepareSweep(ProgressRecord& p, bool packed);
@@ -82,6 +82,9 @@ int NextChangeTimePacked(int32_t value, int32_t step, const ProgressRecord& p, i
 int32_t ParamStep(const PlaybackState& pb, int paramNum, int32_t v);
 // The record after `rec`; with commit, memory for it and one more full record
 // is committed first (null when that fails).
-SweepRecord* NextSweepRecord(SweepRecord* rec, bool commit);
+SweepRecord* NextSweepRecord(PlaybackState& pb, SweepRecord* rec, bool commit);
 // First record of the list.
-inline SweepRecord* FirstSweepRecord() { return reinterpret_cast<SweepRecord*>(SweepData.Base); }
+// First record of the playback's list; null before its first calculation.
+inline SweepRecord* FirstSweepRecord(const PlaybackState& pb) {
+  return reinterpret_cast<SweepRecord*>(pb.SweepData.Base);
+}

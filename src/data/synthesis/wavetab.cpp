@@ -12,15 +12,6 @@
 
 namespace {
 
-struct WaveformCacheEntry {
-  int32_t Shape;
-  float Exponent;
-  int32_t Filter;
-  void* Data;
-};
-WaveformCacheEntry gCache[MAXWAVEFORMCACHE];
-int gCacheCount = 0;
-
 void ReserveOrReport(plat::Region& r, size_t bytes, const char* expr, const char* name) {
   if (!plat::RegionReserve(r, bytes)) CheckFail(TVK_MODULE, __LINE__, expr, name, 0);
 }
@@ -28,8 +19,6 @@ void ReserveOrReport(plat::Region& r, size_t bytes, const char* expr, const char
 }  // namespace
 
 void InitEngineTables() {
-  ReserveOrReport(SweepData, SWEEPDATA_BYTES, "SweepData!=NULL", "SweepData");
-  ReserveOrReport(WaveformData, WAVEFORMDATA_BYTES, "WaveformData!=NULL", "WaveformData");
   ReserveOrReport(DataBlockMem, DATABLOCKMEM_BYTES, "DataBlockMem!=NULL", "DataBlockMem");
   ReserveOrReport(BackgroundTempData, BACKGROUNDTEMPDATA_BYTES, "BackgroundTempData!=NULL", "BackgroundTempData");
   ReserveOrReport(BackgroundData, BACKGROUNDDATA_BYTES, "BackgroundData!=NULL", "BackgroundData");
@@ -39,10 +28,10 @@ void InitEngineTables() {
   std::memcpy(SteepRectangularData8, SteepRectangularData8AtStart, WAVELEN);
 }
 
-void ResetWaveformCache() { gCacheCount = 0; }
-int WaveformCacheCount() { return gCacheCount; }
+void ResetWaveformCache(PlaybackState& pb) { pb.WaveformCacheUsed = 0; }
+int WaveformCacheCount(const PlaybackState& pb) { return pb.WaveformCacheUsed; }
 
-int GetWaveformTable(bool wide, int32_t waveform, int32_t filter, const void** table) {
+int GetWaveformTable(PlaybackState& pb, bool wide, int32_t waveform, int32_t filter, const void** table) {
   // Halves above 100.0 % only come from hand-made files; they would put the
   // break points outside the cycle.
   int lo = std::min(static_cast<int>(static_cast<uint32_t>(waveform) & 0xFFFF), 1000);
@@ -52,23 +41,25 @@ int GetWaveformTable(bool wide, int32_t waveform, int32_t filter, const void** t
   WaveformShape(lo / 10, hi / 10, &s, &e);
   int f = std::clamp<int32_t>(filter, 0, FILTER_NONE);
   float ef = static_cast<float>(e);
-  for (int i = 0; i < gCacheCount; i++) {
-    const WaveformCacheEntry& c = gCache[i];
+  int& used = pb.WaveformCacheUsed;
+  for (int i = 0; i < used; i++) {
+    const WaveformCacheEntry& c = pb.WaveformCache[i];
     if (c.Shape == s && c.Exponent == ef && c.Filter == f) {
       *table = c.Data;
       return 0;
     }
   }
-  if (gCacheCount >= MAXWAVEFORMCACHE) return -2;
+  if (used >= MAXWAVEFORMCACHE) return -2;
   size_t stride = WAVELEN * (wide ? 2 : 1);
-  if (!plat::RegionEnsure(WaveformData, stride * static_cast<size_t>(gCacheCount + 1))) return -2;
-  void* data = WaveformData.Base + stride * static_cast<size_t>(gCacheCount);
+  if (!pb.WaveformData.Base && !plat::RegionReserve(pb.WaveformData, WAVEFORMDATA_BYTES)) return -2;
+  if (!plat::RegionEnsure(pb.WaveformData, stride * static_cast<size_t>(used + 1))) return -2;
+  void* data = pb.WaveformData.Base + stride * static_cast<size_t>(used);
   if (s == 0 && e == 1.0 && f >= FILTER_NONE)
     std::memcpy(data, wide ? static_cast<const void*>(SineTable16) : SineData8, stride);  // the sine, built
   else
     BuildWaveform(s, 50, e, data, WAVELEN, wide);
   if (f < FILTER_NONE) FilterWaveform(f, data, WAVELEN, wide);
-  gCache[gCacheCount++] = {s, ef, f, data};
+  pb.WaveformCache[used++] = {s, ef, f, data};
   *table = data;
   return 0;
 }

@@ -25,7 +25,7 @@ extern int32_t ConvVol[10001];
 // halves up. Any thread.
 int32_t ConvVolOf(int i);
 
-// Reserves the engine's address ranges and sets the fixed tables and ConvVol
+// Reserves the process's address ranges and sets the fixed tables and ConvVol
 // (computed when the program is built, by the same code). Main thread, once
 // at start-up (calling it again is harmless).
 void InitEngineTables();
@@ -47,15 +47,18 @@ void LowPassWaveform(int f, const void* samples, int n, int offset, bool wide, d
 // Filters a table in place (offset 1600) and renormalises it to full scale.
 void FilterWaveform(int f, void* table, int n, bool wide);
 
-// Empties the cache (the committed memory stays). Main thread, before a
-// preset calculation.
-void ResetWaveformCache();
-int WaveformCacheCount();
+struct PlaybackState;
+// Empties the record's cache (the committed memory stays). Main thread,
+// before a preset calculation.
+void ResetWaveformCache(PlaybackState& pb);
+int WaveformCacheCount(const PlaybackState& pb);
 // The table for a waveform value and a filter value already quantised to a
 // multiple of 20: 0 and *table, or -2 when the cache is full or memory cannot
 // be committed. Tables are 16-bit when `wide`, else 8-bit; one calculation
-// asks for one width (the cache is emptied before each). Main thread.
-int GetWaveformTable(bool wide, int32_t waveform, int32_t filter, const void** table);
+// asks for one width (the cache is emptied before each). The record's
+// range is reserved at its first table. Main thread, never the generating
+// thread.
+int GetWaveformTable(PlaybackState& pb, bool wide, int32_t waveform, int32_t filter, const void** table);
 
 // Harmonic levels of the odd harmonics 1..31 of a 64-sample cycle, relative
 // to the fundamental, in 1/327.67 dB (levels[0] = 0; -32767 for none).
