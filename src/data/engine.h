@@ -2,9 +2,8 @@
 //
 // Sequence of a playback (main thread unless noted):
 //   1. InitEngineTables()              once at start-up (EngineStartup does
-//                                      it): reserves DataBlockMem and the
-//                                      background ranges,
-//                                      builds SineData8 and the other fixed
+//                                      it): reserves the background
+//                                      ranges, builds SineData8 and the other fixed
 //                                      tables and ConvVol.
 //   2. TakeEngineOptions(pb, options)  copies the advanced options into
 //                                      pb.Options and computes pb.BlockBytes.

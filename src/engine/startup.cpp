@@ -13,7 +13,7 @@ int EngineStartup(const EngineSetup& setup) {
   BuildParamTables();
   bool reserved = ReserveProgramArray();
   InitEngineTables();
-  reserved = reserved && ReserveAmbixTable() && DataBlockMem.Base && BackgroundTempData.Base && BackgroundData.Base;
+  reserved = reserved && ReserveAmbixTable() && BackgroundTempData.Base && BackgroundData.Base;
   if (setup.ScanLibraries) LoadBackgroundLibraries(setup.LibraryFolder);
   StoreBackgroundProbe = ProbeLibraryBackground;
   InstallOldFormatConversion();

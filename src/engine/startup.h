@@ -5,8 +5,8 @@
 // EngineStartup wires everything below the user interface, in this order:
 //   1. the parameter tables (ParamDef and the defaults) and the preset array;
 //   2. the synthesis tables and the work ranges reserved for the life of the
-//      process (DataBlockMem, the background ranges; each playback record
-//      reserves its own sweep list and waveform tables);
+//      process (the background ranges; each playback record reserves its
+//      own sweep list, waveform tables and output blocks);
 //   3. the background library table, filled from the libraries found as
 //      "*.dll" in the library folder (unless the caller does not scan);
 //   4. the preset store's hooks into the modules above it: the check of a

@@ -333,11 +333,11 @@ TEST_F(PlayFake, StopResetsGivesTheMemoryBackAndAnswers1037) {
   Open(o);
   ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
   Play(1.5);
-  EXPECT_GT(DataBlockMem.Committed, 0u);
+  EXPECT_GT(TestRecord.DataBlockMem.Committed, 0u);
   RequestStop();
   ASSERT_TRUE(Window.WaitFor(WM_PLAYSTOPPED, 5000));
   Barrier();
-  EXPECT_EQ(DataBlockMem.Committed, 0u);
+  EXPECT_EQ(TestRecord.DataBlockMem.Committed, 0u);
   EXPECT_EQ(plat::FakeQueued(Fake), 0);
   for (auto& h : TestRecord.WaveHeaders) EXPECT_FALSE(h.Flags & (plat::WHDR_PREPARED | plat::WHDR_INQUEUE));
   EXPECT_EQ(TestRecord.hWaveOut.load(), nullptr);
@@ -376,7 +376,7 @@ TEST_F(PlayFake, StopDuringTheDelayAbortsBeforeAnyBlock) {
   EXPECT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, PlayTickCount(), &ui), -1);
   EXPECT_EQ(d.Captions, (std::vector<int>{87, 104}));
   EXPECT_EQ(d.DelayPolls, 3);
-  EXPECT_EQ(DataBlockMem.Committed, 0u);
+  EXPECT_EQ(TestRecord.DataBlockMem.Committed, 0u);
   EXPECT_EQ(plat::FakeQueued(Fake), 0);
   EXPECT_EQ(Window.Count(WM_PLAYSTATUS), 0);  // nothing started
   EXPECT_EQ(plat::WaveClose(Dev), plat::WAVE_OK);
@@ -621,6 +621,26 @@ TEST_F(PlayFake, AGentleStopPlaysOutTheQueueThenReportsTheEnd) {
   }
   EXPECT_EQ(Window.Count(WM_PLAYEND), 1);
   EXPECT_EQ(plat::FakePlayedBytes(Fake), 5 * TestRecord.BlockBytes);
+}
+
+TEST_F(PlayFake, AFileWrittenMeanwhileLeavesTheQueuedBlocksAlone) {
+  TestPreset t;
+  Sweeping(t, 100);
+  AdvancedOptions o;
+  Open(o);
+  ASSERT_EQ(StartPlayback(TestRecord, Dev, t.P, o, PlaybackFades{}, nullptr, 0, 0, nullptr), 0);
+  Barrier();
+  const unsigned char* blocks = TestRecord.DataBlockMem.Base;
+  const std::vector<unsigned char> queued(blocks, blocks + 4 * TestRecord.BlockBytes);
+  // Another record writes a different preset into a file meanwhile.
+  TestPreset other;
+  other.Set(0, PARAMID(0, PN_BEAT), {{0, 3000}});
+  auto writer = std::make_unique<PlaybackState>();
+  std::string path = ::testing::TempDir() + "test_play_fake_meanwhile.wav";
+  EXPECT_EQ(StartPlaybackToFile(*writer, other.P, o, path.c_str(), 5, nullptr), 0);
+  std::remove(path.c_str());
+  Play(4);
+  EXPECT_TRUE(plat::FakePlayed(Fake) == queued) << "the device played blocks the file output changed";
 }
 
 // The WAV data of `minutes` hundredths of a minute of the preset.

@@ -135,7 +135,7 @@ void OnStop() {
   }
   if (gPb) gPb->LastWrittenHeader.store(nullptr);
   gFinishing = false;
-  plat::RegionReset(DataBlockMem);
+  if (gPb) plat::RegionReset(gPb->DataBlockMem);
   PostPlayNotice(gPb, WM_PLAYSTOPPED, dev);
 }
 

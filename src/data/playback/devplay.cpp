@@ -48,12 +48,12 @@ void Synch(int which) {
 
 bool RecordHasNoise(const SweepRecord* r) { return r->NoiseVolume[0] > 0 || r->NoiseVolume[1] > 0; }
 
-// Fills header b with block b of DataBlockMem and the next generated block;
+// Fills header b with block b of the record's DataBlockMem and the next generated block;
 // false when the preset has ended.
 bool FillHeader(PlaybackState& pb, int b) {
   plat::WaveHeader& h = pb.WaveHeaders[b];
   h = plat::WaveHeader{};
-  h.Data = DataBlockMem.Base + static_cast<size_t>(b) * static_cast<size_t>(pb.BlockBytes);
+  h.Data = pb.DataBlockMem.Base + static_cast<size_t>(b) * static_cast<size_t>(pb.BlockBytes);
   h.Length = static_cast<uint32_t>(pb.BlockBytes);
   if (GeneratePlaybackBlock(pb, h.Data) != 0) return false;
   h.User = reinterpret_cast<uintptr_t>(pb.CurrentRecord);
@@ -118,10 +118,9 @@ int StartPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset& pre
   if (!BlocksFit(pb)) return PLAY_NO_BLOCK_MEMORY;
   TakeStatusNumberFormat();
   int blocks = pb.Options.MemoryBlocks;
-  if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(blocks) * static_cast<size_t>(pb.BlockBytes)))
-    return PLAY_NO_MEMORY;
+  if (!EnsureDataBlockMem(pb, static_cast<size_t>(blocks) * static_cast<size_t>(pb.BlockBytes))) return PLAY_NO_MEMORY;
   if (requestTick && WaitDelay(pb.Options.PlayDelayTime, requestTick, ui)) {
-    plat::RegionReset(DataBlockMem);
+    plat::RegionReset(pb.DataBlockMem);
     return -1;
   }
   const PlaybackWindow& w = MainWindowHooks();
@@ -183,8 +182,7 @@ int StartTestPlayback(PlaybackState& pb, plat::WaveDevice* device, const Preset&
   StartSweepWalk(pb, r);
   StartPlaybackFades(pb, PlaybackFades{});
   int blocks = pb.Options.MemoryBlocks;
-  if (!plat::RegionEnsure(DataBlockMem, static_cast<size_t>(blocks) * static_cast<size_t>(pb.BlockBytes)))
-    return PLAY_NO_MEMORY;
+  if (!EnsureDataBlockMem(pb, static_cast<size_t>(blocks) * static_cast<size_t>(pb.BlockBytes))) return PLAY_NO_MEMORY;
   TakeStatusNumberFormat();
   pb.PlayStartTime.store(plat::ClockMs());
   pb.LastWrittenHeader.store(nullptr);

@@ -155,13 +155,13 @@ int StartPlaybackToFile(PlaybackState& pb, const Preset& preset, const AdvancedO
                     : StartEncoder(pb.Options, sink, wavFileName, toStdout, out))
     return rc;
   const size_t blockBytes = static_cast<size_t>(pb.BlockBytes);
-  if (!plat::RegionEnsure(DataBlockMem, blockBytes)) {
+  if (!EnsureDataBlockMem(pb, blockBytes)) {
     sink.Finish();
     return PLAY_NO_MEMORY;
   }
 
   Show(ui, 86, static_cast<int>(blocks / 100));
-  unsigned char* block = DataBlockMem.Base;
+  unsigned char* block = pb.DataBlockMem.Base;
   bool ended = false, aborted = false;
   int result = 0;
   const bool wide = pb.Options.Bits16 != 0;
@@ -189,7 +189,7 @@ int StartPlaybackToFile(PlaybackState& pb, const Preset& preset, const AdvancedO
   }
   plat::RiffResult fr = sink.Finish();
   if (!result && fr) result = WriteFailure(fr);
-  plat::RegionReset(DataBlockMem);
+  plat::RegionReset(pb.DataBlockMem);
   if (result) return result;
   Poll(ui, static_cast<int>(blocks / 100));
   return aborted ? PLAY_WAV_ABORTED : 0;

@@ -1,6 +1,5 @@
 #include "data/synthesis/state.h"
 
-plat::Region DataBlockMem;
 plat::Region BackgroundTempData;
 plat::Region BackgroundData;
 void (*NewRecordHook)(const SweepRecord* record) = nullptr;
@@ -8,11 +7,17 @@ void (*NewRecordHook)(const SweepRecord* record) = nullptr;
 PlaybackState::~PlaybackState() {
   if (SweepData.Base) plat::RegionFree(SweepData);
   if (WaveformData.Base) plat::RegionFree(WaveformData);
+  if (DataBlockMem.Base) plat::RegionFree(DataBlockMem);
 }
 
 bool EnsureSweepData(PlaybackState& pb, size_t bytes) {
   if (!pb.SweepData.Base && !plat::RegionReserve(pb.SweepData, SWEEPDATA_BYTES)) return false;
   return plat::RegionEnsure(pb.SweepData, bytes);
+}
+
+bool EnsureDataBlockMem(PlaybackState& pb, size_t bytes) {
+  if (!pb.DataBlockMem.Base && !plat::RegionReserve(pb.DataBlockMem, DATABLOCKMEM_BYTES)) return false;
+  return plat::RegionEnsure(pb.DataBlockMem, bytes);
 }
 
 void ResetOscillators(PlaybackState& pb) {

@@ -21,15 +21,15 @@
 #include "platform/vmem.h"
 #include "platform/wavedev.h"
 
-// Reserved address ranges, committed as they fill: a record's sweep list and
-// waveform tables (PlaybackState::SweepData, WaveformData) at their first
-// use, the others by InitEngineTables.
+// Reserved address ranges, committed as they fill: a record's sweep list,
+// waveform tables and output blocks (PlaybackState::SweepData, WaveformData,
+// DataBlockMem) at their first use, the background ranges by
+// InitEngineTables.
 constexpr size_t SWEEPDATA_BYTES = 25760000;
 constexpr size_t WAVEFORMDATA_BYTES = 16384000;
 constexpr size_t DATABLOCKMEM_BYTES = 5000000;
 constexpr size_t BACKGROUNDTEMPDATA_BYTES = 50000000;
 constexpr size_t BACKGROUNDDATA_BYTES = 500000000;
-extern plat::Region DataBlockMem;
 extern plat::Region BackgroundTempData;
 extern plat::Region BackgroundData;
 
@@ -174,6 +174,12 @@ struct PlaybackState {
   // a returned block is this record's only while hWaveOut is its device.
   // The open device; null when none and while stopping.
   std::atomic<plat::WaveDevice*> hWaveOut{nullptr};
+  // The samples of the device's blocks, or the one block a file output
+  // writes at a time: reserved at the first start (EnsureDataBlockMem),
+  // emptied when the playback ends, released with the record. The record's
+  // own, so a file written while another record plays leaves the device's
+  // blocks alone.
+  plat::Region DataBlockMem;
   // Block headers of the device; each header's user field holds the record
   // its block was generated from.
   plat::WaveHeader WaveHeaders[MAXWAVEBLOCKS] = {};
@@ -188,6 +194,8 @@ struct PlaybackState {
 // `bytes`; false when that fails or `bytes` is beyond SWEEPDATA_BYTES.
 // Main thread, never the generating thread.
 bool EnsureSweepData(PlaybackState& pb, size_t bytes);
+// The same for the record's output blocks (DATABLOCKMEM_BYTES at most).
+bool EnsureDataBlockMem(PlaybackState& pb, size_t bytes);
 
 // The parameter table row `row` as the calculation reads it: the playback's
 // row 6, every other row from ParamDef.

@@ -19,7 +19,6 @@ void ReserveOrReport(plat::Region& r, size_t bytes, const char* expr, const char
 }  // namespace
 
 void InitEngineTables() {
-  ReserveOrReport(DataBlockMem, DATABLOCKMEM_BYTES, "DataBlockMem!=NULL", "DataBlockMem");
   ReserveOrReport(BackgroundTempData, BACKGROUNDTEMPDATA_BYTES, "BackgroundTempData!=NULL", "BackgroundTempData");
   ReserveOrReport(BackgroundData, BACKGROUNDDATA_BYTES, "BackgroundData!=NULL", "BackgroundData");
   // The fixed tables come built (fixedtables.h); the two rectangular ones
