@@ -239,6 +239,12 @@ int main(int argc, char** argv) {
     args.insert(args.end(), options.begin(), options.end());
     int rc = QTest::qExec(test, static_cast<int>(args.size()), args.data());
     delete test;
+    // Internal errors that no check of the class took fail it here, rather
+    // than the next class that looks.
+    const QStringList left = gui::TakeCheckFailures();
+    for (const QString& c : left)
+      std::fprintf(stderr, "test_gui: %s left an internal error: %s\n", name.c_str(), qPrintable(c));
+    if (!left.isEmpty() && rc == 0) rc = 1;
     if (rc != 0) failedNames += " " + name;
     failed = std::min(failed + rc, 127);
   }
