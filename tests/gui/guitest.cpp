@@ -214,6 +214,11 @@ int main(int argc, char** argv) {
   }
   if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
+  // Without the application's own options (-platform, -style, ...), which it
+  // took out of argv.
+  classes.clear();
+  options.clear();
+  ParseClasses(argc, argv, classes, options);
   InstallComboAccessible();
   InstallChartAccessible();
   SetCheckReporter(gui::RecordCheck);
