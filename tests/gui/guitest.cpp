@@ -1,17 +1,21 @@
-// Test support and the test program's main: runs the test class named on the
-// command line on the offscreen platform, with HOME and the XDG folders in a
-// private temporary folder.
+// Test support and the test program's main: runs the test classes named on
+// the command line, one after another in one application, on the offscreen
+// platform, with HOME and the XDG folders in a private temporary folder.
 #include "gui/guitest.h"
 
 #include <sys/stat.h>
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "assert/check.h"
 #include "chart/ChartAccessible.h"
@@ -68,6 +72,20 @@ QString FreshStore() {
   MessageBox::clearShown();
   FileDialog::clearNextFileNames();
   return dir;
+}
+
+QString AlsaCaptureFile() {
+  static const QString raw = [] {
+    QString path = TempRoot() + "/alsa.raw";
+    QFile rc(QDir::homePath() + "/.asoundrc");
+    if (!rc.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(rc.fileName()));
+    rc.write(QStringLiteral("pcm.sonavel_capture {\n  type file\n  slave { pcm { type null } }\n  file \"%1\"\n"
+                            "  format raw\n}\n")
+                 .arg(path)
+                 .toUtf8());
+    return path;
+  }();
+  return raw;
 }
 
 MainWindow* OpenMainWindow(const StartRequest& start) {
@@ -142,9 +160,33 @@ bool InPresetOptions(QAction* command, std::function<void(PresetOptionsDialog*)>
 
 }  // namespace gui
 
+namespace {
+
+// The classes named first, then the Qt Test options for each of them: after
+// a "--", or from the first argument that names no class.
+bool ParseClasses(int argc, char** argv, std::vector<std::string>& classes, std::vector<char*>& options) {
+  int sep = 1;
+  while (sep < argc && std::strcmp(argv[sep], "--") != 0) ++sep;
+  int i = 1;
+  for (; i < argc && i != sep; ++i) {
+    if (!gui::Registry().count(argv[i])) {
+      if (sep < argc) return false;  // before a "--", every name must be a class
+      break;
+    }
+    classes.push_back(argv[i]);
+  }
+  if (i == sep && sep < argc) ++i;
+  options.assign(argv + i, argv + argc);
+  return !classes.empty();
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc < 2 || !gui::Registry().count(argv[1])) {
-    std::fprintf(stderr, "usage: test_gui CLASS [Qt Test options]; classes:");
+  std::vector<std::string> classes;
+  std::vector<char*> options;
+  if (!ParseClasses(argc, argv, classes, options)) {
+    std::fprintf(stderr, "usage: test_gui CLASS... [--] [Qt Test options]; classes:");
     for (auto& [name, make] : gui::Registry()) std::fprintf(stderr, " %s", name.c_str());
     std::fprintf(stderr, "\n");
     return 2;
@@ -162,7 +204,8 @@ int main(int argc, char** argv) {
   // No test reaches the desktop's own buses: the one that tests the program
   // on a bus runs on a private one (dbus-run-session), which also stands in
   // for the system bus; the others find none.
-  if (std::strcmp(argv[1], "SessionBusTest") == 0 && std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
+  bool bus = std::find(classes.begin(), classes.end(), "SessionBusTest") != classes.end();
+  if (bus && std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
     ::setenv("DBUS_SYSTEM_BUS_ADDRESS", std::getenv("DBUS_SESSION_BUS_ADDRESS"), 1);
   } else {
     QByteArray none = "unix:path=" + root + "/no-bus";
@@ -171,6 +214,11 @@ int main(int argc, char** argv) {
   }
   if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
+  // Without the application's own options (-platform, -style, ...), which it
+  // took out of argv.
+  classes.clear();
+  options.clear();
+  ParseClasses(argc, argv, classes, options);
   InstallComboAccessible();
   InstallChartAccessible();
   SetCheckReporter(gui::RecordCheck);
@@ -186,12 +234,27 @@ int main(int argc, char** argv) {
   std::strcpy(en.ThousandSep, ",");
   en.Grouping = 3;
   plat::SetNumberSettings(en);
-  QObject* test = gui::Registry()[argv[1]]();
-  std::vector<char*> args{argv[0]};
-  for (int i = 2; i < argc; ++i) args.push_back(argv[i]);
-  int rc = QTest::qExec(test, static_cast<int>(args.size()), args.data());
-  delete test;
+  // The classes run one after another in this application; each prints its
+  // own results, and the run fails when any of them failed.
+  int failed = 0;
+  std::string failedNames;
+  for (const std::string& name : classes) {
+    QObject* test = gui::Registry()[name]();
+    std::vector<char*> args{argv[0]};
+    args.insert(args.end(), options.begin(), options.end());
+    int rc = QTest::qExec(test, static_cast<int>(args.size()), args.data());
+    delete test;
+    // Internal errors that no check of the class took fail it here, rather
+    // than the next class that looks.
+    const QStringList left = gui::TakeCheckFailures();
+    for (const QString& c : left)
+      std::fprintf(stderr, "test_gui: %s left an internal error: %s\n", name.c_str(), qPrintable(c));
+    if (!left.isEmpty() && rc == 0) rc = 1;
+    if (rc != 0) failedNames += " " + name;
+    failed = std::min(failed + rc, 127);
+  }
+  if (classes.size() > 1 && failed) std::fprintf(stderr, "test_gui: classes that failed:%s\n", failedNames.c_str());
   EngineShutdown();
   delete gui::gRoot;
-  return rc;
+  return failed;
 }

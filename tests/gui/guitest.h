@@ -26,6 +26,11 @@ QString NewFolder(const QString& name);
 // and resets the settings to their defaults.
 QString FreshStore();
 
+// The file ALSA's file plugin writes for the device "sonavel_capture". The
+// first call writes the private home's .asoundrc that names it: ALSA reads
+// its configuration once a process, so every class of the run shares it.
+QString AlsaCaptureFile();
+
 // Opens the main window and waits until its list is filled.
 MainWindow* OpenMainWindow(const StartRequest& start = StartRequest());
 // Closes and deletes it (stopping playback first).

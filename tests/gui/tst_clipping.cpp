@@ -146,6 +146,8 @@ class ClippingTest : public QObject {
     Normal = QApplication::font();
     MessageBox::setAutoAnswer(false);
   }
+  void init() { gui::TakeCheckFailures(); }
+  void cleanup() { QCOMPARE(gui::TakeCheckFailures(), QStringList()); }
   void cleanupTestCase() {
     MessageBox::setAutoAnswer(true);
     QApplication::setFont(Normal);
@@ -256,6 +258,9 @@ class ClippingTest : public QObject {
          }},
         {"preset editor",
          [&](QStringList* out) {
+           // Loaded as the program loads it before its editor opens: the
+           // main window opened above reloaded the store.
+           QCOMPARE(EnsureLoaded(index), 0);
            PresetOptionsDialog d(nullptr, index, false);
            Param* params = d.segmentParams();
            Segment& seg = d.prg().data.Segment[0];

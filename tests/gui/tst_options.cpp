@@ -53,15 +53,7 @@ int ZeroCrossings(const QByteArray& pcm, int channel) {
 class OptionsDialogs : public QObject {
   Q_OBJECT
  private Q_SLOTS:
-  void initTestCase() {
-    gAlsaRaw = gui::TempRoot() + "/tone.raw";
-    QFile rc(QDir::homePath() + "/.asoundrc");
-    QVERIFY(rc.open(QIODevice::WriteOnly));
-    rc.write(QStringLiteral("pcm.sonavel_capture {\n  type file\n  slave { pcm { type null } }\n  file \"%1\"\n"
-                            "  format raw\n}\n")
-                 .arg(gAlsaRaw)
-                 .toUtf8());
-  }
+  void initTestCase() { gAlsaRaw = gui::AlsaCaptureFile(); }
   void init() {
     gui::FreshStore();
     gui::TakeCheckFailures();

@@ -105,16 +105,7 @@ class Playback : public QObject {
   }
 
  private Q_SLOTS:
-  void initTestCase() {
-    // ALSA reads the user's configuration once, at its first use.
-    gAlsaRaw = gui::TempRoot() + "/alsa.raw";
-    QFile rc(QDir::homePath() + "/.asoundrc");
-    QVERIFY(rc.open(QIODevice::WriteOnly));
-    rc.write(QStringLiteral("pcm.sonavel_capture {\n  type file\n  slave { pcm { type null } }\n  file \"%1\"\n"
-                            "  format raw\n}\n")
-                 .arg(gAlsaRaw)
-                 .toUtf8());
-  }
+  void initTestCase() { gAlsaRaw = gui::AlsaCaptureFile(); }
   void init() {
     gui::FreshStore();
     gui::TakeCheckFailures();

@@ -70,15 +70,7 @@ QByteArray Capture(ConfigWizard* w, QAbstractButton* button) {
 class WizardTest : public QObject {
   Q_OBJECT
  private Q_SLOTS:
-  void initTestCase() {
-    gRaw = gui::TempRoot() + "/wizard.raw";
-    QFile rc(QDir::homePath() + "/.asoundrc");
-    QVERIFY(rc.open(QIODevice::WriteOnly));
-    rc.write(QStringLiteral("pcm.sonavel_capture {\n  type file\n  slave { pcm { type null } }\n  file \"%1\"\n"
-                            "  format raw\n}\n")
-                 .arg(gRaw)
-                 .toUtf8());
-  }
+  void initTestCase() { gRaw = gui::AlsaCaptureFile(); }
   void init() {
     gui::FreshStore();
     gui::TakeCheckFailures();
