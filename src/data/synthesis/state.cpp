@@ -11,13 +11,12 @@ PlaybackState::~PlaybackState() {
 }
 
 bool EnsureSweepData(PlaybackState& pb, size_t bytes) {
-  if (!pb.SweepData.Base && !plat::RegionReserve(pb.SweepData, SWEEPDATA_BYTES)) return false;
-  return plat::RegionEnsure(pb.SweepData, bytes);
+  // Reserving is a no-op once the range is there.
+  return plat::RegionReserve(pb.SweepData, SWEEPDATA_BYTES) && plat::RegionEnsure(pb.SweepData, bytes);
 }
 
 bool EnsureDataBlockMem(PlaybackState& pb, size_t bytes) {
-  if (!pb.DataBlockMem.Base && !plat::RegionReserve(pb.DataBlockMem, DATABLOCKMEM_BYTES)) return false;
-  return plat::RegionEnsure(pb.DataBlockMem, bytes);
+  return plat::RegionReserve(pb.DataBlockMem, DATABLOCKMEM_BYTES) && plat::RegionEnsure(pb.DataBlockMem, bytes);
 }
 
 void ResetOscillators(PlaybackState& pb) {
